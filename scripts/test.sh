@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the test build (ASan + UBSan, warnings as
+# errors) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+ctest --preset asan -j2 "$@"

@@ -1,0 +1,32 @@
+#pragma once
+// File-system helpers. Paths are zero-terminated texts; both separators are
+// accepted on input. None of them throws; failures are false / -1.
+
+#include <cstdint>
+
+#include "core/text_string.h"
+
+namespace qf::core::fs {
+
+bool exists(const char* path);        // false for null
+bool isDirectory(const char* path);
+bool isFile(const char* path);        // exists and is not a directory
+int64_t fileSize(const char* path);   // -1 for null, missing or directory
+
+// Every separator of the other kind becomes ch ('/' turns backslashes into
+// slashes; any other ch turns slashes into ch).
+void setSeparators(TextString& buffer, char ch);
+// The part after the last slash or backslash; the whole path when there is none.
+const char* fileNamePart(const char* path);
+// The path up to its last separator. A path without a leading drive ("C:")
+// or root slash is first made absolute against the working directory.
+TextString directoryPart(const char* path);
+
+// Creates the missing directories along the path, then the path itself as a
+// directory or as an empty file. True when it exists afterwards.
+bool makePath(const char* path, bool asDirectory);
+// Removes a file, or a directory with everything below it. A symbolic link is
+// removed itself and never followed. True only when everything was removed.
+bool removePath(const char* path);
+
+} // namespace qf::core::fs
