@@ -1,0 +1,98 @@
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli.h"
+#include "core/program_directory.h"
+#include "core/startup.h"
+
+namespace qf::cli {
+
+namespace {
+
+std::map<std::string, Subcommand>& registry()
+{
+    static std::map<std::string, Subcommand> commands;
+    return commands;
+}
+
+int g_argc = 0;
+char** g_argv = nullptr;
+
+void printUsage(FILE* out)
+{
+    std::fprintf(out, "usage: quillfer-cli <command> [options]\n\n"
+                      "The headless companion of Quillfer: probes media files, lists the device\n"
+                      "models and their formats, prints and runs conversion command lines.\n\n"
+                      "commands:\n");
+    for (const auto& [name, command] : registry())
+        std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary.c_str());
+    std::fprintf(out, "\n'quillfer-cli <command> --help' describes a command.\n");
+}
+
+} // namespace
+
+CliRegistration::CliRegistration(Subcommand command) { registry()[command.name] = std::move(command); }
+
+CliStartupHooks& cliStartupHooks()
+{
+    static CliStartupHooks hooks;
+    return hooks;
+}
+
+bool wantsHelp(const std::vector<std::string>& args)
+{
+    for (const auto& a : args)
+        if (a == "-h" || a == "--help")
+            return true;
+    return false;
+}
+
+bool startUp()
+{
+    static bool done = false;
+    static bool ok = false;
+    if (done)
+        return ok;
+    done = true;
+    static core::SystemProgramLocator locator(g_argc, g_argv);
+    const CliStartupHooks& layer = cliStartupHooks();
+    core::StartupHooks hooks;
+    hooks.loadMediaLibrary = layer.loadMediaLibrary;
+    hooks.unloadMediaLibrary = layer.unloadMediaLibrary;
+    hooks.setEncoderPath = layer.setEncoderPath;
+    hooks.loadConfiguration = layer.loadConfiguration;
+    hooks.reportFailure = [](const char* text) { std::fprintf(stderr, "quillfer-cli: %s\n", text); };
+    static core::Application app(locator, std::move(hooks));
+    ok = app.startUp();
+    if (ok)
+        std::atexit([] { app.shutDown(); });
+    return ok;
+}
+
+} // namespace qf::cli
+
+int main(int argc, char** argv)
+{
+    using namespace qf::cli;
+    g_argc = argc;
+    g_argv = argv;
+    if (argc < 2) {
+        printUsage(stderr);
+        return kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help") {
+        printUsage(stdout);
+        return kExitOk;
+    }
+    auto it = registry().find(name);
+    if (it == registry().end()) {
+        std::fprintf(stderr, "quillfer-cli: unknown command '%s'\n\n", name.c_str());
+        printUsage(stderr);
+        return kExitUsage;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return it->second.run(args);
+}

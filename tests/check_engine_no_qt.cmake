@@ -1,0 +1,12 @@
+# Fails when a source of the engine layers includes a Qt header.
+file(GLOB_RECURSE sources ${ROOT}/src/core/* ${ROOT}/src/convert/* ${ROOT}/src/probe/* ${ROOT}/src/tasks/*)
+file(GLOB player_engine ${ROOT}/src/player/*)
+list(APPEND sources ${player_engine})
+foreach(f ${sources})
+  if(f MATCHES "\\.(h|cpp)$")
+    file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Q")
+    if(hits)
+      message(FATAL_ERROR "${f} includes Qt: ${hits}")
+    endif()
+  endif()
+endforeach()
