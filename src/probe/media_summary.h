@@ -1,0 +1,100 @@
+#pragma once
+// The facts of one media file, read through the media-information library.
+//
+// MediaFacts is the copyable part: the texts and flags that a conversion task
+// keeps of its source file and that the summary text is made from.
+// MediaSummary is a prober: it owns one library handle and holds the facts of
+// the last file it probed. It is reused for every file its owner adds.
+//
+// Owned and used by one thread (the UI thread); probing blocks while the
+// library reads the file. The library must be loaded (media_info_library.h)
+// before a MediaSummary is made, or the summary has no handle and refuses
+// every file; it must stay loaded until every MediaSummary is destroyed.
+
+#include <cstdint>
+
+#include "core/text_string.h"
+
+namespace qf::probe {
+
+class MediaInfoLibrary;
+
+// The library's stream kinds.
+enum class StreamKind : int { General = 0, Video = 1, Audio = 2 };
+
+// Texts are the library's own wording, shown unchanged; a text the library
+// does not have is empty. A kind's texts mean something only when its flag is
+// set: a prober that read a file with video and then one without keeps the
+// old video texts (apart from videoFrameRate, which is emptied).
+struct MediaFacts {
+    MediaFacts() = default;
+    MediaFacts(const MediaFacts&) = default;
+    MediaFacts(MediaFacts&&) = default;
+    MediaFacts& operator=(const MediaFacts&) = default;
+    MediaFacts& operator=(MediaFacts&&) = default;
+    virtual ~MediaFacts() = default;
+
+    core::TextString format;            // container, e.g. "AVI"
+    core::TextString extensions;        // the format's usual extensions, blank-separated
+    bool hasVideo = false;
+    core::TextString videoFormat;
+    core::TextString videoSize;         // "<width> x <height> pixels"
+    core::TextString videoFrameRate;    // "<rate> fps"
+    core::TextString videoBitRate;
+    core::TextString videoAspectRatio;
+    core::TextString videoDuration;     // HH:MM:SS.mmm
+    bool hasAudio = false;
+    core::TextString audioFormat;
+    core::TextString audioBitRate;
+    core::TextString audioSamplingRate; // "<rate> Hz"
+    core::TextString audioStreamKindId;
+    core::TextString audioDuration;     // HH:MM:SS.mmm
+};
+
+class MediaSummary : public MediaFacts {
+public:
+    // Takes a handle from the process-wide library when it is loaded.
+    MediaSummary();
+    // Takes a handle from the given library (tests); none when it is not loaded.
+    explicit MediaSummary(const MediaInfoLibrary& library);
+    MediaSummary(const MediaSummary&) = delete;
+    MediaSummary& operator=(const MediaSummary&) = delete;
+    ~MediaSummary() override;
+
+    // Numbers read along with the texts (meaningful only when hasVideo).
+    uint32_t durationSeconds = 0;   // whole seconds of the container, truncated
+    int32_t width = 0;              // pixels; 0 when the library has no number
+    int32_t height = 0;
+
+    bool hasHandle() const { return handle_ != nullptr; }
+    bool isClosed() const { return isClosed_; }
+
+    // Probes the file: true when it has a video or an audio stream. A file
+    // that cannot be opened changes nothing; a file that opens without
+    // either stream clears both flags and changes nothing else. Always
+    // leaves the summary closed.
+    bool probeFile(const char* path);
+
+    // The steps of probeFile, for callers that need them one by one.
+    bool open(const char* path);   // false without a handle or when the library cannot read it
+    void close();
+    core::TextString getText(StreamKind kind, uint32_t number, const char* parameter) const;
+    uint32_t countStreams(StreamKind kind) const;
+    bool readStreams();
+
+private:
+    const MediaInfoLibrary* library_;
+    void* handle_ = nullptr;        // MediaInfoA_New's object; null when the library was not loaded
+    uint64_t generation_ = 0;       // the library load that made handle_
+    bool isClosed_ = true;
+};
+
+// probeFile on the given prober; the form the task list and the player call.
+bool probeFile(const char* path, MediaSummary& out);
+
+// The summary text shown for a task: format and extensions, an empty line,
+// the video lines (or 无视频), an empty line, the audio lines (or 无音频).
+// Lines are separated by CR LF; the text has no line break at its end.
+core::TextString formatMediaSummaryText(const MediaFacts& facts);
+
+} // namespace qf::probe
