@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev libxkbcommon-dev
   ffmpeg mplayer mediainfo libmediainfo0v5
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "core/messages.h"
+#include "core/notification_sink.h"
+
+using namespace qf::core;
+
+TEST(QueuedSink, SendWaitsForTheHandlerAndReturnsItsResult)
+{
+    std::vector<uint32_t> seen;
+    QueuedSink sink([&seen](const Message& m) {
+        seen.push_back(taskNotifyCode(m.wParam));
+        return intptr_t(m.lParam * 2);
+    });
+    std::atomic<intptr_t> result{0};
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        sink.post(WM_TASK_NOTIFY, makeTaskNotifyParam(NOTIFY_TICK, 0), 0);
+        result = sink.send(WM_TASK_NOTIFY, makeTaskNotifyParam(NOTIFY_DONE, 0), 21);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned.load());   // nobody pumped yet
+    while (!returned.load())
+        sink.waitAndPump(20);
+    worker.join();
+    EXPECT_EQ(result.load(), 42);
+    EXPECT_EQ(seen, (std::vector<uint32_t>{NOTIFY_TICK, NOTIFY_DONE}));   // arrival order
+    // A send on the receiving thread runs directly.
+    EXPECT_EQ(sink.send(WM_TASK_NOTIFY, 0, 5), 10);
+}
+
+TEST(QueuedSink, ShutdownReleasesAWaitingSender)
+{
+    QueuedSink sink([](const Message&) { return intptr_t(1); });
+    std::atomic<intptr_t> result{0};
+    std::thread worker([&] { result = sink.send(WM_TASK_NOTIFY, 0, 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    sink.shutdown();   // as a window closing while the worker waits
+    worker.join();
+    EXPECT_EQ(result.load(), NotificationSink::kRefused);
+    EXPECT_EQ(sink.send(WM_TASK_NOTIFY, 0, 0), NotificationSink::kRefused);
+    sink.post(WM_TASK_NOTIFY, 0, 0);
+    EXPECT_EQ(sink.pump(), 0);
+}
+
+TEST(Messages, NumbersAndPacking)
+{
+    EXPECT_EQ(WM_MAIN_REQUEST, 0x403u);
+    EXPECT_EQ(WM_TASK_NOTIFY, 0x406u);
+    EXPECT_EQ(WM_QUEUE_TASK, 0x407u);
+    EXPECT_EQ(WM_PLAY_ENTRY, 0x409u);
+    EXPECT_EQ(WM_PLAYER_NOTIFY, 1034u);
+    const uint32_t w = makeTaskNotifyParam(NOTIFY_STATE_CHANGED, 7);
+    EXPECT_EQ(taskNotifyCode(w), NOTIFY_STATE_CHANGED);
+    EXPECT_EQ(taskNotifyDetail(w), 7u);
+}

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "core/file_system.h"
+#include "core/platform/command_line.h"
+#include "core/platform/process.h"
+#include "core/platform/shared_library.h"
+#include "core/platform/user_folders.h"
+
+using qf::platform::ChildProcess;
+using qf::platform::splitCommandLine;
+using Args = std::vector<std::string>;
+
+TEST(CommandLine, SplitsLikeProcessCreationAndTheCRuntime)
+{
+    struct Case { const char* line; Args args; };
+    const Case cases[] = {
+        {"\"P/BIRCH.DLL\"\"B.avi\"", {"P/BIRCH.DLL", "B.avi"}},   // touching quoted parts
+        {"\"C:/Tools/Conv/ALDER.DAT\" \"in put.avi\" -o \"out.avi\"", {"C:/Tools/Conv/ALDER.DAT", "in put.avi", "-o", "out.avi"}},
+        {"\"P/CEDAR.DLL\" -c \"B.m4v\" -rate=10 \"B.3gp\"", {"P/CEDAR.DLL", "-c", "B.m4v", "-rate=10", "B.3gp"}},
+        {"prog a\"b c\"d", {"prog", "ab cd"}},
+        {"prog a\\\\\"b c\"", {"prog", "a\\b c"}},        // 2n backslashes: n, quote toggles
+        {"prog a\\\\\\\"b", {"prog", "a\\\"b"}},          // 2n+1: n and a literal quote
+        {"prog a\\b\\\\c", {"prog", "a\\b\\\\c"}},         // other backslashes literal
+        {"prog \"a\"\"b\"", {"prog", "a\"b"}},             // "" inside quotes
+        {"prog \"\"", {"prog", ""}},                        // an empty quoted argument
+        {"  prog   a\tb  ", {"prog", "a", "b"}},
+        {"\"unterminated", {"unterminated"}},
+        {"prog \"open ended", {"prog", "open ended"}},
+        {"", {}},
+        {"   ", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(splitCommandLine(c.line), c.args) << c.line;
+}
+
+TEST(CommandLine, QuoteArgumentRoundTrips)
+{
+    const std::vector<std::string> samples = {"plain", "with space", "quote\"inside", "trailing\\", "a\\\"b", "", "中文 路径\\\\"};
+    for (const auto& s : samples) {
+        const Args got = splitCommandLine("prog " + qf::platform::quoteArgument(s));
+        ASSERT_EQ(got.size(), 2u) << s;
+        EXPECT_EQ(got[1], s);
+    }
+}
+
+namespace {
+
+std::string writeScript(const std::string& name, const std::string& body)
+{
+    const std::string dir = QF_TEST_DATA_DIR "/core";
+    qf::core::fs::makePath(dir.c_str(), true);
+    const std::string path = dir + "/" + name;
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    ::chmod(path.c_str(), 0755);
+    return path;
+}
+
+std::string readAll(ChildProcess& p, int timeoutMs = 5000)
+{
+    std::string out;
+    char buf[256];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!p.waitReadable(50))
+            continue;
+        const auto n = p.read(buf, sizeof buf);
+        if (n == 0)
+            break;
+        if (n > 0)
+            out.append(buf, size_t(n));
+    }
+    return out;
+}
+
+bool processAlive(pid_t pid) { return ::kill(pid, 0) == 0; }
+
+} // namespace
+
+TEST(ChildProcess, RunsWithoutAShellAndReadsOutput)
+{
+    const std::string script = writeScript("echo args.sh", "for a in \"$@\"; do echo \"[$a]\"; done\necho err >&2\n");
+    ChildProcess p;
+    ASSERT_TRUE(p.start("\"" + script + "\" \"a b\" 'c' $HOME;x"));
+    EXPECT_EQ(readAll(p), "[a b]\n['c']\n[$HOME;x]\nerr\n");
+    EXPECT_TRUE(p.waitExit(5000));
+    EXPECT_EQ(p.exitStatus(), 0);
+}
+
+TEST(ChildProcess, ReadinessNeverBlocks)
+{
+    const std::string script = writeScript("slow.sh", "sleep 2\necho late\n");
+    ChildProcess p;
+    ASSERT_TRUE(p.start("\"" + script + "\""));
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(p.readable());
+    char buf[16];
+    EXPECT_EQ(p.read(buf, sizeof buf), -1);
+    EXPECT_FALSE(p.hasExited());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+    p.terminate();
+    EXPECT_TRUE(p.hasExited());
+}
+
+TEST(ChildProcess, StandardInputPipe)
+{
+    const std::string script = writeScript("cat.sh", "read line\necho \"got $line\"\n");
+    ChildProcess p;
+    ChildProcess::Options options;
+    options.stdinPipe = true;
+    ASSERT_TRUE(p.start("\"" + script + "\"", options));
+    ASSERT_TRUE(p.write("hello\n"));
+    EXPECT_EQ(readAll(p), "got hello\n");
+    p.waitExit(5000);
+    // Writing to a child that has gone must fail, not kill us with SIGPIPE.
+    EXPECT_FALSE(p.write(std::string(1 << 16, 'x')));
+}
+
+TEST(ChildProcess, TerminateEndsTheWholeGroup)
+{
+    const std::string pidFile = QF_TEST_DATA_DIR "/core/grandchild.pid";
+    std::remove(pidFile.c_str());
+    const std::string script = writeScript("group.sh", "sleep 60 &\necho $! > '" + pidFile + "'\ntrap '' TERM\nwait\n");
+    ChildProcess p;
+    ASSERT_TRUE(p.start("\"" + script + "\""));
+    pid_t grandchild = 0;
+    for (int i = 0; i < 200 && grandchild == 0; ++i) {
+        std::ifstream(pidFile) >> grandchild;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GT(grandchild, 0);
+    p.terminate(100);   // the leader ignores TERM: KILL follows
+    EXPECT_TRUE(p.hasExited());
+    for (int i = 0; i < 100 && processAlive(grandchild); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(processAlive(grandchild));
+}
+
+TEST(ChildProcess, StartFailures)
+{
+    ChildProcess p;
+    EXPECT_FALSE(p.start(""));
+    EXPECT_FALSE(p.start("\"/no/such/program\" -x"));
+    EXPECT_NE(p.error().find("/no/such/program"), std::string::npos);
+    const std::string notExec = QF_TEST_DATA_DIR "/core/plain.txt";
+    std::ofstream(notExec) << "x";
+    ::chmod(notExec.c_str(), 0644);
+    EXPECT_FALSE(p.start("\"" + notExec + "\""));
+    EXPECT_FALSE(p.started());
+}
+
+TEST(SharedLibrary, LoadsAndResolves)
+{
+    qf::platform::SharedLibrary lib;
+    ASSERT_TRUE(lib.load(QF_PROGRAM_DIR "/OLIVE.dll")) << lib.error();
+    EXPECT_NE(lib.symbol("MediaInfoA_New"), nullptr);
+    EXPECT_EQ(lib.symbol("NoSuchSymbol_xyz"), nullptr);
+    lib.unload();
+    EXPECT_EQ(lib.symbol("MediaInfoA_New"), nullptr);
+    EXPECT_FALSE(lib.load("/no/such/lib.so"));
+    EXPECT_FALSE(lib.error().empty());
+}
+
+TEST(UserFolders, XdgSettingsAndFallbacks)
+{
+    const std::string home = QF_TEST_DATA_DIR "/core/home";
+    const std::string config = home + "/cfgdir";
+    qf::core::fs::makePath(config.c_str(), true);
+    std::ofstream(config + "/user-dirs.dirs") << "# comment\nXDG_DESKTOP_DIR=\"$HOME/桌面\"\nXDG_DOCUMENTS_DIR=\"/abs/文档/\"\n";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    EXPECT_EQ(qf::platform::desktopFolder(), home + "/桌面");
+    EXPECT_EQ(qf::platform::documentsFolder(), "/abs/文档");
+    ::setenv("XDG_CONFIG_HOME", (home + "/none").c_str(), 1);
+    EXPECT_EQ(qf::platform::desktopFolder(), home + "/Desktop");
+    EXPECT_EQ(qf::platform::documentsFolder(), home + "/Documents");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(qf::platform::configFolder(), home + "/.config");
+    ::setenv("HOME", savedHome.c_str(), 1);
+}
