@@ -1,0 +1,57 @@
+#pragma once
+// ISO base media (MP4/3GP) boxes as a tree. The boxes on the path to the
+// chunk offset tables (moov, trak, mdia, minf, stbl, edts, mvex) are parsed
+// into children; every other box is kept as its payload bytes. Each box
+// keeps its header form: a 32-bit size, a 64-bit size (size field 1) or
+// "to the end of its parent" (size field 0).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qf::kit {
+
+enum class SizeForm { Compact, Large, ToEnd };
+
+struct Box {
+    std::string type;                // 4 bytes
+    SizeForm form = SizeForm::Compact;
+    bool container = false;
+    std::string payload;             // leaf boxes: everything after the header
+    std::vector<Box> children;       // containers
+
+    // Size when serialized, header included.
+    uint64_t size() const;
+    // Appends the serialized box. A compact header that cannot hold the
+    // size becomes a 64-bit one.
+    void serialize(std::string& out) const;
+
+    uint64_t bodySize() const;
+    bool largeHeader() const;
+
+    Box* child(std::string_view childType);
+    const Box* child(std::string_view childType) const;
+};
+
+// Whether boxes of this type are parsed into children.
+bool isContainerType(std::string_view type);
+
+// A box header read from bytes: type, header length, total size (resolved
+// for size 0 as `available`).
+struct BoxHeader {
+    std::string type;
+    SizeForm form = SizeForm::Compact;
+    uint32_t headerSize = 8;
+    uint64_t size = 0;
+};
+
+// Reads the header at the start of data (at least 8 bytes, 16 for a large
+// size). `available` is how many bytes the box may span. Throws ToolError
+// (with `where` in the message) when the size is impossible.
+BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::string& where);
+
+// Parses a sequence of boxes that fills data exactly.
+std::vector<Box> parseBoxes(std::string_view data, const std::string& where);
+
+} // namespace qf::kit
