@@ -160,7 +160,7 @@ TEST(TextStringReplace, ReplaceAllRules)
 
     TextString longer(" -of lavf -lavfopts format=psp");
     EXPECT_EQ(longer.replaceAll(" -of lavf", std::string(200, 'z').c_str()), 1);
-    EXPECT_EQ(longer.length(), 200u + 20u);
+    EXPECT_EQ(longer.length(), 200u + 21u);
 
     // Replacement texts inside the string's own buffer.
     TextString self("abcabc");
