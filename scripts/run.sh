@@ -8,4 +8,5 @@ cmake --build --preset default
 if [ -x build/bin/quillfer ]; then
   exec build/bin/quillfer "$@"
 fi
+[ $# -gt 0 ] || set -- --help
 exec build/bin/quillfer-cli "$@"
