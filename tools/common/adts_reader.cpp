@@ -1,4 +1,4 @@
-#include "adts_reader.h"
+#include "common/adts_reader.h"
 
 #include "common/tool_error.h"
 

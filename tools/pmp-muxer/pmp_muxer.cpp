@@ -1,6 +1,6 @@
 #include "pmp_muxer.h"
 
-#include "adts_reader.h"
+#include "common/adts_reader.h"
 #include "common/avi_reader.h"
 #include "common/byte_order.h"
 #include "common/file_bytes.h"
