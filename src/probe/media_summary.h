@@ -83,6 +83,8 @@ public:
     bool readStreams();
 
 private:
+    bool handleUsable() const;
+
     const MediaInfoLibrary* library_;
     void* handle_ = nullptr;        // MediaInfoA_New's object; null when the library was not loaded
     uint64_t generation_ = 0;       // the library load that made handle_

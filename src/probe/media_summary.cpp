@@ -1,0 +1,201 @@
+#include "probe/media_summary.h"
+
+#include <clocale>
+#include <cstdint>
+#include <locale.h>
+#include <string_view>
+
+#include "probe/media_info_library.h"
+
+namespace qf::probe {
+
+namespace {
+
+// The library's kind of information "text" and search "by name".
+constexpr int kInfoText = 1;
+constexpr int kSearchByName = 0;
+// Asked for as the stream number, gives the number of streams of a kind.
+constexpr size_t kAllStreams = static_cast<size_t>(-1);
+
+// The library converts narrow text (paths in, answers out) with the calling
+// thread's character locale. The system's narrow text is UTF-8 whatever the
+// user's locale says, so every call into the library runs under a UTF-8
+// character locale, for this thread only and only for the call.
+locale_t utf8CharacterLocale()
+{
+    static const locale_t locale = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+            if (locale_t l = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr)))
+                return l;
+        }
+        return static_cast<locale_t>(nullptr);
+    }();
+    return locale;
+}
+
+class Utf8CallScope {
+public:
+    Utf8CallScope()
+    {
+        if (locale_t utf8 = utf8CharacterLocale())
+            previous_ = ::uselocale(utf8);
+    }
+    ~Utf8CallScope()
+    {
+        if (previous_ != nullptr)
+            ::uselocale(previous_);
+    }
+    Utf8CallScope(const Utf8CallScope&) = delete;
+    Utf8CallScope& operator=(const Utf8CallScope&) = delete;
+
+private:
+    locale_t previous_ = nullptr;
+};
+
+// The leading decimal digits of a text; 0 when it starts with anything else.
+// Saturates instead of wrapping on absurdly long numbers.
+uint64_t leadingDigits(std::string_view text)
+{
+    constexpr uint64_t kCeiling = UINT64_MAX / 10 - 9;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        if (value >= kCeiling)
+            return UINT64_MAX;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
+}
+
+int32_t leadingInt32(std::string_view text)
+{
+    const uint64_t value = leadingDigits(text);
+    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+uint32_t millisecondsToSeconds(std::string_view text)
+{
+    const uint64_t seconds = leadingDigits(text) / 1000;
+    return seconds > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(seconds);
+}
+
+} // namespace
+
+MediaSummary::MediaSummary() : MediaSummary(mediaInfoLibrary()) {}
+
+MediaSummary::MediaSummary(const MediaInfoLibrary& library) : library_(&library)
+{
+    if (library.loaded()) {
+        Utf8CallScope scope;
+        handle_ = library.api().create();
+        generation_ = library.generation();
+    }
+}
+
+MediaSummary::~MediaSummary()
+{
+    close();
+    // A handle from a library that has since been unloaded went with it.
+    if (handleUsable()) {
+        Utf8CallScope scope;
+        library_->api().destroy(handle_);
+    }
+}
+
+bool MediaSummary::handleUsable() const
+{
+    return handle_ != nullptr && library_->loaded() && library_->generation() == generation_;
+}
+
+bool MediaSummary::open(const char* path)
+{
+    if (!handleUsable() || path == nullptr)
+        return false;
+    close();
+    Utf8CallScope scope;
+    if (library_->api().open(handle_, path) == 0)
+        return false;
+    isClosed_ = false;
+    return true;
+}
+
+void MediaSummary::close()
+{
+    if (isClosed_)
+        return;
+    if (handleUsable()) {
+        Utf8CallScope scope;
+        library_->api().close(handle_);
+    }
+    isClosed_ = true;
+}
+
+core::TextString MediaSummary::getText(StreamKind kind, uint32_t number, const char* parameter) const
+{
+    core::TextString text;
+    if (isClosed_ || !handleUsable())
+        return text;
+    Utf8CallScope scope;
+    // The answer lives in a buffer of the handle that the next call reuses:
+    // copy it at once.
+    text.assign(library_->api().get(handle_, static_cast<int>(kind), number, parameter, kInfoText, kSearchByName));
+    return text;
+}
+
+uint32_t MediaSummary::countStreams(StreamKind kind) const
+{
+    if (isClosed_ || !handleUsable())
+        return 0;
+    Utf8CallScope scope;
+    const size_t count = library_->api().countGet(handle_, static_cast<int>(kind), kAllStreams);
+    return count > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(count);
+}
+
+bool MediaSummary::readStreams()
+{
+    hasVideo = countStreams(StreamKind::Video) != 0;
+    hasAudio = countStreams(StreamKind::Audio) != 0;
+    if (!hasVideo && !hasAudio)
+        return false;
+
+    format = getText(StreamKind::General, 0, "Format");
+    extensions = getText(StreamKind::General, 0, "Format/Extensions");
+    durationSeconds = millisecondsToSeconds(getText(StreamKind::General, 0, "Duration").view());
+
+    // The one video text that a later file without video must not inherit.
+    videoFrameRate.clear();
+    if (hasVideo) {
+        videoFormat = getText(StreamKind::Video, 0, "Format");
+        width = leadingInt32(getText(StreamKind::Video, 0, "Width").view());
+        height = leadingInt32(getText(StreamKind::Video, 0, "Height").view());
+        videoSize.format("%d x %d pixels", width, height);
+        videoFrameRate = getText(StreamKind::Video, 0, "FrameRate");
+        videoFrameRate.append(" fps");
+        videoBitRate = getText(StreamKind::Video, 0, "BitRate/String");
+        videoAspectRatio = getText(StreamKind::Video, 0, "DisplayAspectRatio/String");
+        videoDuration = getText(StreamKind::Video, 0, "Duration/String3");
+    }
+    if (hasAudio) {
+        audioFormat = getText(StreamKind::Audio, 0, "Format");
+        audioBitRate = getText(StreamKind::Audio, 0, "BitRate/String");
+        audioSamplingRate = getText(StreamKind::Audio, 0, "SamplingRate");
+        audioSamplingRate.append(" Hz");
+        audioStreamKindId = getText(StreamKind::Audio, 0, "StreamKindID");
+        audioDuration = getText(StreamKind::Audio, 0, "Duration/String3");
+    }
+    return true;
+}
+
+bool MediaSummary::probeFile(const char* path)
+{
+    if (!open(path))
+        return false;
+    const bool found = readStreams();
+    close();
+    return found;
+}
+
+bool probeFile(const char* path, MediaSummary& out) { return out.probeFile(path); }
+
+} // namespace qf::probe
