@@ -1,0 +1,64 @@
+#include "ui/qt_shell.h"
+
+#include <QWidget>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "core/window_fade.h"
+
+namespace qf::ui {
+
+QString toQ(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+
+QString toQ(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString toQ(const core::TextString& text) { return QString::fromUtf8(text.text()); }
+
+std::string fromQ(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+core::TextString toText(const QString& text) { return core::TextString(text.toUtf8().constData()); }
+
+QString chooseGuiPlatform()
+{
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    if (!chosen.isEmpty())
+        return QString::fromUtf8(chosen);
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+    return QStringLiteral("xcb");
+}
+
+namespace {
+
+QWidget* widgetOf(core::WindowHandle window) { return static_cast<QWidget*>(window); }
+
+void qtMakeLayered(core::WindowHandle) {}
+
+void qtSetAlpha(core::WindowHandle window, uint8_t alpha)
+{
+    if (QWidget* w = widgetOf(window))
+        w->setWindowOpacity(alpha / 255.0);
+}
+
+bool qtGetAlpha(core::WindowHandle window, uint8_t* alpha)
+{
+    QWidget* w = widgetOf(window);
+    if (!w || !alpha)
+        return false;
+    *alpha = static_cast<uint8_t>(std::lround(w->windowOpacity() * 255.0));
+    return true;
+}
+
+} // namespace
+
+bool bindQtLayered()
+{
+    static const core::LayeredBackend backend{qtMakeLayered, qtSetAlpha, qtGetAlpha};
+    return core::bindLayered(&backend);
+}
+
+} // namespace qf::ui

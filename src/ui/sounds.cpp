@@ -1,0 +1,160 @@
+#include "ui/sounds.h"
+
+#include <QAudioDevice>
+#include <QCoreApplication>
+#include <QFile>
+#include <QMediaDevices>
+#include <QPointer>
+#include <QSoundEffect>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace qf::ui {
+
+namespace {
+
+constexpr int kRate = 22050;
+
+struct Tone {
+    double frequency; // Hz
+    double start;     // seconds
+    double length;    // seconds
+    double volume;    // 0..1
+};
+
+std::vector<Tone> tonesOf(Sound sound)
+{
+    switch (sound) {
+    case Sound::Start: return {{660, 0, 0.08, 0.35}, {880, 0.07, 0.12, 0.35}};
+    case Sound::Chimes: return {{1047, 0, 0.35, 0.3}, {1319, 0.1, 0.35, 0.25}, {1568, 0.2, 0.4, 0.2}};
+    case Sound::Notify: return {{784, 0, 0.12, 0.3}, {1175, 0.1, 0.2, 0.3}};
+    case Sound::Ding:
+    case Sound::DingFile: return {{1760, 0, 0.3, 0.3}};
+    case Sound::Wave154: return {{2400, 0, 0.03, 0.15}};
+    }
+    return {};
+}
+
+void putLe(QByteArray& out, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+std::function<void(Sound)>& recorder()
+{
+    static std::function<void(Sound)> r;
+    return r;
+}
+
+// Effects are made once per sound from files in a private temporary folder;
+// QSoundEffect plays only from a URL. The player is a child of the
+// application, so it goes away with it and never outlives Qt.
+class Player final : public QObject {
+public:
+    using QObject::QObject;
+
+    void play(Sound sound)
+    {
+        if (QMediaDevices::defaultAudioOutput().isNull())
+            return;
+        if (!dir_.isValid())
+            return;
+        auto& effect = effects_[sound];
+        if (!effect) {
+            const QString path = dir_.filePath(QString::number(static_cast<int>(sound)) + QStringLiteral(".wav"));
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(soundWave(sound)) < 0)
+                return;
+            file.close();
+            effect = std::make_unique<QSoundEffect>();
+            effect->setSource(QUrl::fromLocalFile(path));
+        }
+        effect->stop();
+        effect->play();
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::map<Sound, std::unique_ptr<QSoundEffect>> effects_;
+};
+
+} // namespace
+
+const char* soundName(Sound sound)
+{
+    switch (sound) {
+    case Sound::Start: return "start.wav";
+    case Sound::Chimes: return "chimes.wav";
+    case Sound::Notify: return "notify.wav";
+    case Sound::Ding:
+    case Sound::DingFile: return "ding.wav";
+    case Sound::Wave154: return "154";
+    }
+    return "";
+}
+
+QByteArray soundWave(Sound sound)
+{
+    const std::vector<Tone> tones = tonesOf(sound);
+    double total = 0;
+    for (const Tone& t : tones)
+        total = std::max(total, t.start + t.length);
+    const int frames = static_cast<int>(total * kRate) + 1;
+    std::vector<double> mix(static_cast<size_t>(frames), 0.0);
+    for (const Tone& t : tones) {
+        const int first = static_cast<int>(t.start * kRate);
+        const int count = static_cast<int>(t.length * kRate);
+        for (int i = 0; i < count && first + i < frames; ++i) {
+            const double time = static_cast<double>(i) / kRate;
+            // A soft attack and an exponential decay: a bell, not a beep.
+            const double envelope = std::min(1.0, time / 0.004) * std::exp(-5.0 * time / t.length);
+            mix[static_cast<size_t>(first + i)] += t.volume * envelope * std::sin(2 * M_PI * t.frequency * time);
+        }
+    }
+    const uint32_t dataBytes = static_cast<uint32_t>(frames) * 2;
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(44 + dataBytes));
+    out.append("RIFF", 4);
+    putLe(out, 36 + dataBytes, 4);
+    out.append("WAVEfmt ", 8);
+    putLe(out, 16, 4);
+    putLe(out, 1, 2); // PCM
+    putLe(out, 1, 2); // mono
+    putLe(out, kRate, 4);
+    putLe(out, kRate * 2, 4);
+    putLe(out, 2, 2);
+    putLe(out, 16, 2);
+    out.append("data", 4);
+    putLe(out, dataBytes, 4);
+    for (double v : mix) {
+        const auto s = static_cast<int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32000));
+        putLe(out, static_cast<uint16_t>(s), 2);
+    }
+    return out;
+}
+
+void playSound(Sound sound)
+{
+    if (recorder()) {
+        recorder()(sound);
+        return;
+    }
+    static QPointer<Player> player;
+    if (!player) {
+        if (!QCoreApplication::instance())
+            return;
+        player = new Player(QCoreApplication::instance());
+    }
+    player->play(sound);
+}
+
+void setSoundRecorder(std::function<void(Sound)> r) { recorder() = std::move(r); }
+
+} // namespace qf::ui
