@@ -1,0 +1,90 @@
+#pragma once
+// CommandLineBuilder: turns a ConversionSettings record into the encoder's
+// command lines (MEncoder syntax) and names the output file.
+//
+// A command line is complete: the encoder's quoted path first, then the
+// arguments, handed to the child-process runner unchanged (the runner splits
+// it with qf::platform::splitCommandLine). Fragments are appended to the
+// scratch string; each fragment that starts an option starts with a blank.
+//
+// The encoder path is process-wide: set once at start-up (UI thread) before
+// any task exists, read-only afterwards. buildCommands runs on the worker
+// thread, on the task's own record; makeOutputPath on the UI thread.
+
+#include <cstdint>
+
+#include "convert/conversion_settings.h"
+#include "core/text_string.h"
+
+namespace qf::convert {
+
+class CommandLineBuilder : public ConversionSettings {
+public:
+    CommandLineBuilder() = default;
+    CommandLineBuilder(const CommandLineBuilder&) = default;
+    CommandLineBuilder& operator=(const CommandLineBuilder&) = default;
+    ~CommandLineBuilder() override;
+
+    // The encoder's path, already quoted ("\"<dir>/ALDER.DAT\"").
+    static void setEncoderPath(const char* quotedPath);
+    static const core::TextString& encoderPath();
+
+    // Fills firstCommand, secondCommand and intermediateBase. Changes the
+    // record: DVD-Film forces 24000/1001 fps, audio-only formats and sources
+    // force "no video", a source without audio forces "no audio", and a
+    // pass-one command clears turbo so that only the first pass is fast.
+    void buildCommands();
+
+    // outputPath := output folder + "/" + the source's file name + the
+    // format's suffix (the source's extension stays in the name). Turns the
+    // backslashes of sourcePath into slashes. The one-argument form uses the
+    // process-wide output folder (configuration.h).
+    void makeOutputPath();
+    void makeOutputPath(const char* outputFolder);
+    // The output path with another format (-1: the record's own).
+    core::TextString outputPathForFormat(int32_t format = -1) const;
+    // The task list's label of a format (-1: the record's own); "" outside 0..13.
+    const char* formatLabel(int32_t format = -1) const;
+
+    // The fragments, each appended to scratch().
+    void appendVideoFilters();
+    void appendFrameRate();
+    void appendVideoCodec();
+    void appendVideoBitrate();
+    void appendAudioFilters();
+    void appendSampleRate();
+    void appendAudioStream();
+    void appendAudioCodec();
+    void appendAudioBitrate();
+
+    core::TextString& scratch() { return scratch_; }
+    const core::TextString& firstCommand() const { return firstCommand_; }
+    const core::TextString& secondCommand() const { return secondCommand_; }
+    // The output path without its extension; post-processing reads
+    // intermediateBase + ".avi" for formats 0, 1, 3 and 6.
+    const core::TextString& intermediateBase() const { return intermediateBase_; }
+
+private:
+    void appendHead(core::TextString& line);
+    void appendMain(core::TextString& line);
+    void appendPassOne(core::TextString& line);
+    // Appends scratch_ to line and empties scratch_.
+    void flushInto(core::TextString& line);
+
+    core::TextString scratch_;
+    core::TextString firstCommand_;
+    core::TextString secondCommand_;
+    core::TextString intermediateBase_;
+};
+
+// Appends a path as one quoted argument of a command line. A path without a
+// double quote (and not ending in a backslash) is written as a quote, its
+// exact bytes and a quote; any other path is quoted so that
+// qf::platform::splitCommandLine gives it back whole, never as extra
+// arguments.
+void appendQuotedPath(core::TextString& line, const char* path);
+
+// The suffix of a format ("-flv.flv"), or "" outside 0..13.
+const char* formatSuffix(int32_t format);
+
+} // namespace qf::convert

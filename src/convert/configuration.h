@@ -1,0 +1,99 @@
+#pragma once
+// The process-wide configuration: user presets, the output folder and the
+// application options, kept in one binary file "cfg" (blocks of a
+// core::ByteBuffer; layout in configuration.cpp). Read at start-up, written
+// at exit.
+//
+// Where the file lives: "<program directory>/cfg" while the program
+// directory is writable; for an installed copy whose program directory is
+// not, "<XDG config folder>/quillfer/cfg" (read from there once it exists,
+// else the program directory's file is read as the starting point).
+//
+// Every value here lives from start-up to exit and belongs to the UI thread.
+// The worker reads none of it (tasks carry their own output paths).
+
+#include <cstdint>
+
+#include "convert/device_models.h"
+#include "core/byte_buffer.h"
+#include "core/text_string.h"
+
+namespace qf::convert {
+
+inline constexpr const char* kDefaultOutputFolderName = "Tarnwell输出";
+inline constexpr const char* kFallbackOutputFolderName = "转换输出";
+
+struct ApplicationOptions {
+    bool showFloatingTips = true;
+    bool promptNoFiles = true;
+    bool promptNoneChecked = true;
+    int32_t playerVolume = 50;      // 0..100
+    bool autoPlay = false;
+    bool loopPlay = false;
+    bool shutdownWhenDone = false;  // never stored: every run starts with it off
+};
+
+struct Configuration {
+    DeviceModelList presets;        // in the order they were created or loaded
+    core::TextString outputFolder;  // forward slashes, no trailing slash
+    ApplicationOptions options;
+};
+
+// The process-wide values.
+Configuration& configuration();
+inline core::TextString& outputFolder() { return configuration().outputFolder; }
+inline ApplicationOptions& applicationOptions() { return configuration().options; }
+inline bool& showFloatingTips() { return configuration().options.showFloatingTips; }
+inline bool& promptNoFiles() { return configuration().options.promptNoFiles; }
+inline bool& promptNoneChecked() { return configuration().options.promptNoneChecked; }
+inline int32_t& playerVolume() { return configuration().options.playerVolume; }
+inline bool& autoPlay() { return configuration().options.autoPlay; }
+inline bool& loopPlay() { return configuration().options.loopPlay; }
+inline bool& shutdownWhenDone() { return configuration().options.shutdownWhenDone; }
+
+enum class LoadMode {
+    ReadWrite,  // the application: creates the output folder, keeps an unreadable file as "cfg.bad"
+    ReadOnly,   // the CLI: touches nothing on disk
+};
+
+struct ConfigurationPaths {
+    core::TextString readPath;   // the file to read (may be missing)
+    core::TextString writePath;  // the file to write
+};
+
+// The locations for a program directory; the one-argument form asks the file
+// system whether the directory is writable.
+ConfigurationPaths configurationPaths(const char* programDirectory);
+ConfigurationPaths configurationPaths(const char* programDirectory, bool programDirectoryWritable);
+
+// "<documents>/Tarnwell输出", or "<program directory>/转换输出" when there is
+// no documents folder.
+core::TextString defaultOutputFolder(const char* programDirectory);
+
+// The file's bytes.
+void encodeConfiguration(const Configuration& config, core::ByteBuffer& out);
+// Decodes the whole file into `out`. False, with `out` unchanged, when any
+// item is missing or malformed or the output folder text is empty.
+bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out);
+
+// Empty preset list, the default output folder (created in ReadWrite mode),
+// default options.
+void applyConfigurationDefaults(Configuration& config, const char* programDirectory, LoadMode mode);
+
+// Loads `path` into `config`; true when the file's contents were taken. A
+// missing or unreadable file gives the defaults; in ReadWrite mode an
+// unreadable file that `keepBadAs` is given for is first kept under that
+// name. A stored output folder that cannot be created (an unplugged drive)
+// is replaced by the default one; presets and options are kept.
+bool loadConfigurationFile(Configuration& config, const char* path, const char* programDirectory, LoadMode mode,
+                           const char* keepBadAs = nullptr);
+// Writes a temporary file beside `path` and renames it over `path`, so an
+// interrupted save never leaves a cut file. Creates the folder of `path`.
+bool saveConfigurationFile(const Configuration& config, const char* path);
+
+// The start-up and exit steps on the process-wide configuration, at the
+// locations of programDirectory().
+bool loadConfiguration(LoadMode mode = LoadMode::ReadWrite);
+bool saveConfiguration();
+
+} // namespace qf::convert

@@ -1,0 +1,310 @@
+#include "convert/device_defaults.h"
+
+#include <array>
+
+#include "convert/conversion_settings.h"
+#include "convert/value_tables.h"
+
+namespace qf::convert {
+
+namespace {
+
+// Every member of a shared reset except the video codec's own choice.
+constexpr ParameterValues kHandheldReset = {
+    .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+    .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0, .saturation = 10,
+    .audioCodec = kAudioCodecAacMpeg4, .audioStreamId = 0, .channelMode = 0, .volumeNormalize = 1,
+    .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
+    .aacObjectType = 1};
+
+constexpr ParameterValues kDiscReset = {
+    .twoPass = 1, .turbo = 1, .deinterlace = 0, .inverseTelecine = 0, .qualityIndex = 0,
+    .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0, .saturation = 10,
+    .audioStreamId = 0, .channelMode = 0, .volumeNormalize = 1,
+    .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
+    .aacObjectType = 0};
+
+constexpr ParameterValues kAudioOnlyReset = {
+    .videoCodec = kVideoCodecNone, .videoBitrateIndex = 0, .frameSizeIndex = 0, .frameRateIndex = 0,
+    .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+    .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0, .saturation = 10,
+    .audioCodec = kAudioCodecMp3, .sampleRateIndex = 4, .audioStreamId = 0, .channelMode = 0,
+    .volumeNormalize = 0, .audioBitrateIndex = 6,
+    .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
+    .aacObjectType = 0};
+
+constexpr const char* kMp4Container = "-of lavf -lavfopts format=mp4 -sws 9";
+constexpr const char* kSws = "-sws 9";
+constexpr const char* kHarddup = "harddup";
+constexpr const char* kXvidOptions = ":max_bframes=0";
+constexpr const char* kDivxOptions = ":aglobal=1:vglobal=1";
+constexpr const char* kRawAac = ":raw";
+constexpr const char* kDvdResample = ",lavcresample=48000";
+constexpr const char* kVcdResample = ",lavcresample=44100";
+
+using R = DefaultsReset;
+
+// Values fixed by the devices' players; the worked command lines depend on
+// every one of them.
+constexpr std::array kDefaults = {
+    // 手机. Format 0 does not reset volume normalisation; it is switched off
+    // so that the phone 3GP stays independent of the previously shown model.
+    DefaultsRow{kCategoryPhone, kAnyModel, 0, kFormat3gp,
+                {.videoCodec = 1, .videoBitrateIndex = 0, .frameSizeIndex = 4, .frameRateIndex = 12,
+                 .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+                 .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
+                 .saturation = 10, .audioCodec = kAudioCodecAacMpeg4, .sampleRateIndex = 0, .audioStreamId = 0,
+                 .channelMode = 0, .volumeNormalize = 0, .audioBitrateIndex = 0, .mp3VbrQuality = 0,
+                 .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1},
+                R::None,
+                {.extraVideoCodecOptions = kXvidOptions, .extraVideoFilters = kHarddup}},
+    DefaultsRow{kCategoryPhone, kAnyModel, 0, kFormatMp4X264,
+                {.videoCodec = 2, .videoBitrateIndex = 3, .frameSizeIndex = 7, .frameRateIndex = 3,
+                 .sampleRateIndex = 4, .audioBitrateIndex = 4},
+                R::Handheld,
+                {kMp4Container, ":level_idc=12:nocabac:bframes=0:global_header:partitions=all", kHarddup, kRawAac}},
+    DefaultsRow{kCategoryPhone, kAnyModel, 0, kFormatMp4Xvid,
+                {.videoCodec = 1, .videoBitrateIndex = 1, .frameSizeIndex = 7, .frameRateIndex = 0,
+                 .sampleRateIndex = 3, .audioBitrateIndex = 0},
+                R::Handheld,
+                {kSws, kXvidOptions, kHarddup}},
+    DefaultsRow{kCategoryPhone, kAnyModel, 0, kFormatMp3, {}, R::AudioOnly, {}},
+
+    // IPOD: Touch, Classic and Nano share their defaults; Shuffle plays audio only.
+    DefaultsRow{kCategoryIpod, 0, 2, kFormatMp4X264,
+                {.videoCodec = 2, .videoBitrateIndex = 7, .frameSizeIndex = 16, .frameRateIndex = 10,
+                 .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Handheld,
+                {kMp4Container, ":level_idc=13:nocabac:global_header:partitions=all", kHarddup, kRawAac}},
+    DefaultsRow{kCategoryIpod, 0, 2, kFormatMp4Xvid,
+                {.videoCodec = 1, .videoBitrateIndex = 7, .frameSizeIndex = 16, .frameRateIndex = 10,
+                 .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Handheld,
+                {kSws, kXvidOptions, kHarddup}},
+    DefaultsRow{kCategoryIpod, 0, 2, kFormatMp4Divx,
+                {.videoCodec = 0, .videoBitrateIndex = 7, .frameSizeIndex = 16, .frameRateIndex = 10,
+                 .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Handheld,
+                {kMp4Container, kDivxOptions, kHarddup, kRawAac}},
+    DefaultsRow{kCategoryIpod, 0, 2, kFormatMp3, {}, R::AudioOnly, {}},
+    DefaultsRow{kCategoryIpod, 3, 3, kAnyFormat, {}, R::AudioOnly, {}},
+
+    // PSP.
+    DefaultsRow{kCategoryPsp, kAnyModel, 0, kFormatPmp,
+                {.videoCodec = 2, .videoBitrateIndex = 7, .frameSizeIndex = 11, .frameRateIndex = 0,
+                 .sampleRateIndex = 3, .audioBitrateIndex = 4},
+                R::Handheld,
+                {kSws, ":level_idc=13:pictiming:nopsnr:nossim", kHarddup}},
+    DefaultsRow{kCategoryPsp, kAnyModel, 0, kFormatPspMp4X264,
+                {.videoCodec = 2, .videoBitrateIndex = 7, .frameSizeIndex = 10, .frameRateIndex = 10,
+                 .sampleRateIndex = 4, .audioBitrateIndex = 4},
+                R::Handheld,
+                {kMp4Container, ":level_idc=30:bframes=3:frameref=2:global_header:partitions=all", kHarddup,
+                 kRawAac}},
+    DefaultsRow{kCategoryPsp, kAnyModel, 0, kFormatPspMp4Xvid,
+                {.videoCodec = 1, .videoBitrateIndex = 7, .frameSizeIndex = 10, .frameRateIndex = 10,
+                 .sampleRateIndex = 4, .audioBitrateIndex = 2},
+                R::Handheld,
+                {kSws, kXvidOptions, kHarddup}},
+    DefaultsRow{kCategoryPsp, kAnyModel, 0, kFormatPspMp4Divx,
+                {.videoCodec = 0, .videoBitrateIndex = 7, .frameSizeIndex = 10, .frameRateIndex = 10,
+                 .sampleRateIndex = 1, .audioBitrateIndex = 2},
+                R::Handheld,
+                {kMp4Container, kDivxOptions, kHarddup, kRawAac}},
+    DefaultsRow{kCategoryPsp, kAnyModel, 0, kFormatMp3, {}, R::AudioOnly, {}},
+
+    // Flash Player.
+    DefaultsRow{kCategoryFlash, kAnyModel, 0, kAnyFormat,
+                {.videoCodec = 3, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
+                 .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+                 .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
+                 .saturation = 10, .audioCodec = kAudioCodecMp3, .sampleRateIndex = 3, .audioStreamId = 0,
+                 .channelMode = 0, .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 5,
+                 .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 1, .mp3AlgorithmQuality = 0, .aacObjectType = 1},
+                R::None,
+                {"-of lavf -lavfopts format=flv"}},
+
+    // DVD and DVD-Film; a further model index gets what the two share.
+    DefaultsRow{kCategoryDvd, 0, 0, kFormatMpgNtsc,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 17, .frameRateIndex = 10,
+                 .aspectIndex = 5, .audioCodec = 3, .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Disc,
+                {"-of mpeg -mpegopts format=dvd", ":trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600",
+                 kHarddup, "", kDvdResample}},
+    DefaultsRow{kCategoryDvd, 0, 0, kFormatMpgPal,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 18, .frameRateIndex = 9,
+                 .aspectIndex = 5, .audioCodec = 3, .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Disc,
+                {"-of mpeg -mpegopts format=dvd", ":trell:mbd=2:keyint=15:vrc_buf_size=1835:vrc_maxrate=9600",
+                 kHarddup, "", kDvdResample}},
+    DefaultsRow{kCategoryDvd, 1, 1, kFormatMpgNtsc,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 17, .frameRateIndex = kFrameRateFilm,
+                 .aspectIndex = 5, .audioCodec = 3, .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Disc,
+                {"-of mpeg -mpegopts format=dvd:tsaf:telecine",
+                 ":trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600", kHarddup, "", kDvdResample}},
+    DefaultsRow{kCategoryDvd, 1, 1, kFormatMpgPal,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 18, .frameRateIndex = kFrameRateFilm,
+                 .aspectIndex = 5, .audioCodec = 3, .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Disc,
+                {"-of mpeg -mpegopts format=dvd:tsaf:telecine",
+                 ":trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600", kHarddup, "", kDvdResample}},
+    DefaultsRow{kCategoryDvd, kModelsFrom2, 0, kFormatMpgNtsc,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 17, .aspectIndex = 5,
+                 .audioCodec = 3, .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Disc,
+                {.extraVideoFilters = kHarddup, .extraAudioFilters = kDvdResample}},
+    DefaultsRow{kCategoryDvd, kModelsFrom2, 0, kFormatMpgPal,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 18, .aspectIndex = 5,
+                 .audioCodec = 3, .sampleRateIndex = 4, .audioBitrateIndex = 6},
+                R::Disc,
+                {.extraVideoFilters = kHarddup, .extraAudioFilters = kDvdResample}},
+
+    // SVCD and XVCD; a further model index gets what the two share.
+    DefaultsRow{kCategoryVcd, 0, 0, kFormatMpgNtsc,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 13, .frameRateIndex = 10,
+                 .aspectIndex = 0, .audioCodec = 4, .sampleRateIndex = 3, .audioBitrateIndex = 6},
+                R::Disc,
+                {"-of mpeg -mpegopts format=xsvcd",
+                 ":trell:mbd=2:keyint=18:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500", kHarddup, "",
+                 kVcdResample}},
+    DefaultsRow{kCategoryVcd, 0, 0, kFormatMpgPal,
+                {.videoCodec = 5, .videoBitrateIndex = 18, .frameSizeIndex = 14, .frameRateIndex = 9,
+                 .aspectIndex = 0, .audioCodec = 4, .sampleRateIndex = 3, .audioBitrateIndex = 6},
+                R::Disc,
+                {"-of mpeg -mpegopts format=xsvcd",
+                 ":trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500", kHarddup, "",
+                 kVcdResample}},
+    DefaultsRow{kCategoryVcd, 1, 1, kFormatMpgNtsc,
+                {.videoCodec = 4, .videoBitrateIndex = 19, .frameSizeIndex = 8, .frameRateIndex = 10,
+                 .aspectIndex = 0, .audioCodec = 4, .sampleRateIndex = 3, .audioBitrateIndex = 9},
+                R::Disc,
+                {"-of mpeg -mpegopts format=xvcd", ":trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152",
+                 kHarddup, "", kVcdResample}},
+    DefaultsRow{kCategoryVcd, 1, 1, kFormatMpgPal,
+                {.videoCodec = 4, .videoBitrateIndex = 19, .frameSizeIndex = 9, .frameRateIndex = 9,
+                 .aspectIndex = 0, .audioCodec = 4, .sampleRateIndex = 3, .audioBitrateIndex = 9},
+                R::Disc,
+                {"-of mpeg -mpegopts format=xvcd", ":trell:mbd=2:keyint=15:vrc_buf_size=327:vrc_minrate=1152",
+                 kHarddup, "", kVcdResample}},
+    DefaultsRow{kCategoryVcd, kModelsFrom2, 0, kFormatMpgNtsc,
+                {.frameRateIndex = 10, .aspectIndex = 0, .audioCodec = 4, .sampleRateIndex = 3},
+                R::Disc,
+                {.extraVideoFilters = kHarddup, .extraAudioFilters = kVcdResample}},
+    DefaultsRow{kCategoryVcd, kModelsFrom2, 0, kFormatMpgPal,
+                {.frameRateIndex = 9, .aspectIndex = 0, .audioCodec = 4, .sampleRateIndex = 3},
+                R::Disc,
+                {.extraVideoFilters = kHarddup, .extraAudioFilters = kVcdResample}},
+
+    // Windows Media: WMA is the WMV settings without video.
+    DefaultsRow{kCategoryWindowsMedia, kAnyModel, 0, kFormatWmv,
+                {.videoCodec = 7, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
+                 .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+                 .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
+                 .saturation = 10, .audioCodec = 6, .sampleRateIndex = 3, .audioStreamId = 0, .channelMode = 0,
+                 .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
+                 .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1},
+                R::None,
+                {"-of lavf -lavfopts format=wmv"}},
+    DefaultsRow{kCategoryWindowsMedia, kAnyModel, 0, kFormatWma,
+                {.videoCodec = kVideoCodecNone, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
+                 .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+                 .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
+                 .saturation = 10, .audioCodec = 6, .sampleRateIndex = 3, .audioStreamId = 0, .channelMode = 0,
+                 .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
+                 .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1},
+                R::None,
+                {"-of lavf -lavfopts format=wmv"}},
+
+    // MP3.
+    DefaultsRow{kCategoryMp3, kAnyModel, 0, kAnyFormat, {}, R::AudioOnly, {}},
+};
+
+bool modelMatches(const DefaultsRow& row, int32_t model)
+{
+    if (row.modelFrom == kAnyModel)
+        return true;
+    if (row.modelFrom == kModelsFrom2)
+        return model >= 2;
+    return model >= row.modelFrom && model <= row.modelTo;
+}
+
+// ParameterValues mirrors the 27 integers of the record, in their order.
+constexpr std::array<int16_t ParameterValues::*, ConversionSettings::kParameterCount> kValueSlots = {
+    &ParameterValues::videoCodec,
+    &ParameterValues::videoBitrateIndex,
+    &ParameterValues::frameSizeIndex,
+    &ParameterValues::frameRateIndex,
+    &ParameterValues::aspectIndex,
+    &ParameterValues::twoPass,
+    &ParameterValues::turbo,
+    &ParameterValues::deinterlace,
+    &ParameterValues::inverseTelecine,
+    &ParameterValues::qualityIndex,
+    &ParameterValues::pictureAdjust,
+    &ParameterValues::gamma,
+    &ParameterValues::contrast,
+    &ParameterValues::brightness,
+    &ParameterValues::saturation,
+    &ParameterValues::audioCodec,
+    &ParameterValues::sampleRateIndex,
+    &ParameterValues::audioStreamId,
+    &ParameterValues::channelMode,
+    &ParameterValues::volumeNormalize,
+    &ParameterValues::audioBitrateIndex,
+    &ParameterValues::mp3VbrQuality,
+    &ParameterValues::mp3Volume,
+    &ParameterValues::mp3Mode,
+    &ParameterValues::mp3Method,
+    &ParameterValues::mp3AlgorithmQuality,
+    &ParameterValues::aacObjectType};
+
+void apply(const ParameterValues& values, ConversionSettings& s)
+{
+    for (int i = 0; i < ConversionSettings::kParameterCount; ++i) {
+        const int16_t v = values.*kValueSlots[static_cast<size_t>(i)];
+        if (v != kKeep)
+            s.parameter(i) = v;
+    }
+}
+
+} // namespace
+
+std::span<const DefaultsRow> defaultsTable() { return kDefaults; }
+
+const DefaultsRow* findDefaults(int32_t category, int32_t model, int32_t format)
+{
+    for (const DefaultsRow& row : kDefaults)
+        if (row.category == category && modelMatches(row, model) && (row.format == kAnyFormat || row.format == format))
+            return &row;
+    return nullptr;
+}
+
+void ConversionSettings::applyDefaults()
+{
+    const DefaultsRow* row = findDefaults(category, model, outputFormat);
+    if (!row)
+        return;
+    apply(row->values, *this);
+    switch (row->reset) {
+    case DefaultsReset::None:
+        break;
+    case DefaultsReset::Handheld:
+        apply(kHandheldReset, *this);
+        qualityIndex = videoCodec == 0 ? 5 : 0;
+        break;
+    case DefaultsReset::Disc:
+        apply(kDiscReset, *this);
+        break;
+    case DefaultsReset::AudioOnly:
+        apply(kAudioOnlyReset, *this);
+        break;
+    }
+    containerOptions = row->strings.containerOptions;
+    extraVideoCodecOptions = row->strings.extraVideoCodecOptions;
+    extraVideoFilters = row->strings.extraVideoFilters;
+    extraAudioCodecOptions = row->strings.extraAudioCodecOptions;
+    extraAudioFilters = row->strings.extraAudioFilters;
+}
+
+} // namespace qf::convert

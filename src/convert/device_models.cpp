@@ -1,0 +1,210 @@
+#include "convert/device_models.h"
+
+#include "convert/configuration.h"
+#include "convert/value_tables.h"
+
+namespace qf::convert {
+
+namespace {
+
+void appendInt(core::ByteBuffer& out, int32_t value)
+{
+    const auto v = static_cast<uint32_t>(value);
+    const uint8_t le[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    out.appendBlock(le, 4);
+}
+
+bool readInt(core::ByteBuffer& in, int32_t& value)
+{
+    uint8_t le[4];
+    if (!in.readFixed(le, 4))
+        return false;
+    value = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
+    return true;
+}
+
+} // namespace
+
+std::span<const BuiltinModel> builtinModels(int32_t category)
+{
+    size_t first = kBuiltinModels.size();
+    size_t count = 0;
+    for (size_t i = 0; i < kBuiltinModels.size(); ++i) {
+        if (kBuiltinModels[i].category != category)
+            continue;
+        if (first == kBuiltinModels.size())
+            first = i;
+        ++count;
+    }
+    return count ? std::span<const BuiltinModel>(kBuiltinModels).subspan(first, count) : std::span<const BuiltinModel>();
+}
+
+const char* formatChoiceLabel(int32_t format)
+{
+    const FormatEntry* entry = tableEntry(kFormats, format);
+    return entry ? entry->panelLabel : "";
+}
+
+DeviceModel::~DeviceModel() = default;
+
+bool DeviceModel::listsFormat(int32_t format) const
+{
+    for (const FormatChoice& f : formats)
+        if (f.format == format)
+            return true;
+    return false;
+}
+
+void DeviceModel::applyTo(ConversionSettings& settings, int32_t format) const
+{
+    if (isPreset)
+        settings.selectModelFromPreset(category, modelIndex, format, presetBytes);
+    else
+        settings.selectModel(category, modelIndex, format);
+}
+
+void DeviceModel::encode(core::ByteBuffer& out) const
+{
+    appendInt(out, static_cast<int32_t>(presetBytes.length()));
+    const uint8_t flag = isPreset ? 1 : 0;
+    out.appendBlock(&flag, 1);
+    appendInt(out, category);
+    appendInt(out, modelIndex);
+    out.appendBlock(name);
+    out.appendBlock(presetBytes);
+    appendInt(out, static_cast<int32_t>(formats.size()));
+    for (const FormatChoice& f : formats) {
+        appendInt(out, f.format);
+        out.appendBlock(f.label);
+    }
+}
+
+bool DeviceModel::decode(const core::ByteBuffer& record)
+{
+    core::ByteBuffer in(record);
+    in.rewind();
+    DeviceModel entry;
+    int32_t presetLength = 0;
+    uint8_t flag = 0;
+    int32_t formatCount = 0;
+    if (!readInt(in, presetLength) || !in.readFixed(&flag, 1) || !readInt(in, entry.category)
+        || !readInt(in, entry.modelIndex) || !in.readBlock(entry.name) || !in.readBlock(entry.presetBytes)
+        || !readInt(in, formatCount))
+        return false;
+    if (presetLength < 0 || entry.presetBytes.length() != static_cast<uint32_t>(presetLength))
+        return false;
+    // An entry that no category shows, or a format the builder cannot make,
+    // would sit in the file for ever without use.
+    if (entry.category < 0 || entry.category >= kCategoryCount || formatCount <= 0)
+        return false;
+    for (int32_t i = 0; i < formatCount; ++i) {
+        FormatChoice f;
+        if (!readInt(in, f.format) || !in.readBlock(f.label))
+            return false;
+        if (f.format < 0 || f.format >= kFormatCount)
+            return false;
+        entry.formats.push_back(std::move(f));
+    }
+    entry.isPreset = flag != 0;
+    *this = entry;
+    return true;
+}
+
+DeviceModelList::~DeviceModelList() = default;
+
+const DeviceModel* DeviceModelList::at(int32_t row) const
+{
+    return row >= 0 && row < size() ? &entries_[static_cast<size_t>(row)] : nullptr;
+}
+
+DeviceModel* DeviceModelList::at(int32_t row)
+{
+    return row >= 0 && row < size() ? &entries_[static_cast<size_t>(row)] : nullptr;
+}
+
+int32_t DeviceModelList::insert(int32_t row, const DeviceModel& entry)
+{
+    if (row < 0 || row >= size()) {
+        entries_.push_back(entry);
+        return size() - 1;
+    }
+    entries_.insert(entries_.begin() + row, entry);
+    return row;
+}
+
+int32_t DeviceModelList::leadingPresets() const
+{
+    int32_t n = 0;
+    while (n < size() && entries_[static_cast<size_t>(n)].isPreset)
+        ++n;
+    return n;
+}
+
+void DeviceModelList::renumber()
+{
+    // Presets of a category follow its built-in models; the list may in
+    // principle mix categories (the process-wide preset list does), so each
+    // category is counted on its own.
+    std::array<int32_t, kCategoryCount> builtinSeen{};
+    std::array<int32_t, kCategoryCount> presetSeen{};
+    for (DeviceModel& e : entries_) {
+        if (e.category < 0 || e.category >= kCategoryCount)
+            continue;
+        const auto c = static_cast<size_t>(e.category);
+        if (e.isPreset)
+            e.modelIndex = static_cast<int32_t>(builtinModels(e.category).size()) + presetSeen[c]++;
+        else
+            e.modelIndex = builtinSeen[c]++;
+    }
+}
+
+int32_t DeviceModelList::rowOfModel(int32_t modelIndex) const
+{
+    for (int32_t row = 0; row < size(); ++row)
+        if (entries_[static_cast<size_t>(row)].modelIndex == modelIndex)
+            return row;
+    return -1;
+}
+
+void buildCategoryList(int32_t category, const DeviceModelList& presets, DeviceModelList& list)
+{
+    list.clear();
+    for (const DeviceModel& p : presets)
+        if (p.category == category)
+            list.add(p);
+    for (const BuiltinModel& b : builtinModels(category)) {
+        DeviceModel entry;
+        entry.category = category;
+        entry.name = b.name;
+        for (uint8_t i = 0; i < b.formatCount; ++i)
+            entry.formats.push_back({b.formats[i], core::TextString(formatChoiceLabel(b.formats[i]))});
+        list.add(entry);
+    }
+    list.renumber();
+}
+
+int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& presets,
+                  DeviceModelList& list)
+{
+    if (settings.category < 0 || settings.category >= kCategoryCount || settings.outputFormat < 0
+        || settings.outputFormat >= kFormatCount)
+        return -1;
+    DeviceModel entry;
+    entry.isPreset = true;
+    entry.name = name;
+    entry.category = settings.category;
+    entry.formats.push_back({settings.outputFormat, core::TextString(formatChoiceLabel(settings.outputFormat))});
+    settings.saveParameters(entry.presetBytes);
+    presets.add(entry);
+    presets.renumber();
+    const int32_t row = list.insert(list.leadingPresets(), entry);
+    list.renumber();
+    return row;
+}
+
+int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& list)
+{
+    return addPreset(name, settings, configuration().presets, list);
+}
+
+} // namespace qf::convert

@@ -1,0 +1,277 @@
+#pragma once
+// The value tables of the conversion parameters: for every combo-box row of
+// the parameter panel, the row text and the text the encoder receives. The
+// command builder, the CLI and the parameter panel all read these tables;
+// nothing else spells the values.
+//
+// Every lookup takes the stored row index as it is (a record may hold any
+// integer) and answers an empty text for an index outside its table.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace qf::convert {
+
+// Device categories (combo 1019).
+inline constexpr int kCategoryCount = 8;
+inline constexpr std::array<const char*, kCategoryCount> kCategoryNames = {
+    "手机", "IPOD", "PSP", "Flash Player", "DVD", "VCD", "Windows Media", "MP3"};
+
+enum Category : int32_t {
+    kCategoryPhone = 0,
+    kCategoryIpod = 1,
+    kCategoryPsp = 2,
+    kCategoryFlash = 3,
+    kCategoryDvd = 4,
+    kCategoryVcd = 5,
+    kCategoryWindowsMedia = 6,
+    kCategoryMp3 = 7,
+};
+
+// Output formats.
+inline constexpr int kFormatCount = 14;
+
+enum OutputFormat : int32_t {
+    kFormat3gp = 0,
+    kFormatPmp = 1,
+    kFormatPspMp4X264 = 2,
+    kFormatPspMp4Xvid = 3,
+    kFormatPspMp4Divx = 4,
+    kFormatMp4X264 = 5,
+    kFormatMp4Xvid = 6,
+    kFormatMp4Divx = 7,
+    kFormatMp3 = 8,
+    kFormatFlv = 9,
+    kFormatMpgNtsc = 10,
+    kFormatMpgPal = 11,
+    kFormatWmv = 12,
+    kFormatWma = 13,
+};
+
+struct FormatEntry {
+    const char* label;       // what the task list shows
+    const char* panelLabel;  // what the format combo shows (only flv differs)
+    const char* suffix;      // appended to the source's file name in the output folder
+};
+
+inline constexpr std::array<FormatEntry, kFormatCount> kFormats = {{
+    {"3gp", "3gp", "-3gp.3gp"},
+    {"pmp-X264,AAC", "pmp-X264,AAC", "-pmp.pmp"},
+    {"mp4-X264,AAC", "mp4-X264,AAC", "-mp4.mp4"},
+    {"mp4-XVID,AAC", "mp4-XVID,AAC", "-mp4.mp4"},
+    {"mp4-DIVX,AAC", "mp4-DIVX,AAC", "-mp4.mp4"},
+    {"mp4-X264,AAC", "mp4-X264,AAC", "-mp4.mp4"},
+    {"mp4-XVID,AAC", "mp4-XVID,AAC", "-mp4.mp4"},
+    {"mp4-DIVX,AAC", "mp4-DIVX,AAC", "-mp4.mp4"},
+    {"mp3", "mp3", "-mp3.mp3"},
+    {"flv-Flash", "flv", "-flv.flv"},
+    {"mpg-NTSC", "mpg-NTSC", "-mpg.mpg"},
+    {"mpg-PAL", "mpg-PAL", "-mpg.mpg"},
+    {"wmv-WMVideo", "wmv-WMVideo", "-wmv.wmv"},
+    {"wma-WMAudio", "wma-WMAudio", "-wma.wma"},
+}};
+
+// ---- Video ----
+
+// videoCodec (combo 1022) and the head of its encoder options. The heads of
+// the built-in codec library end in ":v" so that "bitrate=" forms vbitrate;
+// XVID and X264 end in a blank so that it forms their own bitrate option.
+// Codecs 8 and 9 are complete fragments.
+inline constexpr int kVideoCodecCopy = 8;
+inline constexpr int kVideoCodecNone = 9;
+
+struct VideoCodecEntry {
+    const char* rowText;
+    const char* head;
+};
+
+inline constexpr std::array<VideoCodecEntry, 10> kVideoCodecs = {{
+    {"DIVX", " -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:v"},
+    {"XVID", " -ovc xvid -xvidencopts "},
+    {"X264", " -ovc x264 -ffourcc H264 -x264encopts "},
+    {"Flash", " -ovc lavc -lavcopts vcodec=flv:v"},
+    {"MPEG1", " -ovc lavc -lavcopts vcodec=mpeg1video:v"},
+    {"MPEG2", " -ovc lavc -lavcopts vcodec=mpeg2video:v"},
+    {"WMVideo1", " -ovc lavc -lavcopts vcodec=wmv1:v"},
+    {"WMVideo2", " -ovc lavc -lavcopts vcodec=wmv2:v"},
+    {"原始复制", " -ovc copy"},
+    {"无视频", " -ovc frameno -of rawaudio"},
+}};
+inline constexpr int kVideoCodecX264 = 2;
+
+// videoBitrateIndex (combo 1024, rows "<n> kbps"). The VCD rate stands last.
+inline constexpr std::array<const char*, 20> kVideoBitrates = {
+    "100", "128", "200", "256", "300", "384", "400", "500", "512", "600",
+    "640", "700", "800", "900", "1000", "1200", "1500", "1800", "2000", "1152"};
+
+// frameSizeIndex (combo 1025): row 0 keeps the source size; rows 1..18 are
+// "<w>*<h>" and give the scale filter "scale=<w>:<h>".
+struct FrameSizeEntry {
+    int width;
+    int height;
+    const char* rowText;
+    const char* scaleFilter;
+};
+
+inline constexpr std::array<FrameSizeEntry, 19> kFrameSizes = {{
+    {0, 0, "原始大小", ""},
+    {128, 96, "128*96", "scale=128:96"},
+    {128, 128, "128*128", "scale=128:128"},
+    {160, 128, "160*128", "scale=160:128"},
+    {176, 114, "176*114", "scale=176:114"},
+    {176, 144, "176*144", "scale=176:144"},
+    {220, 176, "220*176", "scale=220:176"},
+    {320, 240, "320*240", "scale=320:240"},
+    {352, 240, "352*240", "scale=352:240"},
+    {352, 288, "352*288", "scale=352:288"},
+    {368, 208, "368*208", "scale=368:208"},
+    {480, 272, "480*272", "scale=480:272"},
+    {480, 320, "480*320", "scale=480:320"},
+    {480, 480, "480*480", "scale=480:480"},
+    {480, 576, "480*576", "scale=480:576"},
+    {512, 384, "512*384", "scale=512:384"},
+    {640, 480, "640*480", "scale=640:480"},
+    {720, 480, "720*480", "scale=720:480"},
+    {720, 576, "720*576", "scale=720:576"},
+}};
+
+// A row text and the encoder's text for it; row 0 of these combos keeps the
+// source's value and gives the encoder nothing.
+struct RowValue {
+    const char* rowText;
+    const char* value;
+};
+
+// frameRateIndex (combo 1026). 10 fps stands last.
+inline constexpr std::array<RowValue, 13> kFrameRates = {{
+    {"原始帧速", ""},
+    {"13 fps", "13"},
+    {"14.985 fps", "14.985"},
+    {"15 fps", "15"},
+    {"18 fps", "18"},
+    {"20 fps", "20"},
+    {"23 fps", "23"},
+    {"23.976 fps", "24000/1001"},
+    {"24 fps", "24"},
+    {"25 fps", "25"},
+    {"29.970 fps", "30000/1001"},
+    {"30 fps", "30"},
+    {"10 fps", "10"},
+}};
+inline constexpr int kFrameRateFilm = 7;  // 24000/1001
+
+// aspectIndex (combo 1036). Rows 4, 6 and 7 show no decimal point; the values do.
+inline constexpr std::array<RowValue, 8> kAspects = {{
+    {"原始比例", ""},
+    {"1/1", "1/1"},
+    {"40/33", "40/33"},
+    {"4/3", "4/3"},
+    {"166/1", "1.66/1"},
+    {"16/9", "16/9"},
+    {"185/1", "1.85/1"},
+    {"239/1", "2.39/1"},
+}};
+
+// qualityIndex (the quality slider): macroblock decision options.
+inline constexpr std::array<const char*, 6> kQualities = {
+    "", ":mbd=0", ":mbd=1", ":mbd=1:mv0", ":mbd=2:mv0", ":mbd=2:mv0:trell"};
+
+// ---- Audio ----
+
+// audioCodec (combo 1027) and its encoder head. MP3 and AAC heads are
+// followed by their own options; 3..6 by the bitrate; 7 and 8 are complete.
+inline constexpr int kAudioCodecMp3 = 0;
+inline constexpr int kAudioCodecAacMpeg2 = 1;
+inline constexpr int kAudioCodecAacMpeg4 = 2;
+inline constexpr int kAudioCodecCopy = 7;
+inline constexpr int kAudioCodecNone = 8;
+
+struct AudioCodecEntry {
+    const char* rowText;
+    const char* head;
+};
+
+inline constexpr std::array<AudioCodecEntry, 9> kAudioCodecs = {{
+    {"MP3", " -oac mp3lame -lameopts "},
+    {"AAC Mpeg2", " -oac faac -faacopts "},
+    {"AAC Mpeg4", " -oac faac -faacopts "},
+    {"AC3", " -oac lavc -lavcopts acodec=ac3:abitrate="},
+    {"MP2", " -oac lavc -lavcopts acodec=mp2:abitrate="},
+    {"WMAudio1", " -oac lavc -lavcopts acodec=wmav1:abitrate="},
+    {"WMAudio2", " -oac lavc -lavcopts acodec=wmav2:abitrate="},
+    {"原始复制", " -oac copy"},
+    {"无音频", " -nosound -of rawvideo"},
+}};
+
+// sampleRateIndex (combo 1028, rows "<n> Hz") and its option.
+struct SampleRateEntry {
+    const char* rowText;
+    const char* option;
+};
+
+inline constexpr std::array<SampleRateEntry, 5> kSampleRates = {{
+    {"22050 Hz", " -srate 22050"},
+    {"24000 Hz", " -srate 24000"},
+    {"32000 Hz", " -srate 32000"},
+    {"44100 Hz", " -srate 44100"},
+    {"48000 Hz", " -srate 48000"},
+}};
+
+// channelMode (combo 1029) and its channel filter; row 0 has none.
+inline constexpr std::array<RowValue, 5> kChannelModes = {{
+    {"无", ""},
+    {"立体声", " -af channels=2:2:0:0:0:1"},
+    {"左声道", " -af channels=1:1:0:0"},
+    {"右声道", " -af channels=1:1:1:0"},
+    {"混合", " -af pan=1:0.5:0.5"},
+}};
+
+// audioBitrateIndex (combo 1030, rows "<n> kbps").
+inline constexpr std::array<const char*, 12> kAudioBitrates = {
+    "32", "48", "64", "80", "96", "112", "128", "160", "192", "224", "256", "320"};
+
+// mp3Mode (combo 1032): the encoder receives the row index plus one.
+inline constexpr std::array<const char*, 4> kMp3Modes = {"Stereo", "Joint", "Dual", "Mono"};
+
+// mp3Method (combo 1033): rows 0 and 1 take audioBitrateIndex, 2..5 mp3VbrQuality.
+inline constexpr std::array<RowValue, 6> kMp3Methods = {{
+    {"abr", "abr"},
+    {"cbr", "cbr"},
+    {"vbr1", "vbr=1"},
+    {"vbr2", "vbr=2"},
+    {"vbr3", "vbr=3"},
+    {"vbr4", "vbr=4"},
+}};
+inline constexpr int kMp3LastBitrateMethod = 1;
+
+// The numeric combos: mp3VbrQuality (1035) rows "0".."9" are 0..9;
+// mp3Volume (1031) rows "默认","0".."10" are 0..11; mp3AlgorithmQuality (1034)
+// rows "默认","0".."9" are 0..10; audioStreamId (1037) rows "原始","1".."9" are 0..9.
+inline constexpr std::array<const char*, 10> kMp3VbrQualityRows = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+inline constexpr std::array<const char*, 12> kMp3VolumeRows = {
+    "默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+inline constexpr std::array<const char*, 11> kMp3AlgorithmQualityRows = {
+    "默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+inline constexpr std::array<const char*, 10> kAudioStreamRows = {"原始", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+
+// Row lookups that tolerate any stored integer.
+template <typename T, std::size_t N>
+constexpr const T* tableEntry(const std::array<T, N>& table, int32_t index)
+{
+    return index >= 0 && static_cast<std::size_t>(index) < N ? &table[static_cast<std::size_t>(index)] : nullptr;
+}
+
+template <std::size_t N>
+constexpr const char* tableText(const std::array<const char*, N>& table, int32_t index)
+{
+    const char* const* p = tableEntry(table, index);
+    return p ? *p : "";
+}
+
+// Name of a category, or "" outside 0..7.
+constexpr const char* categoryName(int32_t category) { return tableText(kCategoryNames, category); }
+// The category whose name is `name`, or -1.
+int32_t categoryByName(std::string_view name);
+
+} // namespace qf::convert
