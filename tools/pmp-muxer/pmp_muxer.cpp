@@ -109,6 +109,8 @@ PmpMuxSummary muxPmp(const PmpMuxOptions& options)
     std::vector<bool> keys = keyframeFlags(avi, header, stream, format, chunks);
     s.videoFrames = static_cast<uint32_t>(chunks.size());
     s.keyFrames = static_cast<uint32_t>(std::count(keys.begin(), keys.end(), true));
+    s.emptyFrames = static_cast<uint32_t>(
+        std::count_if(chunks.begin(), chunks.end(), [](const AviChunk& c) { return c.size == 0; }));
 
     std::string audioBytes = readWholeFile(options.audioPath);
     AacStream aac = parseAdts(audioBytes, options.audioPath);
@@ -186,7 +188,8 @@ std::string pmpLogText(const PmpMuxOptions& o, const PmpMuxSummary& s)
            "video: " + o.videoPath + "\n"
            "  " + s.videoCodec + " " + to_string(s.width) + "x" + to_string(s.height) + ", " +
            to_string(s.videoRate) + "/" + to_string(s.videoScale) + " frames per second, " +
-           to_string(s.videoFrames) + " frames, " + to_string(s.keyFrames) + " keyframes\n"
+           to_string(s.videoFrames) + " frames (" + to_string(s.emptyFrames) + " empty), " + to_string(s.keyFrames) +
+           " keyframes\n"
            "audio: " + o.audioPath + "\n"
            "  AAC " + to_string(s.sampleRate) + " Hz, " + to_string(s.channels) + " channel(s), " +
            to_string(s.audioFrames) + " frames\n"

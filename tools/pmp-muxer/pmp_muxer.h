@@ -20,6 +20,7 @@ struct PmpMuxSummary {
     uint32_t width = 0, height = 0;
     uint32_t videoScale = 0, videoRate = 0;
     uint32_t videoFrames = 0, keyFrames = 0;
+    uint32_t emptyFrames = 0;   // skipped frames: kept, they hold the timeline
     uint32_t sampleRate = 0, channels = 0;
     uint32_t audioFrames = 0, fillerFrames = 0, droppedFrames = 0;
     uint32_t maxAudioPerPacket = 0;
