@@ -1,0 +1,226 @@
+// The runner with tiny fake programs that print exactly what an edge case
+// needs, and with a real tool (ffmpeg) whose progress rewrites one line.
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "tasks/child_process_runner.h"
+
+namespace qf::tasks {
+namespace {
+
+namespace stdfs = std::filesystem;
+using namespace std::chrono_literals;
+
+class RunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/qf-runner-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        dir_ = dir;
+    }
+    void TearDown() override { stdfs::remove_all(dir_); }
+
+    // Writes an executable shell script and returns its quoted path, ready
+    // to start a command line.
+    std::string program(const std::string& name, const std::string& body)
+    {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        ::chmod(path.c_str(), 0755);
+        return "\"" + path + "\"";
+    }
+
+    // Polls as the worker does (10 ms between empty reads) until the output
+    // is done and the program has ended; gives up after 20 s.
+    static std::vector<std::string> readAll(ChildProcessRunner& runner, size_t size = ChildProcessRunner::kLineSize)
+    {
+        std::vector<std::string> lines;
+        std::vector<char> buffer(size);
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (runner.readLine(buffer.data(), buffer.size())) {
+                lines.emplace_back(buffer.data());
+                continue;
+            }
+            if (runner.hasExited() && runner.outputDone())
+                break;
+            std::this_thread::sleep_for(10ms);
+        }
+        return lines;
+    }
+
+    static bool processGone(pid_t pid)
+    {
+        // Gone, or a zombie waiting for its new parent to reap it.
+        for (int i = 0; i < 500; ++i) {
+            if (::kill(pid, 0) != 0 && errno == ESRCH)
+                return true;
+            std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+            std::string text;
+            std::getline(stat, text);
+            const auto paren = text.rfind(')');
+            if (paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] == 'Z')
+                return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(RunnerTest, OutputShapes)
+{
+    struct Case {
+        const char* name;
+        std::string script;
+        std::vector<std::string> lines;
+    };
+    std::string updates;
+    std::string script = "i=0; while [ $i -lt 30 ]; do printf 'Pos:  %3d.0s   %4df (%2d%%)  25fps \\r' $i $i $i; i=$((i+1)); done";
+    for (int i = 0; i < 30; ++i) {
+        char piece[64];
+        std::snprintf(piece, sizeof piece, "Pos:  %3d.0s   %4df (%2d%%)  25fps \r", i, i, i);
+        updates += piece;
+    }
+    ASSERT_GT(updates.size(), 1023u);
+    const std::vector<Case> cases = {
+        {"three bytes without a line feed", "printf abc", {"abc"}},
+        {"CR LF", "printf 'one\\r\\ntwo\\r\\n'", {"one\n", "two\n"}},
+        {"only blank lines", "printf '\\n\\n\\n'", {"\n", "\n", "\n"}},
+        {"last line unterminated after a pause", "printf 'Pos: 1 ( 1%%)\\n'; sleep 0.1; printf 'Exiting... (error parsing command line)'",
+         {"Pos: 1 ( 1%)\n", "Exiting... (error parsing command line)"}},
+        {"CR-separated updates", script, {updates.substr(0, 1023), updates.substr(1023)}},
+        {"standard error joins the output", "echo out; echo err >&2", {"out\n", "err\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChildProcessRunner runner;
+        ASSERT_TRUE(runner.start(program("p.sh", c.script))) << runner.error();
+        ASSERT_TRUE(runner.openStream());
+        EXPECT_EQ(readAll(runner), c.lines);
+        char buffer[16];
+        EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
+        runner.close();
+        EXPECT_FALSE(runner.holdsChild());
+    }
+}
+
+TEST_F(RunnerTest, ReadLineNeverWaitsForAPartialLine)
+{
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start(program("slow.sh", "printf partial; sleep 5; printf ' rest\\n'")));
+    ASSERT_TRUE(runner.openStream());
+    std::this_thread::sleep_for(100ms);
+    char buffer[64];
+    EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
+    // Had it waited for the line's end, the program would be over by now.
+    EXPECT_FALSE(runner.hasExited());
+    runner.close();
+}
+
+TEST_F(RunnerTest, CloseEndsAProgramThatKeepsRunningWithWhatItStarted)
+{
+    const std::string pidFile = dir_ + "/sleeper.pid";
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start(program("busy.sh", "sleep 60 & echo $! > '" + pidFile + "'; echo started; wait")));
+    ASSERT_TRUE(runner.openStream());
+    char buffer[64];
+    for (int i = 0; i < 500 && !runner.readLine(buffer, sizeof buffer); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_STREQ(buffer, "started\n");
+    pid_t sleeper = 0;
+    std::ifstream(pidFile) >> sleeper;
+    ASSERT_GT(sleeper, 0);
+
+    runner.close();
+    EXPECT_FALSE(runner.holdsChild());
+    EXPECT_TRUE(runner.hasExited());
+    EXPECT_TRUE(processGone(sleeper));
+}
+
+TEST_F(RunnerTest, CloseEndsWhatAFinishedProgramLeftHoldingThePipe)
+{
+    const std::string pidFile = dir_ + "/orphan.pid";
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start(program("leaves.sh", "sleep 60 & echo $! > '" + pidFile + "'; echo bye")));
+    ASSERT_TRUE(runner.openStream());
+    for (int i = 0; i < 500 && !runner.hasExited(); ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(runner.hasExited());
+    pid_t orphan = 0;
+    std::ifstream(pidFile) >> orphan;
+    ASSERT_GT(orphan, 0);
+    runner.close();
+    EXPECT_TRUE(processGone(orphan));
+}
+
+TEST_F(RunnerTest, AProgramThatDoesNotExistHoldsNothing)
+{
+    ChildProcessRunner runner;
+    for (const std::string& line : {"\"" + dir_ + "/missing.exe\" -o x", std::string(""), std::string("\"\"")}) {
+        SCOPED_TRACE(line);
+        EXPECT_FALSE(runner.start(line));
+        EXPECT_FALSE(runner.error().empty());
+        EXPECT_FALSE(runner.holdsChild());
+        EXPECT_FALSE(runner.openStream());
+        char buffer[8];
+        EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
+        EXPECT_TRUE(runner.hasExited());
+        runner.close();
+    }
+}
+
+TEST_F(RunnerTest, StartClosesTheHeldProgramFirst)
+{
+    const std::string pidFile = dir_ + "/first.pid";
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start(program("first.sh", "echo $$ > '" + pidFile + "'; exec sleep 60")));
+    for (int i = 0; i < 500 && !stdfs::exists(pidFile); ++i)
+        std::this_thread::sleep_for(10ms);
+    pid_t first = 0;
+    std::ifstream(pidFile) >> first;
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(runner.start(program("second.sh", "echo second")));
+    EXPECT_TRUE(processGone(first));
+    ASSERT_TRUE(runner.openStream());
+    EXPECT_EQ(readAll(runner), std::vector<std::string>{"second\n"});
+}
+
+TEST_F(RunnerTest, ReadsARealToolToItsLastLine)
+{
+    ASSERT_EQ(::access("/usr/bin/ffmpeg", X_OK), 0) << "ffmpeg is missing (scripts/install-deps.sh)";
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start("\"/usr/bin/ffmpeg\" -nostdin -hide_banner -stats -f lavfi -i sine=duration=2 "
+                             "-f null -"))
+        << runner.error();
+    ASSERT_TRUE(runner.openStream());
+    const std::vector<std::string> lines = readAll(runner);
+    ASSERT_FALSE(lines.empty());
+    std::string all;
+    for (const std::string& line : lines) {
+        EXPECT_LE(line.size(), 1023u);
+        all += line;
+    }
+    // The progress rewrites its line with CR; the final figures are there.
+    EXPECT_NE(all.find("size="), std::string::npos) << all;
+    EXPECT_NE(all.find('\r'), std::string::npos) << all;
+    EXPECT_NE(lines.back().find("global headers"), std::string::npos) << lines.back();
+    runner.close();
+}
+
+} // namespace
+} // namespace qf::tasks
