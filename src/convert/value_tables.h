@@ -255,6 +255,43 @@ inline constexpr std::array<const char*, 11> kMp3AlgorithmQualityRows = {
     "默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 inline constexpr std::array<const char*, 10> kAudioStreamRows = {"原始", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 
+// The valid values of the 27 parameter integers, in their record order
+// (the combo rows, 0/1 switches, the panel's slider ranges).
+struct ValueRange {
+    int32_t min;
+    int32_t max;
+};
+
+inline constexpr std::array<ValueRange, 27> kParameterRanges = {{
+    {0, 9},    // videoCodec
+    {0, 19},   // videoBitrateIndex
+    {0, 18},   // frameSizeIndex
+    {0, 12},   // frameRateIndex
+    {0, 7},    // aspectIndex
+    {0, 1},    // twoPass
+    {0, 1},    // turbo
+    {0, 1},    // deinterlace
+    {0, 1},    // inverseTelecine
+    {0, 5},    // qualityIndex
+    {0, 1},    // pictureAdjust
+    {1, 100},  // gamma
+    {-20, 20}, // contrast
+    {-10, 10}, // brightness
+    {0, 30},   // saturation
+    {0, 8},    // audioCodec
+    {0, 4},    // sampleRateIndex
+    {0, 9},    // audioStreamId
+    {0, 4},    // channelMode
+    {0, 1},    // volumeNormalize
+    {0, 11},   // audioBitrateIndex
+    {0, 9},    // mp3VbrQuality
+    {0, 11},   // mp3Volume
+    {0, 3},    // mp3Mode
+    {0, 5},    // mp3Method
+    {0, 10},   // mp3AlgorithmQuality
+    {0, 3},    // aacObjectType
+}};
+
 // Row lookups that tolerate any stored integer.
 template <typename T, std::size_t N>
 constexpr const T* tableEntry(const std::array<T, N>& table, int32_t index)

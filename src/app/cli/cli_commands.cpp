@@ -1,0 +1,71 @@
+// quillfer-cli commands: the encoder command lines of one conversion, as the
+// conversion worker would run them. Also hands the encoder path and the
+// configuration to the shared start-up.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli.h"
+#include "app/cli/cli_selection.h"
+#include "convert/command_line_builder.h"
+#include "convert/configuration.h"
+
+namespace qf::cli {
+
+namespace {
+
+void printHelp()
+{
+    std::printf("usage: quillfer-cli commands -c CATEGORY -m MODEL -f FORMAT [options] FILE\n\n"
+                "Prints the two encoder command lines of converting FILE with the chosen\n"
+                "device model and format: the first command, then the second (an empty\n"
+                "line when there is none). Nothing is run.\n\n"
+                "options:\n%s",
+                selectionUsage());
+}
+
+int runCommands(const std::vector<std::string>& args)
+{
+    if (wantsHelp(args)) {
+        printHelp();
+        return kExitOk;
+    }
+    SelectionArgs selection;
+    std::string error;
+    if (!parseSelectionArgs(args, selection, error)) {
+        std::fprintf(stderr, "quillfer-cli commands: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (selection.files.size() != 1) {
+        std::fprintf(stderr, "quillfer-cli commands: give exactly one FILE (got %zu)\n", selection.files.size());
+        return kExitUsage;
+    }
+    if (!startUp())
+        return kExitFailed;
+    convert::CommandLineBuilder builder;
+    const int status = configureBuilder(selection, selection.files[0], builder, error);
+    if (status != kExitOk) {
+        std::fprintf(stderr, "quillfer-cli commands: %s\n", error.c_str());
+        return status;
+    }
+    builder.buildCommands();
+    std::printf("%s\n%s\n", builder.firstCommand().c_str(), builder.secondCommand().c_str());
+    return kExitOk;
+}
+
+const CliRegistration registration(Subcommand{
+    "commands", "print the encoder command lines of one conversion", runCommands});
+
+// The command builder's encoder path and the configuration, read only: the
+// CLI never writes the "cfg" file nor creates folders at start-up.
+const bool hooksRegistered = [] {
+    CliStartupHooks& hooks = cliStartupHooks();
+    hooks.setEncoderPath = [](const char* path) { convert::CommandLineBuilder::setEncoderPath(path); };
+    hooks.loadConfiguration = [] { convert::loadConfiguration(convert::LoadMode::ReadOnly); };
+    return true;
+}();
+
+} // namespace
+
+} // namespace qf::cli

@@ -1,0 +1,278 @@
+#include "app/cli/cli_selection.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+#include <tuple>
+#include <unistd.h>
+
+#include "app/cli/cli.h"
+#include "convert/configuration.h"
+#include "convert/device_models.h"
+#include "convert/value_tables.h"
+#include "core/clock_time.h"
+#include "core/file_system.h"
+#include "probe/media_summary.h"
+
+namespace qf::cli {
+
+namespace {
+
+bool parseInt(const std::string& text, long& value)
+{
+    if (text.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && end && *end == 0;
+}
+
+bool asciiEqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string validCategories()
+{
+    std::string s;
+    for (int i = 0; i < convert::kCategoryCount; ++i)
+        s += (i ? ", " : "") + std::to_string(i) + " " + convert::categoryName(i);
+    return s;
+}
+
+std::string validModels(const convert::DeviceModelList& list)
+{
+    std::string s;
+    for (int32_t row = 0; row < list.size(); ++row)
+        s += (row ? ", " : "") + std::to_string(row) + " " + list.at(row)->name.c_str();
+    return s;
+}
+
+std::string validFormats(const convert::DeviceModel& entry)
+{
+    std::string s;
+    for (const convert::FormatChoice& f : entry.formats)
+        s += (s.empty() ? "" : ", ") + std::to_string(f.format) + " " + f.label.c_str();
+    return s;
+}
+
+std::string validMembers()
+{
+    std::string s;
+    for (int i = 0; i < convert::ConversionSettings::kParameterCount; ++i) {
+        const convert::ValueRange& r = convert::kParameterRanges[static_cast<size_t>(i)];
+        s += std::string(i ? ", " : "") + convert::ConversionSettings::parameterName(i) + " (" + std::to_string(r.min)
+            + ".." + std::to_string(r.max) + ")";
+    }
+    return s;
+}
+
+int32_t resolveCategory(const std::string& text)
+{
+    long index = 0;
+    if (parseInt(text, index))
+        return index >= 0 && index < convert::kCategoryCount ? static_cast<int32_t>(index) : -1;
+    const int32_t exact = convert::categoryByName(text);
+    if (exact >= 0)
+        return exact;
+    for (int i = 0; i < convert::kCategoryCount; ++i)
+        if (asciiEqualNoCase(text, convert::categoryName(i)))
+            return i;
+    return -1;
+}
+
+// An absolute path with forward slashes and no trailing slash.
+std::string absolutePath(std::string path)
+{
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    if (!path.empty() && path[0] != '/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd))
+            path = std::string(cwd) + "/" + path;
+    }
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+int applyMedia(const std::string& mode, const std::string& path, convert::CommandLineBuilder& out, std::string& error)
+{
+    if (mode == "av" || mode == "video" || mode == "audio") {
+        out.media.hasVideo = mode != "audio";
+        out.media.hasAudio = mode != "video";
+        return kExitOk;
+    }
+    probe::MediaSummary summary;
+    if (!probe::probeFile(path.c_str(), summary)) {
+        error = "不能识别的文件类型。 " + path
+            + (summary.hasHandle() ? "" : " (the media-information library is not loaded)");
+        return kExitFailed;
+    }
+    out.takeMediaSummary(summary);
+    return kExitOk;
+}
+
+} // namespace
+
+const char* selectionUsage()
+{
+    return "  -c CATEGORY            index 0..7 or name: 0 手机, 1 IPOD, 2 PSP, 3 Flash Player,\n"
+           "                         4 DVD, 5 VCD, 6 Windows Media, 7 MP3\n"
+           "  -m MODEL               row of the category's model list (user presets first;\n"
+           "                         see 'quillfer-cli formats')\n"
+           "  -f FORMAT              format value 0..13 listed by the model\n"
+           "  --start HH:MM:SS       start position\n"
+           "  --stop HH:MM:SS        stop position\n"
+           "  --output-folder DIR    output folder (default: the one in the cfg file)\n"
+           "  --media MODE           auto (probe the file, default), av, video or audio\n"
+           "  --set MEMBER=VALUE     set one parameter after the model's defaults,\n"
+           "                         e.g. --set videoBitrateIndex=9 (repeatable)\n";
+}
+
+bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out, std::string& error,
+                        std::vector<std::string>* unknown)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        bool ok = true;
+        if (a == "-c" || a == "--category")
+            ok = value(out.category);
+        else if (a == "-m" || a == "--model")
+            ok = value(out.model);
+        else if (a == "-f" || a == "--format")
+            ok = value(out.format);
+        else if (a == "--start")
+            ok = value(out.start);
+        else if (a == "--stop")
+            ok = value(out.stop);
+        else if (a == "--output-folder")
+            ok = value(out.outputFolder);
+        else if (a == "--media")
+            ok = value(out.media);
+        else if (a == "--set") {
+            std::string s;
+            ok = value(s);
+            out.sets.push_back(s);
+        } else if (a == "--") {
+            out.files.insert(out.files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        } else if (a.size() > 1 && a[0] == '-') {
+            if (!unknown) {
+                error = "unknown option " + a;
+                return false;
+            }
+            unknown->push_back(a);
+        } else {
+            out.files.push_back(a);
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
+                     std::string& error)
+{
+    if (args.category.empty() || args.model.empty() || args.format.empty()) {
+        error = "-c CATEGORY, -m MODEL and -f FORMAT are all needed";
+        return kExitUsage;
+    }
+    if (args.media != "auto" && args.media != "av" && args.media != "video" && args.media != "audio") {
+        error = "unknown --media '" + args.media + "'; valid: auto, av, video, audio";
+        return kExitUsage;
+    }
+    const int32_t category = resolveCategory(args.category);
+    if (category < 0) {
+        error = "unknown category '" + args.category + "'; valid: " + validCategories();
+        return kExitUsage;
+    }
+    convert::DeviceModelList list;
+    convert::buildCategoryList(category, convert::configuration().presets, list);
+    long row = -1;
+    const convert::DeviceModel* entry = parseInt(args.model, row) ? list.at(static_cast<int32_t>(row)) : nullptr;
+    if (!entry || row > INT32_MAX) {
+        error = "no model '" + args.model + "' in category " + convert::categoryName(category) + "; valid: "
+            + validModels(list);
+        return kExitUsage;
+    }
+    long format = -1;
+    if (!parseInt(args.format, format) || format < 0 || format > INT32_MAX
+        || !entry->listsFormat(static_cast<int32_t>(format))) {
+        error = "model " + std::string(entry->name.c_str()) + " has no format '" + args.format
+            + "'; valid: " + validFormats(*entry);
+        return kExitUsage;
+    }
+    entry->applyTo(out, static_cast<int32_t>(format));
+
+    for (const std::string& set : args.sets) {
+        const size_t eq = set.find('=');
+        const std::string name = set.substr(0, eq);
+        int32_t* member = eq == std::string::npos ? nullptr : out.parameterByName(name.c_str());
+        if (!member) {
+            error = "--set '" + set + "': expected MEMBER=VALUE with MEMBER one of: " + validMembers();
+            return kExitUsage;
+        }
+        int index = 0;
+        while (convert::ConversionSettings::parameterName(index) != name)
+            ++index;
+        const convert::ValueRange& range = convert::kParameterRanges[static_cast<size_t>(index)];
+        long value = 0;
+        if (!parseInt(set.substr(eq + 1), value) || value < range.min || value > range.max) {
+            error = "--set " + name + ": value '" + set.substr(eq + 1) + "' is outside " + std::to_string(range.min)
+                + ".." + std::to_string(range.max);
+            return kExitUsage;
+        }
+        *member = static_cast<int32_t>(value);
+    }
+
+    for (const auto& [text, into, option] : {std::tuple{&args.start, &out.startTime, "--start"},
+                                             std::tuple{&args.stop, &out.endPosition, "--stop"}}) {
+        if (text->empty())
+            continue;
+        if (!core::isTimeText(text->c_str())) {
+            error = std::string(option) + " '" + *text + "' is not a time HH:MM:SS (hours 00..23)";
+            return kExitUsage;
+        }
+        into->assign(text->c_str());
+    }
+
+    const std::string path = absolutePath(file);
+    if (!core::fs::isFile(path.c_str())) {
+        error = "no such file: " + path;
+        return kExitFailed;
+    }
+    if (const int status = applyMedia(args.media, path, out, error); status != kExitOk)
+        return status;
+    out.sourcePath = path.c_str();
+
+    const std::string folder = args.outputFolder.empty() ? std::string(convert::outputFolder().c_str())
+                                                         : absolutePath(args.outputFolder);
+    if (folder.empty()) {
+        error = "no output folder: give --output-folder";
+        return kExitUsage;
+    }
+    out.makeOutputPath(folder.c_str());
+    return kExitOk;
+}
+
+} // namespace qf::cli

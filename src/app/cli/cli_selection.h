@@ -1,0 +1,52 @@
+#pragma once
+// The device/model/format choice and the conversion options shared by the
+// subcommands that make conversions ("commands", "convert"): parsing them
+// from the command line and turning them into a configured builder, the way
+// the parameter panel would.
+//
+//   -c CATEGORY       an index 0..7 or a category name ("PSP", "手机")
+//   -m MODEL          a row of the category's model list (user presets first)
+//   -f FORMAT         a format value 0..13 that the model lists
+//   --start HH:MM:SS  --stop HH:MM:SS
+//   --output-folder DIR   (default: the configuration's output folder)
+//   --media auto|av|video|audio   (auto probes the file)
+//   --set MEMBER=VALUE    one of the 27 parameter integers, repeatable
+//
+// Needs cli::startUp() to have run (encoder path, configuration, library).
+
+#include <string>
+#include <vector>
+
+#include "convert/command_line_builder.h"
+
+namespace qf::cli {
+
+struct SelectionArgs {
+    std::string category;
+    std::string model;
+    std::string format;
+    std::string start;
+    std::string stop;
+    std::string outputFolder;
+    std::string media = "auto";
+    std::vector<std::string> sets;
+    std::vector<std::string> files;   // the positional arguments, in order
+};
+
+// The option lines for a subcommand's --help.
+const char* selectionUsage();
+
+// Consumes the options above from args. Arguments that start with "-" and are
+// not among them go to `unknown` when it is given, else they are an error.
+// False with a message in `error` on a missing option value.
+bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out, std::string& error,
+                        std::vector<std::string>* unknown = nullptr);
+
+// Selects the model as the panel does, applies --set, the times, the media
+// facts of `file` and the output path. Returns kExitOk, kExitUsage (a wrong
+// choice or value; `error` names the valid ones) or kExitFailed (the file is
+// missing or refused by the probe).
+int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
+                     std::string& error);
+
+} // namespace qf::cli
