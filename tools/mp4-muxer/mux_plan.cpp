@@ -113,7 +113,11 @@ std::vector<std::string> ffmpegArguments(const MuxJob& job)
         Fraction own = job.sourceRate;
         // The raw stream's timing comes from its VOL; a copy keeps it, so the
         // timestamps are scaled by own/wanted to play at the wanted rate.
-        if (wanted.num > 0 && own.num > 0 && wanted.num * own.den != own.num * wanted.den) {
+        // The system hands over the probe's rate with its fraction cut (29
+        // for 30000/1001); taken literally that would drift the video away
+        // from the audio by 3 %, so such a rate means the stream's own.
+        bool truncatedOwn = wanted.den == 1 && own.num > 0 && own.num / own.den == wanted.num;
+        if (wanted.num > 0 && own.num > 0 && !truncatedOwn && wanted.num * own.den != own.num * wanted.den) {
             std::string factor = "*" + std::to_string(own.num * wanted.den) + "/" + std::to_string(own.den * wanted.num);
             a.insert(a.end(), {bsf, "setts=ts=TS" + factor + ":duration=DURATION" + factor});
         }

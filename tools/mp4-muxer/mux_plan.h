@@ -49,7 +49,10 @@ struct MuxJob {
     std::string temporaryPath;       // where ffmpeg writes
 };
 
-// The ffmpeg argument vector (program name first) for the job.
+// The ffmpeg argument vector (program name first) for the job. Video
+// timestamps are scaled from the stream's own rate to the requested one; a
+// whole-number request equal to the own rate with its fraction cut keeps
+// the own rate.
 std::vector<std::string> ffmpegArguments(const MuxJob& job);
 
 } // namespace qf::kit

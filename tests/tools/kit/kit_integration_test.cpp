@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 
 namespace qf::kit {
@@ -149,18 +150,22 @@ TEST(Mp4Muxer, Builds3gpWithVideoThenAudio)
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"B.3gp", "B.aac", "B.avi", "B.m4v"}));
 }
 
-TEST(Mp4Muxer, RateZeroKeepsTheStreamsOwnTiming)
+TEST(Mp4Muxer, RateZeroOrTheCutOwnRateKeepsTheStreamsTiming)
 {
     ScratchDir dir;
     makeAvi(dir.file("B.avi"), "176x144", "30000/1001", false);
     ffmpeg({"-i", dir.file("B.avi"), "-map", "0:v", "-c", "copy", "-f", "m4v", dir.file("B.m4v")});
-    ProgramResult v = run({tool("CEDAR.DLL"), "-c", dir.file("B.m4v"), "-rate=0", dir.file("B.mp4")});
-    ASSERT_EQ(v.exitCode, 0) << v.errors;
-    auto video = probe(dir.file("B.mp4"), "0", "stream=r_frame_rate,duration,nb_read_packets");
-    EXPECT_EQ(video["r_frame_rate"], "30000/1001");
-    EXPECT_EQ(video["nb_read_packets"], "60");
-    EXPECT_NEAR(std::stod(video["duration"]), 60 * 1.001 / 30, 0.01);
-    EXPECT_EQ(probe(dir.file("B.mp4"), "", "format=:format_tags=major_brand")["TAG:major_brand"], "isom");
+    for (const char* rate : {"-rate=0", "-rate=29"}) {
+        SCOPED_TRACE(rate);
+        std::remove(dir.file("B.mp4").c_str());
+        ProgramResult v = run({tool("CEDAR.DLL"), "-c", dir.file("B.m4v"), rate, dir.file("B.mp4")});
+        ASSERT_EQ(v.exitCode, 0) << v.errors;
+        auto video = probe(dir.file("B.mp4"), "0", "stream=r_frame_rate,duration,nb_read_packets");
+        EXPECT_EQ(video["r_frame_rate"], "30000/1001");
+        EXPECT_EQ(video["nb_read_packets"], "60");
+        EXPECT_NEAR(std::stod(video["duration"]), 60 * 1.001 / 30, 0.01);
+        EXPECT_EQ(probe(dir.file("B.mp4"), "", "format=:format_tags=major_brand")["TAG:major_brand"], "isom");
+    }
 }
 
 TEST(Mp4Muxer, FailuresLeaveNoOutput)

@@ -104,6 +104,15 @@ TEST(MuxPlan, VideoTimestampsAreScaledToTheRequestedRate)
     job.sourceRate = {25, 1};
     a = ffmpegArguments(job);
     EXPECT_TRUE(hasPair(a, "-bsf:0", "setts=ts=TS*25025/30000:duration=DURATION*25025/30000"));
+
+    // The probe's rate as the system passes it: 29.970 cut to 29.
+    job.args.rate = 29;
+    job.sourceRate = {30000, 1001};
+    a = ffmpegArguments(job);
+    EXPECT_FALSE(std::any_of(a.begin(), a.end(), [](const std::string& s) { return s.find("setts") == 0; }));
+    job.args.rate = 30;
+    a = ffmpegArguments(job);
+    EXPECT_TRUE(hasPair(a, "-bsf:0", "setts=ts=TS*30000/30030:duration=DURATION*30000/30030"));
 }
 
 TEST(MuxPlan, AudioIsAddedAfterTheExistingStreams)
