@@ -1,0 +1,37 @@
+#pragma once
+// ConversionTask: one row of the task list. A command-line builder (so a
+// settings record) with the task's state, the time its encoding started and
+// the last encoder output line.
+//
+// Threads: the UI thread owns the task. While the task is queued or running
+// (states 4..8 with the worker busy) the worker thread writes the commands,
+// the line buffer and the files; the UI thread reads them only while it
+// handles a notification the worker sent synchronously (the worker waits).
+
+#include <cstdint>
+#include <ctime>
+
+#include "convert/command_line_builder.h"
+#include "core/text_string.h"
+#include "tasks/task_state.h"
+
+namespace qf::tasks {
+
+class ConversionTask : public convert::CommandLineBuilder {
+public:
+    static constexpr uint32_t kLineBufferSize = 1024;  // bytes, the zero included
+
+    ConversionTask();
+    ConversionTask(const ConversionTask&) = delete;
+    ConversionTask& operator=(const ConversionTask&) = delete;
+    ~ConversionTask() override;
+
+    int32_t state = kStateNotDone;  // a TaskState; the task list sets it
+    std::time_t startTime = 0;      // calendar seconds; set on entering 5 or 6
+
+    // The last encoder output line, without its line end. Written by the
+    // worker; the task list reads it while handling a progress notification.
+    core::TextString lineBuffer;
+};
+
+} // namespace qf::tasks

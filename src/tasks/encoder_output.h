@@ -1,0 +1,39 @@
+#pragma once
+// Pure parsers of the lines the encoder and the frame-rate probe print.
+// Bytes in, facts out; no state, no allocation. Markers are matched anywhere
+// in the line, case-sensitively.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace qf::tasks {
+
+enum class EncoderLine {
+    Other,          // ignored
+    Progress,       // holds "Pos:"
+    Failed,         // holds "Exiting..." (and not the bad-options marker)
+    BadParameters,  // holds "Exiting..." and "error parsing command line"
+};
+
+// "Pos:" wins over "Exiting..." when a line holds both.
+EncoderLine classifyEncoderLine(std::string_view line);
+
+// The line without its trailing carriage returns and line feeds.
+std::string_view trimLineEnd(std::string_view line);
+
+// The text between the first "(" and the first ")" after it, leading blanks
+// removed ("( 7%)" gives "7%"); nothing when either is missing.
+std::optional<std::string_view> progressText(std::string_view line);
+
+// The rate on a line holding "Video frame rate:": the marker is cut out where
+// it stands, leading blanks of the rest are skipped and the decimal integer
+// at its start is read (29.970 gives 29; no digits give 0). Nothing when the
+// line does not hold the marker.
+std::optional<int32_t> frameRateFromLine(std::string_view line);
+
+// The decimal integer at the start of a text ("25.000 fps" gives 25), after
+// leading blanks; 0 when there is none.
+int32_t leadingInteger(std::string_view text);
+
+} // namespace qf::tasks

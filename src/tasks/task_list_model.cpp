@@ -1,0 +1,295 @@
+#include "tasks/task_list_model.h"
+
+#include "core/clock_time.h"
+#include "core/messages.h"
+#include "tasks/encoder_output.h"
+
+namespace qf::tasks {
+
+namespace {
+
+constexpr std::time_t kSecondsPerDay = 24 * 60 * 60;
+
+} // namespace
+
+bool LibraryMediaProber::probe(const char* path, probe::MediaFacts& out)
+{
+    if (!probe::probeFile(path, summary_))
+        return false;
+    out = summary_;
+    return true;
+}
+
+TaskListModel::TaskListModel(TaskListHost& host, MediaProber& prober, TaskQueue& queue, TaskListObserver* observer)
+    : host_(host), prober_(prober), queue_(queue), observer_(observer), clock_([] { return std::time(nullptr); })
+{
+}
+
+TaskListModel::~TaskListModel()
+{
+    while (!rows_.empty())
+        rows_.pop_back();
+}
+
+int TaskListModel::rowOf(const ConversionTask* task) const
+{
+    const auto it = rowIndex_.find(task);
+    return it == rowIndex_.end() ? -1 : static_cast<int>(it->second);
+}
+
+void TaskListModel::reindexFrom(size_t first)
+{
+    for (size_t i = first; i < rows_.size(); ++i)
+        rowIndex_[rows_[i].task.get()] = i;
+}
+
+void TaskListModel::setText(int row, int column, const char* text)
+{
+    rows_[static_cast<size_t>(row)].text[static_cast<size_t>(column)] = text;
+    if (observer_)
+        observer_->cellChanged(row, column);
+}
+
+void TaskListModel::showState(int row) { setText(row, kColumnState, stateText(*task(row))); }
+
+void TaskListModel::applySettings(ConversionTask& task, const convert::ConversionSettings& settings)
+{
+    task.copyFrom(settings);
+    task.makeOutputPath();
+}
+
+ConversionTask* TaskListModel::addFile(const char* path)
+{
+    const convert::ConversionSettings* settings = host_.currentSettings();
+    if (!settings || !path)
+        return nullptr;
+    probe::MediaFacts facts;
+    if (!prober_.probe(path, facts)) {
+        core::TextString message = kUnrecognisedFileText;
+        message.append("\r\n");
+        message.append(path);
+        host_.showMessage(message.c_str());
+        return nullptr;
+    }
+    auto owned = std::make_unique<ConversionTask>();
+    ConversionTask* task = owned.get();
+    task->sourcePath = path;
+    task->copyFrom(*settings);
+    task->takeMediaSummary(facts);
+
+    const size_t at = queue_.isBusy() ? rows_.size() : 0;
+    TaskRow row;
+    row.task = std::move(owned);
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
+    reindexFrom(at);
+    const int r = static_cast<int>(at);
+    if (observer_)
+        observer_->rowInserted(r);
+
+    task->makeOutputPath();
+    setText(r, kColumnFormat, task->formatLabel());
+    showState(r);
+    setText(r, kColumnElapsed, "00:00:00");
+    setText(r, kColumnProgress, "0%");
+    setText(r, kColumnSource, task->sourcePath.c_str());
+    setText(r, kColumnOutput, task->outputPath.c_str());
+    return task;
+}
+
+void TaskListModel::setChecked(int row, bool checked)
+{
+    rows_.at(static_cast<size_t>(row)).checked = checked;
+    if (observer_)
+        observer_->cellChanged(row, kColumnCheck);
+}
+
+void TaskListModel::setAllChecks(bool checked)
+{
+    for (int r = 0; r < rowCount(); ++r)
+        setChecked(r, checked);
+}
+
+void TaskListModel::setSelection(int row, bool selected, bool focused)
+{
+    TaskRow& entry = rows_.at(static_cast<size_t>(row));
+    const bool wasNothing = !entry.selected && !entry.focused;
+    const bool wasSelected = entry.selected;
+    entry.selected = selected;
+    entry.focused = focused;
+    if (wasNothing && selected && focused)
+        onSelectionGained(row);
+    else if (wasSelected && !selected && !focused)
+        onSelectionLost(row);
+}
+
+void TaskListModel::onSelectionGained(int row)
+{
+    ConversionTask& t = *task(row);
+    host_.loadSettings(t);
+    refreshSelected(t.outputFormat);
+}
+
+void TaskListModel::onSelectionLost(int row)
+{
+    const convert::ConversionSettings* settings = host_.currentSettings();
+    ConversionTask& t = *task(row);
+    if (settings && !isActiveState(t.state))
+        applySettings(t, *settings);
+}
+
+void TaskListModel::refreshSelected(int32_t formatIndex)
+{
+    for (int r = 0; r < rowCount(); ++r) {
+        const TaskRow& entry = rows_[static_cast<size_t>(r)];
+        if (!entry.selected || heldByWorker(*entry.task))
+            continue;
+        setText(r, kColumnFormat, entry.task->formatLabel(formatIndex));
+        setText(r, kColumnOutput, entry.task->outputPathForFormat(formatIndex).c_str());
+    }
+}
+
+void TaskListModel::deleteChecked()
+{
+    bool keptChecked = false;
+    bool removedAny = false;
+    for (size_t i = rows_.size(); i-- > 0;) {
+        TaskRow& entry = rows_[i];
+        if (!entry.checked)
+            continue;
+        if (heldByWorker(*entry.task)) {
+            keptChecked = true;
+            continue;
+        }
+        rowIndex_.erase(entry.task.get());
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(i));
+        removedAny = true;
+        if (observer_)
+            observer_->rowRemoved(static_cast<int>(i));
+    }
+    if (removedAny)
+        reindexFrom(0);
+    if (keptChecked != headerChecked_) {
+        headerChecked_ = keptChecked;
+        if (observer_)
+            observer_->headerCheckChanged(headerChecked_);
+    }
+    if (rows_.empty()) {
+        columnWidths_ = kResetColumnWidths;
+        if (observer_)
+            observer_->columnWidthsChanged();
+    }
+}
+
+bool TaskListModel::start()
+{
+    if (queue_.isBusy() || rows_.empty())
+        return false;
+    const convert::ConversionSettings* settings = host_.currentSettings();
+    if (!settings)
+        return false;
+    bool queued = false;
+    for (int r = 0; r < rowCount(); ++r) {
+        TaskRow& entry = rows_[static_cast<size_t>(r)];
+        if (!entry.checked)
+            continue;
+        ConversionTask& t = *entry.task;
+        if (entry.selected)
+            applySettings(t, *settings);
+        if (!queued) {
+            t.state = kStateConverting;
+            queue_.markBusy();
+        } else {
+            t.state = kStateQueued;
+        }
+        showState(r);
+        setText(r, kColumnElapsed, "00:00:00");
+        setText(r, kColumnProgress, "0%");
+        queue_.enqueue(&t);
+        queued = true;
+    }
+    if (!queued)
+        return false;
+    queue_.enqueueEnd();
+    return true;
+}
+
+intptr_t TaskListModel::handleMessage(const core::Message& message)
+{
+    if (message.message == core::WM_TASK_NOTIFY)
+        onNotification(core::taskNotifyCode(message.wParam), core::taskNotifyDetail(message.wParam),
+                       reinterpret_cast<ConversionTask*>(message.lParam));
+    return 0;
+}
+
+void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTask* task)
+{
+    if (code == core::NOTIFY_TICK) {
+        onTick();
+        return;
+    }
+    if (code == core::NOTIFY_QUEUE_FINISHED) {
+        if (detail == 0)
+            host_.allDone();
+        return;
+    }
+    if (code < core::NOTIFY_PROGRESS_LINE || code > core::NOTIFY_FOLDER_FAILED)
+        return;
+    const int r = rowOf(task);
+    if (r < 0)
+        return;
+    ConversionTask& t = *task;
+    switch (code) {
+    case core::NOTIFY_PROGRESS_LINE:
+        if (const auto text = progressText(t.lineBuffer.view())) {
+            core::TextString progress;
+            progress.assignBytes(text->data(), static_cast<uint32_t>(text->size()));
+            setText(r, kColumnProgress, progress.c_str());
+            return;
+        }
+        break;
+    case core::NOTIFY_STATE_CHANGED:
+        t.state = static_cast<int32_t>(detail);
+        if (detail == kStateConverting || detail == kStateFirstPass)
+            recordStart(t);
+        break;
+    case core::NOTIFY_DONE:
+        t.state = kStateDone;
+        setText(r, kColumnProgress, "100%");
+        break;
+    case core::NOTIFY_STOPPED:
+        t.state = kStateNotDone;
+        break;
+    case core::NOTIFY_FAILED:
+        t.state = kStateUnreadable;
+        break;
+    case core::NOTIFY_BAD_PARAMETERS:
+        t.state = kStateBadParameters;
+        break;
+    default:  // 5 and NOTIFY_FOLDER_FAILED
+        t.state = kStateError;
+        break;
+    }
+    showState(r);
+}
+
+void TaskListModel::onTick()
+{
+    for (int r = rowCount() - 1; r >= 0; --r) {
+        const ConversionTask& t = *task(r);
+        if (t.state >= kStateConverting && t.state <= kStateMuxing) {
+            setText(r, kColumnElapsed, elapsedText(t).c_str());
+            return;
+        }
+    }
+}
+
+core::TextString TaskListModel::elapsedText(const ConversionTask& task) const
+{
+    std::time_t span = clock_() - task.startTime;
+    span = ((span % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+    char buffer[16];
+    core::formatSeconds(static_cast<uint32_t>(span), buffer);
+    return core::TextString(buffer);
+}
+
+} // namespace qf::tasks

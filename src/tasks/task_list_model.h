@@ -1,0 +1,192 @@
+#pragma once
+// TaskListModel: the task list without a window. It owns the tasks, one per
+// row in row order, with each row's check, selection and focus and the texts
+// of its seven columns; the list view renders it and forwards user input and
+// the worker's notifications to it.
+//
+// UI thread only. The worker reaches the model only through notifications
+// that the host hands to handleMessage()/onNotification() while the worker
+// waits, so a task's fields may be read there.
+//
+// The model talks to its surroundings through four small interfaces so that
+// tests can stand in for each: the main window (TaskListHost), the media
+// probe (MediaProber), the worker (TaskQueue) and the view
+// (TaskListObserver).
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "convert/conversion_settings.h"
+#include "core/notification_sink.h"
+#include "core/text_string.h"
+#include "probe/media_summary.h"
+#include "tasks/conversion_task.h"
+
+namespace qf::tasks {
+
+enum TaskColumn : int {
+    kColumnCheck = 0,     // check box only, no text
+    kColumnFormat = 1,    // output format name
+    kColumnState = 2,     // state text
+    kColumnElapsed = 3,   // "00:00:00" until the task runs
+    kColumnProgress = 4,  // "0%" until the first progress line
+    kColumnSource = 5,
+    kColumnOutput = 6,
+    kColumnCount = 7,
+};
+
+inline constexpr std::array<int, kColumnCount> kInitialColumnWidths = {22, 80, 60, 60, 60, 270, 270};
+// After the last row is deleted.
+inline constexpr std::array<int, kColumnCount> kResetColumnWidths = {22, 60, 60, 60, 60, 270, 270};
+
+inline constexpr const char* kUnrecognisedFileText = "不能识别的文件类型。";
+
+// The main window's side.
+class TaskListHost {
+public:
+    virtual ~TaskListHost() = default;
+    // REQ_GET_SETTINGS: the parameter panel's record, or null when there is none.
+    virtual const convert::ConversionSettings* currentSettings() = 0;
+    // REQ_LOAD_SETTINGS: this task is now the selected one.
+    virtual void loadSettings(const ConversionTask& task) = 0;
+    // REQ_ALL_DONE: every queued task finished without a stop. A window
+    // posts it; called from within the queue-finished notification.
+    virtual void allDone() = 0;
+    // The single-button message box: "不能识别的文件类型。\r\n<path>".
+    virtual void showMessage(const char* text) = 0;
+};
+
+// The media probe. A file with neither video nor audio is refused.
+class MediaProber {
+public:
+    virtual ~MediaProber() = default;
+    virtual bool probe(const char* path, probe::MediaFacts& out) = 0;
+};
+
+// The prober of the real media-information library (which must be loaded).
+class LibraryMediaProber final : public MediaProber {
+public:
+    bool probe(const char* path, probe::MediaFacts& out) override;
+
+private:
+    probe::MediaSummary summary_;
+};
+
+// The worker's side, as the task list uses it (ConversionWorker implements it).
+class TaskQueue {
+public:
+    virtual ~TaskQueue() = default;
+    virtual bool isBusy() const = 0;
+    virtual void markBusy() = 0;                 // the first task of a run is being queued
+    virtual void enqueue(ConversionTask* task) = 0;
+    virtual void enqueueEnd() = 0;
+    virtual void requestStop() = 0;
+};
+
+// What a view needs to repaint. Every call comes after the model has changed.
+class TaskListObserver {
+public:
+    virtual ~TaskListObserver() = default;
+    virtual void rowInserted(int /*row*/) {}
+    virtual void rowRemoved(int /*row*/) {}
+    virtual void cellChanged(int /*row*/, int /*column*/) {}
+    virtual void headerCheckChanged(bool /*checked*/) {}
+    virtual void columnWidthsChanged() {}
+};
+
+struct TaskRow {
+    std::unique_ptr<ConversionTask> task;
+    bool checked = false;
+    bool selected = false;
+    bool focused = false;
+    std::array<core::TextString, kColumnCount> text;  // text[0] stays empty
+};
+
+class TaskListModel {
+public:
+    using Clock = std::function<std::time_t()>;
+
+    // None of the four is owned; each must outlive the model. The observer
+    // may be null. The clock defaults to std::time.
+    TaskListModel(TaskListHost& host, MediaProber& prober, TaskQueue& queue, TaskListObserver* observer = nullptr);
+    TaskListModel(const TaskListModel&) = delete;
+    TaskListModel& operator=(const TaskListModel&) = delete;
+    // Destroys the tasks from the last row to the first. The worker must have
+    // stopped and ended its thread before (nothing of it may run a task).
+    ~TaskListModel();
+
+    void setObserver(TaskListObserver* observer) { observer_ = observer; }
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    const TaskRow& row(int index) const { return rows_.at(static_cast<size_t>(index)); }
+    ConversionTask* task(int index) const { return rows_.at(static_cast<size_t>(index)).task.get(); }
+    // The row holding the task, or -1. Constant time.
+    int rowOf(const ConversionTask* task) const;
+    int columnWidth(int column) const { return columnWidths_.at(static_cast<size_t>(column)); }
+    void setColumnWidth(int column, int width) { columnWidths_.at(static_cast<size_t>(column)) = width; }
+    bool headerChecked() const { return headerChecked_; }
+    bool isBusy() const { return queue_.isBusy(); }
+
+    // Probes the file and adds a row for it (at the top while idle, at the
+    // end while busy). Null when there are no settings or the file is refused
+    // (the message box has been shown).
+    ConversionTask* addFile(const char* path);
+
+    // Copies the settings into the task and recomputes its output path.
+    static void applySettings(ConversionTask& task, const convert::ConversionSettings& settings);
+
+    // User input on rows.
+    void setChecked(int row, bool checked);
+    void setAllChecks(bool checked);
+    // A row's selection and focus change; gaining (nothing -> selected and
+    // focused) and losing (selected -> nothing) run the rules below.
+    void setSelection(int row, bool selected, bool focused);
+    void onSelectionGained(int row);
+    void onSelectionLost(int row);
+    // Shows another format's name and output path in the selected rows that
+    // the worker does not hold; the tasks themselves are unchanged.
+    void refreshSelected(int32_t formatIndex);
+    // Removes the checked rows, keeping those the busy worker holds.
+    void deleteChecked();
+
+    // Queues every checked task, then the end-of-queue marker. False when
+    // busy, empty, without settings or without a checked row.
+    bool start();
+    void stop() { queue_.requestStop(); }
+
+    // WM_TASK_NOTIFY: code and detail packed in wParam, the task in lParam.
+    // Other messages are ignored. Returns 0.
+    intptr_t handleMessage(const core::Message& message);
+    void onNotification(uint32_t code, uint32_t detail, ConversionTask* task);
+    void onTick();
+
+    // The elapsed time of a task as HH:MM:SS (hours within a day).
+    core::TextString elapsedText(const ConversionTask& task) const;
+    void recordStart(ConversionTask& task) const { task.startTime = clock_(); }
+    static const char* stateText(const ConversionTask& task) { return taskStateText(task.state); }
+
+private:
+    bool heldByWorker(const ConversionTask& task) const { return isActiveState(task.state) && queue_.isBusy(); }
+    void setText(int row, int column, const char* text);
+    void showState(int row);
+    void reindexFrom(size_t first);
+
+    TaskListHost& host_;
+    MediaProber& prober_;
+    TaskQueue& queue_;
+    TaskListObserver* observer_;
+    Clock clock_;
+
+    std::vector<TaskRow> rows_;
+    std::unordered_map<const ConversionTask*, size_t> rowIndex_;  // task -> its row, always in step with rows_
+    std::array<int, kColumnCount> columnWidths_ = kInitialColumnWidths;
+    bool headerChecked_ = false;
+};
+
+} // namespace qf::tasks

@@ -1,0 +1,354 @@
+#include "tasks/task_list_model.h"
+
+#include <gtest/gtest.h>
+
+#include "convert/configuration.h"
+#include "core/messages.h"
+#include "support/fake_task_surroundings.h"
+
+namespace qf::tasks {
+namespace {
+
+using testing::FakeHost;
+using testing::FakeProber;
+using testing::FakeQueue;
+
+struct RecordingObserver : TaskListObserver {
+    void rowInserted(int row) override { events.push_back("insert " + std::to_string(row)); }
+    void rowRemoved(int row) override { events.push_back("remove " + std::to_string(row)); }
+    void headerCheckChanged(bool checked) override { events.push_back(checked ? "header on" : "header off"); }
+    void columnWidthsChanged() override { events.push_back("widths"); }
+    std::vector<std::string> events;
+};
+
+class TaskListModelTest : public ::testing::Test {
+protected:
+    TaskListModelTest()
+    {
+        convert::outputFolder() = "/out";
+        host.settings.selectModel(3, 0, 9);  // Flash Player, flv
+        model.setClock([this] { return now; });
+    }
+
+    ConversionTask* add(const char* path) { return model.addFile(path); }
+    std::string text(int row, int column) const { return std::string(model.row(row).text[column].view()); }
+    void notify(uint32_t code, uint32_t detail, ConversionTask* task)
+    {
+        model.handleMessage({core::WM_TASK_NOTIFY, core::makeTaskNotifyParam(code, detail), reinterpret_cast<intptr_t>(task)});
+    }
+
+    FakeHost host;
+    FakeProber prober;
+    FakeQueue queue;
+    RecordingObserver observer;
+    TaskListModel model{host, prober, queue, &observer};
+    std::time_t now = 1000;
+};
+
+TEST_F(TaskListModelTest, AddFillsTheRowAndPutsNewRowsOnTopWhileIdle)
+{
+    ConversionTask* first = add("/in/a.avi");
+    ConversionTask* second = add("/in/b.avi");
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.task(0), second);
+    EXPECT_EQ(model.task(1), first);
+    EXPECT_EQ(model.rowOf(first), 1);
+    EXPECT_EQ(model.rowOf(second), 0);
+    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+    EXPECT_EQ(text(1, kColumnState), "未完成");
+    EXPECT_EQ(text(1, kColumnElapsed), "00:00:00");
+    EXPECT_EQ(text(1, kColumnProgress), "0%");
+    EXPECT_EQ(text(1, kColumnSource), "/in/a.avi");
+    EXPECT_EQ(text(1, kColumnOutput), "/out/a.avi-flv.flv");
+    EXPECT_EQ(first->outputFormat, 9);
+    EXPECT_TRUE(first->media.hasVideo);
+    EXPECT_EQ(first->lineBuffer.capacity(), ConversionTask::kLineBufferSize);
+}
+
+TEST_F(TaskListModelTest, AddWhileBusyAppends)
+{
+    ConversionTask* first = add("/in/a.avi");
+    add("/in/b.avi");
+    queue.busy = true;
+    ConversionTask* third = add("/in/c.avi");
+    EXPECT_EQ(model.task(2), third);
+    EXPECT_EQ(model.rowOf(third), 2);
+    EXPECT_EQ(model.rowOf(first), 1);
+}
+
+TEST_F(TaskListModelTest, RefusedFileAndMissingSettingsAddNothing)
+{
+    prober.refused.insert("/in/notes.txt");
+    EXPECT_EQ(add("/in/notes.txt"), nullptr);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "不能识别的文件类型。\r\n/in/notes.txt");
+    host.hasSettings = false;
+    EXPECT_EQ(add("/in/a.avi"), nullptr);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(host.messages.size(), 1u);
+}
+
+TEST_F(TaskListModelTest, DeleteKeepsTheRowsTheBusyWorkerHolds)
+{
+    // Rows top to bottom: e(done) d(queued) c(converting) b(failed) a(idle)
+    ConversionTask* a = add("/in/a.avi");
+    ConversionTask* b = add("/in/b.avi");
+    ConversionTask* c = add("/in/c.avi");
+    ConversionTask* d = add("/in/d.avi");
+    ConversionTask* e = add("/in/e.avi");
+    b->state = kStateUnreadable;
+    c->state = kStateConverting;
+    d->state = kStateQueued;
+    e->state = kStateDone;
+    model.setAllChecks(true);
+    queue.busy = true;
+    observer.events.clear();
+    model.deleteChecked();
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.task(0), d);
+    EXPECT_EQ(model.task(1), c);
+    EXPECT_EQ(model.rowOf(d), 0);
+    EXPECT_EQ(model.rowOf(c), 1);
+    EXPECT_TRUE(model.headerChecked());
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"remove 4", "remove 3", "remove 0", "header on"}));
+
+    // Once idle the same tasks go, and the header box clears.
+    queue.busy = false;
+    model.deleteChecked();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_FALSE(model.headerChecked());
+    EXPECT_EQ(model.rowOf(c), -1);
+    (void)a;
+    (void)e;
+}
+
+TEST_F(TaskListModelTest, ActiveTasksGoWhenTheWorkerIsIdle)
+{
+    ConversionTask* a = add("/in/a.avi");
+    a->state = kStateConverting;  // left over: the worker is not busy
+    model.setChecked(0, true);
+    model.deleteChecked();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST_F(TaskListModelTest, DeletingTheLastRowResetsTheColumnWidths)
+{
+    add("/in/a.avi");
+    add("/in/b.avi");
+    EXPECT_EQ(model.columnWidth(1), 80);
+    model.setChecked(1, true);
+    model.deleteChecked();
+    EXPECT_EQ(model.columnWidth(1), 80);  // a row is left
+    model.setColumnWidth(5, 500);
+    model.setChecked(0, true);
+    model.deleteChecked();
+    const int expected[] = {22, 60, 60, 60, 60, 270, 270};
+    for (int col = 0; col < kColumnCount; ++col)
+        EXPECT_EQ(model.columnWidth(col), expected[col]) << col;
+}
+
+TEST_F(TaskListModelTest, DeleteWithNothingCheckedKeepsEverything)
+{
+    add("/in/a.avi");
+    model.deleteChecked();
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.columnWidth(1), 80);
+}
+
+TEST_F(TaskListModelTest, SelectionCommitsThePanelToThePreviousTask)
+{
+    ConversionTask* a = add("/in/a.avi");  // row 1
+    ConversionTask* b = add("/in/b.avi");  // row 0
+    model.setSelection(1, true, true);
+    ASSERT_EQ(host.loaded.size(), 1u);
+    EXPECT_EQ(host.loaded[0], a);
+    // The user picks wmv in the panel, then selects the other row.
+    host.settings.selectModel(6, 0, 12);
+    model.setSelection(1, false, false);
+    EXPECT_EQ(a->outputFormat, 12);
+    EXPECT_EQ(a->outputPath, "/out/a.avi-wmv.wmv");
+    EXPECT_EQ(a->sourcePath, "/in/a.avi");
+    model.setSelection(0, true, true);
+    EXPECT_EQ(host.loaded.back(), b);
+    // Row texts are left for refreshSelected to change.
+    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+}
+
+TEST_F(TaskListModelTest, SelectionLostKeepsActiveTasksAndNeedsSettings)
+{
+    ConversionTask* a = add("/in/a.avi");
+    model.setSelection(0, true, true);
+    a->state = kStateFirstPass;
+    host.settings.selectModel(6, 0, 12);
+    model.setSelection(0, false, false);
+    EXPECT_EQ(a->outputFormat, 9);
+    a->state = kStateDone;
+    host.hasSettings = false;
+    model.setSelection(0, true, true);
+    model.setSelection(0, false, false);
+    EXPECT_EQ(a->outputFormat, 9);
+    // Focus moving away alone is not a loss of selection.
+    host.hasSettings = true;
+    model.setSelection(0, true, true);
+    model.setSelection(0, true, false);
+    EXPECT_EQ(a->outputFormat, 9);
+}
+
+TEST_F(TaskListModelTest, RefreshSelectedShowsAnotherFormatWithoutChangingTheTask)
+{
+    ConversionTask* a = add("/in/a.avi");  // row 2
+    ConversionTask* b = add("/in/b.avi");  // row 1
+    add("/in/c.avi");                      // row 0, not selected
+    model.setSelection(2, true, true);
+    model.setSelection(1, true, false);
+    b->state = kStateQueued;
+    queue.busy = true;
+    model.refreshSelected(12);
+    EXPECT_EQ(text(2, kColumnFormat), "wmv-WMVideo");
+    EXPECT_EQ(text(2, kColumnOutput), "/out/a.avi-wmv.wmv");
+    EXPECT_EQ(a->outputFormat, 9);
+    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+    EXPECT_EQ(text(0, kColumnFormat), "flv-Flash");
+}
+
+TEST_F(TaskListModelTest, StartQueuesCheckedRowsTopToBottom)
+{
+    ConversionTask* a = add("/in/a.avi");  // row 2
+    ConversionTask* b = add("/in/b.avi");  // row 1
+    ConversionTask* c = add("/in/c.avi");  // row 0
+    EXPECT_FALSE(model.start());           // nothing checked
+    EXPECT_FALSE(queue.busy);
+    EXPECT_EQ(queue.ends, 0);
+    model.setChecked(0, true);
+    model.setChecked(2, true);
+    c->state = kStateDone;
+    model.setSelection(2, true, true);
+    host.settings.selectModel(6, 0, 12);
+    ASSERT_TRUE(model.start());
+    EXPECT_EQ(queue.queued, (std::vector<ConversionTask*>{c, a}));
+    EXPECT_EQ(queue.ends, 1);
+    EXPECT_TRUE(queue.busy);
+    EXPECT_EQ(text(0, kColumnState), "正在转换");
+    EXPECT_EQ(text(2, kColumnState), "排队");
+    EXPECT_EQ(a->outputFormat, 12);  // the selected row took the panel
+    EXPECT_EQ(c->outputFormat, 9);
+    EXPECT_EQ(b->state, kStateNotDone);
+    EXPECT_FALSE(model.start());     // busy
+    EXPECT_EQ(queue.ends, 1);
+    host.hasSettings = false;
+    queue.busy = false;
+    EXPECT_FALSE(model.start());
+}
+
+TEST_F(TaskListModelTest, NotificationsSetStatesAndTexts)
+{
+    ConversionTask* t = add("/in/a.avi");
+    struct Step {
+        uint32_t code;
+        uint32_t detail;
+        int32_t state;
+        const char* stateText;
+    } steps[] = {
+        {core::NOTIFY_STATE_CHANGED, kStateFirstPass, kStateFirstPass, "一次编码"},
+        {core::NOTIFY_STATE_CHANGED, kStateSecondPass, kStateSecondPass, "二次编码"},
+        {core::NOTIFY_STATE_CHANGED, kStateMuxing, kStateMuxing, "正在合成"},
+        {core::NOTIFY_DONE, 0, kStateDone, "已完成"},
+        {core::NOTIFY_STOPPED, 0, kStateNotDone, "未完成"},
+        {core::NOTIFY_FAILED, 0, kStateUnreadable, "无法解析资源文件"},
+        {core::NOTIFY_BAD_PARAMETERS, 0, kStateBadParameters, "错误的转换参数"},
+        {core::NOTIFY_FOLDER_FAILED, 0, kStateError, "错误"},
+        {5, 0, kStateError, "错误"},
+    };
+    for (const Step& s : steps) {
+        notify(s.code, s.detail, t);
+        EXPECT_EQ(t->state, s.state) << s.code;
+        EXPECT_EQ(text(0, kColumnState), s.stateText) << s.code;
+    }
+}
+
+TEST_F(TaskListModelTest, ProgressLinesAndDone)
+{
+    ConversionTask* t = add("/in/a.avi");
+    t->lineBuffer = "Pos:   1.0s   25f ( 7%) 25fps";
+    notify(core::NOTIFY_PROGRESS_LINE, 0, t);
+    EXPECT_EQ(text(0, kColumnProgress), "7%");
+    t->state = kStateConverting;
+    t->lineBuffer = "Pos: 2.0s no parenthesis";
+    notify(core::NOTIFY_PROGRESS_LINE, 0, t);
+    EXPECT_EQ(text(0, kColumnProgress), "7%");
+    EXPECT_EQ(text(0, kColumnState), "正在转换");  // the state column is refreshed instead
+    notify(core::NOTIFY_DONE, 0, t);
+    EXPECT_EQ(text(0, kColumnProgress), "100%");
+}
+
+TEST_F(TaskListModelTest, NotificationsForUnknownTasksAndCodesAreIgnored)
+{
+    ConversionTask* t = add("/in/a.avi");
+    ConversionTask stranger;
+    notify(core::NOTIFY_DONE, 0, &stranger);
+    notify(core::NOTIFY_DONE, 0, nullptr);
+    notify(11, 0, t);
+    notify(0, 0, t);
+    EXPECT_EQ(t->state, kStateNotDone);
+    EXPECT_EQ(stranger.state, kStateNotDone);
+    model.handleMessage({core::WM_PLAY_ENTRY, core::NOTIFY_DONE, reinterpret_cast<intptr_t>(t)});
+    EXPECT_EQ(t->state, kStateNotDone);
+    // A removed row's task: its pointer may even be reused; nothing happens.
+    model.setChecked(0, true);
+    model.deleteChecked();
+    EXPECT_EQ(model.rowOf(t), -1);
+}
+
+TEST_F(TaskListModelTest, QueueFinishedPostsAllDoneOnlyWithoutStop)
+{
+    notify(core::NOTIFY_QUEUE_FINISHED, 1, nullptr);
+    EXPECT_EQ(host.allDoneCount, 0);
+    notify(core::NOTIFY_QUEUE_FINISHED, 0, nullptr);
+    EXPECT_EQ(host.allDoneCount, 1);
+}
+
+TEST_F(TaskListModelTest, TickUpdatesTheLowestRunningRowOnly)
+{
+    ConversionTask* a = add("/in/a.avi");  // row 2
+    ConversionTask* b = add("/in/b.avi");  // row 1
+    ConversionTask* c = add("/in/c.avi");  // row 0
+    now = 5000;
+    notify(core::NOTIFY_STATE_CHANGED, kStateConverting, c);
+    notify(core::NOTIFY_STATE_CHANGED, kStateFirstPass, b);
+    a->state = kStateQueued;
+    now = 5000 + 3725;
+    notify(core::NOTIFY_TICK, 0, nullptr);
+    EXPECT_EQ(text(1, kColumnElapsed), "01:02:05");
+    EXPECT_EQ(text(0, kColumnElapsed), "00:00:00");
+    EXPECT_EQ(text(2, kColumnElapsed), "00:00:00");
+    // A span past a day shows hours within the day.
+    now = 5000 + 86400 + 61;
+    EXPECT_EQ(std::string(model.elapsedText(*b).view()), "00:01:01");
+    b->state = kStateMuxing;
+    notify(core::NOTIFY_TICK, 0, nullptr);
+    EXPECT_EQ(text(1, kColumnElapsed), "00:01:01");
+    b->state = kStateDone;
+    c->state = kStateDone;
+    now += 10;
+    notify(core::NOTIFY_TICK, 0, nullptr);
+    EXPECT_EQ(text(1, kColumnElapsed), "00:01:01");
+}
+
+TEST_F(TaskListModelTest, RowLookupStaysInStepThroughInsertsAndDeletes)
+{
+    std::vector<ConversionTask*> tasks;
+    for (int i = 0; i < 20; ++i)
+        tasks.push_back(add(("/in/" + std::to_string(i) + ".avi").c_str()));
+    for (int r = 0; r < model.rowCount(); r += 3)
+        model.setChecked(r, true);
+    model.deleteChecked();
+    queue.busy = true;
+    tasks.push_back(add("/in/late.avi"));
+    for (int r = 0; r < model.rowCount(); ++r)
+        EXPECT_EQ(model.rowOf(model.task(r)), r);
+    EXPECT_EQ(model.rowOf(tasks.back()), model.rowCount() - 1);
+}
+
+} // namespace
+} // namespace qf::tasks
