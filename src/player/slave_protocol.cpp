@@ -1,0 +1,98 @@
+#include "player/slave_protocol.h"
+
+#include <cstdlib>
+
+#include "core/platform/command_line.h"
+
+namespace qf::player {
+
+namespace {
+
+bool startsWithNoCase(std::string_view line, std::string_view prefix)
+{
+    if (line.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const auto a = static_cast<unsigned char>(line[i]);
+        const auto b = static_cast<unsigned char>(prefix[i]);
+        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+        if (lower(a) != lower(b))
+            return false;
+    }
+    return true;
+}
+
+bool isBlank(std::string_view text)
+{
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Always in quotes, with the escapes the command-line splitter undoes: a
+// quote in a file name must not end the argument and smuggle options onto
+// the player's command line.
+std::string quotedAlways(std::string_view argument)
+{
+    std::string quoted = platform::quoteArgument(argument);
+    if (!quoted.empty() && quoted.front() == '"')
+        return quoted;
+    // Nothing needed escaping apart from backslashes that now stand before
+    // the closing quote.
+    std::string out = "\"";
+    out += argument;
+    size_t trailing = 0;
+    while (trailing < argument.size() && argument[argument.size() - 1 - trailing] == '\\')
+        ++trailing;
+    out.append(trailing, '\\');
+    out += '"';
+    return out;
+}
+
+} // namespace
+
+std::string playerDrivers()
+{
+    const char* value = std::getenv(kPlayerDriversVariable);
+    if (value && !isBlank(value))
+        return value;
+    return std::string(kDefaultPlayerDrivers);
+}
+
+std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
+                                   std::string_view drivers, std::string_view mediaPath)
+{
+    std::string line(quotedPlayerPath);
+    if (windowId != 0)
+        line += " -wid " + std::to_string(windowId);
+    line += " -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub ";
+    line += drivers;
+    line += ' ';
+    line += quotedAlways(mediaPath);
+    return line;
+}
+
+bool isStartLine(std::string_view line)
+{
+    return startsWithNoCase(line, "VO: [") || startsWithNoCase(line, "Starting");
+}
+
+bool isAnswerLine(std::string_view line, std::string_view tag)
+{
+    return line.starts_with(tag) || line.starts_with(kErrorAnswerTag);
+}
+
+int32_t parseAnswerSeconds(std::string_view line, std::string_view tag)
+{
+    if (!line.starts_with(tag) || line.size() <= tag.size())
+        return 0;
+    int64_t value = 0;
+    for (char c : line.substr(tag.size())) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+        if (value > INT32_MAX)
+            return INT32_MAX;
+    }
+    return static_cast<int32_t>(value);
+}
+
+} // namespace qf::player

@@ -1,0 +1,47 @@
+#pragma once
+// The text of the player's slave mode: the command line that starts it, the
+// lines that tell it has come up, and its answers to the two queries. Pure
+// functions, no I/O; any thread.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qf::player {
+
+// Answer tags, equals sign included. The number follows the tag.
+inline constexpr std::string_view kLengthAnswerTag = "ANS_LENGTH=";
+inline constexpr std::string_view kPositionAnswerTag = "ANS_TIME_POSITION=";
+// What the player says instead of an answer it cannot give.
+inline constexpr std::string_view kErrorAnswerTag = "ANS_ERROR=";
+
+// Output drivers used unless QUILLFER_PLAYER_DRIVERS says otherwise: the X11
+// video outputs that embed into a foreign window, then any audio output that
+// works. The trailing commas let the player fall back to its other drivers.
+inline constexpr std::string_view kDefaultPlayerDrivers = "-vo xv,x11, -ao pulse,alsa,";
+inline constexpr const char* kPlayerDriversVariable = "QUILLFER_PLAYER_DRIVERS";
+
+// The drivers from the environment variable when it is set and not blank,
+// else the defaults. Read at every launch, on the calling thread.
+std::string playerDrivers();
+
+// One command line: the quoted player path, " -wid <id>" unless the window id
+// is 0 (no window: the player opens none when the drivers are null), the
+// slave-mode options, the drivers and the media path as one argument that
+// the command-line splitter gives back byte for byte.
+std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
+                                   std::string_view drivers, std::string_view mediaPath);
+
+// The player has come up: the line begins with "VO: [" (the video output is
+// open) or "Starting" (playback begins), in any case.
+bool isStartLine(std::string_view line);
+
+// The line is the answer to a query with this tag, or the player's refusal.
+bool isAnswerLine(std::string_view line, std::string_view tag);
+
+// Whole seconds from an answer line: the decimal digits that follow the tag
+// (the fraction is dropped). 0 for a refusal, a line no longer than the tag,
+// or no digits; saturates at INT32_MAX.
+int32_t parseAnswerSeconds(std::string_view line, std::string_view tag);
+
+} // namespace qf::player

@@ -1,0 +1,360 @@
+// The engine against the real player (null drivers, clips made by ffmpeg) and
+// against a scripted stand-in where timing must be pinned.
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "core/messages.h"
+#include "player/player_engine.h"
+#include "player/player_settings.h"
+#include "player/support/player_test_support.h"
+
+namespace qf::player {
+namespace {
+
+using core::PLAYER_ENDED;
+using core::PLAYER_PLAYING;
+using core::PLAYER_STARTING;
+using core::PLAYER_STOPPED;
+using testing::WindowRecorder;
+using Clock = std::chrono::steady_clock;
+
+int64_t msBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
+}
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class PlayerEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setPlayerVolume(kDefaultPlayerVolume);
+        ASSERT_TRUE(engine.startThread(0));
+    }
+    void TearDown() override
+    {
+        // The sinks refuse sends first, so the join cannot wait on this thread.
+        windows.shutdown();
+        engine.stopThread();
+    }
+
+    // Starts the entry and waits for code 9.
+    void startAndWaitPlaying(const void* entry, const std::string& path)
+    {
+        const int playing = windows.count('p', PLAYER_PLAYING);
+        ASSERT_EQ(engine.startPlayback(entry, path.c_str()), PlayerState::Starting);
+        ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 5000, playing + 1)) << engine.lastCommandLine();
+        ASSERT_EQ(engine.state(), PlayerState::Playing);
+    }
+
+    WindowRecorder windows;
+    PlayerEngine engine{windows.video(), windows.player()};
+    const int entryA = 1;
+    const int entryB = 2;
+};
+
+class RealPlayerTest : public PlayerEngineTest {
+protected:
+    void SetUp() override
+    {
+        testing::useRealPlayer();
+        PlayerEngineTest::SetUp();
+    }
+};
+
+class FakePlayerTest : public PlayerEngineTest {
+protected:
+    void SetUp() override
+    {
+        PlayerEngineTest::SetUp();
+        engine.setPlayerPath(testing::fakePlayer().c_str());
+    }
+    std::string media(const char* mode) { return testing::dataDir() + "/" + mode; }
+};
+
+// --- the real player ------------------------------------------------------
+
+TEST_F(RealPlayerTest, PlaysPausesResumesAndReportsTheEnd)
+{
+    const std::string path = testing::clip(5);
+    startAndWaitPlaying(&entryA, path);
+    EXPECT_EQ(windows.codes('p'), (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING}));
+    EXPECT_EQ(windows.find('p', PLAYER_PLAYING)->entry, reinterpret_cast<intptr_t>(&entryA));
+    EXPECT_NE(engine.lastCommandLine().find("-vo null -ao null \"" + path + "\""), std::string::npos);
+
+    EXPECT_EQ(engine.queryLength(), 5);
+
+    sleepMs(1300);
+    const int32_t before = engine.queryPosition();
+    EXPECT_GE(before, 1);
+    EXPECT_LE(before, 3);
+
+    engine.togglePause();
+    EXPECT_EQ(engine.state(), PlayerState::Paused);
+    EXPECT_EQ(engine.queryPosition(), 0) << "no query while paused";
+    sleepMs(2200);
+    engine.togglePause();
+    ASSERT_EQ(engine.state(), PlayerState::Playing);
+    const int32_t after = engine.queryPosition();
+    EXPECT_GE(after, before);
+    EXPECT_LE(after, before + 1) << "the player went on while paused";
+
+    // To the end: 7 to the video window, then to the player window.
+    engine.seekAbsolute(4);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_ENDED, 5000));
+    EXPECT_EQ(windows.codes('v'), (std::vector<uint32_t>{PLAYER_ENDED}));
+    EXPECT_EQ(windows.find('v', PLAYER_ENDED)->entry, reinterpret_cast<intptr_t>(&entryA));
+    EXPECT_LE(windows.find('v', PLAYER_ENDED)->at, windows.find('p', PLAYER_ENDED)->at);
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+
+    // The next file gets its own length, not the one of the file that ended.
+    startAndWaitPlaying(&entryB, testing::clip(3));
+    EXPECT_EQ(engine.queryLength(), 3);
+}
+
+TEST_F(RealPlayerTest, RequestedStopReportsSixToTheVideoWindowOnly)
+{
+    startAndWaitPlaying(&entryA, testing::clip(5));
+    sleepMs(300);
+    engine.stopPlayback();
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+    EXPECT_EQ(engine.position(), 0);
+    EXPECT_EQ(engine.length(), 0);
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+    windows.pumpFor(300);
+    EXPECT_EQ(windows.codes('v'), (std::vector<uint32_t>{PLAYER_STOPPED}));
+    EXPECT_EQ(windows.codes('p'), (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING}));
+    // A second stop has nothing left to stop.
+    engine.stopPlayback();
+    windows.pumpFor(100);
+    EXPECT_EQ(windows.count('v', PLAYER_STOPPED), 1);
+}
+
+TEST_F(RealPlayerTest, FileThePlayerCannotOpenEndsSoonAfterPlaying)
+{
+    ASSERT_EQ(engine.startPlayback(&entryA, testing::brokenFile().c_str()), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_ENDED, 5000));
+    EXPECT_EQ(windows.codes('p'), (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING, PLAYER_ENDED}));
+    EXPECT_EQ(windows.codes('v'), (std::vector<uint32_t>{PLAYER_ENDED}));
+    EXPECT_LT(msBetween(windows.find('p', PLAYER_PLAYING)->at, windows.find('p', PLAYER_ENDED)->at), 1000);
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+}
+
+TEST_F(RealPlayerTest, StopRightAfterTheStartIsARequestedStop)
+{
+    ASSERT_EQ(engine.startPlayback(&entryA, testing::clip(5).c_str()), PlayerState::Starting);
+    engine.stopPlayback();
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+    windows.pumpFor(300);
+    EXPECT_EQ(windows.count('v', PLAYER_ENDED), 0);
+    EXPECT_EQ(windows.count('p', PLAYER_ENDED), 0);
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+}
+
+TEST_F(RealPlayerTest, StartWhilePausedResumesTheSameFile)
+{
+    startAndWaitPlaying(&entryA, testing::clip(5));
+    engine.togglePause();
+    ASSERT_EQ(engine.state(), PlayerState::Paused);
+    EXPECT_EQ(engine.startPlayback(&entryB, testing::clip(3).c_str()), PlayerState::Playing);
+    EXPECT_EQ(engine.queryLength(), 5) << "the paused file goes on";
+    windows.pumpFor(100);
+    EXPECT_EQ(windows.count('p', PLAYER_STARTING), 1);
+}
+
+// --- the stand-in: commands and timing --------------------------------------
+
+TEST_F(FakePlayerTest, SendsTheSettingsAfterTheStartLine)
+{
+    setPlayerVolume(30);
+    engine.setBrightness(10);   // -75
+    engine.setHue(100);         // -1
+    startAndWaitPlaying(&entryA, media("normal"));
+    EXPECT_EQ(testing::waitForCommands(5, 2000),
+              (std::vector<std::string>{"volume 30 1", "brightness -75 1", "contrast 0 1", "hue -1 1", "saturation 0 1"}));
+}
+
+TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
+{
+    startAndWaitPlaying(&entryA, media("normal"));
+    testing::waitForCommands(5, 2000);
+    engine.setVolume(250);
+    engine.seekRelative(-3);
+    engine.setMute(true);
+    engine.togglePause();
+    engine.setVolume(20);       // stored only
+    engine.setSaturation(7);    // stored only
+    engine.setMute(false);
+    engine.seekAbsolute(12);
+    engine.togglePause();
+    const std::vector<std::string> expected{
+        "volume 100 1", "seek -3 0", "mute 1", "pause", "pausing_keep mute 0", "pausing_keep seek 12 2",
+        "pause", "volume 20 1", "brightness -85 1", "contrast 0 1", "hue 0 1", "saturation 7 1"};
+    std::vector<std::string> sent = testing::waitForCommands(5 + expected.size(), 2000);
+    ASSERT_EQ(sent.size(), 5 + expected.size());
+    sent.erase(sent.begin(), sent.begin() + 5);
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(playerVolume(), 20u);
+}
+
+TEST_F(FakePlayerTest, QueryAnswersSkipUnrelatedLines)
+{
+    startAndWaitPlaying(&entryA, media("normal"));
+    // An unrelated line with digits where the position's number would sit
+    // comes first; only the tagged answer counts.
+    EXPECT_EQ(engine.queryPosition(), 7);
+    EXPECT_EQ(engine.queryLength(), 42);
+    EXPECT_EQ(engine.length(), 42);
+}
+
+TEST_F(FakePlayerTest, LateLengthAnswerIsNotCached)
+{
+    startAndWaitPlaying(&entryA, media("slow"));
+    const auto asked = Clock::now();
+    EXPECT_EQ(engine.queryLength(), 0);
+    EXPECT_GE(msBetween(asked, Clock::now()), 190);
+    EXPECT_EQ(engine.length(), 0);
+    sleepMs(300);
+    EXPECT_EQ(engine.queryLength(), 42) << "asked again while playing";
+}
+
+TEST_F(FakePlayerTest, NoStartLineAtAllStillPassesThroughPlaying)
+{
+    ASSERT_EQ(engine.startPlayback(&entryA, media("nostart").c_str()), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_ENDED, 3000));
+    EXPECT_EQ(windows.codes('p'), (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING, PLAYER_ENDED}));
+    EXPECT_TRUE(testing::loggedCommands().empty()) << "nothing is sent to a player that has gone";
+}
+
+TEST_F(FakePlayerTest, SilentPlayerIsTakenAsPlayingAfterTwoSeconds)
+{
+    const auto started = Clock::now();
+    ASSERT_EQ(engine.startPlayback(&entryA, media("silent").c_str()), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 5000));
+    const int64_t waited = msBetween(started, windows.find('p', PLAYER_PLAYING)->at);
+    EXPECT_GE(waited, PlayerEngine::kStartupSilenceMs - 50);
+    EXPECT_LT(waited, PlayerEngine::kStartupSilenceMs + 1500);
+    // It ignores "quit": the stop kills it and still counts as requested.
+    engine.stopPlayback();
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+    EXPECT_EQ(windows.count('p', PLAYER_ENDED), 0);
+}
+
+TEST_F(FakePlayerTest, StopDuringTheStartupWaitReportsSixAndNoPlaying)
+{
+    ASSERT_EQ(engine.startPlayback(&entryA, media("slowstart").c_str()), PlayerState::Starting);
+    sleepMs(150);
+    ASSERT_EQ(engine.state(), PlayerState::Starting);
+    engine.stopPlayback();
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+    windows.pumpFor(800);
+    EXPECT_EQ(windows.codes('p'), (std::vector<uint32_t>{PLAYER_STARTING}));
+    EXPECT_EQ(windows.codes('v'), (std::vector<uint32_t>{PLAYER_STOPPED}));
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+}
+
+TEST_F(FakePlayerTest, PlayerThatIgnoresQuitIsKilled)
+{
+    startAndWaitPlaying(&entryA, media("deaf"));
+    const auto asked = Clock::now();
+    engine.stopPlayback();
+    EXPECT_LT(msBetween(asked, Clock::now()), 1000);
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+}
+
+TEST_F(FakePlayerTest, NewFileReplacesThePlayingOne)
+{
+    startAndWaitPlaying(&entryA, media("normal"));
+    ASSERT_EQ(engine.startPlayback(&entryB, media("normal").c_str()), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 3000, 2));
+    windows.pumpFor(50);
+    EXPECT_EQ(windows.codes('v'), (std::vector<uint32_t>{PLAYER_STOPPED}));
+    EXPECT_EQ(windows.find('v', PLAYER_STOPPED)->entry, reinterpret_cast<intptr_t>(&entryA));
+    EXPECT_EQ(windows.codes('p'),
+              (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING, PLAYER_STARTING, PLAYER_PLAYING}));
+}
+
+TEST_F(FakePlayerTest, MissingPlayerFailsTheStart)
+{
+    engine.setPlayerPath("\"/nonexistent/player\"");
+    EXPECT_EQ(engine.startPlayback(&entryA, media("normal").c_str()), PlayerState::Idle);
+    EXPECT_EQ(engine.startPlayback(&entryA, nullptr), PlayerState::Idle);
+    windows.pumpFor(100);
+    EXPECT_TRUE(windows.codes('p').empty());
+}
+
+TEST_F(FakePlayerTest, StopThreadEndsThePlayerWithoutReports)
+{
+    startAndWaitPlaying(&entryA, media("normal"));
+    engine.stopThread();
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+    windows.pumpFor(100);
+    EXPECT_TRUE(windows.codes('v').empty());
+    // The thread can be started again and plays.
+    ASSERT_TRUE(engine.startThread(0));
+    startAndWaitPlaying(&entryB, media("normal"));
+}
+
+// --- stored values, no player -------------------------------------------------
+
+TEST_F(PlayerEngineTest, PictureSettersStorePlayerUnits)
+{
+    struct Case {
+        void (PlayerEngine::*set)(int32_t);
+        int32_t (PlayerEngine::*get)() const;
+        int32_t position;
+        int32_t stored;
+    };
+    const Case cases[] = {
+        {&PlayerEngine::setBrightness, &PlayerEngine::brightness, 0, -85},
+        {&PlayerEngine::setBrightness, &PlayerEngine::brightness, -100, -100},
+        {&PlayerEngine::setBrightness, &PlayerEngine::brightness, 100, 15},
+        {&PlayerEngine::setBrightness, &PlayerEngine::brightness, 1, -84},
+        {&PlayerEngine::setBrightness, &PlayerEngine::brightness, INT32_MIN, -100},
+        {&PlayerEngine::setContrast, &PlayerEngine::contrast, 250, 250},
+        {&PlayerEngine::setContrast, &PlayerEngine::contrast, -7, -7},
+        {&PlayerEngine::setHue, &PlayerEngine::hue, 100, -1},
+        {&PlayerEngine::setHue, &PlayerEngine::hue, 99, -1},
+        {&PlayerEngine::setHue, &PlayerEngine::hue, 0, -100},
+        {&PlayerEngine::setHue, &PlayerEngine::hue, 50, -50},
+        {&PlayerEngine::setSaturation, &PlayerEngine::saturation, 150, 100},
+        {&PlayerEngine::setSaturation, &PlayerEngine::saturation, -150, -100},
+        {&PlayerEngine::setSaturation, &PlayerEngine::saturation, 1, 1},
+    };
+    EXPECT_EQ(engine.brightness(), -85);
+    for (const Case& c : cases) {
+        (engine.*c.set)(c.position);
+        EXPECT_EQ((engine.*c.get)(), c.stored) << "slider position " << c.position;
+    }
+}
+
+TEST_F(PlayerEngineTest, VolumeIsStoredWhateverTheState)
+{
+    engine.setVolume(250);
+    EXPECT_EQ(playerVolume(), 100u);
+    engine.setVolume(0);
+    EXPECT_EQ(playerVolume(), 0u);
+}
+
+TEST_F(PlayerEngineTest, RelativeSeekMovesThePositionEstimate)
+{
+    struct Case {
+        uint32_t from;
+        int32_t step;
+        int32_t to;
+    };
+    const Case cases[] = {{5, -8, 0}, {20, -8, 12}, {8, -8, 0}, {0, 4, 4}, {10, 64, 74}};
+    for (const Case& c : cases) {
+        engine.seekAbsolute(c.from);
+        engine.seekRelative(c.step);
+        EXPECT_EQ(engine.position(), c.to) << c.from << " " << c.step;
+    }
+    EXPECT_EQ(engine.queryPosition(), 0) << "not playing";
+}
+
+} // namespace
+} // namespace qf::player
