@@ -7,17 +7,17 @@
 // the last file it probed. It is reused for every file its owner adds.
 //
 // Owned and used by one thread (the UI thread); probing blocks while the
-// library reads the file. The library must be loaded (media_info_library.h)
+// library reads the file. The library must be loaded (loadMediaInfoLibrary)
 // before a MediaSummary is made, or the summary has no handle and refuses
-// every file; it must stay loaded until every MediaSummary is destroyed.
+// every file. A summary that outlives an unload of the library refuses every
+// file too and drops its handle without calling the library.
 
 #include <cstdint>
 
 #include "core/text_string.h"
+#include "probe/media_info_library.h"
 
 namespace qf::probe {
-
-class MediaInfoLibrary;
 
 // The library's stream kinds.
 enum class StreamKind : int { General = 0, Video = 1, Audio = 2 };

@@ -30,6 +30,7 @@ bool ChildProcessRunner::start(std::string_view commandLine)
     child_ = std::move(child);
     reader_.reset();
     streamOpen_ = false;
+    lineBytes_ = kLineSize - 1;
     return true;
 }
 
@@ -60,7 +61,8 @@ bool ChildProcessRunner::readLine(char* buffer, size_t size)
 {
     if (!streamOpen_ || !child_ || buffer == nullptr || size < 2)
         return false;
-    pump(size - 1);
+    lineBytes_ = size - 1;
+    pump(lineBytes_);
     return reader_.nextLine(buffer, size);
 }
 
@@ -71,7 +73,17 @@ bool ChildProcessRunner::readLine(core::TextString& line, size_t size)
     return readLine(line.reserve(static_cast<uint32_t>(size - 1)), size);
 }
 
-bool ChildProcessRunner::hasExited() { return !child_ || child_->hasExited(); }
+bool ChildProcessRunner::hasExited()
+{
+    if (!child_)
+        return true;
+    if (!child_->hasExited())
+        return false;
+    if (!streamOpen_)
+        return true;
+    pump(lineBytes_);
+    return !reader_.lineReady(lineBytes_);
+}
 
 bool ChildProcessRunner::outputStillHeld()
 {

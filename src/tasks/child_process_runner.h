@@ -54,10 +54,12 @@ public:
     bool readLine(char* buffer, size_t size);
     bool readLine(core::TextString& line, size_t size = kLineSize);
 
-    // Zero-timeout: true when the program has ended (or none is held).
+    // Zero-timeout: true when no program is held, or when it has ended and
+    // no line of what it wrote is left to read (at the size of the last
+    // readLine). Owners stop reading once this is true, so output that
+    // arrived between their last empty read and the program's end is kept
+    // for them first: its last line is never lost.
     bool hasExited();
-    // True once every byte of the program's output has been read as lines.
-    bool outputDone() const { return streamOpen_ && reader_.exhausted(); }
 
     // The program's top-level window. This platform has no enumeration of
     // other processes' windows: always none (0).
@@ -74,7 +76,8 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    // Moves what the pipe has now into the reader; marks its end.
+    // Moves what the pipe has now into the reader, until a line of maxBytes
+    // is ready; marks the pipe's end.
     void pump(size_t maxBytes);
     // True when some process still holds the pipe's write end.
     bool outputStillHeld();
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<platform::ChildProcess> child_;
     LineReader reader_;
     bool streamOpen_ = false;
+    size_t lineBytes_ = kLineSize - 1;   // the line size of the last readLine, less its terminator
     std::string error_;
 };
 

@@ -43,8 +43,8 @@ protected:
         return "\"" + path + "\"";
     }
 
-    // Polls as the worker does (10 ms between empty reads) until the output
-    // is done and the program has ended; gives up after 20 s.
+    // Polls as the worker does: a line, else stop when the program has
+    // ended, else 10 ms of sleep. Gives up after 20 s.
     static std::vector<std::string> readAll(ChildProcessRunner& runner, size_t size = ChildProcessRunner::kLineSize)
     {
         std::vector<std::string> lines;
@@ -55,7 +55,7 @@ protected:
                 lines.emplace_back(buffer.data());
                 continue;
             }
-            if (runner.hasExited() && runner.outputDone())
+            if (runner.hasExited())
                 break;
             std::this_thread::sleep_for(10ms);
         }
@@ -132,6 +132,23 @@ TEST_F(RunnerTest, ReadLineNeverWaitsForAPartialLine)
     runner.close();
 }
 
+TEST_F(RunnerTest, OutputWrittenJustBeforeTheEndIsReadBeforeTheEndIsReported)
+{
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start(program("quick.sh", "printf 'Pos: 9 (99%%)\\nExiting...'")));
+    ASSERT_TRUE(runner.openStream());
+    char buffer[64];
+    // The program writes and ends while the owner sleeps between reads.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(runner.hasExited());
+    ASSERT_TRUE(runner.readLine(buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Pos: 9 (99%)\n");
+    EXPECT_FALSE(runner.hasExited());
+    ASSERT_TRUE(runner.readLine(buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Exiting...");
+    EXPECT_TRUE(runner.hasExited());
+}
+
 TEST_F(RunnerTest, CloseEndsAProgramThatKeepsRunningWithWhatItStarted)
 {
     const std::string pidFile = dir_ + "/sleeper.pid";
@@ -158,8 +175,8 @@ TEST_F(RunnerTest, CloseEndsWhatAFinishedProgramLeftHoldingThePipe)
     ChildProcessRunner runner;
     ASSERT_TRUE(runner.start(program("leaves.sh", "sleep 60 & echo $! > '" + pidFile + "'; echo bye")));
     ASSERT_TRUE(runner.openStream());
-    for (int i = 0; i < 500 && !runner.hasExited(); ++i)
-        std::this_thread::sleep_for(10ms);
+    // The orphan keeps the pipe open: the end is the leader's end.
+    EXPECT_EQ(readAll(runner), std::vector<std::string>{"bye\n"});
     ASSERT_TRUE(runner.hasExited());
     pid_t orphan = 0;
     std::ifstream(pidFile) >> orphan;
