@@ -1,0 +1,211 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+extern char** environ;
+
+namespace qf::encoder {
+namespace {
+
+volatile sig_atomic_t gSignal = 0;
+volatile sig_atomic_t gRemoveArmed = 0;
+char gRemovePath[PATH_MAX + 1];
+int gWakeWrite = -1;
+int gWakeRead = -1;
+
+constexpr int kInterruptSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void onInterrupt(int sig) {
+  int savedErrno = errno;
+  if (gSignal == 0) gSignal = sig;
+  // Removing the file first means a SIGKILL that follows the SIGTERM to the
+  // group cannot leave it behind.
+  if (gRemoveArmed) {
+    unlink(gRemovePath);
+    gRemoveArmed = 0;
+  }
+  if (gWakeWrite >= 0) {
+    char byte = 1;
+    [[maybe_unused]] ssize_t n = write(gWakeWrite, &byte, 1);
+  }
+  errno = savedErrno;
+}
+
+class LineSplitter {
+ public:
+  void push(const char* data, std::size_t size, const LineHandler& handler) {
+    for (std::size_t i = 0; i < size; ++i) {
+      char c = data[i];
+      if (c == '\n' || c == '\r') {
+        if (!pending_.empty()) handler(pending_);
+        pending_.clear();
+      } else {
+        pending_ += c;
+      }
+    }
+  }
+  void finish(const LineHandler& handler) {
+    if (!pending_.empty()) handler(pending_);
+    pending_.clear();
+  }
+
+ private:
+  std::string pending_;
+};
+
+void endChild(pid_t pid, int& status) {
+  kill(pid, SIGTERM);
+  // ffmpeg stops within a moment of SIGTERM; give it one second, then force it.
+  for (int i = 0; i < 100; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+void installInterruptHandlers() {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+    gWakeRead = fds[0];
+    gWakeWrite = fds[1];
+  }
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int sig : kInterruptSignals) sigaddset(&action.sa_mask, sig);
+  for (int sig : kInterruptSignals) sigaction(sig, &action, nullptr);
+  // A reader that went away must not kill the conversion half-way.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+void setFileToRemoveOnInterrupt(const std::string& path) {
+  gRemoveArmed = 0;
+  if (path.empty() || path.size() > PATH_MAX) return;
+  std::memcpy(gRemovePath, path.c_str(), path.size() + 1);
+  gRemoveArmed = 1;
+}
+
+int interruptSignal() { return gSignal; }
+
+void withInterruptsBlocked(const std::function<void()>& fn) {
+  sigset_t block, old;
+  sigemptyset(&block);
+  for (int sig : kInterruptSignals) sigaddset(&block, sig);
+  sigprocmask(SIG_BLOCK, &block, &old);
+  fn();
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+ChildOutcome runChild(const std::string& program, const std::vector<std::string>& args,
+                      const LineHandler& onStdout, const LineHandler& onStderr) {
+  ChildOutcome outcome;
+  if (gSignal != 0) {
+    outcome.interrupted = true;
+    return outcome;
+  }
+  int out[2];
+  int err[2];
+  if (pipe2(out, O_CLOEXEC) != 0) {
+    outcome.startError = std::strerror(errno);
+    return outcome;
+  }
+  if (pipe2(err, O_CLOEXEC) != 0) {
+    outcome.startError = std::strerror(errno);
+    close(out[0]);
+    close(out[1]);
+    return outcome;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  sigemptyset(&none);
+  sigaddset(&defaults, SIGPIPE);
+  for (int sig : kInterruptSignals) sigaddset(&defaults, sig);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setsigmask(&attr, &none);
+  // No POSIX_SPAWN_SETPGROUP: the child stays in our process group.
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  close(out[1]);
+  close(err[1]);
+  if (rc != 0) {
+    outcome.startError = std::strerror(rc);
+    close(out[0]);
+    close(err[0]);
+    return outcome;
+  }
+  outcome.started = true;
+
+  LineSplitter outLines;
+  LineSplitter errLines;
+  bool outOpen = true;
+  bool errOpen = true;
+  char buffer[65536];
+  while ((outOpen || errOpen) && gSignal == 0) {
+    pollfd fds[3] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}, {gWakeRead, POLLIN, 0}};
+    if (poll(fds, 3, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int k = 0; k < 2; ++k) {
+      if ((fds[k].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+      ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      bool isOut = k == 0;
+      if (n <= 0) {
+        (isOut ? outLines : errLines).finish(isOut ? onStdout : onStderr);
+        (isOut ? outOpen : errOpen) = false;
+      } else {
+        (isOut ? outLines : errLines).push(buffer, static_cast<std::size_t>(n), isOut ? onStdout : onStderr);
+      }
+    }
+  }
+  int status = 0;
+  if (gSignal != 0) {
+    outcome.interrupted = true;
+    endChild(pid, status);
+  } else {
+    while (waitpid(pid, &status, 0) < 0) {
+      if (errno != EINTR) break;
+      if (gSignal != 0) {
+        outcome.interrupted = true;
+        endChild(pid, status);
+        break;
+      }
+    }
+  }
+  close(out[0]);
+  close(err[0]);
+  if (WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) outcome.termSignal = WTERMSIG(status);
+  return outcome;
+}
+
+}  // namespace qf::encoder

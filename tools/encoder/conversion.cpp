@@ -1,0 +1,265 @@
+#include "conversion.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "child_process.h"
+#include "progress.h"
+#include "translation.h"
+
+namespace qf::encoder {
+namespace {
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+int fail(const std::string& reason) {
+  // The status line ends in '\r' only: end it, so that the reader gets the
+  // failure on a line of its own.
+  say("\nExiting... (" + neutralize(reason) + ")\n");
+  return 1;
+}
+
+bool fileExists(const char* path) {
+  struct stat st {};
+  return stat(path, &st) == 0;
+}
+
+bool copyFile(const char* from, const char* to) {
+  int in = open(from, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int out = open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  char buffer[65536];
+  bool ok = true;
+  while (ok) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; done < n && ok;) {
+      ssize_t w = write(out, buffer + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      ok = w > 0;
+      if (ok) done += w;
+    }
+  }
+  close(in);
+  ok = close(out) == 0 && ok;
+  return ok;
+}
+
+// What ffmpeg and x264 leave beside "divx2pass.log". The log itself stays
+// after either pass: the second pass reads it and the caller deletes it.
+void removePassLogExtras(PassLog log, bool keepMbtree) {
+  if (log == PassLog::FfmpegPrefix) unlink(kFfmpegPassLogName);
+  if (log == PassLog::X264Stats) {
+    std::string base = kPassLogName;
+    unlink((base + ".temp").c_str());
+    unlink((base + ".mbtree.temp").c_str());
+    if (!keepMbtree) unlink((base + ".mbtree").c_str());
+  }
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::optional<SourceFacts> probeSource(const std::string& source, std::string& error) {
+  std::string out;
+  LogDigest log;
+  ChildOutcome run = runChild(
+      "ffprobe", probeArguments(source), [&out](std::string_view line) { out.append(line).push_back('\n'); },
+      [&log](std::string_view line) { log.feed(line); });
+  if (run.interrupted) {
+    error = "interrupted by signal " + std::to_string(interruptSignal());
+    return std::nullopt;
+  }
+  if (!run.started) {
+    error = "Cannot run ffprobe: " + run.startError;
+    return std::nullopt;
+  }
+  if (run.exitCode != 0) {
+    error = "Cannot read the source: " + log.lastError();
+    return std::nullopt;
+  }
+  return parseProbeOutput(out);
+}
+
+class Runner {
+ public:
+  explicit Runner(const Command& command) : command_(command) {}
+
+  int run() {
+    struct stat st {};
+    if (stat(command_.source.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+      return fail("File not found: " + quoted(command_.source));
+    }
+    if (access(command_.source.c_str(), R_OK) != 0) {
+      return fail("Cannot open file " + quoted(command_.source) + ": " + std::strerror(errno));
+    }
+    SourceFacts facts;
+    bool probed = needsSourceFacts(command_);
+    if (probed) {
+      std::string error;
+      auto read = probeSource(command_.source, error);
+      if (!read) return fail(error);
+      facts = *read;
+    }
+    t_ = translate(command_, probed ? &facts : nullptr);
+    if (t_.failure != FailureKind::None) return fail(t_.error);
+    if (sameFile(command_.source, command_.output)) {
+      return fail("The output file " + quoted(command_.output) + " is the source file");
+    }
+    if (int rc = preparePassLog(); rc != 0) return rc;
+    if (int rc = prepareOutput(); rc != 0) return rc;
+
+    ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
+    if (probed && facts.durationSeconds) {
+      tracker.setDuration(effectiveDuration(facts.durationSeconds, t_.startSeconds, t_.lengthSeconds));
+    }
+    LogDigest log;
+    auto started = std::chrono::steady_clock::now();
+    say(formatStatusLine({.videoKbps = t_.videoKbps, .audioKbps = t_.audioKbps}));
+    ChildOutcome run = runChild(
+        "ffmpeg", t_.ffmpegArgs,
+        [&](std::string_view line) {
+          double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+          if (auto status = tracker.feed(line, elapsed)) say(*status);
+        },
+        [&](std::string_view line) {
+          log.feed(line);
+          if (!tracker.hasDuration() && log.duration()) {
+            tracker.setDuration(effectiveDuration(log.duration(), t_.startSeconds, t_.lengthSeconds));
+          }
+        });
+    if (run.interrupted || interruptSignal() != 0) {
+      cleanUpAfterFailure();
+      return fail("interrupted by signal " + std::to_string(interruptSignal()));
+    }
+    if (!run.started) {
+      cleanUpAfterFailure();
+      return fail("Cannot run ffmpeg: " + run.startError);
+    }
+    if (run.termSignal != 0) {
+      cleanUpAfterFailure();
+      return fail("ffmpeg ended by signal " + std::to_string(run.termSignal) + " (" + log.lastError() + ")");
+    }
+    if (run.exitCode != 0) {
+      cleanUpAfterFailure();
+      return fail(explainFailure(log.lastError()));
+    }
+    if (log.nothingEncoded() || (tracker.frames() == 0 && tracker.totalBytes() == 0 && t_.pass != 1)) {
+      cleanUpAfterFailure();
+      return fail("Nothing was encoded (is the start position past the end of the source?)");
+    }
+    return finish(tracker);
+  }
+
+ private:
+  int preparePassLog() {
+    if (t_.pass == 2 && !fileExists(kPassLogName)) {
+      return fail(std::string("Two-pass log ") + kPassLogName + " not found: run the first pass first");
+    }
+    if (t_.passLog != PassLog::FfmpegPrefix) return 0;
+    if (t_.pass == 1) {
+      unlink(kFfmpegPassLogName);
+    } else if (!copyFile(kPassLogName, kFfmpegPassLogName)) {
+      int saved = errno;
+      unlink(kFfmpegPassLogName);
+      return fail(std::string("Cannot copy the two-pass log ") + kPassLogName + ": " + std::strerror(saved));
+    }
+    return 0;
+  }
+
+  int prepareOutput() {
+    // MEncoder opens -o before it starts; so do we, but under the temporary
+    // name, so that the final name appears only with a complete file.
+    std::string probe = t_.tempPath.empty() ? temporaryPathFor(command_.output) : t_.tempPath;
+    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      int saved = errno;
+      removePassLogExtras(t_.passLog, t_.pass == 1);
+      return fail("Cannot open output file " + quoted(command_.output) + ": " + std::strerror(saved));
+    }
+    close(fd);
+    if (t_.tempPath.empty()) {
+      unlink(probe.c_str());
+    } else {
+      setFileToRemoveOnInterrupt(t_.tempPath);
+    }
+    return 0;
+  }
+
+  void cleanUpAfterFailure() {
+    if (!t_.tempPath.empty()) {
+      setFileToRemoveOnInterrupt("");
+      unlink(t_.tempPath.c_str());
+    }
+    removePassLogExtras(t_.passLog, false);
+  }
+
+  int finish(const ProgressTracker& tracker) {
+    if (t_.pass == 1 && t_.passLog == PassLog::FfmpegPrefix) {
+      if (rename(kFfmpegPassLogName, kPassLogName) != 0) {
+        int saved = errno;
+        cleanUpAfterFailure();
+        return fail(std::string("Cannot write the two-pass log ") + kPassLogName + ": " + std::strerror(saved));
+      }
+    }
+    removePassLogExtras(t_.passLog, t_.pass == 1);
+    if (!t_.tempPath.empty()) {
+      int renameError = 0;
+      bool interrupted = false;
+      withInterruptsBlocked([&] {
+        interrupted = interruptSignal() != 0;
+        setFileToRemoveOnInterrupt("");
+        if (!interrupted && rename(t_.tempPath.c_str(), command_.output.c_str()) != 0) renameError = errno;
+      });
+      if (interrupted) {
+        unlink(t_.tempPath.c_str());
+        return fail("interrupted by signal " + std::to_string(interruptSignal()));
+      }
+      if (renameError != 0) {
+        unlink(t_.tempPath.c_str());
+        return fail("Cannot write output file " + quoted(command_.output) + ": " + std::strerror(renameError));
+      }
+    }
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "\nWriting index...\n\nDone: %lld frames, %.3f secs, %lld bytes\n",
+                  tracker.frames(), tracker.positionSeconds(), tracker.totalBytes());
+    say(summary);
+    return 0;
+  }
+
+  const Command& command_;
+  Translation t_;
+};
+
+}  // namespace
+
+void say(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(STDOUT_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // nobody reads any more: carry on with the conversion
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+int runConversion(const Command& command) { return Runner(command).run(); }
+
+}  // namespace qf::encoder

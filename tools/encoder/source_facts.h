@@ -1,0 +1,36 @@
+#pragma once
+// Facts about the source file, read from one ffprobe run. Most conversions
+// need none (the ffmpeg arguments are written so that ffmpeg resolves the
+// streams itself); -aid and a bare-stream copy to an unknown file extension
+// do, because their meaning depends on the container or the codec.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qf::encoder {
+
+struct SourceStream {
+  int index = -1;          // ffmpeg's stream index
+  int id = -1;             // container stream id (MPEG-PS/TS), -1 when none
+  std::string type;        // "video", "audio", ...
+  std::string codec;       // ffmpeg codec name
+};
+
+struct SourceFacts {
+  std::string formatName;  // ffprobe format_name, e.g. "avi", "mov,mp4,m4a,3gp,3g2,mj2"
+  std::optional<double> durationSeconds;
+  std::vector<SourceStream> streams;
+
+  const SourceStream* firstOfType(std::string_view type) const;
+  int countOfType(std::string_view type) const;
+};
+
+// The ffprobe arguments (after the program name) whose output parseProbeOutput reads.
+std::vector<std::string> probeArguments(const std::string& sourcePath);
+
+// Reads ffprobe's "-of compact" lines ("stream|index=0|codec_name=mpeg4|...").
+SourceFacts parseProbeOutput(std::string_view text);
+
+}  // namespace qf::encoder
