@@ -1,0 +1,76 @@
+#include "ui/tray_icon.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include "ui/qt_shell.h"
+#include "ui/skin.h"
+
+namespace qf::ui {
+
+TrayIcon::TrayIcon(QWidget* mainWindow)
+    : QObject(mainWindow), window_(mainWindow), menu_(std::make_unique<QMenu>()),
+      trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable())
+{
+    const struct {
+        const char* text;
+        int id;
+    } items[] = {{"显示窗口", kCmdShowWindow}, {"官方网站", kCmdHomePage}, {"关闭程序", kCmdCloseProgram}};
+    for (const auto& item : items) {
+        QAction* action = menu_->addAction(toQ(item.text));
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { Q_EMIT command(id); });
+    }
+}
+
+TrayIcon::~TrayIcon() = default;
+
+void TrayIcon::hideToTray()
+{
+    if (!window_)
+        return;
+    if (!window_->isMinimized())
+        window_->showMinimized();
+    if (!trayAvailable_)
+        return;
+    window_->hide();
+    icon_ = std::make_unique<QSystemTrayIcon>(skin::programIcon());
+    icon_->setToolTip(toQ(std::string_view(kTrayTip).substr(0, 63)));
+    connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            handleNotify(kTrayDoubleClick);
+        else if (reason == QSystemTrayIcon::Context)
+            handleNotify(kTrayRightButton);
+    });
+    icon_->show();
+    iconShown_ = true;
+}
+
+void TrayIcon::restore()
+{
+    if (iconShown_) {
+        icon_.reset();
+        iconShown_ = false;
+    }
+    if (!window_)
+        return;
+    window_->show();
+    window_->showNormal();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void TrayIcon::handleNotify(intptr_t mouseMessage)
+{
+    if (mouseMessage == kTrayDoubleClick) {
+        restore();
+    } else if (mouseMessage == kTrayRightButton) {
+        if (window_)
+            window_->activateWindow();
+        menu_->popup(QCursor::pos());
+    }
+}
+
+} // namespace qf::ui

@@ -1,0 +1,62 @@
+#pragma once
+// The main window's tray icon: hide to tray, restore, and the tray menu
+// ("显示窗口" 32772, "官方网站" 32776, "关闭程序" 32773). The icon exists only
+// while the window is hidden in the tray. Where the desktop has no system
+// tray, hiding minimizes instead, since a hidden window without a tray icon
+// could never be reached again. UI thread only.
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+namespace qf::ui {
+
+inline constexpr int kCmdShowWindow = 32772;
+inline constexpr int kCmdHomePage = 32776;
+inline constexpr int kCmdCloseProgram = 32773;
+inline constexpr int kCmdHideToTray = 32771;
+// The mouse messages that WM_TRAY_NOTIFY carries in its second parameter.
+inline constexpr intptr_t kTrayDoubleClick = 515; // WM_LBUTTONDBLCLK
+inline constexpr intptr_t kTrayRightButton = 516; // WM_RBUTTONDOWN
+// The icon's tip, at most 63 bytes.
+inline constexpr char kTrayTip[] = "Tarnwell\nQuillfer3.5";
+
+class TrayIcon : public QObject {
+    Q_OBJECT
+public:
+    explicit TrayIcon(QWidget* mainWindow);
+    ~TrayIcon() override;
+
+    // Hides the window into the tray (or minimizes it where there is none).
+    void hideToTray();
+    // Removes the icon and shows the window again.
+    void restore();
+    bool iconShown() const { return iconShown_; }
+    // The WM_TRAY_NOTIFY handler: a double click restores, a right press
+    // opens the menu at the cursor; other mouse messages are ignored.
+    void handleNotify(intptr_t mouseMessage);
+
+    QMenu* menu() const { return menu_.get(); }
+    // Overrides the desktop's answer, for tests and for platforms that lie.
+    void setTrayAvailable(bool available) { trayAvailable_ = available; }
+    bool trayAvailable() const { return trayAvailable_; }
+
+Q_SIGNALS:
+    // A tray menu command for the main window (kCmdShowWindow, ...).
+    void command(int id);
+
+private:
+    QPointer<QWidget> window_;
+    std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    bool iconShown_ = false;
+    bool trayAvailable_;
+};
+
+} // namespace qf::ui
