@@ -4,7 +4,7 @@
 
 #include "convert/configuration.h"
 #include "core/messages.h"
-#include "support/fake_task_surroundings.h"
+#include "tasks/support/fake_task_surroundings.h"
 
 namespace qf::tasks {
 namespace {

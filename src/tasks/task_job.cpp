@@ -1,0 +1,207 @@
+// The run of one task on the worker thread: command lines, output folder,
+// encoder passes, the two-pass log, post-processing and the notifications.
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "convert/value_tables.h"
+#include "core/external_programs.h"
+#include "core/file_system.h"
+#include "core/messages.h"
+#include "tasks/conversion_worker.h"
+#include "tasks/encoder_output.h"
+
+namespace qf::tasks {
+
+namespace {
+
+constexpr size_t kProbeLineSize = 1024;
+constexpr size_t kToolLineSize = 512;
+
+void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(ConversionWorker::kPollMs)); }
+
+} // namespace
+
+ConversionWorker::ReadResult ConversionWorker::readOutput(char* buffer, size_t size)
+{
+    if (readLine(buffer, size))
+        return ReadResult::Line;
+    if (!hasExited())
+        return ReadResult::Nothing;
+    // What it wrote before it ended is in the pipe by now: take it before
+    // calling the run over, so that a last "Exiting..." is never missed.
+    return readLine(buffer, size) ? ReadResult::Line : ReadResult::Ended;
+}
+
+void ConversionWorker::runTask(ConversionTask& task)
+{
+    if (stopCheck(task))
+        return;
+    task.buildCommands();
+
+    // The task's own folder: the output folder it was given when its output
+    // path was made, whatever the folder is now.
+    const core::TextString folder = core::fs::directoryPart(task.outputPath.c_str());
+    if (folder.empty() || !core::fs::makePath(folder.c_str(), true)) {
+        notify(core::NOTIFY_FOLDER_FAILED, 0, &task);
+        return;
+    }
+    if (task.firstCommand().empty()) {
+        notify(core::NOTIFY_BAD_PARAMETERS, 0, &task);
+        return;
+    }
+    const bool twoPass = !task.secondCommand().empty();
+    notify(core::NOTIFY_STATE_CHANGED, twoPass ? kStateFirstPass : kStateConverting, &task);
+    if (!runEncoderPass(task, task.firstCommand().c_str())) {
+        deleteTwoPassLogs(task);
+        return;
+    }
+    if (twoPass) {
+        notify(core::NOTIFY_STATE_CHANGED, kStateSecondPass, &task);
+        const bool passed = runEncoderPass(task, task.secondCommand().c_str());
+        deleteTwoPassLogs(task);
+        if (!passed)
+            return;
+    }
+    notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, &task);
+    bool finished = false;
+    switch (task.outputFormat) {
+    case convert::kFormat3gp:
+        finished = postProcess3gp(task);
+        break;
+    case convert::kFormatPmp:
+        finished = postProcessPmp(task);
+        break;
+    case convert::kFormatPspMp4Xvid:
+        finished = postProcessMp4WithAtoms(task);
+        break;
+    case convert::kFormatMp4Xvid:
+        finished = postProcessMp4(task);
+        break;
+    default:
+        finished = checkFinalOutput(task);
+        break;
+    }
+    if (finished)
+        notify(core::NOTIFY_DONE, 0, &task);
+}
+
+bool ConversionWorker::checkFinalOutput(ConversionTask& task)
+{
+    // An encoder that ended quietly without writing anything has not
+    // converted the file, whatever it did not print.
+    if (stopCheck(task))
+        return false;
+    if (core::fs::fileSize(task.outputPath.c_str()) > 0)
+        return true;
+    notify(core::NOTIFY_FAILED, 0, &task);
+    return false;
+}
+
+void ConversionWorker::deleteTwoPassLogs(const ConversionTask& task)
+{
+    const char* log = core::external::kTwoPassLog;
+    core::TextString path;
+    path.format("%s/%s", environment_.programDirectory.c_str(), log);
+    core::fs::removePath(path.c_str());
+    const core::TextString sourceFolder = core::fs::directoryPart(task.sourcePath.c_str());
+    if (!sourceFolder.empty()) {
+        path.format("%s/%s", sourceFolder.c_str(), log);
+        core::fs::removePath(path.c_str());
+    }
+    // The encoder writes its log in its working directory, which is ours.
+    core::fs::removePath(log);
+}
+
+bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandLine)
+{
+    if (stopCheck(task))
+        return false;
+    if (!start(commandLine) || !openStream()) {
+        close();
+        notify(core::NOTIFY_FAILED, 0, &task);
+        return false;
+    }
+    char* line = task.lineBuffer.reserve(ConversionTask::kLineBufferSize - 1);
+    for (;;) {
+        if (stopCheck(task))
+            return false;
+        const ReadResult got = readOutput(line, ConversionTask::kLineBufferSize);
+        if (got == ReadResult::Ended)
+            return true;
+        if (got == ReadResult::Nothing) {
+            pause();
+            continue;
+        }
+        line[trimLineEnd(line).size()] = 0;
+        if (line[0] == 0)
+            continue;
+        switch (classifyEncoderLine(line)) {
+        case EncoderLine::Progress:
+            notify(core::NOTIFY_PROGRESS_LINE, 0, &task);
+            break;
+        case EncoderLine::BadParameters:
+            close();
+            notify(core::NOTIFY_BAD_PARAMETERS, 0, &task);
+            return false;
+        case EncoderLine::Failed:
+            close();
+            notify(core::NOTIFY_FAILED, 0, &task);
+            return false;
+        case EncoderLine::Other:
+            break;
+        }
+    }
+}
+
+bool ConversionWorker::runFrameRateProbe(ConversionTask& task, const char* commandLine, int32_t& rate)
+{
+    if (stopCheck(task))
+        return false;
+    if (!start(commandLine) || !openStream()) {
+        close();
+        notify(core::NOTIFY_FAILED, 0, &task);
+        return false;
+    }
+    int32_t found = -1;
+    char line[kProbeLineSize];
+    for (;;) {
+        if (stopCheck(task))
+            return false;
+        const ReadResult got = readOutput(line, sizeof line);
+        if (got == ReadResult::Ended) {
+            rate = found >= 0 ? found : leadingInteger(task.media.videoFrameRate.view());
+            return true;
+        }
+        if (got == ReadResult::Nothing)
+            pause();
+        else if (found < 0)
+            found = frameRateFromLine(line).value_or(-1);
+    }
+}
+
+bool ConversionWorker::runTool(ConversionTask& task, const char* commandLine)
+{
+    if (stopCheck(task))
+        return false;
+    if (!start(commandLine) || !openStream()) {
+        close();
+        notify(core::NOTIFY_FAILED, 0, &task);
+        return false;
+    }
+    char line[kToolLineSize];
+    for (;;) {
+        if (stopCheck(task))
+            return false;
+        // Read and dropped; a pause only when the tool is silent, so that a
+        // chatty tool is never held up by its own output.
+        const ReadResult got = readOutput(line, sizeof line);
+        if (got == ReadResult::Ended)
+            return true;
+        if (got == ReadResult::Nothing)
+            pause();
+    }
+}
+
+} // namespace qf::tasks

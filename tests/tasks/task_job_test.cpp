@@ -1,0 +1,317 @@
+// The run of one task against fake programs: every line the encoder may
+// print, every file a tool may fail to leave, every program that may be
+// missing, and what is left in the output folder afterwards.
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "convert/command_line_builder.h"
+#include "core/messages.h"
+#include "tasks/support/fake_programs.h"
+#include "tasks/conversion_worker.h"
+#include "tasks/encoder_output.h"
+
+namespace qf::tasks {
+namespace {
+
+using testing::FakePrograms;
+using testing::fileExists;
+using testing::listDir;
+using testing::readFile;
+using testing::writeFile;
+using Events = std::vector<std::string>;
+
+std::string describe(const core::Message& m)
+{
+    const uint32_t code = core::taskNotifyCode(m.wParam);
+    const uint32_t detail = core::taskNotifyDetail(m.wParam);
+    const auto* task = reinterpret_cast<const ConversionTask*>(m.lParam);
+    switch (code) {
+    case core::NOTIFY_QUEUE_FINISHED: return "finished " + std::to_string(detail);
+    case core::NOTIFY_PROGRESS_LINE: return "progress " + std::string(progressText(task->lineBuffer.view()).value_or("?"));
+    case core::NOTIFY_STATE_CHANGED: return "state " + std::to_string(detail);
+    case core::NOTIFY_DONE: return "done";
+    case core::NOTIFY_STOPPED: return "stopped";
+    case core::NOTIFY_FAILED: return "failed";
+    case core::NOTIFY_BAD_PARAMETERS: return "bad";
+    case core::NOTIFY_FOLDER_FAILED: return "folder";
+    default: return "code " + std::to_string(code);
+    }
+}
+
+class TaskJobTest : public ::testing::Test {
+protected:
+    TaskJobTest()
+    {
+        programs.writeStandardSet();
+        convert::CommandLineBuilder::setEncoderPath(("\"" + programs.dir() + "/ALDER.DAT\"").c_str());
+        worker.setOwner(&sink);
+    }
+
+    void prepare(int32_t category, int32_t model, int32_t format, const std::string& sourceName = "clip.avi")
+    {
+        task.sourcePath = (programs.dir() + "/in/" + sourceName).c_str();
+        task.selectModel(category, model, format);
+        task.media.hasVideo = true;
+        task.media.hasAudio = true;
+        task.media.videoFrameRate = "12.500 fps";
+        task.makeOutputPath(outDir().c_str());
+    }
+    std::string outDir() const { return programs.dir() + "/out dir"; }
+    std::string base() const
+    {
+        const std::string out = task.outputPath.c_str();
+        return out.substr(0, out.rfind('.'));
+    }
+    Events run()
+    {
+        events.clear();
+        worker.runTask(task);
+        return events;
+    }
+
+    FakePrograms programs;
+    Events events;
+    core::QueuedSink sink{[this](const core::Message& m) {
+        events.push_back(describe(m));
+        return intptr_t{0};
+    }};
+    ConversionWorker worker{programs.environment()};
+    ConversionTask task;
+};
+
+TEST_F(TaskJobTest, EncoderOutputDecidesTheSinglePassResult)
+{
+    struct Case {
+        const char* name;
+        const char* encoder;  // body of the fake encoder
+        Events expected;
+    } cases[] = {
+        {"progress", "echo 'Pos: 1s (50%)'; echo 'Pos: 2s (100%)'; printf x > \"$OUT\"",
+         {"state 5", "progress 50%", "progress 100%", "state 8", "done"}},
+        {"crlf and blanks", "printf '\\r\\n\\n   \\nPos: 1s ( 7%%)\\r\\n'; printf x > \"$OUT\"",
+         {"state 5", "progress 7%", "state 8", "done"}},
+        {"blank lines only", "echo; echo; printf x > \"$OUT\"", {"state 5", "state 8", "done"}},
+        {"rewritten progress", "printf 'Pos: 1s (10%%)\\rPos: 2s (20%%)\\r'; printf x > \"$OUT\"",
+         {"state 5", "progress 10%", "state 8", "done"}},
+        {"refused options", "echo 'Unknown option'; echo 'Exiting... (error parsing command line)'; sleep 5",
+         {"state 5", "bad"}},
+        {"fatal error", "echo 'Pos: 1s (3%)'; echo 'Exiting... (End of file)'; printf x > \"$OUT\"",
+         {"state 5", "progress 3%", "failed"}},
+        {"fatal error without line feed", "printf 'Exiting...'", {"state 5", "failed"}},
+        {"fatal error on standard error", "echo 'Exiting...' >&2", {"state 5", "failed"}},
+        {"quiet run without output file", "exit 0", {"state 5", "state 8", "failed"}},
+        {"empty output file", ": > \"$OUT\"", {"state 5", "state 8", "failed"}},
+        {"exit code is ignored", "printf x > \"$OUT\"; exit 3", {"state 5", "state 8", "done"}},
+    };
+    for (const Case& c : cases) {
+        programs.write("ALDER.DAT", c.encoder);
+        prepare(3, 0, 9);
+        std::filesystem::remove_all(outDir());
+        EXPECT_EQ(run(), c.expected) << c.name;
+    }
+}
+
+TEST_F(TaskJobTest, MissingEncoderFails)
+{
+    programs.remove("ALDER.DAT");
+    prepare(3, 0, 9);
+    EXPECT_EQ(run(), (Events{"state 5", "failed"}));
+    EXPECT_FALSE(worker.holdsChild());
+}
+
+TEST_F(TaskJobTest, LongLinesArriveInPiecesOfTheLineBuffer)
+{
+    // 3000 bytes of progress rewritten with carriage returns only.
+    programs.write("ALDER.DAT",
+                   "i=0; while [ $i -lt 100 ]; do printf 'Pos: %3ds (%2d%%) abcdefghijk\\r' $i $i; i=$((i+1)); done\n"
+                   "printf x > \"$OUT\"");
+    prepare(3, 0, 9);
+    const Events got = run();
+    // 100 pieces of 30 bytes: 3000 bytes in pieces of 1023.
+    ASSERT_EQ(got.size(), 3u + 3u);
+    EXPECT_EQ(got[1], "progress 0%");
+    EXPECT_EQ(got.back(), "done");
+}
+
+TEST_F(TaskJobTest, OutputFolderAndParameterFailures)
+{
+    prepare(3, 0, 9);
+    writeFile(programs.dir() + "/blocker", "file");
+    task.outputPath = (programs.dir() + "/blocker/sub/clip.avi-flv.flv").c_str();
+    EXPECT_EQ(run(), (Events{"folder"}));
+
+    prepare(3, 0, 9);
+    task.outputFormat = 14;  // no command line for it
+    EXPECT_EQ(run(), (Events{"bad"}));
+
+    prepare(4, 0, 10);
+    task.twoPass = 0;  // mpg without two passes has no first command
+    EXPECT_EQ(run(), (Events{"bad"}));
+    EXPECT_TRUE(programs.calls().empty());
+}
+
+TEST_F(TaskJobTest, TwoPassesAndTheirLogs)
+{
+    const std::string programLog = programs.dir() + "/divx2pass.log";
+    const std::string sourceLog = programs.dir() + "/in/divx2pass.log";
+    programs.write("ALDER.DAT",
+                   "printf log > divx2pass.log\n"
+                   "case \"$*\" in *vpass=1*) echo 'Pos: 1s (40%)';; *) echo 'Pos: 2s (90%)';; esac\n"
+                   "printf x > \"$OUT\"");
+    prepare(4, 0, 10);
+    writeFile(programLog, "old");
+    writeFile(sourceLog, "old");
+    EXPECT_EQ(run(), (Events{"state 6", "progress 40%", "state 7", "progress 90%", "state 8", "done"}));
+    EXPECT_FALSE(fileExists(programLog));
+    EXPECT_FALSE(fileExists(sourceLog));
+    EXPECT_FALSE(fileExists("divx2pass.log"));
+    ASSERT_EQ(programs.calls().size(), 2u);
+    EXPECT_NE(programs.calls()[0].find("vpass=1"), std::string::npos);
+    EXPECT_NE(programs.calls()[1].find("vpass=2"), std::string::npos);
+
+    // A failed first pass never runs the second and still removes both logs.
+    programs.write("ALDER.DAT", "echo 'Exiting...'");
+    writeFile(programLog, "old");
+    writeFile(sourceLog, "old");
+    prepare(4, 0, 10);
+    EXPECT_EQ(run(), (Events{"state 6", "failed"}));
+    EXPECT_FALSE(fileExists(programLog));
+    EXPECT_FALSE(fileExists(sourceLog));
+    EXPECT_EQ(programs.calls().size(), 3u);
+}
+
+TEST_F(TaskJobTest, ThreeGpRunsEveryToolWithItsCommandLine)
+{
+    prepare(0, 0, 0);
+    writeFile(base() + ".3gp", "stale");
+    EXPECT_EQ(run(), (Events{"state 5", "progress 50%", "progress 100%", "state 8", "done"}));
+    const std::string d = programs.dir();
+    const std::string b = base();
+    const Events expected = {
+        "ALDER.DAT [" + d + "/in/clip.avi] [-srate] [22050] [-vf-add] [scale=176:144,harddup] [-ofps] [10] [-oac] [faac] "
+            "[-faacopts] [br=32:mpeg=4:object=2] [-ovc] [xvid] [-xvidencopts] [bitrate=100:max_bframes=0] [-o] [" + b + ".avi]",
+        "BIRCH.DLL [" + b + ".avi]",
+        "ALDER.DAT [-ovc] [copy] [-nosound] [-of] [rawvideo] [-o] [" + b + ".m4v] [" + b + ".avi]",
+        "ALDER.DAT [-ovc] [frameno] [-oac] [copy] [-of] [rawaudio] [-o] [" + b + ".aac] [" + b + ".avi]",
+        "CEDAR.DLL [-force3GPCompliance] [-c] [" + b + ".m4v] [-rate=25] [" + b + ".3gp]",
+        "CEDAR.DLL [-force3GPCompliance] [-c] [" + b + ".aac] [" + b + ".3gp]",
+    };
+    const Events calls = programs.calls();
+    ASSERT_EQ(calls.size(), expected.size());
+    for (size_t i = 1; i < calls.size(); ++i)
+        EXPECT_EQ(calls[i], expected[i]) << i;
+    EXPECT_EQ(calls[0].substr(0, calls[0].find("[-srate]")), expected[0].substr(0, expected[0].find("[-srate]")));
+    EXPECT_EQ(readFile(b + ".3gp"), "+v+a");  // the stale file was removed first
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-3gp.3gp"}));
+}
+
+TEST_F(TaskJobTest, FrameRateComesFromTheProbeOrTheSource)
+{
+    struct Case {
+        const char* probe;
+        const char* sourceRate;
+        const char* rateArgument;
+    } cases[] = {
+        {"echo 'Video frame rate: 23.976'; echo 'Video frame rate: 50'", "12.500 fps", "[-rate=23]"},
+        {"echo 'no rate here'", "12.500 fps", "[-rate=12]"},
+        {"printf 'Video frame rate: 30'", "12.500 fps", "[-rate=30]"},
+        {"exit 0", "", "[-rate=0]"},
+    };
+    for (const Case& c : cases) {
+        programs.write("BIRCH.DLL", c.probe);
+        std::filesystem::remove(programs.dir() + "/calls.log");
+        prepare(0, 0, 6);
+        task.media.videoFrameRate = c.sourceRate;
+        EXPECT_EQ(run().back(), "done") << c.probe;
+        const Events calls = programs.calls();
+        ASSERT_EQ(calls.size(), 6u);
+        EXPECT_EQ(calls[1], "BIRCH.DLL [" + base() + ".avi]") << "the probe's MP4 form";
+        EXPECT_NE(calls[4].find(c.rateArgument), std::string::npos) << calls[4];
+        EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-mp4.mp4"}));
+    }
+}
+
+TEST_F(TaskJobTest, ToolFailuresRemoveTheIntermediates)
+{
+    struct Case {
+        const char* name;
+        const char* program;
+        const char* body;  // null: the program is missing
+        const char* format;
+        int32_t formatIndex;
+        Events left;
+    } cases[] = {
+        {"probe missing", "BIRCH.DLL", nullptr, "3gp", 0, {}},
+        {"no m4v", "ALDER.DAT", "case \"$*\" in *rawvideo*) ;; *'-oac copy'*) printf a > \"$OUT\";; *) printf x > \"$OUT\";; esac",
+         "3gp", 0, {}},
+        {"no aac", "ALDER.DAT", "case \"$*\" in *rawvideo*) printf v > \"$OUT\";; *'-oac copy'*) ;; *) printf x > \"$OUT\";; esac",
+         "3gp", 0, {}},
+        {"muxer missing", "CEDAR.DLL", nullptr, "3gp", 0, {}},
+        {"muxer writes nothing", "CEDAR.DLL", "exit 0", "mp4", 6, {}},
+        {"atom editor missing", "MAPLE.DLL", nullptr, "mp4", 3, {}},
+        {"atom editor writes nothing", "MAPLE.DLL", "exit 0", "mp4", 3, {}},
+        {"pmp muxer missing", "LARCH.DAT", nullptr, "pmp", 1, {}},
+        {"pmp muxer writes nothing", "LARCH.DAT", "printf log > \"$OUT.log\"", "pmp", 1, {}},
+        {"pmp without aac", "ALDER.DAT", "case \"$*\" in *'-oac copy'*) ;; *) printf x > \"$OUT\";; esac", "pmp", 1, {}},
+    };
+    for (const Case& c : cases) {
+        programs.writeStandardSet();
+        if (c.body)
+            programs.write(c.program, c.body);
+        else
+            programs.remove(c.program);
+        prepare(c.formatIndex == 0 || c.formatIndex == 6 ? 0 : 2, 0, c.formatIndex);
+        std::filesystem::remove_all(outDir());
+        EXPECT_EQ(run().back(), "failed") << c.name;
+        EXPECT_EQ(listDir(outDir()), c.left) << c.name;
+        EXPECT_FALSE(fileExists(programs.dir() + "/SPRUCE.ini")) << c.name;
+    }
+}
+
+TEST_F(TaskJobTest, PmpLeavesOnlyTheFinalFile)
+{
+    prepare(2, 0, 1);
+    EXPECT_EQ(run().back(), "done");
+    const Events calls = programs.calls();
+    ASSERT_EQ(calls.size(), 3u);
+    const std::string b = base();
+    EXPECT_NE(calls[0].find("[crf=22"), std::string::npos);
+    EXPECT_EQ(calls[1], "ALDER.DAT [-ovc] [frameno] [-oac] [copy] [-of] [rawaudio] [-o] [" + b + ".aac] [" + b + ".avi]");
+    EXPECT_EQ(calls[2], "LARCH.DAT [-v] [" + b + ".avi] [-a] [" + b + ".aac] [-o] [" + b + ".pmp]");
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-pmp.pmp"}));
+}
+
+TEST_F(TaskJobTest, AtomEditingReplacesTheMp4AndRemovesTheScript)
+{
+    prepare(2, 0, 3, "my clip.avi");
+    EXPECT_EQ(run().back(), "done");
+    const std::string b = base();
+    const Events calls = programs.calls();
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_EQ(calls[1], "BIRCH.DLL [" + b + ".avi]");
+    EXPECT_EQ(calls[6], "MAPLE.DLL [" + b + ".mp4] [" + b + ".tmp] [" + programs.dir() + "/SPRUCE.ini]");
+    EXPECT_EQ(readFile(b + ".mp4"), "+v+aedited");
+    EXPECT_EQ(listDir(outDir()), (Events{"my clip.avi-mp4.mp4"}));
+    EXPECT_FALSE(fileExists(programs.dir() + "/SPRUCE.ini"));
+    EXPECT_EQ(readFile(programs.dir() + "/script-seen"),
+              "[Config]\r\nTitle=PSP MPEG-4 SP/ASP\r\nMQV=2\r\nCODEC=1\r\nBuild_edts=1\r\n\r\n"
+              "[DeleteAtom]\r\nItem0=ftyp\r\nItem1=free\r\nItem2=udta\r\nItem3=iods\r\n\r\n"
+              "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n");
+}
+
+TEST_F(TaskJobTest, DirectFormatsNeedNoPostProcessing)
+{
+    for (int32_t format : {2, 4}) {
+        prepare(2, 0, format);
+        std::filesystem::remove_all(outDir());
+        std::filesystem::remove(programs.dir() + "/calls.log");
+        EXPECT_EQ(run(), (Events{"state 5", "progress 50%", "progress 100%", "state 8", "done"}));
+        EXPECT_EQ(programs.calls().size(), 1u);
+        EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-mp4.mp4"}));
+    }
+}
+
+} // namespace
+} // namespace qf::tasks
