@@ -1,0 +1,204 @@
+// quillfer-cli formats / commands, run as the user runs them: a copy of the
+// program in a program directory of its own, with its own "cfg" file.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "convert/configuration.h"
+#include "core/file_system.h"
+
+namespace qf::convert {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string shellQuote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string cli = std::string(QF_PROGRAM_DIR) + "/quillfer-cli";
+        ASSERT_TRUE(core::fs::isFile(cli.c_str())) << "build quillfer-cli first: " << cli;
+        char pattern[] = "/tmp/qf-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        prog_ = dir_ + "/prog";
+        stdfs::create_directories(prog_);
+        // A copy, not a link: the program directory is where the executable is.
+        stdfs::copy_file(cli, prog_ + "/quillfer-cli");
+        stdfs::permissions(prog_ + "/quillfer-cli", stdfs::perms::owner_all);
+        stdfs::create_symlink(stdfs::canonical(std::string(QF_PROGRAM_DIR) + "/OLIVE.dll"), prog_ + "/OLIVE.dll");
+        stdfs::create_directories(dir_ + "/home");
+        clip_ = dir_ + "/clip one.avi";
+        std::ofstream(clip_) << "not media";
+    }
+    void TearDown() override { stdfs::remove_all(dir_); }
+
+    CliRun run(const std::string& args) const
+    {
+        const std::string cmd = "cd " + shellQuote(dir_) + " && HOME=" + shellQuote(dir_ + "/home")
+            + " XDG_CONFIG_HOME=" + shellQuote(dir_ + "/xdg") + " " + shellQuote(prog_ + "/quillfer-cli") + " " + args
+            + " >" + shellQuote(dir_ + "/out") + " 2>" + shellQuote(dir_ + "/err");
+        CliRun r;
+        const int raw = std::system(cmd.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = readFile(dir_ + "/out");
+        r.err = readFile(dir_ + "/err");
+        return r;
+    }
+
+    std::string enc() const { return "\"" + prog_ + "/ALDER.DAT\""; }
+
+    std::string dir_, prog_, clip_;
+};
+
+TEST_F(CliTest, CommandsPrintsBothLinesOfADiscConversion)
+{
+    const CliRun r = run("commands -c DVD -m 0 -f 10 --media av --output-folder out " + shellQuote(clip_));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string head = enc() + " \"" + clip_ + "\" -of mpeg -mpegopts format=dvd";
+    const std::string out = " -o \"" + dir_ + "/out/clip one.avi-mpg.mpg\"";
+    EXPECT_EQ(r.out,
+              head + " -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts "
+                     "vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:"
+                     "vrc_maxrate=9600:vpass=1 -nosound -o \""
+                  + dir_ + "/out/clip one.avi-mpg.mpg\"\n" + head
+                  + " -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 "
+                    "-oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:"
+                    "aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2"
+                  + out + "\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, CommandsAppliesSetsTimesAndMediaFlags)
+{
+    const CliRun r = run("commands -c 3 -m 0 -f 9 --media video --start 00:01:00 --stop 00:02:30 --set "
+                      "videoBitrateIndex=9 --set frameSizeIndex=0 --output-folder /o "
+                      + shellQuote(clip_));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, enc() + " \"" + clip_
+                         + "\" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:02:30 -af volnorm -srate 44100 "
+                           "-vf-add  -nosound -of rawvideo -ovc lavc -lavcopts vcodec=flv:vbitrate=600 -o \"/o/clip "
+                           "one.avi-flv.flv\"\n\n");
+}
+
+TEST_F(CliTest, WrongChoicesNameTheValidOnes)
+{
+    struct Case {
+        const char* args;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"commands -c 8 -m 0 -f 9 --media av", "7 MP3"},
+        {"commands -c Zune -m 0 -f 9 --media av", "0 手机"},
+        {"commands -c ipod -m 4 -f 8 --media av", "3 Shuffle"},
+        {"commands -c IPOD -m 3 -f 5 --media av", "8 mp3"},
+        {"commands -c 4 -m 0 -f x --media av", "10 mpg-NTSC, 11 mpg-PAL"},
+        {"commands -c 4 -m 0 -f 10 --media av --set colour=1", "videoBitrateIndex (0..19)"},
+        {"commands -c 4 -m 0 -f 10 --media av --set videoCodec=10", "0..9"},
+        {"commands -c 4 -m 0 -f 10 --media av --start 24:00:00", "HH:MM:SS"},
+        {"commands -c 4 -m 0 -f 10 --media sound", "auto, av, video, audio"},
+        {"commands -c 4 -m 0 --media av", "-f FORMAT"},
+        {"commands -c 4 -m 0 -f 10 --bogus", "unknown option --bogus"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun r = run(std::string(c.args) + " " + shellQuote(clip_));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(run("commands -c 4 -m 0 -f 10 --media av").status, 2);   // no file
+    const CliRun missing = run("commands -c 4 -m 0 -f 10 --media av /no/such.avi");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("/no/such.avi"), std::string::npos);
+}
+
+TEST_F(CliTest, HelpDescribesEachSubcommand)
+{
+    for (const char* sub : {"commands", "formats"}) {
+        const CliRun r = run(std::string(sub) + " --help");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find(std::string("quillfer-cli ") + sub), std::string::npos) << r.out;
+    }
+}
+
+TEST_F(CliTest, PresetsFromTheCfgFileComeFirstAndAreNeverRewritten)
+{
+    Configuration c;
+    DeviceModelList panel;
+    ConversionSettings s;
+    s.selectModel(1, 0, 5);
+    s.videoBitrateIndex = 12;
+    addPreset("我的 Touch", s, c.presets, panel);
+    c.outputFolder = (dir_ + "/输出").c_str();
+    ASSERT_TRUE(saveConfigurationFile(c, (prog_ + "/cfg").c_str()));
+    const std::string before = readFile(prog_ + "/cfg");
+
+    const CliRun list = run("formats");
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("1 IPOD\n  0 我的 Touch (preset)\n    5 mp4-X264,AAC\n  1 Touch\n    5 mp4-X264,AAC\n"),
+              std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("3 Flash Player\n  0 默认参数\n    9 flv\n"), std::string::npos);
+
+    const CliRun preset = run("commands -c 1 -m 0 -f 5 --media av " + shellQuote(clip_));
+    ASSERT_EQ(preset.status, 0) << preset.err;
+    EXPECT_NE(preset.out.find("bitrate=800:level_idc=13"), std::string::npos) << preset.out;
+    EXPECT_NE(preset.out.find(" -o \"" + dir_ + "/输出/clip one.avi-mp4.mp4\"\n\n"), std::string::npos);
+    EXPECT_EQ(run("commands -c 1 -m 0 -f 6 --media av " + shellQuote(clip_)).status, 2);
+
+    EXPECT_EQ(readFile(prog_ + "/cfg"), before);
+    // Read only: the output folder is not made by merely printing commands.
+    EXPECT_FALSE(stdfs::exists(dir_ + "/输出"));
+
+    std::ofstream(prog_ + "/cfg", std::ios::trunc) << "garbage";
+    EXPECT_EQ(run("formats").status, 0);
+    EXPECT_EQ(readFile(prog_ + "/cfg"), "garbage");
+    EXPECT_FALSE(stdfs::exists(prog_ + "/cfg.bad"));
+}
+
+// The default media mode probes the file with the real library.
+TEST_F(CliTest, AutoMediaProbesTheFile)
+{
+    const std::string audio = dir_ + "/tone.wav";
+    const std::string gen = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=duration=1 " + shellQuote(audio);
+    ASSERT_EQ(std::system(gen.c_str()), 0) << "ffmpeg is needed";
+    const CliRun r = run("commands -c 3 -m 0 -f 9 --output-folder /o " + shellQuote(audio));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" -ovc frameno -of rawaudio -o \"/o/tone.wav-flv.flv\"\n"), std::string::npos) << r.out;
+
+    const CliRun refused = run("commands -c 3 -m 0 -f 9 " + shellQuote(clip_));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("不能识别的文件类型。"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+}
+
+} // namespace
+} // namespace qf::convert
