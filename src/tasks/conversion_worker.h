@@ -136,6 +136,7 @@ private:
     ReadResult readOutput(char* buffer, size_t size);
     bool mustStop() const { return stop_.load() || quitting_.load() || receiverGone_.load(); }
     void deleteTwoPassLogs(const ConversionTask& task);
+    bool stoppedBeforeMuxing(ConversionTask& task);
     bool muxMp4Style(ConversionTask& task, bool is3gp);
     bool writeAtomScript();
     void removeFiles(const char* base, std::initializer_list<const char*> suffixes);

@@ -25,6 +25,15 @@ void ConversionWorker::removeFiles(const char* base, std::initializer_list<const
         fs::removePath(withSuffix(base, suffix).c_str());
 }
 
+bool ConversionWorker::stoppedBeforeMuxing(ConversionTask& task)
+{
+    if (!stopCheck(task))
+        return false;
+    // The intermediate is of no use to anyone once the run is over.
+    removeFiles(task.intermediateBase().c_str(), {".avi"});
+    return true;
+}
+
 // Steps 1-5 shared by the 3GP and both MP4 procedures: probe the rate,
 // extract both streams, mux the video, add the audio. On success the
 // intermediates are still there.
@@ -78,7 +87,7 @@ bool ConversionWorker::muxMp4Style(ConversionTask& task, bool is3gp)
 
 bool ConversionWorker::postProcess3gp(ConversionTask& task)
 {
-    if (stopCheck(task) || !muxMp4Style(task, true))
+    if (stoppedBeforeMuxing(task) || !muxMp4Style(task, true))
         return false;
     removeFiles(task.intermediateBase().c_str(), {".avi", ".m4v", ".aac"});
     return true;
@@ -86,7 +95,7 @@ bool ConversionWorker::postProcess3gp(ConversionTask& task)
 
 bool ConversionWorker::postProcessMp4(ConversionTask& task)
 {
-    if (stopCheck(task) || !muxMp4Style(task, false))
+    if (stoppedBeforeMuxing(task) || !muxMp4Style(task, false))
         return false;
     removeFiles(task.intermediateBase().c_str(), {".avi", ".m4v", ".aac"});
     return true;
@@ -103,7 +112,7 @@ bool ConversionWorker::writeAtomScript()
 
 bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
 {
-    if (stopCheck(task) || !muxMp4Style(task, false))
+    if (stoppedBeforeMuxing(task) || !muxMp4Style(task, false))
         return false;
     const core::TextString baseText = task.intermediateBase();
     const char* base = baseText.c_str();
@@ -133,7 +142,7 @@ bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
 
 bool ConversionWorker::postProcessPmp(ConversionTask& task)
 {
-    if (stopCheck(task))
+    if (stoppedBeforeMuxing(task))
         return false;
     const core::TextString baseText = task.intermediateBase();
     const char* base = baseText.c_str();
