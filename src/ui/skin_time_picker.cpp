@@ -65,6 +65,8 @@ SkinTimePicker::SkinTimePicker(QWidget* parent)
     pal.setColor(QPalette::Disabled, QPalette::Base, Qt::white);
     pal.setColor(QPalette::Disabled, QPalette::Text, skin::colorRef(0x808080));
     edit_->setPalette(pal);
+    // The arrows step the field the user last chose, the seconds at first.
+    edit_->setCurrentSection(QDateTimeEdit::SecondSection);
     connect(spin_, &SkinSpin::stepRequested, this, [this](int steps) {
         if (checked_)
             edit_->stepBy(steps);
