@@ -115,6 +115,9 @@ std::string explainFailure(const std::string& ffmpegError) {
     if (ffmpegError.find("'0:v") != std::string::npos) return "Video stream is mandatory! (the source has no video)";
     return "The source has no such audio stream";
   }
+  if (ffmpegError.find("bitstream filter 'mpeg4_unpack_bframes'") != std::string::npos) {
+    return "A bare MPEG-4 stream cannot hold this video: " + ffmpegError;
+  }
   if (ffmpegError.find("Invalid data found when processing input") != std::string::npos) {
     return "Cannot read the source: " + ffmpegError;
   }

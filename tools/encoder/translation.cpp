@@ -1,5 +1,6 @@
 #include "translation.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "filter_chains.h"
@@ -274,7 +275,14 @@ void Plan::rateControlArgs(const SubOptions& o, std::vector<std::string>& out) {
   // MEncoder's vrc_* values are in kbit.
   if (o.has("vrc_buf_size")) out.insert(out.end(), {"-bufsize", *o.get("vrc_buf_size") + "k"});
   if (o.has("vrc_minrate")) out.insert(out.end(), {"-minrate", *o.get("vrc_minrate") + "k"});
-  if (o.has("vrc_maxrate")) out.insert(out.end(), {"-maxrate", *o.get("vrc_maxrate") + "k"});
+  if (o.has("vrc_maxrate")) {
+    out.insert(out.end(), {"-maxrate", *o.get("vrc_maxrate") + "k"});
+  } else if (o.has("vrc_buf_size")) {
+    // ffmpeg wants a maximum with a buffer; MEncoder's VCD settings give only
+    // the minimum, meaning a constant rate.
+    long long top = std::max(static_cast<long long>(o.number("vrc_minrate", 0)), static_cast<long long>(t.videoKbps));
+    if (top > 0) out.insert(out.end(), {"-maxrate", std::to_string(top) + "k"});
+  }
   if (o.number("vglobal", 0) >= 1 || o.flag("global_header")) videoFlags.push_back("+global_header");
   if (o.number("aglobal", 0) >= 1) audioFlags.push_back("+global_header");
 }

@@ -1,0 +1,348 @@
+// ALDER.DAT from the program directory on short clips made by ffmpeg, checked
+// with ffprobe. Each run takes a second or two.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "encoder_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kEncoder = std::string(QF_PROGRAM_DIR) + "/ALDER.DAT";
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Starts argv[0] (looked up on PATH unless it holds a slash) in `cwd`, in
+// its own process group; returns the pid and the read end of its stdout.
+pid_t spawn(const std::vector<std::string>& argv, const fs::path& cwd, int& readFd, const std::string& path = "") {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    dup2(fds[1], 1);
+    int null = open("/dev/null", O_RDONLY);
+    dup2(null, 0);
+    close(fds[0]);
+    close(fds[1]);
+    if (!path.empty()) setenv("PATH", path.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  readFd = fds[0];
+  return pid;
+}
+
+ToolRun runIn(const fs::path& cwd, const std::vector<std::string>& argv, const std::string& path = "") {
+  int fd = -1;
+  pid_t pid = spawn(argv, cwd, fd, path);
+  ToolRun run;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<std::size_t>(n));
+  close(fd);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+class EncoderIntegration : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(fs::exists(kEncoder)) << kEncoder << " is missing: build qf-encoder";
+    char pattern[] = "/tmp/qf-encoder-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ToolRun clip = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                            "testsrc=size=640x480:rate=25:duration=2", "-f", "lavfi", "-i",
+                            "sine=frequency=440:duration=2:sample_rate=44100", "-ac", "2", "-c:v", "mpeg4",
+                            "-vtag", "XVID", "-b:v", "1000k", "-c:a", "libmp3lame", "-shortest", "clip.avi"});
+    ASSERT_EQ(clip.exitCode, 0) << "ffmpeg must be installed: " << clip.output;
+    ToolRun wav = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=2:sample_rate=44100",
+                           "-ac", "2", "tone.wav"});
+    ASSERT_EQ(wav.exitCode, 0);
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  // Runs the encoder with the arguments of a system line (quotes grouped).
+  ToolRun encode(const std::string& line) {
+    std::vector<std::string> argv = {kEncoder};
+    for (const std::string& a : qf::encoder::test::splitLine(line)) argv.push_back(a);
+    return runIn(dir_, argv);
+  }
+
+  // ffprobe's "key=value" facts of the file's streams and format, as
+  // "stream0.codec_name" etc.
+  std::map<std::string, std::string> probe(const std::string& file) {
+    ToolRun run = runIn(dir_, {"ffprobe", "-v", "error", "-show_entries",
+                           "format=format_name:stream=codec_name,codec_type,width,height,r_frame_rate,sample_rate,"
+                           "channels,codec_tag_string,display_aspect_ratio",
+                           "-of", "flat", file});
+    std::map<std::string, std::string> facts;
+    std::string line;
+    for (char c : run.output + "\n") {
+      if (c != '\n') {
+        line += c;
+        continue;
+      }
+      std::size_t eq = line.find('=');
+      if (eq != std::string::npos) {
+        std::string key = line.substr(0, eq);
+        for (const char* prefix : {"streams.stream.", "format."}) {
+          if (key.starts_with(prefix)) key = key.substr(std::string(prefix).size());
+        }
+        std::string value = line.substr(eq + 1);
+        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+        facts[key] = value;
+      }
+      line.clear();
+    }
+    return facts;
+  }
+
+  static void expectSuccess(const ToolRun& run) {
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("Exiting..."), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Pos:"), std::string::npos);
+    EXPECT_NE(run.output.find("(100%)"), std::string::npos) << run.output;
+  }
+
+  static void expectFailure(const ToolRun& run, const std::string& reason) {
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    std::size_t at = run.output.find("Exiting...");
+    ASSERT_NE(at, std::string::npos) << run.output;
+    // The failure must stand on a line of its own (the reader takes lines up to '\n').
+    EXPECT_TRUE(at == 0 || run.output[at - 1] == '\n') << run.output;
+    EXPECT_NE(run.output.find(reason), std::string::npos) << run.output;
+  }
+
+  static bool exists(const std::string& name) { return fs::exists(dir_ / name); }
+
+  static fs::path dir_;
+};
+
+fs::path EncoderIntegration::dir_;
+
+TEST_F(EncoderIntegration, ThreeGpIntermediateAviWithXvid) {
+  ToolRun run = encode(R"("clip.avi"  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac )"
+                   R"(-faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "g 3gp.avi")");
+  expectSuccess(run);
+  auto f = probe("g 3gp.avi");
+  EXPECT_EQ(f["format_name"], "avi");
+  EXPECT_EQ(f["0.codec_name"], "mpeg4");
+  EXPECT_EQ(f["0.codec_tag_string"], "XVID");
+  EXPECT_EQ(f["0.width"], "176");
+  EXPECT_EQ(f["0.height"], "114");
+  EXPECT_EQ(f["0.r_frame_rate"], "10/1");
+  EXPECT_EQ(f["1.codec_name"], "aac");
+  EXPECT_EQ(f["1.sample_rate"], "22050");
+  EXPECT_FALSE(exists("g 3gp.avi.part"));
+
+  // The two stream-extraction lines of the 3GP muxing.
+  ToolRun video = encode(R"(-ovc copy -nosound -of rawvideo -o "g 3gp.m4v" "g 3gp.avi")");
+  expectSuccess(video);
+  auto v = probe("g 3gp.m4v");
+  EXPECT_EQ(v["format_name"], "m4v");
+  EXPECT_EQ(v["0.codec_name"], "mpeg4");
+  ToolRun audio = encode(R"(-ovc frameno -oac copy -of rawaudio -o "g 3gp.aac" "g 3gp.avi")");
+  expectSuccess(audio);
+  auto a = probe("g 3gp.aac");
+  EXPECT_EQ(a["format_name"], "aac");  // ADTS
+  EXPECT_EQ(a["0.codec_name"], "aac");
+}
+
+TEST_F(EncoderIntegration, Mp4WithX264InTwoPasses) {
+  const std::string common =
+      R"("clip.avi" -of lavf -lavfopts format=mp4 -sws 9 -srate 48000 -vf-add scale=368:208,harddup )"
+      R"(-ofps 30000/1001 -ovc x264 -ffourcc H264 -x264encopts bitrate=300:level_idc=30:bframes=3:frameref=2:)"
+      R"(global_header:partitions=all)";
+  fs::remove(dir_ / "divx2pass.log");
+  ToolRun first = encode(common + R"(:pass=1 -nosound -o "two.mp4")");
+  expectSuccess(first);
+  EXPECT_TRUE(exists("divx2pass.log"));
+  EXPECT_TRUE(exists("divx2pass.log.mbtree"));
+  EXPECT_FALSE(exists("two.mp4")) << "the first pass writes no file";
+  ToolRun second = encode(common + R"(:pass=2 -af volnorm -oac faac -faacopts br=96:mpeg=4:object=2:raw -o "two.mp4")");
+  expectSuccess(second);
+  auto f = probe("two.mp4");
+  EXPECT_NE(f["format_name"].find("mp4"), std::string::npos);
+  EXPECT_EQ(f["0.codec_name"], "h264");
+  EXPECT_EQ(f["0.width"], "368");
+  EXPECT_EQ(f["0.r_frame_rate"], "30000/1001");
+  EXPECT_EQ(f["1.codec_name"], "aac");
+  EXPECT_EQ(f["1.sample_rate"], "48000");
+  // The system deletes divx2pass.log itself; what x264 leaves beside it is ours.
+  EXPECT_TRUE(exists("divx2pass.log"));
+  EXPECT_FALSE(exists("divx2pass.log.mbtree"));
+  EXPECT_FALSE(exists("divx2pass.log.temp"));
+  fs::remove(dir_ / "divx2pass.log");
+}
+
+TEST_F(EncoderIntegration, Flv) {
+  ToolRun run = encode(R"("clip.avi" -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 )"
+                   R"(-oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "x.flv")");
+  expectSuccess(run);
+  auto f = probe("x.flv");
+  EXPECT_EQ(f["format_name"], "flv");
+  EXPECT_EQ(f["0.codec_name"] + f["1.codec_name"], "mp3flv1");
+}
+
+TEST_F(EncoderIntegration, MpgNtscDvdInTwoPasses) {
+  fs::remove(dir_ / "divx2pass.log");
+  ToolRun first = encode(
+      R"("clip.avi" -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc )"
+      R"(-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:)"
+      R"(vrc_maxrate=9600:vpass=1 -nosound -o "dvd.mpg")");
+  expectSuccess(first);
+  EXPECT_TRUE(exists("divx2pass.log"));
+  EXPECT_FALSE(exists("divx2pass-0.log"));
+  ToolRun second = encode(
+      R"("clip.avi" -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 )"
+      R"(-vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc )"
+      R"(-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:)"
+      R"(vrc_maxrate=9600:vpass=2 -o "dvd.mpg")");
+  expectSuccess(second);
+  EXPECT_FALSE(exists("divx2pass-0.log"));
+  auto f = probe("dvd.mpg");
+  EXPECT_EQ(f["format_name"], "mpeg");
+  std::string codecs = f["0.codec_name"] + "," + f["1.codec_name"] + "," + f["2.codec_name"];
+  EXPECT_NE(codecs.find("mpeg2video"), std::string::npos) << codecs;
+  EXPECT_NE(codecs.find("ac3"), std::string::npos) << codecs;
+  fs::remove(dir_ / "divx2pass.log");
+}
+
+TEST_F(EncoderIntegration, MpgPalVcdSinglePass) {
+  ToolRun run = encode(
+      R"("clip.avi" -of mpeg -mpegopts format=xvcd -af volnorm,lavcresample=44100 -srate 44100 )"
+      R"(-vf-add scale=352:288,harddup -ofps 25 -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc lavc )"
+      R"(-lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=15:vrc_buf_size=327:vrc_minrate=1152 )"
+      R"(-o "vcd.mpg")");
+  expectSuccess(run);
+  auto f = probe("vcd.mpg");
+  EXPECT_EQ(f["format_name"], "mpeg");
+  EXPECT_EQ(f["0.codec_name"] + "," + f["1.codec_name"], "mpeg1video,mp2");
+  EXPECT_EQ(f["0.width"] + "x" + f["0.height"], "352x288");
+  EXPECT_EQ(f["0.r_frame_rate"], "25/1");
+}
+
+TEST_F(EncoderIntegration, WmvAndWma) {
+  ToolRun wmv = encode(R"("clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 )"
+                   R"(-oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 )"
+                   R"(-o "x.wmv")");
+  expectSuccess(wmv);
+  auto v = probe("x.wmv");
+  EXPECT_EQ(v["format_name"], "asf");
+  EXPECT_EQ(v["0.codec_name"] + "," + v["1.codec_name"], "wmv2,wmav2");
+
+  ToolRun wma = encode(R"("clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc )"
+                   R"(-lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "x.wma")");
+  expectSuccess(wma);
+  auto a = probe("x.wma");
+  EXPECT_EQ(a["format_name"], "asf");  // a playable file, not bare packets
+  EXPECT_EQ(a["0.codec_name"], "wmav2");
+  EXPECT_EQ(a.count("1.codec_name"), 0u);
+}
+
+TEST_F(EncoderIntegration, Mp3FromVideoAndFromAudioOnlySource) {
+  for (const char* source : {"clip.avi", "tone.wav"}) {
+    ToolRun run = encode(std::string("\"") + source +
+                     R"("  -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=1 -ovc frameno -of rawaudio -o "x.mp3")");
+    expectSuccess(run);
+    auto f = probe("x.mp3");
+    EXPECT_EQ(f["format_name"], "mp3") << source;
+    EXPECT_EQ(f["0.sample_rate"], "48000") << source;
+    EXPECT_EQ(f.count("1.codec_name"), 0u) << source;
+  }
+}
+
+TEST_F(EncoderIntegration, FailuresSayExiting) {
+  expectFailure(encode(R"("missing.avi" -ovc copy -nosound -o "m.avi")"), "File not found");
+  EXPECT_FALSE(exists("m.avi"));
+
+  ToolRun bad = encode(R"("clip.avi" -ovc lavc -lavcopts vcodec=mpeg4:nosuch=1 -nosound -o "m.avi")");
+  expectFailure(bad, "Exiting... (error parsing command line)");
+
+  expectFailure(encode(R"("clip.avi" -ovc copy -nosound -o "no/such/folder/m.avi")"), "Cannot open output file");
+
+  // A video format from a source without video: nothing is written.
+  expectFailure(encode(R"("tone.wav" -oac mp3lame -ovc lavc -lavcopts vcodec=flv -o "m.flv" -of lavf)"),
+                "Video stream is mandatory");
+  EXPECT_FALSE(exists("m.flv"));
+  EXPECT_FALSE(exists("m.flv.part"));
+
+  // The second pass without a first.
+  fs::remove(dir_ / "divx2pass.log");
+  expectFailure(encode(R"("clip.avi" -ovc lavc -lavcopts vcodec=mpeg4:vpass=2 -nosound -o "m.avi")"), "divx2pass.log");
+}
+
+TEST_F(EncoderIntegration, MissingFfmpegIsReported) {
+  ToolRun run = runIn(dir_, {kEncoder, "clip.avi", "-ovc", "copy", "-nosound", "-o", "m2.avi"}, "/nonexistent");
+  expectFailure(run, "Cannot run ffmpeg");
+  EXPECT_FALSE(exists("m2.avi"));
+  EXPECT_FALSE(exists("m2.avi.part"));
+}
+
+TEST_F(EncoderIntegration, TerminatedGroupLeavesNoFileAndNoFfmpeg) {
+  // A source long enough that the encode is still running when it is stopped.
+  ToolRun longClip = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                              "testsrc=size=320x240:rate=25:duration=60", "-c:v", "mpeg4", "-q:v", "10", "long.avi"});
+  ASSERT_EQ(longClip.exitCode, 0);
+  int fd = -1;
+  pid_t pid = spawn({kEncoder, "long.avi", "-vf-add", "scale=1280:960", "-ovc", "x264", "-x264encopts",
+                     "bitrate=3000", "-nosound", "-o", "stop.avi"},
+                    dir_, fd);
+  ASSERT_GT(pid, 0);
+  // Wait for progress past the start so that ffmpeg is surely writing.
+  std::string output;
+  char buffer[4096];
+  while (output.find("f ( ") == std::string::npos || output.find(" 0f") != std::string::npos) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    output.assign(buffer, static_cast<std::size_t>(n));
+  }
+  EXPECT_TRUE(exists("stop.avi.part"));
+  ASSERT_EQ(kill(-pid, SIGTERM), 0);  // the whole group, as the system does
+  while (read(fd, buffer, sizeof buffer) > 0) {
+  }
+  close(fd);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  // No process of the group may remain.
+  bool groupGone = false;
+  for (int i = 0; i < 200 && !groupGone; ++i) {
+    groupGone = kill(-pid, 0) != 0 && errno == ESRCH;
+    if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(groupGone) << "ffmpeg is still running";
+  EXPECT_FALSE(exists("stop.avi"));
+  EXPECT_FALSE(exists("stop.avi.part"));
+}
+
+}  // namespace

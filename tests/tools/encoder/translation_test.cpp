@@ -1,0 +1,398 @@
+// The translation of the system's encoder command lines into ffmpeg runs.
+#include <gtest/gtest.h>
+
+#include "encoder_test_support.h"
+#include "translation.h"
+
+namespace qf::encoder {
+namespace {
+
+using test::joinTail;
+using test::splitLine;
+
+Translation translateLine(const std::string& line, const SourceFacts* facts = nullptr) {
+  return translate(splitLine(line), facts);
+}
+
+TEST(EncoderTranslation, HeadAsksForProgressAndLevelledLog) {
+  Translation t = translateLine("in.avi -ovc copy -nosound -o out.avi");
+  ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+  std::vector<std::string> head(t.ffmpegArgs.begin(), t.ffmpegArgs.begin() + test::kHeadArgs);
+  EXPECT_EQ(head, (std::vector<std::string>{"-hide_banner", "-nostdin", "-y", "-nostats", "-loglevel", "level+info",
+                                            "-progress", "pipe:1", "-stats_period", "0.1"}));
+}
+
+struct WorkedExample {
+  const char* name;
+  const char* line;  // the arguments after the program
+  const char* ffmpeg;
+  int pass;
+  PassLog log;
+};
+
+// The system's own command lines (default settings of each model), checked
+// against the ffmpeg equivalents that were verified on this platform.
+const WorkedExample kWorkedExamples[] = {
+    {"ThreeGp",
+     R"("D:/in/clip.avi"  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=176:114:flags=bicubic,fps=10 -fps_mode cfr "
+     "-c:v libxvid -b:v 100k -bf 0 -g 100 -trellis 1 -me_quality 6 -mbd rd -vtag XVID -flags:v +cgop "
+     "-af aformat=channel_layouts=mono|stereo -ar 22050 -c:a aac -b:a 32k -profile:a aac_low "
+     "-f avi file:D:/out/clip.avi-3gp.avi.part",
+     0, PassLog::None},
+    {"Pmp",
+     R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=480:272:flags=lanczos -sws_flags lanczos -fps_mode cfr "
+     "-c:v libx264 -crf 22 -level 13 -x264-params pic-struct=1:psnr=0:ssim=0 -vtag H264 "
+     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
+     "-profile:a aac_low -f avi file:D:/out/clip.avi-pmp.avi.part",
+     0, PassLog::None},
+    {"Mp4Direct",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=368:208:flags=lanczos,fps=30000/1001 -sws_flags lanczos "
+     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -refs 2 -x264-params partitions=all "
+     "-flags:v +global_header -af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
+     "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f mp4 file:D:/out/clip.avi-mp4.mp4.part",
+     0, PassLog::None},
+    {"Mp4ViaXvid",
+     R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=64:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=368:208:flags=lanczos,fps=30000/1001 -sws_flags lanczos "
+     "-fps_mode cfr -c:v libxvid -b:v 500k -bf 0 -g 300 -trellis 1 -me_quality 6 -mbd rd -vtag XVID -flags:v +cgop "
+     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 48000 -c:a aac -b:a 64k "
+     "-profile:a aac_low -f avi file:D:/out/clip.avi-mp4.avi.part",
+     0, PassLog::None},
+    {"Mp3",
+     R"("D:/in/clip.avi"  -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:a:0 -vn -af aformat=channel_layouts=mono|stereo -ar 48000 "
+     "-c:a libmp3lame -b:a 128k -abr 1 -joint_stereo 1 -compression_level 5 -sample_fmt s16p "
+     "-f mp3 -id3v2_version 0 file:D:/out/clip.avi-mp3.mp3.part",
+     0, PassLog::None},
+    {"Flv",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=320:240:flags=bicubic,setsar=1 -c:v flv -b:v 500k -g 250 "
+     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a libmp3lame -b:a 96k "
+     "-joint_stereo 1 -compression_level 5 -sample_fmt s16p -f flv file:D:/out/clip.avi-flv.flv.part",
+     0, PassLog::None},
+    {"DvdFirstPass",
+     R"("D:/in/clip.avi" -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+     "-i file:D:/in/clip.avi -map 0:v:0 "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001 -fps_mode cfr "
+     "-c:v mpeg2video -b:v 2000k -g 18 -precmp sad -cmp sad -subcmp sad -mbcmp satd -pre_dia_size 0 -dia_size 1 "
+     "-mbd simple -trellis 0 -noise_reduction 0 -mpv_flags -mv0-qp_rd-cbp_rd -bufsize 1835k -maxrate 9600k "
+     "-aspect 16/9 -pass 1 -passlogfile divx2pass -an -f dvd -packetsize 2048 -muxrate 10080000 /dev/null",
+     1, PassLog::FfmpegPrefix},
+    {"DvdSecondPass",
+     R"("D:/in/clip.avi" -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001 -fps_mode cfr "
+     "-c:v mpeg2video -b:v 2000k -g 18 -mbd rd -trellis 1 -bufsize 1835k -maxrate 9600k -aspect 16/9 "
+     "-pass 2 -passlogfile divx2pass "
+     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=48000 -ar 48000 "
+     "-c:a ac3 -b:a 128k -f dvd -packetsize 2048 -muxrate 10080000 file:D:/out/clip.avi-mpg.mpg.part",
+     2, PassLog::FfmpegPrefix},
+    {"Wmv",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=320:240:flags=bicubic,setsar=1 -c:v wmv2 -b:v 500k -g 250 "
+     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
+     "-f asf file:D:/out/clip.avi-wmv.wmv.part",
+     0, PassLog::None},
+    {"Wma",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "D:/out/clip.avi-wma.wma")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:a:0 -vn "
+     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
+     "-f asf file:D:/out/clip.avi-wma.wma.part",
+     0, PassLog::None},
+    {"ExtractVideo", R"(-ovc copy -nosound -of rawvideo -o "D:/out/B.m4v" "D:/out/B.avi")",
+     "-i file:D:/out/B.avi -map 0:v:0 -c:v copy -bsf:v mpeg4_unpack_bframes -an -f m4v file:D:/out/B.m4v.part", 0,
+     PassLog::None},
+    {"ExtractAudio", R"(-ovc frameno -oac copy -of rawaudio -o "D:/out/B.aac" "D:/out/B.avi")",
+     "-i file:D:/out/B.avi -map 0:a:0 -vn -c:a copy -f adts file:D:/out/B.aac.part", 0, PassLog::None},
+};
+
+class EncoderWorkedExample : public ::testing::TestWithParam<WorkedExample> {};
+
+TEST_P(EncoderWorkedExample, TranslatesToVerifiedFfmpegRun) {
+  const WorkedExample& ex = GetParam();
+  Translation t = translateLine(ex.line);
+  ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+  EXPECT_EQ(joinTail(t), ex.ffmpeg);
+  EXPECT_EQ(t.pass, ex.pass);
+  EXPECT_EQ(t.passLog, ex.log);
+  if (ex.pass == 1) {
+    EXPECT_TRUE(t.tempPath.empty()) << "a first pass writes no output file";
+  } else {
+    EXPECT_EQ(t.tempPath, t.outputPath + ".part");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SystemLines, EncoderWorkedExample, ::testing::ValuesIn(kWorkedExamples),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Variations of the fragments: each line must translate and its ffmpeg run
+// must contain every expected piece and none of the forbidden ones.
+struct FragmentCase {
+  const char* name;
+  const char* line;
+  std::vector<const char*> contains;
+  std::vector<const char*> excludes;
+};
+
+const FragmentCase kFragmentCases[] = {
+    {"DivxFirstPassWithTurboAndAspect",
+     "in.avi -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aspect=16/9:turbo:vpass=1 "
+     "-nosound -o out.avi",
+     {"-c:v mpeg4 -b:v 500k -g 250 -precmp sad", "-aspect 16/9", "-vtag DIVX", "-pass 1 -passlogfile divx2pass",
+      "-f avi /dev/null"},
+     {"setsar=1", "-mpv_flags +mv0", "-mbd rd"}},
+    {"DivxQualityAndGlobalHeaders",
+     "in.avi -of lavf -lavfopts format=mp4 -oac faac -faacopts br=64:mpeg=4:object=2:raw -ovc lavc -ffourcc DIVX "
+     "-lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aglobal=1:vglobal=1 -o out.mp4",
+     {"-mbd rd -trellis 1 -mpv_flags +mv0", "-flags:v +global_header", "-flags:a +global_header", "setsar=1",
+      "-f mp4"},
+     {"-vtag"}},
+    {"LavcBitrateAbove16000IsBits", "in.avi -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152000 -nosound -o o.avi",
+     {"-c:v mpeg1video -b:v 1152000 "},
+     {}},
+    {"Mpeg1Xvcd",
+     "in.avi -of mpeg -mpegopts format=xvcd -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc "
+     "-lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152 -nosound "
+     "-o o.mpg",
+     {"-bufsize 327k -minrate 1152k -maxrate 1152k", "-f vcd -packetsize 2324 -muxrate 1411200"},
+     {}},
+    {"Svcd",
+     "in.avi -of mpeg -mpegopts format=xsvcd -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:"
+     "vrc_maxrate=2500:vrc_buf_size=917 -nosound -o o.mpg",
+     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-f svcd -packetsize 2324 -muxrate 2788800"},
+     {}},
+    {"DvdFilmTelecine",
+     "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
+     "-lavcopts vcodec=mpeg2video:vbitrate=2000:keyint=12 -nosound -o o.mpg",
+     {"fps=24000/1001,telecine=first_field=top:pattern=23,setsar=1", "-flags:v +ilme+ildct", "-top 1", "-f dvd"},
+     {}},
+    {"WindowsMedia1", "in.avi -ovc lavc -lavcopts vcodec=wmv1:vbitrate=300 -nosound -o o.avi", {"-c:v wmv1 -b:v 300k"}, {}},
+    {"X264AspectIsDisplayAspect",
+     "in.avi -ovc x264 -ffourcc H264 -x264encopts bitrate=1000:sar=4/3 -nosound -o o.avi",
+     {"-c:v libx264 -b:v 1000k", "-aspect 4/3", "-vtag H264"},
+     {"setsar=1"}},
+    {"X264NoCabacZeroBframes",
+     "in.avi -ovc x264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all "
+     "-nosound -o o.avi",
+     {"-level 12 -coder 0 -bf 0", "-x264-params partitions=all", "-flags:v +global_header"},
+     {}},
+    {"X264TwoPassStats", "in.avi -ovc x264 -x264encopts bitrate=300:pass=1 -nosound -o o.mp4 -of lavf",
+     {"-x264-params stats=divx2pass.log -pass 1", "-f mp4 /dev/null"},
+     {"-passlogfile"}},
+    {"XvidWithoutFrameRateKeepsDefaultGop", "in.avi -ovc xvid -xvidencopts bitrate=100 -nosound -o o.avi",
+     {"-bf 2 -g 250"},
+     {}},
+    {"XvidTakesQualityAndDiscOptions",
+     "in.avi -ovc xvid -xvidencopts bitrate=2000:mbd=1:mv0:trell:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 "
+     "-nosound -o o.avi",
+     {"-g 18", "-mbd bits", "-bufsize 1835k -maxrate 9600k", "-pass 2 -passlogfile divx2pass"},
+     {}},
+    {"XvidConstantQuality", "in.avi -ovc xvid -xvidencopts crf=22 -nosound -o o.avi", {"-q:v 4"}, {"-b:v"}},
+    {"LavcTakesX264Defaults",
+     "in.avi -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=300:level_idc=12:nocabac:bframes=0:max_bframes=0 -nosound "
+     "-o o.avi",
+     {"-c:v mpeg4 -b:v 300k", "-bf 0"},
+     {"-level", "-coder"}},
+    {"FlvRefusesBframesQuietly", "in.avi -ovc lavc -lavcopts vcodec=flv:max_bframes=2 -nosound -o o.flv -of lavf",
+     {"-c:v flv"},
+     {"-bf"}},
+    {"CopiedVideoIgnoresFilters", "in.avi -vf-add scale=320:240,harddup -ofps 10 -sws 9 -ovc copy -nosound -o o.avi",
+     {"-c:v copy"},
+     {"-vf", "-fps_mode", "-sws_flags"}},
+    {"CopiedAudioIgnoresFiltersAndRate", "in.avi -af volnorm -srate 44100 -channels 2 -ovc copy -oac copy -o o.avi",
+     {"-c:a copy"},
+     {"-af", "-ar", "-downmix"}},
+    {"PictureAndDeinterlaceFilters",
+     "in.avi -vf-add yadif,filmdint,scale=176:144,eq2=1.2:-0.5:0.3:1,harddup -ovc lavc -nosound -o o.avi",
+     {"-vf yadif,fieldmatch,yadif=deint=interlaced,decimate,setsar='if(gt(sar,0),sar,1)':max=65535,"
+      "scale=176:144:flags=bicubic,eq=gamma=1.2:contrast=-0.5:brightness=0.3:saturation=1,setsar=1 -fps_mode cfr"},
+     {}},
+    {"EmptyFilterOptionCarriesNoFilters",
+     "in.avi -vf-add  -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o o.flv "
+     "-of lavf",
+     {"-map 0:v:0 -map 0:a:0? -vf setsar=1 -c:v flv"},
+     {"scale="}},
+    {"LeftOnBothChannels", "in.avi -af channels=2:2:0:0:0:1 -oac mp3lame -ovc copy -o o.avi",
+     {"-af aformat=channel_layouts=mono|stereo,pan=stereo|c0=c0|c1=c0 "},
+     {}},
+    {"LeftOnly", "in.avi -af channels=1:1:0:0 -oac mp3lame -ovc copy -o o.avi",
+     {"-af aformat=channel_layouts=mono|stereo,pan=mono|c0=c0 "},
+     {}},
+    {"RightOnlyMakesSureTheRightExists", "in.avi -af channels=1:1:1:0,volnorm -oac mp3lame -ovc copy -o o.avi",
+     {"aformat=channel_layouts=stereo,pan=mono|c0=c1,dynaudnorm=f=500:g=15:p=0.95:m=5 "},
+     {}},
+    {"MixToMono", "in.avi -af pan=1:0.5:0.5,volnorm -oac mp3lame -ovc copy -o o.avi",
+     {"aformat=channel_layouts=stereo,pan=mono|c0=0.5*c0+0.5*c1,dynaudnorm"},
+     {}},
+    {"LameOldVbrWithVolumeAndQuality",
+     "in.avi -oac mp3lame -lameopts vbr=2:q=4:mode=1:vol=2:aq=0 -ovc frameno -of rawaudio -o o.mp3",
+     {",volume=2 ", "-q:a 4 -joint_stereo 1 -compression_level 0"},
+     {"-b:a", "-abr"}},
+    {"LameVbr3IsAbr", "in.avi -oac mp3lame -lameopts vbr=3:q=4:mode=2 -ovc frameno -of rawaudio -o o.mp3",
+     {"-b:a 128k -abr 1 -joint_stereo 0"},
+     {"-q:a"}},
+    {"LameMonoMode", "in.avi -oac mp3lame -lameopts cbr:br=64:mode=3 -ovc frameno -of rawaudio -o o.mp3",
+     {"aformat=channel_layouts=stereo,pan=mono|c0=0.5*c0+0.5*c1 ", "-b:a 64k"},
+     {"-joint_stereo"}},
+    {"LameAutoMode", "in.avi -oac mp3lame -lameopts cbr:br=64:mode=4 -ovc frameno -of rawaudio -o o.mp3",
+     {"-b:a 64k"},
+     {"-joint_stereo", "pan="}},
+    {"AacMainProfileAdtsMpeg2",
+     "in.avi -oac faac -faacopts br=96:mpeg=2:object=1 -ovc frameno -of rawaudio -o o.aac",
+     {"-c:a aac -b:a 96k -profile:a aac_main", "-f adts -write_mpeg2 1"},
+     {}},
+    {"AacLtpNeedsExperimental", "in.avi -oac faac -faacopts br=64:object=4 -ovc copy -o o.avi",
+     {"-profile:a aac_ltp -strict -2"},
+     {}},
+    {"Mp2", "in.avi -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc copy -o o.avi", {"-c:a mp2 -b:a 224k"}, {}},
+    {"WindowsAudio1", "in.avi -oac lavc -lavcopts acodec=wmav1:abitrate=64 -ovc frameno -of rawaudio -o o.wma",
+     {"-c:a wmav1 -b:a 64k", "-f asf"},
+     {}},
+    {"AudioBitrateAbove1000IsBits", "in.avi -oac lavc -lavcopts acodec=ac3:abitrate=192000 -ovc copy -o o.avi",
+     {"-c:a ac3 -b:a 192000 "},
+     {}},
+    {"ResampleWithoutSrate", "in.avi -af lavcresample=44100 -oac lavc -lavcopts acodec=mp2 -ovc copy -o o.avi",
+     {"aresample=44100 -ar 44100 -c:a mp2 -b:a 224k"},
+     {}},
+    {"ChannelsOneDownmixesToMono", "in.avi -channels 1 -oac mp3lame -ovc copy -o o.avi",
+     {"-downmix mono -i", "-af aformat=channel_layouts=mono "},
+     {}},
+    {"StartAndLength", "in.avi -ss 00:01:00 -endpos 00:02:30 -ovc copy -nosound -o o.avi",
+     {"-ss 60 -i file:in.avi", "-t 150 -f avi"},
+     {}},
+    {"SizeLimit", "in.avi -endpos 10mb -ovc copy -nosound -o o.avi", {"-fs 10485760 -f avi"}, {"-t "}},
+    {"RepeatedLavcoptsMerge",
+     "in.avi -oac lavc -lavcopts acodec=ac3:abitrate=128:vbitrate=100 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000 "
+     "-o o.mpg -of mpeg",
+     {"-c:v mpeg2video -b:v 2000k", "-c:a ac3 -b:a 128k"},
+     {"-b:v 100k"}},
+    {"LastOfWins", "in.avi -of lavf -lavfopts format=flv -oac mp3lame -ovc frameno -of rawaudio -o o.mp3",
+     {"-f mp3"},
+     {"-f flv"}},
+    {"VideoOnlyIntoMp4WritesMp4",
+     "in.avi -of lavf -lavfopts format=mp4 -nosound -of rawvideo -ovc x264 -x264encopts bitrate=500 -o o.mp4",
+     {"-an -f mp4 file:o.mp4.part"},
+     {}},
+    {"EncodedBareMpeg4", "in.avi -nosound -of rawvideo -ovc xvid -xvidencopts bitrate=500 -o o.bin",
+     {"-f m4v file:o.bin.part"},
+     {"mpeg4_unpack_bframes"}},
+    {"BareFlvHasNoRawFormSoFlvIsWritten",
+     "in.avi -nosound -of rawvideo -ovc lavc -lavcopts vcodec=flv -o o.bin",
+     {"-f flv"},
+     {}},
+    {"LavfFormatFromExtension", "in.avi -of lavf -ovc copy -nosound -o o.wmv", {"-f asf"}, {}},
+    {"FourccOnlyInAvi", "in.avi -of lavf -lavfopts format=mp4 -ovc x264 -ffourcc H264 -nosound -o o.mp4",
+     {"-f mp4"},
+     {"-vtag"}},
+    {"OutputFirstSourceLast", "-o o.avi -ovc copy -nosound in.avi", {"-i file:in.avi", "file:o.avi.part"}, {}},
+};
+
+class EncoderFragment : public ::testing::TestWithParam<FragmentCase> {};
+
+TEST_P(EncoderFragment, ContainsTheEquivalentArguments) {
+  const FragmentCase& fc = GetParam();
+  Translation t = translateLine(fc.line);
+  ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+  std::string tail = joinTail(t) + " ";
+  for (const char* piece : fc.contains) EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+  for (const char* piece : fc.excludes) EXPECT_EQ(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fragments, EncoderFragment, ::testing::ValuesIn(kFragmentCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RuntimeFailureCase {
+  const char* name;
+  const char* line;
+  const char* reason;
+};
+
+const RuntimeFailureCase kRuntimeFailures[] = {
+    {"NoVideoEncoder", "in.avi -nosound -o o.avi", "No video encoder (-ovc) selected"},
+    {"NoAudioEncoder", "in.avi -ovc copy -o o.avi", "No audio encoder (-oac) selected"},
+    {"NothingToWrite", "in.avi -ovc frameno -nosound -o o.avi", "Nothing to write"},
+    {"LavfWithoutFormat", "in.avi -of lavf -ovc copy -nosound -o o.xyz", "libavformat output format"},
+};
+
+class EncoderRuntimeFailure : public ::testing::TestWithParam<RuntimeFailureCase> {};
+
+TEST_P(EncoderRuntimeFailure, FailsWithReasonButNotAsParseError) {
+  Translation t = translateLine(GetParam().line);
+  EXPECT_EQ(t.failure, FailureKind::Runtime);
+  EXPECT_NE(t.error.find(GetParam().reason), std::string::npos) << t.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, EncoderRuntimeFailure, ::testing::ValuesIn(kRuntimeFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+SourceFacts factsOf(const std::string& format, std::vector<SourceStream> streams) {
+  SourceFacts f;
+  f.formatName = format;
+  f.durationSeconds = 10;
+  f.streams = std::move(streams);
+  return f;
+}
+
+TEST(EncoderTranslation, AudioIdFollowsTheContainersNumbering) {
+  SourceFacts avi = factsOf("avi", {{0, -1, "video", "mpeg4"}, {1, -1, "audio", "mp3"}, {2, -1, "audio", "ac3"}});
+  SourceFacts mp4 = factsOf("mov,mp4,m4a,3gp,3g2,mj2", {{0, 1, "video", "h264"}, {1, 2, "audio", "aac"}, {2, 3, "audio", "aac"}});
+  SourceFacts ps = factsOf("mpeg", {{0, 0x1e0, "video", "mpeg2video"}, {1, 0x1c0, "audio", "mp2"}, {2, 0x1c1, "audio", "mp2"}});
+  SourceFacts ts = factsOf("mpegts", {{0, 256, "video", "h264"}, {1, 257, "audio", "aac"}});
+  auto run = [&](int aid, const SourceFacts& facts) {
+    std::string text = "in -aid " + std::to_string(aid) + " -oac mp3lame -ovc copy -o o.avi";
+    Command c = parseCommandLine(test::splitLine(text)).command;
+    EXPECT_TRUE(needsSourceFacts(c));
+    return translate(c, &facts);
+  };
+  EXPECT_NE(joinTail(run(2, avi)).find("-map 0:v:0 -map 0:2 "), std::string::npos);
+  EXPECT_NE(joinTail(run(1, mp4)).find("-map 0:a:1 "), std::string::npos);
+  EXPECT_NE(joinTail(run(1, ps)).find("-map 0:i:449 "), std::string::npos);
+  EXPECT_NE(joinTail(run(257, ts)).find("-map 0:i:257 "), std::string::npos);
+  // AVI stream 0 is the video, not an audio stream.
+  Translation wrong = run(0, avi);
+  EXPECT_EQ(wrong.failure, FailureKind::Runtime);
+  EXPECT_EQ(run(5, mp4).failure, FailureKind::Runtime);
+}
+
+TEST(EncoderTranslation, SourceWithoutVideoFailsForVideoFormatsAndConvertsToAudio) {
+  SourceFacts audioOnly = factsOf("wav", {{0, -1, "audio", "pcm_s16le"}});
+  Command video = parseCommandLine(splitLine("in.wav -aid 0 -oac mp3lame -ovc lavc -o o.avi")).command;
+  Translation t = translate(video, &audioOnly);
+  EXPECT_EQ(t.failure, FailureKind::Runtime);
+  EXPECT_NE(t.error.find("Video stream is mandatory"), std::string::npos);
+
+  Command audio = parseCommandLine(splitLine("in.wav -aid 0 -oac mp3lame -ovc frameno -of rawaudio -o o.mp3")).command;
+  EXPECT_EQ(translate(audio, &audioOnly).failure, FailureKind::None);
+}
+
+TEST(EncoderTranslation, BareCopyToAnUnknownNameUsesTheSourceCodec) {
+  Command c = parseCommandLine(splitLine("-ovc copy -nosound -of rawvideo -o B.raw B.avi")).command;
+  ASSERT_TRUE(needsSourceFacts(c));
+  SourceFacts h264 = factsOf("avi", {{0, -1, "video", "h264"}});
+  EXPECT_NE(joinTail(translate(c, &h264)).find("-c:v copy -an -f h264 "), std::string::npos);
+  SourceFacts odd = factsOf("avi", {{0, -1, "video", "theora"}});
+  EXPECT_EQ(translate(c, &odd).failure, FailureKind::Runtime);
+
+  Command named = parseCommandLine(splitLine("-ovc copy -nosound -of rawvideo -o B.m4v B.avi")).command;
+  EXPECT_FALSE(needsSourceFacts(named));
+}
+
+TEST(EncoderTranslation, StatusFiguresCarryRequestedBitrates) {
+  Translation t = translateLine(kWorkedExamples[5].line);  // flv: 500 kbit/s video, 96 audio
+  EXPECT_EQ(t.videoKbps, 500);
+  EXPECT_EQ(t.audioKbps, 96);
+  EXPECT_TRUE(t.writesVideo);
+  EXPECT_TRUE(t.writesAudio);
+}
+
+}  // namespace
+}  // namespace qf::encoder
