@@ -127,7 +127,7 @@ bool PlayerEngine::launchLocked(const char* path)
     length_ = 0;
     const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
     lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(), path);
-    auto process = std::make_unique<platform::ChildProcess>();
+    auto process = std::make_shared<platform::ChildProcess>();
     platform::ChildProcess::Options options;
     options.stdinPipe = true;
     options.mergeStderr = false;

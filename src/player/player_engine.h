@@ -65,7 +65,7 @@ class PlayerEngine {
 public:
     // Fixed waits, in milliseconds.
     static constexpr int kStartupSilenceMs = 2000;  // no start line for this long: go on anyway
-    static constexpr int kStartupPollMs = 2;        // look into the pipe this often while starting
+    static constexpr int kStartupPollMs = 10;       // longest wait for output while starting
     static constexpr int kEndPollMs = 10;           // look for the process's end this often
     static constexpr int kQueryWaitMs = 200;        // wait for a query's answer
     static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
@@ -193,7 +193,10 @@ private:
 
     mutable std::mutex ioMutex_;
     std::condition_variable ioChanged_;     // guarded by ioMutex_: process ended or replaced, report handed over
-    std::unique_ptr<platform::ChildProcess> process_;  // guarded by ioMutex_
+    // Guarded by ioMutex_. Shared so that the engine thread can wait on the
+    // output pipe without the mutex (waitReadable only); everything else on
+    // it runs under the mutex.
+    std::shared_ptr<platform::ChildProcess> process_;
     OutputReader reader_;                   // guarded by ioMutex_
     uint64_t launch_ = 0;                   // guarded by ioMutex_: counts launches
     uint64_t reportedLaunch_ = 0;           // guarded by ioMutex_: last launch whose end the thread took up

@@ -3,6 +3,7 @@
 // reports how it ended.
 
 #include <chrono>
+#include <thread>
 
 #include "core/messages.h"
 #include "core/platform/process.h"
@@ -93,27 +94,34 @@ bool PlayerEngine::waitForStartLine(uint64_t launch)
     using Clock = std::chrono::steady_clock;
     Clock::duration silence{};
     std::string line;
-    std::unique_lock lock(ioMutex_);
     for (;;) {
-        if (!aliveLocked(launch))
-            return false;
-        const auto before = Clock::now();
-        // The wait releases the mutex, so a stop is never held up by it.
-        ioChanged_.wait_for(lock, std::chrono::milliseconds(kStartupPollMs));
-        if (!aliveLocked(launch))
-            return false;
-        bool gotLine = false;
-        while (reader_.readLine(*process_, line)) {
-            gotLine = true;
-            if (isStartLine(line))
-                return true;
+        std::shared_ptr<platform::ChildProcess> process;
+        bool ended = false;
+        {
+            std::lock_guard lock(ioMutex_);
+            if (!aliveLocked(launch))
+                return false;
+            while (reader_.readLine(*process_, line))
+                if (isStartLine(line))
+                    return true;
+            process = process_;
+            ended = reader_.atEnd();
         }
-        // Only silence uses up the budget; chatter before the start line
-        // does not.
-        if (!gotLine) {
+        if (ended) {
+            // Output closed; the process is about to be gone.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        // Woken by output, or by the pipe closing when a stop ends the
+        // player; the mutex stays free meanwhile. Only silence uses up the
+        // budget, chatter before the start line does not.
+        const auto before = Clock::now();
+        if (!process->waitReadable(kStartupPollMs)) {
             silence += Clock::now() - before;
-            if (silence >= std::chrono::milliseconds(kStartupSilenceMs))
-                return true;
+            if (silence >= std::chrono::milliseconds(kStartupSilenceMs)) {
+                std::lock_guard lock(ioMutex_);
+                return aliveLocked(launch);
+            }
         }
     }
 }
