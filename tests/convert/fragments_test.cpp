@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "convert/command_line_builder.h"
@@ -236,6 +237,8 @@ const FragmentCase kCases[] = {
     {"no_audio", &CommandLineBuilder::appendAudioCodec, [](CommandLineBuilder& b) { b.audioCodec = 8; },
      " -nosound -of rawvideo"},
 };
+
+void PrintTo(const FragmentCase& c, std::ostream* os) { *os << c.name; }
 
 class FragmentTest : public ::testing::TestWithParam<FragmentCase> {};
 

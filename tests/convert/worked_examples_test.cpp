@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "convert/command_line_builder.h"
@@ -48,6 +49,8 @@ const Example kExamples[] = {
      R"("C:/Tools/Conv/ALDER.DAT" "D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "D:/out/clip.avi-wma.wma")",
      ""},
 };
+
+void PrintTo(const Example& c, std::ostream* os) { *os << c.name; }
 
 class WorkedExample : public ::testing::TestWithParam<Example> {};
 
