@@ -51,6 +51,24 @@ protected:
         ASSERT_EQ(engine.state(), PlayerState::Playing);
     }
 
+    // A busy machine may let an answer miss its 200 ms; a miss gives 0 (or
+    // the last position) and is simply asked again, as the player window's
+    // timer does.
+    int32_t lengthSoon()
+    {
+        int32_t length = 0;
+        for (int tries = 0; tries < 5 && length == 0; ++tries)
+            length = engine.queryLength();
+        return length;
+    }
+    int32_t positionSoon(int32_t atLeast)
+    {
+        int32_t position = 0;
+        for (int tries = 0; tries < 5 && position < atLeast; ++tries)
+            position = engine.queryPosition();
+        return position;
+    }
+
     WindowRecorder windows;
     PlayerEngine engine{windows.video(), windows.player()};
     const int entryA = 1;
@@ -86,10 +104,10 @@ TEST_F(RealPlayerTest, PlaysPausesResumesAndReportsTheEnd)
     EXPECT_EQ(windows.find('p', PLAYER_PLAYING)->entry, reinterpret_cast<intptr_t>(&entryA));
     EXPECT_NE(engine.lastCommandLine().find("-vo null -ao null \"" + path + "\""), std::string::npos);
 
-    EXPECT_EQ(engine.queryLength(), 5);
+    EXPECT_EQ(lengthSoon(), 5);
 
     sleepMs(1300);
-    const int32_t before = engine.queryPosition();
+    const int32_t before = positionSoon(1);
     EXPECT_GE(before, 1);
     EXPECT_LE(before, 3);
 
@@ -99,7 +117,7 @@ TEST_F(RealPlayerTest, PlaysPausesResumesAndReportsTheEnd)
     sleepMs(2200);
     engine.togglePause();
     ASSERT_EQ(engine.state(), PlayerState::Playing);
-    const int32_t after = engine.queryPosition();
+    const int32_t after = positionSoon(before);
     EXPECT_GE(after, before);
     EXPECT_LE(after, before + 1) << "the player went on while paused";
 
@@ -113,7 +131,7 @@ TEST_F(RealPlayerTest, PlaysPausesResumesAndReportsTheEnd)
 
     // The next file gets its own length, not the one of the file that ended.
     startAndWaitPlaying(&entryB, testing::clip(3));
-    EXPECT_EQ(engine.queryLength(), 3);
+    EXPECT_EQ(lengthSoon(), 3);
 }
 
 TEST_F(RealPlayerTest, RequestedStopReportsSixToTheVideoWindowOnly)
@@ -161,7 +179,7 @@ TEST_F(RealPlayerTest, StartWhilePausedResumesTheSameFile)
     engine.togglePause();
     ASSERT_EQ(engine.state(), PlayerState::Paused);
     EXPECT_EQ(engine.startPlayback(&entryB, testing::clip(3).c_str()), PlayerState::Playing);
-    EXPECT_EQ(engine.queryLength(), 5) << "the paused file goes on";
+    EXPECT_EQ(lengthSoon(), 5) << "the paused file goes on";
     windows.pumpFor(100);
     EXPECT_EQ(windows.count('p', PLAYER_STARTING), 1);
 }
