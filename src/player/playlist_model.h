@@ -47,7 +47,8 @@ struct PlaylistListener {
 class PlaylistModel {
 public:
     // Asked, and waited for, before the current entry's row is deleted, and
-    // before the list is cleared: the player window stops playback.
+    // before the list is cleared: the player window stops playback. They may
+    // mark the current entry but must not add or delete rows.
     using StopEntry = std::function<void(PlaylistEntry*)>;
     using StopAll = std::function<void()>;
 
