@@ -17,62 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include "integration/support/integration_support.h"
+
 namespace {
 
+using namespace qf::integration;
 namespace stdfs = std::filesystem;
-
-constexpr double kClipSeconds = 10.0;
-const std::string kProgramDir = QF_PROGRAM_DIR;
-const std::string kDataDir = std::string(QF_TEST_DATA_DIR) + "/integration";
-
-std::string quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// Runs a shell command; its standard output and error, and the exit status.
-std::string run(const std::string& command, int* status = nullptr)
-{
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    const int raw = pclose(pipe);
-    if (status)
-        *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return output;
-}
-
-// 640x480, 25 fps, stereo 44.1 kHz, kClipSeconds long; made once and shared
-// by every test process (written under a private name, then renamed).
-const std::string& clip()
-{
-    static const std::string path = [] {
-        const std::string target = kDataDir + "/clip 640x480.avi";
-        if (stdfs::exists(target))
-            return target;
-        stdfs::create_directories(kDataDir);
-        const std::string scratch = kDataDir + "/clip." + std::to_string(getpid()) + ".avi";
-        int status = -1;
-        const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x480:rate=25:duration="
-                                        + std::to_string(kClipSeconds) + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration="
-                                        + std::to_string(kClipSeconds) + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 128k " + quote(scratch),
-                                    &status);
-        if (status != 0) {
-            ADD_FAILURE() << "ffmpeg could not make the clip: " << out;
-            return target;
-        }
-        stdfs::rename(scratch, target);
-        return target;
-    }();
-    return path;
-}
 
 // ffprobe's facts: "format.format_name", "video.codec_name", "audio.sample_rate"...
 std::map<std::string, std::string> probe(const std::string& file)

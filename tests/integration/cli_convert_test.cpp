@@ -1,0 +1,107 @@
+// quillfer-cli convert as a user drives it: refused files beside good ones,
+// usage errors, and Ctrl-C while a two-pass conversion runs.
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "integration/support/integration_support.h"
+
+namespace {
+
+using namespace qf::integration;
+namespace stdfs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string kCli = kProgramDir + "/quillfer-cli";
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(CliConvert, RefusedFilesAreReportedAndTheOthersConverted)
+{
+    const std::string out = kDataDir + "/cli-refused";
+    stdfs::remove_all(out);
+    stdfs::create_directories(out);
+    const std::string notes = out + "/notes.txt";
+    std::ofstream(notes) << "not media\n";
+    int status = -1;
+    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out) + " " + quote(notes)
+                                    + " " + quote(out + "/missing.avi") + " " + quote(clip()),
+                                &status);
+    EXPECT_EQ(status, 1) << log;
+    EXPECT_NE(log.find("不能识别的文件类型。"), std::string::npos) << log;
+    EXPECT_NE(log.find("missing.avi"), std::string::npos) << log;
+    EXPECT_NE(log.find("已完成"), std::string::npos) << log;
+    EXPECT_TRUE(stdfs::exists(out + "/" + stdfs::path(clip()).filename().string() + "-flv.flv"));
+}
+
+TEST(CliConvert, UsageErrors)
+{
+    struct Case {
+        std::string args;
+        int status;
+    } cases[] = {
+        {"convert -c 3 -m 0 -f 9", 2},                     // no file
+        {"convert -c 3 -m 0 -f 12 " + quote(clip()), 2},   // Flash Player has no wmv
+        {"convert -c 3 -m 0 -f 9 --set nope=1 " + quote(clip()), 2},
+        {"convert --help", 0},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        const std::string log = run(quote(kCli) + " " + c.args, &status);
+        EXPECT_EQ(status, c.status) << c.args << "\n" << log;
+    }
+}
+
+TEST(CliConvert, InterruptStopsTheRunningTask)
+{
+    const std::string out = kDataDir + "/cli-interrupt";
+    stdfs::remove_all(out);
+    stdfs::create_directories(out);
+    const std::string log = out + "/log.txt";
+    const std::string outputFolder = out + "/files";
+    const std::string source = clip();
+
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen(log.c_str(), "w", stdout);
+        dup2(fileno(stdout), STDERR_FILENO);
+        execl(kCli.c_str(), kCli.c_str(), "convert", "-c", "4", "-m", "0", "-f", "10", "--output-folder",
+              outputFolder.c_str(), source.c_str(), source.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    while (readAll(log).find("一次编码") == std::string::npos && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto asked = Clock::now();
+    kill(pid, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(3));
+    ASSERT_TRUE(WIFEXITED(raw)) << readAll(log);
+    EXPECT_EQ(WEXITSTATUS(raw), 1) << readAll(log);
+    const std::string text = readAll(log);
+    // Both tasks (the running one and the waiting one) end as not done.
+    size_t lastLines = 0;
+    for (size_t at = 0; (at = text.find("未完成", at)) != std::string::npos; ++at)
+        ++lastLines;
+    EXPECT_GE(lastLines, 2u) << text;
+    EXPECT_EQ(text.find("已完成"), std::string::npos) << text;
+}
+
+} // namespace
