@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "child_process.h"
@@ -120,6 +121,11 @@ class Runner {
     }
     t_ = translate(command_, probed ? &facts : nullptr);
     if (t_.failure != FailureKind::None) return fail(t_.error);
+    if (std::getenv("QF_ENCODER_PRINT_FFMPEG") != nullptr) {
+      // For benchmarks: the equivalent ffmpeg arguments, one per line, and nothing run.
+      for (const std::string& arg : t_.ffmpegArgs) say(arg + "\n");
+      return 0;
+    }
     if (sameFile(command_.source, command_.output)) {
       return fail("The output file " + quoted(command_.output) + " is the source file");
     }
