@@ -167,7 +167,8 @@ class Runner {
       cleanUpAfterFailure();
       return fail(explainFailure(log.lastError()));
     }
-    if (log.nothingEncoded() || (tracker.frames() == 0 && tracker.totalBytes() == 0 && t_.pass != 1)) {
+    bool empty = t_.writesVideo ? tracker.frames() == 0 : tracker.positionSeconds() <= 0;
+    if (log.nothingEncoded() || empty) {
       cleanUpAfterFailure();
       return fail("Nothing was encoded (is the start position past the end of the source?)");
     }

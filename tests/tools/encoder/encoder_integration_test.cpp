@@ -297,6 +297,10 @@ TEST_F(EncoderIntegration, FailuresSayExiting) {
   EXPECT_FALSE(exists("m.flv"));
   EXPECT_FALSE(exists("m.flv.part"));
 
+  // A start past the end encodes nothing: a failure, and no file.
+  expectFailure(encode(R"("clip.avi" -ss 00:00:05 -oac mp3lame -ovc lavc -o "late.avi")"), "Nothing was encoded");
+  EXPECT_FALSE(exists("late.avi"));
+
   // The second pass without a first.
   fs::remove(dir_ / "divx2pass.log");
   expectFailure(encode(R"("clip.avi" -ovc lavc -lavcopts vcodec=mpeg4:vpass=2 -nosound -o "m.avi")"), "divx2pass.log");
@@ -309,40 +313,47 @@ TEST_F(EncoderIntegration, MissingFfmpegIsReported) {
   EXPECT_FALSE(exists("m2.avi.part"));
 }
 
-TEST_F(EncoderIntegration, TerminatedGroupLeavesNoFileAndNoFfmpeg) {
+TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg) {
   // A source long enough that the encode is still running when it is stopped.
   ToolRun longClip = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
-                              "testsrc=size=320x240:rate=25:duration=60", "-c:v", "mpeg4", "-q:v", "10", "long.avi"});
+                                  "testsrc=size=320x240:rate=25:duration=60", "-c:v", "mpeg4", "-q:v", "10", "long.avi"});
   ASSERT_EQ(longClip.exitCode, 0);
-  int fd = -1;
-  pid_t pid = spawn({kEncoder, "long.avi", "-vf-add", "scale=1280:960", "-ovc", "x264", "-x264encopts",
-                     "bitrate=3000", "-nosound", "-o", "stop.avi"},
-                    dir_, fd);
-  ASSERT_GT(pid, 0);
-  // Wait for progress past the start so that ffmpeg is surely writing.
-  std::string output;
-  char buffer[4096];
-  while (output.find("f ( ") == std::string::npos || output.find(" 0f") != std::string::npos) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    output.assign(buffer, static_cast<std::size_t>(n));
+  // The system ends the whole group; a SIGTERM to the encoder alone must be
+  // passed on to ffmpeg.
+  for (bool wholeGroup : {true, false}) {
+    SCOPED_TRACE(wholeGroup ? "group" : "encoder only");
+    int fd = -1;
+    pid_t pid = spawn({kEncoder, "long.avi", "-vf-add", "scale=1280:960", "-ovc", "x264", "-x264encopts",
+                       "bitrate=3000", "-nosound", "-o", "stop.avi"},
+                      dir_, fd);
+    ASSERT_GT(pid, 0);
+    // Wait for progress past the start so that ffmpeg is surely writing.
+    std::string output;
+    char buffer[4096];
+    while (output.find("f ( ") == std::string::npos || output.find(" 0f") != std::string::npos) {
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      output.assign(buffer, static_cast<std::size_t>(n));
+    }
+    EXPECT_TRUE(exists("stop.avi.part"));
+    ASSERT_EQ(kill(wholeGroup ? -pid : pid, SIGTERM), 0);
+    std::string rest;
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0) rest.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_NE(rest.find("Exiting..."), std::string::npos) << rest;
+    // No process of the group may remain.
+    bool groupGone = false;
+    for (int i = 0; i < 200 && !groupGone; ++i) {
+      groupGone = kill(-pid, 0) != 0 && errno == ESRCH;
+      if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(groupGone) << "ffmpeg is still running";
+    EXPECT_FALSE(exists("stop.avi"));
+    EXPECT_FALSE(exists("stop.avi.part"));
   }
-  EXPECT_TRUE(exists("stop.avi.part"));
-  ASSERT_EQ(kill(-pid, SIGTERM), 0);  // the whole group, as the system does
-  while (read(fd, buffer, sizeof buffer) > 0) {
-  }
-  close(fd);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  // No process of the group may remain.
-  bool groupGone = false;
-  for (int i = 0; i < 200 && !groupGone; ++i) {
-    groupGone = kill(-pid, 0) != 0 && errno == ESRCH;
-    if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(groupGone) << "ffmpeg is still running";
-  EXPECT_FALSE(exists("stop.avi"));
-  EXPECT_FALSE(exists("stop.avi.part"));
 }
 
 }  // namespace
