@@ -3,21 +3,35 @@
 #include <algorithm>
 #include <atomic>
 
+#include "convert/configuration.h"
+
 namespace qf::player {
 
+// The values live in the configuration, which the "cfg" file loads and saves
+// on the UI thread while no engine thread runs; in between, the engine thread
+// reads the volume while the UI thread may change it, hence the atomic views.
+
 namespace {
-std::atomic<uint32_t> volume{kDefaultPlayerVolume};
-std::atomic<bool> autoPlayOn{false};
-std::atomic<bool> loopPlayOn{false};
+
+convert::ApplicationOptions& options() { return convert::applicationOptions(); }
+
 } // namespace
 
-uint32_t playerVolume() { return volume.load(); }
-void setPlayerVolume(uint32_t v) { volume.store(std::min(v, kMaxPlayerVolume)); }
+uint32_t playerVolume()
+{
+    const int32_t v = std::atomic_ref<int32_t>(options().playerVolume).load();
+    return static_cast<uint32_t>(std::clamp<int32_t>(v, 0, int32_t(kMaxPlayerVolume)));
+}
 
-bool autoPlay() { return autoPlayOn.load(); }
-void setAutoPlay(bool on) { autoPlayOn.store(on); }
+void setPlayerVolume(uint32_t v)
+{
+    std::atomic_ref<int32_t>(options().playerVolume).store(int32_t(std::min(v, kMaxPlayerVolume)));
+}
 
-bool loopPlay() { return loopPlayOn.load(); }
-void setLoopPlay(bool on) { loopPlayOn.store(on); }
+bool autoPlay() { return std::atomic_ref<bool>(options().autoPlay).load(); }
+void setAutoPlay(bool on) { std::atomic_ref<bool>(options().autoPlay).store(on); }
+
+bool loopPlay() { return std::atomic_ref<bool>(options().loopPlay).load(); }
+void setLoopPlay(bool on) { std::atomic_ref<bool>(options().loopPlay).store(on); }
 
 } // namespace qf::player

@@ -1,5 +1,5 @@
 #pragma once
-// The player's process-wide settings, kept in the "cfg" file with the other
+// The player's process-wide settings, stored in the configuration ("cfg") with the other
 // user settings: the volume and the two playlist switches. They live from
 // start-up to exit and may be read and written from any thread (the engine
 // thread reads the volume when a player comes up).
