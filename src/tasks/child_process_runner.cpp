@@ -13,7 +13,7 @@ constexpr size_t kChunk = 4096;
 
 ChildProcessRunner::~ChildProcessRunner() { close(); }
 
-bool ChildProcessRunner::start(std::string_view commandLine)
+bool ChildProcessRunner::start(std::string_view commandLine, const char* workingDirectory)
 {
     close();
     error_.clear();
@@ -23,6 +23,7 @@ bool ChildProcessRunner::start(std::string_view commandLine)
     // Tools on this platform print their failures on standard error; a
     // failure line must reach the owner like any other.
     options.mergeStderr = true;
+    options.workingDirectory = workingDirectory;
     if (!child->start(commandLine, options)) {
         error_ = child->error();
         return false;

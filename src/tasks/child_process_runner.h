@@ -41,7 +41,8 @@ public:
 
     // Closes a held program first. False, with nothing held and error()
     // saying why, when the line is empty or the program cannot be started.
-    bool start(std::string_view commandLine);
+    // workingDirectory: where the program runs (null: ours).
+    bool start(std::string_view commandLine, const char* workingDirectory = nullptr);
     // Makes the output readable; false when no program is held.
     bool openStream();
 

@@ -110,15 +110,21 @@ void ConversionWorker::deleteTwoPassLogs(const ConversionTask& task)
         path.format("%s/%s", sourceFolder.c_str(), log);
         core::fs::removePath(path.c_str());
     }
-    // The encoder writes its log in its working directory, which is ours.
-    core::fs::removePath(log);
+    // The encoder writes its log in its working directory: the output folder.
+    const core::TextString outputFolder = core::fs::directoryPart(task.outputPath.c_str());
+    path.format("%s/%s", outputFolder.c_str(), log);
+    core::fs::removePath(path.c_str());
 }
 
 bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandLine)
 {
     if (stopCheck(task))
         return false;
-    if (!start(commandLine) || !openStream()) {
+    // Both passes run in the output folder, which was just made and is
+    // writable, so the two-pass log never lands in a folder we may not write
+    // to and two programs converting elsewhere never share one log.
+    const core::TextString outputFolder = core::fs::directoryPart(task.outputPath.c_str());
+    if (!start(commandLine, outputFolder.c_str()) || !openStream()) {
         close();
         notify(core::NOTIFY_FAILED, 0, &task);
         return false;

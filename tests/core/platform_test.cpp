@@ -96,6 +96,16 @@ TEST(ChildProcess, RunsWithoutAShellAndReadsOutput)
     EXPECT_EQ(p.exitStatus(), 0);
 }
 
+TEST(ChildProcess, RunsInTheGivenWorkingDirectory)
+{
+    const std::string script = writeScript("pwd.sh", "pwd\n");
+    ChildProcess p;
+    ChildProcess::Options options;
+    options.workingDirectory = "/tmp";
+    ASSERT_TRUE(p.start("\"" + script + "\"", options));
+    EXPECT_EQ(readAll(p), "/tmp\n");
+}
+
 TEST(ChildProcess, ReadinessNeverBlocks)
 {
     const std::string script = writeScript("slow.sh", "sleep 2\necho late\n");

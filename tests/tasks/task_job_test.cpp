@@ -157,7 +157,7 @@ TEST_F(TaskJobTest, TwoPassesAndTheirLogs)
     const std::string programLog = programs.dir() + "/divx2pass.log";
     const std::string sourceLog = programs.dir() + "/in/divx2pass.log";
     programs.write("ALDER.DAT",
-                   "printf log > divx2pass.log\n"
+                   "printf log > divx2pass.log\ncp divx2pass.log divx2pass.seen\n"
                    "case \"$*\" in *vpass=1*) echo 'Pos: 1s (40%)';; *) echo 'Pos: 2s (90%)';; esac\n"
                    "printf x > \"$OUT\"");
     prepare(4, 0, 10);
@@ -166,6 +166,9 @@ TEST_F(TaskJobTest, TwoPassesAndTheirLogs)
     EXPECT_EQ(run(), (Events{"state 6", "progress 40%", "state 7", "progress 90%", "state 8", "done"}));
     EXPECT_FALSE(fileExists(programLog));
     EXPECT_FALSE(fileExists(sourceLog));
+    // The encoder runs in the output folder, and its log there goes too.
+    EXPECT_TRUE(fileExists(outDir() + "/divx2pass.seen"));
+    EXPECT_FALSE(fileExists(outDir() + "/divx2pass.log"));
     EXPECT_FALSE(fileExists("divx2pass.log"));
     ASSERT_EQ(programs.calls().size(), 2u);
     EXPECT_NE(programs.calls()[0].find("vpass=1"), std::string::npos);
