@@ -44,6 +44,8 @@ constexpr std::array kSubOptionRules = {
     SubOptionRule{"abitrate", Kind::Int, 1, 10000000, nullptr, kLavc, false},
     SubOptionRule{"bitrate", Kind::Int, 4, 100000000, nullptr, kXvid | kX264, false},
     SubOptionRule{"crf", Kind::Number, 0, 51, nullptr, kXvid | kX264, false},
+    // The PMP rule rewrites "bitrate=500" to "crf=22", which under lavc reads "vcrf=22".
+    SubOptionRule{"vcrf", Kind::Number, 0, 51, nullptr, kLavc, false},
     SubOptionRule{"pass", Kind::Int, 1, 2, nullptr, kXvid | kX264, false},
     SubOptionRule{"vpass", Kind::Int, 1, 2, nullptr, kVideo, false},
     SubOptionRule{"aspect", Kind::Ratio, 0.1, 10, nullptr, kLavc | kXvid, false},

@@ -294,6 +294,12 @@ void Plan::passArgs(int pass, PassLog log, std::vector<std::string>& out) {
   if (log == PassLog::FfmpegPrefix) out.insert(out.end(), {"-passlogfile", kPassLogPrefix});
 }
 
+// A constant-quality request (an x264-style crf) as the nearest fixed quantizer.
+std::string fixedQuantizer(double crf) {
+  long q = std::lround(crf / 5.5);
+  return std::to_string(std::max(2L, std::min(31L, q)));
+}
+
 const char* mbdName(double mbd) {
   if (mbd >= 2) return "rd";
   if (mbd >= 1) return "bits";
@@ -309,9 +315,14 @@ std::optional<int> bFrames(const SubOptions& o) {
 void Plan::lavcVideoArgs(std::vector<std::string>& out) {
   const SubOptions& o = c.lavc;
   std::string codec = encodedVideoCodec(c);
-  long long kbit = static_cast<long long>(o.number("vbitrate", 800));
-  t.videoKbps = static_cast<int>(kbit > 16000 ? kbit / 1000 : kbit);
-  out.insert(out.end(), {"-c:v", codec, "-b:v", kiloOrBits(kbit, 16000)});
+  out.insert(out.end(), {"-c:v", codec});
+  if (o.has("vcrf")) {
+    out.insert(out.end(), {"-q:v", fixedQuantizer(o.number("vcrf", 23))});
+  } else {
+    long long kbit = static_cast<long long>(o.number("vbitrate", 800));
+    t.videoKbps = static_cast<int>(kbit > 16000 ? kbit / 1000 : kbit);
+    out.insert(out.end(), {"-b:v", kiloOrBits(kbit, 16000)});
+  }
   out.insert(out.end(), {"-g", std::to_string(static_cast<long long>(o.number("keyint", 250)))});
   if (o.flag("turbo") && t.pass == 1) {
     out.insert(out.end(), {"-precmp", "sad", "-cmp", "sad", "-subcmp", "sad", "-mbcmp", "satd", "-pre_dia_size", "0",
@@ -338,9 +349,7 @@ void Plan::xvidVideoArgs(std::vector<std::string>& out) {
   const SubOptions& o = c.xvid;
   out.insert(out.end(), {"-c:v", "libxvid"});
   if (o.has("crf")) {
-    // A constant-quality request: the nearest fixed quantizer.
-    long q = std::lround(o.number("crf", 23) / 5.5);
-    out.insert(out.end(), {"-q:v", std::to_string(std::max(2L, std::min(31L, q)))});
+    out.insert(out.end(), {"-q:v", fixedQuantizer(o.number("crf", 23))});
   } else {
     long long kbit = static_cast<long long>(o.number("bitrate", 687));
     t.videoKbps = static_cast<int>(kbit > 16000 ? kbit / 1000 : kbit);

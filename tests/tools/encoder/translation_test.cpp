@@ -197,6 +197,9 @@ const FragmentCase kFragmentCases[] = {
      {"-g 18", "-mbd bits", "-bufsize 1835k -maxrate 9600k", "-pass 2 -passlogfile divx2pass"},
      {}},
     {"XvidConstantQuality", "in.avi -ovc xvid -xvidencopts crf=22 -nosound -o o.avi", {"-q:v 4"}, {"-b:v"}},
+    // DIVX for PMP: the PMP rule turned vbitrate=500 into vcrf=22.
+    {"LavcConstantQuality", "in.avi -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vcrf=22:level_idc=13 -nosound -o o.avi",
+     {"-c:v mpeg4 -q:v 4"}, {"-b:v"}},
     {"LavcTakesX264Defaults",
      "in.avi -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=300:level_idc=12:nocabac:bframes=0:max_bframes=0 -nosound "
      "-o o.avi",
