@@ -17,6 +17,7 @@
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "core/notification_sink.h"
+#include "core/text_string.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/task_list_model.h"
 
@@ -57,9 +58,9 @@ public:
     void allDone() override {}
     void showMessage(const char* text) override
     {
-        std::string line = text;
-        for (size_t at; (at = line.find("\r\n")) != std::string::npos;)
-            line.replace(at, 2, " ");
+        // The message box texts break lines with CR LF; one terminal line each.
+        core::TextString line(text);
+        line.replaceAll("\r\n", " ");
         std::fprintf(stderr, "quillfer-cli convert: %s\n", line.c_str());
     }
 
