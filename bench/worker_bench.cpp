@@ -77,11 +77,15 @@ struct Harness {
     bool finished = false;
     int stopped = 0;
     int done = 0;
+    int failed = 0;
     core::QueuedSink sink{[this](const core::Message& m) {
         switch (core::taskNotifyCode(m.wParam)) {
         case core::NOTIFY_QUEUE_FINISHED: finished = true; break;
         case core::NOTIFY_STOPPED: ++stopped; break;
         case core::NOTIFY_DONE: ++done; break;
+        case core::NOTIFY_FAILED:
+        case core::NOTIFY_BAD_PARAMETERS:
+        case core::NOTIFY_FOLDER_FAILED: ++failed; break;
         default: break;
         }
         return intptr_t{0};
@@ -177,6 +181,8 @@ void benchOverhead(const std::string& programDir, const std::string& clip, int r
         worker.push_back(seconds(Clock::now() - t0));
         stdfs::remove(task->outputPath.c_str());
     }
+    if (harness.done != runs)
+        std::printf("warning: only %d of %d worker runs converted (%d failed)\n", harness.done, runs, harness.failed);
     std::printf("a) encoder run, median of %d: direct %.3f s, through the worker %.3f s, ratio %.3f (target <= 1.02)\n", runs,
                 median(direct), median(worker), median(worker) / median(direct));
 }

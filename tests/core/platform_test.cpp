@@ -104,6 +104,15 @@ TEST(ChildProcess, RunsInTheGivenWorkingDirectory)
     options.workingDirectory = "/tmp";
     ASSERT_TRUE(p.start("\"" + script + "\"", options));
     EXPECT_EQ(readAll(p), "/tmp\n");
+
+    // A program named relative to our directory is still the one that runs.
+    char cwd[1024];
+    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(::chdir(QF_TEST_DATA_DIR), 0);
+    ChildProcess relative;
+    EXPECT_TRUE(relative.start("\"core/pwd.sh\"", options));
+    EXPECT_EQ(readAll(relative), "/tmp\n");
+    ASSERT_EQ(::chdir(cwd), 0);
 }
 
 TEST(ChildProcess, ReadinessNeverBlocks)

@@ -67,6 +67,13 @@ bool ChildProcess::start(std::string_view commandLine, const Options& options)
     }
     if (!checkProgram(args[0], error_))
         return false;
+    // The program was found from our working directory; it must still be
+    // found when the child starts in another one.
+    if (options.workingDirectory && args[0][0] != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            args[0] = std::string(cwd) + "/" + args[0];
+    }
 
     int outPipe[2] = {-1, -1};
     int inPipe[2] = {-1, -1};
