@@ -107,6 +107,14 @@ void TaskListModel::setAllChecks(bool checked)
 {
     for (int r = 0; r < rowCount(); ++r)
         setChecked(r, checked);
+    // The header's box is what asked for this: keep our copy of it in step,
+    // or deleteChecked would think an already-cleared box needs no change
+    // and leave a ticked box over an empty list.
+    if (checked != headerChecked_) {
+        headerChecked_ = checked;
+        if (observer_)
+            observer_->headerCheckChanged(headerChecked_);
+    }
 }
 
 void TaskListModel::setSelection(int row, bool selected, bool focused)
@@ -174,7 +182,8 @@ void TaskListModel::deleteChecked()
             observer_->headerCheckChanged(headerChecked_);
     }
     if (rows_.empty()) {
-        columnWidths_ = kResetColumnWidths;
+        for (int column = kColumnFormat; column < kColumnCount; ++column)
+            columnWidths_[static_cast<size_t>(column)] = kResetColumnWidths[static_cast<size_t>(column)];
         if (observer_)
             observer_->columnWidthsChanged();
     }

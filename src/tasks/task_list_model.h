@@ -41,8 +41,9 @@ enum TaskColumn : int {
 };
 
 inline constexpr std::array<int, kColumnCount> kInitialColumnWidths = {22, 80, 60, 60, 60, 270, 270};
-// After the last row is deleted.
-inline constexpr std::array<int, kColumnCount> kResetColumnWidths = {22, 60, 60, 60, 60, 270, 270};
+// After the last row is deleted: the text columns 1..6 only; the check-box
+// column keeps whatever width it has.
+inline constexpr std::array<int, kColumnCount> kResetColumnWidths = {0, 60, 60, 60, 60, 270, 270};
 
 inline constexpr const char* kUnrecognisedFileText = "不能识别的文件类型。";
 
@@ -143,6 +144,7 @@ public:
 
     // User input on rows.
     void setChecked(int row, bool checked);
+    // The header's check-all box: every row, and the box itself.
     void setAllChecks(bool checked);
     // A row's selection and focus change; gaining (nothing -> selected and
     // focused) and losing (selected -> nothing) run the rules below.

@@ -101,7 +101,8 @@ TEST_F(TaskListModelTest, DeleteKeepsTheRowsTheBusyWorkerHolds)
     c->state = kStateConverting;
     d->state = kStateQueued;
     e->state = kStateDone;
-    model.setAllChecks(true);
+    for (int r = 0; r < model.rowCount(); ++r)
+        model.setChecked(r, true);
     queue.busy = true;
     observer.events.clear();
     model.deleteChecked();
@@ -123,6 +124,35 @@ TEST_F(TaskListModelTest, DeleteKeepsTheRowsTheBusyWorkerHolds)
     (void)e;
 }
 
+TEST_F(TaskListModelTest, HeaderBoxFollowsCheckAllAndDelete)
+{
+    // Ticking the header box checks every row; deleting them all while idle
+    // must clear the box again, not leave it ticked over an empty list.
+    add("/in/a.avi");
+    add("/in/b.avi");
+    model.setAllChecks(true);
+    EXPECT_TRUE(model.headerChecked());
+    EXPECT_TRUE(model.row(0).checked && model.row(1).checked);
+    observer.events.clear();
+    model.deleteChecked();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_FALSE(model.headerChecked());
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"remove 1", "remove 0", "header off", "widths"}));
+
+    // Check-all while a task converts: the kept row leaves the box ticked,
+    // which is no change, so the header is not told (no sound).
+    ConversionTask* c = add("/in/c.avi");
+    add("/in/d.avi");
+    c->state = kStateConverting;
+    queue.busy = true;
+    model.setAllChecks(true);
+    observer.events.clear();
+    model.deleteChecked();
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_TRUE(model.headerChecked());
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"remove 0"}));
+}
+
 TEST_F(TaskListModelTest, ActiveTasksGoWhenTheWorkerIsIdle)
 {
     ConversionTask* a = add("/in/a.avi");
@@ -141,9 +171,10 @@ TEST_F(TaskListModelTest, DeletingTheLastRowResetsTheColumnWidths)
     model.deleteChecked();
     EXPECT_EQ(model.columnWidth(1), 80);  // a row is left
     model.setColumnWidth(5, 500);
+    model.setColumnWidth(0, 30);  // not one of the columns that are reset
     model.setChecked(0, true);
     model.deleteChecked();
-    const int expected[] = {22, 60, 60, 60, 60, 270, 270};
+    const int expected[] = {30, 60, 60, 60, 60, 270, 270};
     for (int col = 0; col < kColumnCount; ++col)
         EXPECT_EQ(model.columnWidth(col), expected[col]) << col;
 }
@@ -325,7 +356,9 @@ TEST_F(TaskListModelTest, TickUpdatesTheLowestRunningRowOnly)
     // A span past a day shows hours within the day.
     now = 5000 + 86400 + 61;
     EXPECT_EQ(std::string(model.elapsedText(*b).view()), "00:01:01");
-    b->state = kStateMuxing;
+    // Later steps keep the time the encoding started.
+    notify(core::NOTIFY_STATE_CHANGED, kStateSecondPass, b);
+    notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, b);
     notify(core::NOTIFY_TICK, 0, nullptr);
     EXPECT_EQ(text(1, kColumnElapsed), "00:01:01");
     b->state = kStateDone;
