@@ -219,6 +219,63 @@ TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
     EXPECT_EQ(playerVolume(), 20u);
 }
 
+TEST_F(FakePlayerTest, NothingIsSentBeforeThePlayerIsUp)
+{
+    ASSERT_EQ(engine.startPlayback(&entryA, media("slowstart").c_str()), PlayerState::Starting);
+    sleepMs(100);
+    ASSERT_EQ(engine.state(), PlayerState::Starting);
+    // While Starting: pause, mute and seeks do nothing, the queries answer 0
+    // unasked, and the volume and picture are only stored for the start-up.
+    engine.togglePause();
+    engine.setMute(true);
+    engine.seekAbsolute(3);
+    engine.seekRelative(2);
+    engine.setVolume(40);
+    engine.setBrightness(10);
+    engine.setContrast(5);
+    EXPECT_EQ(engine.queryLength(), 0);
+    EXPECT_EQ(engine.queryPosition(), 0);
+    EXPECT_EQ(engine.state(), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 3000));
+    EXPECT_EQ(engine.state(), PlayerState::Playing) << "the pause was not taken";
+    EXPECT_EQ(testing::waitForCommands(5, 2000),
+              (std::vector<std::string>{"volume 40 1", "brightness -75 1", "contrast 5 1", "hue 0 1", "saturation 0 1"}));
+    windows.pumpFor(100);
+    EXPECT_EQ(testing::loggedCommands().size(), 5u);
+}
+
+TEST_F(FakePlayerTest, PausedPlayerHearsOnlyTheResume)
+{
+    startAndWaitPlaying(&entryA, media("normal"));
+    testing::waitForCommands(5, 2000);
+    engine.togglePause();
+    ASSERT_EQ(engine.state(), PlayerState::Paused);
+    engine.setBrightness(20);
+    engine.setContrast(3);
+    engine.setHue(40);
+    engine.seekRelative(5);
+    EXPECT_EQ(engine.queryLength(), 0) << "no length known and none asked while paused";
+    EXPECT_EQ(engine.queryPosition(), 0);
+    EXPECT_EQ(engine.brightness(), -65);
+    EXPECT_EQ(engine.contrast(), 3);
+    EXPECT_EQ(engine.hue(), -60);
+    // Starting another file while paused only resumes this one: one "pause",
+    // no settings, no new process.
+    EXPECT_EQ(engine.startPlayback(&entryB, media("slow").c_str()), PlayerState::Playing);
+    EXPECT_EQ(engine.state(), PlayerState::Playing);
+    EXPECT_EQ(engine.queryLength(), 42);
+    engine.togglePause();
+    EXPECT_EQ(engine.queryLength(), 42) << "cached, not asked again";
+    const std::vector<std::string> expected{"pause", "pause", "get_time_length", "pause"};
+    std::vector<std::string> sent = testing::waitForCommands(5 + expected.size(), 2000);
+    windows.pumpFor(100);
+    sent = testing::loggedCommands();
+    ASSERT_GE(sent.size(), 5u);
+    sent.erase(sent.begin(), sent.begin() + 5);
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(windows.count('p', PLAYER_STARTING), 1);
+}
+
 TEST_F(FakePlayerTest, QueryAnswersSkipUnrelatedLines)
 {
     startAndWaitPlaying(&entryA, media("normal"));
