@@ -76,11 +76,13 @@ __attribute__((visibility("default"))) const char* MediaInfoA_Get(void*, int kin
     state().answer = it == state().answers.end() ? std::string() : it->second;
     return state().answer.c_str();
 }
+#ifndef FAKE_WITHOUT_OPTION
 __attribute__((visibility("default"))) const char* MediaInfoA_Option(void*, const char*, const char*)
 {
     record("Option");
     return "";
 }
+#endif
 __attribute__((visibility("default"))) size_t MediaInfoA_State_Get(void*)
 {
     record("State_Get");
