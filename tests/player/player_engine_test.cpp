@@ -2,6 +2,9 @@
 // against a scripted stand-in where timing must be pinned.
 
 #include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -372,6 +375,61 @@ TEST_F(FakePlayerTest, StopThreadEndsThePlayerWithoutReports)
     // The thread can be started again and plays.
     ASSERT_TRUE(engine.startThread(0));
     startAndWaitPlaying(&entryB, media("normal"));
+}
+
+// Which notifications are sent (the engine thread waits for the handler) and
+// which are posted.
+class KindRecorder final : public core::NotificationSink {
+public:
+    explicit KindRecorder(core::NotificationSink& inner) : inner_(inner) {}
+    intptr_t send(uint32_t message, uint64_t code, intptr_t entry) override
+    {
+        record("send", message, code);
+        return inner_.send(message, code, entry);
+    }
+    void post(uint32_t message, uint64_t code, intptr_t entry) override
+    {
+        record("post", message, code);
+        inner_.post(message, code, entry);
+    }
+    std::vector<std::string> kinds() const
+    {
+        std::lock_guard lock(mutex_);
+        return kinds_;
+    }
+
+private:
+    void record(const char* how, uint32_t message, uint64_t code)
+    {
+        std::lock_guard lock(mutex_);
+        kinds_.push_back(std::string(how) + (message == core::WM_PLAYER_NOTIFY ? " " : " ?") + std::to_string(code));
+    }
+    core::NotificationSink& inner_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> kinds_;
+};
+
+TEST(PlayerEngineNotifyTest, VideoWindowIsSentToPlayerWindowIsPostedTo)
+{
+    WindowRecorder windows;
+    KindRecorder video(windows.video());
+    KindRecorder player(windows.player());
+    PlayerEngine engine(video, player);
+    engine.setPlayerPath(testing::fakePlayer().c_str());
+    ASSERT_TRUE(engine.startThread(0));
+    const int entryA = 1;
+    const int entryB = 2;
+    ASSERT_EQ(engine.startPlayback(&entryA, (testing::dataDir() + "/normal").c_str()), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 3000));
+    engine.stopPlayback();
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+    ASSERT_EQ(engine.startPlayback(&entryB, (testing::dataDir() + "/nostart").c_str()), PlayerState::Starting);
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_ENDED, 3000));
+    windows.pumpFor(100);
+    EXPECT_EQ(video.kinds(), (std::vector<std::string>{"send 6", "send 7"}));
+    EXPECT_EQ(player.kinds(), (std::vector<std::string>{"post 8", "post 9", "post 8", "post 9", "post 7"}));
+    windows.shutdown();
+    engine.stopThread();
 }
 
 // --- stored values, no player -------------------------------------------------
