@@ -4,9 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
+#include <span>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "convert/command_line_builder.h"
 
@@ -344,6 +351,83 @@ TEST(CommandLines, SecondBuildHasNoTurbo)
     EXPECT_EQ(std::string(b.firstCommand().c_str()),
               std::string(kPrefix)
                   + R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")");
+}
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to)
+{
+    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+// The same lines through "quillfer-cli commands", as the user asks for them:
+// the options become -c/-m/-f, --set, --start/--stop and --media.
+TEST(CommandLines, TheCliPrintsTheSameLinesAndModelLists)
+{
+    namespace stdfs = std::filesystem;
+    const std::string cli = std::string(QF_PROGRAM_DIR) + "/quillfer-cli";
+    ASSERT_TRUE(stdfs::is_regular_file(cli)) << "build quillfer-cli first: " << cli;
+    char pattern[] = "/tmp/qf-review-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    // A program directory of its own: no user presets shift the model rows.
+    const std::string prog = dir + "/prog";
+    stdfs::create_directories(prog);
+    stdfs::create_directories(dir + "/in");
+    stdfs::create_directories(dir + "/home");
+    stdfs::copy_file(cli, prog + "/quillfer-cli");
+    stdfs::permissions(prog + "/quillfer-cli", stdfs::perms::owner_all);
+    // Start-up loads the media-information library from the program directory.
+    stdfs::create_symlink(stdfs::canonical(std::string(QF_PROGRAM_DIR) + "/OLIVE.dll"), prog + "/OLIVE.dll");
+    std::ofstream(dir + "/in/clip.avi") << "not media";
+    const std::string prefix = "\"" + prog + "/ALDER.DAT\" \"" + dir + "/in/clip.avi\"";
+    auto expected = [&](const char* tail) {
+        return *tail ? prefix + replaceAll(tail, "\"D:/out/", "\"" + dir + "/out/") : std::string();
+    };
+
+    for (std::span<const Case> table : {std::span<const Case>(kDefaults), std::span<const Case>(kVariations)}) {
+        for (const Case& c : table) {
+            if (c.previousCategory >= 0)
+                continue;
+            std::string cmd = "HOME='" + dir + "/home' '" + prog + "/quillfer-cli' commands -c "
+                + std::to_string(c.category) + " -m " + std::to_string(c.model) + " -f " + std::to_string(c.format)
+                + " --media " + c.media + " --output-folder '" + dir + "/out'";
+            std::istringstream sets(c.sets);
+            for (std::string set; sets >> set;)
+                cmd += " --set " + set;
+            if (*c.start)
+                cmd += std::string(" --start ") + c.start;
+            if (*c.stop)
+                cmd += std::string(" --stop ") + c.stop;
+            cmd += " '" + dir + "/in/clip.avi' >'" + dir + "/stdout' 2>&1";
+            const int raw = std::system(cmd.c_str());
+            std::ifstream in(dir + "/stdout", std::ios::binary);
+            const std::string out((std::istreambuf_iterator<char>(in)), {});
+            ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << c.name << ": " << out;
+            EXPECT_EQ(out, expected(c.first) + "\n" + expected(c.second) + "\n") << c.name;
+        }
+    }
+    // Categories, built-in models and formats, in the panel's order and with
+    // the panel's labels (format 9 reads "flv" there).
+    const int raw = std::system(("HOME='" + dir + "/home' '" + prog + "/quillfer-cli' formats >'" + dir
+                                 + "/stdout' 2>&1")
+                                    .c_str());
+    std::ifstream in(dir + "/stdout", std::ios::binary);
+    const std::string out((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << out;
+    const std::string handheld = "    5 mp4-X264,AAC\n    6 mp4-XVID,AAC\n    7 mp4-DIVX,AAC\n    8 mp3\n";
+    const std::string disc = "    10 mpg-NTSC\n    11 mpg-PAL\n";
+    EXPECT_EQ(out, "0 手机\n  0 默认参数\n    0 3gp\n    5 mp4-X264,AAC\n    6 mp4-XVID,AAC\n    8 mp3\n"
+                   "1 IPOD\n  0 Touch\n" + handheld + "  1 Classic\n" + handheld + "  2 Nano\n" + handheld
+                       + "  3 Shuffle\n    8 mp3\n"
+                         "2 PSP\n  0 默认参数\n    1 pmp-X264,AAC\n    2 mp4-X264,AAC\n    3 mp4-XVID,AAC\n"
+                         "    4 mp4-DIVX,AAC\n    8 mp3\n"
+                         "3 Flash Player\n  0 默认参数\n    9 flv\n"
+                         "4 DVD\n  0 DVD\n" + disc + "  1 DVD-Film\n" + disc
+                       + "5 VCD\n  0 SVCD\n" + disc + "  1 XVCD\n" + disc
+                       + "6 Windows Media\n  0 默认参数\n    12 wmv-WMVideo\n    13 wma-WMAudio\n"
+                         "7 MP3\n  0 默认参数\n    8 mp3\n");
+    stdfs::remove_all(dir);
 }
 
 } // namespace
