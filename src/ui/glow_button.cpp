@@ -84,6 +84,8 @@ void GlowButton::paintEvent(QPaintEvent*)
         p.setClipRect(rect());
         p.translate(sweepOffset(counter_));
         p.setClipPath(lens_, Qt::IntersectClip);
+        // Half see-through, so the glyph stays readable under the sweep.
+        p.setOpacity(0.5);
         p.drawImage(lens_.boundingRect().toAlignedRect().topLeft(), lensFill_);
         p.restore();
     } else if (animation_ == Animation::Ripple) {

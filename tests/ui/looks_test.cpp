@@ -296,6 +296,27 @@ TEST(GlowButtonLooks, RingsAreWhiteThenPale)
     EXPECT_EQ(log.played, (std::vector<Sound>{Sound::DingFile}));
 }
 
+TEST(GlowButtonLooks, TheSweepLightensWithoutHidingTheImage)
+{
+    SoundLog log;
+    GlowButton b;
+    b.setImages(solidImage(QSize(37, 37), Qt::black), QPoint(0, 0));
+    enter(&b);
+    ASSERT_EQ(b.animation(), GlowButton::Animation::Sweep);
+    const QImage img = b.grab().toImage();
+    int lit = 0, brightest = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const int l = img.pixelColor(x, y).lightness();
+            lit += l > 40;
+            brightest = std::max(brightest, l);
+        }
+    EXPECT_GT(lit, 20) << "the highlight shows";
+    EXPECT_LT(brightest, 200) << "the image shows through it";
+    leave(&b);
+    QCoreApplication::processEvents();
+}
+
 TEST(LinkLabel, SizeColoursUnderlineAndActions)
 {
     setFloatingTipsEnabled(true);

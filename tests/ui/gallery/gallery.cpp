@@ -198,7 +198,7 @@ private:
                 b->setDown(true);
             x += 28;
         }
-        caption(QStringLiteral("活动指示"), 720, y);
+        caption(QStringLiteral("活动指示"), 780, y);
         auto* activity = new QLabel(this);
         activity->setPixmap(QPixmap::fromImage(skin::bitmap(skin::kActivity)));
         activity->move(700, y + 25);
