@@ -217,6 +217,29 @@ TEST(FloatingTipLooks, OutlinedAllRoundWithTheTextInset)
     QCoreApplication::processEvents();
 }
 
+TEST(FloatingTipLooks, PopupLeftOfTheCursorAndGoneWhenDeactivated)
+{
+    setFloatingTipsEnabled(true);
+    QWidget owner;
+    owner.resize(300, 200);
+    owner.show();
+    QCursor::setPos(500, 300);
+    ASSERT_EQ(QCursor::pos(), QPoint(500, 300));
+    showInfoPopup(&owner, QStringLiteral("视频: 320x240"));
+    FloatingTip* popup = currentInfoPopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->pos(), QPoint(500 - popup->width(), 300));
+    EXPECT_FALSE(popup->testAttribute(Qt::WA_ShowWithoutActivating));
+    QCoreApplication::processEvents();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(other.isActiveWindow());
+    EXPECT_FALSE(popup->isVisible()) << "the popup hides when the user turns elsewhere";
+    EXPECT_EQ(currentInfoPopup(), popup) << "hidden, not replaced";
+}
+
 TEST(SmallButtonLooks, GridCellsAndThePressedShift)
 {
     // Columns: normal, hover; rows: on, off.
