@@ -119,6 +119,9 @@ const Case kVariations[] = {
     {"flv_no_video", 3, 0, 9, "", "audio", "", "",
      R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-flv.flv")"},
     {"mp3_audio_only_source", 7, 0, 8, "", "audio", "", "", MP3_DEFAULT},
+    {"dvd_audio_only_source", 4, 0, 10, "", "audio", "", "",
+     R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc frameno -of rawaudio:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+     R"( -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc frameno -of rawaudio:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
     // Audio-only formats never carry a video codec.
     {"mp3_ignores_video_codec", 7, 0, 8, "videoCodec=2 videoBitrateIndex=5", "av", "", "", MP3_DEFAULT},
     {"wma_ignores_video_codec", 6, 0, 13, "videoCodec=0 qualityIndex=5", "av", "", "", WMA_DEFAULT},
@@ -151,8 +154,10 @@ const Case kVariations[] = {
      R"( -sws 9 -af volnorm -srate 48000 -vf-add scale=720:576,harddup -ofps 14.985 -oac faac -faacopts br=64:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:mbd=1:mv0:aspect=1.66/1:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"},
     {"flv_copy_ignores_options", 3, 0, 9, "videoCodec=8 aspectIndex=5 qualityIndex=5 twoPass=1 turbo=1", "av", "", "",
      R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc copy -o "D:/out/clip.avi-flv.flv")"},
-    {"wmv_wmv1_turbo", 6, 0, 12, "videoCodec=6 twoPass=1 turbo=1", "av", "", "",
-     R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv1:vbitrate=500:turbo -o "D:/out/clip.avi-wmv.wmv")"},
+    {"wmv_wmv1_two_pass_has_no_vpass", 6, 0, 12, "videoCodec=6 twoPass=1", "av", "", "",
+     R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv1:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"},
+    {"phone_mp4_two_pass_main_only", 0, 0, 5, "twoPass=1", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=320:240,harddup -ofps 15 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all:vpass=2 -o "D:/out/clip.avi-mp4.mp4")"},
     {"wmv_mpeg2_square_aspect", 6, 0, 12, "videoCodec=5 videoBitrateIndex=0 aspectIndex=1", "av", "", "",
      R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=100:aspect=1/1 -o "D:/out/clip.avi-wmv.wmv")"},
     // Audio codec, sample rate, channel and stream rows.
