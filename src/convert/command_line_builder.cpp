@@ -148,6 +148,13 @@ void CommandLineBuilder::buildCommands()
         outputOption(firstCommand_, outputPath.c_str());
     };
 
+    // The pass-one command is built whenever two passes are set, whatever the
+    // format uses; building it spends the turbo setting, so no command built
+    // after it carries ":turbo".
+    core::TextString passOne;
+    if (twoPass)
+        appendPassOne(passOne);
+
     switch (outputFormat) {
     case kFormat3gp:
     case kFormatPmp:
@@ -193,8 +200,7 @@ void CommandLineBuilder::buildCommands()
         break;
     case kFormatMpgNtsc:
     case kFormatMpgPal:
-        if (twoPass)
-            appendPassOne(firstCommand_);
+        firstCommand_ = passOne;
         appendMain(secondCommand_);
         outputOption(secondCommand_, outputPath.c_str());
         break;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 
 #include "convert/command_line_builder.h"
@@ -87,6 +89,25 @@ TEST(CommandAssembly, OnlyTheFirstPassIsFastAndARebuildIsNot)
     EXPECT_EQ(b.turbo, 0);
     b.buildCommands();
     EXPECT_FALSE(has(first(b), ":turbo")) << first(b);
+}
+
+TEST(CommandAssembly, OnlyAPassOneCommandEverCarriesTurbo)
+{
+    // Formats that run only their main command still build the pass-one
+    // command when two passes are set, and so never carry ":turbo".
+    for (const auto& [category, model, format] : {std::tuple{0, 0, 5}, std::tuple{3, 0, 9}, std::tuple{6, 0, 12}}) {
+        CommandLineBuilder b = made(category, model, format);
+        b.twoPass = 1;
+        b.turbo = 1;
+        b.buildCommands();
+        EXPECT_FALSE(has(first(b), ":turbo")) << first(b);
+        EXPECT_TRUE(second(b).empty());
+        EXPECT_EQ(b.turbo, 0);
+    }
+    CommandLineBuilder mp4 = made(0, 0, 5);
+    mp4.twoPass = 1;
+    mp4.buildCommands();
+    EXPECT_TRUE(has(first(mp4), ":vpass=2 -o ")) << first(mp4);
 }
 
 TEST(CommandAssembly, DiscWithoutTwoPassHasOnlyTheMainCommand)
