@@ -9,17 +9,17 @@
 #include <gtest/gtest.h>
 
 #include "core/messages.h"
-#include "ui/floating_tip.h"
-#include "ui/glow_button.h"
-#include "ui/message_dispatch.h"
-#include "ui/skin.h"
-#include "ui/skin_button.h"
-#include "ui/skin_check_box.h"
-#include "ui/skin_header.h"
-#include "ui/skin_slider.h"
-#include "ui/skin_time_picker.h"
-#include "ui/small_button.h"
-#include "ui/switch_button.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/controls/glow_button.h"
+#include "ui/shell/message_dispatch.h"
+#include "ui/skin/skin.h"
+#include "ui/controls/skin_button.h"
+#include "ui/controls/skin_check_box.h"
+#include "ui/controls/skin_header.h"
+#include "ui/controls/skin_slider.h"
+#include "ui/controls/skin_time_picker.h"
+#include "ui/controls/small_button.h"
+#include "ui/controls/switch_button.h"
 #include "ui_test_support.h"
 
 using namespace qf::ui;

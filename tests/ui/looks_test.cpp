@@ -9,15 +9,15 @@
 
 #include <algorithm>
 
-#include "ui/confirm_box.h"
-#include "ui/floating_tip.h"
-#include "ui/glow_button.h"
-#include "ui/link_label.h"
-#include "ui/skin.h"
-#include "ui/skin_button.h"
-#include "ui/skin_check_box.h"
-#include "ui/small_button.h"
-#include "ui/tray_icon.h"
+#include "ui/notify/confirm_box.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/controls/glow_button.h"
+#include "ui/controls/link_label.h"
+#include "ui/skin/skin.h"
+#include "ui/controls/skin_button.h"
+#include "ui/controls/skin_check_box.h"
+#include "ui/controls/small_button.h"
+#include "ui/notify/tray_icon.h"
 #include "ui_test_support.h"
 
 using namespace qf::ui;

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/confirm_box.h"
-#include "ui/floating_tip.h"
-#include "ui/qt_shell.h"
-#include "ui/skin.h"
-#include "ui/skin_button.h"
-#include "ui/skin_check_box.h"
-#include "ui/tray_icon.h"
+#include "ui/notify/confirm_box.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/shell/qt_shell.h"
+#include "ui/skin/skin.h"
+#include "ui/controls/skin_button.h"
+#include "ui/controls/skin_check_box.h"
+#include "ui/notify/tray_icon.h"
 #include "ui_test_support.h"
 
 using namespace qf::ui;

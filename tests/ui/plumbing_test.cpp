@@ -13,9 +13,9 @@
 
 #include "core/messages.h"
 #include "core/window_fade.h"
-#include "ui/message_dispatch.h"
-#include "ui/qt_notification_sink.h"
-#include "ui/qt_shell.h"
+#include "ui/shell/message_dispatch.h"
+#include "ui/shell/qt_notification_sink.h"
+#include "ui/shell/qt_shell.h"
 
 using qf::core::Message;
 using qf::core::NotificationSink;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/sounds.h"
+#include "ui/skin/sounds.h"
 
 int main(int argc, char** argv)
 {

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "ui/sounds.h"
+#include "ui/skin/sounds.h"
 
 namespace qf::ui::test {
 

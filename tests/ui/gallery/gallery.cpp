@@ -12,21 +12,21 @@
 
 #include <cstdio>
 
-#include "ui/confirm_box.h"
-#include "ui/floating_tip.h"
-#include "ui/glow_button.h"
-#include "ui/link_label.h"
-#include "ui/qt_shell.h"
-#include "ui/skin.h"
-#include "ui/skin_button.h"
-#include "ui/skin_check_box.h"
-#include "ui/skin_combo_box.h"
-#include "ui/skin_header.h"
-#include "ui/skin_slider.h"
-#include "ui/skin_time_picker.h"
-#include "ui/small_button.h"
-#include "ui/sounds.h"
-#include "ui/switch_button.h"
+#include "ui/notify/confirm_box.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/controls/glow_button.h"
+#include "ui/controls/link_label.h"
+#include "ui/shell/qt_shell.h"
+#include "ui/skin/skin.h"
+#include "ui/controls/skin_button.h"
+#include "ui/controls/skin_check_box.h"
+#include "ui/controls/skin_combo_box.h"
+#include "ui/controls/skin_header.h"
+#include "ui/controls/skin_slider.h"
+#include "ui/controls/skin_time_picker.h"
+#include "ui/controls/small_button.h"
+#include "ui/skin/sounds.h"
+#include "ui/controls/switch_button.h"
 
 using namespace qf::ui;
 

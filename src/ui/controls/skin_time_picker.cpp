@@ -1,11 +1,11 @@
-#include "ui/skin_time_picker.h"
+#include "ui/controls/skin_time_picker.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimeEdit>
 
 #include "core/clock_time.h"
-#include "ui/skin.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/sounds.h"
+#include "ui/skin/sounds.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
-#include "ui/glow_button.h"
+#include "ui/controls/glow_button.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
 
-#include "ui/floating_tip.h"
-#include "ui/skin.h"
-#include "ui/sounds.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/skin/skin.h"
+#include "ui/skin/sounds.h"
 
 namespace qf::ui {
 

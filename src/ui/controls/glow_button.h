@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QPainterPath>
 
-#include "ui/hover_tip_spec.h"
+#include "ui/notify/hover_tip_spec.h"
 
 namespace qf::ui {
 

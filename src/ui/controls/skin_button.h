@@ -7,7 +7,7 @@
 #include <QAbstractButton>
 #include <QImage>
 
-#include "ui/hover_tip_spec.h"
+#include "ui/notify/hover_tip_spec.h"
 
 namespace qf::ui {
 

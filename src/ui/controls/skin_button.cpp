@@ -1,9 +1,9 @@
-#include "ui/skin_button.h"
+#include "ui/controls/skin_button.h"
 
 #include <QPainter>
 
-#include "ui/floating_tip.h"
-#include "ui/skin.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

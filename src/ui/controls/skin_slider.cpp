@@ -1,11 +1,11 @@
-#include "ui/skin_slider.h"
+#include "ui/controls/skin_slider.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "core/messages.h"
-#include "ui/message_dispatch.h"
-#include "ui/skin.h"
+#include "ui/shell/message_dispatch.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

@@ -1,12 +1,12 @@
-#include "ui/switch_button.h"
+#include "ui/controls/switch_button.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "core/messages.h"
-#include "ui/message_dispatch.h"
-#include "ui/skin.h"
+#include "ui/shell/message_dispatch.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

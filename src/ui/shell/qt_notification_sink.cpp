@@ -1,4 +1,4 @@
-#include "ui/qt_notification_sink.h"
+#include "ui/shell/qt_notification_sink.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "ui/message_dispatch.h"
+#include "ui/shell/message_dispatch.h"
 
 namespace qf::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/link_label.h"
+#include "ui/controls/link_label.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QUrl>
 
-#include "ui/floating_tip.h"
-#include "ui/skin.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

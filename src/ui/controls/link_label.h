@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "ui/hover_tip_spec.h"
+#include "ui/notify/hover_tip_spec.h"
 
 namespace qf::ui {
 

@@ -1,12 +1,12 @@
-#include "ui/tray_icon.h"
+#include "ui/notify/tray_icon.h"
 
 #include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-#include "ui/qt_shell.h"
-#include "ui/skin.h"
+#include "ui/shell/qt_shell.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

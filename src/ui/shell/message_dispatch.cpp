@@ -1,4 +1,4 @@
-#include "ui/message_dispatch.h"
+#include "ui/shell/message_dispatch.h"
 
 #include <QCoreApplication>
 

@@ -1,10 +1,10 @@
-#include "ui/skin_header.h"
+#include "ui/controls/skin_header.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ui/skin.h"
-#include "ui/sounds.h"
+#include "ui/skin/skin.h"
+#include "ui/skin/sounds.h"
 
 namespace qf::ui {
 

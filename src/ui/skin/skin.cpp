@@ -1,4 +1,4 @@
-#include "ui/skin.h"
+#include "ui/skin/skin.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

@@ -5,7 +5,7 @@
 
 #include <QAbstractButton>
 
-#include "ui/hover_tip_spec.h"
+#include "ui/notify/hover_tip_spec.h"
 
 namespace qf::ui {
 

@@ -1,11 +1,11 @@
-#include "ui/skin_combo_box.h"
+#include "ui/controls/skin_combo_box.h"
 
 #include <QAbstractItemView>
 #include <QListView>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
-#include "ui/skin.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/confirm_box.h"
+#include "ui/notify/confirm_box.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -7,9 +7,9 @@
 #include <QPainterPath>
 #include <QRegularExpression>
 
-#include "ui/skin.h"
-#include "ui/skin_button.h"
-#include "ui/skin_check_box.h"
+#include "ui/skin/skin.h"
+#include "ui/controls/skin_button.h"
+#include "ui/controls/skin_check_box.h"
 
 namespace qf::ui {
 

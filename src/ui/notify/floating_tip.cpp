@@ -1,4 +1,4 @@
-#include "ui/floating_tip.h"
+#include "ui/notify/floating_tip.h"
 
 #include <QCursor>
 #include <QFontMetrics>
@@ -10,7 +10,7 @@
 #include <QScreen>
 
 #include "core/window_fade.h"
-#include "ui/skin.h"
+#include "ui/skin/skin.h"
 
 namespace qf::ui {
 

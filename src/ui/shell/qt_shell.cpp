@@ -1,4 +1,4 @@
-#include "ui/qt_shell.h"
+#include "ui/shell/qt_shell.h"
 
 #include <QWidget>
 
