@@ -11,18 +11,13 @@
 namespace qf::ui {
 
 TrayIcon::TrayIcon(QWidget* mainWindow)
-    : QObject(mainWindow), window_(mainWindow), menu_(std::make_unique<QMenu>()),
+    : QObject(mainWindow), window_(mainWindow), menu_(sharedPopup(SharedPopup::Tray)),
       trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable())
 {
-    const struct {
-        const char* text;
-        int id;
-    } items[] = {{"显示窗口", kCmdShowWindow}, {"官方网站", kCmdHomePage}, {"关闭程序", kCmdCloseProgram}};
-    for (const auto& item : items) {
-        QAction* action = menu_->addAction(toQ(item.text));
-        const int id = item.id;
-        connect(action, &QAction::triggered, this, [this, id] { Q_EMIT command(id); });
-    }
+    connect(menu_, &QMenu::triggered, this, [this](QAction* action) {
+        if (const int id = menuCommandOf(action))
+            Q_EMIT command(id);
+    });
 }
 
 TrayIcon::~TrayIcon() = default;

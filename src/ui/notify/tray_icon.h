@@ -11,15 +11,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "ui/shell/shared_menu.h"
+
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
 
 namespace qf::ui {
 
-inline constexpr int kCmdShowWindow = 32772;
-inline constexpr int kCmdHomePage = 32776;
-inline constexpr int kCmdCloseProgram = 32773;
+inline constexpr int kCmdShowWindow = kMenuShowWindow;
+inline constexpr int kCmdHomePage = kMenuHomePage;
+inline constexpr int kCmdCloseProgram = kMenuCloseProgram;
 inline constexpr int kCmdHideToTray = 32771;
 // The mouse messages that WM_TRAY_NOTIFY carries in its second parameter.
 inline constexpr intptr_t kTrayDoubleClick = 515; // WM_LBUTTONDBLCLK
@@ -42,7 +44,8 @@ public:
     // opens the menu at the cursor; other mouse messages are ignored.
     void handleNotify(intptr_t mouseMessage);
 
-    QMenu* menu() const { return menu_.get(); }
+    // The tray pop-up of the shared menu.
+    QMenu* menu() const { return menu_; }
     // Overrides the desktop's answer, for tests and for platforms that lie.
     void setTrayAvailable(bool available) { trayAvailable_ = available; }
     bool trayAvailable() const { return trayAvailable_; }
@@ -53,7 +56,7 @@ Q_SIGNALS:
 
 private:
     QPointer<QWidget> window_;
-    std::unique_ptr<QMenu> menu_;
+    QMenu* menu_;  // the shared menu's, not owned
     std::unique_ptr<QSystemTrayIcon> icon_;
     bool iconShown_ = false;
     bool trayAvailable_;
