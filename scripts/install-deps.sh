@@ -11,7 +11,7 @@ packages=(
   ffmpeg mplayer mediainfo libmediainfo0v5
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool imagemagick
 )
 
 missing=()

@@ -53,6 +53,7 @@ public:
     // Valid after the box has ended (and while it runs).
     bool checkBoxTicked() const { return ticked_; }
     const ConfirmLayout& layout() const { return layout_; }
+    const QStringList& lines() const { return lines_; }
     SkinButton* button(int index) const { return buttons_[index]; }
     SkinCheckBox* checkBox() const { return check_; }
 
