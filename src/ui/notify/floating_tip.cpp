@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include "core/window_fade.h"
+#include "convert/configuration.h"
 #include "ui/skin/skin.h"
 
 namespace qf::ui {
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int kFadeTimerMs = 20;
 
-bool g_enabled = true;
 QPointer<QWidget> g_mainWindow;
 QPointer<FloatingTip> g_hover;
 QPointer<FloatingTip> g_popup;
@@ -83,8 +83,10 @@ QPoint infoPopupPosition(QSize popup, QPoint cursor, int screenHeight)
     return QPoint(left, top);
 }
 
-void setFloatingTipsEnabled(bool enabled) { g_enabled = enabled; }
-bool floatingTipsEnabled() { return g_enabled; }
+// The option lives in the configuration, so the options panel and the cfg
+// file see the same value.
+void setFloatingTipsEnabled(bool enabled) { convert::showFloatingTips() = enabled; }
+bool floatingTipsEnabled() { return convert::showFloatingTips(); }
 void setTipMainWindow(QWidget* mainWindow) { g_mainWindow = mainWindow; }
 
 FloatingTip* currentHoverTip() { return g_hover.data(); }
@@ -95,7 +97,7 @@ void hideHoverTip() { destroyTip(g_hover); }
 void showHoverTip(QWidget* owner, const QString& text, bool above, bool atCursor)
 {
     hideHoverTip();
-    if (!g_enabled || !owner || text.isEmpty())
+    if (!floatingTipsEnabled() || !owner || text.isEmpty())
         return;
     auto* tip = new FloatingTip(FloatingTip::Kind::Hover, owner, text);
     const QRect ownerRect(owner->mapToGlobal(QPoint(0, 0)), owner->size());
@@ -109,7 +111,7 @@ void showHoverTip(QWidget* owner, const QString& text, bool above, bool atCursor
 void showInfoPopup(QWidget* owner, const QString& text)
 {
     destroyTip(g_popup);
-    if (!g_enabled || !owner || text.isEmpty())
+    if (!floatingTipsEnabled() || !owner || text.isEmpty())
         return;
     auto* popup = new FloatingTip(FloatingTip::Kind::Popup, owner, text);
     const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
