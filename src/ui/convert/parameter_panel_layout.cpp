@@ -20,14 +20,14 @@ enum class Kind { Combo, TimePicker, Switch, Slider };
 
 // Rectangles in dialog units. For a combo the height is that of the dropped
 // list; the closed box is one row high.
-struct ControlSpec {
+struct ControlPlace {
     int id;
     Kind kind;
     int x, y, w, h;
     const char* name;  // accessible name: the label beside it
 };
 
-constexpr std::array<ControlSpec, 30> kControls = {{
+constexpr std::array<ControlPlace, 30> kControls = {{
     {kCategoryCombo, Kind::Combo, 35, 2, 56, 165, "选择分类"},
     {kModelCombo, Kind::Combo, 35, 18, 56, 80, "选择机型"},
     {kFormatCombo, Kind::Combo, 35, 34, 56, 60, "转换输出"},
@@ -135,7 +135,7 @@ QStringList fixedRows(int id)
     }
 }
 
-QRect pixels(const ControlSpec& c) { return QRect(skin::du(c.x), skin::du(c.y), skin::du(c.w), skin::du(c.h)); }
+QRect pixels(const ControlPlace& c) { return QRect(skin::du(c.x), skin::du(c.y), skin::du(c.w), skin::du(c.h)); }
 
 } // namespace
 
@@ -147,7 +147,7 @@ QSize parameterPanelSize() { return QSize(skin::du(423), skin::du(80)); }
 
 void ParameterPanel::createControls()
 {
-    for (const ControlSpec& c : kControls) {
+    for (const ControlPlace& c : kControls) {
         QWidget* w = nullptr;
         const QRect r = pixels(c);
         switch (c.kind) {
