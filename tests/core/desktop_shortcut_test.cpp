@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,9 +22,11 @@ namespace {
 
 std::string scratch(const std::string& name)
 {
+    // std::filesystem, since these folders hold names with backslashes,
+    // which the engine's path helpers take for separators.
     const std::string dir = QF_TEST_DATA_DIR "/core/shortcut/" + name;
-    fs::removePath(dir.c_str());
-    fs::makePath(dir.c_str(), true);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
     return dir;
 }
 
