@@ -12,6 +12,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei
   xvfb xauth x11-utils xdotool imagemagick
+  desktop-file-utils
 )
 
 missing=()
