@@ -11,11 +11,41 @@ namespace qf::ui::tasklist {
 
 namespace {
 
-// The row proper, shrunk by one pixel, must hold the box and its white margin.
+// The row proper, shrunk by one pixel, must hold the box and its white
+// margin; a tall header would push it lower than centred in the row proper.
 constexpr int kMinBoxOffset = 2;
-constexpr int kMaxBoxOffset = kRowHeight - 1 - 1 - kCheckSize - 2;
+constexpr int kMaxBoxOffset = (kRowHeight - 1 - kCheckSize + 1) / 2;
+
+QImage paintCheckBox(bool checked)
+{
+    QImage img(kCheckSize, kCheckSize, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::NoBrush);
+    const QColor border = skin::colorRef(kCheckBorderColour);
+    p.fillRect(QRect(0, 0, kCheckSize, 2), border);
+    p.fillRect(QRect(0, kCheckSize - 2, kCheckSize, 2), border);
+    p.fillRect(QRect(0, 0, 2, kCheckSize), border);
+    p.fillRect(QRect(kCheckSize - 2, 0, 2, kCheckSize), border);
+    if (checked) {
+        p.setPen(QPen(skin::colorRef(kCheckTickColour), 1));
+        for (int dy = 0; dy < 2; ++dy) {
+            p.drawLine(QPoint(3, 5 + dy), QPoint(5, 7 + dy));
+            p.drawLine(QPoint(5, 7 + dy), QPoint(9, 3 + dy));
+        }
+    }
+    return img;
+}
 
 } // namespace
+
+const QImage& checkBoxImage(bool checked)
+{
+    static const QImage off = paintCheckBox(false);
+    static const QImage on = paintCheckBox(true);
+    return checked ? on : off;
+}
 
 QRect rowCheckBoxRect(int rowTop, int cx, int cy)
 {
@@ -52,7 +82,7 @@ void paintTaskRow(QPainter& p, const TaskRowLook& look, const QFont& font)
     }
 
     p.fillRect(look.checkBox.adjusted(-1, -1, 1, 1), Qt::white);
-    p.drawImage(look.checkBox.topLeft(), skin::bitmap(look.checked ? skin::kCheckOn : skin::kCheckOff));
+    p.drawImage(look.checkBox.topLeft(), checkBoxImage(look.checked));
 
     p.setFont(font);
     p.setPen(skin::colorRef(look.selected ? kSelectedTextColour : kTextColour));

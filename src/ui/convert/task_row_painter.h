@@ -4,6 +4,7 @@
 // only on the arguments. UI thread only (fonts).
 
 #include <QFont>
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -23,19 +24,26 @@ inline constexpr uint32_t kEdgeDarkColour = 0x646400;      // 0,100,100: bottom 
 inline constexpr uint32_t kSelectedTextColour = 0x60FFFF;  // 255,255,96
 inline constexpr uint32_t kTextColour = 0x000000;          // every other row
 inline constexpr uint32_t kFirstRowLineColour = 0x00FFFF;  // 255,255,0: the line above the first row
+inline constexpr uint32_t kCheckBorderColour = 0xD68E4D;   // 77,142,214: the box's 2-pixel border
+inline constexpr uint32_t kCheckTickColour = 0x000000;
 
 inline constexpr int kRowHeight = 21;    // the row proper is one pixel shorter: the gap
 inline constexpr int kCheckSize = 13;    // the check images
 inline constexpr int kFirstRowLineGap = 2;  // the line lies this far above the first row
 
 // The row's 13 x 13 check box. (cx, cy) is the centre of the header's first
-// item. The box sits cy - 4 below the row's top, but never leaves the row
-// proper with its white margin, whatever height the header has.
+// item. The box sits cy - 4 below the row's top, but never lower than
+// centred in the row proper (4), so that a tall header cannot push it out
+// of its row, and never higher than 2.
 QRect rowCheckBoxRect(int rowTop, int cx, int cy);
 // The header's check-all box for the same centre.
 QRect headerCheckBoxRect(int cx, int cy);
 // The left press that toggles a row's box: left of the box's right edge plus 2.
 inline bool inCheckClickZone(int x, int cx) { return x < cx + 8; }
+
+// The 13 x 13 box: a 2-pixel border around white, and when checked a black
+// tick of 1-pixel lines.
+const QImage& checkBoxImage(bool checked);
 
 // Columns 2-4 are centred, the others left-aligned.
 Qt::Alignment cellAlignment(int column);
