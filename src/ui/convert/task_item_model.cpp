@@ -41,7 +41,6 @@ QVariant TaskItemModel::data(const QModelIndex& index, int role) const
     const tasks::TaskRow& row = tasks_->row(index.row());
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
     case Qt::AccessibleTextRole:
         if (index.column() == tasks::kColumnCheck)
             return QVariant();

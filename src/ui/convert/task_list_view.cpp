@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "probe/media_summary.h"
@@ -309,7 +311,10 @@ void TaskListView::updateGeometries()
     inGeometry_ = true;
     QTreeView::updateGeometries();
     if (header_ && strip_) {
-        const int headerHeight = header_->isHidden() ? 0 : header_->height();
+        // The height QTreeView gives its header.
+        const int headerHeight = header_->isHidden() ? 0
+                                                     : std::min(std::max(header_->minimumHeight(), header_->sizeHint().height()),
+                                                                header_->maximumHeight());
         setViewportMargins(0, headerHeight + kStripHeight, 0, 0);
         const QRect vg = viewport()->geometry();
         header_->setGeometry(vg.left(), vg.top() - kStripHeight - headerHeight, vg.width(), headerHeight);

@@ -383,6 +383,11 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     ASSERT_TRUE(view->isConverting()) << "ended before a stop: " << cell(0, 2).toStdString();
     EXPECT_EQ(cell(0, 2), QStringLiteral("正在转换"));
     EXPECT_GT(test::processesMentioning(marker), 0) << "the encoder runs";
+    // The tick moves the elapsed time of the running row.
+    EXPECT_TRUE(test::pumpUntil([&] { return cell(0, 3) != QStringLiteral("00:00:00") || !view->isConverting(); }, 2500));
+    const QString elapsed = cell(0, 3);  // calendar seconds: 1 or 2 after one tick
+    EXPECT_TRUE(elapsed == QStringLiteral("00:00:01") || elapsed == QStringLiteral("00:00:02")) << elapsed.toStdString();
+    ASSERT_TRUE(view->isConverting()) << "the clip must outlast the checks";
     view->stop();
     ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 10000));
     EXPECT_EQ(cell(0, 2), QStringLiteral("未完成"));
