@@ -245,6 +245,13 @@ TEST_F(TaskListViewTest, ACheckClickTogglesOnlyThatRowAndOtherClicksOnlySelect)
     test::click(vp(), QPoint(5, 3 * kRowHeight + 5));
     EXPECT_EQ(checks(), "111") << "below the rows nothing toggles";
 
+    // A quick second click on a box arrives as a double click: it toggles back.
+    test::mouse(vp(), QEvent::MouseButtonPress, view->checkBoxRect(1).center());
+    test::mouse(vp(), QEvent::MouseButtonRelease, view->checkBoxRect(1).center());
+    test::mouse(vp(), QEvent::MouseButtonDblClick, view->checkBoxRect(1).center());
+    test::mouse(vp(), QEvent::MouseButtonRelease, view->checkBoxRect(1).center());
+    EXPECT_EQ(checks(), "111");
+
     // Space toggles the focused row.
     test::click(vp(), inText(0));
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
@@ -286,6 +293,48 @@ TEST_F(TaskListViewTest, LeavingARowCommitsThePanelBeforeTheNextRowLoads)
     EXPECT_EQ(hub.log, expected);
     EXPECT_TRUE(view->model().row(0).selected && view->model().row(0).focused);
     EXPECT_EQ(hub.loaded.back(), view->model().task(0));
+}
+
+TEST_F(TaskListViewTest, RowsComingAndGoingKeepTheSelectionInStepWithTheModel)
+{
+    addRows(2);
+    tasks::ConversionTask* chosen = view->model().task(1);
+    test::click(vp(), inText(1));
+    hub.log.clear();
+    auto inStep = [this] {
+        for (int r = 0; r < view->model().rowCount(); ++r)
+            if (view->selectionModel()->isRowSelected(r, QModelIndex()) != view->model().row(r).selected)
+                return false;
+        return true;
+    };
+
+    view->addFiles({toQ(clip)});  // idle: the new row goes on top
+    ASSERT_EQ(view->model().rowCount(), 3);
+    test::pumpEvents(10);
+    EXPECT_EQ(view->model().task(2), chosen);
+    EXPECT_TRUE(view->model().row(2).selected);
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(view->currentIndex().row(), 2);
+    EXPECT_EQ(std::count(hub.log.begin(), hub.log.end(), "load"), 0) << "moving down is no new selection";
+
+    view->model().setChecked(0, true);
+    view->deleteChecked();
+    test::pumpEvents(10);
+    ASSERT_EQ(view->model().rowCount(), 2);
+    EXPECT_EQ(view->model().task(1), chosen);
+    EXPECT_TRUE(view->model().row(1).selected);
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(std::count(hub.log.begin(), hub.log.end(), "load"), 0);
+
+    // The selected row itself goes: nothing is left selected, and the paint
+    // of the remaining row is the unselected fill.
+    view->model().setChecked(1, true);
+    view->deleteChecked();
+    test::pumpEvents(10);
+    ASSERT_EQ(view->model().rowCount(), 1);
+    EXPECT_TRUE(inStep());
+    EXPECT_FALSE(view->model().row(0).selected);
+    EXPECT_EQ(rows().pixelColor(view->header()->sectionViewportPosition(4) + 3, 10), rgb(kRowColour));
 }
 
 TEST_F(TaskListViewTest, RightClickShowsTheTipOfTheSelectedRowUnderIt)
@@ -346,6 +395,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
 
 TEST_F(TaskListViewTest, ARealConversionThroughTheView)
 {
+    test::requireHelperKit();
     addRows(1);
     test::click(vp(), view->checkBoxRect(0).center());
     ASSERT_TRUE(view->model().row(0).checked);
@@ -372,6 +422,7 @@ TEST_F(TaskListViewTest, ARealConversionThroughTheView)
 
 TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
 {
+    test::requireHelperKit();
     const std::string longClip = test::makeClip("long clip for stopping", 900, "160x120");
     const std::string marker = "long clip for stopping";
     view->addFiles({toQ(longClip)});

@@ -110,6 +110,14 @@ tasks::ConversionWorker::Environment realEnvironment()
     return environment;
 }
 
+void requireHelperKit()
+{
+    for (const char* name : {"ALDER.DAT", "BIRCH.DLL", "CEDAR.DLL", "LARCH.DAT", "MAPLE.DLL"})
+        ASSERT_TRUE(stdfs::exists(std::string(QF_PROGRAM_DIR) + "/" + name))
+            << name << " is missing from " QF_PROGRAM_DIR ": build the helper kit (qf-encoder, qf-framerate-probe, "
+            << "qf-mp4-muxer, qf-pmp-muxer, qf-atom-editor)";
+}
+
 FakeHub::FakeHub()
 {
     settings.selectModel(3, 0, 9);  // Flash Player, flv

@@ -31,6 +31,9 @@ std::string copyAs(const std::string& from, const std::string& name);
 // program directory; the encoder path goes to the command-line builder.
 void setUpRealTools();
 tasks::ConversionWorker::Environment realEnvironment();
+// Fails the test with a clear message when the helper kit has not been built
+// into the program directory (the targets qf-encoder and the other tools).
+void requireHelperKit();
 
 // The main window's side: REQ_GET_SETTINGS answers `settings` (or none while
 // `haveSettings` is false); every request is logged as "get", "load:<row
