@@ -53,8 +53,6 @@ QRect rowCheckBoxRect(int rowTop, int cx, int cy)
     return QRect(cx - 7, rowTop + offset, kCheckSize, kCheckSize);
 }
 
-QRect headerCheckBoxRect(int cx, int cy) { return QRect(cx - 7, cy - 2, kCheckSize, kCheckSize); }
-
 Qt::Alignment cellAlignment(int column)
 {
     return column >= 2 && column <= 4 ? Qt::AlignHCenter : Qt::AlignLeft;

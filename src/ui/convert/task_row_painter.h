@@ -36,8 +36,6 @@ inline constexpr int kFirstRowLineGap = 2;  // the line lies this far above the 
 // centred in the row proper (4), so that a tall header cannot push it out
 // of its row, and never higher than 2.
 QRect rowCheckBoxRect(int rowTop, int cx, int cy);
-// The header's check-all box for the same centre.
-QRect headerCheckBoxRect(int cx, int cy);
 // The left press that toggles a row's box: left of the box's right edge plus 2.
 inline bool inCheckClickZone(int x, int cx) { return x < cx + 8; }
 
