@@ -1,0 +1,437 @@
+#include "ui/convert/task_list_view.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+#include "core/file_system.h"
+#include "core/messages.h"
+#include "probe/media_summary.h"
+#include "ui/controls/skin_header.h"
+#include "ui/convert/task_item_model.h"
+#include "ui/convert/task_row_painter.h"
+#include "ui/notify/confirm_box.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/shell/message_dispatch.h"
+#include "ui/shell/qt_notification_sink.h"
+#include "ui/shell/qt_shell.h"
+#include "ui/skin/skin.h"
+
+namespace qf::ui {
+
+using tasklist::kRowHeight;
+
+namespace {
+
+// Every row is kRowHeight high, whatever the font.
+class RowHeightDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return QSize(option.rect.width(), kRowHeight);
+    }
+};
+
+// The strip between the header and the rows that carries the line above the
+// first row.
+constexpr int kStripHeight = tasklist::kFirstRowLineGap + 1;
+
+} // namespace
+
+// The main window's side of the task list model, through the hub.
+class TaskListView::Host final : public tasks::TaskListHost {
+public:
+    explicit Host(TaskListView& view) : view_(view) {}
+
+    const convert::ConversionSettings* currentSettings() override
+    {
+        const intptr_t answer = sendMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_GET_SETTINGS, 0);
+        return reinterpret_cast<const convert::ConversionSettings*>(answer);
+    }
+    void loadSettings(const tasks::ConversionTask& task) override
+    {
+        sendMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_LOAD_SETTINGS,
+                    reinterpret_cast<intptr_t>(&task));
+    }
+    void allDone() override { postMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_ALL_DONE, 0); }
+    void showMessage(const char* text) override
+    {
+        // Within addFiles the refusals are gathered into one box.
+        if (view_.refused_) {
+            view_.refused_->append(view_.addingPath_);
+            return;
+        }
+        ConfirmBox::ask(&view_, toQ(text), 1);
+    }
+
+private:
+    TaskListView& view_;
+};
+
+// Background, and the 255,255,0 line two pixels above the first row while
+// that row is scrolled into view.
+class TaskListView::FirstRowStrip final : public QWidget {
+public:
+    explicit FirstRowStrip(TaskListView& view) : QWidget(&view), view_(view)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), skin::colorRef(tasklist::kBackgroundColour));
+        if (view_.model_->rowCount() == 0 || view_.verticalScrollBar()->value() != 0)
+            return;
+        const QHeaderView* header = view_.header();
+        const int left = header->sectionViewportPosition(0);
+        p.fillRect(QRect(left, height() - tasklist::kFirstRowLineGap, header->length(), 1),
+                   skin::colorRef(tasklist::kFirstRowLineColour));
+    }
+
+private:
+    TaskListView& view_;
+};
+
+TaskListView::TaskListView(QObject* hub, QWidget* parent)
+    : QTreeView(parent), hub_(hub), host_(std::make_unique<Host>(*this)),
+      worker_(std::make_unique<tasks::ConversionWorker>())
+{
+    setUp();
+}
+
+TaskListView::TaskListView(QObject* hub, tasks::ConversionWorker::Environment environment, QWidget* parent)
+    : QTreeView(parent), hub_(hub), host_(std::make_unique<Host>(*this)),
+      worker_(std::make_unique<tasks::ConversionWorker>(std::move(environment)))
+{
+    setUp();
+}
+
+void TaskListView::setUp()
+{
+    model_ = std::make_unique<tasks::TaskListModel>(*host_, prober_, *worker_);
+    sink_ = std::make_unique<QtNotificationSink>(
+        [this](const core::Message& message) { return model_ ? model_->handleMessage(message) : 0; });
+
+    setAccessibleName(QStringLiteral("任务列表"));
+    setFont(skin::smallFont());
+    setFrameShape(QFrame::NoFrame);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setIndentation(0);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new RowHeightDelegate(this));
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, skin::colorRef(tasklist::kBackgroundColour));
+    colours.setColor(QPalette::Window, skin::colorRef(tasklist::kBackgroundColour));
+    setPalette(colours);
+    viewport()->setAutoFillBackground(true);
+
+    header_ = new SkinHeader(this);
+    header_->setStretchLastSection(false);
+    header_->setSectionsMovable(false);
+    header_->setCheckAllAction([this](bool on) { model_->setAllChecks(on); });
+    setHeader(header_);
+    strip_ = new FirstRowStrip(*this);
+
+    items_ = new TaskItemModel(*model_, this);
+    setModel(items_);
+    for (int column = 0; column < tasks::kColumnCount; ++column)
+        header_->resizeSection(column, model_->columnWidth(column));
+
+    connect(items_, &TaskItemModel::headerCheckStateChanged, header_, &SkinHeader::setCheckAll);
+    connect(items_, &TaskItemModel::columnWidthsReset, this, &TaskListView::applyColumnWidths);
+    connect(items_, &TaskItemModel::rowsChanged, strip_, qOverload<>(&QWidget::update));
+    connect(header_, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!applyingWidths_ && column >= 0 && column < tasks::kColumnCount)
+            model_->setColumnWidth(column, width);
+        strip_->update();
+    });
+
+    worker_->startThread(*sink_);
+    tick_.setInterval(tasks::ConversionWorker::kTickIntervalMs);
+    connect(&tick_, &QTimer::timeout, this, [this] { worker_->onTimer(); });
+    tick_.start();
+}
+
+TaskListView::~TaskListView()
+{
+    tick_.stop();
+    worker_->requestStop();
+    // A worker waiting in a send is released before the join.
+    sink_->shutdown();
+    worker_->endThread();
+    worker_->close();
+    items_->detach();
+    model_.reset();
+}
+
+QPoint TaskListView::headerItemCentre() const
+{
+    const int left = header_->sectionViewportPosition(0);
+    return QPoint(left + header_->sectionSize(0) / 2, header_->height() / 2);
+}
+
+QRect TaskListView::rowRect(int row) const
+{
+    if (row < 0 || row >= items_->rowCount())
+        return QRect();
+    const QRect cell = visualRect(items_->index(row, 0));
+    return QRect(header_->sectionViewportPosition(0), cell.top(), header_->length(), kRowHeight);
+}
+
+QRect TaskListView::checkBoxRect(int row) const
+{
+    const QRect band = rowRect(row);
+    if (band.isNull())
+        return QRect();
+    const QPoint centre = headerItemCentre();
+    return tasklist::rowCheckBoxRect(band.top(), centre.x(), centre.y());
+}
+
+void TaskListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const int row = index.row();
+    if (!model_ || row < 0 || row >= model_->rowCount())
+        return;
+    const tasks::TaskRow& entry = model_->row(row);
+    const int top = option.rect.top();
+    painter->fillRect(QRect(0, top, viewport()->width(), kRowHeight), skin::colorRef(tasklist::kBackgroundColour));
+
+    tasklist::TaskRowLook look;
+    look.row = QRect(header_->sectionViewportPosition(0), top, header_->length(), kRowHeight);
+    const QPoint centre = headerItemCentre();
+    look.checkBox = tasklist::rowCheckBoxRect(top, centre.x(), centre.y());
+    for (int column = 1; column < tasks::kColumnCount; ++column) {
+        const auto c = static_cast<size_t>(column);
+        look.cells[c] = QRect(header_->sectionViewportPosition(column), top, header_->sectionSize(column), kRowHeight);
+        look.texts[c] = toQ(entry.text[c]);
+    }
+    look.selected = selectionModel() && selectionModel()->isRowSelected(row, QModelIndex());
+    look.checked = entry.checked;
+    tasklist::paintTaskRow(*painter, look, skin::smallFont());
+}
+
+int TaskListView::checkColumnRowAt(QPoint point) const
+{
+    const int left = header_->sectionViewportPosition(0);
+    if (point.x() < left || point.x() >= left + header_->sectionSize(0))
+        return -1;
+    for (int row = model_->rowCount() - 1; row >= 0; --row)
+        if (rowRect(row).contains(point))
+            return row;
+    return -1;
+}
+
+bool TaskListView::toggleCheckAt(QPoint point)
+{
+    if (model_->rowCount() == 0 || !tasklist::inCheckClickZone(point.x(), headerItemCentre().x()))
+        return false;
+    const int row = checkColumnRowAt(point);
+    if (row < 0)
+        return false;
+    model_->setChecked(row, !model_->row(row).checked);
+    return true;
+}
+
+void TaskListView::showTipAt(QPoint point)
+{
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (selectionModel()->isRowSelected(row, QModelIndex()) && rowRect(row).contains(point)) {
+            showInfoPopup(this, tipText(*model_->task(row)));
+            return;
+        }
+    }
+}
+
+QString TaskListView::tipText(const tasks::ConversionTask& task) { return toQ(probe::formatMediaSummaryText(task.media)); }
+
+void TaskListView::mousePressEvent(QMouseEvent* event)
+{
+    syncSelection();
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        toggleCheckAt(at);
+    QTreeView::mousePressEvent(event);
+    syncSelection();
+    if (event->button() == Qt::RightButton)
+        showTipAt(at);
+}
+
+void TaskListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a quick double click on a box toggles it again, as
+    // a second single click would.
+    if (event->button() == Qt::LeftButton)
+        toggleCheckAt(event->position().toPoint());
+    QTreeView::mouseDoubleClickEvent(event);
+    syncSelection();
+}
+
+void TaskListView::mouseMoveEvent(QMouseEvent* event)
+{
+    QTreeView::mouseMoveEvent(event);
+    syncSelection();
+}
+
+void TaskListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTreeView::mouseReleaseEvent(event);
+    syncSelection();
+}
+
+void TaskListView::keyPressEvent(QKeyEvent* event)
+{
+    // Space toggles the focused row's box, as a check-box list has always done.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+        const int row = currentIndex().row();
+        model_->setChecked(row, !model_->row(row).checked);
+    }
+    QTreeView::keyPressEvent(event);
+    syncSelection();
+}
+
+void TaskListView::updateGeometries()
+{
+    // QTreeView puts the rows right under the header; the strip for the line
+    // above the first row goes in between. Resizes caused by the margins
+    // come back here and are ignored.
+    if (inGeometry_)
+        return;
+    inGeometry_ = true;
+    QTreeView::updateGeometries();
+    if (header_ && strip_) {
+        // The height QTreeView gives its header.
+        const int headerHeight = header_->isHidden() ? 0
+                                                     : std::min(std::max(header_->minimumHeight(), header_->sizeHint().height()),
+                                                                header_->maximumHeight());
+        setViewportMargins(0, headerHeight + kStripHeight, 0, 0);
+        const QRect vg = viewport()->geometry();
+        header_->setGeometry(vg.left(), vg.top() - kStripHeight - headerHeight, vg.width(), headerHeight);
+        strip_->setGeometry(vg.left(), vg.top() - kStripHeight, vg.width(), kStripHeight);
+        strip_->raise();
+        strip_->update();
+    }
+    inGeometry_ = false;
+}
+
+void TaskListView::scrollContentsBy(int dx, int dy)
+{
+    QTreeView::scrollContentsBy(dx, dy);
+    strip_->update();
+}
+
+void TaskListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QTreeView::selectionChanged(selected, deselected);
+    scheduleSelectionSync();
+}
+
+void TaskListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTreeView::currentChanged(current, previous);
+    scheduleSelectionSync();
+}
+
+void TaskListView::scheduleSelectionSync()
+{
+    if (syncScheduled_)
+        return;
+    syncScheduled_ = true;
+    QMetaObject::invokeMethod(this, [this] { syncSelection(); }, Qt::QueuedConnection);
+}
+
+void TaskListView::syncSelection()
+{
+    syncScheduled_ = false;
+    // The main window answers REQ_LOAD_SETTINGS by loading the panel, which
+    // may come back here through refreshSelected.
+    if (syncing_ || !model_ || !selectionModel())
+        return;
+    syncing_ = true;
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const int rows = std::min(model_->rowCount(), items_->rowCount());
+    // Losses first: the panel's settings go to the row that was selected
+    // before the newly selected row loads its own into the panel.
+    for (const bool gains : {false, true}) {
+        for (int row = 0; row < rows; ++row) {
+            const bool selected = selectionModel()->isRowSelected(row, QModelIndex());
+            const bool focused = row == current;
+            const tasks::TaskRow& entry = model_->row(row);
+            if (selected != gains || (entry.selected == selected && entry.focused == focused))
+                continue;
+            model_->setSelection(row, selected, focused);
+        }
+    }
+    syncing_ = false;
+}
+
+void TaskListView::applyColumnWidths()
+{
+    applyingWidths_ = true;
+    for (int column = tasks::kColumnFormat; column < tasks::kColumnCount; ++column)
+        header_->resizeSection(column, model_->columnWidth(column));
+    applyingWidths_ = false;
+}
+
+QString TaskListView::refusalText(const QStringList& refusedPaths)
+{
+    QString text = toQ(tasks::kUnrecognisedFileText);
+    const int shown = std::min<int>(static_cast<int>(refusedPaths.size()), kRefusedPathsShown);
+    for (int i = 0; i < shown; ++i)
+        text += QStringLiteral("\r\n") + refusedPaths.at(i);
+    if (refusedPaths.size() > shown)
+        text += QStringLiteral("\r\n…");
+    return text;
+}
+
+void TaskListView::addFiles(const QStringList& paths)
+{
+    syncSelection();
+    QStringList refused;
+    refused_ = &refused;
+    for (const QString& path : paths) {
+        const std::string bytes = fromQ(path);
+        if (bytes.empty() || !core::fs::isFile(bytes.c_str()))
+            continue;
+        addingPath_ = path;
+        model_->addFile(bytes.c_str());
+    }
+    refused_ = nullptr;
+    addingPath_.clear();
+    if (!refused.isEmpty())
+        ConfirmBox::ask(this, refusalText(refused), 1);
+}
+
+bool TaskListView::start()
+{
+    syncSelection();
+    return model_->start();
+}
+
+void TaskListView::stop() { model_->stop(); }
+
+void TaskListView::deleteChecked()
+{
+    syncSelection();
+    model_->deleteChecked();
+    strip_->update();
+}
+
+void TaskListView::refreshSelected(int32_t format)
+{
+    syncSelection();
+    model_->refreshSelected(format);
+}
+
+} // namespace qf::ui

@@ -1,0 +1,456 @@
+// The task list view: the rows as painted (colours and check-box geometry at
+// exact pixels), check clicks against selection, the selection rules fed to
+// the model, the right-click tip, dropped files with one refusal box, and real
+// conversions through the view with the helper kit: done, stopped, and the
+// view destroyed mid-run.
+
+#include <QApplication>
+#include <QImage>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "core/messages.h"
+#include "convert/configuration.h"
+#include "tasks/task_state.h"
+#include "ui/controls/skin_header.h"
+#include "ui/convert/support/task_list_support.h"
+#include "ui/convert/task_item_model.h"
+#include "ui/convert/task_list_view.h"
+#include "ui/convert/task_row_painter.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/shell/qt_shell.h"
+#include "ui/skin/skin.h"
+#include "ui/ui_test_support.h"
+
+namespace qf::ui {
+namespace {
+
+namespace stdfs = std::filesystem;
+using namespace tasklist;
+using test::FakeHub;
+
+QColor rgb(uint32_t bgr) { return skin::colorRef(bgr); }
+// Text is drawn with grey levels at its edges: the cores of the strokes count.
+bool isBlackInk(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() < 60; }
+bool isYellowInk(QColor c) { return c.red() > 220 && c.green() > 220 && c.blue() < 140; }
+
+class TaskListViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { test::setUpRealTools(); }
+
+    TaskListViewTest()
+    {
+        outDir = test::dataDir() + "/out-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        stdfs::remove_all(outDir);
+        convert::outputFolder() = outDir.c_str();
+        clip = test::makeClip("short clip", 2);
+        view = std::make_unique<TaskListView>(&hub, test::realEnvironment());
+        view->resize(900, 300);
+        view->show();
+    }
+
+    // Adds the clip n times: row 0 is the last one added.
+    void addRows(int n)
+    {
+        QStringList paths;
+        for (int i = 0; i < n; ++i)
+            paths << toQ(clip);
+        view->addFiles(paths);
+        ASSERT_EQ(view->model().rowCount(), n);
+    }
+    QString cell(int row, int column) const { return toQ(view->model().row(row).text[static_cast<size_t>(column)]); }
+    QWidget* vp() const { return view->viewport(); }
+    QImage rows() const { return vp()->grab().toImage(); }
+    // A point in the row's source column, away from the check box.
+    QPoint inText(int row) const { return QPoint(view->header()->sectionViewportPosition(5) + 5, view->rowRect(row).center().y()); }
+
+    FakeHub hub;
+    std::string outDir;
+    std::string clip;
+    std::unique_ptr<TaskListView> view;
+};
+
+TEST_F(TaskListViewTest, ColumnsHeaderAndInitialWidths)
+{
+    const char* texts[] = {"", "编码", "状态", "耗时", "进度", "资源", "输出"};
+    const int widths[] = {22, 80, 60, 60, 60, 270, 270};
+    ASSERT_EQ(view->header()->count(), 7);
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(view->itemModel()->headerData(c, Qt::Horizontal).toString(), toQ(texts[c])) << c;
+        EXPECT_EQ(view->header()->sectionSize(c), widths[c]) << c;
+    }
+    EXPECT_EQ(view->header(), view->skinHeader());
+    EXPECT_FALSE(view->acceptDrops()) << "the main window takes every drop";
+
+    addRows(1);
+    EXPECT_EQ(cell(0, 1), toQ(view->model().task(0)->formatLabel()));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("未完成"));
+    EXPECT_EQ(cell(0, 3), QStringLiteral("00:00:00"));
+    EXPECT_EQ(cell(0, 4), QStringLiteral("0%"));
+    EXPECT_EQ(cell(0, 5), toQ(clip));
+    EXPECT_TRUE(cell(0, 6).endsWith(QStringLiteral("-flv.flv"))) << cell(0, 6).toStdString();
+    EXPECT_EQ(view->rowRect(0).height(), kRowHeight);
+    EXPECT_EQ(view->visualRect(view->itemModel()->index(1, 0)), QRect()) << "one row only";
+}
+
+TEST_F(TaskListViewTest, RowsPaintedInTheListColoursWithTheCheckBoxInPlace)
+{
+    addRows(3);
+    view->model().setChecked(0, true);
+    test::click(vp(), inText(1));
+    ASSERT_TRUE(view->model().row(1).selected);
+    const QImage img = rows();
+
+    const QHeaderView* header = view->header();
+    const int cx = header->sectionViewportPosition(0) + header->sectionSize(0) / 2;
+    const int cy = header->height() / 2;
+    for (int row = 0; row < 3; ++row) {
+        const QRect band = view->rowRect(row);
+        const QRect box = view->checkBoxRect(row);
+        EXPECT_EQ(band.top(), row * kRowHeight);
+        EXPECT_EQ(box.size(), QSize(13, 13));
+        EXPECT_EQ(box.left(), cx - 7) << "the header box's left edge";
+        EXPECT_EQ(box.right() + 1, cx + 6) << "and its right edge";
+        // cy - 4 below the row's top; the header is taller than the rows
+        // allow for, so the box stays centred in the row proper.
+        EXPECT_EQ(box.top() - band.top(), std::min(cy - 4, 4)) << cy;
+        EXPECT_GE(box.top() - 1, band.top() + 1) << "the white margin stays inside the row";
+        EXPECT_LE(box.bottom() + 1, band.top() + 18);
+
+        const bool selected = row == 1;
+        const QColor fill = rgb(selected ? kSelectedRowColour : kRowColour);
+        const int quietX = header->sectionViewportPosition(4) + 3;  // left of the centred "0%"
+        EXPECT_EQ(img.pixelColor(quietX, band.top() + 10), fill) << row;
+        EXPECT_EQ(img.pixelColor(quietX, band.top() + 20), rgb(kBackgroundColour)) << "the gap below row " << row;
+        if (selected) {
+            EXPECT_EQ(img.pixelColor(quietX, band.top()), rgb(kEdgeLightColour));
+            EXPECT_EQ(img.pixelColor(band.left(), band.top() + 10), rgb(kEdgeLightColour));
+            EXPECT_EQ(img.pixelColor(quietX, band.top() + 19), rgb(kEdgeDarkColour));
+            EXPECT_EQ(img.pixelColor(band.right(), band.top() + 10), rgb(kEdgeDarkColour));
+        } else {
+            EXPECT_EQ(img.pixelColor(quietX, band.top()), fill);
+            EXPECT_EQ(img.pixelColor(quietX, band.top() + 19), fill);
+        }
+        // The white margin, the 2-pixel border, the white inside.
+        EXPECT_EQ(img.pixelColor(box.left() - 1, box.top() - 1), QColor(Qt::white));
+        EXPECT_EQ(img.pixelColor(box.left() - 2, box.top() + 6), fill);
+        for (const QPoint p : {box.topLeft(), box.topLeft() + QPoint(1, 1), box.bottomRight(), box.bottomRight() - QPoint(1, 1),
+                               QPoint(box.left() + 6, box.top() + 1), QPoint(box.right() - 1, box.top() + 6)})
+            EXPECT_EQ(img.pixelColor(p), rgb(kCheckBorderColour)) << row << " at " << p.x() << "," << p.y();
+        EXPECT_EQ(img.pixelColor(box.left() + 2, box.top() + 2), QColor(Qt::white));
+        int black = 0;
+        for (int y = box.top() + 2; y <= box.bottom() - 2; ++y)
+            for (int x = box.left() + 2; x <= box.right() - 2; ++x)
+                black += img.pixelColor(x, y) == QColor(Qt::black);
+        if (row == 0)
+            EXPECT_GE(black, 8) << "the tick of the checked row";
+        else
+            EXPECT_EQ(black, 0) << "no tick in row " << row;
+
+        // Text colour by selection, within the state column.
+        const QRect state(header->sectionViewportPosition(2), band.top(), header->sectionSize(2), 20);
+        int selectedInk = 0, normalInk = 0;
+        for (int y = state.top(); y <= state.bottom(); ++y)
+            for (int x = state.left(); x <= state.right(); ++x) {
+                selectedInk += isYellowInk(img.pixelColor(x, y));
+                normalInk += isBlackInk(img.pixelColor(x, y));
+            }
+        EXPECT_EQ(selectedInk > 0, selected) << row;
+        EXPECT_EQ(normalInk > 0, !selected) << row;
+    }
+    // Right of the columns and below the rows: background.
+    EXPECT_EQ(img.pixelColor(header->length() + 5, 10), rgb(kBackgroundColour));
+    EXPECT_EQ(img.pixelColor(100, 3 * kRowHeight + 5), rgb(kBackgroundColour));
+
+    // The line two pixels above the first row, across the columns only.
+    const QImage whole = view->grab().toImage();
+    const int firstRowTop = vp()->geometry().top();
+    EXPECT_EQ(whole.pixelColor(100, firstRowTop - 2), rgb(kFirstRowLineColour));
+    EXPECT_EQ(whole.pixelColor(100, firstRowTop - 1), rgb(kBackgroundColour));
+    EXPECT_EQ(whole.pixelColor(header->length() + 5, firstRowTop - 2), rgb(kBackgroundColour));
+
+    view->model().setAllChecks(true);
+    view->deleteChecked();
+    const QImage empty = view->grab().toImage();
+    EXPECT_EQ(empty.pixelColor(100, firstRowTop - 2), rgb(kBackgroundColour)) << "no line without rows";
+    EXPECT_EQ(empty.pixelColor(100, firstRowTop + 10), rgb(kBackgroundColour));
+}
+
+TEST_F(TaskListViewTest, LongPathsEndInAnEllipsisWithinTheirColumn)
+{
+    const std::string longName = std::string(120, 'x') + " 很长的文件名.avi";
+    const std::string longClip = test::copyAs(clip, longName);
+    view->addFiles({toQ(longClip)});
+    ASSERT_EQ(view->model().rowCount(), 1);
+    const QHeaderView* header = view->header();
+    const int width = header->sectionSize(5) - 2;
+    const QString shown = elidedCellText(cell(0, 5), skin::smallFont(), width);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(QFontMetrics(skin::smallFont()).horizontalAdvance(shown), width);
+    EXPECT_EQ(elidedCellText(QStringLiteral("0%"), skin::smallFont(), 58), QStringLiteral("0%"));
+
+    // The ink stops inside the source column: the output column's first
+    // pixels and the source column's last one show the row fill.
+    const QImage img = rows();
+    const int sourceEnd = header->sectionViewportPosition(6);
+    int inkNearEnd = 0;
+    for (int y = 2; y < 18; ++y) {
+        EXPECT_EQ(img.pixelColor(sourceEnd - 1, y), rgb(kRowColour)) << y;
+        EXPECT_EQ(img.pixelColor(sourceEnd, y), rgb(kRowColour)) << y;
+        for (int x = sourceEnd - 20; x < sourceEnd - 1; ++x)
+            inkNearEnd += isBlackInk(img.pixelColor(x, y));
+    }
+    EXPECT_GT(inkNearEnd, 0) << "the ellipsis at the end of the cell";
+    EXPECT_EQ(cellAlignment(5), Qt::AlignLeft);
+    EXPECT_EQ(cellAlignment(3), Qt::AlignHCenter);
+}
+
+TEST_F(TaskListViewTest, ACheckClickTogglesOnlyThatRowAndOtherClicksOnlySelect)
+{
+    addRows(3);
+    const int cx = view->header()->sectionViewportPosition(0) + view->header()->sectionSize(0) / 2;
+    auto checks = [this] {
+        std::string s;
+        for (int r = 0; r < view->model().rowCount(); ++r)
+            s += view->model().row(r).checked ? '1' : '0';
+        return s;
+    };
+    auto selection = [this] {
+        std::string s;
+        for (int r = 0; r < view->model().rowCount(); ++r)
+            s += view->model().row(r).selected ? (view->model().row(r).focused ? 'F' : 'S') : '-';
+        return s;
+    };
+
+    test::click(vp(), view->checkBoxRect(1).center());
+    EXPECT_EQ(checks(), "010");
+    EXPECT_EQ(selection(), "-F-") << "the click selects as usual";
+    ASSERT_EQ(hub.loaded.size(), 1u);
+    EXPECT_EQ(hub.loaded[0], view->model().task(1)) << "REQ_LOAD_SETTINGS names the newly selected task";
+
+    test::click(vp(), inText(2));
+    EXPECT_EQ(checks(), "010") << "a click on the text only selects";
+    EXPECT_EQ(selection(), "--F");
+
+    test::click(vp(), QPoint(cx + 7, view->rowRect(0).top() + 1));
+    EXPECT_EQ(checks(), "110") << "left of cx + 8 still toggles, even above the box";
+    test::click(vp(), QPoint(cx + 8, view->rowRect(0).center().y()));
+    EXPECT_EQ(checks(), "110") << "cx + 8 is outside the zone";
+    test::click(vp(), QPoint(2, view->rowRect(2).bottom()));
+    EXPECT_EQ(checks(), "111") << "the gap below a row belongs to it";
+    test::click(vp(), QPoint(5, 3 * kRowHeight + 5));
+    EXPECT_EQ(checks(), "111") << "below the rows nothing toggles";
+
+    // A quick second click on a box arrives as a double click: it toggles back.
+    test::mouse(vp(), QEvent::MouseButtonPress, view->checkBoxRect(1).center());
+    test::mouse(vp(), QEvent::MouseButtonRelease, view->checkBoxRect(1).center());
+    test::mouse(vp(), QEvent::MouseButtonDblClick, view->checkBoxRect(1).center());
+    test::mouse(vp(), QEvent::MouseButtonRelease, view->checkBoxRect(1).center());
+    EXPECT_EQ(checks(), "111");
+
+    // Space toggles the focused row.
+    test::click(vp(), inText(0));
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(view.get(), &space);
+    EXPECT_EQ(checks(), "011");
+
+    // The header's box sets every row; deleting the checked rows keeps none.
+    SkinHeader* header = view->skinHeader();
+    test::click(header->viewport(), header->checkBoxRect().center());
+    EXPECT_EQ(checks(), "111");
+    EXPECT_TRUE(header->checkAll());
+    view->header()->resizeSection(1, 150);
+    view->deleteChecked();
+    EXPECT_EQ(view->model().rowCount(), 0);
+    EXPECT_FALSE(header->checkAll());
+    const int reset[] = {22, 60, 60, 60, 60, 270, 270};
+    for (int c = 0; c < 7; ++c)
+        EXPECT_EQ(view->header()->sectionSize(c), reset[c]) << "column widths reset with the last row, column " << c;
+}
+
+TEST_F(TaskListViewTest, LeavingARowCommitsThePanelBeforeTheNextRowLoads)
+{
+    addRows(2);
+    test::click(vp(), inText(0));
+    hub.settings.selectModel(3, 0, 9);
+    hub.settings.videoBitrateIndex = 3;
+    hub.log.clear();
+    test::click(vp(), inText(1));
+    const std::vector<std::string> expected = {"get", "load"};
+    EXPECT_EQ(hub.log, expected) << "the lost row asks for the panel's settings, then the gained row loads";
+    EXPECT_EQ(view->model().task(0)->videoBitrateIndex, 3) << "committed to the row that lost the selection";
+    EXPECT_TRUE(view->model().row(1).selected && view->model().row(1).focused);
+    EXPECT_FALSE(view->model().row(0).selected);
+
+    // A programmatic move (keyboard) feeds the model the same way.
+    hub.log.clear();
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &up);
+    EXPECT_EQ(hub.log, expected);
+    EXPECT_TRUE(view->model().row(0).selected && view->model().row(0).focused);
+    EXPECT_EQ(hub.loaded.back(), view->model().task(0));
+}
+
+TEST_F(TaskListViewTest, RowsComingAndGoingKeepTheSelectionInStepWithTheModel)
+{
+    addRows(2);
+    tasks::ConversionTask* chosen = view->model().task(1);
+    test::click(vp(), inText(1));
+    hub.log.clear();
+    auto inStep = [this] {
+        for (int r = 0; r < view->model().rowCount(); ++r)
+            if (view->selectionModel()->isRowSelected(r, QModelIndex()) != view->model().row(r).selected)
+                return false;
+        return true;
+    };
+
+    view->addFiles({toQ(clip)});  // idle: the new row goes on top
+    ASSERT_EQ(view->model().rowCount(), 3);
+    test::pumpEvents(10);
+    EXPECT_EQ(view->model().task(2), chosen);
+    EXPECT_TRUE(view->model().row(2).selected);
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(view->currentIndex().row(), 2);
+    EXPECT_EQ(std::count(hub.log.begin(), hub.log.end(), "load"), 0) << "moving down is no new selection";
+
+    view->model().setChecked(0, true);
+    view->deleteChecked();
+    test::pumpEvents(10);
+    ASSERT_EQ(view->model().rowCount(), 2);
+    EXPECT_EQ(view->model().task(1), chosen);
+    EXPECT_TRUE(view->model().row(1).selected);
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(std::count(hub.log.begin(), hub.log.end(), "load"), 0);
+
+    // The selected row itself goes: nothing is left selected, and the paint
+    // of the remaining row is the unselected fill.
+    view->model().setChecked(1, true);
+    view->deleteChecked();
+    test::pumpEvents(10);
+    ASSERT_EQ(view->model().rowCount(), 1);
+    EXPECT_TRUE(inStep());
+    EXPECT_FALSE(view->model().row(0).selected);
+    EXPECT_EQ(rows().pixelColor(view->header()->sectionViewportPosition(4) + 3, 10), rgb(kRowColour));
+}
+
+TEST_F(TaskListViewTest, RightClickShowsTheTipOfTheSelectedRowUnderIt)
+{
+    setFloatingTipsEnabled(true);
+    addRows(2);
+    test::click(vp(), QPoint(100, 2 * kRowHeight + 30), Qt::RightButton);
+    EXPECT_EQ(currentInfoPopup(), nullptr) << "nothing on empty space";
+
+    test::click(vp(), inText(1), Qt::RightButton);
+    EXPECT_TRUE(view->model().row(1).selected) << "the row under the pointer is selected first";
+    FloatingTip* tip = currentInfoPopup();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(tip->text(), TaskListView::tipText(*view->model().task(1)));
+    EXPECT_EQ(tip->text(), toQ(probe::formatMediaSummaryText(view->model().task(1)->media)));
+    EXPECT_TRUE(tip->text().contains(QStringLiteral("320"))) << tip->text().toStdString();
+    delete tip;
+}
+
+TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
+{
+    const std::string folder = test::dataDir() + "/a folder";
+    stdfs::create_directories(folder);
+    const std::string other = test::makeClip("other clip", 1);
+    QStringList paths = {toQ(folder), toQ(clip), toQ(test::makeTextFile("notes one.txt")), toQ(other),
+                         toQ(test::makeTextFile("notes two.txt")), toQ(test::dataDir() + "/missing.avi")};
+    {
+        test::BoxAnswerer answerer;
+        view->addFiles(paths);
+        EXPECT_EQ(answerer.answered, 1) << "one box for every refusal of the drop";
+    }
+    ASSERT_EQ(view->model().rowCount(), 2);
+    EXPECT_EQ(cell(0, 5), toQ(other)) << "while idle each new row goes to the top";
+    EXPECT_EQ(cell(1, 5), toQ(clip));
+
+    {
+        test::BoxAnswerer answerer;
+        view->addFiles({toQ(clip), toQ(folder)});
+        test::pumpEvents(50);
+        EXPECT_EQ(answerer.answered, 0) << "no box when nothing is refused";
+    }
+
+    QStringList refused;
+    for (int i = 0; i < 25; ++i)
+        refused << QStringLiteral("/media/file %1.txt").arg(i);
+    const QStringList lines = TaskListView::refusalText(refused).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 1 + TaskListView::kRefusedPathsShown + 1);
+    EXPECT_EQ(lines.front(), QStringLiteral("不能识别的文件类型。"));
+    EXPECT_EQ(lines[1], refused[0]);
+    EXPECT_EQ(lines[TaskListView::kRefusedPathsShown], refused[TaskListView::kRefusedPathsShown - 1]);
+    EXPECT_EQ(lines.back(), QStringLiteral("…"));
+    EXPECT_EQ(TaskListView::refusalText({QStringLiteral("/a b.txt")}), QStringLiteral("不能识别的文件类型。\r\n/a b.txt"));
+
+    hub.haveSettings = false;
+    view->addFiles({toQ(clip)});
+    EXPECT_EQ(view->model().rowCount(), 3) << "without the panel's settings nothing is added";
+}
+
+TEST_F(TaskListViewTest, ARealConversionThroughTheView)
+{
+    test::requireHelperKit();
+    addRows(1);
+    test::click(vp(), view->checkBoxRect(0).center());
+    ASSERT_TRUE(view->model().row(0).checked);
+    const std::string output = view->model().task(0)->outputPath.c_str();
+    ASSERT_TRUE(view->start());
+    EXPECT_TRUE(view->isConverting());
+    EXPECT_EQ(cell(0, 2), QStringLiteral("正在转换"));
+    EXPECT_FALSE(view->start()) << "a start while busy is ignored";
+
+    // Until the run ends, however it ends.
+    ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting() && hub.allDone == 1; }, 120000))
+        << cell(0, 2).toStdString() << " " << cell(0, 4).toStdString();
+    ASSERT_EQ(cell(0, 2), QStringLiteral("已完成"));
+    EXPECT_EQ(cell(0, 4), QStringLiteral("100%"));
+    EXPECT_FALSE(view->isConverting());
+    EXPECT_EQ(view->model().task(0)->state, tasks::kStateDone);
+
+    const test::ProbeFacts facts = test::ffprobe(output);
+    EXPECT_EQ(facts.formatName, "flv") << output;
+    EXPECT_FALSE(facts.videoCodec.empty());
+    EXPECT_FALSE(facts.audioCodec.empty());
+    EXPECT_NEAR(facts.duration, 2.0, 0.5);
+}
+
+TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
+{
+    test::requireHelperKit();
+    const std::string longClip = test::makeClip("long clip for stopping", 900, "160x120");
+    const std::string marker = "long clip for stopping";
+    view->addFiles({toQ(longClip)});
+    ASSERT_EQ(view->model().rowCount(), 1);
+    view->model().setChecked(0, true);
+
+    ASSERT_TRUE(view->start());
+    ASSERT_TRUE(test::pumpUntil([&] { return cell(0, 4) != QStringLiteral("0%") || !view->isConverting(); }, 60000));
+    ASSERT_TRUE(view->isConverting()) << "ended before a stop: " << cell(0, 2).toStdString();
+    EXPECT_EQ(cell(0, 2), QStringLiteral("正在转换"));
+    EXPECT_GT(test::processesMentioning(marker), 0) << "the encoder runs";
+    // The tick moves the elapsed time of the running row.
+    EXPECT_TRUE(test::pumpUntil([&] { return cell(0, 3) != QStringLiteral("00:00:00") || !view->isConverting(); }, 2500));
+    const QString elapsed = cell(0, 3);  // calendar seconds: 1 or 2 after one tick
+    EXPECT_TRUE(elapsed == QStringLiteral("00:00:01") || elapsed == QStringLiteral("00:00:02")) << elapsed.toStdString();
+    ASSERT_TRUE(view->isConverting()) << "the clip must outlast the checks";
+    view->stop();
+    ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 10000));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("未完成"));
+    EXPECT_EQ(hub.allDone, 0) << "a stopped run is not all done";
+    EXPECT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) == 0; }, 3000)) << "the encoder was ended";
+
+    // Again, and this time the view goes away while the encoder runs.
+    ASSERT_TRUE(view->start());
+    ASSERT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) > 0; }, 30000));
+    view.reset();
+    EXPECT_EQ(test::processesMentioning(marker), 0) << "the destructor ends the encoder";
+}
+
+} // namespace
+} // namespace qf::ui
