@@ -79,6 +79,28 @@ std::optional<std::string> rawAudioForCodec(const std::string& codec) {
   return std::nullopt;
 }
 
+bool isDiscMuxer(const std::string& format) { return format == "dvd" || format == "svcd" || format == "vcd"; }
+
+// 4:3 or 16:9, whichever is nearer (by ratio) to the display aspect; 4:3
+// when it is unknown.
+std::string discAspectFor(double displayAspect) {
+  if (displayAspect <= 0) return "4:3";
+  return std::fabs(std::log(displayAspect / (16.0 / 9.0))) < std::fabs(std::log(displayAspect / (4.0 / 3.0))) ? "16:9"
+                                                                                                              : "4:3";
+}
+
+// A lavc MPEG-1/2 stream for a disc without aspect=: the source's aspect decides.
+bool wantsDiscAspect(const Command& c) {
+  if (c.video != VideoMode::Lavc || c.lavc.has("aspect")) return false;
+  const std::string* codec = c.lavc.get("vcodec");
+  if (codec == nullptr || (*codec != "mpeg1video" && *codec != "mpeg2video")) return false;
+  // A bare-stream -of with an .mpg name still writes the program stream.
+  bool programStream = c.container == ContainerKind::Mpeg ||
+                       ((c.container == ContainerKind::RawVideo || c.container == ContainerKind::RawAudio) &&
+                        containerForExtension(extensionOf(c.output)) == std::optional<std::string>("mpeg"));
+  return programStream && isDiscMuxer(mpegMuxer(c.mpegFormat).format);
+}
+
 bool isBareCopy(const Command& c) {
   return (c.container == ContainerKind::RawVideo && c.video == VideoMode::Copy) ||
          (c.container == ContainerKind::RawAudio && c.audio == AudioMode::Copy);
@@ -339,6 +361,11 @@ void Plan::lavcVideoArgs(std::vector<std::string>& out) {
   rateControlArgs(o, out);
   if (const std::string* aspect = o.get("aspect")) {
     out.insert(out.end(), {"-aspect", *aspect});
+  } else if (isDiscMuxer(muxer.format) && (codec == "mpeg1video" || codec == "mpeg2video")) {
+    // A disc player knows only its standard display aspects: flag the one
+    // nearer the source's, not the square pixels of its odd frame size.
+    const SourceStream* v = facts != nullptr ? facts->firstOfType("video") : nullptr;
+    out.insert(out.end(), {"-aspect", discAspectFor(v != nullptr ? v->displayAspect() : 0)});
   } else {
     squarePixels = true;
   }
@@ -370,6 +397,15 @@ void Plan::xvidVideoArgs(std::vector<std::string>& out) {
   passArgs(t.pass, PassLog::FfmpegPrefix, out);
 }
 
+// x264's own B-frame count when none is given.
+constexpr int kX264DefaultBframes = 3;
+
+const char* x264Profile(const SubOptions& o, bool noCabac, int bframes) {
+  if (o.flag("8x8dct")) return "high";
+  if (noCabac && bframes == 0) return "baseline";
+  return "main";
+}
+
 void Plan::x264VideoArgs(std::vector<std::string>& out) {
   const SubOptions& o = c.x264;
   out.insert(out.end(), {"-c:v", "libx264"});
@@ -380,8 +416,15 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
     out.insert(out.end(), {"-b:v", *o.get("bitrate") + "k"});  // x264 takes kbit/s only
   }
   if (const std::string* level = o.get("level_idc")) out.insert(out.end(), {"-level", *level});
-  if (o.flag("nocabac") || (o.has("cabac") && !o.flag("cabac"))) out.insert(out.end(), {"-coder", "0"});
-  if (auto bf = bFrames(o)) out.insert(out.end(), {"-bf", std::to_string(*bf)});
+  bool noCabac = o.flag("nocabac") || (o.has("cabac") && !o.flag("cabac"));
+  if (noCabac) out.insert(out.end(), {"-coder", "0"});
+  auto bf = bFrames(o);
+  if (bf) out.insert(out.end(), {"-bf", std::to_string(*bf)});
+  // MEncoder's x264 leaves the 8x8 transform off unless asked, so its
+  // streams are Baseline without CABAC and B-frames, Main otherwise: what
+  // phones and the PSP can play. ffmpeg's libx264 would make High.
+  const char* profile = x264Profile(o, noCabac, bf.value_or(kX264DefaultBframes));
+  out.insert(out.end(), {"-profile:v", profile});
   if (o.has("frameref")) out.insert(out.end(), {"-refs", *o.get("frameref")});
   if (o.has("keyint")) out.insert(out.end(), {"-g", *o.get("keyint")});
   rateControlArgs(o, out);
@@ -390,6 +433,7 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
   if (const std::string* sar = o.get("sar")) out.insert(out.end(), {"-aspect", *sar});
   std::string params;
   auto param = [&params](const std::string& p) { params += (params.empty() ? "" : ":") + p; };
+  if (std::string_view(profile) != "high") param("8x8dct=0");
   if (const std::string* partitions = o.get("partitions")) param("partitions=" + *partitions);
   if (o.flag("pictiming")) param("pic-struct=1");
   if (o.flag("nopsnr")) param("psnr=0");
@@ -511,6 +555,8 @@ void Plan::audioArgs(std::vector<std::string>& out) {
 bool needsSourceFacts(const Command& command) {
   bool audioWritten = command.container != ContainerKind::RawVideo && !command.noSound;
   if (command.audioId && audioWritten) return true;
+  // The first pass writes no file, so its aspect flag does not matter.
+  if (wantsDiscAspect(command) && videoPassOf(command) != 1) return true;
   return isBareCopy(command) && !bareCopyResolvedByName(command);
 }
 
