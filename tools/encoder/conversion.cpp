@@ -12,6 +12,7 @@
 
 #include "child_process.h"
 #include "progress.h"
+#include "soft_pulldown.h"
 #include "translation.h"
 
 namespace qf::encoder {
@@ -279,6 +280,13 @@ class Runner {
       }
     }
     removePassLogExtras(t_.passLog, t_.pass == 1);
+    if (t_.softPulldown && !t_.tempPath.empty()) {
+      PulldownResult pulldown = applySoftPulldown(t_.tempPath);
+      if (!pulldown.ok) {
+        cleanUpAfterFailure();
+        return fail("Cannot set the pulldown flags: " + pulldown.error);
+      }
+    }
     if (!t_.tempPath.empty()) {
       int renameError = 0;
       bool interrupted = false;

@@ -98,8 +98,8 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
   }
   if (!command.outputFps.empty()) append(chain.graph, "fps=" + command.outputFps);
   if (options.telecine && (command.outputFps.empty() || isFilmRate(command.outputFps))) {
+    // The frames stay progressive; the pulldown is flags, set after muxing.
     if (command.outputFps.empty()) append(chain.graph, "fps=24000/1001");
-    append(chain.graph, "telecine=first_field=top:pattern=23");
     chain.telecine = true;
   }
   if (options.squarePixels) append(chain.graph, "setsar=1");

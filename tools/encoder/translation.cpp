@@ -459,22 +459,18 @@ void Plan::videoArgs(std::vector<std::string>& out) {
   if (c.video == VideoMode::Xvid) xvidVideoArgs(codecArgs);
   if (c.video == VideoMode::X264) x264VideoArgs(codecArgs);
 
-  bool mpegVideo = c.video == VideoMode::Lavc &&
-                   (encodedVideoCodec(c) == "mpeg2video" || encodedVideoCodec(c) == "mpeg1video");
+  // Pulldown flags exist in MPEG-2 only.
+  bool mpeg2Video = c.video == VideoMode::Lavc && encodedVideoCodec(c) == "mpeg2video";
   VideoChainOptions chainOptions;
   chainOptions.squarePixels = squarePixels;
-  chainOptions.telecine = c.mpegTelecine && mpegVideo &&
-                          (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd" ||
-                           muxer.format == "vcd" || muxer.format == "mpeg");
+  chainOptions.telecine = c.mpegTelecine && mpeg2Video &&
+                          (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd");
   VideoChain chain = buildVideoChain(c, chainOptions);
   if (!chain.graph.empty()) out.insert(out.end(), {"-vf", chain.graph});
   if (c.sws) out.insert(out.end(), {"-sws_flags", scalerName(c.sws)});
   if (chain.hardDup) out.insert(out.end(), {"-fps_mode", "cfr"});
   out.insert(out.end(), codecArgs.begin(), codecArgs.end());
-  if (chain.telecine) {
-    videoFlags.push_back("+ilme+ildct");
-    out.insert(out.end(), {"-top", "1"});
-  }
+  t.softPulldown = chain.telecine;
   std::string fourcc = c.fourcc.empty() && c.video == VideoMode::Xvid ? "XVID" : c.fourcc;
   if (muxer.format == "avi" && !fourcc.empty()) out.insert(out.end(), {"-vtag", fourcc});
   if (!videoFlags.empty()) {
