@@ -14,6 +14,15 @@ Translation translateLine(const std::string& line, const SourceFacts* facts = nu
   return translate(splitLine(line), facts);
 }
 
+SourceFacts sourceOf(int width, int height, double sampleAspect) {
+  SourceFacts facts;
+  facts.formatName = "avi";
+  facts.streams = {{0, -1, "video", "mpeg4", width, height, sampleAspect}, {1, -1, "audio", "mp3", 0, 0, 0}};
+  return facts;
+}
+
+SourceFacts fourByThreeSource() { return sourceOf(640, 480, 1); }
+
 TEST(EncoderTranslation, HeadAsksForProgressAndLevelledLog) {
   Translation t = translateLine("in.avi -ovc copy -nosound -o out.avi");
   ASSERT_EQ(t.failure, FailureKind::None) << t.error;
@@ -45,7 +54,7 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=480:272:flags=lanczos -sws_flags lanczos -fps_mode cfr "
-     "-c:v libx264 -crf 22 -level 13 -x264-params pic-struct=1:psnr=0:ssim=0 -vtag H264 "
+     "-c:v libx264 -crf 22 -level 13 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
      "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-pmp.avi.part",
      0, PassLog::None},
@@ -53,7 +62,7 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=368:208:flags=lanczos,fps=30000/1001 -sws_flags lanczos "
-     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -refs 2 -x264-params partitions=all "
+     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -profile:v main -refs 2 -x264-params 8x8dct=0:partitions=all "
      "-flags:v +global_header -af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
      "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f mp4 file:D:/out/clip.avi-mp4.mp4.part",
      0, PassLog::None},
@@ -163,18 +172,18 @@ const FragmentCase kFragmentCases[] = {
      "in.avi -of mpeg -mpegopts format=xvcd -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc "
      "-lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152 -nosound "
      "-o o.mpg",
-     {"-bufsize 327k -minrate 1152k -maxrate 1152k", "-f vcd -packetsize 2324 -muxrate 1411200"},
-     {}},
+     {"-bufsize 327k -minrate 1152k -maxrate 1152k", "-aspect 4:3", "-f vcd -packetsize 2324 -muxrate 1411200"},
+     {"setsar=1"}},
     {"Svcd",
      "in.avi -of mpeg -mpegopts format=xsvcd -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:"
      "vrc_maxrate=2500:vrc_buf_size=917 -nosound -o o.mpg",
-     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-f svcd -packetsize 2324 -muxrate 2788800"},
-     {}},
+     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-aspect 4:3", "-f svcd -packetsize 2324 -muxrate 2788800"},
+     {"setsar=1"}},
     {"DvdFilmTelecine",
      "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
      "-lavcopts vcodec=mpeg2video:vbitrate=2000:keyint=12 -nosound -o o.mpg",
-     {"fps=24000/1001,telecine=first_field=top:pattern=23,setsar=1", "-flags:v +ilme+ildct", "-top 1", "-f dvd"},
-     {}},
+     {"fps=24000/1001 -fps_mode cfr", "-f dvd"},
+     {"telecine=", "+ilme", "-top 1"}},
     {"WindowsMedia1", "in.avi -ovc lavc -lavcopts vcodec=wmv1:vbitrate=300 -nosound -o o.avi", {"-c:v wmv1 -b:v 300k"}, {}},
     {"X264AspectIsDisplayAspect",
      "in.avi -ovc x264 -ffourcc H264 -x264encopts bitrate=1000:sar=4/3 -nosound -o o.avi",
@@ -183,10 +192,10 @@ const FragmentCase kFragmentCases[] = {
     {"X264NoCabacZeroBframes",
      "in.avi -ovc x264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all "
      "-nosound -o o.avi",
-     {"-level 12 -coder 0 -bf 0", "-x264-params partitions=all", "-flags:v +global_header"},
+     {"-level 12 -coder 0 -bf 0 -profile:v baseline", "-x264-params 8x8dct=0:partitions=all", "-flags:v +global_header"},
      {}},
     {"X264TwoPassStats", "in.avi -ovc x264 -x264encopts bitrate=300:pass=1 -nosound -o o.mp4 -of lavf",
-     {"-x264-params stats=divx2pass.log -pass 1", "-f mp4 /dev/null"},
+     {"-x264-params 8x8dct=0:stats=divx2pass.log -pass 1", "-f mp4 /dev/null"},
      {"-passlogfile"}},
     {"XvidWithoutFrameRateKeepsDefaultGop", "in.avi -ovc xvid -xvidencopts bitrate=100 -nosound -o o.avi",
      {"-bf 2 -g 250"},
@@ -303,7 +312,9 @@ class EncoderFragment : public ::testing::TestWithParam<FragmentCase> {};
 
 TEST_P(EncoderFragment, ContainsTheEquivalentArguments) {
   const FragmentCase& fc = GetParam();
-  Translation t = translateLine(fc.line);
+  // A 4:3 source, for the lines that need the source's facts.
+  SourceFacts facts = fourByThreeSource();
+  Translation t = translateLine(fc.line, &facts);
   ASSERT_EQ(t.failure, FailureKind::None) << t.error;
   std::string tail = joinTail(t) + " ";
   for (const char* piece : fc.contains) EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
@@ -395,6 +406,100 @@ TEST(EncoderTranslation, StatusFiguresCarryRequestedBitrates) {
   EXPECT_EQ(t.audioKbps, 96);
   EXPECT_TRUE(t.writesVideo);
   EXPECT_TRUE(t.writesAudio);
+}
+
+}  // namespace
+}  // namespace qf::encoder
+
+namespace qf::encoder {
+namespace {
+
+std::string x264Tail(const std::string& options) {
+  return joinTail(translateLine("in.avi -ovc x264 -x264encopts " + options + " -nosound -o o.mp4 -of lavf"));
+}
+
+TEST(EncoderX264Profile, BaselineWithoutCabacAndBframesMainOtherwiseHighOnlyWhenAsked) {
+  // The phone line: no CABAC, no B-frames.
+  std::string phone = x264Tail("bitrate=256:level_idc=13:nocabac:bframes=0");
+  EXPECT_NE(phone.find("-profile:v baseline"), std::string::npos) << phone;
+  EXPECT_NE(phone.find("8x8dct=0"), std::string::npos) << phone;
+  // CABAC on, or B-frames (x264's default three when none are given), is Main.
+  for (const char* options : {"bitrate=256:nocabac", "bitrate=256:bframes=0", "crf=22:level_idc=30:bframes=3"}) {
+    std::string tail = x264Tail(options);
+    EXPECT_NE(tail.find("-profile:v main"), std::string::npos) << options << ": " << tail;
+    EXPECT_NE(tail.find("8x8dct=0"), std::string::npos) << options << ": " << tail;
+  }
+  std::string asked = x264Tail("bitrate=256:8x8dct");
+  EXPECT_NE(asked.find("-profile:v high"), std::string::npos) << asked;
+  EXPECT_EQ(asked.find("8x8dct=0"), std::string::npos) << asked;
+}
+
+const char* kSvcdPass2 =
+    "in.avi -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ovc lavc "
+    "-lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:vrc_maxrate=2500:vrc_buf_size=917:vpass=2 "
+    "-nosound -o o.mpg";
+
+TEST(EncoderDiscAspect, TheStandardAspectNearerTheSourcesIsFlagged) {
+  Command c = parseCommandLine(splitLine(kSvcdPass2)).command;
+  ASSERT_TRUE(needsSourceFacts(c));
+  struct Case {
+    int width, height;
+    double sar;
+    const char* aspect;
+  } cases[] = {
+      {640, 360, 1, "-aspect 16:9"},       {640, 480, 1, "-aspect 4:3"},
+      {720, 576, 64.0 / 45, "-aspect 16:9"},  // anamorphic PAL
+      {720, 576, 16.0 / 15, "-aspect 4:3"},   {352, 288, 0, "-aspect 4:3"},  // unknown SAR counts as square
+      {720, 480, 1, "-aspect 4:3"},           // 3:2 lies nearer 4:3
+      {0, 0, 0, "-aspect 4:3"},               // no size known
+  };
+  for (const Case& k : cases) {
+    SourceFacts facts = sourceOf(k.width, k.height, k.sar);
+    std::string tail = joinTail(translate(c, &facts)) + " ";
+    EXPECT_NE(tail.find(std::string(k.aspect) + " "), std::string::npos) << k.width << "x" << k.height << ": " << tail;
+    EXPECT_EQ(tail.find("setsar=1"), std::string::npos) << tail;
+  }
+}
+
+TEST(EncoderDiscAspect, AnExplicitAspectIsKeptAndOnlyTheWrittenPassProbes) {
+  Command dvd = parseCommandLine(splitLine("in.avi -of mpeg -mpegopts format=dvd -ovc lavc "
+                                           "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:vpass=2 -nosound -o o.mpg"))
+                    .command;
+  EXPECT_FALSE(needsSourceFacts(dvd));
+  EXPECT_NE(joinTail(translate(dvd, nullptr)).find("-aspect 16/9"), std::string::npos);
+  std::string pass1 = kSvcdPass2;
+  pass1.replace(pass1.find("vpass=2"), 7, "vpass=1");
+  EXPECT_FALSE(needsSourceFacts(parseCommandLine(splitLine(pass1)).command));
+  // A video-only source's second pass names rawvideo last: still the disc muxer.
+  Command raw = parseCommandLine(splitLine(std::string(kSvcdPass2) + " -of rawvideo")).command;
+  EXPECT_TRUE(needsSourceFacts(raw));
+  // Not a disc: the square pixels stay.
+  Command avi = parseCommandLine(splitLine("in.avi -ovc lavc -lavcopts vcodec=mpeg2video -nosound -o o.avi")).command;
+  EXPECT_FALSE(needsSourceFacts(avi));
+}
+
+TEST(EncoderDiscAspect, ProbeOutputGivesTheVideoSizeAndPixelAspect) {
+  SourceFacts facts = parseProbeOutput(
+      "stream|index=0|id=N/A|codec_type=video|codec_name=mpeg2video|width=720|height=576|sample_aspect_ratio=64:45\n"
+      "stream|index=1|id=N/A|codec_type=video|codec_name=mpeg4|width=320|height=240|sample_aspect_ratio=N/A\n"
+      "format|format_name=avi|duration=1.0\n");
+  ASSERT_EQ(facts.streams.size(), 2u);
+  EXPECT_NEAR(facts.streams[0].displayAspect(), 16.0 / 9, 1e-9);
+  EXPECT_NEAR(facts.streams[1].displayAspect(), 4.0 / 3, 1e-9);
+}
+
+TEST(EncoderTelecine, DvdFilmIsCodedProgressiveAndMarkedForSoftPulldown) {
+  Translation film = translateLine(
+      "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:keyint=12 -nosound -o o.mpg");
+  EXPECT_TRUE(film.softPulldown);
+  std::string tail = joinTail(film);
+  EXPECT_EQ(tail.find("telecine"), std::string::npos) << tail;
+  EXPECT_EQ(tail.find("ilme"), std::string::npos) << tail;
+  // Without the option, or for MPEG-1, nothing is marked.
+  EXPECT_FALSE(translateLine("in.avi -of mpeg -mpegopts format=dvd -ofps 24000/1001 -ovc lavc "
+                             "-lavcopts vcodec=mpeg2video:aspect=4/3 -nosound -o o.mpg")
+                   .softPulldown);
 }
 
 }  // namespace
