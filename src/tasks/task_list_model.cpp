@@ -69,7 +69,12 @@ void TaskListModel::applySettingsToRow(ConversionTask& task, const convert::Conv
 
 core::TextString TaskListModel::uniqueOutputPath(const ConversionTask& task, const char* ownFile) const
 {
-    const std::string_view path = task.outputPath.view();
+    return uniquePath(task.outputPath, task, ownFile);
+}
+
+core::TextString TaskListModel::uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile) const
+{
+    const std::string_view path = wanted.view();
     auto taken = [&](const core::TextString& candidate) {
         if (core::fs::exists(candidate.c_str()) && !(ownFile && *ownFile && candidate == ownFile))
             return true;
@@ -78,8 +83,8 @@ core::TextString TaskListModel::uniqueOutputPath(const ConversionTask& task, con
                 return true;
         return false;
     };
-    if (!taken(task.outputPath))
-        return task.outputPath;
+    if (!taken(wanted))
+        return wanted;
     // The number goes before the extension of the file name itself; a name
     // without one gets it at the end.
     const size_t slash = path.rfind('/');
@@ -179,8 +184,10 @@ void TaskListModel::onSelectionLost(int row)
 {
     const convert::ConversionSettings* settings = host_.currentSettings();
     ConversionTask& t = *task(row);
-    if (settings && !isActiveState(t.state))
+    if (settings && !isActiveState(t.state)) {
         applySettingsToRow(t, *settings);
+        setText(row, kColumnOutput, t.outputPath.c_str());
+    }
 }
 
 void TaskListModel::refreshSelected(int32_t formatIndex)
@@ -190,7 +197,10 @@ void TaskListModel::refreshSelected(int32_t formatIndex)
         if (!entry.selected || heldByWorker(*entry.task))
             continue;
         setText(r, kColumnFormat, entry.task->formatLabel(formatIndex));
-        setText(r, kColumnOutput, entry.task->outputPathForFormat(formatIndex).c_str());
+        // The path the task would get: numbered when the plain one is taken.
+        const ConversionTask& t = *entry.task;
+        const core::TextString own = t.state == kStateDone ? t.outputPath : core::TextString();
+        setText(r, kColumnOutput, uniquePath(t.outputPathForFormat(formatIndex), t, own.c_str()).c_str());
     }
 }
 

@@ -149,6 +149,8 @@ public:
     // A path that collides with nothing is given back byte for byte.
     // ownFile: a file the task wrote itself, which does not count as taken.
     core::TextString uniqueOutputPath(const ConversionTask& task, const char* ownFile = nullptr) const;
+    // The same rule for any path the task might write.
+    core::TextString uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile = nullptr) const;
 
     // User input on rows.
     void setChecked(int row, bool checked);

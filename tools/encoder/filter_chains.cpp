@@ -103,6 +103,10 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
     chain.telecine = true;
   }
   if (options.squarePixels) append(chain.graph, "setsar=1");
+  // Nearer by ratio: the boundary is the geometric mean of 4:3 and 16:9. The
+  // display aspect reaching this point is the source's, as the scaler keeps
+  // it in the pixel aspect; an unknown one counts as 4:3.
+  if (options.discAspect) append(chain.graph, "setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)'");
   return chain;
 }
 

@@ -13,6 +13,7 @@ std::string scalerName(std::optional<int> sws);
 
 struct VideoChainOptions {
   bool squarePixels = false;  // lavc without aspect=: MEncoder writes square pixels
+  bool discAspect = false;    // a disc without aspect=: 4:3 or 16:9, the nearer to the source's
   bool telecine = false;      // MPEG-PS "telecine": progressive 24000/1001 frames for soft pulldown
 };
 

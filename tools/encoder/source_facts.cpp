@@ -4,11 +4,6 @@
 
 namespace qf::encoder {
 
-double SourceStream::displayAspect() const {
-  if (width <= 0 || height <= 0) return 0;
-  return (sampleAspect > 0 ? sampleAspect : 1.0) * width / height;
-}
-
 const SourceStream* SourceFacts::firstOfType(std::string_view type) const {
   for (const SourceStream& s : streams) {
     if (s.type == type) return &s;
@@ -26,7 +21,7 @@ int SourceFacts::countOfType(std::string_view type) const {
 
 std::vector<std::string> probeArguments(const std::string& sourcePath) {
   return {"-v", "error", "-show_entries",
-          "format=format_name,duration:stream=index,id,codec_type,codec_name,width,height,sample_aspect_ratio",
+          "format=format_name,duration:stream=index,id,codec_type,codec_name",
           "-of", "compact", "file:" + sourcePath};
 }
 
@@ -71,16 +66,6 @@ SourceFacts parseProbeOutput(std::string_view text) {
           if (ok) stream.id = id;
         } else {
           stream.id = static_cast<int>(parseInteger(value, 0, 1 << 24).value_or(-1));
-        }
-      } else if (key == "width" || key == "height") {
-        (key == "width" ? stream.width : stream.height) = static_cast<int>(parseInteger(value, 0, 1 << 16).value_or(0));
-      } else if (key == "sample_aspect_ratio") {
-        // "16:15", or "0:1"/"N/A" when the container does not say.
-        std::size_t colon = value.find(':');
-        if (colon != std::string::npos) {
-          auto num = parseDecimal(value.substr(0, colon));
-          auto den = parseDecimal(value.substr(colon + 1));
-          if (num && den && *num > 0 && *den > 0) stream.sampleAspect = *num / *den;
         }
       } else if (key == "codec_type") {
         stream.type = value;

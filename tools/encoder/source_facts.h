@@ -16,12 +16,6 @@ struct SourceStream {
   int id = -1;             // container stream id (MPEG-PS/TS), -1 when none
   std::string type;        // "video", "audio", ...
   std::string codec;       // ffmpeg codec name
-  int width = 0;           // video: coded picture size, 0 when unknown
-  int height = 0;
-  double sampleAspect = 0; // video: pixel aspect, 0 when unknown (counts as square)
-
-  // Video: width / height as shown, 0 when the size is unknown.
-  double displayAspect() const;
 };
 
 struct SourceFacts {

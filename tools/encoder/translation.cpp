@@ -81,26 +81,6 @@ std::optional<std::string> rawAudioForCodec(const std::string& codec) {
 
 bool isDiscMuxer(const std::string& format) { return format == "dvd" || format == "svcd" || format == "vcd"; }
 
-// 4:3 or 16:9, whichever is nearer (by ratio) to the display aspect; 4:3
-// when it is unknown.
-std::string discAspectFor(double displayAspect) {
-  if (displayAspect <= 0) return "4:3";
-  return std::fabs(std::log(displayAspect / (16.0 / 9.0))) < std::fabs(std::log(displayAspect / (4.0 / 3.0))) ? "16:9"
-                                                                                                              : "4:3";
-}
-
-// A lavc MPEG-1/2 stream for a disc without aspect=: the source's aspect decides.
-bool wantsDiscAspect(const Command& c) {
-  if (c.video != VideoMode::Lavc || c.lavc.has("aspect")) return false;
-  const std::string* codec = c.lavc.get("vcodec");
-  if (codec == nullptr || (*codec != "mpeg1video" && *codec != "mpeg2video")) return false;
-  // A bare-stream -of with an .mpg name still writes the program stream.
-  bool programStream = c.container == ContainerKind::Mpeg ||
-                       ((c.container == ContainerKind::RawVideo || c.container == ContainerKind::RawAudio) &&
-                        containerForExtension(extensionOf(c.output)) == std::optional<std::string>("mpeg"));
-  return programStream && isDiscMuxer(mpegMuxer(c.mpegFormat).format);
-}
-
 bool isBareCopy(const Command& c) {
   return (c.container == ContainerKind::RawVideo && c.video == VideoMode::Copy) ||
          (c.container == ContainerKind::RawAudio && c.audio == AudioMode::Copy);
@@ -141,6 +121,7 @@ struct Plan {
   std::vector<std::string> videoFlags;
   std::vector<std::string> audioFlags;
   bool squarePixels = false;
+  bool discAspect = false;  // flag 4:3 or 16:9, whichever the source's display aspect is nearer
 
   bool fail(FailureKind kind, std::string message) {
     t.failure = kind;
@@ -362,10 +343,10 @@ void Plan::lavcVideoArgs(std::vector<std::string>& out) {
   if (const std::string* aspect = o.get("aspect")) {
     out.insert(out.end(), {"-aspect", *aspect});
   } else if (isDiscMuxer(muxer.format) && (codec == "mpeg1video" || codec == "mpeg2video")) {
-    // A disc player knows only its standard display aspects: flag the one
-    // nearer the source's, not the square pixels of its odd frame size.
-    const SourceStream* v = facts != nullptr ? facts->firstOfType("video") : nullptr;
-    out.insert(out.end(), {"-aspect", discAspectFor(v != nullptr ? v->displayAspect() : 0)});
+    // A disc player knows only its standard display aspects: the filter
+    // chain flags the one nearer the source's, not the square pixels of the
+    // disc's odd frame size.
+    discAspect = true;
   } else {
     squarePixels = true;
   }
@@ -463,6 +444,7 @@ void Plan::videoArgs(std::vector<std::string>& out) {
   bool mpeg2Video = c.video == VideoMode::Lavc && encodedVideoCodec(c) == "mpeg2video";
   VideoChainOptions chainOptions;
   chainOptions.squarePixels = squarePixels;
+  chainOptions.discAspect = discAspect;
   chainOptions.telecine = c.mpegTelecine && mpeg2Video &&
                           (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd");
   VideoChain chain = buildVideoChain(c, chainOptions);
@@ -551,8 +533,6 @@ void Plan::audioArgs(std::vector<std::string>& out) {
 bool needsSourceFacts(const Command& command) {
   bool audioWritten = command.container != ContainerKind::RawVideo && !command.noSound;
   if (command.audioId && audioWritten) return true;
-  // The first pass writes no file, so its aspect flag does not matter.
-  if (wantsDiscAspect(command) && videoPassOf(command) != 1) return true;
   return isBareCopy(command) && !bareCopyResolvedByName(command);
 }
 
