@@ -156,6 +156,7 @@ private:
 
     const Environment environment_;  // immutable after construction
     std::string lastToolLine_;       // worker thread: the last line the running tool printed
+    bool outputExistedAtStart_ = false;  // worker thread: the running task's output was there before it
 
     std::atomic<core::NotificationSink*> owner_{nullptr};
     std::atomic<bool> busy_{false};

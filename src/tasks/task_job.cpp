@@ -62,6 +62,9 @@ void ConversionWorker::runTask(ConversionTask& task)
         fail(task, core::NOTIFY_BAD_PARAMETERS, "these settings give no encoder command line");
         return;
     }
+    // A file already standing there is a finished task's own result from an
+    // earlier run: a failing run must not take it away.
+    outputExistedAtStart_ = core::fs::exists(task.outputPath.c_str());
     const bool twoPass = !task.secondCommand().empty();
     notify(core::NOTIFY_STATE_CHANGED, twoPass ? kStateFirstPass : kStateConverting, &task);
     if (!runEncoderPass(task, task.firstCommand().c_str())) {
@@ -107,11 +110,13 @@ void ConversionWorker::runTask(ConversionTask& task)
 void ConversionWorker::removeLeftovers(const ConversionTask& task)
 {
     // Each program is closed (its whole group ended) before this runs, so
-    // nothing writes these any more. The output path named no file when the
-    // task was made, so what stands there now is this run's.
+    // nothing writes these any more. New tasks get output paths that name no
+    // file, so an output standing there now is this run's, unless it stood
+    // there before the run began.
     const char* out = task.outputPath.c_str();
-    for (const char* suffix : {"", ".part"})
-        core::fs::removePath(withSuffix(out, suffix).c_str());
+    if (!outputExistedAtStart_)
+        core::fs::removePath(out);
+    core::fs::removePath(withSuffix(out, ".part").c_str());
     const core::TextString base = task.intermediateBase();
     if (!base.empty()) {
         removeFiles(base.c_str(), {".avi", ".avi.part", ".m4v", ".m4v.part", ".aac", ".aac.part", ".tmp",

@@ -375,6 +375,11 @@ TEST_F(TaskJobTest, AFailedOrStoppedRunLeavesNothingOfItsOwn)
         EXPECT_EQ(run().back(), "failed") << format;
         EXPECT_EQ(listDir(outDir()), (Events{"other.mpg"})) << format;
     }
+    // A finished run's own output, there before this run, stays.
+    prepare(3, 0, 9);
+    writeFile(task.outputPath.c_str(), "an earlier result");
+    EXPECT_EQ(run().back(), "failed");
+    EXPECT_EQ(readFile(task.outputPath.c_str()), "an earlier result");
 }
 
 TEST_F(TaskJobTest, VideoOnlySourcesSkipTheAudioSteps)
