@@ -33,6 +33,10 @@ formats=(
   "flv|clip.avi -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o out.flv"
   "mpg-pass1|clip.avi -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o out.mpg"
   "mpg-pass2|clip.avi -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o out.mpg"
+  "svcd-pass1|clip.avi -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:turbo:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=1 -nosound -o out.mpg"
+  "svcd-pass2|clip.avi -of mpeg -mpegopts format=xsvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=480:576,harddup -ofps 25 -oac lavc -lavcopts acodec=mp2:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=2 -o out.mpg"
+  "dvdfilm-pass1|clip.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o out.mpg"
+  "dvdfilm-pass2|clip.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 24000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o out.mpg"
   "wmv|clip.avi -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o out.wmv"
   "wma|clip.avi -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o out.wma"
   "extract-video|-ovc copy -nosound -of rawvideo -o out.m4v B.avi"
@@ -46,8 +50,8 @@ printf '%-14s %10s %10s %7s\n' format ALDER.DAT ffmpeg ratio
 for entry in "${formats[@]}"; do
   name=${entry%%|*}
   read -r -a args <<<"${entry#*|}"
-  # The second DVD pass needs the first pass's log.
-  [[ $name == mpg-pass2 ]] && [ ! -f divx2pass.log ] && { echo "mpg-pass2 needs mpg-pass1 first" >&2; exit 1; }
+  # A second pass needs the log of the first pass listed before it.
+  [[ $name == *-pass2 ]] && [ ! -f divx2pass.log ] && { echo "$name needs its first pass first" >&2; exit 1; }
   mapfile -t direct < <(QF_ENCODER_PRINT_FFMPEG=1 "$encoder" "${args[@]}")
   last=$((${#direct[@]} - 1))
   [[ ${direct[$last]} == file:* ]] && direct[last]="file:direct.out"
@@ -57,7 +61,7 @@ for entry in "${formats[@]}"; do
     t0=$(now)
     "$encoder" "${args[@]}" >/dev/null
     t1=$(now)
-    [[ $name == mpg-pass2 ]] && cp divx2pass.log divx2pass-0.log
+    [[ $name == *-pass2 ]] && cp divx2pass.log divx2pass-0.log
     t2=$(now)
     ffmpeg "${direct[@]}" >/dev/null 2>&1
     t3=$(now)

@@ -32,6 +32,13 @@ public:
     // The last encoder output line, without its line end. Written by the
     // worker; the task list reads it while handling a progress notification.
     core::TextString lineBuffer;
+
+    // Why the last run failed: the encoder's or a tool's reason line, empty
+    // when there is none. Written by the worker before it sends the failed
+    // or bad-parameters notification; cleared when a run starts. The task
+    // list reads it while handling that notification or while the task is
+    // not queued.
+    core::TextString failureReason;
 };
 
 } // namespace qf::tasks

@@ -41,6 +41,8 @@
 #include <deque>
 #include <mutex>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "core/messages.h"
@@ -135,8 +137,16 @@ private:
     // line it wrote has been taken.
     ReadResult readOutput(char* buffer, size_t size);
     bool mustStop() const { return stop_.load() || quitting_.load() || receiverGone_.load(); }
+    // Keeps the reason with the task, then sends the failed or bad-parameters
+    // notification.
+    void fail(ConversionTask& task, uint32_t code, std::string_view reason);
+    // After a run that did not finish: every file the task may have made in
+    // the output folder (partial output, intermediates, two-pass logs).
+    void removeLeftovers(const ConversionTask& task);
     void deleteTwoPassLogs(const ConversionTask& task);
     bool stoppedBeforeMuxing(ConversionTask& task);
+    // A step left no file: fails with the tool's last line as the reason.
+    void failMissing(ConversionTask& task, const char* base, const char* suffix);
     bool muxMp4Style(ConversionTask& task, bool is3gp);
     bool writeAtomScript();
     void removeFiles(const char* base, std::initializer_list<const char*> suffixes);
@@ -145,6 +155,8 @@ private:
     void tickTimerMain(std::stop_token stop);
 
     const Environment environment_;  // immutable after construction
+    std::string lastToolLine_;       // worker thread: the last line the running tool printed
+    bool outputExistedAtStart_ = false;  // worker thread: the running task's output was there before it
 
     std::atomic<core::NotificationSink*> owner_{nullptr};
     std::atomic<bool> busy_{false};

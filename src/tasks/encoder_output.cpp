@@ -32,6 +32,18 @@ EncoderLine classifyEncoderLine(std::string_view line)
     return EncoderLine::Failed;
 }
 
+std::string_view exitReason(std::string_view line)
+{
+    const size_t at = line.find(core::external::kFatalMarker);
+    if (at != std::string_view::npos) {
+        std::string_view rest = skipBlanks(line.substr(at + std::string_view(core::external::kFatalMarker).size()));
+        const size_t close = rest.rfind(')');
+        if (rest.size() > 2 && rest.front() == '(' && close != std::string_view::npos && close > 1)
+            return rest.substr(1, close - 1);
+    }
+    return line;
+}
+
 std::string_view trimLineEnd(std::string_view line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))

@@ -22,6 +22,11 @@ EncoderLine classifyEncoderLine(std::string_view line);
 // The line without its trailing carriage returns and line feeds.
 std::string_view trimLineEnd(std::string_view line);
 
+// The reason an "Exiting..." line gives: what stands in the parentheses
+// after the marker ("Exiting... (File not found)" gives "File not found"),
+// or the whole line when it gives none.
+std::string_view exitReason(std::string_view line);
+
 // The text between the first "(" and the first ")" after it, leading blanks
 // removed ("( 7%)" gives "7%"); nothing when either is missing.
 std::optional<std::string_view> progressText(std::string_view line);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/file_system.h"
+#include "convert/value_tables.h"
 #include "core/messages.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/post_processing_commands.h"
@@ -17,12 +18,32 @@ namespace {
 
 bool present(const char* base, const char* suffix) { return fs::isFile(withSuffix(base, suffix).c_str()); }
 
+// The intermediate holds audio only when the source has some and the
+// settings keep it; otherwise the audio steps are skipped.
+bool carriesAudio(const ConversionTask& task)
+{
+    return task.media.hasAudio && task.audioCodec != convert::kAudioCodecNone;
+}
+
+
 } // namespace
 
 void ConversionWorker::removeFiles(const char* base, std::initializer_list<const char*> suffixes)
 {
     for (const char* suffix : suffixes)
         fs::removePath(withSuffix(base, suffix).c_str());
+}
+
+void ConversionWorker::failMissing(ConversionTask& task, const char* base, const char* suffix)
+{
+    // The tool's own last line says why; a silent tool gets the file's name.
+    if (!lastToolLine_.empty()) {
+        fail(task, core::NOTIFY_FAILED, lastToolLine_);
+        return;
+    }
+    core::TextString reason;
+    reason.format("%s was not made", withSuffix(base, suffix).c_str());
+    fail(task, core::NOTIFY_FAILED, reason.view());
 }
 
 bool ConversionWorker::stoppedBeforeMuxing(ConversionTask& task)
@@ -55,16 +76,17 @@ bool ConversionWorker::muxMp4Style(ConversionTask& task, bool is3gp)
     }
     if (!present(base, ".m4v")) {
         removeFiles(base, {".avi"});
-        notify(core::NOTIFY_FAILED, 0, &task);
+        failMissing(task, base, ".m4v");
         return false;
     }
-    if (!runTool(task, toolCommand(ToolCommand::ExtractAudio, tools, base).c_str())) {
+    const bool audio = carriesAudio(task);
+    if (audio && !runTool(task, toolCommand(ToolCommand::ExtractAudio, tools, base).c_str())) {
         removeFiles(base, {".avi", ".m4v", ".aac"});
         return false;
     }
-    if (!present(base, ".aac")) {
+    if (audio && !present(base, ".aac")) {
         removeFiles(base, {".avi", ".m4v"});
-        notify(core::NOTIFY_FAILED, 0, &task);
+        failMissing(task, base, ".aac");
         return false;
     }
     // The muxer adds to an existing file: start from none.
@@ -75,10 +97,10 @@ bool ConversionWorker::muxMp4Style(ConversionTask& task, bool is3gp)
     }
     if (!present(base, final)) {
         removeFiles(base, {".avi", ".m4v", ".aac"});
-        notify(core::NOTIFY_FAILED, 0, &task);
+        failMissing(task, base, final);
         return false;
     }
-    if (!runTool(task, toolCommand(is3gp ? ToolCommand::Audio3gp : ToolCommand::AudioMp4, tools, base).c_str())) {
+    if (audio && !runTool(task, toolCommand(is3gp ? ToolCommand::Audio3gp : ToolCommand::AudioMp4, tools, base).c_str())) {
         removeFiles(base, {".avi", ".m4v", ".aac", final});
         return false;
     }
@@ -118,7 +140,9 @@ bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
     const char* base = baseText.c_str();
     const char* script = environment_.tools.atomScriptFile.c_str();
     if (!writeAtomScript()) {
-        notify(core::NOTIFY_FAILED, 0, &task);
+        core::TextString reason;
+        reason.format("cannot write the atom-edit script %s", script);
+        fail(task, core::NOTIFY_FAILED, reason.view());
         removeFiles(base, {".avi", ".m4v", ".aac", ".mp4", ".tmp"});
         return false;
     }
@@ -136,7 +160,7 @@ bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
     if (renamed)
         return true;
     removeFiles(base, {".mp4", ".tmp"});
-    notify(core::NOTIFY_FAILED, 0, &task);
+    failMissing(task, base, ".tmp");
     return false;
 }
 
@@ -146,23 +170,25 @@ bool ConversionWorker::postProcessPmp(ConversionTask& task)
         return false;
     const core::TextString baseText = task.intermediateBase();
     const char* base = baseText.c_str();
-    if (!runTool(task, toolCommand(ToolCommand::ExtractAudio, environment_.tools, base).c_str())) {
+    // Without audio the muxer makes a silent track: PMP readers need one.
+    const bool audio = carriesAudio(task);
+    if (audio && !runTool(task, toolCommand(ToolCommand::ExtractAudio, environment_.tools, base).c_str())) {
         removeFiles(base, {".avi", ".aac"});
         return false;
     }
-    if (!present(base, ".aac")) {
+    if (audio && !present(base, ".aac")) {
         removeFiles(base, {".avi"});
-        notify(core::NOTIFY_FAILED, 0, &task);
+        failMissing(task, base, ".aac");
         return false;
     }
-    if (!runTool(task, toolCommand(ToolCommand::PmpMux, environment_.tools, base).c_str())) {
+    if (!runTool(task, toolCommand(audio ? ToolCommand::PmpMux : ToolCommand::PmpMuxSilent, environment_.tools, base).c_str())) {
         removeFiles(base, {".avi", ".aac", ".pmp", ".pmp.log"});
         return false;
     }
     removeFiles(base, {".avi", ".aac", ".pmp.log"});
     if (present(base, ".pmp"))
         return true;
-    notify(core::NOTIFY_FAILED, 0, &task);
+    failMissing(task, base, ".pmp");
     return false;
 }
 

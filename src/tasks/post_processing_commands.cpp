@@ -86,6 +86,13 @@ core::TextString toolCommand(ToolCommand which, const core::ToolPaths& tools, co
         line.append(" -o ");
         appendFile(line, base, ".pmp");
         break;
+    case ToolCommand::PmpMuxSilent:
+        line = tools.pmpMuxerPath;
+        line.append(" -v ");
+        appendFile(line, base, ".avi");
+        line.append(" -o ");
+        appendFile(line, base, ".pmp");
+        break;
     case ToolCommand::AtomEdit:
         line = tools.atomEditorPath;
         line.append(" ");

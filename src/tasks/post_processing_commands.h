@@ -20,6 +20,7 @@ enum class ToolCommand {
     VideoMp4,
     AudioMp4,
     PmpMux,        // B.avi + B.aac -> B.pmp (and B.pmp.log)
+    PmpMuxSilent,  // B.avi alone -> B.pmp with a silent track (a PMP reader needs audio)
     AtomEdit,      // B.mp4 -> B.tmp, as the script directs
 };
 

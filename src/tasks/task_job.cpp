@@ -11,6 +11,7 @@
 #include "core/messages.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
+#include "tasks/post_processing_commands.h"
 
 namespace qf::tasks {
 
@@ -34,8 +35,15 @@ ConversionWorker::ReadResult ConversionWorker::readOutput(char* buffer, size_t s
     return readLine(buffer, size) ? ReadResult::Line : ReadResult::Ended;
 }
 
+void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_view reason)
+{
+    task.failureReason.assignBytes(reason.data(), static_cast<uint32_t>(reason.size()));
+    notify(code, 0, &task);
+}
+
 void ConversionWorker::runTask(ConversionTask& task)
 {
+    task.failureReason.clear();
     if (stopCheck(task))
         return;
     task.buildCommands();
@@ -44,25 +52,34 @@ void ConversionWorker::runTask(ConversionTask& task)
     // path was made, whatever the folder is now.
     const core::TextString folder = core::fs::directoryPart(task.outputPath.c_str());
     if (folder.empty() || !core::fs::makePath(folder.c_str(), true)) {
+        core::TextString reason;
+        reason.format("cannot create the output folder %s", folder.c_str());
+        task.failureReason = reason;
         notify(core::NOTIFY_FOLDER_FAILED, 0, &task);
         return;
     }
     if (task.firstCommand().empty()) {
-        notify(core::NOTIFY_BAD_PARAMETERS, 0, &task);
+        fail(task, core::NOTIFY_BAD_PARAMETERS, "these settings give no encoder command line");
         return;
     }
+    // A file already standing there is a finished task's own result from an
+    // earlier run: a failing run must not take it away.
+    outputExistedAtStart_ = core::fs::exists(task.outputPath.c_str());
     const bool twoPass = !task.secondCommand().empty();
     notify(core::NOTIFY_STATE_CHANGED, twoPass ? kStateFirstPass : kStateConverting, &task);
     if (!runEncoderPass(task, task.firstCommand().c_str())) {
         deleteTwoPassLogs(task);
+        removeLeftovers(task);
         return;
     }
     if (twoPass) {
         notify(core::NOTIFY_STATE_CHANGED, kStateSecondPass, &task);
         const bool passed = runEncoderPass(task, task.secondCommand().c_str());
         deleteTwoPassLogs(task);
-        if (!passed)
+        if (!passed) {
+            removeLeftovers(task);
             return;
+        }
     }
     notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, &task);
     bool finished = false;
@@ -83,8 +100,36 @@ void ConversionWorker::runTask(ConversionTask& task)
         finished = checkFinalOutput(task);
         break;
     }
-    if (finished)
+    if (finished) {
         notify(core::NOTIFY_DONE, 0, &task);
+        return;
+    }
+    removeLeftovers(task);
+}
+
+void ConversionWorker::removeLeftovers(const ConversionTask& task)
+{
+    // Each program is closed (its whole group ended) before this runs, so
+    // nothing writes these any more. New tasks get output paths that name no
+    // file, so an output standing there now is this run's, unless it stood
+    // there before the run began.
+    const char* out = task.outputPath.c_str();
+    if (!outputExistedAtStart_)
+        core::fs::removePath(out);
+    core::fs::removePath(withSuffix(out, ".part").c_str());
+    const core::TextString base = task.intermediateBase();
+    if (!base.empty()) {
+        removeFiles(base.c_str(), {".avi", ".avi.part", ".m4v", ".m4v.part", ".aac", ".aac.part", ".tmp",
+                                   ".tmp.part", core::external::kPmpLogSuffix, ".pmp.part", ".pmp.log.part"});
+    }
+    // What the encoder's two-pass rate control leaves beside its log.
+    const core::TextString folder = core::fs::directoryPart(out);
+    for (const char* name : {"divx2pass.log", "divx2pass-0.log", "divx2pass.log.temp", "divx2pass.log.mbtree",
+                             "divx2pass.log.mbtree.temp"}) {
+        core::TextString path;
+        path.format("%s/%s", folder.c_str(), name);
+        core::fs::removePath(path.c_str());
+    }
 }
 
 bool ConversionWorker::checkFinalOutput(ConversionTask& task)
@@ -95,7 +140,7 @@ bool ConversionWorker::checkFinalOutput(ConversionTask& task)
         return false;
     if (core::fs::fileSize(task.outputPath.c_str()) > 0)
         return true;
-    notify(core::NOTIFY_FAILED, 0, &task);
+    fail(task, core::NOTIFY_FAILED, "the encoder ended without writing the output file");
     return false;
 }
 
@@ -125,10 +170,13 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
     // to and two programs converting elsewhere never share one log.
     const core::TextString outputFolder = core::fs::directoryPart(task.outputPath.c_str());
     if (!start(commandLine, outputFolder.c_str()) || !openStream()) {
+        const std::string why = error();
         close();
-        notify(core::NOTIFY_FAILED, 0, &task);
+        fail(task, core::NOTIFY_FAILED, why);
         return false;
     }
+    // The line before a bad-options "Exiting..." names the option.
+    std::string previous;
     char* line = task.lineBuffer.reserve(ConversionTask::kLineBufferSize - 1);
     for (;;) {
         if (stopCheck(task))
@@ -147,15 +195,22 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
         case EncoderLine::Progress:
             notify(core::NOTIFY_PROGRESS_LINE, 0, &task);
             break;
-        case EncoderLine::BadParameters:
+        case EncoderLine::BadParameters: {
+            const std::string reason = previous.empty() ? std::string(exitReason(line)) : previous;
             close();
-            notify(core::NOTIFY_BAD_PARAMETERS, 0, &task);
+            fail(task, core::NOTIFY_BAD_PARAMETERS, reason);
             return false;
-        case EncoderLine::Failed:
+        }
+        case EncoderLine::Failed: {
+            std::string reason(exitReason(line));
+            if (reason == line && !previous.empty())
+                reason = previous;
             close();
-            notify(core::NOTIFY_FAILED, 0, &task);
+            fail(task, core::NOTIFY_FAILED, reason);
             return false;
+        }
         case EncoderLine::Other:
+            previous = line;
             break;
         }
     }
@@ -166,8 +221,9 @@ bool ConversionWorker::runFrameRateProbe(ConversionTask& task, const char* comma
     if (stopCheck(task))
         return false;
     if (!start(commandLine) || !openStream()) {
+        const std::string why = error();
         close();
-        notify(core::NOTIFY_FAILED, 0, &task);
+        fail(task, core::NOTIFY_FAILED, why);
         return false;
     }
     int32_t found = -1;
@@ -191,22 +247,30 @@ bool ConversionWorker::runTool(ConversionTask& task, const char* commandLine)
 {
     if (stopCheck(task))
         return false;
+    lastToolLine_.clear();
     if (!start(commandLine) || !openStream()) {
+        const std::string why = error();
         close();
-        notify(core::NOTIFY_FAILED, 0, &task);
+        fail(task, core::NOTIFY_FAILED, why);
         return false;
     }
     char line[kToolLineSize];
     for (;;) {
         if (stopCheck(task))
             return false;
-        // Read and dropped; a pause only when the tool is silent, so that a
-        // chatty tool is never held up by its own output.
+        // Only the last line is kept (a tool's reason for leaving no file);
+        // a pause only when the tool is silent, so that a chatty tool is
+        // never held up by its own output.
         const ReadResult got = readOutput(line, sizeof line);
         if (got == ReadResult::Ended)
             return true;
-        if (got == ReadResult::Nothing)
+        if (got == ReadResult::Nothing) {
             pause();
+            continue;
+        }
+        const std::string_view text = trimLineEnd(line);
+        if (!text.empty())
+            lastToolLine_.assign(text);
     }
 }
 

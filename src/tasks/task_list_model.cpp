@@ -1,6 +1,7 @@
 #include "tasks/task_list_model.h"
 
 #include "core/clock_time.h"
+#include "core/file_system.h"
 #include "core/messages.h"
 #include "tasks/encoder_output.h"
 
@@ -58,6 +59,47 @@ void TaskListModel::applySettings(ConversionTask& task, const convert::Conversio
     task.makeOutputPath();
 }
 
+void TaskListModel::applySettingsToRow(ConversionTask& task, const convert::ConversionSettings& settings)
+{
+    // A finished task may keep the name of the file it wrote itself.
+    const core::TextString own = task.state == kStateDone ? task.outputPath : core::TextString();
+    applySettings(task, settings);
+    task.outputPath = uniqueOutputPath(task, own.c_str());
+}
+
+core::TextString TaskListModel::uniqueOutputPath(const ConversionTask& task, const char* ownFile) const
+{
+    return uniquePath(task.outputPath, task, ownFile);
+}
+
+core::TextString TaskListModel::uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile) const
+{
+    const std::string_view path = wanted.view();
+    auto taken = [&](const core::TextString& candidate) {
+        if (core::fs::exists(candidate.c_str()) && !(ownFile && *ownFile && candidate == ownFile))
+            return true;
+        for (const TaskRow& entry : rows_)
+            if (entry.task.get() != &task && entry.task->outputPath == candidate)
+                return true;
+        return false;
+    };
+    if (!taken(wanted))
+        return wanted;
+    // The number goes before the extension of the file name itself; a name
+    // without one gets it at the end.
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const size_t cut = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1) ? dot : path.size();
+    for (int n = 2;; ++n) {
+        core::TextString candidate;
+        candidate.assignBytes(path.data(), static_cast<uint32_t>(cut));
+        candidate.appendFormat(" (%d)", n);
+        candidate.append(std::string(path.substr(cut)).c_str());
+        if (!taken(candidate))
+            return candidate;
+    }
+}
+
 ConversionTask* TaskListModel::addFile(const char* path)
 {
     const convert::ConversionSettings* settings = host_.currentSettings();
@@ -87,6 +129,7 @@ ConversionTask* TaskListModel::addFile(const char* path)
         observer_->rowInserted(r);
 
     task->makeOutputPath();
+    task->outputPath = uniqueOutputPath(*task);
     setText(r, kColumnFormat, task->formatLabel());
     showState(r);
     setText(r, kColumnElapsed, "00:00:00");
@@ -141,8 +184,10 @@ void TaskListModel::onSelectionLost(int row)
 {
     const convert::ConversionSettings* settings = host_.currentSettings();
     ConversionTask& t = *task(row);
-    if (settings && !isActiveState(t.state))
-        applySettings(t, *settings);
+    if (settings && !isActiveState(t.state)) {
+        applySettingsToRow(t, *settings);
+        setText(row, kColumnOutput, t.outputPath.c_str());
+    }
 }
 
 void TaskListModel::refreshSelected(int32_t formatIndex)
@@ -152,7 +197,10 @@ void TaskListModel::refreshSelected(int32_t formatIndex)
         if (!entry.selected || heldByWorker(*entry.task))
             continue;
         setText(r, kColumnFormat, entry.task->formatLabel(formatIndex));
-        setText(r, kColumnOutput, entry.task->outputPathForFormat(formatIndex).c_str());
+        // The path the task would get: numbered when the plain one is taken.
+        const ConversionTask& t = *entry.task;
+        const core::TextString own = t.state == kStateDone ? t.outputPath : core::TextString();
+        setText(r, kColumnOutput, uniquePath(t.outputPathForFormat(formatIndex), t, own.c_str()).c_str());
     }
 }
 
@@ -202,8 +250,10 @@ bool TaskListModel::start()
         if (!entry.checked)
             continue;
         ConversionTask& t = *entry.task;
-        if (entry.selected)
-            applySettings(t, *settings);
+        if (entry.selected) {
+            applySettingsToRow(t, *settings);
+            setText(r, kColumnOutput, t.outputPath.c_str());
+        }
         if (!queued) {
             t.state = kStateConverting;
             queue_.markBusy();

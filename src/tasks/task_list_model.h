@@ -141,6 +141,16 @@ public:
 
     // Copies the settings into the task and recomputes its output path.
     static void applySettings(ConversionTask& task, const convert::ConversionSettings& settings);
+    // The same, then makes the path name neither an existing file nor
+    // another row's output (see uniqueOutputPath).
+    void applySettingsToRow(ConversionTask& task, const convert::ConversionSettings& settings);
+    // The task's output path, or, when a file of that name exists or another
+    // row writes it, the path with " (2)", " (3)", ... before its extension.
+    // A path that collides with nothing is given back byte for byte.
+    // ownFile: a file the task wrote itself, which does not count as taken.
+    core::TextString uniqueOutputPath(const ConversionTask& task, const char* ownFile = nullptr) const;
+    // The same rule for any path the task might write.
+    core::TextString uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile = nullptr) const;
 
     // User input on rows.
     void setChecked(int row, bool checked);

@@ -66,9 +66,11 @@ TEST(CliConvert, UsageErrors)
     }
 }
 
-TEST(CliConvert, InterruptStopsTheRunningTask)
+TEST(CliConvert, InterruptTermAndHangupStopTheRunningTask)
 {
-    const std::string out = kDataDir + "/cli-interrupt";
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const std::string out = kDataDir + "/cli-interrupt-" + std::to_string(signal);
     stdfs::remove_all(out);
     stdfs::create_directories(out);
     const std::string log = out + "/log.txt";
@@ -89,7 +91,7 @@ TEST(CliConvert, InterruptStopsTheRunningTask)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto asked = Clock::now();
-    kill(pid, SIGINT);
+    kill(pid, signal);
     int raw = 0;
     ASSERT_EQ(waitpid(pid, &raw, 0), pid);
     EXPECT_LT(Clock::now() - asked, std::chrono::seconds(3));
@@ -102,6 +104,65 @@ TEST(CliConvert, InterruptStopsTheRunningTask)
         ++lastLines;
     EXPECT_GE(lastLines, 2u) << text;
     EXPECT_EQ(text.find("已完成"), std::string::npos) << text;
+    // Nothing was written, so no output line names a file, and nothing of
+    // the stopped task is left.
+    EXPECT_EQ(text.find("->"), std::string::npos) << text;
+    EXPECT_TRUE(stdfs::is_empty(outputFolder)) << text;
+  }
+}
+
+TEST(CliConvert, UnrecognisedFilesGetTheTaskListsMessage)
+{
+    const std::string out = kDataDir + "/cli-unrecognised";
+    stdfs::remove_all(out);
+    stdfs::create_directories(out);
+    const std::string empty = out + "/empty.avi";
+    const std::string text = out + "/notes.avi";
+    const std::string png = out + "/picture.png";
+    std::ofstream(empty).close();
+    std::ofstream(text) << "not media at all\n";
+    run("ffmpeg -nostdin -y -loglevel error -f lavfi -i color=red:size=16x16 -frames:v 1 " + quote(png));
+    ASSERT_TRUE(stdfs::exists(png));
+    // Only refused files: nothing gives the settings, and still each one is
+    // named as the task list names it, not as missing.
+    int status = -1;
+    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " "
+                                    + quote(empty) + " " + quote(text) + " " + quote(png),
+                                &status);
+    EXPECT_EQ(status, 1) << log;
+    for (const std::string& file : {empty, text, png})
+        EXPECT_NE(log.find("不能识别的文件类型。 " + file), std::string::npos) << log;
+    EXPECT_EQ(log.find("no such file"), std::string::npos) << log;
+}
+
+TEST(CliConvert, DoubleDashEndsTheOptions)
+{
+    const std::string out = kDataDir + "/cli-dash";
+    stdfs::remove_all(out);
+    stdfs::create_directories(out);
+    stdfs::copy_file(clip(), out + "/-x.avi");
+    int status = -1;
+    const std::string log = run("cd " + quote(out) + " && " + quote(kCli) + " convert -c 3 -m 0 -f 9 --stop 00:00:01 "
+                                    + "--output-folder files -- -x.avi",
+                                &status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_TRUE(stdfs::exists(out + "/files/-x.avi-flv.flv")) << log;
+    EXPECT_NE(log.find("-> "), std::string::npos) << log;
+}
+
+TEST(CliConvert, AFailedTaskShowsItsReason)
+{
+    const std::string out = kDataDir + "/cli-reason";
+    stdfs::remove_all(out);
+    // The start lies past the end of the clip: the encoder says why it fails.
+    int status = -1;
+    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --start 00:05:00 --output-folder " + quote(out)
+                                    + " " + quote(clip()),
+                                &status);
+    EXPECT_EQ(status, 1) << log;
+    EXPECT_NE(log.find("无法解析资源文件"), std::string::npos) << log;
+    EXPECT_NE(log.find("\n    Nothing was encoded"), std::string::npos) << log;
+    EXPECT_EQ(log.find("->"), std::string::npos) << log;
 }
 
 } // namespace

@@ -30,7 +30,7 @@ std::map<std::string, std::string> probe(const std::string& file)
     std::map<std::string, std::string> facts;
     const std::string out = run("ffprobe -v error -show_entries "
                                 "format=format_name,duration:format_tags=major_brand:"
-                                "stream=codec_type,codec_name,width,height,r_frame_rate,sample_rate,channels "
+                                "stream=codec_type,codec_name,profile,width,height,r_frame_rate,sample_rate,channels,display_aspect_ratio "
                                 "-of compact " + quote(file));
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
@@ -131,6 +131,12 @@ TEST_P(ConvertFormat, ConvertsWithTheModelDefaults)
     EXPECT_EQ(facts["audio.sample_rate"], std::to_string(e.sampleRate));
     EXPECT_EQ(facts["audio.channels"], "2");
 
+    // x264 as the devices play it: Baseline for the phone, Main for the PSP.
+    if (std::string(e.videoCodec) == "h264") {
+        const std::string profile = e.category == 0 ? "Baseline" : "Main";
+        EXPECT_NE(facts["video.profile"].find(profile), std::string::npos) << facts["video.profile"];
+        EXPECT_EQ(facts["video.profile"].find("High"), std::string::npos) << facts["video.profile"];
+    }
     if (e.playInPlayer) {
         const std::string played = run("mplayer -nolirc -noconfig all -vo null -ao null -speed 100 " + quote(file));
         EXPECT_NE(played.find("VIDEO:"), std::string::npos) << played;
@@ -141,5 +147,106 @@ TEST_P(ConvertFormat, ConvertsWithTheModelDefaults)
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, ConvertFormat, ::testing::ValuesIn(kFormats),
                          [](const auto& info) { return "format" + std::to_string(info.param.format); });
+
+// A source without audio, as other programs make them: MS-MPEG4v3 in AVI,
+// 16:9, 23.976 fps, two seconds.
+const std::string& videoOnlyClip()
+{
+    static const std::string path = [] {
+        const std::string target = kDataDir + "/video only 640x360.avi";
+        if (stdfs::exists(target))
+            return target;
+        stdfs::create_directories(kDataDir);
+        const std::string scratch = kDataDir + "/video-only." + std::to_string(getpid()) + ".avi";
+        int status = -1;
+        const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x360:rate=24000/1001:duration=2 "
+                                    "-c:v msmpeg4 -q:v 5 " + quote(scratch), &status);
+        if (status != 0) {
+            ADD_FAILURE() << "ffmpeg could not make the clip: " << out;
+            return target;
+        }
+        stdfs::rename(scratch, target);
+        return target;
+    }();
+    return path;
+}
+
+struct VideoOnly {
+    int category;
+    int model;
+    int format;
+    const char* videoCodec;
+    const char* aspect;      // display aspect the output must show, or ""
+    bool silentTrack;        // the format cannot stand without audio
+};
+
+void PrintTo(const VideoOnly& v, std::ostream* os) { *os << "format " << v.format << " of " << v.category << "/" << v.model; }
+
+const VideoOnly kVideoOnly[] = {
+    {0, 0, 0, "mpeg4", "", false},      {2, 0, 1, "h264", "", true},       {2, 0, 2, "h264", "", false},
+    {2, 0, 3, "mpeg4", "", false},      {2, 0, 4, "mpeg4", "", false},     {0, 0, 5, "h264", "", false},
+    {0, 0, 6, "mpeg4", "", false},      {1, 0, 7, "mpeg4", "", false},     {3, 0, 9, "flv1", "", false},
+    {4, 0, 10, "mpeg2video", "16:9", false}, {4, 1, 11, "mpeg2video", "", false}, {6, 0, 12, "wmv2", "", false},
+    // The disc formats without an aspect option take the source's nearer one.
+    {5, 0, 10, "mpeg2video", "16:9", false}, {5, 1, 11, "mpeg1video", "16:9", false},
+};
+
+class ConvertVideoOnly : public ::testing::TestWithParam<VideoOnly> {};
+
+TEST_P(ConvertVideoOnly, ConvertsToEveryVideoFormat)
+{
+    const VideoOnly& v = GetParam();
+    const std::string out = kDataDir + "/video-only-" + std::to_string(v.category) + "-" + std::to_string(v.model) + "-"
+        + std::to_string(v.format);
+    stdfs::remove_all(out);
+    int status = -1;
+    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(v.category) + " -m "
+                                    + std::to_string(v.model) + " -f " + std::to_string(v.format) + " --output-folder "
+                                    + quote(out) + " " + quote(videoOnlyClip()),
+                                &status);
+    ASSERT_EQ(status, 0) << log;
+    std::vector<std::string> left;
+    for (const auto& entry : stdfs::directory_iterator(out))
+        left.push_back(entry.path().string());
+    ASSERT_EQ(left.size(), 1u) << log;
+    auto facts = probe(left[0]);
+    EXPECT_EQ(facts["video.codec_name"], v.videoCodec);
+    EXPECT_NEAR(std::stod("0" + facts["format.duration"]), 2.0, 0.5);
+    if (v.silentTrack)
+        EXPECT_EQ(facts["audio.codec_name"], "aac");
+    else
+        EXPECT_EQ(facts.count("audio.codec_name"), 0u) << facts["audio.codec_name"];
+    if (*v.aspect) {
+        // MPEG-1 can state only its table's pixel aspects: 16:9 comes out as 49:27.
+        const std::string dar = facts["video.display_aspect_ratio"];
+        const size_t colon = dar.find(':');
+        ASSERT_NE(colon, std::string::npos) << dar;
+        const double shown = std::stod(dar.substr(0, colon)) / std::stod(dar.substr(colon + 1));
+        EXPECT_NEAR(shown, 16.0 / 9, 0.05) << dar;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(VideoFormats, ConvertVideoOnly, ::testing::ValuesIn(kVideoOnly), [](const auto& info) {
+    return "category" + std::to_string(info.param.category) + "model" + std::to_string(info.param.model) + "format"
+        + std::to_string(info.param.format);
+});
+
+TEST(ConvertDiscAspect, FourByThreeSourceGivesFourByThreeDiscs)
+{
+    for (int model : {0, 1}) {
+        const std::string out = kDataDir + "/disc-aspect-" + std::to_string(model);
+        stdfs::remove_all(out);
+        int status = -1;
+        const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c 5 -m " + std::to_string(model)
+                                        + " -f 11 --stop 00:00:02 --output-folder " + quote(out) + " " + quote(clip()),
+                                    &status);
+        ASSERT_EQ(status, 0) << log;
+        for (const auto& entry : stdfs::directory_iterator(out)) {
+            const std::string dar = probe(entry.path().string())["video.display_aspect_ratio"];
+            // SVCD states 4:3 exactly; XVCD's MPEG-1 table gives 1958:1467.
+            EXPECT_TRUE(dar == "4:3" || dar == "1958:1467") << dar;
+        }
+    }
+}
 
 } // namespace

@@ -30,6 +30,16 @@ TEST(EncoderOutput, ClassifiesLines)
         EXPECT_EQ(classifyEncoderLine(c.line), c.kind) << c.line;
 }
 
+TEST(EncoderOutput, ExitReasonIsWhatTheParenthesesHold)
+{
+    EXPECT_EQ(exitReason("Exiting... (File not found: 'a (1).avi')"), "File not found: 'a (1).avi'");
+    EXPECT_EQ(exitReason("\nExiting... (error parsing command line)"), "error parsing command line");
+    // Without a reason in parentheses the line is its own reason.
+    EXPECT_EQ(exitReason("Exiting..."), "Exiting...");
+    EXPECT_EQ(exitReason("Exiting... ()"), "Exiting... ()");
+    EXPECT_EQ(exitReason("no marker (here)"), "no marker (here)");
+}
+
 TEST(EncoderOutput, ProgressTextIsTheFirstParenthesisedPart)
 {
     struct Case {

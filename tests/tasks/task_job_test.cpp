@@ -316,5 +316,102 @@ TEST_F(TaskJobTest, DirectFormatsNeedNoPostProcessing)
     }
 }
 
+TEST_F(TaskJobTest, EveryFailureKeepsItsReasonUntilTheNextRun)
+{
+    struct Case {
+        const char* name;
+        const char* program;
+        const char* body;  // null: the program is missing
+        int32_t category, format;
+        const char* last;
+        const char* reason;  // "" : any non-empty text
+    } cases[] = {
+        {"encoder reason", "ALDER.DAT", "echo 'Pos: 1s (3%)'; echo 'Exiting... (The source has no audio stream)'", 3, 9,
+         "failed", "The source has no audio stream"},
+        {"refused option names it", "ALDER.DAT",
+         "echo '-badoption is not an MEncoder option' >&2; echo 'Exiting... (error parsing command line)'", 3, 9, "bad",
+         "-badoption is not an MEncoder option"},
+        {"bare exiting takes the line before", "ALDER.DAT", "echo 'Cannot open output file'; echo 'Exiting...'", 3, 9,
+         "failed", "Cannot open output file"},
+        {"encoder missing", "ALDER.DAT", nullptr, 3, 9, "failed", ""},
+        {"quiet encoder", "ALDER.DAT", "exit 0", 3, 9, "failed", "the encoder ended without writing the output file"},
+        {"tool's own line", "CEDAR.DLL", "echo 'mp4-muxer: B.m4v holds no MPEG-4 video' >&2", 0, 0, "failed",
+         "mp4-muxer: B.m4v holds no MPEG-4 video"},
+        {"silent tool names the file", "LARCH.DAT", "exit 0", 2, 1, "failed", ".pmp was not made"},
+    };
+    for (const Case& c : cases) {
+        programs.writeStandardSet();
+        if (c.body)
+            programs.write(c.program, c.body);
+        else
+            programs.remove(c.program);
+        prepare(c.category, 0, c.format);
+        std::filesystem::remove_all(outDir());
+        EXPECT_EQ(run().back(), c.last) << c.name;
+        const std::string reason = task.failureReason.c_str();
+        if (*c.reason)
+            EXPECT_NE(reason.find(c.reason), std::string::npos) << c.name << ": " << reason;
+        else
+            EXPECT_FALSE(reason.empty()) << c.name;
+    }
+    // A new run starts without the old reason.
+    programs.writeStandardSet();
+    prepare(3, 0, 9);
+    EXPECT_EQ(run().back(), "done");
+    EXPECT_TRUE(task.failureReason.empty());
+}
+
+TEST_F(TaskJobTest, AFailedOrStoppedRunLeavesNothingOfItsOwn)
+{
+    // The encoder's partial output and every log a two-pass encoder writes.
+    programs.write("ALDER.DAT", "printf x > \"$OUT.part\"; printf s > divx2pass-0.log; printf s > divx2pass.log; "
+                                "printf m > divx2pass.log.mbtree; printf t > divx2pass.log.mbtree.temp; "
+                                "echo 'Exiting... (rc buffer underflow)'");
+    for (int32_t format : {10, 9, 0}) {
+        prepare(format == 10 ? 4 : format == 9 ? 3 : 0, 0, format);
+        std::filesystem::remove_all(outDir());
+        std::filesystem::create_directories(outDir());
+        writeFile(outDir() + "/other.mpg", "not ours");
+        EXPECT_EQ(run().back(), "failed") << format;
+        EXPECT_EQ(listDir(outDir()), (Events{"other.mpg"})) << format;
+    }
+    // A finished run's own output, there before this run, stays.
+    prepare(3, 0, 9);
+    writeFile(task.outputPath.c_str(), "an earlier result");
+    EXPECT_EQ(run().back(), "failed");
+    EXPECT_EQ(readFile(task.outputPath.c_str()), "an earlier result");
+}
+
+TEST_F(TaskJobTest, VideoOnlySourcesSkipTheAudioSteps)
+{
+    struct Case {
+        int32_t category, format;
+        const char* final;
+        size_t calls;  // the encoder, then the tools
+    } cases[] = {
+        {0, 0, "clip.avi-3gp.3gp", 4},  // probe, extract video, mux video
+        {0, 6, "clip.avi-mp4.mp4", 4},
+        {2, 3, "clip.avi-mp4.mp4", 5},  // and the atom editor
+        {2, 1, "clip.avi-pmp.pmp", 2},  // the PMP muxer alone, with a silent track
+    };
+    for (const Case& c : cases) {
+        programs.writeStandardSet();
+        std::filesystem::remove(programs.dir() + "/calls.log");
+        prepare(c.category, 0, c.format);
+        task.media.hasAudio = false;
+        std::filesystem::remove_all(outDir());
+        EXPECT_EQ(run().back(), "done") << c.format;
+        const Events calls = programs.calls();
+        EXPECT_EQ(calls.size(), c.calls) << c.format;
+        for (const std::string& call : calls) {
+            EXPECT_EQ(call.find("[-oac] [copy]"), std::string::npos) << call;
+            EXPECT_EQ(call.find(".aac]"), std::string::npos) << call;
+        }
+        EXPECT_EQ(listDir(outDir()), (Events{c.final})) << c.format;
+    }
+    const std::string b = base();
+    EXPECT_EQ(programs.calls().back(), "LARCH.DAT [-v] [" + b + ".avi] [-o] [" + b + ".pmp]");
+}
+
 } // namespace
 } // namespace qf::tasks

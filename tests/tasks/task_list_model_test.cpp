@@ -1,5 +1,9 @@
 #include "tasks/task_list_model.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "convert/configuration.h"
@@ -381,6 +385,47 @@ TEST_F(TaskListModelTest, RowLookupStaysInStepThroughInsertsAndDeletes)
     for (int r = 0; r < model.rowCount(); ++r)
         EXPECT_EQ(model.rowOf(model.task(r)), r);
     EXPECT_EQ(model.rowOf(tasks.back()), model.rowCount() - 1);
+}
+
+TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qf-unique-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    convert::outputFolder() = dir.string().c_str();
+    const std::string out = dir.string() + "/clip.avi-mp4";
+    // A finished iPod conversion already stands in the folder.
+    std::FILE* done = std::fopen((out + ".mp4").c_str(), "wb");
+    ASSERT_NE(done, nullptr);
+    std::fclose(done);
+
+    host.settings.selectModel(2, 0, 2);  // PSP, mp4 (x264): the same suffix as the iPod's
+    ConversionTask* psp = add("/in/clip.avi");
+    ConversionTask* again = add("/in/clip.avi");  // the same source and format twice
+    ASSERT_TRUE(psp && again);
+    EXPECT_EQ(std::string(psp->outputPath.c_str()), out + " (2).mp4");
+    EXPECT_EQ(std::string(again->outputPath.c_str()), out + " (3).mp4");
+    EXPECT_EQ(text(0, kColumnOutput), out + " (3).mp4");
+
+    // Colliding with nothing: the path keeps its exact bytes.
+    ConversionTask* other = add("/in/其他 clip.avi");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(std::string(other->outputPath.c_str()), dir.string() + "/其他 clip.avi-mp4.mp4");
+
+    // Settings applied at the start keep the rule; a finished task keeps the
+    // name of the file it wrote itself.
+    model.setAllChecks(true);
+    model.setSelection(model.rowOf(psp), true, true);
+    ASSERT_TRUE(model.start());
+    EXPECT_EQ(std::string(psp->outputPath.c_str()), out + " (2).mp4");
+    psp->state = kStateDone;
+    std::FILE* own = std::fopen((out + " (2).mp4").c_str(), "wb");
+    ASSERT_NE(own, nullptr);
+    std::fclose(own);
+    queue.busy = false;
+    model.setSelection(model.rowOf(psp), false, false);
+    EXPECT_EQ(std::string(psp->outputPath.c_str()), out + " (2).mp4");
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

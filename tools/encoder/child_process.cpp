@@ -19,6 +19,10 @@ namespace {
 volatile sig_atomic_t gSignal = 0;
 volatile sig_atomic_t gRemoveArmed = 0;
 char gRemovePath[PATH_MAX + 1];
+// What a two-pass run writes beside the output (its logs), removed with it.
+constexpr int kMaxExtras = 4;
+char gExtraPaths[kMaxExtras][PATH_MAX + 1];
+volatile sig_atomic_t gExtraCount = 0;
 int gWakeWrite = -1;
 int gWakeRead = -1;
 
@@ -33,6 +37,8 @@ extern "C" void onInterrupt(int sig) {
     unlink(gRemovePath);
     gRemoveArmed = 0;
   }
+  for (int i = 0; i < gExtraCount; ++i) unlink(gExtraPaths[i]);
+  gExtraCount = 0;
   if (gWakeWrite >= 0) {
     char byte = 1;
     [[maybe_unused]] ssize_t n = write(gWakeWrite, &byte, 1);
@@ -97,6 +103,14 @@ void setFileToRemoveOnInterrupt(const std::string& path) {
   std::memcpy(gRemovePath, path.c_str(), path.size() + 1);
   gRemoveArmed = 1;
 }
+
+void addFileToRemoveOnInterrupt(const std::string& path) {
+  if (gExtraCount >= kMaxExtras || path.empty() || path.size() > PATH_MAX) return;
+  std::memcpy(gExtraPaths[gExtraCount], path.c_str(), path.size() + 1);
+  gExtraCount = gExtraCount + 1;
+}
+
+void clearExtraFilesToRemoveOnInterrupt() { gExtraCount = 0; }
 
 int interruptSignal() { return gSignal; }
 

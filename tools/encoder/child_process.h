@@ -19,6 +19,11 @@ void installInterruptHandlers();
 // written); "" disarms it. Not thread-safe; the program is single-threaded.
 void setFileToRemoveOnInterrupt(const std::string& path);
 
+// Further files the handler removes (at most four; the two-pass logs
+// being written), and their disarming.
+void addFileToRemoveOnInterrupt(const std::string& path);
+void clearExtraFilesToRemoveOnInterrupt();
+
 // The signal that interrupted this process, or 0.
 int interruptSignal();
 

@@ -65,6 +65,7 @@ constexpr std::array kSubOptionRules = {
     SubOptionRule{"level_idc", Kind::Level, 9, 62, nullptr, kVideo, false},
     SubOptionRule{"nocabac", Kind::Flag, 0, 1, nullptr, kVideo, false},
     SubOptionRule{"cabac", Kind::Flag, 0, 1, nullptr, kVideo, false},
+    SubOptionRule{"8x8dct", Kind::Flag, 0, 1, nullptr, kX264, false},
     SubOptionRule{"global_header", Kind::Flag, 0, 1, nullptr, kVideo, false},
     SubOptionRule{"partitions", Kind::Partitions, 0, 0, nullptr, kVideo, false},
     SubOptionRule{"pictiming", Kind::Flag, 0, 1, nullptr, kVideo, false},

@@ -12,6 +12,7 @@
 
 #include "child_process.h"
 #include "progress.h"
+#include "soft_pulldown.h"
 #include "translation.h"
 
 namespace qf::encoder {
@@ -131,15 +132,36 @@ class Runner {
     }
     if (int rc = preparePassLog(); rc != 0) return rc;
     if (int rc = prepareOutput(); rc != 0) return rc;
+    armPassLogRemoval();
 
-    ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
-    if (probed && facts.durationSeconds) {
-      tracker.setDuration(effectiveDuration(facts.durationSeconds, t_.startSeconds, t_.lengthSeconds));
+    for (bool fallback = false;; fallback = true) {
+      ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
+      LogDigest log;
+      Outcome outcome = encode(probed ? &facts : nullptr, tracker, log);
+      if (outcome == Outcome::Done) return finish(tracker);
+      if (outcome == Outcome::Stopped) return stopped();
+      // The second pass found no curve for its bitrate and buffers within
+      // the first pass's statistics (a clip of a second or of pure noise):
+      // one pass with the same rate and buffers copes with any clip.
+      if (!fallback && t_.pass == 2 && log.rateControlGaveUp() && dropTwoPass()) {
+        say("\nTwo-pass rate control gave up (" + neutralize(log.lastError()) + "); encoding in one pass\n");
+        continue;
+      }
+      cleanUpAfterFailure();
+      return fail(failureText(outcome, log));
     }
-    LogDigest log;
+  }
+
+ private:
+  enum class Outcome { Done, Stopped, NotStarted, Signalled, Failed, Empty };
+
+  Outcome encode(const SourceFacts* facts, ProgressTracker& tracker, LogDigest& log) {
+    if (facts != nullptr && facts->durationSeconds) {
+      tracker.setDuration(effectiveDuration(facts->durationSeconds, t_.startSeconds, t_.lengthSeconds));
+    }
     auto started = std::chrono::steady_clock::now();
     say(formatStatusLine({.videoKbps = t_.videoKbps, .audioKbps = t_.audioKbps}));
-    ChildOutcome run = runChild(
+    run_ = runChild(
         "ffmpeg", t_.ffmpegArgs,
         [&](std::string_view line) {
           double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -151,31 +173,61 @@ class Runner {
             tracker.setDuration(effectiveDuration(log.duration(), t_.startSeconds, t_.lengthSeconds));
           }
         });
-    if (run.interrupted || interruptSignal() != 0) {
-      cleanUpAfterFailure();
-      return fail("interrupted by signal " + std::to_string(interruptSignal()));
-    }
-    if (!run.started) {
-      cleanUpAfterFailure();
-      return fail("Cannot run ffmpeg: " + run.startError);
-    }
-    if (run.termSignal != 0) {
-      cleanUpAfterFailure();
-      return fail("ffmpeg ended by signal " + std::to_string(run.termSignal) + " (" + log.lastError() + ")");
-    }
-    if (run.exitCode != 0) {
-      cleanUpAfterFailure();
-      return fail(explainFailure(log.lastError()));
-    }
+    if (run_.interrupted || interruptSignal() != 0) return Outcome::Stopped;
+    if (!run_.started) return Outcome::NotStarted;
+    if (run_.termSignal != 0) return Outcome::Signalled;
+    if (run_.exitCode != 0) return Outcome::Failed;
     bool empty = t_.writesVideo ? tracker.frames() == 0 : tracker.positionSeconds() <= 0;
-    if (log.nothingEncoded() || empty) {
-      cleanUpAfterFailure();
-      return fail("Nothing was encoded (is the start position past the end of the source?)");
-    }
-    return finish(tracker);
+    if (log.nothingEncoded() || empty) return Outcome::Empty;
+    return Outcome::Done;
   }
 
- private:
+  std::string failureText(Outcome outcome, const LogDigest& log) const {
+    switch (outcome) {
+      case Outcome::NotStarted: return "Cannot run ffmpeg: " + run_.startError;
+      case Outcome::Signalled:
+        return "ffmpeg ended by signal " + std::to_string(run_.termSignal) + " (" + log.lastError() + ")";
+      case Outcome::Empty: return "Nothing was encoded (is the start position past the end of the source?)";
+      default: return explainFailure(log.lastError());
+    }
+  }
+
+  int stopped() {
+    cleanUpAfterFailure();
+    if (t_.pass == 1) unlink(kPassLogName);  // a stopped first pass leaves no statistics either
+    return fail("interrupted by signal " + std::to_string(interruptSignal()));
+  }
+
+  // The second pass's arguments without the two-pass options (x264 reads
+  // its statistics only with -pass).
+  bool dropTwoPass() {
+    std::vector<std::string>& a = t_.ffmpegArgs;
+    bool dropped = false;
+    for (std::size_t i = 0; i + 1 < a.size();) {
+      if (a[i] == "-pass" || a[i] == "-passlogfile") {
+        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 2);
+        dropped = true;
+      } else {
+        ++i;
+      }
+    }
+    return dropped;
+  }
+
+  // A stop must not leave the logs that this run is writing.
+  void armPassLogRemoval() {
+    std::string log = kPassLogName;
+    if (t_.passLog == PassLog::FfmpegPrefix) addFileToRemoveOnInterrupt(kFfmpegPassLogName);
+    if (t_.passLog == PassLog::X264Stats) {
+      addFileToRemoveOnInterrupt(log + ".temp");
+      addFileToRemoveOnInterrupt(log + ".mbtree.temp");
+      if (t_.pass == 1) {
+        addFileToRemoveOnInterrupt(log);
+        addFileToRemoveOnInterrupt(log + ".mbtree");
+      }
+    }
+  }
+
   int preparePassLog() {
     if (t_.pass == 2 && !fileExists(kPassLogName)) {
       return fail(std::string("Two-pass log ") + kPassLogName + " not found: run the first pass first");
@@ -219,6 +271,7 @@ class Runner {
   }
 
   int finish(const ProgressTracker& tracker) {
+    withInterruptsBlocked([] { clearExtraFilesToRemoveOnInterrupt(); });
     if (t_.pass == 1 && t_.passLog == PassLog::FfmpegPrefix) {
       if (rename(kFfmpegPassLogName, kPassLogName) != 0) {
         int saved = errno;
@@ -227,6 +280,13 @@ class Runner {
       }
     }
     removePassLogExtras(t_.passLog, t_.pass == 1);
+    if (t_.softPulldown && !t_.tempPath.empty()) {
+      PulldownResult pulldown = applySoftPulldown(t_.tempPath);
+      if (!pulldown.ok) {
+        cleanUpAfterFailure();
+        return fail("Cannot set the pulldown flags: " + pulldown.error);
+      }
+    }
     if (!t_.tempPath.empty()) {
       int renameError = 0;
       bool interrupted = false;
@@ -253,6 +313,7 @@ class Runner {
 
   const Command& command_;
   Translation t_;
+  ChildOutcome run_;
 };
 
 }  // namespace

@@ -98,11 +98,15 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
   }
   if (!command.outputFps.empty()) append(chain.graph, "fps=" + command.outputFps);
   if (options.telecine && (command.outputFps.empty() || isFilmRate(command.outputFps))) {
+    // The frames stay progressive; the pulldown is flags, set after muxing.
     if (command.outputFps.empty()) append(chain.graph, "fps=24000/1001");
-    append(chain.graph, "telecine=first_field=top:pattern=23");
     chain.telecine = true;
   }
   if (options.squarePixels) append(chain.graph, "setsar=1");
+  // Nearer by ratio: the boundary is the geometric mean of 4:3 and 16:9. The
+  // display aspect reaching this point is the source's, as the scaler keeps
+  // it in the pixel aspect; an unknown one counts as 4:3.
+  if (options.discAspect) append(chain.graph, "setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)'");
   return chain;
 }
 

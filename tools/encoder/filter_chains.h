@@ -13,13 +13,14 @@ std::string scalerName(std::optional<int> sws);
 
 struct VideoChainOptions {
   bool squarePixels = false;  // lavc without aspect=: MEncoder writes square pixels
-  bool telecine = false;      // hard 3:2 pulldown to 30000/1001 (MPEG-PS "telecine")
+  bool discAspect = false;    // a disc without aspect=: 4:3 or 16:9, the nearer to the source's
+  bool telecine = false;      // MPEG-PS "telecine": progressive 24000/1001 frames for soft pulldown
 };
 
 struct VideoChain {
   std::string graph;  // "" when there is nothing to filter
   bool hardDup = false;
-  bool telecine = false;  // the graph ends in a telecine filter
+  bool telecine = false;  // the frames are 24000/1001, ready for the pulldown flags
 };
 
 VideoChain buildVideoChain(const Command& command, const VideoChainOptions& options);

@@ -85,6 +85,10 @@ void LogDigest::feed(std::string_view line) {
   std::size_t at = line.find(error);
   if (at == std::string_view::npos) return;
   std::string text(line.substr(at + error.size()));
+  if (rateControl_.empty() && (text.find("bitrate too low for this video") != std::string::npos ||
+                               text.find("failed to converge") != std::string::npos)) {
+    rateControl_ = text;
+  }
   // ffmpeg follows the real cause with general lines; keep the cause.
   static constexpr std::string_view generic[] = {
       "Conversion failed",         "Error initializing output stream", "Error while filtering",
@@ -102,7 +106,8 @@ void LogDigest::feed(std::string_view line) {
 }
 
 std::string LogDigest::lastError() const {
-  std::string text = !lastFatal_.empty()       ? lastFatal_
+  std::string text = !rateControl_.empty()     ? rateControl_
+                     : !lastFatal_.empty()       ? lastFatal_
                      : !firstSpecific_.empty() ? firstSpecific_
                      : !lastGeneric_.empty()   ? lastGeneric_
                                                : lastLine_;

@@ -66,6 +66,9 @@ class LogDigest {
   void feed(std::string_view line);
   std::optional<double> duration() const { return duration_; }
   bool nothingEncoded() const { return nothingEncoded_; }
+  // The two-pass rate control found no curve for the bitrate and buffers
+  // (a very short or very noisy clip).
+  bool rateControlGaveUp() const { return !rateControl_.empty(); }
   // The cause of a failure: the fatal line, else the first specific
   // error, else a general one, else the last line seen.
   std::string lastError() const;
@@ -73,6 +76,7 @@ class LogDigest {
  private:
   std::optional<double> duration_;
   bool nothingEncoded_ = false;
+  std::string rateControl_;
   std::string lastFatal_;
   std::string firstSpecific_;
   std::string lastGeneric_;

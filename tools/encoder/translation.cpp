@@ -79,6 +79,8 @@ std::optional<std::string> rawAudioForCodec(const std::string& codec) {
   return std::nullopt;
 }
 
+bool isDiscMuxer(const std::string& format) { return format == "dvd" || format == "svcd" || format == "vcd"; }
+
 bool isBareCopy(const Command& c) {
   return (c.container == ContainerKind::RawVideo && c.video == VideoMode::Copy) ||
          (c.container == ContainerKind::RawAudio && c.audio == AudioMode::Copy);
@@ -119,6 +121,7 @@ struct Plan {
   std::vector<std::string> videoFlags;
   std::vector<std::string> audioFlags;
   bool squarePixels = false;
+  bool discAspect = false;  // flag 4:3 or 16:9, whichever the source's display aspect is nearer
 
   bool fail(FailureKind kind, std::string message) {
     t.failure = kind;
@@ -339,6 +342,11 @@ void Plan::lavcVideoArgs(std::vector<std::string>& out) {
   rateControlArgs(o, out);
   if (const std::string* aspect = o.get("aspect")) {
     out.insert(out.end(), {"-aspect", *aspect});
+  } else if (isDiscMuxer(muxer.format) && (codec == "mpeg1video" || codec == "mpeg2video")) {
+    // A disc player knows only its standard display aspects: the filter
+    // chain flags the one nearer the source's, not the square pixels of the
+    // disc's odd frame size.
+    discAspect = true;
   } else {
     squarePixels = true;
   }
@@ -370,6 +378,15 @@ void Plan::xvidVideoArgs(std::vector<std::string>& out) {
   passArgs(t.pass, PassLog::FfmpegPrefix, out);
 }
 
+// x264's own B-frame count when none is given.
+constexpr int kX264DefaultBframes = 3;
+
+const char* x264Profile(const SubOptions& o, bool noCabac, int bframes) {
+  if (o.flag("8x8dct")) return "high";
+  if (noCabac && bframes == 0) return "baseline";
+  return "main";
+}
+
 void Plan::x264VideoArgs(std::vector<std::string>& out) {
   const SubOptions& o = c.x264;
   out.insert(out.end(), {"-c:v", "libx264"});
@@ -380,8 +397,15 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
     out.insert(out.end(), {"-b:v", *o.get("bitrate") + "k"});  // x264 takes kbit/s only
   }
   if (const std::string* level = o.get("level_idc")) out.insert(out.end(), {"-level", *level});
-  if (o.flag("nocabac") || (o.has("cabac") && !o.flag("cabac"))) out.insert(out.end(), {"-coder", "0"});
-  if (auto bf = bFrames(o)) out.insert(out.end(), {"-bf", std::to_string(*bf)});
+  bool noCabac = o.flag("nocabac") || (o.has("cabac") && !o.flag("cabac"));
+  if (noCabac) out.insert(out.end(), {"-coder", "0"});
+  auto bf = bFrames(o);
+  if (bf) out.insert(out.end(), {"-bf", std::to_string(*bf)});
+  // MEncoder's x264 leaves the 8x8 transform off unless asked, so its
+  // streams are Baseline without CABAC and B-frames, Main otherwise: what
+  // phones and the PSP can play. ffmpeg's libx264 would make High.
+  const char* profile = x264Profile(o, noCabac, bf.value_or(kX264DefaultBframes));
+  out.insert(out.end(), {"-profile:v", profile});
   if (o.has("frameref")) out.insert(out.end(), {"-refs", *o.get("frameref")});
   if (o.has("keyint")) out.insert(out.end(), {"-g", *o.get("keyint")});
   rateControlArgs(o, out);
@@ -390,6 +414,7 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
   if (const std::string* sar = o.get("sar")) out.insert(out.end(), {"-aspect", *sar});
   std::string params;
   auto param = [&params](const std::string& p) { params += (params.empty() ? "" : ":") + p; };
+  if (std::string_view(profile) != "high") param("8x8dct=0");
   if (const std::string* partitions = o.get("partitions")) param("partitions=" + *partitions);
   if (o.flag("pictiming")) param("pic-struct=1");
   if (o.flag("nopsnr")) param("psnr=0");
@@ -415,22 +440,19 @@ void Plan::videoArgs(std::vector<std::string>& out) {
   if (c.video == VideoMode::Xvid) xvidVideoArgs(codecArgs);
   if (c.video == VideoMode::X264) x264VideoArgs(codecArgs);
 
-  bool mpegVideo = c.video == VideoMode::Lavc &&
-                   (encodedVideoCodec(c) == "mpeg2video" || encodedVideoCodec(c) == "mpeg1video");
+  // Pulldown flags exist in MPEG-2 only.
+  bool mpeg2Video = c.video == VideoMode::Lavc && encodedVideoCodec(c) == "mpeg2video";
   VideoChainOptions chainOptions;
   chainOptions.squarePixels = squarePixels;
-  chainOptions.telecine = c.mpegTelecine && mpegVideo &&
-                          (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd" ||
-                           muxer.format == "vcd" || muxer.format == "mpeg");
+  chainOptions.discAspect = discAspect;
+  chainOptions.telecine = c.mpegTelecine && mpeg2Video &&
+                          (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd");
   VideoChain chain = buildVideoChain(c, chainOptions);
   if (!chain.graph.empty()) out.insert(out.end(), {"-vf", chain.graph});
   if (c.sws) out.insert(out.end(), {"-sws_flags", scalerName(c.sws)});
   if (chain.hardDup) out.insert(out.end(), {"-fps_mode", "cfr"});
   out.insert(out.end(), codecArgs.begin(), codecArgs.end());
-  if (chain.telecine) {
-    videoFlags.push_back("+ilme+ildct");
-    out.insert(out.end(), {"-top", "1"});
-  }
+  t.softPulldown = chain.telecine;
   std::string fourcc = c.fourcc.empty() && c.video == VideoMode::Xvid ? "XVID" : c.fourcc;
   if (muxer.format == "avi" && !fourcc.empty()) out.insert(out.end(), {"-vtag", fourcc});
   if (!videoFlags.empty()) {

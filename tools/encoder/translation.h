@@ -45,6 +45,7 @@ struct Translation {
   std::optional<double> lengthSeconds;        // -endpos as a time
   int videoKbps = 0;                          // for the status line; 0 = unknown
   int audioKbps = 0;
+  bool softPulldown = false;  // the finished file gets the 3:2 pulldown flags
   bool writesVideo = false;
   bool writesAudio = false;
 };

@@ -1,5 +1,6 @@
-// PMP muxer: `pmp-muxer -v VIDEO.avi -a AUDIO.aac -o OUT.pmp [-s SCALE -r RATE]`
-// writes OUT.pmp and a plain-text log OUT.pmp.log beside it.
+// PMP muxer: `pmp-muxer -v VIDEO.avi [-a AUDIO.aac] -o OUT.pmp [-s SCALE -r RATE]`
+// writes OUT.pmp and a plain-text log OUT.pmp.log beside it. Without -a the
+// file gets a silent track as long as the video: PMP readers need audio.
 
 #include "common/file_bytes.h"
 #include "common/temporary_output.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "pmp-muxer -v VIDEO.avi -a AUDIO.aac -o OUT.pmp [-s SCALE -r RATE]";
+constexpr const char* kUsage = "pmp-muxer -v VIDEO.avi [-a AUDIO.aac] -o OUT.pmp [-s SCALE -r RATE]";
 
 uint32_t positiveNumber(const char* text)
 {
@@ -37,7 +38,7 @@ qf::kit::PmpMuxOptions parseArguments(int argc, char** argv)
         else if (option == "-r") options.videoRate = positiveNumber(value);
         else throw qf::kit::UsageError{kUsage};
     }
-    if (options.videoPath.empty() || options.audioPath.empty() || options.outputPath.empty())
+    if (options.videoPath.empty() || options.outputPath.empty())
         throw qf::kit::UsageError{kUsage};
     if ((options.videoScale == 0) != (options.videoRate == 0)) throw qf::kit::UsageError{kUsage};
     return options;

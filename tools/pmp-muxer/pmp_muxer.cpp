@@ -17,6 +17,8 @@ namespace qf::kit {
 
 namespace {
 
+constexpr uint32_t kSilentSampleRate = 44100;
+
 std::string upper(std::string s)
 {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -112,12 +114,22 @@ PmpMuxSummary muxPmp(const PmpMuxOptions& options)
     s.emptyFrames = static_cast<uint32_t>(
         std::count_if(chunks.begin(), chunks.end(), [](const AviChunk& c) { return c.size == 0; }));
 
-    std::string audioBytes = readWholeFile(options.audioPath);
-    AacStream aac = parseAdts(audioBytes, options.audioPath);
-    if (aac.channels > 2) throw ToolError(options.audioPath + ": only mono or stereo audio fits a PMP file");
-    s.sampleRate = aac.sampleRate;
-    s.channels = aac.channels;
-    s.audioFrames = static_cast<uint32_t>(aac.frames.size());
+    std::string audioBytes;
+    AacStream aac;
+    if (options.audioPath.empty()) {
+        // A video-only source: silence for the whole video, as readers need an audio stream.
+        s.sampleRate = kSilentSampleRate;
+        s.channels = 2;
+        const uint64_t samples = (uint64_t{s.videoFrames} * s.videoScale * s.sampleRate + s.videoRate - 1) / s.videoRate;
+        s.audioFrames = static_cast<uint32_t>(std::max<uint64_t>(1, (samples + 1023) / 1024));
+    } else {
+        audioBytes = readWholeFile(options.audioPath);
+        aac = parseAdts(audioBytes, options.audioPath);
+        if (aac.channels > 2) throw ToolError(options.audioPath + ": only mono or stereo audio fits a PMP file");
+        s.sampleRate = aac.sampleRate;
+        s.channels = aac.channels;
+        s.audioFrames = static_cast<uint32_t>(aac.frames.size());
+    }
 
     PacketSchedule schedule = schedulePackets(s.videoFrames, s.videoScale, s.videoRate, s.audioFrames, 1024, s.sampleRate);
     s.fillerFrames = schedule.fillerFrames;
@@ -190,7 +202,7 @@ std::string pmpLogText(const PmpMuxOptions& o, const PmpMuxSummary& s)
            to_string(s.videoRate) + "/" + to_string(s.videoScale) + " frames per second, " +
            to_string(s.videoFrames) + " frames (" + to_string(s.emptyFrames) + " empty), " + to_string(s.keyFrames) +
            " keyframes\n"
-           "audio: " + o.audioPath + "\n"
+           "audio: " + (o.audioPath.empty() ? std::string("(silence)") : o.audioPath) + "\n"
            "  AAC " + to_string(s.sampleRate) + " Hz, " + to_string(s.channels) + " channel(s), " +
            to_string(s.audioFrames) + " frames\n"
            "packets: " + to_string(s.videoFrames) + ", at most " + to_string(s.maxAudioPerPacket) +

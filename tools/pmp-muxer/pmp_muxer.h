@@ -9,7 +9,7 @@ namespace qf::kit {
 
 struct PmpMuxOptions {
     std::string videoPath;      // AVI with MPEG-4 part 2 or H.264 video
-    std::string audioPath;      // ADTS AAC
+    std::string audioPath;      // ADTS AAC; "": a silent stereo track at 44100 Hz
     std::string outputPath;
     uint32_t videoScale = 0;    // 0: the AVI's own rate
     uint32_t videoRate = 0;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -27,11 +28,14 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void onInterrupt(int)
+// Ctrl-C, SIGTERM and SIGHUP are the stop command.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void onInterrupt(int signal)
 {
     g_interrupted = 1;
-    // A second Ctrl-C ends the program at once.
-    std::signal(SIGINT, SIG_DFL);
+    // A second one ends the program at once.
+    std::signal(signal, SIG_DFL);
 }
 
 void printHelp()
@@ -41,8 +45,10 @@ void printHelp()
                 "another, as the task list does: the encoder and the helper tools from the\n"
                 "program directory, the output files in the output folder. Shows every\n"
                 "task's state, elapsed time and encoder percentage (a live line on a\n"
-                "terminal, plain lines otherwise). Ctrl-C stops the conversion: the\n"
-                "running and the waiting tasks end as 未完成.\n\n"
+                "terminal, plain lines otherwise). Ctrl-C (or SIGTERM, SIGHUP) stops the\n"
+                "conversion: the running and the waiting tasks end as 未完成, and\n"
+                "nothing of them is left in the output folder. A failed task's reason\n"
+                "is printed under it. '--' ends the options.\n\n"
                 "options:\n%s\n"
                 "Exit status: 0 when every file was converted (已完成), 1 when any file was\n"
                 "refused, failed or stopped, 2 on a usage error.\n",
@@ -192,8 +198,20 @@ int runConvert(const std::vector<std::string>& args)
     for (const std::string& file : selection.files) {
         std::error_code ec;
         const std::string path = std::filesystem::absolute(file, ec).lexically_normal().string();
-        if (!haveSettings || !core::fs::isFile(path.c_str())) {
+        if (!core::fs::isFile(path.c_str())) {
             std::fprintf(stderr, "quillfer-cli convert: no such file: %s\n", path.c_str());
+            refused = true;
+            continue;
+        }
+        // A file the probe refuses gets the task list's own message.
+        if (!haveSettings) {
+            probe::MediaFacts facts;
+            if (!prober.probe(path.c_str(), facts)) {
+                core::TextString message = tasks::kUnrecognisedFileText;
+                message.append("\r\n");
+                message.append(path.c_str());
+                host.showMessage(message.c_str());
+            }
             refused = true;
             continue;
         }
@@ -208,7 +226,9 @@ int runConvert(const std::vector<std::string>& args)
     worker.startThread(sink);
     worker.startTickTimer();
     g_interrupted = 0;
-    auto previous = std::signal(SIGINT, onInterrupt);
+    void (*previous[std::size(kStopSignals)])(int) = {};
+    for (size_t i = 0; i < std::size(kStopSignals); ++i)
+        previous[i] = std::signal(kStopSignals[i], onInterrupt);
     view.setStarted();
     model.start();
     bool stopAsked = false;
@@ -219,7 +239,8 @@ int runConvert(const std::vector<std::string>& args)
             model.stop();
         }
     }
-    std::signal(SIGINT, previous);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i)
+        std::signal(kStopSignals[i], previous[i]);
     worker.stopTickTimer();
     sink.shutdown();
     worker.endThread();
@@ -230,7 +251,13 @@ int runConvert(const std::vector<std::string>& args)
     bool allDone = !refused;
     for (int r = model.rowCount() - 1; r >= 0; --r) {
         const tasks::TaskRow& entry = model.row(r);
-        std::printf("%s -> %s\n", ProgressView::describe(entry).c_str(), entry.text[tasks::kColumnOutput].c_str());
+        const char* output = entry.task->outputPath.c_str();
+        if (core::fs::isFile(output))
+            std::printf("%s -> %s\n", ProgressView::describe(entry).c_str(), output);
+        else
+            std::printf("%s\n", ProgressView::describe(entry).c_str());
+        if (!entry.task->failureReason.empty())
+            std::printf("    %s\n", entry.task->failureReason.c_str());
         allDone = allDone && entry.task->state == tasks::kStateDone;
     }
     return allDone ? kExitOk : kExitFailed;

@@ -43,9 +43,12 @@ CliStartupHooks& cliStartupHooks()
 
 bool wantsHelp(const std::vector<std::string>& args)
 {
-    for (const auto& a : args)
+    for (const auto& a : args) {
+        if (a == "--")
+            return false;  // what follows are files, whatever their names
         if (a == "-h" || a == "--help")
             return true;
+    }
     return false;
 }
 

@@ -356,4 +356,90 @@ TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg) {
   }
 }
 
+// The first sequence header's frame_rate_code and its extension's
+// progressive_sequence bit, read from the program stream's bytes.
+std::pair<int, int> sequenceFlags(const fs::path& file) {
+  std::string bytes;
+  {
+    FILE* f = fopen(file.c_str(), "rb");
+    if (f == nullptr) return {-1, -1};
+    char buffer[65536];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+    fclose(f);
+  }
+  std::size_t seq = bytes.find(std::string("\x00\x00\x01\xb3", 4));
+  if (seq == std::string::npos) return {-1, -1};
+  std::size_t ext = bytes.find(std::string("\x00\x00\x01\xb5", 4), seq);
+  if (ext == std::string::npos) return {-1, -1};
+  return {static_cast<unsigned char>(bytes[seq + 7]) & 0x0F, (static_cast<unsigned char>(bytes[ext + 5]) >> 3) & 1};
+}
+
+TEST_F(EncoderIntegration, DvdFilmTelecineIsSoftPulldownThatDvdauthorTakes) {
+  ToolRun film = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                              "testsrc=size=640x360:rate=24000/1001:duration=2", "-f", "lavfi", "-i",
+                              "sine=duration=2:sample_rate=48000", "-c:v", "mpeg4", "-q:v", "5", "-c:a", "ac3", "film.avi"});
+  ASSERT_EQ(film.exitCode, 0) << film.output;
+  fs::remove(dir_ / "divx2pass.log");
+  const std::string video =
+      "-of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=4000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600";
+  expectSuccess(encode("film.avi " + video + ":turbo:vpass=1 -nosound -o film.mpg"));
+  expectSuccess(encode("film.avi " + video + ":vpass=2 -af lavcresample=48000 -srate 48000 -oac lavc "
+                       "-lavcopts acodec=ac3:abitrate=192 -o film.mpg"));
+  fs::remove(dir_ / "divx2pass.log");
+
+  // 29.97 in the headers, progressive frames, 48 of them (not 60), and the
+  // repeat-field flag on every other frame.
+  auto [rateCode, progressiveSequence] = sequenceFlags(dir_ / "film.mpg");
+  EXPECT_EQ(rateCode, 4);
+  EXPECT_EQ(progressiveSequence, 0);
+  ToolRun frames = runIn(dir_, {"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                                "frame=interlaced_frame,repeat_pict,top_field_first", "-of", "csv=p=0:nk=0", "film.mpg"});
+  int total = 0, repeated = 0, interlaced = 0, topFirst = 0;
+  std::size_t at = 0;
+  while ((at = frames.output.find("interlaced_frame=", at)) != std::string::npos) {
+    std::size_t end = frames.output.find('\n', at);
+    std::string line = frames.output.substr(at, end - at);
+    ++total;
+    interlaced += line.find("interlaced_frame=1") != std::string::npos;
+    topFirst += line.find("top_field_first=1") != std::string::npos;
+    repeated += line.find("repeat_pict=1") != std::string::npos;
+    at = end;
+  }
+  EXPECT_NEAR(total, 48, 2) << frames.output;
+  EXPECT_EQ(interlaced, 0);
+  EXPECT_NEAR(repeated, total / 2, 1);
+  EXPECT_NEAR(topFirst, total / 2, 1);
+
+  if (!fs::exists("/usr/bin/dvdauthor")) GTEST_SKIP() << "dvdauthor is not installed (scripts/install-deps.sh)";
+  ToolRun author = runIn(dir_, {"sh", "-c", "rm -rf dvd && VIDEO_FORMAT=NTSC dvdauthor -o dvd -t film.mpg 2>&1 && "
+                                            "VIDEO_FORMAT=NTSC dvdauthor -o dvd -T 2>&1"});
+  EXPECT_EQ(author.exitCode, 0) << author.output;
+  EXPECT_EQ(author.output.find("ERR:"), std::string::npos) << author.output;
+  EXPECT_TRUE(exists("dvd/VIDEO_TS/VTS_01_1.VOB")) << author.output;
+}
+
+TEST_F(EncoderIntegration, OneSecondOfNoiseStillMakesAnSvcd) {
+  // A one-second MPEG-1 elementary stream of pure noise: the second pass's
+  // rate control finds no curve within SVCD's rate, and the encoder copes.
+  ToolRun noise = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                               "nullsrc=size=352x288:rate=25:duration=1,geq=random(1)*255:128:128", "-c:v", "mpeg1video",
+                               "-q:v", "2", "-f", "mpeg1video", "noise.m1v"});
+  ASSERT_EQ(noise.exitCode, 0) << noise.output;
+  fs::remove(dir_ / "divx2pass.log");
+  const std::string video =
+      "-of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ofps 25 -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=2000:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500";
+  expectSuccess(encode("noise.m1v " + video + ":turbo:vpass=1 -nosound -o svcd.mpg"));
+  ToolRun second = encode("noise.m1v " + video + ":vpass=2 -nosound -of rawvideo -o svcd.mpg");
+  expectSuccess(second);
+  EXPECT_NE(second.output.find("encoding in one pass"), std::string::npos) << second.output;
+  EXPECT_FALSE(exists("divx2pass-0.log"));
+  fs::remove(dir_ / "divx2pass.log");
+  auto f = probe("svcd.mpg");
+  EXPECT_EQ(f["0.codec_name"], "mpeg2video");
+  // No aspect was given: the source's 11:9 is nearer 4:3 than 16:9.
+  EXPECT_EQ(f["0.display_aspect_ratio"], "4:3");
+}
+
 }  // namespace

@@ -99,6 +99,20 @@ TEST(EncoderLogDigest, FatalLineWinsAndEmptyOutputIsNoticed) {
   EXPECT_NE(empty.lastError().find("Output file is empty"), std::string::npos);
 }
 
+TEST(EncoderLogDigest, RateControlThatGivesUpIsTheReasonOverItsUnderflowLines) {
+  LogDigest log;
+  log.feed("[mpeg2video @ 0x1] [error] rc buffer underflow");
+  EXPECT_FALSE(log.rateControlGaveUp());
+  log.feed("[mpeg2video @ 0x1] [error] [lavc rc] Error: bitrate too low for this video with these parameters.");
+  log.feed("[error] Error initializing output stream 0:0 -- Error while opening encoder");
+  EXPECT_TRUE(log.rateControlGaveUp());
+  EXPECT_EQ(log.lastError(), "[lavc rc] Error: bitrate too low for this video with these parameters.");
+
+  LogDigest converge;
+  converge.feed("[mpeg1video @ 0x2] [error] Error: 2pass curve failed to converge");
+  EXPECT_TRUE(converge.rateControlGaveUp());
+}
+
 TEST(EncoderLogDigest, ReasonTextCannotPassForAWatchedLine) {
   EXPECT_EQ(neutralize("File not found: 'Pos: Exiting... error parsing command line.avi'\r\n"),
             "File not found: 'Pos_ Exiting_ error_parsing_command_line.avi'  ");

@@ -14,6 +14,8 @@ Translation translateLine(const std::string& line, const SourceFacts* facts = nu
   return translate(splitLine(line), facts);
 }
 
+constexpr const char* kDiscAspectFilter = "setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)'";
+
 TEST(EncoderTranslation, HeadAsksForProgressAndLevelledLog) {
   Translation t = translateLine("in.avi -ovc copy -nosound -o out.avi");
   ASSERT_EQ(t.failure, FailureKind::None) << t.error;
@@ -45,7 +47,7 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=480:272:flags=lanczos -sws_flags lanczos -fps_mode cfr "
-     "-c:v libx264 -crf 22 -level 13 -x264-params pic-struct=1:psnr=0:ssim=0 -vtag H264 "
+     "-c:v libx264 -crf 22 -level 13 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
      "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-pmp.avi.part",
      0, PassLog::None},
@@ -53,7 +55,7 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=368:208:flags=lanczos,fps=30000/1001 -sws_flags lanczos "
-     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -refs 2 -x264-params partitions=all "
+     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -profile:v main -refs 2 -x264-params 8x8dct=0:partitions=all "
      "-flags:v +global_header -af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
      "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f mp4 file:D:/out/clip.avi-mp4.mp4.part",
      0, PassLog::None},
@@ -163,18 +165,20 @@ const FragmentCase kFragmentCases[] = {
      "in.avi -of mpeg -mpegopts format=xvcd -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc "
      "-lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152 -nosound "
      "-o o.mpg",
-     {"-bufsize 327k -minrate 1152k -maxrate 1152k", "-f vcd -packetsize 2324 -muxrate 1411200"},
-     {}},
+     {"-bufsize 327k -minrate 1152k -maxrate 1152k", "fps=30000/1001,setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)' ",
+      "-f vcd -packetsize 2324 -muxrate 1411200"},
+     {"setsar=1", "-aspect"}},
     {"Svcd",
      "in.avi -of mpeg -mpegopts format=xsvcd -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:"
      "vrc_maxrate=2500:vrc_buf_size=917 -nosound -o o.mpg",
-     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-f svcd -packetsize 2324 -muxrate 2788800"},
-     {}},
+     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-vf setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)' ",
+      "-f svcd -packetsize 2324 -muxrate 2788800"},
+     {"setsar=1", "-aspect"}},
     {"DvdFilmTelecine",
      "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
      "-lavcopts vcodec=mpeg2video:vbitrate=2000:keyint=12 -nosound -o o.mpg",
-     {"fps=24000/1001,telecine=first_field=top:pattern=23,setsar=1", "-flags:v +ilme+ildct", "-top 1", "-f dvd"},
-     {}},
+     {"fps=24000/1001,setdar=", "-f dvd"},
+     {"telecine=", "+ilme", "-top 1"}},
     {"WindowsMedia1", "in.avi -ovc lavc -lavcopts vcodec=wmv1:vbitrate=300 -nosound -o o.avi", {"-c:v wmv1 -b:v 300k"}, {}},
     {"X264AspectIsDisplayAspect",
      "in.avi -ovc x264 -ffourcc H264 -x264encopts bitrate=1000:sar=4/3 -nosound -o o.avi",
@@ -183,10 +187,10 @@ const FragmentCase kFragmentCases[] = {
     {"X264NoCabacZeroBframes",
      "in.avi -ovc x264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all "
      "-nosound -o o.avi",
-     {"-level 12 -coder 0 -bf 0", "-x264-params partitions=all", "-flags:v +global_header"},
+     {"-level 12 -coder 0 -bf 0 -profile:v baseline", "-x264-params 8x8dct=0:partitions=all", "-flags:v +global_header"},
      {}},
     {"X264TwoPassStats", "in.avi -ovc x264 -x264encopts bitrate=300:pass=1 -nosound -o o.mp4 -of lavf",
-     {"-x264-params stats=divx2pass.log -pass 1", "-f mp4 /dev/null"},
+     {"-x264-params 8x8dct=0:stats=divx2pass.log -pass 1", "-f mp4 /dev/null"},
      {"-passlogfile"}},
     {"XvidWithoutFrameRateKeepsDefaultGop", "in.avi -ovc xvid -xvidencopts bitrate=100 -nosound -o o.avi",
      {"-bf 2 -g 250"},
@@ -395,6 +399,74 @@ TEST(EncoderTranslation, StatusFiguresCarryRequestedBitrates) {
   EXPECT_EQ(t.audioKbps, 96);
   EXPECT_TRUE(t.writesVideo);
   EXPECT_TRUE(t.writesAudio);
+}
+
+}  // namespace
+}  // namespace qf::encoder
+
+namespace qf::encoder {
+namespace {
+
+std::string x264Tail(const std::string& options) {
+  return joinTail(translateLine("in.avi -ovc x264 -x264encopts " + options + " -nosound -o o.mp4 -of lavf"));
+}
+
+TEST(EncoderX264Profile, BaselineWithoutCabacAndBframesMainOtherwiseHighOnlyWhenAsked) {
+  // The phone line: no CABAC, no B-frames.
+  std::string phone = x264Tail("bitrate=256:level_idc=13:nocabac:bframes=0");
+  EXPECT_NE(phone.find("-profile:v baseline"), std::string::npos) << phone;
+  EXPECT_NE(phone.find("8x8dct=0"), std::string::npos) << phone;
+  // CABAC on, or B-frames (x264's default three when none are given), is Main.
+  for (const char* options : {"bitrate=256:nocabac", "bitrate=256:bframes=0", "crf=22:level_idc=30:bframes=3"}) {
+    std::string tail = x264Tail(options);
+    EXPECT_NE(tail.find("-profile:v main"), std::string::npos) << options << ": " << tail;
+    EXPECT_NE(tail.find("8x8dct=0"), std::string::npos) << options << ": " << tail;
+  }
+  std::string asked = x264Tail("bitrate=256:8x8dct");
+  EXPECT_NE(asked.find("-profile:v high"), std::string::npos) << asked;
+  EXPECT_EQ(asked.find("8x8dct=0"), std::string::npos) << asked;
+}
+
+const char* kSvcdPass2 =
+    "in.avi -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ovc lavc "
+    "-lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:vrc_maxrate=2500:vrc_buf_size=917:vpass=2 "
+    "-nosound -o o.mpg";
+
+TEST(EncoderDiscAspect, DiscsWithoutAnAspectFlagTheNearerStandardOne) {
+  // The choice itself is ffmpeg's, from the display aspect that reaches the
+  // end of the chain (the integration tests check 4:3 and 16:9 sources).
+  Translation svcd = translateLine(kSvcdPass2);
+  std::string tail = joinTail(svcd);
+  EXPECT_NE(tail.find(std::string("scale=480:576:flags=bicubic,") + kDiscAspectFilter + " "), std::string::npos) << tail;
+  EXPECT_EQ(tail.find("-aspect"), std::string::npos) << tail;
+  EXPECT_EQ(tail.find("setsar=1"), std::string::npos) << tail;
+  EXPECT_FALSE(needsSourceFacts(parseCommandLine(splitLine(kSvcdPass2)).command));
+  // A video-only source's second pass names rawvideo last: still the disc muxer.
+  EXPECT_NE(joinTail(translateLine(std::string(kSvcdPass2) + " -of rawvideo")).find(kDiscAspectFilter), std::string::npos);
+}
+
+TEST(EncoderDiscAspect, AnExplicitAspectIsKeptAndOtherContainersKeepSquarePixels) {
+  std::string dvd = joinTail(translateLine("in.avi -of mpeg -mpegopts format=dvd -ovc lavc "
+                                           "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:vpass=2 -nosound -o o.mpg"));
+  EXPECT_NE(dvd.find("-aspect 16/9"), std::string::npos) << dvd;
+  EXPECT_EQ(dvd.find("setdar"), std::string::npos) << dvd;
+  std::string avi = joinTail(translateLine("in.avi -ovc lavc -lavcopts vcodec=mpeg2video -nosound -o o.avi"));
+  EXPECT_NE(avi.find("setsar=1"), std::string::npos) << avi;
+  EXPECT_EQ(avi.find("setdar"), std::string::npos) << avi;
+}
+
+TEST(EncoderTelecine, DvdFilmIsCodedProgressiveAndMarkedForSoftPulldown) {
+  Translation film = translateLine(
+      "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:keyint=12 -nosound -o o.mpg");
+  EXPECT_TRUE(film.softPulldown);
+  std::string tail = joinTail(film);
+  EXPECT_EQ(tail.find("telecine"), std::string::npos) << tail;
+  EXPECT_EQ(tail.find("ilme"), std::string::npos) << tail;
+  // Without the option, or for MPEG-1, nothing is marked.
+  EXPECT_FALSE(translateLine("in.avi -of mpeg -mpegopts format=dvd -ofps 24000/1001 -ovc lavc "
+                             "-lavcopts vcodec=mpeg2video:aspect=4/3 -nosound -o o.mpg")
+                   .softPulldown);
 }
 
 }  // namespace

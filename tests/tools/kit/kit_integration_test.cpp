@@ -225,6 +225,27 @@ TEST(PmpMuxer, WritesAPmpThatReadsBackWithItsLog)
     }
 }
 
+TEST(PmpMuxer, WithoutAudioItWritesASilentTrackAsLongAsTheVideo)
+{
+    ScratchDir dir;
+    makeAvi(dir.file("B.avi"), "480x272", "25", true);
+    ProgramResult r = run({tool("LARCH.DAT"), "-v", dir.file("B.avi"), "-o", dir.file("B.pmp")});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    auto audio = probe(dir.file("B.pmp"), "a:0", "stream=codec_name,sample_rate,channels,nb_read_packets");
+    EXPECT_EQ(audio["codec_name"], "aac");
+    EXPECT_EQ(audio["sample_rate"], "44100");
+    EXPECT_EQ(audio["channels"], "2");
+    auto video = probe(dir.file("B.pmp"), "v:0", "stream=nb_read_packets");
+    // 1024 samples a frame: the audio covers the video's span.
+    const double videoSeconds = std::stod(video["nb_read_packets"]) / 25;
+    EXPECT_GE(std::stod(audio["nb_read_packets"]) * 1024 / 44100, videoSeconds - 0.05);
+    EXPECT_EQ(decodedVideo(dir.file("B.pmp")), decodedVideo(dir.file("B.avi")));
+    ProgramResult decoded = run({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.file("B.pmp"), "-map", "0:a",
+                                 "-af", "volumedetect", "-f", "null", "-"});
+    EXPECT_EQ(decoded.exitCode, 0) << decoded.errors;
+    EXPECT_NE(readFile(dir.file("B.pmp.log")).find("(silence)"), std::string::npos);
+}
+
 TEST(PmpMuxer, FailuresLeaveNoOutput)
 {
     ScratchDir dir;
@@ -239,6 +260,7 @@ TEST(PmpMuxer, FailuresLeaveNoOutput)
         {"-v", dir.file("absent.avi"), "-a", dir.file("B.aac"), "-o", dir.file("X.pmp")},
         {"-v", dir.file("B.avi"), "-a", dir.file("B.aac"), "-o", dir.file("no/X.pmp")},
         {"-v", dir.file("B.avi"), "-a", dir.file("B.aac")},
+        {"-a", dir.file("B.aac"), "-o", dir.file("X.pmp")},
     };
     for (std::vector<std::string> args : cases) {
         args.insert(args.begin(), tool("LARCH.DAT"));
