@@ -254,7 +254,15 @@ void TaskListView::showTipAt(QPoint point)
     }
 }
 
-QString TaskListView::tipText(const tasks::ConversionTask& task) { return toQ(probe::formatMediaSummaryText(task.media)); }
+QString TaskListView::tipText(const tasks::ConversionTask& task)
+{
+    QString text = toQ(probe::formatMediaSummaryText(task.media));
+    // The worker writes the reason only while it holds the task (an active
+    // state), so it is read here only when the task is not active.
+    if (!tasks::isActiveState(task.state) && !task.failureReason.empty())
+        text += toQ("\r\n\r\n失败原因:") + toQ(task.failureReason);
+    return text;
+}
 
 void TaskListView::mousePressEvent(QMouseEvent* event)
 {

@@ -67,7 +67,8 @@ public:
     QRect rowRect(int row) const;
     SkinHeader* skinHeader() const { return header_; }
 
-    // The right-click tip text: the task's media summary text.
+    // The right-click tip text: the task's media summary text, then the
+    // reason of its last failure, if any.
     static QString tipText(const tasks::ConversionTask& task);
 
 protected:
