@@ -5,8 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-if [ -x build/bin/quillfer ]; then
-  exec build/bin/quillfer "$@"
-fi
-[ $# -gt 0 ] || set -- --help
-exec build/bin/quillfer-cli "$@"
+exec build/bin/quillfer

@@ -1,0 +1,272 @@
+#include "ui/main/main_window.h"
+
+#include <QMenu>
+#include <QPainter>
+
+#include "ui/controls/glow_button.h"
+#include "ui/controls/skin_button.h"
+#include "ui/convert/parameter_panel.h"
+#include "ui/convert/task_list_view.h"
+#include "ui/main/help_panel.h"
+#include "ui/main/options_panel.h"
+#include "ui/main/parameter_toolbar.h"
+#include "ui/main/slide_panel.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/notify/tray_icon.h"
+#include "ui/player/player_window.h"
+#include "ui/shell/qt_shell.h"
+#include "ui/skin/skin.h"
+#include "ui/skin/sounds.h"
+
+namespace qf::ui {
+
+namespace {
+
+constexpr char kWindowTitle[] = "Quillfer3.5";
+
+struct TitleButtonData {
+    int id;
+    int x;           // template x in dialog units
+    int imageColumn; // x in bitmap 132
+    const char* tip;
+};
+constexpr TitleButtonData kTitleButtons[] = {
+    {MainWindow::kClose, 413, 0, "关闭"},
+    {MainWindow::kHideToTray, 396, 60, "隐藏到托盘"},
+    {MainWindow::kMinimize, 379, 30, "最小化"},
+    {MainWindow::kShowHelp, 362, 90, "显示帮助"},
+};
+
+struct TabData {
+    MainWindow::View view;
+    int id;
+    int x;
+    const char* text;
+};
+constexpr TabData kTabs[] = {
+    {MainWindow::View::Convert, MainWindow::kTabConvert, 7, "转换"},
+    {MainWindow::View::Player, MainWindow::kTabPlayer, 71, "播放"},
+    {MainWindow::View::Help, MainWindow::kTabHelp, 135, "帮助"},
+    {MainWindow::View::Options, MainWindow::kTabOptions, 199, "设置"},
+};
+
+// In the order the Convert view shows them.
+struct BottomButtonData {
+    int id;
+    int x;
+    QPoint cell;   // in bitmap 140
+    const char* tip;
+};
+const BottomButtonData kBottomButtons[] = {
+    {MainWindow::kOpenFiles, 30, QPoint(0, 37), "选择要转换的影音文件"},
+    {MainWindow::kDelete, 92, QPoint(0, 0), "删除任务(列表中勾选的任务)"},
+    {MainWindow::kStart, 154, QPoint(37, 0), "开始转换(列表中勾选的任务)"},
+    {MainWindow::kStop, 216, QPoint(37, 37), "停止转换"},
+};
+
+constexpr int kTabY = 25;
+constexpr QSize kTabSize(64, 38);
+constexpr int kBottomButtonY = 560;
+constexpr int kToolbarHeight = 28;
+constexpr int kPanelTop = 91;
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : MessageWidget(parent)
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(frame_.size());
+    setMask(frame_.windowRegion());
+    setWindowTitle(toQ(kWindowTitle));
+    setWindowIcon(skin::programIcon());
+    setFont(skin::dialogFont());
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setTipMainWindow(this);
+
+    createTitleButtons();
+    createTabs();
+    createBottomButtons();
+    createViews();
+    createSystemMenu();
+    installRequests();
+
+    tray_ = new TrayIcon(this);
+    connect(tray_, &TrayIcon::command, this, [this](int id) { command(id); });
+
+    tabs_[0]->select();
+    applyView(View::Convert);
+}
+
+MainWindow::~MainWindow()
+{
+    // The task list goes first: it stops the worker, which may still report
+    // to the other windows' requests through this window.
+    delete taskList_;
+    taskList_ = nullptr;
+    delete player_;
+    player_ = nullptr;
+    setTipMainWindow(nullptr);
+}
+
+void MainWindow::createTitleButtons()
+{
+    const QImage& images = skin::bitmap(skin::kTitleButtons);
+    for (size_t i = 0; i < std::size(kTitleButtons); ++i) {
+        const TitleButtonData& data = kTitleButtons[i];
+        auto* button = new SkinButton(this);
+        button->setImages(images, QPoint(data.imageColumn, 0), QSize(30, 30), 3);
+        button->setTooltip(toQ(data.tip), false);
+        button->setAccessibleName(toQ(data.tip));
+        button->setGeometry(skin::du(data.x), skin::du(4), 30, 30);
+        const int id = data.id;
+        connect(button, &SkinButton::clicked, this, [this, id] { command(id); });
+        titleButtons_[i] = button;
+    }
+    titleButtons_[3]->hide();
+}
+
+void MainWindow::createTabs()
+{
+    const QImage& strip = skin::bitmap(skin::kTabStrip);
+    for (size_t i = 0; i < std::size(kTabs); ++i) {
+        const TabData& data = kTabs[i];
+        auto* tab = new SkinButton(toQ(data.text), this);
+        tab->setImages(strip, QPoint(0, 0), kTabSize, 3);
+        tab->setSticky(true);
+        tab->setFont(skin::smallFont());
+        tab->setGeometry(QRect(QPoint(data.x, kTabY), kTabSize));
+        const int id = data.id;
+        connect(tab, &SkinButton::clicked, this, [this, id] { command(id); });
+        tabs_[i] = tab;
+    }
+}
+
+void MainWindow::createBottomButtons()
+{
+    const QImage& cells = skin::bitmap(skin::kBottomButtons);
+    for (size_t i = 0; i < std::size(kBottomButtons); ++i) {
+        const BottomButtonData& data = kBottomButtons[i];
+        auto* button = new GlowButton(this);
+        button->setImages(cells, data.cell);
+        button->setTooltip(toQ(data.tip), true);
+        button->setAccessibleName(toQ(data.tip));
+        button->setGeometry(data.x, kBottomButtonY, 37, 37);
+        const int id = data.id;
+        connect(button, &GlowButton::clicked, this, [this, id] { command(id); });
+        bottomButtons_[i] = button;
+    }
+}
+
+void MainWindow::createViews()
+{
+    const int W = frame_.width();
+    toolbar_ = new ParameterToolbar(this, this);
+    toolbar_->setGeometry(SkinFrame::kEdge, SkinFrame::kContentTop, W - 2 * SkinFrame::kEdge, kToolbarHeight);
+
+    panel_ = new ParameterPanel(this, this);
+    panel_->move(SkinFrame::kEdge, kPanelTop);
+    slide_ = new SlidePanel(this, panel_->geometry(), this);
+    slide_->hide();
+
+    taskList_ = new TaskListView(this, this);
+    placeTaskList(panel_->geometry().bottom() + 1);
+
+    player_ = new PlayerWindow(this);
+    player_->setGeometry(frame_.playerRect());
+    player_->hide();
+
+    help_ = new HelpPanel(HelpPanel::defaultPage(), this);
+    help_->setGeometry(frame_.contentRect());
+    help_->hide();
+
+    options_ = new OptionsPanel(this, this);
+    options_->setGeometry(frame_.contentRect());
+    options_->hide();
+
+    // The slide panel lies over the parameter panel.
+    slide_->raise();
+}
+
+void MainWindow::placeTaskList(int top)
+{
+    const int W = frame_.width();
+    const int bottom = frame_.height() - SkinFrame::kBottomBarHeight;
+    taskList_->setGeometry(QRect(QPoint(SkinFrame::kEdge, top), QPoint(W - SkinFrame::kEdge - 1, bottom - 1)));
+    taskList_->update();
+}
+
+SkinButton* MainWindow::tabButton(View view) const { return tabs_[static_cast<size_t>(view)]; }
+
+QWidget* MainWindow::control(int id) const
+{
+    for (size_t i = 0; i < std::size(kTitleButtons); ++i)
+        if (kTitleButtons[i].id == id)
+            return titleButtons_[i];
+    for (size_t i = 0; i < std::size(kTabs); ++i)
+        if (kTabs[i].id == id)
+            return tabs_[i];
+    for (size_t i = 0; i < std::size(kBottomButtons); ++i)
+        if (kBottomButtons[i].id == id)
+            return bottomButtons_[i];
+    if (id == kTaskList)
+        return taskList_;
+    return nullptr;
+}
+
+void MainWindow::showView(View view)
+{
+    if (tabButton(view)->isSelected())
+        return;
+    for (size_t i = 0; i < tabs_.size(); ++i) {
+        if (static_cast<View>(i) == view)
+            tabs_[i]->select();
+        else
+            tabs_[i]->deselect();
+    }
+    applyView(view);
+}
+
+void MainWindow::applyView(View view)
+{
+    view_ = view;
+    const bool convert = view == View::Convert;
+    if (!convert) {
+        toolbar_->hide();
+        panel_->hide();
+        slide_->hide();
+        taskList_->hide();
+        for (GlowButton* b : bottomButtons_)
+            b->hide();
+    }
+    if (view != View::Player)
+        player_->hide();
+    if (view != View::Help)
+        help_->hide();
+    if (view != View::Options)
+        options_->hide();
+
+    switch (view) {
+    case View::Convert:
+        toolbar_->show();
+        panel_->setVisible(slide_->isOpen() && !slide_->sliding());
+        taskList_->show();
+        for (GlowButton* b : bottomButtons_)
+            b->show();
+        break;
+    case View::Player: player_->show(); break;
+    case View::Help: help_->show(); break;
+    case View::Options: options_->show(); break;
+    }
+}
+
+void MainWindow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.drawImage(0, 0, frame_.image());
+}
+
+QImage MainWindow::panelPicture() const { return panel_->grab().toImage(); }
+
+} // namespace qf::ui

@@ -1,0 +1,234 @@
+// The main window through real conversions with the real helper kit and
+// ffmpeg: a file dropped, a device chosen, its row checked and started,
+// answered and finished; a stop; a close in the middle of a run; the
+// shutdown after the last task; the save flow from a shut panel.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "convert/configuration.h"
+#include "core/messages.h"
+#include "tasks/task_list_model.h"
+#include "tasks/task_state.h"
+#include "ui/controls/small_button.h"
+#include "ui/convert/parameter_panel.h"
+#include "ui/convert/save_preset_dialog.h"
+#include "ui/convert/task_list_view.h"
+#include "ui/main/main_window.h"
+#include "ui/main/parameter_toolbar.h"
+#include "ui/main/slide_panel.h"
+#include "ui/main/support/window_test_support.h"
+#include "ui/shell/qt_shell.h"
+
+using namespace qf::ui;
+using namespace qf::ui::test;
+namespace stdfs = std::filesystem;
+
+namespace {
+
+class MainWindowRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setUpProgramEnvironment(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        window = std::make_unique<MainWindow>();
+        window->show();
+        pumpFor(20);
+    }
+    void TearDown() override { window.reset(); }
+
+    qf::tasks::TaskListModel& list() const { return window->taskList()->model(); }
+    QString cell(int row, int column) const { return toQ(list().row(row).text[static_cast<size_t>(column)]); }
+
+    // A drop on the list, where a user lets go of files.
+    void dropOnList(const std::string& path)
+    {
+        const QPoint at = window->taskList()->geometry().center();
+        dropOn(window.get(), {q(path)}, at);
+    }
+    // Clicks the row's check box as a user does (which selects the row too).
+    void clickCheckBox(int row)
+    {
+        TaskListView* view = window->taskList();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->checkBoxRect(row).center());
+    }
+    // Picks a combo row with the keyboard, as a user does.
+    void choose(int comboId, int row)
+    {
+        auto* combo = qobject_cast<QComboBox*>(window->parameterPanel()->control(comboId));
+        ASSERT_NE(combo, nullptr) << comboId;
+        ASSERT_LT(row, combo->count());
+        combo->setFocus();
+        while (combo->currentIndex() < row)
+            QTest::keyClick(combo, Qt::Key_Down);
+        while (combo->currentIndex() > row)
+            QTest::keyClick(combo, Qt::Key_Up);
+    }
+    void startAnswering(bool shutdownChoice)
+    {
+        BoxAnswerer answers({{0, shutdownChoice}});
+        QTest::mouseClick(window->control(MainWindow::kStart), Qt::LeftButton);
+        ASSERT_EQ(answers.seen().size(), 1u);
+        ASSERT_EQ(answers.seen()[0].lines.join(QString()), q("提示信息"));
+    }
+    bool waitForState(int row, const char* text, int timeoutMs)
+    {
+        return pumpUntil([&] { return list().rowCount() > row && cell(row, qf::tasks::kColumnState) == q(text); },
+                         timeoutMs);
+    }
+    int encodersRunning() const { return countProcesses(outputFolder()); }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+std::string probeField(const std::string& path, const std::string& entries)
+{
+    return shell("ffprobe -v error -select_streams v:0 -show_entries " + entries
+                 + " -of default=noprint_wrappers=1:nokey=1 '" + path + "'");
+}
+
+} // namespace
+
+TEST_F(MainWindowRun, DropChooseCheckStartAndFinish)
+{
+    dropOnList(shortClip());
+    ASSERT_EQ(list().rowCount(), 1);
+    EXPECT_EQ(cell(0, qf::tasks::kColumnState), q("未完成"));
+
+    clickCheckBox(0);
+    EXPECT_TRUE(list().row(0).checked);
+    EXPECT_TRUE(list().row(0).selected);
+    // PSP, its one model, then mp4-X264,AAC (the format list's second row).
+    choose(1019, 2);
+    choose(1020, 0);
+    choose(1021, 1);
+    EXPECT_EQ(window->parameterPanel()->currentSettings()->outputFormat, 2);
+    EXPECT_EQ(cell(0, qf::tasks::kColumnFormat), q("mp4-X264,AAC"));
+
+    startAnswering(false);
+    EXPECT_FALSE(qf::convert::shutdownWhenDone());
+    ASSERT_TRUE(waitForState(0, "已完成", 180000)) << cell(0, qf::tasks::kColumnState).toStdString();
+    EXPECT_EQ(cell(0, qf::tasks::kColumnProgress), QStringLiteral("100%"));
+    const std::string output = list().task(0)->outputPath.c_str();
+    EXPECT_EQ(output.rfind(outputFolder(), 0), 0u) << output;
+    ASSERT_TRUE(stdfs::exists(output)) << output;
+    EXPECT_EQ(probeField(output, "stream=codec_name"), "h264\n");
+    EXPECT_FALSE(window->taskList()->isConverting());
+}
+
+TEST_F(MainWindowRun, StopButtonStopsTheRunAndLeavesNothingRunning)
+{
+    dropOnList(longClip());
+    clickCheckBox(0);
+    choose(1019, 4);   // DVD: two passes, slow enough to stop in the middle
+    startAnswering(false);
+    ASSERT_TRUE(pumpUntil([&] { return qf::tasks::isActiveState(list().task(0)->state) && encodersRunning() > 0; },
+                          30000));
+    QTest::mouseClick(window->control(MainWindow::kStop), Qt::LeftButton);
+    ASSERT_TRUE(waitForState(0, "未完成", 20000)) << cell(0, qf::tasks::kColumnState).toStdString();
+    EXPECT_TRUE(pumpUntil([&] { return !window->taskList()->isConverting(); }, 5000));
+    EXPECT_EQ(encodersRunning(), 0);
+    EXPECT_FALSE(stdfs::exists(list().task(0)->outputPath.c_str()));
+}
+
+TEST_F(MainWindowRun, CloseDuringARunAsksThenStopsEverything)
+{
+    dropOnList(longClip());
+    clickCheckBox(0);
+    choose(1019, 3);   // Flash Player
+    startAnswering(false);
+    ASSERT_TRUE(pumpUntil([&] { return encodersRunning() > 0; }, 30000));
+    const std::string output = list().task(0)->outputPath.c_str();
+
+    {
+        // No: the window stays and the run goes on.
+        BoxAnswerer answers({{1, false}});
+        EXPECT_FALSE(window->requestClose());
+        ASSERT_EQ(answers.seen().size(), 1u);
+        EXPECT_EQ(answers.seen()[0].lines.join(QString()), q("转换任务正在进行,你确认要关闭程序？"));
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->taskList()->isConverting());
+    }
+    {
+        BoxAnswerer answers({{0, false}});
+        QTest::mouseClick(window->control(MainWindow::kClose), Qt::LeftButton);
+        ASSERT_EQ(answers.seen().size(), 1u);
+    }
+    EXPECT_FALSE(window->isVisible());
+    window.reset();   // what the program does when its window has closed
+    EXPECT_EQ(encodersRunning(), 0);
+    EXPECT_FALSE(stdfs::exists(output)) << "a half-written output was left: " << output;
+    for (const auto& entry : stdfs::directory_iterator(outputFolder()))
+        ADD_FAILURE() << "left in the output folder: " << entry.path();
+}
+
+TEST_F(MainWindowRun, ShutdownAfterTheLastTaskWhenChosen)
+{
+    dropOnList(shortClip());
+    clickCheckBox(0);
+    choose(1019, 7);   // MP3: the quickest run
+    startAnswering(true);
+    EXPECT_TRUE(qf::convert::shutdownWhenDone());
+    ASSERT_TRUE(waitForState(0, "已完成", 120000));
+    EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 5000));
+    const std::string calls = shutdownLog();
+    EXPECT_EQ(calls.rfind("-P +1 ", 0), 0u) << calls;
+    EXPECT_NE(calls.find("全部转换任务已经完成"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("shutdown -c"), std::string::npos) << calls;
+}
+
+TEST_F(MainWindowRun, AFailedShutdownLeavesTheWindowOpen)
+{
+    setShutdownStatus(1);
+    dropOnList(shortClip());
+    clickCheckBox(0);
+    choose(1019, 7);
+    startAnswering(true);
+    ASSERT_TRUE(waitForState(0, "已完成", 120000));
+    pumpFor(300);
+    EXPECT_FALSE(shutdownLog().empty());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowRun, SaveFromAShutPanelSlidesItOpenFirst)
+{
+    SmallButton* toggle = window->toolbar()->toggleButton();
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return !window->slidePanel()->isOpen() && !window->slidePanel()->sliding(); }, 3000));
+    EXPECT_FALSE(window->parameterPanel()->isVisible());
+    EXPECT_EQ(window->taskList()->geometry().top(), 91);
+
+    // The dialog must not open before the panel is open again.
+    bool panelWasOpen = false;
+    QString typed = QStringLiteral("我的预设");
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, &answer, [&] {
+        auto* dialog = qobject_cast<SavePresetDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        panelWasOpen = window->parameterPanel()->isVisible();
+        auto* edit = dialog->findChild<QLineEdit*>();
+        if (!edit || !edit->isVisible())
+            return;
+        answer.stop();
+        edit->setText(typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->accept();
+    });
+    answer.start();
+    QTest::mouseClick(window->toolbar()->saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return !answer.isActive(); }, 10000));
+    pumpFor(50);
+    EXPECT_TRUE(panelWasOpen);
+    EXPECT_TRUE(window->slidePanel()->isOpen());
+    EXPECT_EQ(window->toolbar()->toggleButton()->state(), 1);
+    EXPECT_EQ(window->taskList()->geometry().top(), window->parameterPanel()->geometry().bottom() + 1);
+    ASSERT_EQ(qf::convert::configuration().presets.size(), 1);
+    EXPECT_EQ(toQ(qf::convert::configuration().presets.at(0)->name), typed);
+}
