@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# quillfer_smoke.sh PROGRAM_DIR OUT_DIR PNG_CHECK
+# Runs the real quillfer under the X server of $DISPLAY (xvfb-run), as a
+# user would: waits for its window, takes a screenshot of every view (and of
+# the Convert view with the parameter panel slid shut), checks each for size
+# and colour, then closes the window with its close button and expects a
+# clean exit. The program runs from a hard-linked copy of the program
+# directory, so its "cfg" never touches the build's.
+set -euo pipefail
+program_dir=$1
+out=$2
+check=$3
+
+rm -rf "$out"
+mkdir -p "$out/home"
+cp -al "$program_dir" "$out/prog"
+rm -f "$out/prog/cfg"
+export HOME="$out/home" XDG_CONFIG_HOME="$out/home/.config"
+unset QT_QPA_PLATFORM
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+
+"$out/prog/quillfer" >"$out/quillfer.log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+wid=""
+for _ in $(seq 300); do
+  wid=$(xdotool search --onlyvisible --name '^Quillfer3\.5$' 2>/dev/null | head -n 1 || true)
+  [ -n "$wid" ] && break
+  kill -0 $pid 2>/dev/null || { echo "quillfer exited before showing its window"; cat "$out/quillfer.log"; exit 1; }
+  sleep 0.1
+done
+[ -n "$wid" ] || { echo "no window after 30 s"; cat "$out/quillfer.log"; exit 1; }
+sleep 1
+
+click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep 0.6; }
+shot() {
+  local name=$1; shift
+  import -window "$wid" "$out/$name.png"
+  "$check" "$out/$name.png" 860 601 "$@"
+}
+
+# Skin colour 0x36,0x6a,0xb3 under the toolbar's right end and in the empty list.
+shot convert 840,66,366ab3 400,400,366ab3
+click 103 44          # "播放"
+shot player 100,200,101010
+click 167 44          # "帮助"
+shot help 400,300,f4f7fb
+click 231 44          # "设置"
+shot options 600,400,366ab3
+click 39 44           # "转换"
+click 23 77           # the toolbar's show/hide button: slide the panel shut
+shot convert-shut 840,66,366ab3 400,200,366ab3
+click 23 77           # and open again
+shot convert-open 840,66,366ab3
+
+click 841 23          # close
+for _ in $(seq 100); do
+  kill -0 $pid 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 $pid 2>/dev/null; then
+  echo "quillfer still runs 10 s after its close button"
+  exit 1
+fi
+trap - EXIT
+status=0
+wait $pid || status=$?
+[ $status -eq 0 ] || { echo "quillfer exited with $status"; cat "$out/quillfer.log"; exit 1; }
+[ -f "$out/prog/cfg" ] || { echo "the configuration was not saved at exit"; exit 1; }
+
+# Without its media library the program cannot start: it says so in its
+# message box, ends when the box is answered, and leaves the cfg untouched.
+cp -al "$program_dir" "$out/broken"
+rm -f "$out/broken/OLIVE.dll" "$out/broken/cfg"
+printf 'the user file' >"$out/broken/cfg"
+"$out/broken/quillfer" >"$out/broken.log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+box=""
+for _ in $(seq 300); do
+  box=$(xdotool search --onlyvisible --pid $pid 2>/dev/null | head -n 1 || true)
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+[ -n "$box" ] || { echo "no message box without the media library"; cat "$out/broken.log"; exit 1; }
+sleep 0.5
+import -window "$box" "$out/init-failure.png"
+eval "$(xdotool getwindowgeometry --shell "$box")"
+# The box's one button: centred, its top 32 pixels above the bottom.
+xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
+for _ in $(seq 100); do
+  kill -0 $pid 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 $pid 2>/dev/null && { echo "the failed start did not end after its box"; exit 1; }
+trap - EXIT
+status=0
+wait $pid || status=$?
+[ $status -eq 1 ] || { echo "a failed start exited with $status, expected 1"; exit 1; }
+[ "$(cat "$out/broken/cfg")" = "the user file" ] || { echo "a failed start rewrote the cfg"; exit 1; }
+
+echo "quillfer smoke: every view shown, closed cleanly; a start without its library fails cleanly"
