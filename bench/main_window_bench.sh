@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The program window's figures under a real X server (xvfb-run):
+#  1) start of quillfer until its window is mapped, against a minimal Qt
+#     Widgets window built here (median of RUNS; target <= 1.3x);
+#  2) quillfer's resident memory one second after its window is mapped
+#     (target < 120 MB);
+#  3) and 4) from main_window_bench: the UI thread's longest stall while a
+#     conversion feeds the list (target < 20 ms) and a drop of 200 files
+#     against probing them with the engine alone (target <= 1.5x).
+#
+# usage: bench/main_window_bench.sh [BUILD_DIR] [RUNS]
+#   BUILD_DIR  a configured build (default: build, the release preset)
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
+runs=${2:-5}
+[ -f "$build/CMakeCache.txt" ] || cmake --preset default >/dev/null
+cmake --build "$build" --target quillfer main_window_bench minimal_window >/dev/null
+if grep -q '^QF_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+  echo "note: $build is a sanitizer build; its figures are higher than a release build's"
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$runs"
+fi
+unset QT_QPA_PLATFORM
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -al "$build/bin" "$work/prog"
+rm -f "$work/prog/cfg"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$HOME"
+
+now_ms() { date +%s%3N; }
+# Starts a program and prints the milliseconds until a visible window of that title exists.
+time_to_map() {
+  local title=$1; shift
+  local t0 t1
+  t0=$(now_ms)
+  "$@" >/dev/null 2>&1 &
+  local pid=$!
+  until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do sleep 0.005; done
+  t1=$(now_ms)
+  echo "$((t1 - t0)) $pid"
+}
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+q_times=() b_times=() rss=0
+for _ in $(seq "$runs"); do
+  read -r ms pid < <(time_to_map 'QuillferBenchBaseline' "$build/bin/minimal_window")
+  b_times+=("$ms"); kill "$pid"; wait "$pid" 2>/dev/null || true
+  read -r ms pid < <(time_to_map 'Quillfer3\.5' "$work/prog/quillfer")
+  q_times+=("$ms")
+  sleep 1
+  rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+done
+qm=$(printf '%s\n' "${q_times[@]}" | median)
+bm=$(printf '%s\n' "${b_times[@]}" | median)
+echo "1) start until the window is mapped: quillfer ${qm} ms, minimal Qt window ${bm} ms, ratio $(awk -v a="$qm" -v b="$bm" 'BEGIN {printf "%.2f", a / b}') (target <= 1.3)"
+echo "2) resident memory after start: $((rss / 1024)) MB (target < 120 MB)"
+
+ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x480:rate=25:duration=20 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=20 -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 "$work/clip.avi"
+mkdir -p "$work/files"
+ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 -c:v mpeg4 -c:a mp3 "$work/one.avi"
+for i in $(seq -w 200); do cp "$work/one.avi" "$work/files/file-$i.avi"; done
+"$build/bin/main_window_bench" "$work/prog" "$work/clip.avi" "$work/files" | sed 's/^a)/3)/; s/^b)/4)/'
