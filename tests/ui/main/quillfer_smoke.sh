@@ -33,7 +33,9 @@ done
 [ -n "$wid" ] || { echo "no window after 30 s"; cat "$out/quillfer.log"; exit 1; }
 sleep 1
 
-click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep 0.6; }
+# Each click ends with the pointer moved off the controls, so that no hover
+# tip stands in the next picture.
+click() { xdotool mousemove --window "$wid" "$1" "$2" click 1 mousemove --window "$wid" 560 590; sleep 0.6; }
 shot() {
   local name=$1; shift
   import -window "$wid" "$out/$name.png"
