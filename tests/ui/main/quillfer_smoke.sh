@@ -56,7 +56,7 @@ shot convert-shut 840,66,366ab3 400,200,366ab3
 click 23 77           # and open again
 shot convert-open 840,66,366ab3
 
-click 841 23          # close
+xdotool mousemove --window "$wid" 841 23 click 1   # close: the window goes with the click
 for _ in $(seq 100); do
   kill -0 $pid 2>/dev/null || break
   sleep 0.1
@@ -81,13 +81,15 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 box=""
 for _ in $(seq 300); do
-  box=$(xdotool search --onlyvisible --pid $pid 2>/dev/null | head -n 1 || true)
+  # The box may be mapped and remapped while it settles: take it once a
+  # picture of it can be had.
+  for candidate in $(xdotool search --onlyvisible --pid $pid 2>/dev/null || true); do
+    if import -window "$candidate" "$out/init-failure.png" 2>/dev/null; then box=$candidate; break; fi
+  done
   [ -n "$box" ] && break
   sleep 0.1
 done
 [ -n "$box" ] || { echo "no message box without the media library"; cat "$out/broken.log"; exit 1; }
-sleep 0.5
-import -window "$box" "$out/init-failure.png"
 eval "$(xdotool getwindowgeometry --shell "$box")"
 # The box's one button: centred, its top 32 pixels above the bottom.
 xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
