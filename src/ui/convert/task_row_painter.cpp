@@ -16,36 +16,10 @@ namespace {
 constexpr int kMinBoxOffset = 2;
 constexpr int kMaxBoxOffset = (kRowHeight - 1 - kCheckSize + 1) / 2;
 
-QImage paintCheckBox(bool checked)
-{
-    QImage img(kCheckSize, kCheckSize, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter p(&img);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::NoBrush);
-    const QColor border = skin::colorRef(kCheckBorderColour);
-    p.fillRect(QRect(0, 0, kCheckSize, 2), border);
-    p.fillRect(QRect(0, kCheckSize - 2, kCheckSize, 2), border);
-    p.fillRect(QRect(0, 0, 2, kCheckSize), border);
-    p.fillRect(QRect(kCheckSize - 2, 0, 2, kCheckSize), border);
-    if (checked) {
-        p.setPen(QPen(skin::colorRef(kCheckTickColour), 1));
-        for (int dy = 0; dy < 2; ++dy) {
-            p.drawLine(QPoint(3, 5 + dy), QPoint(5, 7 + dy));
-            p.drawLine(QPoint(5, 7 + dy), QPoint(9, 3 + dy));
-        }
-    }
-    return img;
-}
-
 } // namespace
 
-const QImage& checkBoxImage(bool checked)
-{
-    static const QImage off = paintCheckBox(false);
-    static const QImage on = paintCheckBox(true);
-    return checked ? on : off;
-}
+// The rows use the shared check images, as the header's check-all box does.
+const QImage& checkBoxImage(bool checked) { return skin::bitmap(checked ? skin::kCheckOn : skin::kCheckOff); }
 
 QRect rowCheckBoxRect(int rowTop, int cx, int cy)
 {

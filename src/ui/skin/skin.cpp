@@ -322,16 +322,24 @@ QImage paintActivity()
     return img;
 }
 
+// The shared check images: a 2-pixel border of 77,142,214 round a white
+// square, and for the checked one a black tick of 1-pixel lines.
 QImage paintCheck(bool checked)
 {
-    QImage img = blank(13, 13, Qt::white);
+    constexpr int kSize = 13;
+    QImage img = blank(kSize, kSize, Qt::white);
     QPainter p(&img);
-    p.setPen(QPen(kSkinDeep, 1));
-    p.drawRect(QRect(0, 0, 12, 12));
+    const QColor border(77, 142, 214);
+    p.fillRect(QRect(0, 0, kSize, 2), border);
+    p.fillRect(QRect(0, kSize - 2, kSize, 2), border);
+    p.fillRect(QRect(0, 0, 2, kSize), border);
+    p.fillRect(QRect(kSize - 2, 0, 2, kSize), border);
     if (checked) {
-        p.setRenderHint(QPainter::Antialiasing);
-        drawGlyphPen(p, kSkinDark, 2);
-        p.drawPolyline(QPolygonF({QPointF(3, 6.5), QPointF(5.5, 9), QPointF(10, 3.5)}));
+        p.setPen(QPen(Qt::black, 1));
+        for (int dy = 0; dy < 2; ++dy) {
+            p.drawLine(QPoint(3, 5 + dy), QPoint(5, 7 + dy));
+            p.drawLine(QPoint(5, 7 + dy), QPoint(9, 3 + dy));
+        }
     }
     return img;
 }

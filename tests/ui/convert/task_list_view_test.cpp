@@ -24,6 +24,7 @@
 #include "ui/notify/floating_tip.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
+#include "ui/support/window_test_support.h"
 #include "ui/ui_test_support.h"
 
 namespace qf::ui {
@@ -364,7 +365,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     {
         test::BoxAnswerer answerer;
         view->addFiles(paths);
-        EXPECT_EQ(answerer.answered, 1) << "one box for every refusal of the drop";
+        EXPECT_EQ(answerer.seen().size(), 1u) << "one box for every refusal of the drop";
     }
     ASSERT_EQ(view->model().rowCount(), 2);
     EXPECT_EQ(cell(0, 5), toQ(other)) << "while idle each new row goes to the top";
@@ -374,7 +375,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
         test::BoxAnswerer answerer;
         view->addFiles({toQ(clip), toQ(folder)});
         test::pumpEvents(50);
-        EXPECT_EQ(answerer.answered, 0) << "no box when nothing is refused";
+        EXPECT_EQ(answerer.seen().size(), 0u) << "no box when nothing is refused";
     }
 
     QStringList refused;

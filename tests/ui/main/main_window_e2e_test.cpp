@@ -21,7 +21,7 @@
 #include "ui/main/main_window.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/slide_panel.h"
-#include "ui/main/support/window_test_support.h"
+#include "ui/support/window_test_support.h"
 #include "ui/shell/qt_shell.h"
 
 using namespace qf::ui;

@@ -24,7 +24,7 @@
 #include "ui/main/options_panel.h"
 #include "ui/notify/tray_icon.h"
 #include "ui/main/parameter_toolbar.h"
-#include "ui/main/support/window_test_support.h"
+#include "ui/support/window_test_support.h"
 #include "ui/player/player_window.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/ui_test_support.h"

@@ -137,18 +137,6 @@ FakeHub::FakeHub()
     });
 }
 
-BoxAnswerer::BoxAnswerer()
-{
-    timer_.setInterval(20);
-    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
-        if (auto* box = qobject_cast<ConfirmBox*>(QApplication::activeModalWidget())) {
-            ++answered;
-            box->button(0)->click();
-        }
-    });
-    timer_.start();
-}
-
 void pumpEvents(int ms)
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);

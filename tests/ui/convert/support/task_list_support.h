@@ -1,7 +1,8 @@
 #pragma once
 // Shared by the task list view tests: generated clips, a main window stand-in
 // that answers the list's requests, the message-box answerer, event pumping
-// and a look at the running processes.
+// and a look at the running processes. The message-box answerer is the
+// shared one of ui/support/window_test_support.h.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -46,16 +47,6 @@ public:
     std::vector<std::string> log;
     std::vector<const void*> loaded;
     int allDone = 0;
-};
-
-// Clicks the first button of every ConfirmBox that runs modally while it lives.
-class BoxAnswerer {
-public:
-    BoxAnswerer();
-    int answered = 0;
-
-private:
-    QTimer timer_;
 };
 
 void pumpEvents(int ms);

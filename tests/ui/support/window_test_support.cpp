@@ -1,4 +1,4 @@
-#include "ui/main/support/window_test_support.h"
+#include "ui/support/window_test_support.h"
 
 #include <QDropEvent>
 
