@@ -118,7 +118,7 @@ void drawFace(QPainter& p, const QRect& r, Look look, bool round)
 QImage paintStrip(Glyph glyph, QSize size)
 {
     QImage img(size.width(), size.height() * 4, QImage::Format_ARGB32_Premultiplied);
-    img.fill(skin::skinColor());
+    img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     const bool round = size.width() == size.height();
@@ -136,7 +136,7 @@ QImage paintStrip(Glyph glyph, QSize size)
 QImage paintGrid(Glyph glyph, QSize cell)
 {
     QImage img(cell.width() * 2, cell.height(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(skin::skinColor());
+    img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     for (int column = 0; column < 2; ++column) {

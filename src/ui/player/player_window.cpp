@@ -92,6 +92,9 @@ PlayerWindow::~PlayerWindow()
     playerSink_.shutdown();
     engine_.stopThread();
     playlist_.setStopRequests({}, {});
+    // A full-screen video window is a window of its own: give it back so
+    // that it goes with this one.
+    video_->leaveFullScreen();
     // The list adapts the playlist and the video window is the player's
     // surface: both go before the members they use.
     delete list_;
@@ -118,11 +121,13 @@ intptr_t PlayerWindow::playerNotify(const core::Message& m)
             playEntry(entry);
         return 0;
     case core::PLAYER_STOP_CURRENT: engine_.stopPlayback(); return 0;
-    case core::PLAYER_ENDED: entryEnded(known(entry)); return 0;
-    case core::PLAYER_STARTING: entryStarting(known(entry)); return 0;
-    case core::PLAYER_PLAYING: entryPlaying(known(entry)); return 0;
+    case core::PLAYER_ENDED: entryEnded(known(entry)); break;
+    case core::PLAYER_STARTING: entryStarting(known(entry)); break;
+    case core::PLAYER_PLAYING: entryPlaying(known(entry)); break;
     default: return 0;
     }
+    Q_EMIT engineReported(static_cast<int>(MessageTable::codeOf(m)));
+    return 0;
 }
 
 void PlayerWindow::sliderMoved(const QObject* control)

@@ -92,6 +92,10 @@ public:
     void setFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
     void setMessageBox(MessageBox box) { messageBox_ = std::move(box); }
 
+Q_SIGNALS:
+    // After the window has handled one of the engine's reports (7, 8, 9).
+    void engineReported(int code);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -86,9 +86,14 @@ void VideoWindow::leaveFullScreen()
     fullScreen_ = false;
     if (!owner_)
         return;
+    // A child keeps a full-screen state it was given as a window.
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
     setParent(owner_, Qt::Widget);
     setGeometry(returnArea_);
     show();
+    // Flushed through the owner's backing store at once, so that the store
+    // knows this window again before anything else happens to either.
+    repaint();
 }
 
 void VideoWindow::cursorTick()
