@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimerEvent>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -67,10 +68,15 @@ void VideoWindow::enterFullScreen()
     idleTicks_ = 0;
     // setParent keeps the native window (and so the id the player draws
     // into); only its parent in the X window tree changes.
-    setParent(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
     if (screen)
         setGeometry(screen->geometry());
     showFullScreen();
+    // Above every other window. Set on the native window only: a widget
+    // whose own flags said so would get a new native window when it goes
+    // back into its owner.
+    if (QWindow* native = windowHandle())
+        native->setFlags(native->flags() | Qt::WindowStaysOnTopHint);
     raise();
     activateWindow();
     if (!cursorTimer_.isActive())

@@ -2,6 +2,7 @@
 // full screen and cursor, without a player.
 
 #include <QKeyEvent>
+#include <QWindow>
 
 #include "core/messages.h"
 #include "ui/controls/skin_button.h"
@@ -95,7 +96,7 @@ TEST(VideoWindowFullScreen, KeepsItsNativeWindowAndHidesTheIdleCursor)
     video->enterFullScreen();
     ASSERT_TRUE(video->isFullScreen());
     EXPECT_TRUE(video->isWindow());
-    EXPECT_TRUE(video->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(video->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(video->nativeId(), id);
     EXPECT_EQ(video->speedLabelRect(), QRect(video->width() - 90, video->height() - 40, 90, 40));
     EXPECT_TRUE(video->cursorTimerRunning());
