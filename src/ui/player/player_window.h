@@ -72,6 +72,9 @@ public:
     SkinSlider* slider(int id) const;
 
     DisplayMode displayMode() const { return displayMode_; }
+    // Ticks the VideoSet menu's item of the current display mode (before it
+    // is shown).
+    void tickVideoSetMenu() const;
     // Client coordinates.
     QRect videoArea() const { return videoArea_; }
     QRect picturePanel() const;

@@ -149,15 +149,20 @@ QWidget* PlayerWindow::control(int id) const
 
 SkinSlider* PlayerWindow::slider(int id) const { return qobject_cast<SkinSlider*>(control(id)); }
 
-void PlayerWindow::showVideoSetMenu()
+void PlayerWindow::tickVideoSetMenu() const
 {
-    QMenu* menu = sharedPopup(SharedPopup::VideoSet);
     const int ticked = displayMode_ == DisplayMode::ActualSize ? kMenuActualSize
                        : displayMode_ == DisplayMode::FitArea  ? kMenuFitArea
                                                                : kMenuFullScreen;
     for (int id : {kMenuActualSize, kMenuFitArea, kMenuFullScreen})
         if (QAction* a = sharedMenuAction(SharedPopup::VideoSet, id))
             a->setChecked(id == ticked);
+}
+
+void PlayerWindow::showVideoSetMenu()
+{
+    QMenu* menu = sharedPopup(SharedPopup::VideoSet);
+    tickVideoSetMenu();
     QWidget* button = control(kVideoSet);
     const QAction* chosen = menu->exec(button->mapToGlobal(QPoint(0, button->height())));
     if (chosen)

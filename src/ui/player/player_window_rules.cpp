@@ -251,6 +251,10 @@ void PlayerWindow::entryPlaying(PlaylistEntry* entry)
         case DisplayMode::ActualSize: fitVideo(entry->width, entry->height); break;
         }
     }
+    // Every player starts with its sound on: the pressed mute button must
+    // keep this one silent too.
+    if (auto* mute = qobject_cast<SkinButton*>(control(kMute)); mute && mute->isSelected())
+        engine_.setMute(true);
     int32_t length = engine_.queryLength();
     if (length != 0)
         entry->duration = length;

@@ -1,6 +1,7 @@
 // The player window's rules through the window itself, with the real player
 // on null drivers and clips made by ffmpeg.
 
+#include <QAction>
 #include <QMimeData>
 #include <QUrl>
 
@@ -285,6 +286,10 @@ TEST_F(PlayerWindowTest, DisplayModesSizeTheVideoWindow)
     EXPECT_EQ(video->geometry(), window->videoArea());
     window->command(kMenuActualSize);
     EXPECT_EQ(video->geometry().size(), QSize(160, 120));
+    window->command(kMenuFitArea);
+    window->tickVideoSetMenu();
+    EXPECT_TRUE(sharedMenuAction(SharedPopup::VideoSet, kMenuFitArea)->isChecked());
+    EXPECT_FALSE(sharedMenuAction(SharedPopup::VideoSet, kMenuActualSize)->isChecked());
 
     const uint32_t id = video->nativeId();
     window->command(kMenuFullScreen);
