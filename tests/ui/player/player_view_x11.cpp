@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -116,10 +117,12 @@ TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSame
     pumpFor(600);
     const QImage later = grabScreen(screen);
     EXPECT_NE(first, later) << "the picture stood still";
-    later.save(QStringLiteral(QF_SHOT_DIR "/player_view_fullscreen.png"));
-    // Fast forward over the full-screen picture shows the label.
+    // Fast forward over the full-screen picture: the label at the bottom right.
     window->command(PlayerWindow::kForward);
-    pumpFor(100);
+    pumpFor(300);
+    const QImage labelled = grabScreen(screen);
+    EXPECT_EQ(labelled.pixelColor(screen.width() - 5, screen.height() - 5), QColor(204, 204, 204));
+    labelled.save(QStringLiteral(QF_SHOT_DIR "/player_view_fullscreen.png"));
     EXPECT_EQ(count(8), 1);   // never restarted
 
     doubleClick(video);
@@ -150,6 +153,27 @@ TEST_F(PlayerViewX11, ClosingWhilePlayingLeavesNoPlayer)
     ASSERT_EQ(processesWith("x11_close"), 1);
     window.reset();
     EXPECT_EQ(processesWith("x11_close"), 0);
+}
+
+TEST(PlayerViewInAPage, TheVideoWindowHidesAndShowsWithItsPage)
+{
+    // As the main window holds it: a page among others in one top-level window.
+    QWidget main;
+    main.resize(860, 600);
+    auto* page = new PlayerWindow(&main);
+    page->move(7, 63);
+    main.show();
+    ASSERT_TRUE(waitUntil([&] { return main.isVisible(); }, 2000));
+    QWindow* native = page->videoWindow()->windowHandle();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(page->videoWindow()->nativeId(), page->engine().videoWindowId());
+    EXPECT_TRUE(native->isVisible());
+    page->hide();
+    EXPECT_FALSE(native->isVisible());
+    page->show();
+    EXPECT_TRUE(native->isVisible());
+    // The X window stands where the widget is, 31 pixels into the page.
+    EXPECT_EQ(native->mapToGlobal(QPoint(0, 0)), main.mapToGlobal(QPoint(7, 63 + 31)));
 }
 
 } // namespace
