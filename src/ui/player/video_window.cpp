@@ -33,6 +33,9 @@ VideoWindow::VideoWindow(QWidget* owner) : QWidget(owner), owner_(owner)
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_DontCreateNativeAncestors);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // While full screen it is a window of its own, but never one that keeps
+    // the program running after the main window has closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setAutoFillBackground(false);
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
