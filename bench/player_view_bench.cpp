@@ -1,0 +1,238 @@
+// The player view on a real X server with the real player:
+//  (a) from a double click on a playlist row until the first picture shows
+//      in the video window, against the player alone started with the very
+//      same command line into the same window, to its first picture;
+//  (b) the UI thread's longest stall while a file plays with the position
+//      timer running (the gap between the ticks of a 1 ms timer).
+//
+//   bench/player_view_bench.sh BUILD_DIR [RUNS]   (runs it under xvfb-run)
+//
+// A picture "shows" when a tenth of the video window's pixels on screen are
+// no longer the colour key; both sides are timed by the same screen polls.
+// The window keeps its starting display mode (the picture's own size), and
+// the player alone draws into the same window at the same size.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/platform/process.h"
+#include "core/program_directory.h"
+#include "player/player_engine.h"
+#include "player/slave_protocol.h"
+#include "probe/media_info_library.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/player/player_window.h"
+#include "ui/player/playlist_view.h"
+#include "ui/player/video_window.h"
+
+namespace {
+
+using qf::ui::PlayerWindow;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+bool pictureShown(QWidget* video)
+{
+    const QRect r(video->mapToGlobal(QPoint(0, 0)), video->size());
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+    int picture = 0, all = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4, ++all) {
+            const QColor c = image.pixelColor(x, y);
+            picture += std::abs(c.red() - 16) + std::abs(c.green() - 16) + std::abs(c.blue() - 16) > 30;
+        }
+    return all > 0 && picture * 10 >= all;
+}
+
+// Polls the screen until the picture shows; milliseconds since t, or -1.
+double untilPicture(QWidget* video, const QElapsedTimer& t, int timeoutMs)
+{
+    while (t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        if (pictureShown(video))
+            return static_cast<double>(t.nsecsElapsed()) / 1e6;
+    }
+    return -1;
+}
+
+void pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Back to the bare colour key, with no player.
+bool clearVideo(PlayerWindow& window)
+{
+    window.command(PlayerWindow::kStop);
+    pump(200);
+    window.videoWindow()->repaint();
+    pump(50);
+    return !pictureShown(window.videoWindow());
+}
+
+double baselineRun(QWidget* video, const std::string& commandLine)
+{
+    qf::platform::ChildProcess process;
+    qf::platform::ChildProcess::Options options;
+    options.stdinPipe = true;
+    QElapsedTimer t;
+    t.start();
+    if (!process.start(commandLine, options))
+        return -1;
+    const double ms = untilPicture(video, t, 5000);
+    process.write("quit\n");
+    if (!process.waitExit(500))
+        process.terminate(0);
+    return ms;
+}
+
+double viewRun(PlayerWindow& window)
+{
+    qf::ui::PlaylistView* list = window.playlistView();
+    const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+    QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(at), QPointF(list->viewport()->mapToGlobal(at)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QElapsedTimer t;
+    t.start();
+    QApplication::sendEvent(list->viewport(), &press);
+    return untilPicture(window.videoWindow(), t, 5000);
+}
+
+// The longest gap between the ticks of a 1 ms timer while the file plays.
+void stallRun(PlayerWindow& window, int seconds)
+{
+    window.command(PlayerWindow::kPlay);
+    pump(1500);
+    if (!window.positionTimerRunning()) {
+        std::fprintf(stderr, "player_view_bench: the position timer does not run\n");
+        return;
+    }
+    std::vector<double> gaps;
+    QElapsedTimer t, total;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    qint64 last = 0;
+    t.start();
+    total.start();
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        const qint64 now = t.nsecsElapsed();
+        gaps.push_back(static_cast<double>(now - last) / 1e6);
+        last = now;
+    });
+    last = t.nsecsElapsed();
+    ticker.start();
+    pump(seconds * 1000);
+    ticker.stop();
+    std::sort(gaps.begin(), gaps.end());
+    const double longest = gaps.empty() ? 0 : gaps.back();
+    const double p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+    std::printf("UI thread while playing, %d s with the position timer running (%zu ticks of a 1 ms timer)\n", seconds,
+                gaps.size());
+    std::printf("  longest stall                          %8.2f ms   (target < 20)\n", longest);
+    std::printf("  99th percentile gap                    %8.2f ms\n", p99);
+    // What one position query costs the UI thread, for telling the
+    // player's answer time from the window's own work.
+    double query = 0;
+    for (int i = 0; i < 50; ++i) {
+        QElapsedTimer q;
+        q.start();
+        window.engine().queryPosition();
+        query = std::max(query, static_cast<double>(q.nsecsElapsed()) / 1e6);
+        pump(20);
+    }
+    std::printf("  longest of 50 position queries         %8.2f ms\n", query);
+    std::printf("  player state Playing at the end        %8s\n",
+                window.engine().state() == qf::player::PlayerState::Playing ? "yes" : "no");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    ::setenv(qf::player::kPlayerDriversVariable, "-vo x11 -ao null", 0);
+    qf::core::toolPaths().build(QF_PROGRAM_DIR);
+    if (!qf::probe::loadMediaInfoLibrary(QF_PROGRAM_DIR)) {
+        std::fprintf(stderr, "player_view_bench: cannot load OLIVE.dll from %s\n", QF_PROGRAM_DIR);
+        return 1;
+    }
+    qf::ui::setFloatingTipsEnabled(false);
+
+    const QString clip = QStringLiteral("/tmp/player_view_bench_clip.avi");
+    if (QProcess::execute(QStringLiteral("ffmpeg"),
+                          {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc=size=320x240:rate=25:duration=30"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=30"),
+                           QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-c:a"), QStringLiteral("mp2"),
+                           QStringLiteral("-shortest"), clip}) != 0) {
+        std::fprintf(stderr, "player_view_bench: ffmpeg could not make the clip\n");
+        return 1;
+    }
+
+    PlayerWindow window;
+    window.setMessageBox([](QWidget*, const QString&) {});
+    window.move(0, 0);
+    window.show();
+    pump(300);
+    window.addPaths({clip});
+    pump(1500);
+    const std::string commandLine = window.engine().lastCommandLine();
+    if (commandLine.empty()) {
+        std::fprintf(stderr, "player_view_bench: the player did not start\n");
+        return 1;
+    }
+
+    std::vector<double> view, alone;
+    for (int run = 0; run < runs; ++run) {
+        // Alternate the order so that neither side always meets a warm start.
+        for (int side = 0; side < 2; ++side) {
+            if (!clearVideo(window)) {
+                std::fprintf(stderr, "player_view_bench: the video window keeps a picture after the stop\n");
+                return 1;
+            }
+            const bool viewSide = (run + side) % 2 == 0;
+            const double ms = viewSide ? viewRun(window) : baselineRun(window.videoWindow(), commandLine);
+            if (ms < 0) {
+                std::fprintf(stderr, "player_view_bench: no picture within 5 s (%s)\n", viewSide ? "view" : "player alone");
+                return 1;
+            }
+            (viewSide ? view : alone).push_back(ms);
+        }
+    }
+    std::vector<double> extra;
+    for (size_t i = 0; i < view.size() && i < alone.size(); ++i)
+        extra.push_back(view[i] - alone[i]);
+    std::printf("first picture, median of %d runs (ms)\n", runs);
+    std::printf("  player alone, start to first picture   %8.2f\n", median(alone));
+    std::printf("  double click on a row to first picture %8.2f   (%+.2f; target +50)\n", median(view),
+                median(view) - median(alone));
+    std::printf("  median of the paired differences       %+8.2f\n", median(extra));
+
+    clearVideo(window);
+    stallRun(window, 5);
+    window.command(PlayerWindow::kStop);
+    QFile::remove(clip);
+    return 0;
+}

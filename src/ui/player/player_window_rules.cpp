@@ -1,0 +1,319 @@
+// What the player window plays, and when: the buttons, the engine's
+// reports, fast forward and rewind, and the video window's size.
+
+#include "core/messages.h"
+#include "ui/controls/skin_button.h"
+#include "ui/controls/skin_slider.h"
+#include "ui/player/player_window.h"
+#include "ui/player/video_window.h"
+#include "ui/shell/shared_menu.h"
+
+#include "player/player_settings.h"
+
+namespace qf::ui {
+
+using player::PlayerState;
+using player::PlaylistEntry;
+
+void PlayerWindow::command(int id)
+{
+    switch (id) {
+    case kPlay: play(); break;
+    case kPause: pause(); break;
+    case kStop: stopAll(); break;
+    case kMute:
+        if (auto* b = qobject_cast<SkinButton*>(control(kMute))) {
+            if (b->isSelected())
+                b->deselect();
+            else
+                b->select();
+            engine_.setMute(b->isSelected());
+        }
+        break;
+    case kPrevious: previous(); break;
+    case kNext: next(); break;
+    case kOpen: openFiles(); break;
+    case kVideoSet: showVideoSetMenu(); break;
+    case kRewind: rewind(); break;
+    case kForward: fastForward(); break;
+    case kMenuResetPicture: resetPicture(); break;
+    case kMenuActualSize: setDisplayMode(DisplayMode::ActualSize); break;
+    case kMenuFitArea: setDisplayMode(DisplayMode::FitArea); break;
+    case kMenuFullScreen: setDisplayMode(DisplayMode::FullScreen); break;
+    default: break;
+    }
+}
+
+bool PlayerWindow::isActive() const
+{
+    const PlayerState s = engine_.state();
+    return s == PlayerState::Starting || s == PlayerState::Playing || s == PlayerState::Paused;
+}
+
+bool PlayerWindow::started(PlaylistEntry* entry)
+{
+    return entry && engine_.startPlayback(entry, entry->path.c_str()) == PlayerState::Starting;
+}
+
+void PlayerWindow::playNextAvailable()
+{
+    if (isActive())
+        return;
+    // Entries that cannot be started are passed over.
+    while (PlaylistEntry* e = playlist_.nextEntry(true)) {
+        engine_.stopPlayback();
+        if (started(e))
+            return;
+    }
+}
+
+void PlayerWindow::play()
+{
+    switch (engine_.state()) {
+    case PlayerState::Paused:
+        engine_.togglePause();
+        setPositionSlider(engine_.queryPosition());
+        break;
+    case PlayerState::Starting:
+    case PlayerState::Playing: video_->setSpeedStep(0); break;
+    default:
+        if (PlaylistEntry* e = playlist_.selectedEntry()) {
+            if (started(e))
+                playlist_.markCurrent(e);
+        } else {
+            playNextAvailable();
+        }
+        break;
+    }
+}
+
+void PlayerWindow::pause()
+{
+    engine_.togglePause();
+    if (engine_.state() == PlayerState::Paused)
+        video_->setSpeedStep(0);
+}
+
+void PlayerWindow::stopAll()
+{
+    playlist_.markCurrent(nullptr);
+    engine_.stopPlayback();
+    positionTimer_.stop();
+    video_->setSpeedStep(0);
+    setPositionSlider(0);
+}
+
+void PlayerWindow::previous()
+{
+    // On the first row nothing changes and the file plays on.
+    while (PlaylistEntry* e = playlist_.previousEntry()) {
+        engine_.stopPlayback();
+        if (started(e))
+            return;
+    }
+}
+
+void PlayerWindow::next()
+{
+    while (PlaylistEntry* e = playlist_.nextEntry(false)) {
+        engine_.stopPlayback();
+        if (started(e))
+            return;
+    }
+    // Past the last row (or nothing current): start again at the first.
+    stopAll();
+    playNextAvailable();
+}
+
+void PlayerWindow::rewind()
+{
+    const PlayerState s = engine_.state();
+    if (s != PlayerState::Playing && s != PlayerState::Paused)
+        return;
+    const int step = video_->speedStep();
+    if (step == -VideoWindow::kMaxSpeedStep)
+        return;
+    video_->setSpeedStep(step < 0 ? step * 2 : -2);
+}
+
+void PlayerWindow::fastForward()
+{
+    const PlayerState s = engine_.state();
+    if (s != PlayerState::Playing && s != PlayerState::Paused)
+        return;
+    const int step = video_->speedStep();
+    if (step == VideoWindow::kMaxSpeedStep)
+        return;
+    video_->setSpeedStep(step > 0 ? step * 2 : 2);
+}
+
+void PlayerWindow::resetPicture()
+{
+    slider(kBrightness)->setValue(1);
+    slider(kContrast)->setValue(1);
+    slider(kHue)->setValue(0);
+    slider(kSaturation)->setValue(1);
+    engine_.setBrightness(1);
+    engine_.setContrast(1);
+    engine_.setHue(0);
+    engine_.setSaturation(1);
+}
+
+void PlayerWindow::setDisplayMode(DisplayMode mode)
+{
+    displayMode_ = mode;
+    if (!isActive())
+        return;
+    PlaylistEntry* current = playlist_.currentEntry();
+    switch (mode) {
+    case DisplayMode::ActualSize:
+        if (current)
+            fitVideo(current->width, current->height);
+        break;
+    case DisplayMode::FitArea:
+        if (current)
+            fillArea();
+        break;
+    case DisplayMode::FullScreen:
+        if (current && current->hasVideo)
+            video_->enterFullScreen();
+        break;
+    }
+}
+
+void PlayerWindow::playEntry(PlaylistEntry* entry)
+{
+    if (!entry) {
+        if (engine_.state() != PlayerState::Starting)
+            playNextAvailable();
+        return;
+    }
+    if (engine_.state() == PlayerState::Starting)
+        return;
+    stopAll();
+    playlist_.markCurrent(entry);
+    // The entry stays current even when it cannot be started.
+    engine_.startPlayback(entry, entry->path.c_str());
+}
+
+void PlayerWindow::entryEnded(PlaylistEntry* ended)
+{
+    positionTimer_.stop();
+    video_->setSpeedStep(0);
+    setPositionSlider(0);
+    if (player::autoPlay()) {
+        while (PlaylistEntry* e = playlist_.nextEntry(false))
+            if (started(e))
+                return;
+        playlist_.markCurrent(nullptr);
+        if (player::loopPlay())
+            while (PlaylistEntry* e = playlist_.nextEntry(true))
+                if (started(e))
+                    return;
+    } else {
+        playlist_.markCurrent(nullptr);
+        if (player::loopPlay()) {
+            if (started(ended)) {
+                playlist_.markCurrent(ended);
+                return;
+            }
+        } else {
+            stopAll();
+        }
+    }
+    // Nothing plays any more: a full-screen picture would stay black over
+    // the whole screen.
+    if (!isActive())
+        video_->leaveFullScreen();
+}
+
+void PlayerWindow::entryStarting(PlaylistEntry* entry)
+{
+    // A full-screen window keeps the whole screen for the next file.
+    if (entry && !video_->isFullScreen())
+        fitVideo(entry->width, entry->height);
+}
+
+void PlayerWindow::entryPlaying(PlaylistEntry* entry)
+{
+    if (!entry)
+        return;
+    if (!video_->isFullScreen()) {
+        switch (displayMode_) {
+        case DisplayMode::FitArea: fillArea(); break;
+        case DisplayMode::FullScreen:
+            // Sound alone has no picture to fill the screen with.
+            if (entry->hasVideo)
+                video_->enterFullScreen();
+            else
+                fitVideo(entry->width, entry->height);
+            break;
+        case DisplayMode::ActualSize: fitVideo(entry->width, entry->height); break;
+        }
+    }
+    // Every player starts with its sound on: the pressed mute button must
+    // keep this one silent too.
+    if (auto* mute = qobject_cast<SkinButton*>(control(kMute)); mute && mute->isSelected())
+        engine_.setMute(true);
+    int32_t length = engine_.queryLength();
+    if (length != 0)
+        entry->duration = length;
+    else
+        length = entry->duration;
+    SkinSlider* position = slider(kPosition);
+    position->setRange(0, std::max<int32_t>(length, 0));
+    position->setValue(0);
+    position->update();
+    if (!positionTimer_.isActive())
+        positionTimer_.start();
+}
+
+void PlayerWindow::positionTick()
+{
+    int32_t p = engine_.queryPosition();
+    const int step = video_->speedStep();
+    if (step != 0) {
+        engine_.seekRelative(step);
+        if (p == 0)
+            return;
+        p += step;
+    }
+    if (p != 0)
+        setPositionSlider(p);
+}
+
+void PlayerWindow::fitVideo(int width, int height)
+{
+    if (video_->isFullScreen())
+        return;
+    const QRect a = videoArea_;
+    if (width <= a.width() && height <= a.height()) {
+        // Halves truncated, with the area's right and bottom as its outer edges.
+        const int left = (a.left() + a.left() + a.width()) / 2 - width / 2;
+        const int top = (a.top() + a.top() + a.height()) / 2 - height / 2;
+        video_->setGeometry(left, top, width, height);
+    } else {
+        fillArea();
+    }
+}
+
+void PlayerWindow::fillArea()
+{
+    if (!video_->isFullScreen())
+        video_->setGeometry(videoArea_);
+}
+
+void PlayerWindow::setPositionSlider(int value)
+{
+    if (SkinSlider* s = slider(kPosition))
+        s->setValue(value);
+}
+
+bool PlayerWindow::maySetFullScreen() const
+{
+    const PlayerState s = engine_.state();
+    const PlaylistEntry* current = playlist_.currentEntry();
+    return (s == PlayerState::Playing || s == PlayerState::Paused) && current && current->hasVideo;
+}
+
+} // namespace qf::ui

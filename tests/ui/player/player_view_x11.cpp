@@ -1,0 +1,188 @@
+// The player view under a real X server: the real player draws a clip into
+// the video window by its X11 id, the picture goes full screen and back in
+// the same native window, and screenshots of both are saved for a person
+// to look at. Run under xvfb-run (see CMakeLists.txt).
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/messages.h"
+#include "player/player_settings.h"
+#include "player/slave_protocol.h"
+#include "ui/notify/floating_tip.h"
+#include "ui/player/player_window.h"
+#include "ui/player/playlist_view.h"
+#include "ui/player/support/player_view_support.h"
+#include "ui/player/video_window.h"
+#include "ui/shell/message_dispatch.h"
+#include "ui/shell/shared_menu.h"
+#include "ui/skin/skin.h"
+
+namespace qf::ui::test {
+namespace {
+
+// The screen as X has it: the player's drawing is not in Qt's backing store.
+QImage grabScreen(const QRect& r)
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+}
+
+// The share of pixels that are not the colour key (16,16,16).
+double pictureShare(const QImage& image)
+{
+    if (image.isNull() || image.width() == 0)
+        return 0;
+    int picture = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2) {
+            const QColor c = image.pixelColor(x, y);
+            picture += std::abs(c.red() - 16) + std::abs(c.green() - 16) + std::abs(c.blue() - 16) > 30;
+        }
+    return static_cast<double>(picture) / (((image.height() + 1) / 2) * ((image.width() + 1) / 2));
+}
+
+QRect onScreen(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
+
+void doubleClick(QWidget* w)
+{
+    QMouseEvent e(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(w->mapToGlobal(QPoint(5, 5))), Qt::LeftButton,
+                  Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+class PlayerViewX11 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        useRealPlayer("-vo x11 -ao null");
+        setFloatingTipsEnabled(false);
+        player::setAutoPlay(false);
+        player::setLoopPlay(false);
+        window = std::make_unique<PlayerWindow>();
+        window->setMessageBox([](QWidget*, const QString&) {});
+        QObject::connect(window.get(), &PlayerWindow::engineReported, window.get(),
+                         [this](int code) { reports.push_back(code); });
+        window->move(0, 0);
+        window->show();
+        ASSERT_TRUE(waitUntil([&] { return window->isVisible(); }, 2000));
+        pumpFor(200);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        EXPECT_EQ(processesWith(playerDataDir().toStdString()), 0);
+    }
+    int count(int code) const { return static_cast<int>(std::count(reports.begin(), reports.end(), code)); }
+    bool waitReport(int code, int n) { return waitUntil([&] { return count(code) >= n; }, 10000); }
+    // Waits until the rectangle on screen shows a picture.
+    bool waitPicture(const QRect& r, int timeoutMs = 5000)
+    {
+        return waitUntil([&] { return pictureShare(grabScreen(r)) > 0.1; }, timeoutMs);
+    }
+
+    std::unique_ptr<PlayerWindow> window;
+    std::vector<int> reports;
+};
+
+TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSameWindow)
+{
+    window->command(kMenuFitArea);
+    window->addPaths({videoClip(30, QStringLiteral("x11"), 320, 240)});
+    ASSERT_TRUE(waitReport(9, 1)) << window->engine().lastCommandLine();
+    VideoWindow* video = window->videoWindow();
+    const uint32_t id = video->nativeId();
+    EXPECT_NE(window->engine().lastCommandLine().find(" -wid " + std::to_string(id)), std::string::npos);
+
+    EXPECT_TRUE(waitPicture(onScreen(video))) << "the player drew nothing into the video window";
+    pumpFor(300);
+    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, window->width(), window->height())
+        .save(QStringLiteral(QF_SHOT_DIR "/player_view_embedded.png"));
+
+    // Full screen: asked of the player window, then the same native window
+    // covers the screen and the picture goes on.
+    doubleClick(video);
+    ASSERT_TRUE(video->isFullScreen());
+    EXPECT_EQ(video->nativeId(), id);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_TRUE(waitUntil([&] { return onScreen(video) == screen; }, 3000)) << "not over the whole screen";
+    EXPECT_TRUE(waitPicture(screen)) << "no picture in full screen";
+    const QImage first = grabScreen(screen);
+    pumpFor(600);
+    const QImage later = grabScreen(screen);
+    EXPECT_NE(first, later) << "the picture stood still";
+    // Fast forward over the full-screen picture: the label at the bottom right.
+    window->command(PlayerWindow::kForward);
+    pumpFor(300);
+    const QImage labelled = grabScreen(screen);
+    EXPECT_EQ(labelled.pixelColor(screen.width() - 5, screen.height() - 5), QColor(204, 204, 204));
+    labelled.save(QStringLiteral(QF_SHOT_DIR "/player_view_fullscreen.png"));
+    EXPECT_EQ(count(8), 1);   // never restarted
+
+    doubleClick(video);
+    ASSERT_FALSE(video->isFullScreen());
+    EXPECT_EQ(video->nativeId(), id);
+    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_TRUE(waitPicture(onScreen(video))) << "no picture after leaving full screen";
+    EXPECT_EQ(count(8), 1);
+    EXPECT_EQ(window->engine().state(), player::PlayerState::Playing);
+}
+
+TEST_F(PlayerViewX11, SoundAloneNeverGoesFullScreen)
+{
+    window->addPaths({audioClip(20, QStringLiteral("x11_tone"))});
+    ASSERT_TRUE(waitReport(9, 1));
+    doubleClick(window->videoWindow());
+    EXPECT_FALSE(window->videoWindow()->isFullScreen());
+    window->command(kMenuFullScreen);
+    EXPECT_FALSE(window->videoWindow()->isFullScreen());
+}
+
+TEST_F(PlayerViewX11, ClosingWhilePlayingLeavesNoPlayer)
+{
+    window->addPaths({videoClip(30, QStringLiteral("x11_close"), 320, 240)});
+    ASSERT_TRUE(waitReport(9, 1));
+    window->videoWindow()->enterFullScreen();
+    pumpFor(200);
+    ASSERT_EQ(processesWith("x11_close"), 1);
+    window.reset();
+    EXPECT_EQ(processesWith("x11_close"), 0);
+}
+
+TEST(PlayerViewInAPage, TheVideoWindowHidesAndShowsWithItsPage)
+{
+    // As the main window holds it: a page among others in one top-level window.
+    QWidget main;
+    main.resize(860, 600);
+    auto* page = new PlayerWindow(&main);
+    page->move(7, 63);
+    main.show();
+    ASSERT_TRUE(waitUntil([&] { return main.isVisible(); }, 2000));
+    QWindow* native = page->videoWindow()->windowHandle();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(page->videoWindow()->nativeId(), page->engine().videoWindowId());
+    EXPECT_TRUE(native->isVisible());
+    page->hide();
+    EXPECT_FALSE(native->isVisible());
+    page->show();
+    EXPECT_TRUE(native->isVisible());
+    // The X window stands where the widget is, 31 pixels into the page.
+    EXPECT_EQ(native->mapToGlobal(QPoint(0, 0)), main.mapToGlobal(QPoint(7, 63 + 31)));
+}
+
+} // namespace
+} // namespace qf::ui::test
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    qf::ui::skin::installFontSubstitutes();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
