@@ -102,11 +102,6 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-void pumpFor(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 int processesWith(const std::string& text)
 {
     int found = 0;

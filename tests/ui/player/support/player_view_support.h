@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "ui/support/window_test_support.h"
+
 namespace qf::ui::test {
 
 // The scratch folder of these tests, made on first use.
@@ -30,7 +32,7 @@ void useRealPlayer(const char* drivers = "-vo null -ao null");
 
 // Runs the event loop until the predicate holds or the time is up.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs);
-void pumpFor(int ms);
+// pumpFor(ms) is the shared one of ui/support/window_test_support.h.
 
 // Processes whose command line holds the text (the player's, by its clip).
 int processesWith(const std::string& text);
