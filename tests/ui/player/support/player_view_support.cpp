@@ -102,6 +102,26 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
+namespace {
+
+// The parent's pid from /proc/<pid>/stat: the field after the state, which
+// follows the command name in parentheses (itself free to hold blanks).
+pid_t parentOf(const std::string& pid)
+{
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state;
+    pid_t parent = -1;
+    fields >> state >> parent;
+    return parent;
+}
+
+} // namespace
+
 int processesWith(const std::string& text)
 {
     int found = 0;
@@ -119,9 +139,10 @@ int processesWith(const std::string& text)
         for (char& c : cmdline)
             if (c == '\0')
                 c = ' ';
-        // Zombies have an empty command line and hold nothing.
-        if (cmdline.find(text) != std::string::npos && cmdline.find("pgrep") == std::string::npos &&
-            std::to_string(::getpid()) != name)
+        // Zombies have an empty command line and hold nothing. Only this
+        // test's own players count: other test processes may play the same
+        // clips at the same time.
+        if (cmdline.find(text) != std::string::npos && parentOf(name) == ::getpid())
             ++found;
     }
     ::closedir(proc);

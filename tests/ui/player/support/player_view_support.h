@@ -34,7 +34,7 @@ void useRealPlayer(const char* drivers = "-vo null -ao null");
 bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 // pumpFor(ms) is the shared one of ui/support/window_test_support.h.
 
-// Processes whose command line holds the text (the player's, by its clip).
+// This process's children whose command line holds the text (its players, by their clip).
 int processesWith(const std::string& text);
 
 } // namespace qf::ui::test
