@@ -82,8 +82,12 @@ int main(int argc, char** argv)
     window->show();
     ui::TaskListView* list = window->taskList();
 
-    // a) A conversion feeding the list.
+    // a) A conversion feeding the list: DVD, two passes of MPEG-2, so that
+    // progress lines arrive for a good while.
     const double idle = longestStall([] { return false; }, 3000, 3000);
+    convert::ConversionSettings dvd;
+    dvd.selectModel(4, 0, 10);
+    window->parameterPanel()->applySettings(dvd);
     list->addFiles({ui::toQ(argv[2])});
     list->model().setChecked(0, true);
     QElapsedTimer run;

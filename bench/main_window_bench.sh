@@ -42,7 +42,7 @@ time_to_map() {
   t0=$(now_ms)
   "$@" >/dev/null 2>&1 &
   local pid=$!
-  until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do sleep 0.005; done
+  until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do sleep 0.01; done
   t1=$(now_ms)
   echo "$((t1 - t0)) $pid"
 }

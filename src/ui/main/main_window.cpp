@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QPainter>
+#include <QTimer>
 
 #include "ui/controls/glow_button.h"
 #include "ui/controls/skin_button.h"
@@ -173,6 +174,17 @@ void MainWindow::createViews()
     taskList_ = new TaskListView(this, this);
     placeTaskList(panel_->geometry().bottom() + 1);
 
+    // The slide panel lies over the parameter panel.
+    slide_->raise();
+}
+
+void MainWindow::ensurePages()
+{
+    // The Convert view is all a user sees at start; the other pages (the
+    // player with its engine thread among them) are made once the window
+    // has been painted, so that it appears sooner.
+    if (player_)
+        return;
     player_ = new PlayerWindow(this);
     player_->setGeometry(frame_.playerRect());
     player_->hide();
@@ -184,9 +196,25 @@ void MainWindow::createViews()
     options_ = new OptionsPanel(this, this);
     options_->setGeometry(frame_.contentRect());
     options_->hide();
-
-    // The slide panel lies over the parameter panel.
     slide_->raise();
+}
+
+PlayerWindow* MainWindow::playerWindow()
+{
+    ensurePages();
+    return player_;
+}
+
+HelpPanel* MainWindow::helpPanel()
+{
+    ensurePages();
+    return help_;
+}
+
+OptionsPanel* MainWindow::optionsPanel()
+{
+    ensurePages();
+    return options_;
 }
 
 void MainWindow::placeTaskList(int top)
@@ -240,12 +268,13 @@ void MainWindow::applyView(View view)
         for (GlowButton* b : bottomButtons_)
             b->hide();
     }
-    if (view != View::Player)
-        player_->hide();
-    if (view != View::Help)
-        help_->hide();
-    if (view != View::Options)
-        options_->hide();
+    if (view != View::Convert)
+        ensurePages();
+    if (player_) {
+        player_->setVisible(view == View::Player);
+        help_->setVisible(view == View::Help);
+        options_->setVisible(view == View::Options);
+    }
 
     switch (view) {
     case View::Convert:
@@ -255,9 +284,7 @@ void MainWindow::applyView(View view)
         for (GlowButton* b : bottomButtons_)
             b->show();
         break;
-    case View::Player: player_->show(); break;
-    case View::Help: help_->show(); break;
-    case View::Options: options_->show(); break;
+    default: break;
     }
 }
 
@@ -265,6 +292,10 @@ void MainWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.drawImage(0, 0, frame_.image());
+    if (!pagesScheduled_) {
+        pagesScheduled_ = true;
+        QTimer::singleShot(0, this, &MainWindow::ensurePages);
+    }
 }
 
 QImage MainWindow::panelPicture() const { return panel_->grab().toImage(); }

@@ -88,9 +88,11 @@ public:
     ParameterPanel* parameterPanel() const { return panel_; }
     SlidePanel* slidePanel() const { return slide_; }
     TaskListView* taskList() const { return taskList_; }
-    PlayerWindow* playerWindow() const { return player_; }
-    HelpPanel* helpPanel() const { return help_; }
-    OptionsPanel* optionsPanel() const { return options_; }
+    // The pages of the other views; made right after the window's first
+    // paint, or at once when asked for earlier.
+    PlayerWindow* playerWindow();
+    HelpPanel* helpPanel();
+    OptionsPanel* optionsPanel();
     TrayIcon* trayIcon() const { return tray_; }
     QMenu* systemMenu() const { return systemMenu_; }
     bool pendingSave() const { return pendingSave_; }
@@ -113,6 +115,7 @@ private:
     void createTabs();
     void createBottomButtons();
     void createViews();
+    void ensurePages();
     void createSystemMenu();
     void installRequests();   // main_window_requests.cpp
     void applyView(View view);
@@ -140,6 +143,7 @@ private:
 
     FilePicker filePicker_;
     bool pendingSave_ = false;
+    bool pagesScheduled_ = false;
     bool closing_ = false;   // the close has been confirmed
 };
 

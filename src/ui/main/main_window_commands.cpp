@@ -165,7 +165,7 @@ void MainWindow::dropFiles(const QStringList& paths, QPoint at)
     if (view_ != View::Player && tabButton(View::Player)->geometry().contains(at)) {
         playSound(Sound::Start);
         showView(View::Player);
-        player_->addPaths(paths);
+        playerWindow()->addPaths(paths);
         return;
     }
     if (view_ != View::Convert) {
