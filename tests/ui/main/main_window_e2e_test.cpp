@@ -21,6 +21,7 @@
 #include "ui/main/main_window.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/slide_panel.h"
+#include "ui/main/support/main_window_fixture.h"
 #include "ui/support/window_test_support.h"
 #include "ui/shell/qt_shell.h"
 
@@ -30,17 +31,8 @@ namespace stdfs = std::filesystem;
 
 namespace {
 
-class MainWindowRun : public ::testing::Test {
+class MainWindowRun : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        setUpProgramEnvironment(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        window = std::make_unique<MainWindow>();
-        window->show();
-        pumpFor(20);
-    }
-    void TearDown() override { window.reset(); }
-
     qf::tasks::TaskListModel& list() const { return window->taskList()->model(); }
     QString cell(int row, int column) const { return toQ(list().row(row).text[static_cast<size_t>(column)]); }
 
@@ -82,7 +74,6 @@ protected:
     }
     int encodersRunning() const { return countProcesses(outputFolder()); }
 
-    std::unique_ptr<MainWindow> window;
 };
 
 std::string probeField(const std::string& path, const std::string& entries)

@@ -24,6 +24,7 @@
 #include "ui/main/options_panel.h"
 #include "ui/notify/tray_icon.h"
 #include "ui/main/parameter_toolbar.h"
+#include "ui/main/support/main_window_fixture.h"
 #include "ui/support/window_test_support.h"
 #include "ui/player/player_window.h"
 #include "ui/shell/message_dispatch.h"
@@ -35,22 +36,12 @@ using View = MainWindow::View;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        setUpProgramEnvironment(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        window = std::make_unique<MainWindow>();
-        window->show();
-        pumpFor(20);
-    }
-    void TearDown() override { window.reset(); }
-
     QPoint centreOf(int id) const { return window->control(id)->geometry().center(); }
     void press(int id) { QTest::mouseClick(window->control(id), Qt::LeftButton); }
     int rows() const { return window->taskList()->model().rowCount(); }
 
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ui/support/window_test_support.h"
 
+#include "integration/support/integration_support.h"
+
 #include <QDropEvent>
 
 #include <cstdio>
@@ -43,13 +45,7 @@ void installShutdownStandIn(const std::string& testName)
     qputenv("PATH", QByteArray::fromStdString(g_standInDir + ":" + originalPath));
 }
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+std::string quoted(const std::string& text) { return integration::quote(text); }
 
 // Made under a private name, then renamed, so parallel test processes never
 // read a half-written clip.
@@ -125,20 +121,7 @@ std::string writeFile(const std::string& name, const std::string& bytes)
     return path;
 }
 
-std::string shell(const std::string& command, int* status)
-{
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    const int raw = pclose(pipe);
-    if (status)
-        *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return output;
-}
+std::string shell(const std::string& command, int* status) { return integration::run(command, status); }
 
 int countProcesses(const std::string& pattern)
 {

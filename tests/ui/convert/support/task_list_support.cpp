@@ -1,5 +1,7 @@
 #include "ui/convert/support/task_list_support.h"
 
+#include "integration/support/integration_support.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QThread>
@@ -24,32 +26,8 @@ namespace qf::ui::test {
 
 namespace stdfs = std::filesystem;
 
-namespace {
-
-std::string quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string run(const std::string& command, int* status = nullptr)
-{
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    const int raw = pclose(pipe);
-    if (status)
-        *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return output;
-}
-
-} // namespace
+using integration::quote;
+using integration::run;
 
 std::string dataDir()
 {
