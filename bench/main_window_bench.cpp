@@ -84,6 +84,8 @@ int main(int argc, char** argv)
 
     // a) A conversion feeding the list: DVD, two passes of MPEG-2, so that
     // progress lines arrive for a good while.
+    // Let the window settle first (its other pages are made after the first paint).
+    longestStall([] { return false; }, 500, 500);
     const double idle = longestStall([] { return false; }, 3000, 3000);
     convert::ConversionSettings dvd;
     dvd.selectModel(4, 0, 10);

@@ -23,7 +23,7 @@ if grep -q '^QF_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$runs"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$build" "$runs"
 fi
 unset QT_QPA_PLATFORM
 
@@ -40,9 +40,16 @@ time_to_map() {
   local title=$1; shift
   local t0 t1
   t0=$(now_ms)
-  "$@" >/dev/null 2>&1 &
+  "$@" >>"$work/programs.log" 2>&1 &
   local pid=$!
-  until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do sleep 0.01; done
+  until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "main_window_bench: $1 ended before its window was mapped:" >&2
+      tail -n 20 "$work/programs.log" >&2
+      exit 1
+    fi
+    sleep 0.01
+  done
   t1=$(now_ms)
   echo "$((t1 - t0)) $pid"
 }
