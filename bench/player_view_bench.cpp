@@ -150,17 +150,17 @@ void stallRun(PlayerWindow& window, int seconds)
                 gaps.size());
     std::printf("  longest stall                          %8.2f ms   (target < 20)\n", longest);
     std::printf("  99th percentile gap                    %8.2f ms\n", p99);
-    // What one position query costs the UI thread, for telling the
-    // player's answer time from the window's own work.
+    // What one position poll (the timer's call) costs the UI thread, for
+    // telling the engine's share from the window's own work.
     double query = 0;
     for (int i = 0; i < 50; ++i) {
         QElapsedTimer q;
         q.start();
-        window.engine().queryPosition();
+        window.engine().pollPosition();
         query = std::max(query, static_cast<double>(q.nsecsElapsed()) / 1e6);
         pump(20);
     }
-    std::printf("  longest of 50 position queries         %8.2f ms\n", query);
+    std::printf("  longest of 50 position polls           %8.2f ms\n", query);
     std::printf("  player state Playing at the end        %8s\n",
                 window.engine().state() == qf::player::PlayerState::Playing ? "yes" : "no");
 }

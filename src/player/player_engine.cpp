@@ -135,6 +135,7 @@ bool PlayerEngine::launchLocked(const char* path)
         return false;
     process_ = std::move(process);
     reader_.reset();
+    question_ = PositionQuestion{};
     launches_.push_back(LaunchRecord{++launch_, false});
     if (launches_.size() > kMaxLaunchRecords)
         launches_.pop_front();
@@ -189,6 +190,7 @@ void PlayerEngine::terminateLocked()
     }
     process_.reset();
     reader_.reset();
+    question_ = PositionQuestion{};
     ioChanged_.notify_all();
 }
 
@@ -213,6 +215,7 @@ void PlayerEngine::drainLocked()
     int misses = 2;
     for (int lines = 0; lines < kMaxDrainLines;) {
         if (reader_.readLine(*process_, line)) {
+            noteLineLocked(line);
             ++lines;
             continue;
         }
@@ -240,27 +243,58 @@ void PlayerEngine::sendPictureLocked()
     sendDrainedLocked(core::TextString::formatted("saturation %d 1\n", saturation_.load()).view());
 }
 
-int32_t PlayerEngine::queryLocked(std::string_view command, std::string_view tag)
+std::optional<int32_t> PlayerEngine::queryLocked(std::string_view command, std::string_view tag)
 {
     if (!writeLocked(command))
         return 0;
     // Lines the player printed before the answer (start-up chatter, other
-    // replies) are passed over: only the answer's own tag is read as one.
+    // replies) are passed over: only the answer's own tag is read as one,
+    // and a position answer owed to an earlier question goes to that one.
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kQueryWaitMs);
     std::string line;
-    for (;;) {
-        while (reader_.readLine(*process_, line))
-            if (isAnswerLine(line, tag))
+    const auto answered = [&]() -> std::optional<int32_t> {
+        while (reader_.readLine(*process_, line)) {
+            const bool owed = line.starts_with(kPositionAnswerTag) && positionAnswerOwedLocked();
+            if (!owed && isAnswerLine(line, tag))
                 return parseAnswerSeconds(line, tag);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || !reader_.waitForOutput(*process_, static_cast<int>(left))) {
-            while (reader_.readLine(*process_, line))
-                if (isAnswerLine(line, tag))
-                    return parseAnswerSeconds(line, tag);
-            return 0;
+            noteLineLocked(line);
         }
+        return std::nullopt;
+    };
+    for (;;) {
+        if (const auto answer = answered())
+            return answer;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0 || !reader_.waitForOutput(*process_, static_cast<int>(left)))
+            return answered();
     }
+}
+
+bool PlayerEngine::positionAnswerOwedLocked() const { return question_.staleAnswers > 0 || question_.asked; }
+
+void PlayerEngine::noteLineLocked(std::string_view line)
+{
+    if (!line.starts_with(kPositionAnswerTag))
+        return;
+    if (question_.staleAnswers > 0) {
+        --question_.staleAnswers;
+        return;
+    }
+    if (!question_.asked)
+        return;
+    question_.asked = false;
+    question_.answered = true;
+    question_.answerMs = parseAnswerMilliseconds(line, kPositionAnswerTag);
+}
+
+void PlayerEngine::forgetPositionQuestionLocked()
+{
+    if (question_.asked)
+        ++question_.staleAnswers;
+    question_.asked = false;
+    question_.answered = false;
+    question_.shiftSeconds = 0;
 }
 
 void PlayerEngine::togglePause()
@@ -269,6 +303,8 @@ void PlayerEngine::togglePause()
     const PlayerState state = state_.load();
     if (state == PlayerState::Playing) {
         sendDrainedLocked("pause\n");
+        // An answer owed now would be moved on by the time spent paused.
+        forgetPositionQuestionLocked();
         state_.store(PlayerState::Paused);
     } else if (state == PlayerState::Paused) {
         // "pause" toggles; any other command would leave the player paused.
@@ -286,7 +322,7 @@ int32_t PlayerEngine::queryLength()
     std::lock_guard lock(ioMutex_);
     if (state_.load() != PlayerState::Playing)
         return 0;
-    const int32_t answer = queryLocked("get_time_length\n", kLengthAnswerTag);
+    const int32_t answer = queryLocked("get_time_length\n", kLengthAnswerTag).value_or(0);
     length_ = answer;
     return answer;
 }
@@ -296,9 +332,48 @@ int32_t PlayerEngine::queryPosition()
     std::lock_guard lock(ioMutex_);
     if (state_.load() != PlayerState::Playing)
         return 0;
-    const int32_t answer = queryLocked("get_time_pos\n", kPositionAnswerTag);
-    if (answer != 0)
-        position_ = answer;
+    const std::optional<int32_t> answer = queryLocked("get_time_pos\n", kPositionAnswerTag);
+    if (!answer)
+        ++question_.staleAnswers;   // it comes later, too old by then
+    else if (*answer != 0)
+        position_ = *answer;
+    return position_;
+}
+
+int32_t PlayerEngine::pollPosition()
+{
+    using Clock = std::chrono::steady_clock;
+    std::lock_guard lock(ioMutex_);
+    if (state_.load() != PlayerState::Playing)
+        return 0;
+    if (!process_)
+        return position_;
+    // Only what has already arrived: the buffer and one look into the pipe
+    // per line.
+    std::string line;
+    for (int lines = 0; lines < kMaxDrainLines && reader_.readLine(*process_, line); ++lines)
+        noteLineLocked(line);
+    const auto now = Clock::now();
+    if (question_.answered) {
+        question_.answered = false;
+        if (question_.answerMs >= 1000) {
+            const int64_t since =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - question_.askedAt).count();
+            const int64_t ms = question_.answerMs + since + int64_t{question_.shiftSeconds} * 1000;
+            position_ = limited(ms / 1000, 0, INT32_MAX);
+        }
+    } else if (question_.asked) {
+        if (now - question_.askedAt < std::chrono::milliseconds(kPositionLostMs))
+            return position_;
+        // Taken as lost; should its answer still come, it stands for the
+        // new question.
+        question_.asked = false;
+    }
+    question_.shiftSeconds = 0;
+    if (writeLocked("get_time_pos\n")) {
+        question_.asked = true;
+        question_.askedAt = now;
+    }
     return position_;
 }
 
@@ -324,8 +399,11 @@ void PlayerEngine::seekRelative(int32_t seconds)
 {
     {
         std::lock_guard lock(ioMutex_);
-        if (state_.load() == PlayerState::Playing)
-            sendDrainedLocked(core::TextString::formatted("seek %d 0\n", seconds).view());
+        if (state_.load() == PlayerState::Playing &&
+            sendDrainedLocked(core::TextString::formatted("seek %d 0\n", seconds).view()) &&
+            (question_.asked || question_.answered))
+            // The player answers before it seeks.
+            question_.shiftSeconds = limited(int64_t{question_.shiftSeconds} + seconds, INT32_MIN, INT32_MAX);
     }
     if (seconds < 0 && position_ < -int64_t{seconds})
         position_ = 0;
@@ -337,6 +415,7 @@ void PlayerEngine::seekAbsolute(uint32_t seconds)
 {
     position_ = limited(seconds, 0, INT32_MAX);
     std::lock_guard lock(ioMutex_);
+    forgetPositionQuestionLocked();
     const PlayerState state = state_.load();
     if (state == PlayerState::Playing || state == PlayerState::Paused)
         sendDrainedLocked(core::TextString::formatted("%sseek %u 2\n", pausePrefix(state), seconds).view());

@@ -11,7 +11,7 @@
 // state transitions are guarded by one mutex, held around whole command
 // lines (a command and the lines read after it), so the two threads never
 // interleave their writes. UI-thread calls block at most for: a query's
-// answer (200 ms), ending a player that ignores "quit" (about 110 ms, then it
+// answer (200 ms; pollPosition never waits for one), ending a player that ignores "quit" (about 110 ms, then it
 // is killed), the engine thread's hand-over after a requested stop (up to
 // 200 ms) and the engine thread's current 10 ms look into the pipe.
 //
@@ -33,11 +33,13 @@
 // for a handler that the joining thread itself would have to run.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -71,6 +73,7 @@ public:
     static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
     static constexpr int kCloseWaitMs = 10;
     static constexpr int kStopHandOverMs = 200;     // wait for the engine thread after a stop
+    static constexpr int kPositionLostMs = 3000;    // pollPosition asks again after this long unanswered
 
     // Picture settings in the player's own units, as they start.
     static constexpr int32_t kInitialBrightness = -85;
@@ -110,6 +113,14 @@ public:
     // Playing; an answer of 0 (or none within 200 ms) keeps the last one.
     int32_t queryLength();
     int32_t queryPosition();
+    // The position for the timer, without waiting for the player: takes the
+    // answer to the question the last call left (whichever command's read
+    // came upon it), then asks again, and returns the remembered position
+    // (0 unless Playing; an answer of 0 keeps the last one). The answer is
+    // moved on by the time since it was asked and by the relative seeks sent
+    // since. A seek to a point, a pause or a new file makes an answer still
+    // owed stale: it is passed over. Sends nothing unless Playing.
+    int32_t pollPosition();
 
     void setMute(bool on);             // sent while Playing or Paused (stays paused)
     void setVolume(uint32_t volume);   // stores min(volume, 100) always; sent while Playing
@@ -150,6 +161,16 @@ private:
         bool stopRequested = false;
     };
     static constexpr uint32_t kQuitMessage = 0;
+    // The position question pollPosition leaves with the player. The player
+    // answers questions in order, one line each.
+    struct PositionQuestion {
+        bool asked = false;         // sent, answer not yet seen
+        std::chrono::steady_clock::time_point askedAt;
+        bool answered = false;      // answer seen, not yet taken
+        int64_t answerMs = 0;
+        int32_t shiftSeconds = 0;   // relative seeks sent after the question
+        int staleAnswers = 0;       // position answers still owed to dropped questions
+    };
 
     // Engine thread.
     void threadMain();
@@ -165,7 +186,14 @@ private:
     bool writeLocked(std::string_view line);
     void drainLocked();
     bool sendDrainedLocked(std::string_view line);
-    int32_t queryLocked(std::string_view command, std::string_view tag);
+    // The answer's whole seconds; 0 when the command could not be sent,
+    // nothing when no answer came in time (one is still owed then).
+    std::optional<int32_t> queryLocked(std::string_view command, std::string_view tag);
+    // Every line read off the pipe passes here: a position answer is kept
+    // for pollPosition or passed over as stale.
+    void noteLineLocked(std::string_view line);
+    bool positionAnswerOwedLocked() const;
+    void forgetPositionQuestionLocked();
     void sendPictureLocked();
     LaunchRecord* recordLocked(uint64_t launch);
 
@@ -198,6 +226,7 @@ private:
     // it runs under the mutex.
     std::shared_ptr<platform::ChildProcess> process_;
     OutputReader reader_;                   // guarded by ioMutex_
+    PositionQuestion question_;             // guarded by ioMutex_; reset with the process
     uint64_t launch_ = 0;                   // guarded by ioMutex_: counts launches
     uint64_t reportedLaunch_ = 0;           // guarded by ioMutex_: last launch whose end the thread took up
     std::deque<LaunchRecord> launches_;     // guarded by ioMutex_: launches not yet reported

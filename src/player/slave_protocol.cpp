@@ -95,4 +95,25 @@ int32_t parseAnswerSeconds(std::string_view line, std::string_view tag)
     return static_cast<int32_t>(value);
 }
 
+int64_t parseAnswerMilliseconds(std::string_view line, std::string_view tag)
+{
+    if (!line.starts_with(tag) || line.size() <= tag.size())
+        return 0;
+    const int32_t seconds = parseAnswerSeconds(line, tag);
+    int64_t ms = int64_t{seconds} * 1000;
+    if (seconds == INT32_MAX)
+        return ms;
+    const size_t point = line.find_first_not_of("0123456789", tag.size());
+    if (point == std::string_view::npos || line[point] != '.' || point == tag.size())
+        return ms;
+    int64_t scale = 100;
+    for (size_t i = point + 1; i < line.size() && scale > 0; ++i, scale /= 10) {
+        const char c = line[i];
+        if (c < '0' || c > '9')
+            break;
+        ms += (c - '0') * scale;
+    }
+    return ms;
+}
+
 } // namespace qf::player

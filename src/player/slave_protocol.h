@@ -44,4 +44,8 @@ bool isAnswerLine(std::string_view line, std::string_view tag);
 // or no digits; saturates at INT32_MAX.
 int32_t parseAnswerSeconds(std::string_view line, std::string_view tag);
 
+// The same answer in milliseconds, the first three fraction digits kept
+// ("12.34" gives 12340); saturates at INT32_MAX seconds.
+int64_t parseAnswerMilliseconds(std::string_view line, std::string_view tag);
+
 } // namespace qf::player

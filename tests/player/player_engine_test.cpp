@@ -187,6 +187,35 @@ TEST_F(RealPlayerTest, StartWhilePausedResumesTheSameFile)
     EXPECT_EQ(windows.count('p', PLAYER_STARTING), 1);
 }
 
+TEST_F(RealPlayerTest, PolledPositionGrowsWhilePlayingAndStaysPutWhilePaused)
+{
+    startAndWaitPlaying(&entryA, testing::clip(5));
+    const auto started = Clock::now();
+    std::vector<int32_t> seen;
+    for (int i = 0; i < 6; ++i) {
+        seen.push_back(engine.pollPosition());
+        sleepMs(400);
+    }
+    for (size_t i = 1; i < seen.size(); ++i)
+        EXPECT_GE(seen[i], seen[i - 1]) << "poll " << i;
+    const int32_t before = engine.pollPosition();
+    EXPECT_GE(before, 1);
+    EXPECT_LE(before, msBetween(started, Clock::now()) / 1000 + 1);
+
+    engine.togglePause();
+    ASSERT_EQ(engine.state(), PlayerState::Paused);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(engine.pollPosition(), 0) << "0 while paused";
+        sleepMs(400);
+    }
+    engine.togglePause();
+    ASSERT_EQ(engine.state(), PlayerState::Playing);
+    // A question while paused would have woken the player.
+    const int32_t after = positionSoon(before);
+    EXPECT_GE(after, before);
+    EXPECT_LE(after, before + 1) << "the player went on while paused";
+}
+
 // --- the stand-in: commands and timing --------------------------------------
 
 TEST_F(FakePlayerTest, SendsTheSettingsAfterTheStartLine)
@@ -298,6 +327,103 @@ TEST_F(FakePlayerTest, LateLengthAnswerIsNotCached)
     EXPECT_EQ(engine.length(), 0);
     sleepMs(300);
     EXPECT_EQ(engine.queryLength(), 42) << "asked again while playing";
+}
+
+// The stand-in answers each position question 300 ms late, with 3, 4, 5, ...
+
+TEST_F(FakePlayerTest, PollNeverWaitsAndTheNextPollTakesTheAnswer)
+{
+    startAndWaitPlaying(&entryA, media("latepos"));
+    testing::waitForCommands(5, 2000);
+    const auto asked = Clock::now();
+    EXPECT_EQ(engine.pollPosition(), 0);
+    EXPECT_LT(msBetween(asked, Clock::now()), 150) << "waited for the answer";
+    EXPECT_EQ(engine.pollPosition(), 0) << "not asked again while the answer is owed";
+    sleepMs(500);
+    const auto taken = Clock::now();
+    const int32_t p = engine.pollPosition();
+    EXPECT_LT(msBetween(taken, Clock::now()), 150);
+    // 3 s when asked, moved on by the time since.
+    EXPECT_GE(p, 3);
+    EXPECT_LE(p, 3 + msBetween(asked, Clock::now()) / 1000);
+    EXPECT_EQ(engine.position(), p);
+    windows.pumpFor(100);
+    std::vector<std::string> sent = testing::loggedCommands();
+    ASSERT_GE(sent.size(), 5u);
+    sent.erase(sent.begin(), sent.begin() + 5);
+    EXPECT_EQ(sent, (std::vector<std::string>{"get_time_pos", "get_time_pos"}));
+}
+
+TEST_F(FakePlayerTest, PolledAnswerReadByAnotherCommandIsStillTaken)
+{
+    startAndWaitPlaying(&entryA, media("latepos"));
+    testing::waitForCommands(5, 2000);
+    const auto asked = Clock::now();
+    engine.pollPosition();
+    sleepMs(500);
+    engine.setVolume(30);   // its drain reads the waiting answer
+    const int32_t p = engine.pollPosition();
+    EXPECT_GE(p, 3);
+    EXPECT_LE(p, 3 + msBetween(asked, Clock::now()) / 1000);
+
+    // The synchronous query passes the poll's answer (4) on to the poll and
+    // gives up on its own (5), which is still owed when the poll asks again:
+    // that question's answer is the 6 after it.
+    sleepMs(500);
+    EXPECT_EQ(engine.queryPosition(), p) << "no answer within 200 ms keeps the last";
+    const int32_t q = engine.pollPosition();
+    EXPECT_GE(q, 4);
+    EXPECT_LE(q, 4 + msBetween(asked, Clock::now()) / 1000);
+    sleepMs(700);
+    EXPECT_GE(engine.pollPosition(), 6) << "the query's late answer was taken for the poll's";
+}
+
+TEST_F(FakePlayerTest, PolledAnswerFromBeforeASeekIsPassedOverOrMovedOn)
+{
+    startAndWaitPlaying(&entryA, media("latepos"));
+    testing::waitForCommands(5, 2000);
+    engine.pollPosition();
+    engine.seekAbsolute(20);
+    sleepMs(500);
+    EXPECT_EQ(engine.pollPosition(), 20) << "the answer from before the seek was taken";
+    const auto asked = Clock::now();
+    sleepMs(500);
+    // The stand-in does not seek: its next answer, 4, is taken as it is...
+    const int32_t p = engine.pollPosition();
+    EXPECT_GE(p, 4);
+    EXPECT_LE(p, 4 + msBetween(asked, Clock::now()) / 1000);
+    // ...but a relative seek after the question moves the answer (5) on.
+    const auto shifted = Clock::now();
+    engine.seekRelative(10);
+    sleepMs(500);
+    const int32_t q = engine.pollPosition();
+    EXPECT_GE(q, 15);
+    EXPECT_LE(q, 15 + msBetween(shifted, Clock::now()) / 1000 + 1);
+}
+
+TEST_F(FakePlayerTest, PollSendsNothingWhilePausedAndDropsTheOwedAnswer)
+{
+    startAndWaitPlaying(&entryA, media("latepos"));
+    testing::waitForCommands(5, 2000);
+    engine.pollPosition();
+    engine.togglePause();
+    ASSERT_EQ(engine.state(), PlayerState::Paused);
+    EXPECT_EQ(engine.pollPosition(), 0);
+    sleepMs(500);
+    EXPECT_EQ(engine.pollPosition(), 0);
+    engine.togglePause();
+    testing::waitForCommands(5 + 8, 2000);
+    // The answer owed from before the pause (3) is passed over.
+    EXPECT_EQ(engine.pollPosition(), 0);
+    sleepMs(500);
+    EXPECT_GE(engine.pollPosition(), 4);
+    windows.pumpFor(100);
+    std::vector<std::string> sent = testing::loggedCommands();
+    ASSERT_GE(sent.size(), 5u);
+    sent.erase(sent.begin(), sent.begin() + 5);
+    EXPECT_EQ(sent, (std::vector<std::string>{"get_time_pos", "pause", "pause", "volume 50 1", "brightness -85 1",
+                                              "contrast 0 1", "hue 0 1", "saturation 0 1", "get_time_pos",
+                                              "get_time_pos"}));
 }
 
 TEST_F(FakePlayerTest, NoStartLineAtAllStillPassesThroughPlaying)
@@ -487,6 +613,7 @@ TEST_F(PlayerEngineTest, RelativeSeekMovesThePositionEstimate)
         EXPECT_EQ(engine.position(), c.to) << c.from << " " << c.step;
     }
     EXPECT_EQ(engine.queryPosition(), 0) << "not playing";
+    EXPECT_EQ(engine.pollPosition(), 0) << "not playing";
 }
 
 } // namespace

@@ -8,6 +8,19 @@
 namespace qf::player {
 namespace {
 
+TEST(SlaveProtocolTest, AnswerMilliseconds)
+{
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=12.34", kPositionAnswerTag), 12340);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=0.9", kPositionAnswerTag), 900);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=7.12345", kPositionAnswerTag), 7123);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=5", kPositionAnswerTag), 5000);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=5.", kPositionAnswerTag), 5000);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=-1.5", kPositionAnswerTag), 0);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=", kPositionAnswerTag), 0);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_LENGTH=3.5", kPositionAnswerTag), 0);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=99999999999.5", kPositionAnswerTag), int64_t{INT32_MAX} * 1000);
+}
+
 TEST(SlaveProtocolTest, StartLines)
 {
     struct Case {

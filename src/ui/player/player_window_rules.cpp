@@ -270,7 +270,9 @@ void PlayerWindow::entryPlaying(PlaylistEntry* entry)
 
 void PlayerWindow::positionTick()
 {
-    int32_t p = engine_.queryPosition();
+    // Never waits for the player: the answer to this tick's question is
+    // taken by the next one.
+    int32_t p = engine_.pollPosition();
     const int step = video_->speedStep();
     if (step != 0) {
         engine_.seekRelative(step);

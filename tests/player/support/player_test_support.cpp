@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -49,7 +50,12 @@ while IFS= read -r cmd; do
   case "$cmd" in
     quit*) [ "$mode" = deaf ] || { echo "Exiting... (Quit)"; exit 0; } ;;
     get_time_length) [ "$mode" = slow ] && sleep 0.4; echo "ANS_LENGTH=42.50" ;;
-    get_time_pos) echo "ID_VIDEO_ASPECT=1.3333"; echo "ANS_TIME_POSITION=7.9" ;;
+    get_time_pos)
+      if [ "$mode" = latepos ]; then
+        sleep 0.3; pos=$((${pos:-2} + 1)); echo "ANS_TIME_POSITION=$pos.0"
+      else
+        echo "ID_VIDEO_ASPECT=1.3333"; echo "ANS_TIME_POSITION=7.9"
+      fi ;;
   esac
 done
 )SH";
@@ -100,7 +106,9 @@ std::string fakePlayerLog() { return dataDir() + "/fake-player-" + std::to_strin
 
 std::string fakePlayer()
 {
-    const std::string path = dataDir() + "/fake-player.sh";
+    // Named by its text, so that a script left by an older build is never run.
+    const std::string path =
+        dataDir() + "/fake-player-" + std::to_string(std::hash<std::string_view>{}(kFakePlayer)) + ".sh";
     publish(path, [](const std::string& temp) {
         std::ofstream out(temp);
         out << kFakePlayer;

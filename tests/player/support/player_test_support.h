@@ -33,6 +33,8 @@ void useRealPlayer();
 //   normal     prints a start line, answers the two queries (an unrelated
 //              line with a number in it comes first), logs every command
 //   slow       the same, but answers get_time_length after 400 ms
+//   latepos    the same, but answers get_time_pos after 300 ms, with 3, 4,
+//              5, ... seconds
 //   nostart    prints two lines and exits 1 without a start line
 //   silent     prints nothing and reads nothing, ignores "quit"
 //   slowstart  prints its start line after 600 ms, then as normal
