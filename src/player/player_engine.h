@@ -11,9 +11,10 @@
 // state transitions are guarded by one mutex, held around whole command
 // lines (a command and the lines read after it), so the two threads never
 // interleave their writes. UI-thread calls block at most for: a query's
-// answer (200 ms; pollPosition never waits for one), ending a player that ignores "quit" (about 110 ms, then it
-// is killed), the engine thread's hand-over after a requested stop (up to
-// 200 ms) and the engine thread's current 10 ms look into the pipe.
+// answer (200 ms; pollPosition never waits for one), ending a player that
+// ignores "quit" (about 110 ms, then it is killed), the engine thread's
+// hand-over after a requested stop (up to 200 ms) and the engine thread's
+// current 10 ms look into the pipe.
 //
 // Notifications (WM_PLAYER_NOTIFY; the second parameter is the entry, passed
 // through untouched):
