@@ -85,18 +85,34 @@ MainWindow::MainWindow(QWidget* parent) : MessageWidget(parent)
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     setTipMainWindow(this);
+    installRequests();
+    // The window is mapped as soon as it is shown; its controls are made in
+    // the next turn of the event loop, before its first paint, or at once
+    // when something asks for them.
+    QTimer::singleShot(0, this, [this] { ensureContents(); });
+}
+
+void MainWindow::ensureContents() const { const_cast<MainWindow*>(this)->createContents(); }
+
+void MainWindow::createContents()
+{
+    if (tray_)
+        return;
+    tray_ = new TrayIcon(this);
+    connect(tray_, &TrayIcon::command, this, [this](int id) { command(id); });
 
     createTitleButtons();
     createTabs();
     createBottomButtons();
     createViews();
     createSystemMenu();
-    installRequests();
-
-    tray_ = new TrayIcon(this);
-    connect(tray_, &TrayIcon::command, this, [this](int id) { command(id); });
 
     tabs_[0]->select();
+    // Children made after their parent was shown must be shown themselves.
+    for (SkinButton* b : titleButtons_)
+        b->setVisible(isVisible() && b != titleButtons_[3]);
+    for (SkinButton* tab : tabs_)
+        tab->setVisible(isVisible());
     applyView(View::Convert);
 }
 
@@ -180,6 +196,7 @@ void MainWindow::createViews()
 
 void MainWindow::ensurePages()
 {
+    ensureContents();
     // The Convert view is all a user sees at start; the other pages (the
     // player with its engine thread among them) are made once the window
     // has been painted, so that it appears sooner.
@@ -225,10 +242,15 @@ void MainWindow::placeTaskList(int top)
     taskList_->update();
 }
 
-SkinButton* MainWindow::tabButton(View view) const { return tabs_[static_cast<size_t>(view)]; }
+SkinButton* MainWindow::tabButton(View view) const
+{
+    ensureContents();
+    return tabs_[static_cast<size_t>(view)];
+}
 
 QWidget* MainWindow::control(int id) const
 {
+    ensureContents();
     for (size_t i = 0; i < std::size(kTitleButtons); ++i)
         if (kTitleButtons[i].id == id)
             return titleButtons_[i];
@@ -245,6 +267,7 @@ QWidget* MainWindow::control(int id) const
 
 void MainWindow::showView(View view)
 {
+    ensureContents();
     if (tabButton(view)->isSelected())
         return;
     for (size_t i = 0; i < tabs_.size(); ++i) {
@@ -290,6 +313,7 @@ void MainWindow::applyView(View view)
 
 void MainWindow::paintEvent(QPaintEvent*)
 {
+    ensureContents();
     QPainter p(this);
     p.drawImage(0, 0, frame_.image());
     if (!pagesScheduled_) {

@@ -84,17 +84,19 @@ public:
     const SkinFrame& frame() const { return frame_; }
     SkinButton* tabButton(View view) const;
     QWidget* control(int id) const;
-    ParameterToolbar* toolbar() const { return toolbar_; }
-    ParameterPanel* parameterPanel() const { return panel_; }
-    SlidePanel* slidePanel() const { return slide_; }
-    TaskListView* taskList() const { return taskList_; }
+    // The controls and the Convert view are made in the event loop's turn
+    // after construction; every accessor makes them first if need be.
+    ParameterToolbar* toolbar() const { return ensureContents(), toolbar_; }
+    ParameterPanel* parameterPanel() const { return ensureContents(), panel_; }
+    SlidePanel* slidePanel() const { return ensureContents(), slide_; }
+    TaskListView* taskList() const { return ensureContents(), taskList_; }
     // The pages of the other views; made right after the window's first
     // paint, or at once when asked for earlier.
     PlayerWindow* playerWindow();
     HelpPanel* helpPanel();
     OptionsPanel* optionsPanel();
-    TrayIcon* trayIcon() const { return tray_; }
-    QMenu* systemMenu() const { return systemMenu_; }
+    TrayIcon* trayIcon() const { return ensureContents(), tray_; }
+    QMenu* systemMenu() const { return ensureContents(), systemMenu_; }
     bool pendingSave() const { return pendingSave_; }
 
 Q_SIGNALS:
@@ -111,6 +113,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void ensureContents() const;
+    void createContents();
     void createTitleButtons();
     void createTabs();
     void createBottomButtons();

@@ -62,6 +62,7 @@ QStringList localPaths(const QMimeData* mime)
 
 void MainWindow::command(int id)
 {
+    ensureContents();
     switch (id) {
     case kTabConvert: playSound(Sound::Start); showView(View::Convert); break;
     case kTabPlayer: playSound(Sound::Start); showView(View::Player); break;
@@ -98,6 +99,7 @@ QStringList MainWindow::runOpenFileDialog(QWidget* parent)
 
 void MainWindow::openFiles()
 {
+    ensureContents();
     // Qt hands back every chosen path, however many: no selection buffer
     // can overflow and silently drop the whole choice.
     const QStringList paths = filePicker_ ? filePicker_(this) : runOpenFileDialog(this);
@@ -107,6 +109,7 @@ void MainWindow::openFiles()
 
 void MainWindow::startConversion()
 {
+    ensureContents();
     if (taskList_->isConverting())
         return;
     const tasks::TaskListModel& list = taskList_->model();
@@ -146,6 +149,7 @@ bool MainWindow::requestClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    ensureContents();
     if (!closing_ && taskList_->isConverting()
         && ConfirmBox::ask(this, toQ(kCloseWhileConvertingText), kCloseConfirmMode) != kConfirmYes) {
         event->ignore();
@@ -156,12 +160,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
     Q_EMIT closed();
 }
 
-void MainWindow::hideToTray() { tray_->hideToTray(); }
+void MainWindow::hideToTray() { trayIcon()->hideToTray(); }
 
-void MainWindow::restoreFromTray() { tray_->restore(); }
+void MainWindow::restoreFromTray() { trayIcon()->restore(); }
 
 void MainWindow::dropFiles(const QStringList& paths, QPoint at)
 {
+    ensureContents();
     if (view_ != View::Player && tabButton(View::Player)->geometry().contains(at)) {
         playSound(Sound::Start);
         showView(View::Player);
@@ -241,6 +246,7 @@ void MainWindow::createSystemMenu()
 
 void MainWindow::showSystemMenu(QPoint globalPos)
 {
+    ensureContents();
     // Restore means something only while the window is not normal.
     systemMenu_->actions().at(0)->setEnabled(isMinimized() || isMaximized());
     systemMenu_->popup(globalPos);

@@ -25,41 +25,50 @@ void MainWindow::installRequests()
     const uint32_t request = core::WM_MAIN_REQUEST;
 
     table.on(request, core::REQ_CAPTURE_PANEL, [this](const Message&) -> intptr_t {
+        ensureContents();
         slide_->capture(panel_);
         return 1;
     });
     table.on(request, core::REQ_REFRESH_SELECTED, [this](const Message& m) -> intptr_t {
+        ensureContents();
         if (taskList_)
             taskList_->refreshSelected(static_cast<int32_t>(m.lParam));
         return 1;
     });
     table.on(request, core::REQ_TOGGLE_PANEL, [this](const Message& m) -> intptr_t {
+        ensureContents();
         if (slide_->toggle() && m.lParam == 0)
             panel_->hide();
         return 1;
     });
     table.on(request, core::REQ_SAVE_PRESET, [this](const Message&) -> intptr_t {
+        ensureContents();
         savePresetFlow();
         return 1;
     });
     table.on(request, core::REQ_SLIDE_STEP, [this](const Message& m) -> intptr_t {
+        ensureContents();
         const auto value = static_cast<uint32_t>(m.lParam);
         slideStep(static_cast<int>(value >> 16), (value & 0xFFFF) == 1);
         return 1;
     });
     table.on(request, core::REQ_GET_SETTINGS, [this](const Message&) -> intptr_t {
+        ensureContents();
         return reinterpret_cast<intptr_t>(panel_->currentSettings());
     });
     table.on(request, core::REQ_LOAD_SETTINGS, [this](const Message& m) -> intptr_t {
+        ensureContents();
         if (const auto* task = reinterpret_cast<const tasks::ConversionTask*>(m.lParam))
             panel_->applySettings(*task);
         return 1;
     });
     table.on(request, core::REQ_ALL_DONE, [this](const Message&) -> intptr_t {
+        ensureContents();
         allDone();
         return 1;
     });
     table.on(request, core::REQ_IS_CONVERTING, [this](const Message&) -> intptr_t {
+        ensureContents();
         return taskList_ && taskList_->isConverting() ? 1 : 0;
     });
     table.onAny(request, [](const Message&) -> intptr_t { return 1; });
