@@ -22,6 +22,7 @@
 #include "core/messages.h"
 #include "core/platform/system_shutdown.h"
 #include "core/program_directory.h"
+#include "ui/support/window_test_support.h"
 #include "ui/controls/skin_check_box.h"
 #include "ui/main/options_panel.h"
 #include "ui/notify/floating_tip.h"
@@ -115,19 +116,6 @@ private:
 SkinCheckBox* box(OptionsPanel& panel, int id) { return static_cast<SkinCheckBox*>(panel.control(id)); }
 
 void clickControl(OptionsPanel& panel, int id) { click(panel.control(id), panel.control(id)->rect().center()); }
-
-template <typename F>
-bool pumpUntil(F done, int timeoutMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 class TimerIds : public QObject {
 public:
@@ -301,11 +289,11 @@ TEST(OptionsPanel, ASecondClickRestartsTheMessageOnTheSameTimer)
     TimerIds timers(&panel);
     panel.show();
     clickControl(panel, OptionsPanel::kShortcutId);
-    ASSERT_TRUE(pumpUntil([&] { return panel.messageColourRef() <= 0xF5F5F5; }));
+    ASSERT_TRUE(pumpUntil([&] { return panel.messageColourRef() <= 0xF5F5F5; }, 5000));
     clickControl(panel, OptionsPanel::kShortcutId);
     EXPECT_EQ(panel.messageColourRef(), 0xFFFFFFu);
     EXPECT_TRUE(panel.fading());
-    ASSERT_TRUE(pumpUntil([&] { return !panel.fading(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !panel.fading(); }, 5000));
     EXPECT_EQ(panel.messageColourRef(), skin::kSkinColour);
     EXPECT_EQ(timers.ids.size(), 1u);
 }

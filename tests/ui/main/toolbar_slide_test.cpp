@@ -17,6 +17,7 @@
 
 #include "convert/configuration.h"
 #include "core/messages.h"
+#include "ui/support/window_test_support.h"
 #include "ui/controls/link_label.h"
 #include "ui/controls/small_button.h"
 #include "ui/main/parameter_toolbar.h"
@@ -52,19 +53,6 @@ public:
     }
     std::vector<std::pair<uint32_t, intptr_t>> requests;
 };
-
-template <typename F>
-bool pumpUntil(F done, int timeoutMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-    return true;
-}
 
 // Keeps the process-wide output folder as it was.
 class OutputFolderGuard {
@@ -307,10 +295,10 @@ TEST(SlidePanel, AToggleDuringASlideReversesItOnTheSameTimer)
     TimerIds timers(&slide);
 
     ASSERT_TRUE(slide.toggle());
-    ASSERT_TRUE(pumpUntil([&] { return slide.currentHeight() <= 124; }));
+    ASSERT_TRUE(pumpUntil([&] { return slide.currentHeight() <= 124; }, 5000));
     EXPECT_FALSE(slide.toggle());  // reverses, starts nothing
     EXPECT_TRUE(slide.isOpen());
-    ASSERT_TRUE(pumpUntil([&] { return !slide.sliding(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !slide.sliding(); }, 5000));
 
     const std::vector<Step> steps = decode(hub.lParamsOf(qf::core::REQ_SLIDE_STEP));
     ASSERT_GE(steps.size(), 4u);
@@ -329,7 +317,7 @@ TEST(SlidePanel, AToggleDuringASlideReversesItOnTheSameTimer)
     timers.ids.clear();
     ASSERT_TRUE(slide.toggle());
     EXPECT_FALSE(slide.toggle());
-    ASSERT_TRUE(pumpUntil([&] { return !slide.sliding(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !slide.sliding(); }, 5000));
     EXPECT_EQ(decode(hub.lParamsOf(qf::core::REQ_SLIDE_STEP)), std::vector<Step>{(Step{160, true})});
     EXPECT_EQ(timers.ids.size(), 1u);
 }
