@@ -1,5 +1,7 @@
 #include "tasks/task_list_model.h"
 
+#include <algorithm>
+
 #include "core/clock_time.h"
 #include "core/file_system.h"
 #include "core/messages.h"
@@ -52,6 +54,28 @@ void TaskListModel::setText(int row, int column, const char* text)
 }
 
 void TaskListModel::showState(int row) { setText(row, kColumnState, stateText(*task(row))); }
+
+void TaskListModel::showTaskOutput(int row)
+{
+    const ConversionTask& t = *task(row);
+    setText(row, kColumnFormat, t.formatLabel());
+    setText(row, kColumnOutput, t.outputPath.c_str());
+}
+
+void TaskListModel::showProgress(int row, int percent)
+{
+    rows_[static_cast<size_t>(row)].progress = percent;
+    core::TextString text;
+    text.appendFormat("%d%%", percent);
+    setText(row, kColumnProgress, text.c_str());
+}
+
+void TaskListModel::claimOutputPath(ConversionTask& task) const
+{
+    // Numbered names go before the extension, after the last "-", so the
+    // format's own name gives back the plain one.
+    task.outputPath = uniquePath(task.outputPathForFormat(task.outputFormat), task);
+}
 
 void TaskListModel::applySettings(ConversionTask& task, const convert::ConversionSettings& settings)
 {
@@ -163,13 +187,15 @@ void TaskListModel::setAllChecks(bool checked)
 void TaskListModel::setSelection(int row, bool selected, bool focused)
 {
     TaskRow& entry = rows_.at(static_cast<size_t>(row));
-    const bool wasNothing = !entry.selected && !entry.focused;
     const bool wasSelected = entry.selected;
     entry.selected = selected;
     entry.focused = focused;
-    if (wasNothing && selected && focused)
+    // A row left selected only by focus is no longer selected: it must take
+    // what its texts promise, or the list would show a format its task does
+    // not have.
+    if (!wasSelected && selected && focused)
         onSelectionGained(row);
-    else if (wasSelected && !selected && !focused)
+    else if (wasSelected && !selected)
         onSelectionLost(row);
 }
 
@@ -182,20 +208,26 @@ void TaskListModel::onSelectionGained(int row)
 
 void TaskListModel::onSelectionLost(int row)
 {
-    const convert::ConversionSettings* settings = host_.currentSettings();
-    ConversionTask& t = *task(row);
-    if (settings && !isActiveState(t.state)) {
-        applySettingsToRow(t, *settings);
-        setText(row, kColumnOutput, t.outputPath.c_str());
+    TaskRow& entry = rows_.at(static_cast<size_t>(row));
+    const bool pending = entry.pending;
+    entry.pending = false;
+    ConversionTask& t = *entry.task;
+    // Only a row that showed the panel's choice takes it: a row swept into
+    // a selection (Shift+click, Ctrl+A) without an edit keeps its own.
+    if (pending && !isActiveState(t.state)) {
+        if (const convert::ConversionSettings* settings = host_.currentSettings())
+            applySettingsToRow(t, *settings);
     }
+    showTaskOutput(row);
 }
 
 void TaskListModel::refreshSelected(int32_t formatIndex)
 {
     for (int r = 0; r < rowCount(); ++r) {
-        const TaskRow& entry = rows_[static_cast<size_t>(r)];
+        TaskRow& entry = rows_[static_cast<size_t>(r)];
         if (!entry.selected || heldByWorker(*entry.task))
             continue;
+        entry.pending = true;
         setText(r, kColumnFormat, entry.task->formatLabel(formatIndex));
         // The path the task would get: numbered when the plain one is taken.
         const ConversionTask& t = *entry.task;
@@ -250,10 +282,14 @@ bool TaskListModel::start()
         if (!entry.checked)
             continue;
         ConversionTask& t = *entry.task;
-        if (entry.selected) {
-            applySettingsToRow(t, *settings);
-            setText(r, kColumnOutput, t.outputPath.c_str());
+        if (entry.pending) {
+            applySettings(t, *settings);
+            entry.pending = false;
         }
+        // A run never replaces a file that stands there, not even the
+        // task's own result from an earlier run.
+        claimOutputPath(t);
+        showTaskOutput(r);
         if (!queued) {
             t.state = kStateConverting;
             queue_.markBusy();
@@ -262,7 +298,7 @@ bool TaskListModel::start()
         }
         showState(r);
         setText(r, kColumnElapsed, "00:00:00");
-        setText(r, kColumnProgress, "0%");
+        showProgress(r, 0);
         queue_.enqueue(&t);
         queued = true;
     }
@@ -300,9 +336,7 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
     switch (code) {
     case core::NOTIFY_PROGRESS_LINE:
         if (const auto text = progressText(t.lineBuffer.view())) {
-            core::TextString progress;
-            progress.assignBytes(text->data(), static_cast<uint32_t>(text->size()));
-            setText(r, kColumnProgress, progress.c_str());
+            onProgressText(r, *text);
             return;
         }
         break;
@@ -310,13 +344,18 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
         t.state = static_cast<int32_t>(detail);
         if (detail == kStateConverting || detail == kStateFirstPass)
             recordStart(t);
+        // The second pass starts where the first one's share ends.
+        if (detail == kStateSecondPass && rows_[static_cast<size_t>(r)].progress < 50)
+            showProgress(r, 50);
         break;
     case core::NOTIFY_DONE:
         t.state = kStateDone;
-        setText(r, kColumnProgress, "100%");
+        showProgress(r, 100);
         break;
     case core::NOTIFY_STOPPED:
         t.state = kStateNotDone;
+        // A stopped run starts over from nothing next time.
+        showProgress(r, 0);
         break;
     case core::NOTIFY_FAILED:
         t.state = kStateUnreadable;
@@ -329,6 +368,25 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
         break;
     }
     showState(r);
+}
+
+void TaskListModel::onProgressText(int row, std::string_view text)
+{
+    // The encoder counts each pass from 0 to 100; the row counts the run.
+    if (text.empty() || text.back() != '%' || text.find_first_not_of(" 0123456789%") != std::string_view::npos) {
+        core::TextString shown;
+        shown.assignBytes(text.data(), static_cast<uint32_t>(text.size()));
+        setText(row, kColumnProgress, shown.c_str());
+        return;
+    }
+    int percent = std::clamp(leadingInteger(text), 0, 100);
+    const int32_t state = task(row)->state;
+    if (state == kStateFirstPass)
+        percent /= 2;
+    else if (state == kStateSecondPass)
+        percent = 50 + percent / 2;
+    if (percent >= rows_[static_cast<size_t>(row)].progress)
+        showProgress(row, percent);
 }
 
 void TaskListModel::onTick()

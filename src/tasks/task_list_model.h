@@ -105,6 +105,13 @@ struct TaskRow {
     bool checked = false;
     bool selected = false;
     bool focused = false;
+    // The panel changed while the row was selected: its texts show the
+    // panel's choice, which the task takes when the selection ends or its
+    // run starts.
+    bool pending = false;
+    // The percentage on show for the current run, 0..100; a two-pass run
+    // spends 0..50 on the first pass and 50..100 on the second.
+    int progress = 0;
     std::array<core::TextString, kColumnCount> text;  // text[0] stays empty
 };
 
@@ -156,13 +163,15 @@ public:
     void setChecked(int row, bool checked);
     // The header's check-all box: every row, and the box itself.
     void setAllChecks(bool checked);
-    // A row's selection and focus change; gaining (nothing -> selected and
-    // focused) and losing (selected -> nothing) run the rules below.
+    // A row's selection and focus change; gaining (not selected -> selected
+    // and focused) and losing (selected -> not selected, whatever the focus)
+    // run the rules below.
     void setSelection(int row, bool selected, bool focused);
     void onSelectionGained(int row);
     void onSelectionLost(int row);
     // Shows another format's name and output path in the selected rows that
-    // the worker does not hold; the tasks themselves are unchanged.
+    // the worker does not hold and marks them pending; the tasks themselves
+    // change when their selection ends or their run starts.
     void refreshSelected(int32_t formatIndex);
     // Removes the checked rows, keeping those the busy worker holds.
     void deleteChecked();
@@ -177,6 +186,8 @@ public:
     intptr_t handleMessage(const core::Message& message);
     void onNotification(uint32_t code, uint32_t detail, ConversionTask* task);
     void onTick();
+    // A progress text of the encoder ("7%") on the row, as a share of the run.
+    void onProgressText(int row, std::string_view text);
 
     // The elapsed time of a task as HH:MM:SS (hours within a day).
     core::TextString elapsedText(const ConversionTask& task) const;
@@ -187,6 +198,13 @@ private:
     bool heldByWorker(const ConversionTask& task) const { return isActiveState(task.state) && queue_.isBusy(); }
     void setText(int row, int column, const char* text);
     void showState(int row);
+    // The format and output columns from the task itself.
+    void showTaskOutput(int row);
+    void showProgress(int row, int percent);
+    // Before a run: the plain name of the task's output, or the next free
+    // numbered one when a file of that name stands there (its own earlier
+    // result included) or another row writes it.
+    void claimOutputPath(ConversionTask& task) const;
     void reindexFrom(size_t first);
 
     TaskListHost& host_;

@@ -1,7 +1,10 @@
 #include "tasks/task_list_model.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -206,8 +209,9 @@ TEST_F(TaskListModelTest, SelectionCommitsThePanelToThePreviousTask)
     EXPECT_EQ(a->sourcePath, "/in/a.avi");
     model.setSelection(0, true, true);
     EXPECT_EQ(host.loaded.back(), b);
-    // Row texts are left for refreshSelected to change.
-    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+    // The row shows what its task now has.
+    EXPECT_EQ(text(1, kColumnFormat), "wmv-WMVideo");
+    EXPECT_EQ(text(1, kColumnOutput), "/out/a.avi-wmv.wmv");
 }
 
 TEST_F(TaskListModelTest, SelectionLostKeepsActiveTasksAndNeedsSettings)
@@ -426,6 +430,135 @@ TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
     model.setSelection(model.rowOf(psp), false, false);
     EXPECT_EQ(std::string(psp->outputPath.c_str()), out + " (2).mp4");
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(TaskListModelTest, AnEditReachesEveryRowSelectedWhenItWasMade)
+{
+    ConversionTask* a = add("/in/a.avi");  // row 1
+    ConversionTask* b = add("/in/b.avi");  // row 0
+    // Click row 0, Ctrl+click row 1: row 0 keeps its selection, not the focus.
+    model.setSelection(0, true, true);
+    model.setSelection(0, true, false);
+    model.setSelection(1, true, true);
+    host.settings.selectModel(7, 0, 8);  // MP3
+    model.refreshSelected(8);
+    EXPECT_EQ(text(0, kColumnFormat), "mp3");
+    EXPECT_EQ(text(1, kColumnOutput), "/out/a.avi-mp3.mp3");
+    // A click on an empty part clears the selection; the focus stays on row 1.
+    model.setSelection(0, false, false);
+    model.setSelection(1, false, true);
+    for (ConversionTask* t : {a, b})
+        EXPECT_EQ(t->outputFormat, 8) << t->sourcePath.c_str();
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_EQ(text(r, kColumnFormat), "mp3");
+        EXPECT_EQ(text(r, kColumnOutput), model.task(r)->outputPath.c_str());
+    }
+    // Clicking the focused row again loads it into the panel.
+    const size_t loads = host.loaded.size();
+    model.setSelection(1, true, true);
+    EXPECT_EQ(host.loaded.size(), loads + 1);
+}
+
+TEST_F(TaskListModelTest, RowsSweptIntoASelectionKeepTheirOwnUntilAnEdit)
+{
+    ConversionTask* a = add("/in/a.avi");  // row 2
+    ConversionTask* b = add("/in/b.avi");  // row 1
+    ConversionTask* c = add("/in/c.avi");  // row 0
+    model.setSelection(0, true, true);
+    // Ctrl+A: the other rows become selected without the focus.
+    model.setSelection(1, true, false);
+    model.setSelection(2, true, false);
+    host.settings.selectModel(6, 0, 12);  // the panel differs, unedited
+    model.setSelection(1, false, false);
+    EXPECT_EQ(b->outputFormat, 9);
+    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+
+    // Now an edit with rows 0 and 2 selected: both take it, on loss or on start.
+    model.refreshSelected(12);
+    model.setChecked(2, true);
+    model.setChecked(1, true);
+    ASSERT_TRUE(model.start());
+    EXPECT_EQ(a->outputFormat, 12);
+    EXPECT_EQ(text(2, kColumnFormat), "wmv-WMVideo");
+    EXPECT_EQ(text(2, kColumnOutput), a->outputPath.c_str());
+    EXPECT_EQ(b->outputFormat, 9);
+    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+    EXPECT_EQ(c->outputFormat, 9);  // unchecked, still selected
+    queue.busy = false;
+    model.setSelection(0, false, false);
+    EXPECT_EQ(c->outputFormat, 12);
+    EXPECT_EQ(text(0, kColumnOutput), "/out/c.avi-wmv.wmv");
+}
+
+TEST_F(TaskListModelTest, ARerunNeverReplacesTheFileOfTheLastRun)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qf-rerun-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    convert::outputFolder() = dir.string().c_str();
+    const std::string plain = dir.string() + "/clip.avi-flv";
+    auto touch = [](const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    };
+
+    ConversionTask* t = add("/in/clip.avi");
+    model.setChecked(0, true);
+    ASSERT_TRUE(model.start());
+    EXPECT_EQ(std::string(t->outputPath.c_str()), plain + ".flv");
+    touch(plain + ".flv");
+    notify(core::NOTIFY_DONE, 0, t);
+    queue.busy = false;
+
+    for (const char* expected : {" (2).flv", " (3).flv"}) {
+        ASSERT_TRUE(model.start());
+        EXPECT_EQ(std::string(t->outputPath.c_str()), plain + expected);
+        EXPECT_EQ(text(0, kColumnOutput), plain + expected);
+        touch(t->outputPath.c_str());
+        notify(core::NOTIFY_DONE, 0, t);
+        queue.busy = false;
+    }
+    // Once the old results are gone, the plain name is free again.
+    std::filesystem::remove(plain + ".flv");
+    ASSERT_TRUE(model.start());
+    EXPECT_EQ(std::string(t->outputPath.c_str()), plain + ".flv");
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(TaskListModelTest, TwoPassProgressRunsOnceAndAStopShowsNothingDone)
+{
+    ConversionTask* t = add("/in/a.avi");
+    model.setChecked(0, true);
+    ASSERT_TRUE(model.start());
+    auto line = [&](const char* percent) {
+        t->lineBuffer = (std::string("Pos:   1.0s   25f (") + percent + ") 25fps").c_str();
+        notify(core::NOTIFY_PROGRESS_LINE, 0, t);
+        return text(0, kColumnProgress);
+    };
+    std::vector<int> shown;
+    auto record = [&](const std::string& s) { shown.push_back(std::stoi(s)); };
+    notify(core::NOTIFY_STATE_CHANGED, kStateFirstPass, t);
+    for (const char* p : {" 0%", "10%", "96%", "99%"})
+        record(line(p));
+    notify(core::NOTIFY_STATE_CHANGED, kStateSecondPass, t);
+    record(text(0, kColumnProgress));
+    for (const char* p : {" 0%", " 2%", "50%", "100%"})
+        record(line(p));
+    notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, t);
+    record(text(0, kColumnProgress));
+    EXPECT_EQ(shown, (std::vector<int>{0, 5, 48, 49, 50, 50, 51, 75, 100, 100}));
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+
+    // A single pass shows the encoder's figure; a stop shows 0%.
+    queue.busy = false;
+    notify(core::NOTIFY_DONE, 0, t);
+    ASSERT_TRUE(model.start());
+    notify(core::NOTIFY_STATE_CHANGED, kStateConverting, t);
+    EXPECT_EQ(line(" 6%"), "6%");
+    notify(core::NOTIFY_STOPPED, 0, t);
+    EXPECT_EQ(text(0, kColumnState), "未完成");
+    EXPECT_EQ(text(0, kColumnProgress), "0%");
 }
 
 } // namespace
