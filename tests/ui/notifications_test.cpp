@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -237,4 +239,23 @@ TEST(TrayIcon, HideRestoreMenuAndNoTrayFallback)
     EXPECT_FALSE(tray.iconShown());
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
+}
+
+TEST(ConfirmBoxDefault, YesNoQuestionsStartOnNoSoAStrayKeyLosesNothing)
+{
+    {
+        ConfirmBox box(nullptr, QStringLiteral("转换任务正在进行,你确认要关闭程序？"), 12);
+        EXPECT_EQ(box.focusWidget(), static_cast<QWidget*>(box.button(1)));
+        QTimer::singleShot(0, &box, [&box] {
+            QApplication::setActiveWindow(&box);
+            QTest::keyClick(box.focusWidget(), Qt::Key_Space);
+        });
+        EXPECT_EQ(box.exec(), kConfirmNo);
+    }
+    {
+        ConfirmBox box(nullptr, QStringLiteral("提示信息"), 1);
+        EXPECT_EQ(box.focusWidget(), static_cast<QWidget*>(box.button(0)));
+        QTimer::singleShot(0, &box, [&box] { QTest::keyClick(box.focusWidget(), Qt::Key_Space); });
+        EXPECT_EQ(box.exec(), kConfirmOk);
+    }
 }

@@ -124,7 +124,9 @@ ConfirmBox::ConfirmBox(QWidget* owner, const QString& message, int mode, const Q
         check_->show();
     }
     paintBackground();
-    buttons_[0]->setFocus();
+    // A Yes/No question asks before something is lost (a running batch ends
+    // with the program): a stray Space answers No.
+    buttons_[(mode & kConfirmNo) && layout_.buttonShown[1] ? 1 : 0]->setFocus();
 }
 
 ConfirmBox::~ConfirmBox() = default;

@@ -6,7 +6,8 @@
 // 16 Yes/No/Yes-to-all; 12 is the close confirmation (Yes/No, 4/8). The first
 // button answers 1 when the mode has bit 1 or 2, else 4; the second 2, else
 // 8; the third 16. Enter acts as the first button only in modes 1 and 4;
-// Escape does nothing. UI thread only.
+// Escape does nothing. The first button has the focus, except in the Yes/No
+// modes, where "否" has it. UI thread only.
 
 #include <QDialog>
 #include <QImage>
