@@ -1,6 +1,5 @@
 #include "ui/main/parameter_toolbar.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QPainter>
 #include <QUrl>
@@ -9,6 +8,7 @@
 #include "core/messages.h"
 #include "ui/controls/link_label.h"
 #include "ui/controls/small_button.h"
+#include "ui/shell/file_manager.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
@@ -29,7 +29,6 @@ QString pickFolderWithDialog(QWidget* parent, const QString& title)
     return QFileDialog::getExistingDirectory(parent, title, toQ(convert::outputFolder()), QFileDialog::ShowDirsOnly);
 }
 
-void openInFileManager(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
 
 SmallButton* makeButton(QWidget* parent, int id, QPoint origin, int stateCount, const QString& tip, int x)
 {
@@ -44,7 +43,7 @@ SmallButton* makeButton(QWidget* parent, int id, QPoint origin, int stateCount, 
 } // namespace
 
 ParameterToolbar::ParameterToolbar(QObject* hub, QWidget* parent)
-    : QWidget(parent), hub_(hub), picker_(pickFolderWithDialog), opener_(openInFileManager)
+    : QWidget(parent), hub_(hub), picker_(pickFolderWithDialog), opener_(defaultOpener())
 {
     resize(skin::du(423), kHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -80,9 +79,15 @@ void ParameterToolbar::setFolderPicker(FolderPicker picker)
     picker_ = picker ? std::move(picker) : FolderPicker(pickFolderWithDialog);
 }
 
+ParameterToolbar::FolderOpener ParameterToolbar::defaultOpener()
+{
+    // A missing folder or file manager is told in a message box on the bar.
+    return [this](const QString& folder) { qf::ui::openFolder(this, folder); };
+}
+
 void ParameterToolbar::setFolderOpener(FolderOpener opener)
 {
-    opener_ = opener ? std::move(opener) : FolderOpener(openInFileManager);
+    opener_ = opener ? std::move(opener) : defaultOpener();
 }
 
 QString ParameterToolbar::normalisedFolder(const QString& picked)

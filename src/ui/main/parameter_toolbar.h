@@ -68,6 +68,7 @@ private:
     SmallButton* folder_;
     LinkLabel* link_;
     FolderPicker picker_;
+    FolderOpener defaultOpener();
     FolderOpener opener_;
 };
 
