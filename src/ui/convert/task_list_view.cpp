@@ -16,6 +16,7 @@
 #include "ui/convert/task_row_painter.h"
 #include "ui/notify/confirm_box.h"
 #include "ui/notify/floating_tip.h"
+#include "ui/shell/file_manager.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_notification_sink.h"
 #include "ui/shell/qt_shell.h"
@@ -143,6 +144,9 @@ void TaskListView::setUp()
     header_->setCheckAllAction([this](bool on) { model_->setAllChecks(on); });
     setHeader(header_);
     strip_ = new FirstRowStrip(*this);
+    hoverAnchor_ = new QWidget(viewport());
+    hoverAnchor_->hide();
+    viewport()->setMouseTracking(true);
 
     items_ = new TaskItemModel(*model_, this);
     setModel(items_);
@@ -220,6 +224,14 @@ void TaskListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option
     look.selected = selectionModel() && selectionModel()->isRowSelected(row, QModelIndex());
     look.checked = entry.checked;
     tasklist::paintTaskRow(*painter, look, skin::smallFont());
+    // The keyboard's place in the list.
+    if (hasFocus() && currentIndex().isValid() && currentIndex().row() == row) {
+        painter->save();
+        painter->setPen(QPen(skin::colorRef(skin::kHoverTextColour), 1, Qt::DotLine));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(look.row.adjusted(1, 1, -2, -3));
+        painter->restore();
+    }
 }
 
 int TaskListView::checkColumnRowAt(QPoint point) const
@@ -264,8 +276,73 @@ QString TaskListView::tipText(const tasks::ConversionTask& task)
     return text;
 }
 
+QString TaskListView::hoverText(const tasks::ConversionTask& task)
+{
+    QString text = toQ("状态:") + toQ(tasks::taskStateText(task.state));
+    if (!tasks::isActiveState(task.state) && !task.failureReason.empty())
+        text += toQ("\n失败原因:") + toQ(task.failureReason);
+    text += toQ("\n输出:") + toQ(task.outputPath);
+    return text;
+}
+
+int TaskListView::rowAt(QPoint point) const
+{
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (rowRect(row).contains(point))
+            return row;
+    return -1;
+}
+
+void TaskListView::hoverAt(QPoint point)
+{
+    const int row = rowAt(point);
+    if (row == hoveredRow_)
+        return;
+    endHover();
+    if (row < 0)
+        return;
+    hoveredRow_ = row;
+    hoverAnchor_->setGeometry(rowRect(row));
+    showHoverTip(hoverAnchor_, hoverText(*model_->task(row)), false, true);
+}
+
+void TaskListView::endHover()
+{
+    if (hoveredRow_ < 0)
+        return;
+    hoveredRow_ = -1;
+    hideHoverTip();
+}
+
+void TaskListView::leaveEvent(QEvent* event)
+{
+    endHover();
+    QTreeView::leaveEvent(event);
+}
+
+void TaskListView::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    viewport()->update();
+}
+
+void TaskListView::focusOutEvent(QFocusEvent* event)
+{
+    QTreeView::focusOutEvent(event);
+    viewport()->update();
+}
+
+bool TaskListView::revealOutput(int row)
+{
+    if (row < 0 || row >= model_->rowCount() || model_->task(row)->state != tasks::kStateDone)
+        return false;
+    revealFile(this, toQ(model_->task(row)->outputPath));
+    return true;
+}
+
 void TaskListView::mousePressEvent(QMouseEvent* event)
 {
+    endHover();
     syncSelection();
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
@@ -280,16 +357,20 @@ void TaskListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a quick double click on a box toggles it again, as
     // a second single click would.
-    if (event->button() == Qt::LeftButton)
-        toggleCheckAt(event->position().toPoint());
+    const QPoint at = event->position().toPoint();
+    const bool onBox = event->button() == Qt::LeftButton && toggleCheckAt(at);
     QTreeView::mouseDoubleClickEvent(event);
     syncSelection();
+    if (!onBox && event->button() == Qt::LeftButton)
+        revealOutput(rowAt(at));
 }
 
 void TaskListView::mouseMoveEvent(QMouseEvent* event)
 {
     QTreeView::mouseMoveEvent(event);
     syncSelection();
+    if (event->buttons() == Qt::NoButton)
+        hoverAt(event->position().toPoint());
 }
 
 void TaskListView::mouseReleaseEvent(QMouseEvent* event)
@@ -304,6 +385,17 @@ void TaskListView::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
         const int row = currentIndex().row();
         model_->setChecked(row, !model_->row(row).checked);
+    }
+    // Delete is the delete command: the checked rows, by the same rules.
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        deleteChecked();
+        event->accept();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        revealOutput(currentIndex().row());
+        event->accept();
+        return;
     }
     QTreeView::keyPressEvent(event);
     syncSelection();
@@ -431,6 +523,7 @@ void TaskListView::stop() { model_->stop(); }
 
 void TaskListView::deleteChecked()
 {
+    endHover();
     syncSelection();
     model_->deleteChecked();
     strip_->update();

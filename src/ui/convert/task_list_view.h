@@ -70,6 +70,14 @@ public:
     // The right-click tip text: the task's media summary text, then the
     // reason of its last failure, if any.
     static QString tipText(const tasks::ConversionTask& task);
+    // The hover tip of a row: the whole state text (the column is narrow),
+    // the reason of a failure, and the output path.
+    static QString hoverText(const tasks::ConversionTask& task);
+    // The row whose hover tip is shown, or -1.
+    int hoveredRow() const { return hoveredRow_; }
+    // Shows a finished row's output selected in the file manager; false for
+    // a row that has not finished.
+    bool revealOutput(int row);
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -78,6 +86,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
@@ -96,6 +107,10 @@ private:
     int checkColumnRowAt(QPoint point) const;
     bool toggleCheckAt(QPoint point);
     void showTipAt(QPoint point);
+    void hoverAt(QPoint point);
+    void endHover();
+    // The row whose band holds the point, or -1.
+    int rowAt(QPoint point) const;
     // Qt reports a click as a selection change and a current change apart;
     // the model must see the row's state once both have happened.
     void scheduleSelectionSync();
@@ -112,6 +127,9 @@ private:
     SkinHeader* header_ = nullptr;     // child widget
     FirstRowStrip* strip_ = nullptr;   // child widget between the header and the rows
     QTimer tick_;
+    // The hover tip is placed under this invisible stand-in for the row.
+    QWidget* hoverAnchor_ = nullptr;
+    int hoveredRow_ = -1;
 
     bool syncScheduled_ = false;
     bool syncing_ = false;

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QScrollBar>
+#include <QTest>
+#include <QUrl>
 
 #include <algorithm>
 #include <filesystem>
@@ -22,6 +24,7 @@
 #include "ui/convert/task_list_view.h"
 #include "ui/convert/task_row_painter.h"
 #include "ui/notify/floating_tip.h"
+#include "ui/shell/file_manager.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 #include "ui/support/window_test_support.h"
@@ -443,6 +446,7 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     view->stop();
     ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 10000));
     EXPECT_EQ(cell(0, 2), QStringLiteral("未完成"));
+    EXPECT_EQ(cell(0, 4), QStringLiteral("0%")) << "a stopped row keeps no percentage";
     EXPECT_EQ(hub.allDone, 0) << "a stopped run is not all done";
     EXPECT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) == 0; }, 3000)) << "the encoder was ended";
 
@@ -451,6 +455,133 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     ASSERT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) > 0; }, 30000));
     view.reset();
     EXPECT_EQ(test::processesMentioning(marker), 0) << "the destructor ends the encoder";
+}
+
+// Every row's texts name what its task has, once its selection has ended.
+::testing::AssertionResult rowsTellTheTruth(TaskListView& view)
+{
+    for (int r = 0; r < view.model().rowCount(); ++r) {
+        const tasks::TaskRow& row = view.model().row(r);
+        if (row.selected)
+            continue;
+        if (row.text[tasks::kColumnFormat] != row.task->formatLabel() || row.text[tasks::kColumnOutput] != row.task->outputPath)
+            return ::testing::AssertionFailure() << "row " << r << " shows " << row.text[tasks::kColumnFormat].c_str() << " "
+                                                 << row.text[tasks::kColumnOutput].c_str() << " but its task has "
+                                                 << row.task->formatLabel() << " " << row.task->outputPath.c_str();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(TaskListViewTest, AnEditReachesEveryRowSelectedByCtrlShiftOrCtrlA)
+{
+    addRows(4);
+    const QPoint empty(inText(0).x(), view->rowRect(3).bottom() + 40);
+    auto format = [this](int row) { return view->model().task(row)->outputFormat; };
+
+    // Click, Ctrl+click, an edit, then a click on an empty part of the list.
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::ControlModifier, inText(2));
+    test::pumpEvents(10);
+    hub.settings.selectModel(7, 0, 8);   // MP3
+    view->refreshSelected(8);
+    EXPECT_EQ(cell(0, tasks::kColumnFormat), QStringLiteral("mp3"));
+    EXPECT_EQ(cell(2, tasks::kColumnFormat), QStringLiteral("mp3"));
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, empty);
+    test::pumpEvents(10);
+    EXPECT_EQ(format(0), 8);
+    EXPECT_EQ(format(2), 8) << "the row that kept the focus";
+    EXPECT_NE(format(1), 8);
+    EXPECT_TRUE(rowsTellTheTruth(*view));
+
+    // Shift+click, an edit, then the keyboard moves on.
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(1));
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::ShiftModifier, inText(3));
+    test::pumpEvents(10);
+    hub.settings.selectModel(6, 0, 12);  // wmv
+    view->refreshSelected(12);
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
+    test::pumpEvents(10);
+    for (int r : {1, 2, 3})
+        EXPECT_EQ(format(r), 12) << r;
+    EXPECT_TRUE(rowsTellTheTruth(*view));
+
+    // Ctrl+A, an edit, then the selection ends.
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier);
+    test::pumpEvents(10);
+    for (int r = 0; r < 4; ++r)
+        ASSERT_TRUE(view->model().row(r).selected) << r;
+    hub.settings.selectModel(3, 0, 9);   // flv
+    view->refreshSelected(9);
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, empty);
+    test::pumpEvents(10);
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(format(r), 9) << r;
+    EXPECT_TRUE(rowsTellTheTruth(*view));
+}
+
+TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
+{
+    setFloatingTipsEnabled(true);
+    addRows(2);
+    tasks::ConversionTask& failed = *view->model().task(1);
+    failed.state = tasks::kStateBadParameters;
+    failed.failureReason = "the encoder refused -vf scale";
+    const QString text = TaskListView::hoverText(failed);
+    EXPECT_EQ(text, QStringLiteral("状态:错误的转换参数\n失败原因:the encoder refused -vf scale\n输出:") + toQ(failed.outputPath));
+
+    test::mouse(vp(), QEvent::MouseMove, inText(1), Qt::NoButton);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(currentHoverTip()->text(), text);
+    EXPECT_EQ(view->hoveredRow(), 1);
+    // Below the tip's row, not below the whole list.
+    EXPECT_LT(currentHoverTip()->geometry().top(), vp()->mapToGlobal(QPoint(0, view->rowRect(1).bottom())).y() + 20);
+
+    test::mouse(vp(), QEvent::MouseMove, inText(0), Qt::NoButton);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(currentHoverTip()->text(), TaskListView::hoverText(*view->model().task(0)));
+    EXPECT_FALSE(currentHoverTip()->text().contains(QStringLiteral("失败原因")));
+    test::mouse(vp(), QEvent::MouseMove, QPoint(inText(0).x(), view->rowRect(1).bottom() + 40), Qt::NoButton);
+    EXPECT_EQ(currentHoverTip(), nullptr) << "gone over the empty part";
+    EXPECT_EQ(view->hoveredRow(), -1);
+}
+
+TEST_F(TaskListViewTest, DeleteKeyDeletesTheCheckedRowsAndEnterShowsAFinishedFile)
+{
+    addRows(3);
+    tasks::ConversionTask* kept = view->model().task(1);
+    view->model().setChecked(0, true);
+    view->model().setChecked(2, true);
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_Delete);
+    ASSERT_EQ(view->model().rowCount(), 1);
+    EXPECT_EQ(view->model().task(0), kept);
+    QTest::keyClick(view.get(), Qt::Key_Delete);
+    EXPECT_EQ(view->model().rowCount(), 1) << "nothing checked, nothing deleted";
+
+    QStringList shown;
+    FileManagerAccess access;
+    access.showItems = [&](const QString& method, const QStringList& urls, std::function<void(bool)> done) {
+        shown << method + QLatin1Char(' ') + urls.join(QLatin1Char(','));
+        done(true);
+    };
+    setFileManagerAccess(access);
+    stdfs::create_directories(outDir);
+    const std::string output = kept->outputPath.c_str();
+    std::FILE* f = std::fopen(output.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+
+    QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    QTest::mouseDClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
+    EXPECT_TRUE(shown.isEmpty()) << "a row that has not finished shows nothing";
+    kept->state = tasks::kStateDone;
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    QTest::mouseDClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
+    const QString expected = QStringLiteral("ShowItems ") + QUrl::fromLocalFile(toQ(output)).toString();
+    EXPECT_EQ(shown, (QStringList{expected, expected}));
+    setFileManagerAccess({});
 }
 
 } // namespace
