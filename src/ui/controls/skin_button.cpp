@@ -101,15 +101,18 @@ void SkinButton::paintEvent(QPaintEvent*)
         p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 1.5, 1.5);
         p.setRenderHint(QPainter::Antialiasing, false);
     }
+    const int look = (isEnabled() && (isDown() || (sticky_ && selected_))) ? 2 : (isEnabled() && hover_) ? 1 : 0;
     if (!text().isEmpty()) {
-        const int look = (isEnabled() && (isDown() || (sticky_ && selected_))) ? 2 : (isEnabled() && hover_) ? 1 : 0;
         p.setPen(skin::colorRef(colours_[look]));
         p.setFont(font());
         p.drawText(rect().translated(0, 1), Qt::AlignCenter | Qt::TextSingleLine, text());
     }
-    if (hasFocus() && focusPolicy() != Qt::NoFocus && images_.isNull()) {
-        p.setPen(QPen(skin::colorRef(skin::kHoverTextColour), 1, Qt::DotLine));
-        p.drawRect(rect().adjusted(2, 2, -3, -3));
+    if (hasFocus() && focusPolicy() != Qt::NoFocus) {
+        // On an image the caption's colour is the one known to stand out
+        // from the face; a plain button is drawn on the skin.
+        const bool onImage = !images_.isNull() && !text().isEmpty();
+        p.setPen(QPen(skin::colorRef(onImage ? colours_[look] : skin::kHoverTextColour), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(3, 3, -4, -4));
     }
 }
 

@@ -45,6 +45,23 @@ QSize SkinCheckBox::sizeHint() const
     return QSize(23 + fm.horizontalAdvance(text()) + 6, std::max(fm.height() + 6, 21));
 }
 
+QFont SkinCheckBox::fittedCaptionFont(const QFont& font, const QString& text, int width)
+{
+    // A caption a few pixels too long for its box is narrowed a little
+    // rather than cut short; a much longer one is still ended with "…".
+    constexpr int kNarrowestStretch = 90;
+    const int advance = QFontMetrics(font).horizontalAdvance(text);
+    if (advance <= width || advance <= 0)
+        return font;
+    QFont narrowed = font;
+    for (int stretch = 99; stretch >= kNarrowestStretch; --stretch) {
+        narrowed.setStretch(stretch);
+        if (QFontMetrics(narrowed).horizontalAdvance(text) <= width)
+            return narrowed;
+    }
+    return font;
+}
+
 void SkinCheckBox::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -59,10 +76,11 @@ void SkinCheckBox::paintEvent(QPaintEvent*)
     p.fillRect(box, skin::colorRef(enabled ? skin::kWhite : skin::kDisabledColour));
     p.drawImage(box.topLeft() + QPoint(1, 1), check);
     const QRect caption = rect().adjusted(23, 0, -2, 0);
-    p.setFont(font());
+    const QFont captionFont = fittedCaptionFont(font(), text(), caption.width());
+    p.setFont(captionFont);
     p.setPen(skin::colorRef(captionColour(enabled, isDown(), hover_)));
     p.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               QFontMetrics(font()).elidedText(text(), Qt::ElideRight, caption.width()));
+               QFontMetrics(captionFont).elidedText(text(), Qt::ElideRight, caption.width()));
     if (hasFocus()) {
         p.setPen(QPen(skin::colorRef(skin::kHoverTextColour), 1, Qt::DotLine));
         p.drawRect(box.adjusted(-2, -2, 1, 1));

@@ -24,6 +24,9 @@ public:
     static QRect boxRect(QSize control, QSize checkImage);
 
     QSize sizeHint() const override;
+    // The font the caption is drawn in within `width` pixels: the control's
+    // font, or the same narrowed by up to a tenth when that makes it fit.
+    static QFont fittedCaptionFont(const QFont& font, const QString& text, int width);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

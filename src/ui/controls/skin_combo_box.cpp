@@ -101,10 +101,13 @@ void SkinComboBox::paintEvent(QPaintEvent*)
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 1.5, 1.5);
     p.setRenderHint(QPainter::Antialiasing, false);
     QRect textRect = face.adjusted(3, 0, -button.width() - 2, 0);
-    if (hasFocus())
-        p.fillRect(textRect.adjusted(-1, 2, 0, -2), skin::colorRef(skin::kFrameColour));
+    // The focus mark: the text on a band of the skin colour, as a chosen
+    // row of the list shows it; a pale band would vanish on the white face.
+    const bool marked = hasFocus() && enabled;
+    if (marked)
+        p.fillRect(textRect.adjusted(-1, 2, 0, -2), skin::skinColor());
     p.setFont(font());
-    p.setPen(enabled ? QColor(Qt::black) : skin::colorRef(0x808080));
+    p.setPen(marked ? QColor(Qt::white) : enabled ? QColor(Qt::black) : skin::colorRef(0x808080));
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                QFontMetrics(font()).elidedText(currentText(), Qt::ElideRight, textRect.width()));
 }

@@ -22,6 +22,29 @@ const QColor kSkinPale = rgb(0x9C, 0xC4, 0xF2);
 const QColor kSkinDark = rgb(0x1E, 0x3C, 0x64);
 const QColor kSkinDeep = rgb(0x24, 0x4C, 0x86);
 
+// The caption band behind the title: pale down to kCaptionPaleEnd, then a
+// short blend into the skin before the tabs start at y 25.
+const QColor kCaptionTop = rgb(0xE6, 0xF0, 0xFC);
+const QColor kCaptionBottom = rgb(0xC4, 0xDC, 0xF8);
+constexpr int kCaptionPaleEnd = 21;
+constexpr int kCaptionBlendEnd = 25;
+
+QColor mix(QColor a, QColor b, double t)
+{
+    return QColor::fromRgbF(static_cast<float>(a.redF() + (b.redF() - a.redF()) * t),
+                            static_cast<float>(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t));
+}
+
+QColor captionColour(int y)
+{
+    if (y <= kCaptionPaleEnd)
+        return mix(kCaptionTop, kCaptionBottom, y / static_cast<double>(kCaptionPaleEnd));
+    if (y < kCaptionBlendEnd)
+        return mix(kCaptionBottom, kSkin, (y - kCaptionPaleEnd) / static_cast<double>(kCaptionBlendEnd - kCaptionPaleEnd));
+    return kSkin;
+}
+
 QImage blank(int w, int h, QColor fill = Qt::transparent)
 {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
@@ -43,11 +66,12 @@ QImage paintFrameParts()
 {
     QImage img = blank(65, 122, kSkin);
     QPainter p(&img);
-    // Top band: a light title area fading into the skin, with a bright rim.
+    // Top band: a pale title area, light enough for the dark green title,
+    // that melts into the skin above the tabs, with a bright rim.
     for (int x = 0; x < 15; ++x) {
-        verticalGradient(p, QRectF(x, 0, 1, 24), kSkinLight, kSkin);
-        p.fillRect(QRect(x, 24, 1, 39), kSkin);
-        p.fillRect(QRect(x, 1, 1, 1), kSkinPale);
+        for (int y = 0; y < 63; ++y)
+            p.fillRect(QRect(x, y, 1, 1), captionColour(y));
+        p.fillRect(QRect(x, 1, 1, 1), kCaptionTop);
     }
     p.fillRect(QRect(0, 0, 15, 1), kSkinDark);
     // Left corner piece: outer dark line, inner light line.
@@ -119,6 +143,7 @@ void drawGlyphPen(QPainter& p, QColor c, double width)
 }
 
 // 132: title buttons, 30 x 30 each; rows normal, hover, pressed.
+constexpr int kTitleButtonTop = 8;  // where the window puts them
 QImage paintTitleButtons()
 {
     QImage img = blank(120, 90, kSkin);
@@ -127,8 +152,9 @@ QImage paintTitleButtons()
     for (int col = 0; col < 4; ++col) {
         for (int row = 0; row < 3; ++row) {
             const QRectF cell(col * 30, row * 30, 30, 30);
-            // The title area above the tabs is lighter, as the frame paints it.
-            verticalGradient(p, cell, kSkinLight, kSkin);
+            // The caption band as the frame paints it where the buttons stand.
+            for (int y = 0; y < 30; ++y)
+                p.fillRect(QRectF(cell.left(), cell.top() + y, 30, 1), captionColour(kTitleButtonTop + y));
             const QRectF face = cell.adjusted(4.5, 4.5, -4.5, -4.5);
             const QColor top = row == 0 ? kSkinLight : row == 1 ? kSkinPale : kSkinDeep;
             const QColor bottom = row == 2 ? kSkinLight : kSkinDeep;
@@ -186,19 +212,21 @@ QImage paintTabStrip()
             r.addRect(cell);
             return r;
         }());
+        // The captions are dark blue on the normal and hover looks and
+        // yellow on the pressed one: light faces for the first two, a deep
+        // face for the selected tab, which melts into the panel below.
         QLinearGradient g(0, row * 38 + 6, 0, row * 38 + 38);
-        if (row == 2) { // selected: pale top that melts into the panel below
-            g.setColorAt(0, colorRef(kFrameColour));
-            g.setColorAt(0.45, kSkinPale);
+        if (row == 2) {
+            g.setColorAt(0, kSkinDeep);
             g.setColorAt(1, kSkin);
         } else if (row == 1) {
-            g.setColorAt(0, kSkinPale);
-            g.setColorAt(1, kSkinLight);
+            g.setColorAt(0, rgb(0xF4, 0xF9, 0xFF));
+            g.setColorAt(1, rgb(0xC4, 0xDC, 0xF8));
         } else {
-            g.setColorAt(0, kSkinLight);
-            g.setColorAt(1, kSkinDeep);
+            g.setColorAt(0, rgb(0xDC, 0xEA, 0xFA));
+            g.setColorAt(1, kSkinPale);
         }
-        p.setPen(QPen(kSkinDark, 1));
+        p.setPen(QPen(row == 2 ? colorRef(kFrameColour) : kSkinDark, 1));
         p.setBrush(g);
         p.drawPath(clipped);
     }
