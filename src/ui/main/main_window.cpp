@@ -2,8 +2,10 @@
 
 #include <QMenu>
 #include <QPainter>
+#include <QSettings>
 #include <QTimer>
 
+#include "core/platform/user_folders.h"
 #include "ui/controls/glow_button.h"
 #include "ui/controls/skin_button.h"
 #include "ui/convert/parameter_panel.h"
@@ -83,13 +85,26 @@ MainWindow::MainWindow(QWidget* parent) : MessageWidget(parent)
     setWindowIcon(skin::programIcon());
     setFont(skin::dialogFont());
     setAcceptDrops(true);
-    setFocusPolicy(Qt::StrongFocus);
+    // It takes keys that its controls leave (Alt+Space) but is no Tab stop:
+    // it has no focus mark of its own.
+    setFocusPolicy(Qt::ClickFocus);
     setTipMainWindow(this);
+    keepQtSettingsInOurFolder();
     installRequests();
     // The window is mapped as soon as it is shown; its controls are made in
     // the next turn of the event loop, before its first paint, or at once
     // when something asks for them.
     QTimer::singleShot(0, this, [this] { ensureContents(); });
+}
+
+void MainWindow::keepQtSettingsInOurFolder()
+{
+    // Qt's file dialogs remember their last folder and history through
+    // QSettings, which would otherwise write ~/.config/QtProject.conf beside
+    // everybody else's files; the program keeps its things in its own folder.
+    const QString folder = toQ(platform::configFolder()) + QStringLiteral("/quillfer");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
 void MainWindow::ensureContents() const { const_cast<MainWindow*>(this)->createContents(); }
@@ -139,6 +154,9 @@ void MainWindow::createTitleButtons()
         button->setGeometry(skin::du(data.x), skin::du(4), 30, 30);
         const int id = data.id;
         connect(button, &SkinButton::clicked, this, [this, id] { command(id); });
+        // Caption buttons are for the mouse, as a window's caption is; the
+        // keyboard has Alt+Space and the system menu.
+        button->setFocusPolicy(Qt::NoFocus);
         titleButtons_[i] = button;
     }
     titleButtons_[3]->hide();
@@ -214,6 +232,34 @@ void MainWindow::ensurePages()
     options_->setGeometry(frame_.contentRect());
     options_->hide();
     slide_->raise();
+    orderTabStops();
+}
+
+void MainWindow::orderTabStops()
+{
+    // Screen order: the tabs, then the active view from top to bottom. The
+    // controls were made in another order (bottom buttons before the views,
+    // the pages last); hidden views are skipped by Qt when Tab moves.
+    QList<QWidget*> chain(tabs_.begin(), tabs_.end());
+    auto add = [&chain](QWidget* container) {
+        if (!container)
+            return;
+        if (container->focusPolicy() & Qt::TabFocus)
+            chain.push_back(container);
+        for (QWidget* child : container->findChildren<QWidget*>())
+            if ((child->focusPolicy() & Qt::TabFocus) && !child->isWindow())
+                chain.push_back(child);
+    };
+    add(toolbar_);
+    add(panel_);
+    chain.push_back(taskList_);
+    for (GlowButton* button : bottomButtons_)
+        chain.push_back(button);
+    add(player_);
+    add(help_);
+    add(options_);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
 PlayerWindow* MainWindow::playerWindow()

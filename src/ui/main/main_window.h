@@ -121,6 +121,8 @@ private:
     void createViews();
     void ensurePages();
     void createSystemMenu();
+    void orderTabStops();
+    static void keepQtSettingsInOurFolder();
     void installRequests();   // main_window_requests.cpp
     void applyView(View view);
     void placeTaskList(int top);

@@ -5,15 +5,18 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 #include "convert/configuration.h"
 #include "core/messages.h"
 #include "core/platform/desktop_shortcut.h"
 #include "core/platform/system_shutdown.h"
 #include "core/platform/user_folders.h"
+#include "core/file_system.h"
 #include "core/program_directory.h"
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_check_box.h"
+#include "ui/notify/confirm_box.h"
 #include "ui/notify/floating_tip.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_shell.h"
@@ -23,14 +26,20 @@ namespace qf::ui {
 
 namespace {
 
+constexpr char kNoDesktopText[] = "找不到桌面文件夹,无法创建快捷方式:";
+constexpr char kShortcutFailedText[] = "无法创建桌面快捷方式:";
+
 template <class Control>
 Control* place(Control* control, int id, int x, int y)
 {
     control->setObjectName(QString::number(id));
     control->setFont(skin::smallFont());
-    // As wide as its caption needs where the font runs wider than the
-    // layout was drawn for, so no caption is cut.
-    control->setGeometry(skin::du(x), skin::du(y), std::max(skin::du(62), control->sizeHint().width()), skin::du(11));
+    // The layout's width; a caption slightly too long for it is narrowed by
+    // the control, a button's caption widens the button.
+    int width = skin::du(62);
+    if constexpr (std::is_same_v<Control, SkinButton>)
+        width = std::max(width, control->sizeHint().width());
+    control->setGeometry(skin::du(x), skin::du(y), width, skin::du(11));
     return control;
 }
 
@@ -104,10 +113,13 @@ void OptionsPanel::showEvent(QShowEvent* event)
 void OptionsPanel::createShortcut()
 {
     std::string error;
-    if (!platform::createDesktopShortcut(platform::desktopFolder(), core::programLocation().executablePath.c_str(),
-                                         &error)) {
-        // No message on the panel: the shortcut simply is not there.
-        qWarning("desktop shortcut: %s", error.c_str());
+    const std::string desktop = platform::desktopFolder();
+    if (!core::fs::isDirectory(desktop.c_str())) {
+        ConfirmBox::ask(this, toQ(kNoDesktopText) + QStringLiteral("\r\n") + toQ(desktop), 1);
+        return;
+    }
+    if (!platform::createDesktopShortcut(desktop, core::programLocation().executablePath.c_str(), &error)) {
+        ConfirmBox::ask(this, toQ(kShortcutFailedText) + QStringLiteral("\r\n") + toQ(error), 1);
         return;
     }
     startFade();

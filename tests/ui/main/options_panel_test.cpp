@@ -298,12 +298,18 @@ TEST(OptionsPanel, ASecondClickRestartsTheMessageOnTheSameTimer)
     EXPECT_EQ(timers.ids.size(), 1u);
 }
 
-TEST(OptionsPanel, NoDesktopFolderMeansNoShortcutAndNoMessage)
+TEST(OptionsPanel, NoDesktopFolderMeansNoShortcutAndAMessageSaysWhy)
 {
     ScratchHome scratch("nodesk", false);
     OptionsPanel panel(nullptr);
     panel.show();
-    clickControl(panel, OptionsPanel::kShortcutId);
+    {
+        BoxAnswerer answers({{0, false}});
+        clickControl(panel, OptionsPanel::kShortcutId);
+        ASSERT_EQ(answers.seen().size(), 1u) << "a missing desktop folder is told, not kept silent";
+        EXPECT_EQ(answers.seen()[0].lines,
+                  (QStringList{QStringLiteral("找不到桌面文件夹,无法创建快捷方式:"), QString::fromStdString(scratch.desktop)}));
+    }
     EXPECT_FALSE(panel.fading());
     EXPECT_EQ(panel.messageColourRef(), skin::kSkinColour);
     EXPECT_FALSE(fs::exists(scratch.desktop.c_str()));  // not created either
@@ -311,9 +317,26 @@ TEST(OptionsPanel, NoDesktopFolderMeansNoShortcutAndNoMessage)
     // Nor without a program to point at.
     fs::makePath(scratch.desktop.c_str(), true);
     qf::core::programLocation().executablePath = (scratch.home + "/missing").c_str();
-    clickControl(panel, OptionsPanel::kShortcutId);
+    {
+        BoxAnswerer answers({{0, false}});
+        clickControl(panel, OptionsPanel::kShortcutId);
+        ASSERT_EQ(answers.seen().size(), 1u);
+        EXPECT_EQ(answers.seen()[0].lines.value(0), QStringLiteral("无法创建桌面快捷方式:"));
+    }
     EXPECT_FALSE(panel.fading());
     EXPECT_FALSE(fs::exists(scratch.shortcut().c_str()));
+}
+
+TEST(OptionsPanel, TheShutdownBoxKeepsTheLayoutsWidthWithItsWholeCaption)
+{
+    OptionsPanel panel(nullptr);
+    SkinCheckBox* shutdown = box(panel, OptionsPanel::kShutdownId);
+    EXPECT_EQ(shutdown->width(), 124);
+    const int captionWidth = shutdown->width() - 25;
+    const QFont drawn = SkinCheckBox::fittedCaptionFont(shutdown->font(), shutdown->text(), captionWidth);
+    EXPECT_EQ(QFontMetrics(drawn).elidedText(shutdown->text(), Qt::ElideRight, captionWidth), shutdown->text());
+    for (int id : {OptionsPanel::kFloatingTipsId, OptionsPanel::kPromptsId})
+        EXPECT_EQ(panel.control(id)->width(), 124) << id;
 }
 
 TEST(OptionsPanel, TheShutdownSequenceGoesThroughTheShutdownCommand)
