@@ -3,20 +3,26 @@
 // answered and finished; a stop; a close in the middle of a run; the
 // shutdown after the last task; the save flow from a shut panel.
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "convert/configuration.h"
 #include "core/messages.h"
 #include "tasks/task_list_model.h"
 #include "tasks/task_state.h"
+#include "ui/controls/skin_header.h"
 #include "ui/controls/small_button.h"
 #include "ui/convert/parameter_panel.h"
 #include "ui/convert/save_preset_dialog.h"
+#include "ui/convert/task_item_model.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
 #include "ui/main/parameter_toolbar.h"
@@ -73,8 +79,39 @@ protected:
                          timeoutMs);
     }
     int encodersRunning() const { return countProcesses(outputFolder()); }
+    QWidget* listViewport() const { return window->taskList()->viewport(); }
+    // A point in the row's source column, away from its check box.
+    QPoint inRow(int row) const
+    {
+        TaskListView* view = window->taskList();
+        return QPoint(view->header()->sectionViewportPosition(5) + 5, view->rowRect(row).center().y());
+    }
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::mouseClick(listViewport(), Qt::LeftButton, modifiers, inRow(row));
+        pumpFor(20);
+    }
+    void clickEmptyPartOfTheList()
+    {
+        TaskListView* view = window->taskList();
+        QTest::mouseClick(listViewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(inRow(0).x(), view->rowRect(list().rowCount() - 1).bottom() + 30));
+        pumpFor(20);
+    }
+    bool allDone() const
+    {
+        for (int r = 0; r < list().rowCount(); ++r)
+            if (cell(r, qf::tasks::kColumnState) != q("已完成"))
+                return false;
+        return !window->taskList()->isConverting();
+    }
 
 };
+
+std::string probeFormat(const std::string& path)
+{
+    return shell("ffprobe -v error -show_entries format=format_name -of default=noprint_wrappers=1:nokey=1 '" + path + "'");
+}
 
 std::string probeField(const std::string& path, const std::string& entries)
 {
@@ -222,4 +259,99 @@ TEST_F(MainWindowRun, SaveFromAShutPanelSlidesItOpenFirst)
     EXPECT_EQ(window->taskList()->geometry().top(), window->parameterPanel()->geometry().bottom() + 1);
     ASSERT_EQ(qf::convert::configuration().presets.size(), 1);
     EXPECT_EQ(toQ(qf::convert::configuration().presets.at(0)->name), typed);
+}
+
+TEST_F(MainWindowRun, EditsWithSeveralRowsSelectedReachEveryRowAndARerunNeverOverwrites)
+{
+    for (int i = 0; i < 4; ++i)
+        dropOnList(shortClip());
+    ASSERT_EQ(list().rowCount(), 4);
+    TaskListView* view = window->taskList();
+
+    // Ctrl+A, Windows Media, then the selection ends.
+    clickRow(0);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    pumpFor(20);
+    choose(1019, 6);
+    clickEmptyPartOfTheList();
+    // Click and Ctrl+click, MP3, then the selection ends.
+    clickRow(0);
+    clickRow(2, Qt::ControlModifier);
+    choose(1019, 7);
+    clickEmptyPartOfTheList();
+    // Click and Shift+click, Flash Player, and the run starts while they are selected.
+    clickRow(1);
+    clickRow(2, Qt::ShiftModifier);
+    choose(1019, 3);
+    QTest::mouseClick(view->skinHeader()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      view->skinHeader()->checkBoxRect().center());
+    ASSERT_TRUE(list().row(3).checked);
+    startAnswering(false);
+
+    const char* formats[] = {"mp3", "flv-Flash", "flv-Flash", "wmv-WMVideo"};
+    const char* probed[] = {"mp3\n", "flv\n", "flv\n", "asf\n"};
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(cell(r, qf::tasks::kColumnFormat), q(formats[r])) << r;
+    ASSERT_TRUE(pumpUntil([&] { return allDone(); }, 240000));
+    std::vector<std::string> outputs;
+    for (int r = 0; r < 4; ++r) {
+        const std::string output = list().task(r)->outputPath.c_str();
+        outputs.push_back(output);
+        EXPECT_EQ(cell(r, qf::tasks::kColumnOutput), q(output)) << r;
+        ASSERT_TRUE(stdfs::exists(output)) << output;
+        EXPECT_EQ(probeFormat(output), probed[r]) << output;
+    }
+
+    // The same rows again: each gets the next free name (" (2)" where the
+    // plain name was its only one) and the first results stay.
+    std::vector<uintmax_t> sizes;
+    for (const std::string& output : outputs)
+        sizes.push_back(stdfs::file_size(output));
+    startAnswering(false);
+    ASSERT_TRUE(pumpUntil([&] { return allDone(); }, 240000));
+    for (int r = 0; r < 4; ++r) {
+        const std::string output = list().task(r)->outputPath.c_str();
+        const size_t dot = outputs[r].rfind('.');
+        if (r == 0 || r == 3) {
+            EXPECT_EQ(output, outputs[r].substr(0, dot) + " (2)" + outputs[r].substr(dot)) << r;
+        }
+        EXPECT_EQ(std::count(outputs.begin(), outputs.end(), output), 0) << output;
+        EXPECT_NE(output.find(" ("), std::string::npos) << output;
+        ASSERT_TRUE(stdfs::exists(output)) << output;
+        EXPECT_EQ(cell(r, qf::tasks::kColumnOutput), q(output));
+        EXPECT_EQ(probeFormat(output), probed[r]) << output;
+        EXPECT_EQ(stdfs::file_size(outputs[r]), sizes[static_cast<size_t>(r)]) << "the first result was left alone";
+    }
+}
+
+TEST_F(MainWindowRun, TwoPassProgressRunsOnceFromZeroToAHundred)
+{
+    dropOnList(shortClip());
+    clickCheckBox(0);
+    choose(1019, 4);   // DVD: two passes
+    std::vector<std::pair<QString, int>> seen;   // state text, percentage
+    QObject::connect(window->taskList()->itemModel(), &QAbstractItemModel::dataChanged, window.get(), [&] {
+        const QString progress = cell(0, qf::tasks::kColumnProgress);
+        const int percent = progress.chopped(1).toInt();
+        if (seen.empty() || seen.back().second != percent || seen.back().first != cell(0, qf::tasks::kColumnState))
+            seen.emplace_back(cell(0, qf::tasks::kColumnState), percent);
+    });
+    startAnswering(false);
+    ASSERT_TRUE(waitForState(0, "已完成", 240000)) << cell(0, qf::tasks::kColumnState).toStdString();
+    ASSERT_FALSE(seen.empty());
+    bool secondPass = false;
+    for (size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GE(seen[i].second, seen[i - 1].second) << "fell from " << seen[i - 1].second << " to " << seen[i].second
+                                                      << " in " << seen[i].first.toStdString();
+        if (seen[i].first == q("一次编码")) {
+            EXPECT_LE(seen[i].second, 50);
+        }
+        if (seen[i].first == q("二次编码")) {
+            secondPass = true;
+            EXPECT_GE(seen[i].second, 50);
+        }
+    }
+    EXPECT_TRUE(secondPass) << "a DVD output is made in two passes";
+    EXPECT_EQ(seen.back().second, 100);
 }
