@@ -234,6 +234,17 @@ void TaskListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option
     }
 }
 
+void TaskListView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    // Without a current row the keyboard's place is the list itself.
+    if (!hasFocus() || (currentIndex().isValid() && currentIndex().row() < model_->rowCount()))
+        return;
+    QPainter p(viewport());
+    p.setPen(QPen(skin::colorRef(skin::kHoverTextColour), 1, Qt::DotLine));
+    p.drawRect(viewport()->rect().adjusted(1, 1, -2, -2));
+}
+
 int TaskListView::checkColumnRowAt(QPoint point) const
 {
     const int left = header_->sectionViewportPosition(0);

@@ -174,6 +174,9 @@ void MainWindow::createTabs()
         tab->setGeometry(QRect(QPoint(data.x, kTabY), kTabSize));
         const int id = data.id;
         connect(tab, &SkinButton::clicked, this, [this, id] { command(id); });
+        // Reached by Tab, not taken by a click: a click leaves the focus
+        // (and its mark) where the keyboard had it.
+        tab->setFocusPolicy(Qt::TabFocus);
         tabs_[i] = tab;
     }
 }
@@ -190,6 +193,7 @@ void MainWindow::createBottomButtons()
         button->setGeometry(data.x, kBottomButtonY, 37, 37);
         const int id = data.id;
         connect(button, &GlowButton::clicked, this, [this, id] { command(id); });
+        button->setFocusPolicy(Qt::TabFocus);
         bottomButtons_[i] = button;
     }
 }

@@ -134,6 +134,25 @@ TEST_F(KeyboardTest, TabWalksTheConvertViewInScreenOrderWithAVisibleMark)
     }
 }
 
+TEST_F(KeyboardTest, AnEmptyListShowsItHasTheFocus)
+{
+    activate();
+    TaskListView* list = window->taskList();
+    ASSERT_EQ(list->model().rowCount(), 0);
+    window->setFocus();
+    QApplication::processEvents();
+    const QImage without = list->viewport()->grab().toImage();
+    list->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    const QImage with = list->viewport()->grab().toImage();
+    int marked = 0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            marked += with.pixelColor(x, y) != without.pixelColor(x, y)
+                      && contrast(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3.0;
+    EXPECT_GT(marked, 100);
+}
+
 TEST(FileDialogMemory, StaysInTheProgramsOwnFolder)
 {
     QTemporaryDir config;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # quillfer_tab_walk.sh PROGRAM_DIR OUT_DIR PNG_CHECK
 # Runs the real quillfer under the X server of $DISPLAY (xvfb-run), puts the
-# keyboard focus on the first tab with a click and presses Tab, taking a
+# window active and presses Tab, taking a
 # screenshot before the walk and after every key: tab-00.png ... Each
 # picture must differ from the one before it (the focus mark moved), and a
 # shot after Shift+Tab must equal the one before the last Tab.
@@ -34,9 +34,10 @@ done
 sleep 1
 
 shot() { import -window "$wid" "$out/$1.png"; "$check" "$out/$1.png" 860 601; }
-# The "转换" tab takes the focus with a click; the pointer then leaves so no
-# hover look or tip stands in the pictures.
-xdotool mousemove --window "$wid" 39 44 click 1 mousemove --window "$wid" 560 590
+# A click on the caption makes the window active; the pointer then leaves
+# so no hover look or tip stands in the pictures. The first Tab puts the
+# focus on the first stop.
+xdotool mousemove --window "$wid" 400 12 click 1 mousemove --window "$wid" 560 590
 sleep 0.8
 shot tab-00
 for i in $(seq 1 "$steps"); do
