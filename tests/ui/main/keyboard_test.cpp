@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 
 #include "ui/controls/skin_button.h"
@@ -20,26 +19,14 @@
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/support/main_window_fixture.h"
 #include "ui/skin/skin.h"
+#include "ui/support/contrast.h"
 
 using namespace qf::ui;
 using namespace qf::ui::test;
 
 namespace {
 
-double luminance(QColor c)
-{
-    auto ch = [](int v) {
-        const double s = v / 255.0;
-        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * ch(c.red()) + 0.7152 * ch(c.green()) + 0.0722 * ch(c.blue());
-}
-
-double contrast(QColor a, QColor b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
+using test::contrastRatio;
 
 class KeyboardTest : public MainWindowFixture {
 protected:
@@ -113,7 +100,7 @@ TEST_F(KeyboardTest, TabWalksTheConvertViewInScreenOrderWithAVisibleMark)
             for (int x = 0; x < without.width(); ++x)
                 if (without.pixel(x, y) != focused[i].pixel(x, y)) {
                     ++changed;
-                    best = std::max(best, contrast(without.pixelColor(x, y), focused[i].pixelColor(x, y)));
+                    best = std::max(best, contrastRatio(without.pixelColor(x, y), focused[i].pixelColor(x, y)));
                 }
         EXPECT_GE(changed, 8) << "no focus mark on stop " << i << " " << w->metaObject()->className();
         EXPECT_GE(best, 3.0) << "a faint focus mark on stop " << i << " " << w->metaObject()->className();
@@ -149,7 +136,7 @@ TEST_F(KeyboardTest, AnEmptyListShowsItHasTheFocus)
     for (int y = 0; y < with.height(); ++y)
         for (int x = 0; x < with.width(); ++x)
             marked += with.pixelColor(x, y) != without.pixelColor(x, y)
-                      && contrast(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3.0;
+                      && contrastRatio(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3.0;
     EXPECT_GT(marked, 100);
 }
 
