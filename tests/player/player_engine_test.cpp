@@ -329,6 +329,20 @@ TEST_F(FakePlayerTest, LateLengthAnswerIsNotCached)
     EXPECT_EQ(engine.queryLength(), 42) << "asked again while playing";
 }
 
+TEST_F(FakePlayerTest, AnnouncedLengthAndVideoOutputNeedNoQuestion)
+{
+    startAndWaitPlaying(&entryA, media("announced"));
+    EXPECT_EQ(engine.queryLength(), 61);
+    EXPECT_EQ(engine.length(), 61);
+    EXPECT_TRUE(windows.waitUntil([&] { return engine.videoOutput() == "x11"; }, 5000)) << engine.videoOutput();
+    windows.pumpFor(100);
+    for (const std::string& command : testing::loggedCommands())
+        EXPECT_NE(command, "get_time_length");
+    // The next file starts without the last one's facts.
+    ASSERT_EQ(engine.startPlayback(&entryB, media("normal").c_str()), PlayerState::Starting);
+    EXPECT_EQ(engine.videoOutput(), "");
+}
+
 // The stand-in answers each position question 300 ms late, with 3, 4, 5, ...
 
 TEST_F(FakePlayerTest, PollNeverWaitsAndTheNextPollTakesTheAnswer)

@@ -44,7 +44,9 @@ case "$mode" in
 esac
 echo "Playing $last."
 [ "$mode" = slowstart ] && sleep 0.6
+[ "$mode" = announced ] && echo "ID_LENGTH=61.20"
 echo "Starting playback..."
+[ "$mode" = announced ] && echo "VO: [x11] 160x120 => 160x120 Planar YV12  [zoom]"
 while IFS= read -r cmd; do
   echo "$cmd" >> "$log"
   case "$cmd" in

@@ -39,6 +39,8 @@ void useRealPlayer();
 //   silent     prints nothing and reads nothing, ignores "quit"
 //   slowstart  prints its start line after 600 ms, then as normal
 //   deaf       prints a start line, logs commands but ignores "quit"
+//   announced  announces a length of 61.2 s before its start line and its
+//              video output (x11) after it, then as normal
 // Commands go to the file named by FAKE_PLAYER_LOG. Returns the quoted path.
 std::string fakePlayer();
 std::string fakePlayerLog();
