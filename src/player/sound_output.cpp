@@ -111,7 +111,12 @@ void SoundOutputFinder::search(std::string quotedPlayerPath)
             std::string name = soundOutputOfLine(line);
             if (!name.empty()) {
                 process.terminate(0);
-                finish(Status::Found, std::move(name));
+                // The list ends in any output at all, and the last that
+                // opens is the silent one: no real output works.
+                if (name == kSilentSoundOutput)
+                    finish(Status::NoneWorks, {});
+                else
+                    finish(Status::Found, std::move(name));
                 return;
             }
         }

@@ -118,6 +118,15 @@ TEST(SoundOutputFinderTest, NoOutputThatOpensMeansSilence)
     EXPECT_EQ(finder.soundOutput(), kSilentSoundOutput);
 }
 
+TEST(SoundOutputFinderTest, OnlyTheSilentOutputOpeningIsNoSoundAtAll)
+{
+    SoundOutputFinder finder;
+    finder.start(standIn("ao-null", "echo 'Failed to initialize audio driver alsa'\n"
+                                    "echo 'AO: [null] 44100Hz 2ch s16le (2 bytes per sample)'\nsleep 30"));
+    ASSERT_TRUE(waitStatus(finder, Status::NoneWorks));
+    EXPECT_EQ(finder.soundOutput(), kSilentSoundOutput);
+}
+
 TEST(SoundOutputFinderTest, StoppingASearchThatHangsEndsItsPlayer)
 {
     SoundOutputFinder finder;
