@@ -20,7 +20,7 @@ inline constexpr std::string_view kErrorAnswerTag = "ANS_ERROR=";
 // the X server has it; x11 scales in software, see -zoom), then the sound
 // output. The trailing commas let the player fall back to its other drivers.
 inline constexpr std::string_view kVideoDrivers = "-vo xv,x11,";
-inline constexpr std::string_view kDefaultPlayerDrivers = "-vo xv,x11, -ao pulse,alsa,";
+inline constexpr std::string_view kDefaultPlayerDrivers = "-vo xv,x11, -ao pulse,alsa,jack,oss,null";
 inline constexpr const char* kPlayerDriversVariable = "QUILLFER_PLAYER_DRIVERS";
 
 // The drivers from the environment variable when it is set and not blank,

@@ -22,9 +22,11 @@ class ChildProcess;
 
 namespace qf::player {
 
-// The outputs tried, in order, when none has been found yet. The trailing
-// comma lets the player go on to any other output it has.
-inline constexpr std::string_view kSoundOutputCandidates = "pulse,alsa,";
+// The outputs tried, in order, when none has been found yet. The list ends
+// in the silent output rather than letting the player go on through all it
+// has: some (the network sound server's) wait seconds for a server that is
+// not there.
+inline constexpr std::string_view kSoundOutputCandidates = "pulse,alsa,jack,oss,null";
 // The output that always opens and plays nothing.
 inline constexpr std::string_view kSilentSoundOutput = "null";
 // The longest the search may take before the answer counts as "none works".
