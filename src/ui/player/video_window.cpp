@@ -120,6 +120,17 @@ protected:
         if (!video_->surfaceKey(event))
             QRasterWindow::keyPressEvent(event);
     }
+    bool event(QEvent* event) override
+    {
+        // Closed from outside (the window manager's close): the picture goes
+        // back into the page rather than vanishing with this window.
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            video_->leaveFullScreen();
+            return true;
+        }
+        return QRasterWindow::event(event);
+    }
 
 private:
     VideoWindow* video_;

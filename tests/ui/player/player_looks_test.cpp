@@ -130,6 +130,14 @@ TEST(VideoWindowFullScreen, KeepsItsNativeWindowAndHidesTheIdleCursor)
     EXPECT_EQ(video->fullScreenWindow(), nullptr);
     EXPECT_EQ(video->speedLabelRect(), QRect(636 - 90, 451 - 40, 90, 40));
 
+    // Closing the full-screen window gives the picture back to the page.
+    video->enterFullScreen();
+    ASSERT_NE(video->fullScreenWindow(), nullptr);
+    video->fullScreenWindow()->close();
+    EXPECT_FALSE(video->isFullScreen());
+    EXPECT_EQ(video->surface()->parent(), video->windowHandle());
+    EXPECT_EQ(video->nativeId(), id);
+
     video->enterFullScreen();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(video, &escape);
