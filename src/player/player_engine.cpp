@@ -53,9 +53,23 @@ std::string PlayerEngine::lastCommandLine() const
     return lastCommandLine_;
 }
 
+std::string PlayerEngine::videoOutput() const
+{
+    std::lock_guard lock(ioMutex_);
+    return videoOutput_;
+}
+
 bool PlayerEngine::startThread(uint32_t videoWindowId)
 {
     stopThread();
+    if (!playerDriversFromEnvironment()) {
+        std::string quotedPlayer;
+        {
+            std::lock_guard lock(ioMutex_);
+            quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
+        }
+        sound_.start(std::move(quotedPlayer));
+    }
     videoWindowId_.store(videoWindowId);
     quitting_.store(false);
     threadRunning_.store(true);
@@ -71,6 +85,7 @@ bool PlayerEngine::startThread(uint32_t videoWindowId)
 void PlayerEngine::stopThread()
 {
     quitting_.store(true);
+    sound_.stop();
     terminatePlayer();
     if (thread_.joinable()) {
         postToThread(ThreadMessage{kQuitMessage, nullptr, 0});
@@ -126,7 +141,7 @@ bool PlayerEngine::launchLocked(const char* path)
     position_ = 0;
     length_ = 0;
     const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
-    lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(), path);
+    lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()), path);
     auto process = std::make_shared<platform::ChildProcess>();
     platform::ChildProcess::Options options;
     options.stdinPipe = true;
@@ -136,6 +151,8 @@ bool PlayerEngine::launchLocked(const char* path)
     process_ = std::move(process);
     reader_.reset();
     question_ = PositionQuestion{};
+    videoOutput_.clear();
+    announcedLength_ = 0;
     launches_.push_back(LaunchRecord{++launch_, false});
     if (launches_.size() > kMaxLaunchRecords)
         launches_.pop_front();
@@ -275,8 +292,15 @@ bool PlayerEngine::positionAnswerOwedLocked() const { return question_.staleAnsw
 
 void PlayerEngine::noteLineLocked(std::string_view line)
 {
-    if (!line.starts_with(kPositionAnswerTag))
+    if (!line.starts_with(kPositionAnswerTag)) {
+        if (std::string output = videoOutputOfLine(line); !output.empty())
+            videoOutput_ = std::move(output);
+        else if (const int32_t length = identifiedLength(line); length > 0)
+            announcedLength_ = length;
+        else if (const int32_t late = parseAnswerSeconds(line, kLengthAnswerTag); late > 0)
+            announcedLength_ = late;   // the answer to a question given up on
         return;
+    }
     if (question_.staleAnswers > 0) {
         --question_.staleAnswers;
         return;
@@ -322,6 +346,14 @@ int32_t PlayerEngine::queryLength()
     std::lock_guard lock(ioMutex_);
     if (state_.load() != PlayerState::Playing)
         return 0;
+    // What has arrived may hold the announced length, or a late answer.
+    std::string line;
+    for (int lines = 0; process_ && lines < kMaxDrainLines && reader_.readLine(*process_, line); ++lines)
+        noteLineLocked(line);
+    if (announcedLength_ > 0) {
+        length_ = announcedLength_;
+        return length_;
+    }
     const int32_t answer = queryLocked("get_time_length\n", kLengthAnswerTag).value_or(0);
     length_ = answer;
     return answer;

@@ -48,6 +48,7 @@
 #include "core/notification_sink.h"
 #include "core/text_string.h"
 #include "player/output_reader.h"
+#include "player/sound_output.h"
 
 namespace qf::platform {
 class ChildProcess;
@@ -92,7 +93,9 @@ public:
 
     // Stops a running engine thread first, then starts one. videoWindowId is
     // the native window the player draws into (an X11 window id); 0 means no
-    // window (headless). False when the thread cannot be made.
+    // window (headless). Unless the environment chooses the drivers, the
+    // search for a working sound output starts too (once per engine). False
+    // when the thread cannot be made.
     bool startThread(uint32_t videoWindowId);
     // Ends any player, then ends and joins the engine thread. See Shutdown.
     void stopThread();
@@ -110,7 +113,9 @@ public:
     void togglePause();
 
     // Whole seconds. The length is cached once the player reports one that
-    // is not 0; it is asked for only while Playing. The position is 0 unless
+    // is not 0; it is asked for only while Playing. The length the player
+    // announced at start-up (-identify) is the answer when it has one, so a
+    // slow start that leaves the question unanswered still gets a length. The position is 0 unless
     // Playing; an answer of 0 (or none within 200 ms) keeps the last one.
     int32_t queryLength();
     int32_t queryPosition();
@@ -148,6 +153,12 @@ public:
     int32_t hue() const { return hue_.load(); }
     int32_t saturation() const { return saturation_.load(); }
     uint32_t videoWindowId() const { return videoWindowId_.load(); }
+    // The video output the running player opened ("xv", "x11"); empty until
+    // it says (and for sound alone).
+    std::string videoOutput() const;
+    // The search for a sound output: NoneWorks means every start plays
+    // without sound.
+    SoundOutputFinder::Status soundOutputStatus() const { return sound_.status(); }
     // The command line of the last launch (for tests and diagnostics).
     std::string lastCommandLine() const;
 
@@ -233,6 +244,10 @@ private:
     std::deque<LaunchRecord> launches_;     // guarded by ioMutex_: launches not yet reported
     std::string playerPath_;                // guarded by ioMutex_; empty: the program directory's
     std::string lastCommandLine_;           // guarded by ioMutex_
+    std::string videoOutput_;               // guarded by ioMutex_; reset with the process
+    int32_t announcedLength_ = 0;           // guarded by ioMutex_; reset with the process
+
+    SoundOutputFinder sound_;               // started and stopped on the UI thread
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;  // guarded by queueMutex_

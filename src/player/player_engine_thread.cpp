@@ -101,9 +101,11 @@ bool PlayerEngine::waitForStartLine(uint64_t launch)
             std::lock_guard lock(ioMutex_);
             if (!aliveLocked(launch))
                 return false;
-            while (reader_.readLine(*process_, line))
+            while (reader_.readLine(*process_, line)) {
+                noteLineLocked(line);
                 if (isStartLine(line))
                     return true;
+            }
             process = process_;
             ended = reader_.atEnd();
         }

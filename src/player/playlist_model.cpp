@@ -14,8 +14,9 @@ PlaylistEntry::PlaylistEntry(const probe::MediaSummary& summary, const char* fil
     if (hasVideo) {
         width = summary.width;
         height = summary.height;
-        duration = static_cast<int32_t>(std::min<uint32_t>(summary.durationSeconds, INT32_MAX));
     }
+    // Sound alone needs its length as much: the position bar seeks by it.
+    duration = static_cast<int32_t>(std::min<uint32_t>(summary.durationSeconds, INT32_MAX));
 }
 
 PlaylistModel::~PlaylistModel() = default;

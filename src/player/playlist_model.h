@@ -21,8 +21,8 @@ class MediaSummary;
 
 namespace qf::player {
 
-// One file of the playlist. The picture size and the duration are taken only
-// from files with video; an audio-only entry has 0 in all three.
+// One file of the playlist. The picture size is taken only from files with
+// video (an audio-only entry has 0 x 0); the duration from every file.
 struct PlaylistEntry {
     PlaylistEntry(const probe::MediaSummary& summary, const char* path);
     PlaylistEntry(const PlaylistEntry&) = delete;

@@ -49,12 +49,46 @@ std::string quotedAlways(std::string_view argument)
 
 } // namespace
 
-std::string playerDrivers()
+bool playerDriversFromEnvironment()
 {
     const char* value = std::getenv(kPlayerDriversVariable);
-    if (value && !isBlank(value))
-        return value;
+    return value && !isBlank(value);
+}
+
+std::string playerDrivers()
+{
+    if (playerDriversFromEnvironment())
+        return std::getenv(kPlayerDriversVariable);
     return std::string(kDefaultPlayerDrivers);
+}
+
+std::string playerDrivers(std::string_view soundOutput)
+{
+    if (playerDriversFromEnvironment() || soundOutput.empty())
+        return playerDrivers();
+    return std::string(kVideoDrivers) + " -ao " + std::string(soundOutput);
+}
+
+std::string videoOutputOfLine(std::string_view line)
+{
+    constexpr std::string_view kTag = "VO: [";
+    if (!line.starts_with(kTag))
+        return {};
+    const size_t close = line.find(']', kTag.size());
+    if (close == std::string_view::npos)
+        return {};
+    return std::string(line.substr(kTag.size(), close - kTag.size()));
+}
+
+bool videoOutputHasPictureControls(std::string_view videoOutput)
+{
+    return videoOutput != "x11" && videoOutput != "null";
+}
+
+int32_t identifiedLength(std::string_view line)
+{
+    constexpr std::string_view kTag = "ID_LENGTH=";
+    return parseAnswerSeconds(line, kTag);
 }
 
 std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
@@ -63,7 +97,7 @@ std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t w
     std::string line(quotedPlayerPath);
     if (windowId != 0)
         line += " -wid " + std::to_string(windowId);
-    line += " -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub ";
+    line += " -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom ";
     line += drivers;
     line += ' ';
     line += quotedAlways(mediaPath);

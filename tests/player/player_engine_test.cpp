@@ -325,8 +325,21 @@ TEST_F(FakePlayerTest, LateLengthAnswerIsNotCached)
     EXPECT_EQ(engine.queryLength(), 0);
     EXPECT_GE(msBetween(asked, Clock::now()), 190);
     EXPECT_EQ(engine.length(), 0);
-    sleepMs(300);
     EXPECT_EQ(engine.queryLength(), 42) << "asked again while playing";
+}
+
+TEST_F(FakePlayerTest, AnnouncedLengthAndVideoOutputNeedNoQuestion)
+{
+    startAndWaitPlaying(&entryA, media("announced"));
+    EXPECT_EQ(engine.queryLength(), 61);
+    EXPECT_EQ(engine.length(), 61);
+    EXPECT_TRUE(windows.waitUntil([&] { return engine.videoOutput() == "x11"; }, 5000)) << engine.videoOutput();
+    windows.pumpFor(100);
+    for (const std::string& command : testing::loggedCommands())
+        EXPECT_NE(command, "get_time_length");
+    // The next file starts without the last one's facts.
+    ASSERT_EQ(engine.startPlayback(&entryB, media("normal").c_str()), PlayerState::Starting);
+    EXPECT_EQ(engine.videoOutput(), "");
 }
 
 // The stand-in answers each position question 300 ms late, with 3, 4, 5, ...
@@ -336,13 +349,17 @@ TEST_F(FakePlayerTest, PollNeverWaitsAndTheNextPollTakesTheAnswer)
     startAndWaitPlaying(&entryA, media("latepos"));
     testing::waitForCommands(5, 2000);
     const auto asked = Clock::now();
-    EXPECT_EQ(engine.pollPosition(), 0);
-    EXPECT_LT(msBetween(asked, Clock::now()), 150) << "waited for the answer";
-    EXPECT_EQ(engine.pollPosition(), 0) << "not asked again while the answer is owed";
-    sleepMs(500);
-    const auto taken = Clock::now();
+    // Had it waited for the answer, it would have 3.
+    EXPECT_EQ(engine.pollPosition(), 0) << "waited for the answer";
+    ASSERT_EQ(testing::waitForCommands(6, 5000).size(), 6u);
+    // A poll while the answer is still owed sends nothing (unless the test
+    // was held up long enough for the answer to come: then it is taken).
+    if (engine.pollPosition() == 0) {
+        windows.pumpFor(50);
+        EXPECT_EQ(testing::loggedCommands().size(), 6u) << "asked again while the answer is owed";
+    }
+    ASSERT_TRUE(testing::waitForAnswers(1, 5000));
     const int32_t p = engine.pollPosition();
-    EXPECT_LT(msBetween(taken, Clock::now()), 150);
     // 3 s when asked, moved on by the time since.
     EXPECT_GE(p, 3);
     EXPECT_LE(p, 3 + msBetween(asked, Clock::now()) / 1000);
@@ -360,22 +377,24 @@ TEST_F(FakePlayerTest, PolledAnswerReadByAnotherCommandIsStillTaken)
     testing::waitForCommands(5, 2000);
     const auto asked = Clock::now();
     engine.pollPosition();
-    sleepMs(500);
+    ASSERT_TRUE(testing::waitForAnswers(1, 5000));
     engine.setVolume(30);   // its drain reads the waiting answer
     const int32_t p = engine.pollPosition();
     EXPECT_GE(p, 3);
     EXPECT_LE(p, 3 + msBetween(asked, Clock::now()) / 1000);
 
     // The synchronous query passes the poll's answer (4) on to the poll and
-    // gives up on its own (5), which is still owed when the poll asks again:
-    // that question's answer is the 6 after it.
-    sleepMs(500);
-    EXPECT_EQ(engine.queryPosition(), p) << "no answer within 200 ms keeps the last";
+    // gives up on its own (5) unless that comes within its wait (a machine
+    // that stalls the test long enough lets it); then the poll asks again.
+    ASSERT_TRUE(testing::waitForAnswers(2, 5000));
+    const int32_t asked5 = engine.queryPosition();
+    EXPECT_TRUE(asked5 == p || asked5 >= 5) << asked5;
     const int32_t q = engine.pollPosition();
     EXPECT_GE(q, 4);
-    EXPECT_LE(q, 4 + msBetween(asked, Clock::now()) / 1000);
-    sleepMs(700);
-    EXPECT_GE(engine.pollPosition(), 6) << "the query's late answer was taken for the poll's";
+    EXPECT_LE(q, std::max(asked5, 4) + msBetween(asked, Clock::now()) / 1000);
+    // The query's late answer (5), when it came late, is not taken for the
+    // poll's: the poll's own answer is the 6 after it.
+    EXPECT_TRUE(windows.waitUntil([&] { return engine.pollPosition() >= 6; }, 10000)) << engine.position();
 }
 
 TEST_F(FakePlayerTest, PolledAnswerFromBeforeASeekIsPassedOverOrMovedOn)
@@ -384,10 +403,10 @@ TEST_F(FakePlayerTest, PolledAnswerFromBeforeASeekIsPassedOverOrMovedOn)
     testing::waitForCommands(5, 2000);
     engine.pollPosition();
     engine.seekAbsolute(20);
-    sleepMs(500);
+    ASSERT_TRUE(testing::waitForAnswers(1, 5000));
     EXPECT_EQ(engine.pollPosition(), 20) << "the answer from before the seek was taken";
     const auto asked = Clock::now();
-    sleepMs(500);
+    ASSERT_TRUE(testing::waitForAnswers(2, 5000));
     // The stand-in does not seek: its next answer, 4, is taken as it is...
     const int32_t p = engine.pollPosition();
     EXPECT_GE(p, 4);
@@ -395,7 +414,7 @@ TEST_F(FakePlayerTest, PolledAnswerFromBeforeASeekIsPassedOverOrMovedOn)
     // ...but a relative seek after the question moves the answer (5) on.
     const auto shifted = Clock::now();
     engine.seekRelative(10);
-    sleepMs(500);
+    ASSERT_TRUE(testing::waitForAnswers(3, 5000));
     const int32_t q = engine.pollPosition();
     EXPECT_GE(q, 15);
     EXPECT_LE(q, 15 + msBetween(shifted, Clock::now()) / 1000 + 1);
@@ -409,13 +428,13 @@ TEST_F(FakePlayerTest, PollSendsNothingWhilePausedAndDropsTheOwedAnswer)
     engine.togglePause();
     ASSERT_EQ(engine.state(), PlayerState::Paused);
     EXPECT_EQ(engine.pollPosition(), 0);
-    sleepMs(500);
+    ASSERT_TRUE(testing::waitForAnswers(1, 5000));
     EXPECT_EQ(engine.pollPosition(), 0);
     engine.togglePause();
-    testing::waitForCommands(5 + 8, 2000);
+    testing::waitForCommands(5 + 8, 5000);
     // The answer owed from before the pause (3) is passed over.
     EXPECT_EQ(engine.pollPosition(), 0);
-    sleepMs(500);
+    ASSERT_TRUE(testing::waitForAnswers(2, 5000));
     EXPECT_GE(engine.pollPosition(), 4);
     windows.pumpFor(100);
     std::vector<std::string> sent = testing::loggedCommands();
@@ -441,7 +460,6 @@ TEST_F(FakePlayerTest, SilentPlayerIsTakenAsPlayingAfterTwoSeconds)
     ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 5000));
     const int64_t waited = msBetween(started, windows.find('p', PLAYER_PLAYING)->at);
     EXPECT_GE(waited, PlayerEngine::kStartupSilenceMs - 50);
-    EXPECT_LT(waited, PlayerEngine::kStartupSilenceMs + 1500);
     // It ignores "quit": the stop kills it and still counts as requested.
     engine.stopPlayback();
     ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
@@ -464,10 +482,10 @@ TEST_F(FakePlayerTest, StopDuringTheStartupWaitReportsSixAndNoPlaying)
 TEST_F(FakePlayerTest, PlayerThatIgnoresQuitIsKilled)
 {
     startAndWaitPlaying(&entryA, media("deaf"));
-    const auto asked = Clock::now();
+    // The stop returns (the player is killed, not waited for) and counts as requested.
     engine.stopPlayback();
-    EXPECT_LT(msBetween(asked, Clock::now()), 1000);
-    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 2000));
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+    ASSERT_TRUE(windows.waitFor('v', PLAYER_STOPPED, 5000));
 }
 
 TEST_F(FakePlayerTest, NewFileReplacesThePlayingOne)

@@ -48,7 +48,8 @@ TEST_F(PlaylistModelTest, EntriesTakeTheMediaFacts)
     summary.height = 360;
     summary.durationSeconds = 125;
     const PlaylistEntry* video = model.addEntry(summary, "C:\\clips\\film.avi");
-    summary.hasVideo = false;  // the old numbers stay in the prober, as they do after an audio file
+    summary.hasVideo = false;  // the old picture size stays in the prober, as it does after an audio file
+    summary.durationSeconds = 200;
     const PlaylistEntry* audio = model.addEntry(summary, "/music/song.mp3");
     const PlaylistEntry* bare = model.addEntry(summary, "song.mp3");
 
@@ -61,7 +62,8 @@ TEST_F(PlaylistModelTest, EntriesTakeTheMediaFacts)
     EXPECT_FALSE(audio->hasVideo);
     EXPECT_EQ(audio->width, 0);
     EXPECT_EQ(audio->height, 0);
-    EXPECT_EQ(audio->duration, 0);
+    // Sound alone keeps its length: the position bar seeks by it.
+    EXPECT_EQ(audio->duration, 200);
     EXPECT_STREQ(model.shownName(0), "film.avi");
     EXPECT_STREQ(model.shownName(1), "song.mp3");
     EXPECT_STREQ(model.shownName(2), "song.mp3");

@@ -74,10 +74,10 @@ TEST(SlaveProtocolTest, AnswerSeconds)
 TEST(SlaveProtocolTest, CommandLine)
 {
     EXPECT_EQ(buildPlayerCommandLine("\"/p/MPlayer.exe\"", 73400323, "-vo xv,x11, -ao pulse,alsa,", "/m/a b.avi"),
-              "\"/p/MPlayer.exe\" -wid 73400323 -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub "
+              "\"/p/MPlayer.exe\" -wid 73400323 -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom "
               "-vo xv,x11, -ao pulse,alsa, \"/m/a b.avi\"");
     EXPECT_EQ(buildPlayerCommandLine("\"/p/MPlayer.exe\"", 0, "-vo null -ao null", "/m/a.avi"),
-              "\"/p/MPlayer.exe\" -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub "
+              "\"/p/MPlayer.exe\" -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom "
               "-vo null -ao null \"/m/a.avi\"");
 }
 
@@ -88,7 +88,7 @@ TEST(SlaveProtocolTest, MediaPathComesBackAsOneArgument)
         const auto args = platform::splitCommandLine(buildPlayerCommandLine("\"/p/player\"", 0, "-vo null", path));
         ASSERT_FALSE(args.empty());
         EXPECT_EQ(args.back(), path);
-        EXPECT_EQ(args.size(), 11u) << path;
+        EXPECT_EQ(args.size(), 12u) << path;
     }
 }
 

@@ -72,6 +72,7 @@ PlayerWindow::PlayerWindow(QWidget* parent)
     video_->show();
 
     createControls();
+    installKeyFilters();
     positionTimer_.setInterval(kPositionTickMs);
     connect(&positionTimer_, &QTimer::timeout, this, [this] { positionTick(); });
 
@@ -143,6 +144,7 @@ void PlayerWindow::sliderMoved(const QObject* control)
     case kSaturation: engine_.setSaturation(value); break;
     case kVolume: engine_.setVolume(static_cast<uint32_t>(std::max(value, 0))); break;
     case kPosition:
+        update(timeReadoutRect());
         video_->setSpeedStep(0);
         // While paused only the slider moves; the player is told nothing.
         if (engine_.state() != player::PlayerState::Paused)

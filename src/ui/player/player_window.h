@@ -82,6 +82,24 @@ public:
     // One tick of the position timer (the timer calls it; public for tests).
     void positionTick();
 
+    // The page's keys, wherever its focus is (and on the full-screen video):
+    // Space play/pause, Left/Right seek 10 s, Up/Down volume (in the playlist
+    // they move the selection), F or Enter full screen, M mute, Delete the
+    // selected playlist rows. True when the key was taken.
+    bool handleKey(QKeyEvent* event);
+    static constexpr int kSeekKeySeconds = 10;
+    static constexpr int kVolumeKeyStep = 5;
+
+    // The elapsed / length readout beside the position bar, "00:01:23 / 00:04:56".
+    QString timeText() const;
+    static QString formatTime(int seconds);
+    static QRect timeReadoutRect();
+    // The picture sliders and "全部重置" work only where the video output can
+    // apply them; false while it cannot.
+    bool pictureControlsEnabled() const { return pictureControls_; }
+    // The text of the tip shown once when no sound output works.
+    static QString noSoundText();
+
     // The open-file dialog's filters, Qt's form, in order.
     static QStringList openDialogFilters();
     static QString openDialogTitle();
@@ -104,6 +122,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // player_window_layout.cpp
@@ -138,7 +158,16 @@ private:
     void fitVideo(int width, int height);
     void fillArea();
     void setPositionSlider(int value);
+    void setPositionRange(int32_t length);
     bool maySetFullScreen() const;
+    void updatePictureControls();
+    void tellNoSound();
+
+    // player_window_keys.cpp
+    void toggleFullScreen();
+    void seekBy(int seconds);
+    void changeVolume(int delta);
+    void installKeyFilters();
 
     // Declared first, destroyed last: the engine reports through them.
     QtNotificationSink videoSink_;
@@ -154,6 +183,8 @@ private:
     QTimer positionTimer_;
     FileChooser chooseFiles_;
     MessageBox messageBox_;
+    bool pictureControls_ = true;
+    bool toldNoSound_ = false;
 };
 
 } // namespace qf::ui

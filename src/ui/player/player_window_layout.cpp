@@ -198,6 +198,7 @@ void PlayerWindow::paintEvent(QPaintEvent*)
 
     p.setPen(Qt::white);
     p.setFont(skin::smallFont());
+    p.drawText(timeReadoutRect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, timeText());
     const char* labels[] = {"亮度", "对比", "色调", "饱和"};
     for (int i = 0; i < 4; ++i)
         p.drawText(QRect(panel.left() + 10, panel.top() + 12 + 26 * i, 40, 16), Qt::AlignLeft | Qt::AlignTop,

@@ -2,11 +2,15 @@
 // reports, fast forward and rewind, and the video window's size.
 
 #include "core/messages.h"
+#include "player/slave_protocol.h"
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_slider.h"
 #include "ui/player/player_window.h"
+#include "ui/notify/floating_tip.h"
 #include "ui/player/video_window.h"
 #include "ui/shell/shared_menu.h"
+
+#include <QAction>
 
 #include "player/player_settings.h"
 
@@ -260,16 +264,62 @@ void PlayerWindow::entryPlaying(PlaylistEntry* entry)
         entry->duration = length;
     else
         length = entry->duration;
-    SkinSlider* position = slider(kPosition);
-    position->setRange(0, std::max<int32_t>(length, 0));
-    position->setValue(0);
-    position->update();
+    setPositionRange(length);
+    setPositionSlider(0);
+    updatePictureControls();
+    tellNoSound();
     if (!positionTimer_.isActive())
         positionTimer_.start();
 }
 
+void PlayerWindow::setPositionRange(int32_t length)
+{
+    SkinSlider* position = slider(kPosition);
+    position->setRange(0, std::max<int32_t>(length, 0));
+    position->update();
+    update(timeReadoutRect());
+}
+
+void PlayerWindow::updatePictureControls()
+{
+    const std::string output = engine_.videoOutput();
+    // Until the player names its output (and for sound alone) nothing changes.
+    if (output.empty())
+        return;
+    const bool on = player::videoOutputHasPictureControls(output);
+    if (on == pictureControls_)
+        return;
+    pictureControls_ = on;
+    for (int id : {kBrightness, kContrast, kHue, kSaturation})
+        slider(id)->setEnabled(on);
+    if (QAction* reset = sharedMenuAction(SharedPopup::VideoSet, kMenuResetPicture))
+        reset->setEnabled(on);
+}
+
+void PlayerWindow::tellNoSound()
+{
+    // Once per run: every later file plays silently for the same reason.
+    if (toldNoSound_ || engine_.soundOutputStatus() != player::SoundOutputFinder::Status::NoneWorks)
+        return;
+    toldNoSound_ = true;
+    // The information popup stays until dismissed; a hover tip would go with
+    // the next control the mouse passes.
+    showInfoPopup(this, noSoundText());
+}
+
 void PlayerWindow::positionTick()
 {
+    // A slow start can leave the length unanswered at code 9, and a file
+    // may have no probed length: ask again until there is one.
+    if (slider(kPosition)->maximum() == 0 && engine_.state() == PlayerState::Playing) {
+        if (const int32_t length = engine_.queryLength(); length != 0) {
+            if (PlaylistEntry* current = playlist_.currentEntry())
+                current->duration = length;
+            setPositionRange(length);
+        }
+    }
+    updatePictureControls();
+    tellNoSound();
     // Never waits for the player: the answer to this tick's question is
     // taken by the next one.
     int32_t p = engine_.pollPosition();
@@ -309,6 +359,7 @@ void PlayerWindow::setPositionSlider(int value)
 {
     if (SkinSlider* s = slider(kPosition))
         s->setValue(value);
+    update(timeReadoutRect());
 }
 
 bool PlayerWindow::maySetFullScreen() const

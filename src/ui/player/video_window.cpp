@@ -4,10 +4,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRasterWindow>
 #include <QScreen>
 #include <QTimerEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/messages.h"
@@ -22,37 +24,174 @@ namespace {
 const QColor kBackground(16, 16, 16);
 const QColor kLabelFill(204, 204, 204);
 
-QFont labelFont() { return skin::font(QStringLiteral("System"), 20); }
+void paintLabel(QPainter& p, const QRect& r, const QString& text)
+{
+    p.fillRect(r, kLabelFill);
+    p.setFont(VideoWindow::labelFont());
+    p.setPen(Qt::black);
+    p.drawText(r.adjusted(VideoWindow::kLabelMargin, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+               text);
+}
 
 } // namespace
 
+// The X window the player draws into. Its input is the video window's.
+class VideoSurface final : public QRasterWindow {
+public:
+    VideoSurface(VideoWindow* video, QWindow* parent) : QRasterWindow(parent), video_(video)
+    {
+        setTitle(QStringLiteral("Quillfer"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(QRect(QPoint(0, 0), size()), kBackground);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override
+    {
+        event->accept();
+        video_->surfaceDoubleClicked();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        video_->surfaceUserActive();
+        QRasterWindow::mouseMoveEvent(event);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        video_->surfaceUserActive();
+        QRasterWindow::mousePressEvent(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!video_->surfaceKey(event))
+            QRasterWindow::keyPressEvent(event);
+    }
+
+private:
+    VideoWindow* video_;
+};
+
+// The speed label: an X window above the surface, so that the X server
+// clips the player's drawing around it.
+class SpeedLabel final : public QRasterWindow {
+public:
+    explicit SpeedLabel(QWindow* parent) : QRasterWindow(parent)
+    {
+        setFlag(Qt::WindowTransparentForInput);
+    }
+    void setText(const QString& text)
+    {
+        text_ = text;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        paintLabel(p, QRect(QPoint(0, 0), size()), text_);
+    }
+
+private:
+    QString text_;
+};
+
+// The frameless top-most window over the whole screen that holds the
+// surface while full screen.
+class FullScreenHost final : public QRasterWindow {
+public:
+    explicit FullScreenHost(VideoWindow* video) : video_(video)
+    {
+        setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        setTitle(QStringLiteral("Quillfer"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(QRect(QPoint(0, 0), size()), kBackground);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!video_->surfaceKey(event))
+            QRasterWindow::keyPressEvent(event);
+    }
+    bool event(QEvent* event) override
+    {
+        // Closed from outside (the window manager's close): the picture goes
+        // back into the page rather than vanishing with this window.
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            video_->leaveFullScreen();
+            return true;
+        }
+        return QRasterWindow::event(event);
+    }
+
+private:
+    VideoWindow* video_;
+};
+
 VideoWindow::VideoWindow(QWidget* owner) : QWidget(owner), owner_(owner)
 {
-    // The player draws into this window by its id: it must be a window of
-    // its own, never a part of the owner's backing store.
+    // The surface needs a native window to stand in; the owner does not.
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_DontCreateNativeAncestors);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // While full screen it is a window of its own, but never one that keeps
-    // the program running after the main window has closed.
-    setAttribute(Qt::WA_QuitOnClose, false);
     setAutoFillBackground(false);
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
-    setWindowTitle(QStringLiteral("Quillfer"));
     resize(skin::du(318), skin::du(226));
+    winId();
+    surface_ = std::make_unique<VideoSurface>(this, windowHandle());
+    surface_->setGeometry(QRect(QPoint(0, 0), size()));
+    surface_->show();
+    label_ = std::make_unique<SpeedLabel>(surface_.get());
+    placeLabel();
 }
 
-VideoWindow::~VideoWindow() = default;
+VideoWindow::~VideoWindow()
+{
+    // The label and the surface go before the windows they stand in.
+    label_.reset();
+    surface_.reset();
+    host_.reset();
+}
 
-uint32_t VideoWindow::nativeId() { return static_cast<uint32_t>(winId()); }
+QFont VideoWindow::labelFont() { return skin::font(QStringLiteral("System"), 20); }
+
+uint32_t VideoWindow::nativeId() { return static_cast<uint32_t>(surface_->winId()); }
+
+QWindow* VideoWindow::surface() const { return surface_.get(); }
+
+QRect VideoWindow::surfaceOnScreen() const { return QRect(surface_->mapToGlobal(QPoint(0, 0)), surface_->size()); }
+
+QWindow* VideoWindow::fullScreenWindow() const { return fullScreen_ ? host_.get() : nullptr; }
 
 void VideoWindow::setSpeedStep(int step)
 {
     if (step == speedStep_)
         return;
     speedStep_ = step;
-    update(labelRect_);
+    label_->setText(speedText(step));
+    placeLabel();
+    label_->setVisible(step != 0);
+    if (step != 0)
+        label_->raise();
+    update();
+}
+
+void VideoWindow::placeLabel()
+{
+    const QSize area = surface_->size();
+    const int textWidth = QFontMetrics(labelFont()).horizontalAdvance(speedText(speedStep_));
+    const int w = std::min(area.width(), std::max(kLabelWidth, textWidth + 2 * kLabelMargin));
+    labelRect_ = QRect(area.width() - w, area.height() - kLabelHeight, w, kLabelHeight);
+    label_->setGeometry(labelRect_);
 }
 
 QString VideoWindow::speedText(int step)
@@ -67,21 +206,23 @@ void VideoWindow::enterFullScreen()
     if (fullScreen_ || !owner_)
         return;
     QScreen* screen = owner_->screen() ? owner_->screen() : QGuiApplication::primaryScreen();
+    if (!host_)
+        host_ = std::make_unique<FullScreenHost>(this);
     fullScreen_ = true;
     idleTicks_ = 0;
-    // setParent keeps the native window (and so the id the player draws
-    // into); only its parent in the X window tree changes.
-    setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    if (screen)
-        setGeometry(screen->geometry());
-    showFullScreen();
-    // Above every other window. Set on the native window only: a widget
-    // whose own flags said so would get a new native window when it goes
-    // back into its owner.
-    if (QWindow* native = windowHandle())
-        native->setFlags(native->flags() | Qt::WindowStaysOnTopHint);
-    raise();
-    activateWindow();
+    if (screen) {
+        host_->setScreen(screen);
+        host_->setGeometry(screen->geometry());
+    }
+    // The same X window moves; the player keeps drawing into it.
+    surface_->setParent(host_.get());
+    surface_->setGeometry(QRect(QPoint(0, 0), host_->size()));
+    surface_->show();
+    placeLabel();
+    host_->showFullScreen();
+    host_->raise();
+    host_->requestActivate();
+    surface_->requestActivate();
     if (!cursorTimer_.isActive())
         cursorTimer_.start(kCursorTickMs, this);
 }
@@ -93,16 +234,25 @@ void VideoWindow::leaveFullScreen()
     cursorTimer_.stop();
     showCursor();
     fullScreen_ = false;
-    if (!owner_)
+    surface_->setParent(windowHandle());
+    if (owner_)
+        setGeometry(returnArea_);
+    fitSurface();
+    surface_->show();
+    if (host_)
+        host_->hide();
+    if (owner_)
+        owner_->activateWindow();
+}
+
+void VideoWindow::fitSurface()
+{
+    if (fullScreen_)
         return;
-    // A child keeps a full-screen state it was given as a window.
-    setWindowState(windowState() & ~Qt::WindowFullScreen);
-    setParent(owner_, Qt::Widget);
-    setGeometry(returnArea_);
-    show();
-    // Flushed through the owner's backing store at once, so that the store
-    // knows this window again before anything else happens to either.
-    repaint();
+    surface_->setGeometry(QRect(QPoint(0, 0), size()));
+    placeLabel();
+    // Whatever the player drew at the old size is not the picture any more.
+    surface_->update();
 }
 
 void VideoWindow::cursorTick()
@@ -114,6 +264,7 @@ void VideoWindow::cursorTick()
     if (++idleTicks_ >= kIdleTicksToHide) {
         cursorTimer_.stop();
         cursorHidden_ = true;
+        surface_->setCursor(Qt::BlankCursor);
         setCursor(Qt::BlankCursor);
     }
 }
@@ -122,35 +273,57 @@ intptr_t VideoWindow::engineNotify(uint32_t code)
 {
     if (code == core::PLAYER_STOPPED)
         leaveFullScreen();
+    // The player is gone; its last picture must not look like a paused one.
+    if (code == core::PLAYER_STOPPED || code == core::PLAYER_ENDED)
+        clearPicture();
     return 0;
+}
+
+void VideoWindow::clearPicture()
+{
+    surface_->update();
+    update();
 }
 
 void VideoWindow::paintEvent(QPaintEvent*)
 {
+    // Under the surface; what a grab of the widget shows.
     QPainter p(this);
     p.fillRect(rect(), kBackground);
-    if (speedStep_ == 0)
-        return;
-    p.fillRect(labelRect_, kLabelFill);
-    p.setFont(labelFont());
-    p.setPen(Qt::black);
-    p.drawText(labelRect_, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, speedText(speedStep_));
+    if (speedStep_ != 0 && !fullScreen_)
+        paintLabel(p, labelRect_, speedText(speedStep_));
 }
 
-void VideoWindow::resizeEvent(QResizeEvent*)
-{
-    labelRect_ = QRect(width() - kLabelWidth, height() - kLabelHeight, kLabelWidth, kLabelHeight);
-}
+void VideoWindow::resizeEvent(QResizeEvent*) { fitSurface(); }
 
-void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event)
+void VideoWindow::surfaceDoubleClicked()
 {
-    event->accept();
     if (fullScreen_) {
         leaveFullScreen();
         return;
     }
     if (sendMessage(owner_, core::WM_PLAYER_NOTIFY, core::PLAYER_ASK_FULL_SCREEN, 0) != 0)
         enterFullScreen();
+}
+
+bool VideoWindow::surfaceKey(QKeyEvent* event)
+{
+    // Escape is how every full-screen picture is left.
+    if (fullScreen_ && event->key() == Qt::Key_Escape) {
+        leaveFullScreen();
+        return true;
+    }
+    if (keyHandler_ && keyHandler_(event)) {
+        event->accept();
+        return true;
+    }
+    return false;
+}
+
+void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+    surfaceDoubleClicked();
 }
 
 void VideoWindow::mouseMoveEvent(QMouseEvent* event)
@@ -167,12 +340,8 @@ void VideoWindow::mousePressEvent(QMouseEvent* event)
 
 void VideoWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Escape is how every full-screen picture is left.
-    if (fullScreen_ && event->key() == Qt::Key_Escape) {
-        leaveFullScreen();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!surfaceKey(event))
+        QWidget::keyPressEvent(event);
 }
 
 void VideoWindow::timerEvent(QTimerEvent* event)
@@ -198,6 +367,7 @@ void VideoWindow::showCursor()
     if (!cursorHidden_)
         return;
     cursorHidden_ = false;
+    surface_->unsetCursor();
     unsetCursor();
 }
 

@@ -1,17 +1,24 @@
 #pragma once
-// VideoWindow: the native window the external player draws into. Its X11
-// window id is handed to the player once, when the engine thread starts, so
-// the window must keep that id for the life of the player window: full
-// screen takes the very same native window out of the player window and puts
-// it back (Qt reparents an existing native window with XReparentWindow, it
-// does not recreate it).
+// VideoWindow: where the external player draws. The player is given the X11
+// id of the window's surface once, when the engine thread starts, so that
+// surface must stay the same live X window for the life of the player
+// window, through any number of full-screen rounds. Qt may give a widget a
+// new native window whenever it stops or starts being a window of its own,
+// so the surface is not a widget: it is a plain QWindow inside the video
+// window, and full screen moves that QWindow (XReparentWindow, the X window
+// itself kept) into a frameless top-most window over the whole screen and
+// back. The video window widget itself never leaves the player window.
 //
-// The window paints the colour key the player was given (16,16,16) and, while
-// the player fast-forwards or rewinds, the speed label at its bottom right.
-// It asks its owner (the player window) before going full screen on a double
-// click (WM_PLAYER_NOTIFY 2, sent) and leaves full screen when the engine
-// reports a requested stop (code 6). UI thread only; the engine's code 6 and
-// 7 reach it through engineNotify(), called by the owner's video-window sink.
+// The surface paints the colour key the player was given (16,16,16), also
+// over the player's last picture once the player has gone and over what a
+// resize uncovers. While the player fast-forwards or rewinds, the speed
+// label stands at the surface's bottom right: an X window of its own above
+// the surface, which the player's drawing cannot cover, as wide as its text.
+// The video window asks its owner (the player window) before going full
+// screen on a double click (WM_PLAYER_NOTIFY 2, sent) and leaves full screen
+// when the engine reports a requested stop (code 6). UI thread only; the
+// engine's code 6 and 7 reach it through engineNotify(), called by the
+// owner's video-window sink.
 
 #include <QBasicTimer>
 #include <QPointer>
@@ -19,40 +26,56 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+
+class QWindow;
 
 namespace qf::ui {
+
+class VideoSurface;
+class SpeedLabel;
+class FullScreenHost;
 
 class VideoWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kLabelWidth = 90;
+    static constexpr int kLabelWidth = 90;   // at least; wider when the text needs it
     static constexpr int kLabelHeight = 40;
+    static constexpr int kLabelMargin = 4;   // left and right of the text
     static constexpr int kMaxSpeedStep = 64;
     static constexpr int kCursorTickMs = 1000;
     static constexpr int kIdleTicksToHide = 3;
 
-    // owner receives the full-screen question; it is also the parent the
-    // window returns to when it leaves full screen.
+    // owner receives the full-screen question and keeps the widget.
     explicit VideoWindow(QWidget* owner);
     ~VideoWindow() override;
 
-    // The id given to the player (-wid). Creates the native window on first use.
+    // The id given to the player (-wid): the surface's X window.
     uint32_t nativeId();
+    // The surface and where it stands on the screen now.
+    QWindow* surface() const;
+    QRect surfaceOnScreen() const;
+    // The full-screen window while full screen, else null.
+    QWindow* fullScreenWindow() const;
 
     // Seconds applied per second: 0, or +-2, 4, 8, 16, 32, 64.
     int speedStep() const { return speedStep_; }
     void setSpeedStep(int step);
     // The label's text for a step: ">> x8", "<< x2"; empty for 0.
     static QString speedText(int step);
-    // Bottom-right 90 x 40 of the client area.
+    // Bottom-right 90 x 40 of the surface, or wider for a longer text
+    // (surface coordinates; the surface covers the widget while embedded).
     QRect speedLabelRect() const { return labelRect_; }
+    // The label's font ("System", 20 points).
+    static QFont labelFont();
 
     bool isFullScreen() const { return fullScreen_; }
-    // Detaches the window and shows it over the whole screen, above every
-    // other window. Nothing when already full screen.
+    // Shows the surface over the whole screen, above every other window.
+    // Nothing when already full screen.
     void enterFullScreen();
-    // Gives the window back to its owner and places it on `area` (owner
-    // coordinates). Nothing when not full screen.
+    // Puts the surface back into this widget and places the widget on
+    // `area` (owner coordinates). Nothing when not full screen.
     void leaveFullScreen();
     // Where leaveFullScreen puts the window.
     void setReturnArea(const QRect& area) { returnArea_ = area; }
@@ -64,8 +87,22 @@ public:
     void cursorTick();
 
     // The engine's reports addressed to this window: 6 leaves full screen,
-    // 7 changes nothing here. Returns the message result (0).
+    // 7 keeps it; both paint the background over the player's last picture.
+    // Returns the message result (0).
     intptr_t engineNotify(uint32_t code);
+    // Paints the background over whatever the player left.
+    void clearPicture();
+
+    // Keys pressed on the surface (it has the keyboard once clicked, and
+    // alone while full screen) go to this handler first; true means it took
+    // the key.
+    using KeyHandler = std::function<bool(QKeyEvent*)>;
+    void setKeyHandler(KeyHandler handler) { keyHandler_ = std::move(handler); }
+
+    // The surface's input, handled as the widget's own.
+    void surfaceDoubleClicked();
+    void surfaceUserActive() { userActive(); }
+    bool surfaceKey(QKeyEvent* event);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,6 +116,8 @@ protected:
 private:
     void userActive();
     void showCursor();
+    void placeLabel();
+    void fitSurface();
 
     QPointer<QWidget> owner_;   // the player window; null only while it is being destroyed
     QRect returnArea_;
@@ -88,6 +127,12 @@ private:
     bool cursorHidden_ = false;
     int idleTicks_ = 0;
     QBasicTimer cursorTimer_;
+    // The host is declared first so that it goes last: the surface may
+    // stand in it.
+    std::unique_ptr<FullScreenHost> host_;
+    std::unique_ptr<VideoSurface> surface_;
+    std::unique_ptr<SpeedLabel> label_;
+    KeyHandler keyHandler_;
 };
 
 } // namespace qf::ui

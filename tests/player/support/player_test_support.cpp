@@ -44,15 +44,23 @@ case "$mode" in
 esac
 echo "Playing $last."
 [ "$mode" = slowstart ] && sleep 0.6
+[ "$mode" = announced ] && echo "ID_LENGTH=61.20"
 echo "Starting playback..."
+[ "$mode" = announced ] && echo "VO: [x11] 160x120 => 160x120 Planar YV12  [zoom]"
 while IFS= read -r cmd; do
   echo "$cmd" >> "$log"
   case "$cmd" in
     quit*) [ "$mode" = deaf ] || { echo "Exiting... (Quit)"; exit 0; } ;;
-    get_time_length) [ "$mode" = slow ] && sleep 0.4; echo "ANS_LENGTH=42.50" ;;
+    get_time_length)
+      if [ "$mode" = slow ]; then
+        [ -n "$held" ] && echo "ANS_LENGTH=42.50"
+        held=1
+      else
+        echo "ANS_LENGTH=42.50"
+      fi ;;
     get_time_pos)
       if [ "$mode" = latepos ]; then
-        sleep 0.3; pos=$((${pos:-2} + 1)); echo "ANS_TIME_POSITION=$pos.0"
+        sleep 0.3; pos=$((${pos:-2} + 1)); echo "ANS_TIME_POSITION=$pos.0"; echo "#answered $pos" >> "$log"
       else
         echo "ID_VIDEO_ASPECT=1.3333"; echo "ANS_TIME_POSITION=7.9"
       fi ;;
@@ -126,8 +134,29 @@ std::vector<std::string> loggedCommands()
     std::vector<std::string> lines;
     std::ifstream in(fakePlayerLog());
     for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+        if (!line.starts_with("#"))
+            lines.push_back(line);
     return lines;
+}
+
+int answersGiven()
+{
+    int answers = 0;
+    std::ifstream in(fakePlayerLog());
+    for (std::string line; std::getline(in, line);)
+        answers += line.starts_with("#answered ");
+    return answers;
+}
+
+bool waitForAnswers(int count, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (answersGiven() < count) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 std::vector<std::string> waitForCommands(size_t count, int timeoutMs)

@@ -32,13 +32,17 @@ void useRealPlayer();
 // the media path's file name:
 //   normal     prints a start line, answers the two queries (an unrelated
 //              line with a number in it comes first), logs every command
-//   slow       the same, but answers get_time_length after 400 ms
+//   slow       the same, but holds its answer to get_time_length until the
+//              next get_time_length comes (so the first is never answered in
+//              time, however slow the machine)
 //   latepos    the same, but answers get_time_pos after 300 ms, with 3, 4,
-//              5, ... seconds
+//              5, ... seconds, and notes each answer given in the log
 //   nostart    prints two lines and exits 1 without a start line
 //   silent     prints nothing and reads nothing, ignores "quit"
 //   slowstart  prints its start line after 600 ms, then as normal
 //   deaf       prints a start line, logs commands but ignores "quit"
+//   announced  announces a length of 61.2 s before its start line and its
+//              video output (x11) after it, then as normal
 // Commands go to the file named by FAKE_PLAYER_LOG. Returns the quoted path.
 std::string fakePlayer();
 std::string fakePlayerLog();
@@ -46,6 +50,10 @@ std::string fakePlayerLog();
 std::vector<std::string> loggedCommands();
 // Waits up to timeoutMs until the log holds at least count lines.
 std::vector<std::string> waitForCommands(size_t count, int timeoutMs);
+// The position answers the stand-in has written to its output so far
+// ("latepos"), and a wait for them: once written, they are in the pipe.
+int answersGiven();
+bool waitForAnswers(int count, int timeoutMs);
 
 struct Event {
     char to = 0;              // 'v' video window, 'p' player window

@@ -95,10 +95,13 @@ TEST(VideoWindowFullScreen, KeepsItsNativeWindowAndHidesTheIdleCursor)
 
     video->enterFullScreen();
     ASSERT_TRUE(video->isFullScreen());
-    EXPECT_TRUE(video->isWindow());
-    EXPECT_TRUE(video->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+    // The surface the player draws into moves to a top-most window of its own.
+    ASSERT_NE(video->fullScreenWindow(), nullptr);
+    EXPECT_TRUE(video->fullScreenWindow()->flags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(video->surface()->parent(), video->fullScreenWindow());
     EXPECT_EQ(video->nativeId(), id);
-    EXPECT_EQ(video->speedLabelRect(), QRect(video->width() - 90, video->height() - 40, 90, 40));
+    const QSize full = video->surface()->size();
+    EXPECT_EQ(video->speedLabelRect(), QRect(full.width() - 90, full.height() - 40, 90, 40));
     EXPECT_TRUE(video->cursorTimerRunning());
 
     video->cursorTick();
@@ -123,7 +126,17 @@ TEST(VideoWindowFullScreen, KeepsItsNativeWindowAndHidesTheIdleCursor)
     EXPECT_EQ(video->parentWidget(), &w);
     EXPECT_EQ(video->geometry(), w.videoArea());
     EXPECT_EQ(video->nativeId(), id);
+    EXPECT_EQ(video->surface()->parent(), video->windowHandle());
+    EXPECT_EQ(video->fullScreenWindow(), nullptr);
     EXPECT_EQ(video->speedLabelRect(), QRect(636 - 90, 451 - 40, 90, 40));
+
+    // Closing the full-screen window gives the picture back to the page.
+    video->enterFullScreen();
+    ASSERT_NE(video->fullScreenWindow(), nullptr);
+    video->fullScreenWindow()->close();
+    EXPECT_FALSE(video->isFullScreen());
+    EXPECT_EQ(video->surface()->parent(), video->windowHandle());
+    EXPECT_EQ(video->nativeId(), id);
 
     video->enterFullScreen();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

@@ -20,6 +20,8 @@
 #include "ui/player/player_window.h"
 #include "ui/player/playlist_view.h"
 #include "ui/player/support/player_view_support.h"
+#include "ui/player/support/x11_player_fixture.h"
+#include "ui/player/support/x11_screen.h"
 #include "ui/player/video_window.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/shared_menu.h"
@@ -27,69 +29,6 @@
 
 namespace qf::ui::test {
 namespace {
-
-// The screen as X has it: the player's drawing is not in Qt's backing store.
-QImage grabScreen(const QRect& r)
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
-}
-
-// The share of pixels that are not the colour key (16,16,16).
-double pictureShare(const QImage& image)
-{
-    if (image.isNull() || image.width() == 0)
-        return 0;
-    int picture = 0;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2) {
-            const QColor c = image.pixelColor(x, y);
-            picture += std::abs(c.red() - 16) + std::abs(c.green() - 16) + std::abs(c.blue() - 16) > 30;
-        }
-    return static_cast<double>(picture) / (((image.height() + 1) / 2) * ((image.width() + 1) / 2));
-}
-
-QRect onScreen(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
-
-void doubleClick(QWidget* w)
-{
-    QMouseEvent e(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(w->mapToGlobal(QPoint(5, 5))), Qt::LeftButton,
-                  Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-class PlayerViewX11 : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        useRealPlayer("-vo x11 -ao null");
-        setFloatingTipsEnabled(false);
-        player::setAutoPlay(false);
-        player::setLoopPlay(false);
-        window = std::make_unique<PlayerWindow>();
-        window->setMessageBox([](QWidget*, const QString&) {});
-        QObject::connect(window.get(), &PlayerWindow::engineReported, window.get(),
-                         [this](int code) { reports.push_back(code); });
-        window->move(0, 0);
-        window->show();
-        ASSERT_TRUE(waitUntil([&] { return window->isVisible(); }, 2000));
-        pumpFor(200);
-    }
-    void TearDown() override
-    {
-        window.reset();
-        EXPECT_EQ(processesWith(playerDataDir().toStdString()), 0);
-    }
-    int count(int code) const { return static_cast<int>(std::count(reports.begin(), reports.end(), code)); }
-    bool waitReport(int code, int n) { return waitUntil([&] { return count(code) >= n; }, 10000); }
-    // Waits until the rectangle on screen shows a picture.
-    bool waitPicture(const QRect& r, int timeoutMs = 5000)
-    {
-        return waitUntil([&] { return pictureShare(grabScreen(r)) > 0.1; }, timeoutMs);
-    }
-
-    std::unique_ptr<PlayerWindow> window;
-    std::vector<int> reports;
-};
 
 TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSameWindow)
 {
@@ -111,7 +50,7 @@ TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSame
     ASSERT_TRUE(video->isFullScreen());
     EXPECT_EQ(video->nativeId(), id);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    ASSERT_TRUE(waitUntil([&] { return onScreen(video) == screen; }, 3000)) << "not over the whole screen";
+    ASSERT_TRUE(waitUntil([&] { return video->surfaceOnScreen() == screen; }, 3000)) << "not over the whole screen";
     EXPECT_TRUE(waitPicture(screen)) << "no picture in full screen";
     const QImage first = grabScreen(screen);
     pumpFor(600);

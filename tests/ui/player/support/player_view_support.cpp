@@ -60,6 +60,20 @@ QString videoClip(int seconds, const QString& tag, int width, int height)
     return path;
 }
 
+QString framedClip(int seconds, const QString& tag, int width, int height)
+{
+    const QString path =
+        QStringLiteral("%1/%2_framed_%3s_%4x%5.avi").arg(playerDataDir(), tag).arg(seconds).arg(width).arg(height);
+    const bool made = publish(path, [&](const std::string& temp) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        return "ffmpeg -nostdin -v error -y -f lavfi -i color=c=blue:size=" + size + ":rate=25:duration=" +
+               std::to_string(seconds) + ",drawbox=x=0:y=0:w=iw:h=ih:color=red:t=24 -c:v mpeg4 -q:v 3 -f avi '" +
+               temp + "'";
+    });
+    EXPECT_TRUE(made) << "ffmpeg could not make " << path.toStdString();
+    return path;
+}
+
 QString audioClip(int seconds, const QString& tag)
 {
     const QString path = QStringLiteral("%1/%2_%3s.wav").arg(playerDataDir(), tag).arg(seconds);

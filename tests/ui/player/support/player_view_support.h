@@ -20,6 +20,9 @@ QString playerDataDir();
 // tests can tell their processes apart). Fails the calling test when ffmpeg
 // fails.
 QString videoClip(int seconds, const QString& tag = QStringLiteral("clip"), int width = 160, int height = 120);
+// A clip whose picture is blue inside a red border 24 pixels wide, so that a
+// test can tell a scaled picture from a cropped or a small one.
+QString framedClip(int seconds, const QString& tag, int width, int height);
 // A WAV tone without video.
 QString audioClip(int seconds, const QString& tag = QStringLiteral("tone"));
 // A file with a media extension that holds no media.
