@@ -22,7 +22,10 @@
 #include "core/messages.h"
 #include "core/notification_sink.h"
 #include "integration/support/integration_support.h"
+#include "convert/configuration.h"
 #include "tasks/conversion_worker.h"
+#include "tasks/support/fake_task_surroundings.h"
+#include "tasks/task_list_model.h"
 
 namespace {
 
@@ -182,58 +185,53 @@ TEST(WorkerStop, DuringEachPostProcessingStepEndsNotDoneWithAnEmptyFolder)
     const std::string source = kDataDir + "/mux stop source.avi";
     run("ffmpeg -nostdin -y -loglevel error -i " + quote(clip()) + " -t 2 -c copy " + quote(source));
     ASSERT_TRUE(stdfs::exists(source));
+    const std::string out = kDataDir + "/mux-stop";
+    const core::TextString savedFolder = convert::outputFolder();
+    convert::outputFolder() = out.c_str();
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " of format " + std::to_string(c.format));
-        const std::string out = kDataDir + "/mux-stop";
         stdfs::remove_all(out);
         stdfs::remove(kit.reachedMarker());
         setenv("QF_STOP_STEP", c.step, 1);
-        tasks::ConversionTask task;
-        task.sourcePath = source.c_str();
-        task.selectModel(c.category, 0, c.format);
-        task.media.hasVideo = true;
-        task.media.hasAudio = true;
-        task.makeOutputPath(out.c_str());
-
+        // The task list as the window holds it, with the worker as its queue.
+        tasks::testing::FakeHost host;
+        host.settings.selectModel(c.category, 0, c.format);
+        tasks::testing::FakeProber prober;
         tasks::ConversionWorker worker(kit.environment);
-        std::vector<std::string> events;
+        tasks::TaskListModel model(host, prober, worker);
         bool finished = false;
         core::QueuedSink sink([&](const core::Message& m) {
-            const uint32_t code = core::taskNotifyCode(m.wParam);
-            if (code == core::NOTIFY_DONE)
-                events.push_back("done");
-            if (code == core::NOTIFY_STOPPED)
-                events.push_back("stopped");
-            if (code == core::NOTIFY_FAILED)
-                events.push_back(std::string("failed: ") + task.failureReason.c_str());
-            if (code == core::NOTIFY_QUEUE_FINISHED)
+            if (core::taskNotifyCode(m.wParam) == core::NOTIFY_QUEUE_FINISHED)
                 finished = true;
-            return intptr_t{0};
+            return model.handleMessage(m);
         });
+        ASSERT_NE(model.addFile(source.c_str()), nullptr);
+        model.setAllChecks(true);
         worker.startThread(sink);
-        worker.markBusy();
-        worker.enqueue(&task);
-        worker.enqueueEnd();
+        ASSERT_TRUE(model.start());
         const auto end = Clock::now() + std::chrono::seconds(120);
         while (!stdfs::exists(kit.reachedMarker()) && !finished && Clock::now() < end)
             sink.waitAndPump(10);
         ASSERT_TRUE(stdfs::exists(kit.reachedMarker())) << "the step was never reached";
-        worker.requestStop();
+        EXPECT_STREQ(model.row(0).text[tasks::kColumnState].c_str(), "正在合成");
+        model.stop();
         while (!finished && Clock::now() < end)
             sink.waitAndPump(10);
         ASSERT_TRUE(finished);
         sink.shutdown();
         worker.endThread();
 
-        EXPECT_EQ(events, std::vector<std::string>{"stopped"});
+        EXPECT_STREQ(model.row(0).text[tasks::kColumnState].c_str(), "未完成");
         std::vector<std::string> left;
         for (const auto& entry : stdfs::directory_iterator(out))
             left.push_back(entry.path().filename().string());
         EXPECT_EQ(left, std::vector<std::string>{});
         EXPECT_EQ(processesMentioning("mux stop source"), std::vector<std::string>{});
         EXPECT_EQ(processesMentioning("mux-stop/"), std::vector<std::string>{});
+        EXPECT_EQ(host.allDoneCount, 0);
     }
+    convert::outputFolder() = savedFolder;
     stdfs::remove(source);
 }
 

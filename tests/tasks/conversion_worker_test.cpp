@@ -179,6 +179,27 @@ TEST_F(ConversionWorkerTest, StopAtEveryPhaseLeavesNoIntermediates)
     }
 }
 
+TEST_F(ConversionWorkerTest, AStoppedToolsHiddenPartialFileGoesToo)
+{
+    // The helper tools write ".<name>.part-XXXXXX" beside their output and
+    // rename it when done; one ended by force cannot remove it itself.
+    programs.write("CEDAR.DLL", "d=$(dirname \"$LAST\"); n=$(basename \"$LAST\"); printf x > \"$d/.$n.part-Ab12Cd\"\n"
+                                "hang mux-video");
+    setenv("QF_FAKE_HANG", "mux-video", 1);
+    ConversionTask* t = addTask("clip", 0, 6);
+    std::filesystem::create_directories(outDir());
+    // Someone else's file of that shape stays.
+    testing::writeFile(outDir() + "/.other.mp4.part-Ab12Cd", "not ours");
+    worker.startThread(sink);
+    queue({t});
+    ASSERT_TRUE(pumpUntil([&] { return fileExists(hangingMarker()); }, 30000));
+    ASSERT_TRUE(fileExists(outDir() + "/.clip.avi-mp4.mp4.part-Ab12Cd"));
+    worker.requestStop();
+    ASSERT_TRUE(pumpUntil([&] { return finished(); }, 30000));
+    EXPECT_EQ(events[events.size() - 2], "clip stopped");
+    EXPECT_EQ(listDir(outDir()), Events{".other.mp4.part-Ab12Cd"});
+}
+
 TEST_F(ConversionWorkerTest, StopWhenMuxingBeginsRemovesTheIntermediate)
 {
     ConversionTask* t = addTask("clip", 0, 0);
