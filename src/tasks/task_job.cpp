@@ -1,9 +1,9 @@
 // The run of one task on the worker thread: command lines, output folder,
 // encoder passes, the two-pass log, post-processing and the notifications.
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
