@@ -42,8 +42,14 @@ std::vector<std::string> processesMentioning(const std::string& text)
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::ifstream cmdline(entry.path() / "cmdline");
-        std::string line((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+        // A process may end while it is read: it is then no longer live.
+        std::string line;
+        try {
+            std::ifstream cmdline(entry.path() / "cmdline");
+            line.assign(std::istreambuf_iterator<char>(cmdline), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure&) {
+            continue;
+        }
         for (char& c : line)
             if (c == 0)
                 c = ' ';

@@ -453,7 +453,7 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 10000));
     EXPECT_EQ(cell(0, 2), QStringLiteral("未完成"));
     EXPECT_EQ(hub.allDone, 0) << "a stopped run is not all done";
-    EXPECT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) == 0; }, 3000)) << "the encoder was ended";
+    EXPECT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) == 0; }, 30000)) << "the encoder was ended";
 
     // Again, and this time the view goes away while the encoder runs.
     ASSERT_TRUE(view->start());
