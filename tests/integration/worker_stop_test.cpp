@@ -66,6 +66,20 @@ std::vector<std::string> processesMentioning(const std::string& text)
     return found;
 }
 
+// Live processes whose command line mentions `text`, once the system has had
+// a generous while to reap them: a program's group is ended at once, but
+// only its leader is waited for.
+std::vector<std::string> processesLeft(const std::string& text)
+{
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    std::vector<std::string> left = processesMentioning(text);
+    while (!left.empty() && Clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        left = processesMentioning(text);
+    }
+    return left;
+}
+
 TEST(WorkerQuit, DuringEachPassLeavesNoProgramAndNoFile)
 {
     struct Case {
@@ -120,7 +134,7 @@ TEST(WorkerQuit, DuringEachPassLeavesNoProgramAndNoFile)
         sink.shutdown();
         worker.endThread();
 
-        EXPECT_EQ(processesMentioning("quit source.avi"), std::vector<std::string>{});
+        EXPECT_EQ(processesLeft("quit source.avi"), std::vector<std::string>{});
         std::vector<std::string> left;
         for (const auto& entry : stdfs::directory_iterator(out))
             left.push_back(entry.path().filename().string());
@@ -233,25 +247,12 @@ TEST(WorkerStop, DuringEachPostProcessingStepEndsNotDoneWithAnEmptyFolder)
         for (const auto& entry : stdfs::directory_iterator(out))
             left.push_back(entry.path().filename().string());
         EXPECT_EQ(left, std::vector<std::string>{});
-        EXPECT_EQ(processesMentioning("mux stop source"), std::vector<std::string>{});
-        EXPECT_EQ(processesMentioning("mux-stop/"), std::vector<std::string>{});
+        EXPECT_EQ(processesLeft("mux stop source"), std::vector<std::string>{});
+        EXPECT_EQ(processesLeft("mux-stop/"), std::vector<std::string>{});
         EXPECT_EQ(host.allDoneCount, 0);
     }
     convert::outputFolder() = savedFolder;
     stdfs::remove(source);
-}
-
-// Live processes whose command line mentions `text`, once the system has had
-// a generous while to reap them.
-std::vector<std::string> processesLeft(const std::string& text)
-{
-    const auto end = Clock::now() + std::chrono::seconds(10);
-    std::vector<std::string> left = processesMentioning(text);
-    while (!left.empty() && Clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        left = processesMentioning(text);
-    }
-    return left;
 }
 
 TEST(WorkerStop, AFirstPassKilledBeforeItsLogFailsWithItsOwnReason)
