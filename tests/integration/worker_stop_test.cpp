@@ -118,19 +118,24 @@ TEST(WorkerQuit, DuringEachPassLeavesNoProgramAndNoFile)
             const uint32_t code = core::taskNotifyCode(m.wParam);
             if (code == core::NOTIFY_STATE_CHANGED)
                 state = core::taskNotifyDetail(m.wParam);
-            if (code == core::NOTIFY_PROGRESS_LINE && state == c.stopInState)
+            // The stop is asked for while the worker waits on this very
+            // progress line, so it lands in the pass however far the encoder
+            // has got meanwhile.
+            if (code == core::NOTIFY_PROGRESS_LINE && state == c.stopInState && !encoding) {
                 encoding = true;
+                worker.requestStop();
+            }
             return intptr_t{0};
         });
         worker.startThread(sink);
         worker.markBusy();
         worker.enqueue(&task);
         worker.enqueueEnd();
-        for (int i = 0; i < 6000 && !encoding; ++i)
+        const auto end = Clock::now() + std::chrono::seconds(60);
+        while (!encoding && Clock::now() < end)
             sink.waitAndPump(5);
         ASSERT_TRUE(encoding) << "the pass never showed progress";
 
-        worker.requestStop();
         sink.shutdown();
         worker.endThread();
 
