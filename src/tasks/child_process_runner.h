@@ -73,6 +73,10 @@ public:
     void close();
 
     bool holdsChild() const { return child_ != nullptr; }
+    // How the held program ended: its exit code, or 128 + n when signal n
+    // ended it; -1 while it runs or when none is held. For the reason of a
+    // run that printed none, never to judge a run.
+    int exitStatus() const { return child_ ? child_->exitStatus() : -1; }
     // Why the last start() failed.
     const std::string& error() const { return error_; }
 

@@ -39,6 +39,13 @@ public:
     // list reads it while handling that notification or while the task is
     // not queued.
     core::TextString failureReason;
+
+    // A warning about a run that finished: the output is shorter than the
+    // source (kDamagedSourceWarning, the length reached / the length
+    // expected). Same threads and lifetime as failureReason.
+    core::TextString warning;
 };
+
+inline constexpr const char* kDamagedSourceWarning = "源文件可能已损坏:只转换了 ";
 
 } // namespace qf::tasks

@@ -44,6 +44,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/notification_sink.h"
@@ -51,6 +52,7 @@
 #include "core/text_string.h"
 #include "tasks/child_process_runner.h"
 #include "tasks/conversion_task.h"
+#include "tasks/failure_reason.h"
 #include "tasks/task_list_model.h"
 
 namespace qf::tasks {
@@ -59,6 +61,9 @@ class ConversionWorker : public ChildProcessRunner, public TaskQueue {
 public:
     static constexpr int kTickIntervalMs = 1002;
     static constexpr int kPollMs = 10;           // between reads of a silent program
+    // An output shorter than the source by more than this is reported as
+    // coming from a damaged source.
+    static constexpr double kShortOutputToleranceSeconds = 1.0;
 
     // Where the programs are. Copied at construction; immutable afterwards.
     struct Environment {
@@ -137,9 +142,24 @@ private:
     // line it wrote has been taken.
     ReadResult readOutput(char* buffer, size_t size);
     bool mustStop() const { return stop_.load() || quitting_.load() || receiverGone_.load(); }
-    // Keeps the reason with the task, then sends the failed or bad-parameters
-    // notification.
-    void fail(ConversionTask& task, uint32_t code, std::string_view reason);
+    // Keeps the reason with the task (the Chinese sentence of its cause, then
+    // the program's line; Unknown: the cause is read from the line), then
+    // sends the failed, bad-parameters or folder-failed notification.
+    void fail(ConversionTask& task, uint32_t code, std::string_view reason,
+              FailureCause cause = FailureCause::Unknown);
+    // A video format for a source without video, or an audio format for one
+    // without audio: fails the task before anything is made or run.
+    bool refusedBeforeRunning(ConversionTask& task);
+    // After a first pass that succeeded: its two-pass log is in the output
+    // folder, or the task has failed with the pass's reason.
+    bool firstPassLeftItsLog(ConversionTask& task);
+    // The seconds the output should cover (the probed source from the start
+    // position, cut to the length asked for); 0 when unknown.
+    static double expectedSeconds(const ConversionTask& task);
+    // Sets the task's warning when the encoder reached less than expected.
+    void warnIfShort(ConversionTask& task);
+    // Removes the helper tools' hidden partial files of these names.
+    static void removeHiddenTemporaries(const char* folder, const std::vector<std::string>& names);
     // After a run that did not finish: every file the task may have made in
     // the output folder (partial output, intermediates, two-pass logs).
     void removeLeftovers(const ConversionTask& task);
@@ -157,6 +177,8 @@ private:
     const Environment environment_;  // immutable after construction
     std::string lastToolLine_;       // worker thread: the last line the running tool printed
     bool outputExistedAtStart_ = false;  // worker thread: the running task's output was there before it
+    double reachedSeconds_ = -1;     // worker thread: the furthest "Pos:" of the last encoder pass; -1 none
+    int lastExitStatus_ = 0;         // worker thread: how the last encoder pass ended (128 + n: signal n)
 
     std::atomic<core::NotificationSink*> owner_{nullptr};
     std::atomic<bool> busy_{false};

@@ -76,6 +76,67 @@ int32_t leadingInteger(std::string_view text)
     return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// A decimal number with an optional fraction at the start of text; the
+// number of bytes read in `used`.
+std::optional<double> leadingDecimal(std::string_view text, size_t& used)
+{
+    double value = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10 + (text[i] - '0');
+    if (i == 0)
+        return std::nullopt;
+    if (i < text.size() && text[i] == '.') {
+        double scale = 0.1;
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, scale /= 10)
+            value += (text[i] - '0') * scale;
+    }
+    used = i;
+    return value;
+}
+
+} // namespace
+
+std::optional<double> positionFromLine(std::string_view line)
+{
+    const std::string_view marker = core::external::kProgressMarker;
+    // Status lines rewritten with carriage returns arrive many to a line:
+    // the last one is the latest.
+    const size_t at = line.rfind(marker);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    size_t used = 0;
+    return leadingDecimal(skipBlanks(line.substr(at + marker.size())), used);
+}
+
+std::optional<double> durationSeconds(std::string_view text)
+{
+    // Fields from the right: seconds (with a fraction), minutes, hours.
+    double total = 0;
+    int fields = 0;
+    while (!text.empty()) {
+        const size_t colon = text.find(':');
+        const std::string_view field = text.substr(0, colon);
+        size_t used = 0;
+        const std::optional<double> value = leadingDecimal(field, used);
+        if (!value || used != field.size() || ++fields > 3)
+            return std::nullopt;
+        if (colon != std::string_view::npos && field.find('.') != std::string_view::npos)
+            return std::nullopt;
+        total = total * 60 + *value;
+        if (colon == std::string_view::npos)
+            break;
+        text.remove_prefix(colon + 1);
+        if (text.empty())
+            return std::nullopt;
+    }
+    if (fields == 0)
+        return std::nullopt;
+    return total;
+}
+
 std::optional<int32_t> frameRateFromLine(std::string_view line)
 {
     const std::string_view marker = core::external::kFrameRateMarker;

@@ -37,6 +37,15 @@ std::optional<std::string_view> progressText(std::string_view line);
 // line does not hold the marker.
 std::optional<int32_t> frameRateFromLine(std::string_view line);
 
+// The position in seconds on a "Pos:" line ("Pos:   3.2s    80f" gives
+// 3.2), of its last status when it holds several; nothing when the line has
+// no number after that marker.
+std::optional<double> positionFromLine(std::string_view line);
+
+// Seconds of a probed duration text "HH:MM:SS.mmm" (also "HH:MM:SS" or
+// "MM:SS.mmm"); nothing for an empty or malformed text.
+std::optional<double> durationSeconds(std::string_view text);
+
 // The decimal integer at the start of a text ("25.000 fps" gives 25), after
 // leading blanks; 0 when there is none.
 int32_t leadingInteger(std::string_view text);

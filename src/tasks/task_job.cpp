@@ -1,16 +1,23 @@
 // The run of one task on the worker thread: command lines, output folder,
 // encoder passes, the two-pass log, post-processing and the notifications.
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <thread>
 
 #include "convert/value_tables.h"
+#include "core/clock_time.h"
 #include "core/external_programs.h"
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
+#include "tasks/failure_reason.h"
 #include "tasks/post_processing_commands.h"
 
 namespace qf::tasks {
@@ -21,6 +28,17 @@ constexpr size_t kProbeLineSize = 1024;
 constexpr size_t kToolLineSize = 512;
 
 void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(ConversionWorker::kPollMs)); }
+
+bool isAudioFormat(int32_t format) { return format == convert::kFormatMp3 || format == convert::kFormatWma; }
+
+// How a program that printed no reason ended, from its exit status (128 + n
+// for an end by signal n, as the runner reports it).
+std::string describeEnd(const char* what, int status)
+{
+    if (status > 128)
+        return std::string(what) + " ended by signal " + std::to_string(status - 128);
+    return std::string(what) + " ended with exit status " + std::to_string(status);
+}
 
 } // namespace
 
@@ -35,27 +53,53 @@ ConversionWorker::ReadResult ConversionWorker::readOutput(char* buffer, size_t s
     return readLine(buffer, size) ? ReadResult::Line : ReadResult::Ended;
 }
 
-void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_view reason)
+void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_view reason, FailureCause cause)
 {
-    task.failureReason.assignBytes(reason.data(), static_cast<uint32_t>(reason.size()));
+    if (cause == FailureCause::Unknown) {
+        cause = classifyFailure(reason);
+        if (cause == FailureCause::None && code == core::NOTIFY_BAD_PARAMETERS)
+            cause = FailureCause::BadParameters;
+    }
+    const std::string text = explainFailure(cause, reason);
+    task.failureReason.assignBytes(text.data(), static_cast<uint32_t>(text.size()));
     notify(code, 0, &task);
+}
+
+bool ConversionWorker::refusedBeforeRunning(ConversionTask& task)
+{
+    // The command line of a format without anything to make it from is
+    // refused by the encoder in words no user can act on: say so first.
+    if (isAudioFormat(task.outputFormat)) {
+        if (task.media.hasAudio)
+            return false;
+        fail(task, core::NOTIFY_BAD_PARAMETERS, "the source has no audio stream", FailureCause::NoAudio);
+        return true;
+    }
+    if (task.media.hasVideo)
+        return false;
+    fail(task, core::NOTIFY_BAD_PARAMETERS, "the source has no video stream", FailureCause::NoVideo);
+    return true;
 }
 
 void ConversionWorker::runTask(ConversionTask& task)
 {
     task.failureReason.clear();
+    task.warning.clear();
     if (stopCheck(task))
         return;
     task.buildCommands();
+    if (refusedBeforeRunning(task))
+        return;
 
     // The task's own folder: the output folder it was given when its output
     // path was made, whatever the folder is now.
     const core::TextString folder = core::fs::directoryPart(task.outputPath.c_str());
+    errno = 0;
     if (folder.empty() || !core::fs::makePath(folder.c_str(), true)) {
-        core::TextString reason;
-        reason.format("cannot create the output folder %s", folder.c_str());
-        task.failureReason = reason;
-        notify(core::NOTIFY_FOLDER_FAILED, 0, &task);
+        std::string reason = std::string("cannot create the output folder ") + folder.c_str();
+        if (errno != 0)
+            reason.append(": ").append(std::strerror(errno));
+        fail(task, core::NOTIFY_FOLDER_FAILED, reason, FailureCause::FolderFailed);
         return;
     }
     if (task.firstCommand().empty()) {
@@ -66,8 +110,11 @@ void ConversionWorker::runTask(ConversionTask& task)
     // earlier run: a failing run must not take it away.
     outputExistedAtStart_ = core::fs::exists(task.outputPath.c_str());
     const bool twoPass = !task.secondCommand().empty();
+    // A log left by someone else must not pass for this first pass's.
+    if (twoPass)
+        deleteTwoPassLogs(task);
     notify(core::NOTIFY_STATE_CHANGED, twoPass ? kStateFirstPass : kStateConverting, &task);
-    if (!runEncoderPass(task, task.firstCommand().c_str())) {
+    if (!runEncoderPass(task, task.firstCommand().c_str()) || (twoPass && !firstPassLeftItsLog(task))) {
         deleteTwoPassLogs(task);
         removeLeftovers(task);
         return;
@@ -100,11 +147,82 @@ void ConversionWorker::runTask(ConversionTask& task)
         finished = checkFinalOutput(task);
         break;
     }
-    if (finished) {
+    // The last step may have ended just as the stop came: a stop that comes
+    // before the task is reported done still ends it as not done.
+    if (finished && !stopCheck(task)) {
+        warnIfShort(task);
         notify(core::NOTIFY_DONE, 0, &task);
         return;
     }
     removeLeftovers(task);
+}
+
+bool ConversionWorker::firstPassLeftItsLog(ConversionTask& task)
+{
+    core::TextString log;
+    log.format("%s/%s", core::fs::directoryPart(task.outputPath.c_str()).c_str(), core::external::kTwoPassLog);
+    if (core::fs::isFile(log.c_str()))
+        return true;
+    // A first pass that ended without its statistics (killed, or crashed
+    // quietly) has not done its work: the second pass could only fail for
+    // want of them, and that is not the reason.
+    if (lastExitStatus_ != 0)
+        fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_) + " during the first pass",
+             FailureCause::EncoderEnded);
+    else
+        fail(task, core::NOTIFY_FAILED, std::string("the first pass left no two-pass log ") + core::external::kTwoPassLog,
+             FailureCause::EncoderEnded);
+    return false;
+}
+
+double ConversionWorker::expectedSeconds(const ConversionTask& task)
+{
+    // The source's length as probed, for the streams the output carries.
+    double source = 0;
+    if (task.media.hasAudio && task.audioCodec != convert::kAudioCodecNone)
+        source = durationSeconds(task.media.audioDuration.view()).value_or(0);
+    if (!isAudioFormat(task.outputFormat) && task.media.hasVideo)
+        source = std::max(source, durationSeconds(task.media.videoDuration.view()).value_or(0));
+    if (source <= 0)
+        return 0;
+    // The settings' start position, which the task's own start time hides.
+    const convert::ConversionSettings& settings = task;
+    double length = source;
+    if (core::isTimeText(settings.startTime.c_str()))
+        length -= core::parseTime(settings.startTime.c_str());
+    if (core::isTimeText(settings.endPosition.c_str()))
+        length = std::min(length, static_cast<double>(core::parseTime(settings.endPosition.c_str())));
+    return length;
+}
+
+void ConversionWorker::warnIfShort(ConversionTask& task)
+{
+    const double expected = expectedSeconds(task);
+    if (reachedSeconds_ < 0 || expected <= 0 || expected - reachedSeconds_ <= kShortOutputToleranceSeconds)
+        return;
+    char reached[16];
+    char total[16];
+    core::formatSeconds(static_cast<uint32_t>(reachedSeconds_), reached);
+    core::formatSeconds(static_cast<uint32_t>(std::lround(expected)), total);
+    task.warning.format("%s%s / %s", kDamagedSourceWarning, reached, total);
+}
+
+void ConversionWorker::removeHiddenTemporaries(const char* folder, const std::vector<std::string>& names)
+{
+    // The helper tools write under ".<name>.part-XXXXXX" and rename at the
+    // end; one ended by force leaves that file behind.
+    std::error_code error;
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string file = entry.path().filename().string();
+        for (const std::string& name : names) {
+            const std::string prefix = "." + name + ".part-";
+            if (file.size() == prefix.size() + 6 && file.compare(0, prefix.size(), prefix) == 0)
+                found.push_back(entry.path());
+        }
+    }
+    for (const auto& path : found)
+        core::fs::removePath(path.string().c_str());
 }
 
 void ConversionWorker::removeLeftovers(const ConversionTask& task)
@@ -122,8 +240,15 @@ void ConversionWorker::removeLeftovers(const ConversionTask& task)
         removeFiles(base.c_str(), {".avi", ".avi.part", ".m4v", ".m4v.part", ".aac", ".aac.part", ".tmp",
                                    ".tmp.part", core::external::kPmpLogSuffix, ".pmp.part", ".pmp.log.part"});
     }
-    // What the encoder's two-pass rate control leaves beside its log.
     const core::TextString folder = core::fs::directoryPart(out);
+    std::vector<std::string> names = {core::fs::fileNamePart(out)};
+    if (!base.empty()) {
+        const std::string baseName = core::fs::fileNamePart(base.c_str());
+        for (const char* suffix : {".avi", ".m4v", ".aac", ".tmp", ".mp4", ".3gp", ".pmp", ".pmp.log"})
+            names.push_back(baseName + suffix);
+    }
+    removeHiddenTemporaries(folder.c_str(), names);
+    // What the encoder's two-pass rate control leaves beside its log.
     for (const char* name : {"divx2pass.log", "divx2pass-0.log", "divx2pass.log.temp", "divx2pass.log.mbtree",
                              "divx2pass.log.mbtree.temp"}) {
         core::TextString path;
@@ -140,7 +265,11 @@ bool ConversionWorker::checkFinalOutput(ConversionTask& task)
         return false;
     if (core::fs::fileSize(task.outputPath.c_str()) > 0)
         return true;
-    fail(task, core::NOTIFY_FAILED, "the encoder ended without writing the output file");
+    if (lastExitStatus_ > 128)
+        fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_) + " without writing the output file",
+             FailureCause::EncoderEnded);
+    else
+        fail(task, core::NOTIFY_FAILED, "the encoder ended without writing the output file");
     return false;
 }
 
@@ -169,10 +298,12 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
     // writable, so the two-pass log never lands in a folder we may not write
     // to and two programs converting elsewhere never share one log.
     const core::TextString outputFolder = core::fs::directoryPart(task.outputPath.c_str());
+    reachedSeconds_ = -1;
+    lastExitStatus_ = 0;
     if (!start(commandLine, outputFolder.c_str()) || !openStream()) {
         const std::string why = error();
         close();
-        fail(task, core::NOTIFY_FAILED, why);
+        fail(task, core::NOTIFY_FAILED, why, FailureCause::ProgramMissing);
         return false;
     }
     // The line before a bad-options "Exiting..." names the option.
@@ -182,8 +313,10 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
         if (stopCheck(task))
             return false;
         const ReadResult got = readOutput(line, ConversionTask::kLineBufferSize);
-        if (got == ReadResult::Ended)
+        if (got == ReadResult::Ended) {
+            lastExitStatus_ = exitStatus();
             return true;
+        }
         if (got == ReadResult::Nothing) {
             pause();
             continue;
@@ -193,6 +326,8 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
             continue;
         switch (classifyEncoderLine(line)) {
         case EncoderLine::Progress:
+            if (const auto seconds = positionFromLine(line))
+                reachedSeconds_ = std::max(reachedSeconds_, *seconds);
             notify(core::NOTIFY_PROGRESS_LINE, 0, &task);
             break;
         case EncoderLine::BadParameters: {
@@ -223,7 +358,7 @@ bool ConversionWorker::runFrameRateProbe(ConversionTask& task, const char* comma
     if (!start(commandLine) || !openStream()) {
         const std::string why = error();
         close();
-        fail(task, core::NOTIFY_FAILED, why);
+        fail(task, core::NOTIFY_FAILED, why, FailureCause::ProgramMissing);
         return false;
     }
     int32_t found = -1;
@@ -251,7 +386,7 @@ bool ConversionWorker::runTool(ConversionTask& task, const char* commandLine)
     if (!start(commandLine) || !openStream()) {
         const std::string why = error();
         close();
-        fail(task, core::NOTIFY_FAILED, why);
+        fail(task, core::NOTIFY_FAILED, why, FailureCause::ProgramMissing);
         return false;
     }
     char line[kToolLineSize];

@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <string>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -9,6 +12,29 @@
 #include "core/notification_sink.h"
 
 using namespace qf::core;
+
+namespace {
+
+// True once the thread whose id is (or will be) in tid sleeps; false after a
+// generous 30 s.
+bool threadComesToSleep(const std::atomic<pid_t>& tid)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) {
+        if (tid.load() != 0) {
+            std::ifstream stat("/proc/self/task/" + std::to_string(tid.load()) + "/stat");
+            std::string text;
+            std::getline(stat, text);
+            const size_t paren = text.rfind(')');
+            if (paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] == 'S')
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+} // namespace
 
 TEST(QueuedSink, SendWaitsForTheHandlerAndReturnsItsResult)
 {
@@ -19,12 +45,14 @@ TEST(QueuedSink, SendWaitsForTheHandlerAndReturnsItsResult)
     });
     std::atomic<intptr_t> result{0};
     std::atomic<bool> returned{false};
+    std::atomic<pid_t> sender{0};
     std::thread worker([&] {
+        sender.store(static_cast<pid_t>(::gettid()));
         sink.post(WM_TASK_NOTIFY, makeTaskNotifyParam(NOTIFY_TICK, 0), 0);
         result = sink.send(WM_TASK_NOTIFY, makeTaskNotifyParam(NOTIFY_DONE, 0), 21);
         returned = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(threadComesToSleep(sender));
     EXPECT_FALSE(returned.load());   // nobody pumped yet
     while (!returned.load())
         sink.waitAndPump(20);
@@ -39,8 +67,14 @@ TEST(QueuedSink, ShutdownReleasesAWaitingSender)
 {
     QueuedSink sink([](const Message&) { return intptr_t(1); });
     std::atomic<intptr_t> result{0};
-    std::thread worker([&] { result = sink.send(WM_TASK_NOTIFY, 0, 0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::atomic<pid_t> sender{0};
+    std::thread worker([&] {
+        sender.store(static_cast<pid_t>(::gettid()));
+        result = sink.send(WM_TASK_NOTIFY, 0, 0);
+    });
+    // Once the sender sleeps it waits in its send: nothing else in it sleeps.
+    ASSERT_TRUE(threadComesToSleep(sender));
+    EXPECT_EQ(result.load(), 0);
     sink.shutdown();   // as a window closing while the worker waits
     worker.join();
     EXPECT_EQ(result.load(), NotificationSink::kRefused);

@@ -65,7 +65,7 @@ std::string writeScript(const std::string& name, const std::string& body)
     return path;
 }
 
-std::string readAll(ChildProcess& p, int timeoutMs = 5000)
+std::string readAll(ChildProcess& p, int timeoutMs = 30000)
 {
     std::string out;
     char buf[256];
@@ -92,7 +92,7 @@ TEST(ChildProcess, RunsWithoutAShellAndReadsOutput)
     ChildProcess p;
     ASSERT_TRUE(p.start("\"" + script + "\" \"a b\" 'c' $HOME;x"));
     EXPECT_EQ(readAll(p), "[a b]\n['c']\n[$HOME;x]\nerr\n");
-    EXPECT_TRUE(p.waitExit(5000));
+    EXPECT_TRUE(p.waitExit(30000));
     EXPECT_EQ(p.exitStatus(), 0);
 }
 
@@ -117,15 +117,14 @@ TEST(ChildProcess, RunsInTheGivenWorkingDirectory)
 
 TEST(ChildProcess, ReadinessNeverBlocks)
 {
-    const std::string script = writeScript("slow.sh", "sleep 2\necho late\n");
+    // A call that waited for output would wait a minute and then find it.
+    const std::string script = writeScript("slow.sh", "sleep 60\necho late\n");
     ChildProcess p;
     ASSERT_TRUE(p.start("\"" + script + "\""));
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(p.readable());
     char buf[16];
     EXPECT_EQ(p.read(buf, sizeof buf), -1);
     EXPECT_FALSE(p.hasExited());
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
     p.terminate();
     EXPECT_TRUE(p.hasExited());
 }
@@ -139,7 +138,7 @@ TEST(ChildProcess, StandardInputPipe)
     ASSERT_TRUE(p.start("\"" + script + "\"", options));
     ASSERT_TRUE(p.write("hello\n"));
     EXPECT_EQ(readAll(p), "got hello\n");
-    p.waitExit(5000);
+    p.waitExit(30000);
     // Writing to a child that has gone must fail, not kill us with SIGPIPE.
     EXPECT_FALSE(p.write(std::string(1 << 16, 'x')));
 }
@@ -152,14 +151,14 @@ TEST(ChildProcess, TerminateEndsTheWholeGroup)
     ChildProcess p;
     ASSERT_TRUE(p.start("\"" + script + "\""));
     pid_t grandchild = 0;
-    for (int i = 0; i < 200 && grandchild == 0; ++i) {
+    for (int i = 0; i < 3000 && grandchild == 0; ++i) {
         std::ifstream(pidFile) >> grandchild;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_GT(grandchild, 0);
     p.terminate(100);   // the leader ignores TERM: KILL follows
     EXPECT_TRUE(p.hasExited());
-    for (int i = 0; i < 100 && processAlive(grandchild); ++i)
+    for (int i = 0; i < 3000 && processAlive(grandchild); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(processAlive(grandchild));
 }

@@ -93,6 +93,25 @@ TEST(EncoderOutput, FrameRateLine)
     }
 }
 
+TEST(EncoderOutput, PositionOfTheLastStatusOnALine)
+{
+    EXPECT_NEAR(positionFromLine("Pos:   3.2s     80f (32%) 60.00fps Trem:   0min   1mb  A-V:0.000 [600:128]").value_or(-1), 3.2, 1e-9);
+    EXPECT_NEAR(positionFromLine("Pos:   0.0s      1f ( 0%)\rPos:   1.5s     37f (14%)\rPos:  11.0s    275f (100%)").value_or(-1), 11.0, 1e-9);
+    EXPECT_NEAR(positionFromLine("Pos: 7s (50%)").value_or(-1), 7.0, 1e-9);
+    EXPECT_EQ(positionFromLine("Pos: (50%)"), std::nullopt);
+    EXPECT_EQ(positionFromLine("Done: 136 frames, 5.441 secs"), std::nullopt);
+}
+
+TEST(EncoderOutput, ProbedDurations)
+{
+    EXPECT_NEAR(durationSeconds("00:00:11.040").value_or(-1), 11.04, 1e-9);
+    EXPECT_NEAR(durationSeconds("01:02:03.500").value_or(-1), 3723.5, 1e-9);
+    EXPECT_NEAR(durationSeconds("01:02:03").value_or(-1), 3723.0, 1e-9);
+    EXPECT_NEAR(durationSeconds("02:03.5").value_or(-1), 123.5, 1e-9);
+    for (const char* bad : {"", "00:00:", ":11", "00:0x:11", "1.5:00:00", "1:2:3:4", "11.0.0"})
+        EXPECT_EQ(durationSeconds(bad), std::nullopt) << bad;
+}
+
 TEST(EncoderOutput, LeadingIntegerAndLineEnds)
 {
     EXPECT_EQ(leadingInteger("25.000 fps"), 25);

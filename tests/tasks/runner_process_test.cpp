@@ -62,10 +62,19 @@ protected:
         return lines;
     }
 
+    // True once the file exists; false after a generous 60 s.
+    static bool waitForFile(const std::string& path)
+    {
+        for (int i = 0; i < 6000 && !stdfs::exists(path); ++i)
+            std::this_thread::sleep_for(10ms);
+        return stdfs::exists(path);
+    }
+
     static bool processGone(pid_t pid)
     {
-        // Gone, or a zombie waiting for its new parent to reap it.
-        for (int i = 0; i < 500; ++i) {
+        // Gone, or a zombie waiting for its new parent to reap it (an ended
+        // child of the runner, too, until the runner reaps it).
+        for (int i = 0; i < 6000; ++i) {
             if (::kill(pid, 0) != 0 && errno == ESRCH)
                 return true;
             std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -121,25 +130,39 @@ TEST_F(RunnerTest, OutputShapes)
 
 TEST_F(RunnerTest, ReadLineNeverWaitsForAPartialLine)
 {
+    // The line's end comes only once the test lets it, after its read: a
+    // read that waited for it would wait until the program gives up.
+    const std::string written = dir_ + "/written";
+    const std::string go = dir_ + "/go";
     ChildProcessRunner runner;
-    ASSERT_TRUE(runner.start(program("slow.sh", "printf partial; sleep 5; printf ' rest\\n'")));
+    ASSERT_TRUE(runner.start(program("slow.sh", "printf partial; : > '" + written + "'\n"
+                                                "i=0; while [ ! -e '" + go + "' ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done\n"
+                                                "printf ' rest\\n'")));
     ASSERT_TRUE(runner.openStream());
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(waitForFile(written));
     char buffer[64];
     EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
-    // Had it waited for the line's end, the program would be over by now.
+    EXPECT_FALSE(stdfs::exists(go));
     EXPECT_FALSE(runner.hasExited());
+    std::ofstream(go).close();
+    EXPECT_EQ(readAll(runner), std::vector<std::string>{"partial rest\n"});
     runner.close();
 }
 
 TEST_F(RunnerTest, OutputWrittenJustBeforeTheEndIsReadBeforeTheEndIsReported)
 {
+    const std::string pidFile = dir_ + "/quick.pid";
     ChildProcessRunner runner;
-    ASSERT_TRUE(runner.start(program("quick.sh", "printf 'Pos: 9 (99%%)\\nExiting...'")));
+    ASSERT_TRUE(runner.start(program("quick.sh", "echo $$ > '" + pidFile + ".tmp'; mv '" + pidFile + ".tmp' '" + pidFile
+                                                     + "'; printf 'Pos: 9 (99%%)\\nExiting...'")));
     ASSERT_TRUE(runner.openStream());
+    // The program writes and ends while the owner is not reading.
+    ASSERT_TRUE(waitForFile(pidFile));
+    pid_t pid = 0;
+    std::ifstream(pidFile) >> pid;
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(processGone(pid));
     char buffer[64];
-    // The program writes and ends while the owner sleeps between reads.
-    std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(runner.hasExited());
     ASSERT_TRUE(runner.readLine(buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "Pos: 9 (99%)\n");

@@ -11,6 +11,7 @@
 #include "tasks/support/fake_programs.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
+#include "tasks/failure_reason.h"
 
 namespace qf::tasks {
 namespace {
@@ -411,6 +412,173 @@ TEST_F(TaskJobTest, VideoOnlySourcesSkipTheAudioSteps)
     }
     const std::string b = base();
     EXPECT_EQ(programs.calls().back(), "LARCH.DAT [-v] [" + b + ".avi] [-o] [" + b + ".pmp]");
+}
+
+TEST_F(TaskJobTest, AFirstPassThatLeftNoLogNeverRunsTheSecond)
+{
+    struct Case {
+        const char* name;
+        const char* firstPass;  // what the fake does on its first pass
+        const char* reason;
+    } cases[] = {
+        {"killed", "printf x > \"$OUT.part\"; kill -9 $$", "the encoder ended by signal 9 during the first pass"},
+        {"quiet without a log", "exit 0", "the first pass left no two-pass log divx2pass.log"},
+    };
+    for (const Case& c : cases) {
+        programs.write("ALDER.DAT", std::string("case \"$*\" in *vpass=1*) ") + c.firstPass
+                                        + ";; esac\nprintf x > \"$OUT\"");
+        std::filesystem::remove(programs.dir() + "/calls.log");
+        std::filesystem::remove_all(outDir());
+        std::filesystem::create_directories(outDir());
+        // A log someone left there must not pass for this run's.
+        writeFile(outDir() + "/divx2pass.log", "stale");
+        prepare(4, 0, 10);
+        EXPECT_EQ(run(), (Events{"state 6", "failed"})) << c.name;
+        EXPECT_EQ(programs.calls().size(), 1u) << c.name;
+        EXPECT_EQ(std::string(task.failureReason.c_str()),
+                  std::string(failureSentence(FailureCause::EncoderEnded)) + "\r\n" + c.reason);
+        EXPECT_EQ(listDir(outDir()), Events{}) << c.name;
+    }
+}
+
+TEST_F(TaskJobTest, AFormatWithNothingToMakeItFromFailsBeforeAnythingRuns)
+{
+    struct Case {
+        int32_t category, format;
+        bool hasVideo, hasAudio;
+        FailureCause cause;
+    } cases[] = {
+        {3, 9, false, true, FailureCause::NoVideo},   // flv from a song
+        {0, 0, false, true, FailureCause::NoVideo},   // 3gp
+        {4, 0 + 10, false, true, FailureCause::NoVideo},
+        {7, 8, true, false, FailureCause::NoAudio},   // mp3 from a silent film
+        {6, 13, true, false, FailureCause::NoAudio},  // wma
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(programs.dir() + "/calls.log");
+        std::filesystem::remove_all(outDir());
+        prepare(c.category, 0, c.format);
+        task.media.hasVideo = c.hasVideo;
+        task.media.hasAudio = c.hasAudio;
+        EXPECT_EQ(run(), (Events{"bad"})) << c.format;
+        EXPECT_TRUE(programs.calls().empty()) << c.format;
+        EXPECT_FALSE(fileExists(outDir())) << "nothing is made: " << c.format;
+        EXPECT_EQ(std::string(task.failureReason.c_str()).rfind(failureSentence(c.cause), 0), 0u)
+            << task.failureReason.c_str();
+    }
+    // The formats that fit such sources still convert.
+    prepare(7, 0, 8);
+    task.media.hasVideo = false;
+    EXPECT_EQ(run().back(), "done");
+    prepare(3, 0, 9);
+    task.media.hasAudio = false;
+    EXPECT_EQ(run().back(), "done");
+}
+
+TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
+{
+    struct Case {
+        const char* name;
+        const char* encoder;  // null: the encoder is missing
+        const char* expected;
+    } cases[] = {
+        {"disk full", "echo \"Exiting... (Cannot open output file 'o.flv': No space left on device)\"",
+         "磁盘空间不足,输出文件没能写完。\r\nCannot open output file 'o.flv': No space left on device"},
+        {"refused option", "echo '-badoption is not an MEncoder option'; echo 'Exiting... (error parsing command line)'",
+         "编码器不接受这些转换参数。\r\n-badoption is not an MEncoder option"},
+        {"damaged", "echo 'Exiting... (Cannot read the source: Invalid data found when processing input)'",
+         "源文件已损坏,或者无法读取。\r\nCannot read the source: Invalid data found when processing input"},
+        {"no known cause", "echo 'Exiting... (rc buffer underflow)'", "rc buffer underflow"},
+        {"missing encoder", nullptr, "缺少转换所需的程序,请重新安装本软件。\r\nno such program: "},
+    };
+    for (const Case& c : cases) {
+        if (c.encoder)
+            programs.write("ALDER.DAT", c.encoder);
+        else
+            programs.remove("ALDER.DAT");
+        prepare(3, 0, 9);
+        run();
+        EXPECT_EQ(std::string(task.failureReason.c_str()).rfind(c.expected, 0), 0u) << c.name << ": " << task.failureReason.c_str();
+    }
+    // The folder's own failure says why the system refused it.
+    prepare(3, 0, 9);
+    writeFile(programs.dir() + "/blocker", "file");
+    task.outputPath = (programs.dir() + "/blocker/sub/clip.avi-flv.flv").c_str();
+    EXPECT_EQ(run(), (Events{"folder"}));
+    const std::string reason = task.failureReason.c_str();
+    EXPECT_EQ(reason.rfind("不能创建输出文件夹,请另选一个输出文件夹。\r\ncannot create the output folder ", 0), 0u) << reason;
+    EXPECT_NE(reason.find("Not a directory"), std::string::npos) << reason;
+}
+
+TEST_F(TaskJobTest, AnOutputShorterThanTheSourceIsDoneWithAWarning)
+{
+    struct Case {
+        const char* name;
+        int32_t category, format;
+        const char* position;  // of the encoder's last status line
+        const char* start;
+        const char* length;
+        const char* warning;   // "" : none
+    } cases[] = {
+        {"cut in half", 3, 9, "5.4", "", "", "源文件可能已损坏:只转换了 00:00:05 / 00:00:11"},
+        {"within a second", 3, 9, "10.2", "", "", ""},
+        {"from a start position", 3, 9, "5.0", "00:00:06", "", ""},
+        {"cut to a length", 3, 9, "5.0", "", "00:00:05", ""},
+        {"short of a length", 3, 9, "2.0", "", "00:00:05", "源文件可能已损坏:只转换了 00:00:02 / 00:00:05"},
+        {"after muxing", 0, 0, "3.0", "", "", "源文件可能已损坏:只转换了 00:00:03 / 00:00:11"},
+        {"audio only", 7, 8, "3.0", "", "", "源文件可能已损坏:只转换了 00:00:03 / 00:00:09"},
+    };
+    for (const Case& c : cases) {
+        programs.writeStandardSet();
+        programs.write("ALDER.DAT", std::string("case \"$*\" in *'-of rawvideo'*|*'-oac copy'*) printf s > \"$OUT\"; exit;; esac\n"
+                                                "echo 'Pos:   1.0s   25f (10%)'; printf 'Pos: %5ss  100f (100%%)\\r\\n' ")
+                                        + c.position + "; printf x > \"$OUT\"");
+        prepare(c.category, 0, c.format);
+        task.media.videoDuration = "00:00:11.040";
+        task.media.audioDuration = "00:00:09.000";
+        task.startTime = 0;
+        static_cast<convert::ConversionSettings&>(task).startTime = c.start;
+        task.endPosition = c.length;
+        std::filesystem::remove_all(outDir());
+        EXPECT_EQ(run().back(), "done") << c.name;
+        EXPECT_STREQ(task.warning.c_str(), c.warning) << c.name;
+        EXPECT_TRUE(task.failureReason.empty()) << c.name;
+    }
+    // Without a probed length there is nothing to compare with; a new run
+    // starts without the old warning.
+    prepare(3, 0, 9);
+    task.media.videoDuration = "";
+    task.media.audioDuration = "";
+    static_cast<convert::ConversionSettings&>(task).startTime = "";
+    task.endPosition = "";
+    task.warning = "old";
+    EXPECT_EQ(run().back(), "done");
+    EXPECT_TRUE(task.warning.empty());
+}
+
+// A stop that comes just as the last step ends, before the task is reported
+// done, still ends it as not done and leaves nothing.
+class StopAfterMuxing : public ConversionWorker {
+public:
+    using ConversionWorker::ConversionWorker;
+    bool postProcessMp4(ConversionTask& task) override
+    {
+        const bool made = ConversionWorker::postProcessMp4(task);
+        requestStop();
+        return made;
+    }
+};
+
+TEST_F(TaskJobTest, AStopAsTheLastStepEndsLeavesNothing)
+{
+    StopAfterMuxing stopping(programs.environment());
+    stopping.setOwner(&sink);
+    stopping.markBusy();
+    prepare(0, 0, 6);
+    events.clear();
+    stopping.runTask(task);
+    EXPECT_EQ(events, (Events{"state 5", "progress 50%", "progress 100%", "state 8", "stopped"}));
+    EXPECT_EQ(listDir(outDir()), Events{});
 }
 
 } // namespace

@@ -4,11 +4,16 @@
 // percentage are shown until the queue has finished. Ctrl-C is the stop
 // command.
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <optional>
+#include <semaphore.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -27,6 +32,9 @@ namespace qf::cli {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+// Posted by the handler (sem_post may be called there) to wake the thread
+// that passes the stop on at once.
+sem_t g_interruptPosted;
 
 // Ctrl-C, SIGTERM and SIGHUP are the stop command.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -34,8 +42,57 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 void onInterrupt(int signal)
 {
     g_interrupted = 1;
+    sem_post(&g_interruptPosted);
     // A second one ends the program at once.
     std::signal(signal, SIG_DFL);
+}
+
+// Passes a stop signal on to the worker the moment it arrives, whatever the
+// main thread is doing: a stop that comes while the last step of a task
+// ends must reach the worker before it reports the task done.
+class InterruptWatcher {
+public:
+    explicit InterruptWatcher(tasks::ConversionWorker& worker) : worker_(worker)
+    {
+        sem_init(&g_interruptPosted, 0, 0);
+        thread_ = std::thread([this] { watch(); });
+    }
+    ~InterruptWatcher()
+    {
+        watching_.store(false);
+        sem_post(&g_interruptPosted);
+        thread_.join();
+        sem_destroy(&g_interruptPosted);
+    }
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+private:
+    void watch()
+    {
+        for (;;) {
+            if (sem_wait(&g_interruptPosted) != 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (!watching_.load())
+                return;
+            worker_.requestStop();
+        }
+    }
+
+    tasks::ConversionWorker& worker_;
+    std::atomic<bool> watching_{true};
+    std::thread thread_;
+};
+
+// A reason or warning under its task, each of its lines indented.
+void printIndented(const char* text)
+{
+    core::TextString lines(text);
+    lines.replaceAll("\r\n", "\n    ");
+    std::printf("    %s\n", lines.c_str());
 }
 
 void printHelp()
@@ -48,7 +105,8 @@ void printHelp()
                 "terminal, plain lines otherwise). Ctrl-C (or SIGTERM, SIGHUP) stops the\n"
                 "conversion: the running and the waiting tasks end as 未完成, and\n"
                 "nothing of them is left in the output folder. A failed task's reason\n"
-                "is printed under it. '--' ends the options.\n\n"
+                "is printed under it, and so is the warning of a task whose output is\n"
+                "shorter than its source (a damaged source). '--' ends the options.\n\n"
                 "options:\n%s\n"
                 "Exit status: 0 when every file was converted (已完成), 1 when any file was\n"
                 "refused, failed or stopped, 2 on a usage error.\n",
@@ -226,6 +284,7 @@ int runConvert(const std::vector<std::string>& args)
     worker.startThread(sink);
     worker.startTickTimer();
     g_interrupted = 0;
+    std::optional<InterruptWatcher> watcher(std::in_place, worker);
     void (*previous[std::size(kStopSignals)])(int) = {};
     for (size_t i = 0; i < std::size(kStopSignals); ++i)
         previous[i] = std::signal(kStopSignals[i], onInterrupt);
@@ -241,6 +300,7 @@ int runConvert(const std::vector<std::string>& args)
     }
     for (size_t i = 0; i < std::size(kStopSignals); ++i)
         std::signal(kStopSignals[i], previous[i]);
+    watcher.reset();
     worker.stopTickTimer();
     sink.shutdown();
     worker.endThread();
@@ -257,7 +317,9 @@ int runConvert(const std::vector<std::string>& args)
         else
             std::printf("%s\n", ProgressView::describe(entry).c_str());
         if (!entry.task->failureReason.empty())
-            std::printf("    %s\n", entry.task->failureReason.c_str());
+            printIndented(entry.task->failureReason.c_str());
+        if (!entry.task->warning.empty())
+            printIndented(entry.task->warning.c_str());
         allDone = allDone && entry.task->state == tasks::kStateDone;
     }
     return allDone ? kExitOk : kExitFailed;

@@ -284,6 +284,8 @@ QString TaskListView::tipText(const tasks::ConversionTask& task)
     // state), so it is read here only when the task is not active.
     if (!tasks::isActiveState(task.state) && !task.failureReason.empty())
         text += toQ("\r\n\r\n失败原因:") + toQ(task.failureReason);
+    if (!tasks::isActiveState(task.state) && !task.warning.empty())
+        text += toQ("\r\n\r\n") + toQ(task.warning);
     return text;
 }
 

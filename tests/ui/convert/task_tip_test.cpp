@@ -32,3 +32,16 @@ TEST(TaskTip, SummaryThenTheFailureReasonOfAnIdleTask)
     task.failureReason = "";
     EXPECT_EQ(TaskListView::tipText(task), summary);
 }
+
+TEST(TaskTip, AFinishedTasksWarningFollowsTheSummary)
+{
+    qf::tasks::ConversionTask task;
+    task.media.format = "AVI";
+    const QString summary = TaskListView::tipText(task);
+    task.state = qf::tasks::kStateDone;
+    task.warning = "源文件可能已损坏:只转换了 00:00:05 / 00:00:11";
+    EXPECT_EQ(TaskListView::tipText(task),
+              summary + QStringLiteral("\r\n\r\n源文件可能已损坏:只转换了 00:00:05 / 00:00:11"));
+    task.state = qf::tasks::kStateConverting;
+    EXPECT_EQ(TaskListView::tipText(task), summary);
+}

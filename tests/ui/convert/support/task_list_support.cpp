@@ -129,8 +129,14 @@ int processesMentioning(const std::string& text)
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
             continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // A process that ends while it is read throws here: it is gone.
+        std::string cmdline;
+        try {
+            std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+            cmdline.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure&) {
+            continue;
+        }
         if (cmdline.find(text) != std::string::npos)
             ++count;
     }

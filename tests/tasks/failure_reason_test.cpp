@@ -1,0 +1,63 @@
+// The Chinese sentence put before a program's reason line: the common causes
+// are recognised in the wording of the encoder, the helper tools and the
+// system's error texts, and the program's line always follows unchanged.
+#include <gtest/gtest.h>
+
+#include "tasks/failure_reason.h"
+
+namespace qf::tasks {
+namespace {
+
+TEST(FailureReason, TheProgramsLinesNameTheirCause)
+{
+    struct Case {
+        const char* line;
+        FailureCause cause;
+    } cases[] = {
+        {"Cannot open output file '/o/a.flv': Permission denied", FailureCause::NoPermission},
+        {"Cannot open file '/in/a.avi': Permission denied", FailureCause::NoPermission},
+        {"cannot create /o/a.mp4: Read-only file system", FailureCause::NoPermission},
+        // The errno text decides over the operation that failed.
+        {"Cannot open output file '/o/a.flv': No space left on device", FailureCause::DiskFull},
+        {"av_interleaved_write_frame(): No space left on device", FailureCause::DiskFull},
+        {"cannot write /o/a.3gp: Disk quota exceeded", FailureCause::DiskFull},
+        {"Cannot open output file '/o/xxxx-flv.flv': File name too long", FailureCause::NameTooLong},
+        {"cannot start /opt/q/ALDER.DAT: No such file or directory", FailureCause::ProgramMissing},
+        {"Cannot run ffmpeg: No such file or directory", FailureCause::ProgramMissing},
+        {"no such program: /opt/q/CEDAR.DLL", FailureCause::ProgramMissing},
+        {"Video stream is mandatory! (the source has no video)", FailureCause::NoVideo},
+        {"The source has no such audio stream", FailureCause::NoAudio},
+        {"Cannot read the source: Invalid data found when processing input", FailureCause::Damaged},
+        {"[mov,mp4] moov atom not found", FailureCause::Damaged},
+        {"File not found: '/in/a.avi'", FailureCause::SourceMissing},
+        {"cannot create the output folder /o: Not a directory", FailureCause::FolderFailed},
+        {"Exiting... (error parsing command line)", FailureCause::BadParameters},
+        {"rc buffer underflow", FailureCause::None},
+        {"", FailureCause::None},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(classifyFailure(c.line), c.cause) << c.line;
+}
+
+TEST(FailureReason, TheSentenceComesFirstAndTheLineAfterIt)
+{
+    EXPECT_EQ(explainFailure(FailureCause::Unknown, "write: No space left on device"),
+              std::string("磁盘空间不足,输出文件没能写完。\r\nwrite: No space left on device"));
+    // A line without a known cause stands alone; a cause without a line too.
+    EXPECT_EQ(explainFailure(FailureCause::Unknown, "rc buffer underflow"), "rc buffer underflow");
+    EXPECT_EQ(explainFailure(FailureCause::None, "Permission denied"), "Permission denied");
+    EXPECT_EQ(explainFailure(FailureCause::NoVideo, ""), std::string(failureSentence(FailureCause::NoVideo)));
+    // A cause given by the caller wins over the line's wording: a program
+    // that may not be run is missing, not a file the user may not read.
+    EXPECT_EQ(explainFailure(FailureCause::ProgramMissing, "cannot start /q/ALDER.DAT: Permission denied"),
+              std::string("缺少转换所需的程序,请重新安装本软件。\r\ncannot start /q/ALDER.DAT: Permission denied"));
+    for (FailureCause cause : {FailureCause::NoPermission, FailureCause::DiskFull, FailureCause::ProgramMissing,
+                               FailureCause::FolderFailed, FailureCause::NoVideo, FailureCause::NoAudio,
+                               FailureCause::Damaged, FailureCause::NameTooLong, FailureCause::SourceMissing,
+                               FailureCause::BadParameters, FailureCause::EncoderEnded})
+        EXPECT_STRNE(failureSentence(cause), "") << static_cast<int>(cause);
+    EXPECT_STREQ(failureSentence(FailureCause::None), "");
+}
+
+} // namespace
+} // namespace qf::tasks
