@@ -294,7 +294,11 @@ QString TaskListView::hoverText(const tasks::ConversionTask& task)
     QString text = toQ("状态:") + toQ(tasks::taskStateText(task.state));
     if (!tasks::isActiveState(task.state) && !task.failureReason.empty())
         text += toQ("\n失败原因:") + toQ(task.failureReason);
+    if (!tasks::isActiveState(task.state) && !task.warning.empty())
+        text += toQ("\n") + toQ(task.warning);
     text += toQ("\n输出:") + toQ(task.outputPath);
+    // Reasons carry the tool's own line after a CR LF.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }
 

@@ -532,6 +532,22 @@ TEST_F(TaskListViewTest, AnEditReachesEveryRowSelectedByCtrlShiftOrCtrlA)
     EXPECT_TRUE(rowsTellTheTruth(*view));
 }
 
+TEST_F(TaskListViewTest, HoverTipShowsAReasonsBothLinesAndAShortOutputsWarning)
+{
+    addRows(2);
+    tasks::ConversionTask& failed = *view->model().task(0);
+    failed.state = tasks::kStateBadParameters;
+    failed.failureReason = "没有权限写入输出文件夹。\r\nPermission denied";
+    EXPECT_EQ(TaskListView::hoverText(failed),
+              QStringLiteral("状态:错误的转换参数\n失败原因:没有权限写入输出文件夹。\nPermission denied\n输出:")
+                  + toQ(failed.outputPath));
+
+    tasks::ConversionTask& shortOne = *view->model().task(1);
+    shortOne.state = tasks::kStateDone;
+    shortOne.warning = "源文件可能已损坏:只转换了 00:00:05 / 00:00:11";
+    EXPECT_TRUE(TaskListView::hoverText(shortOne).contains(QStringLiteral("\n源文件可能已损坏:只转换了 00:00:05 / 00:00:11\n")));
+}
+
 TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
 {
     setFloatingTipsEnabled(true);
