@@ -50,6 +50,11 @@ foreach(pair qf-encoder:ALDER.DAT qf-framerate-probe:BIRCH.DLL qf-mp4-muxer:CEDA
   list(GET pair 1 name)
   if(TARGET ${target})
     install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION ${QF_INSTALL_PROGRAM_DIR} RENAME ${name})
+    # Renamed programs are not targets to CMake's strip: strip them as the
+    # package (or `cmake --install --strip`) strips the rest.
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${QF_INSTALL_PROGRAM_DIR}/${name}\")
+    endif()")
   endif()
 endforeach()
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/ui/main/help/index.html)

@@ -8,12 +8,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio/video converter with a preview player")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "audio/video converter with a preview player
- Quillfer converts media files for phones, iPod, PSP, Flash, DVD, VCD,
- Windows Media and MP3 players: add files to the task list, pick a device,
- a model and an output format, adjust the parameters and convert in the
- background. A second view plays files with a playlist. The user interface
- is in Chinese. The headless companion quillfer-cli converts from scripts.")
+# The first line of the control file's description is the summary above.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quillfer converts media files for phones, iPod, PSP, Flash, DVD, VCD,
+Windows Media and MP3 players: add files to the task list, pick a device,
+a model and an output format, adjust the parameters and convert in the
+background. A second view plays files with a playlist. The user interface
+is in Chinese. The headless companion quillfer-cli converts from scripts.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillfer developers <quillfer@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)

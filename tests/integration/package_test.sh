@@ -19,7 +19,7 @@ if dpkg-query -W -f='${Status}' quillfer 2>/dev/null | grep -q 'install ok insta
 fi
 
 echo "== lintian"
-lintian --fail-on error --no-tag-display-limit "$deb" | tee "$work.lintian.log" || fail "lintian reports errors"
+lintian --fail-on error --tag-display-limit 0 "$deb" | tee "$work.lintian.log" || fail "lintian reports errors"
 
 rm -rf "$work"
 mkdir -p "$work"
