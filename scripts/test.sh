@@ -10,3 +10,9 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 ctest --preset asan -j2 "$@"
+# The installed package, from a release build of its own.
+if [ $# -eq 0 ]; then
+  scripts/package-test.sh
+else
+  echo "package test not run: ctest arguments were given"
+fi

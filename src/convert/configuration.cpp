@@ -225,6 +225,24 @@ bool loadConfigurationFile(Configuration& config, const char* path, const char* 
     return false;
 }
 
+bool seedConfigurationFile(Configuration& config, const char* shippedPath, const char* userPath,
+                           const char* programDirectory, LoadMode mode)
+{
+    // Read as a guest: the shipped file is never renamed, its folder never made.
+    Configuration seed;
+    if (!loadConfigurationFile(seed, shippedPath, programDirectory, LoadMode::ReadOnly)) {
+        applyConfigurationDefaults(config, programDirectory, mode);
+        return false;
+    }
+    seed.outputFolder = defaultOutputFolder(programDirectory);
+    if (mode == LoadMode::ReadWrite) {
+        core::fs::makePath(seed.outputFolder.c_str(), true);
+        saveConfigurationFile(seed, userPath);
+    }
+    config = seed;
+    return true;
+}
+
 bool saveConfigurationFile(const Configuration& config, const char* path)
 {
     if (!path || !*path)
@@ -262,6 +280,8 @@ bool loadConfiguration(LoadMode mode)
 {
     const char* dir = core::programDirectory();
     const ConfigurationPaths paths = configurationPaths(dir);
+    if (paths.readPath != paths.writePath)
+        return seedConfigurationFile(configuration(), paths.readPath.c_str(), paths.writePath.c_str(), dir, mode);
     // Only the file that saving would overwrite needs keeping aside.
     const bool willOverwrite = paths.readPath == paths.writePath;
     const core::TextString bad = core::TextString::concat(paths.readPath.c_str(), ".bad");

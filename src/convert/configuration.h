@@ -7,7 +7,7 @@
 // Where the file lives: "<program directory>/cfg" while the program
 // directory is writable; for an installed copy whose program directory is
 // not, "<XDG config folder>/quillfer/cfg" (read from there once it exists,
-// else the program directory's file is read as the starting point).
+// else the program directory's file seeds it: see seedConfigurationFile).
 //
 // Every value here lives from start-up to exit and belongs to the UI thread.
 // The worker reads none of it (tasks carry their own output paths).
@@ -87,6 +87,14 @@ void applyConfigurationDefaults(Configuration& config, const char* programDirect
 // is replaced by the default one; presets and options are kept.
 bool loadConfigurationFile(Configuration& config, const char* path, const char* programDirectory, LoadMode mode,
                            const char* keepBadAs = nullptr);
+// A user's first start of an installed copy: the cfg shipped in the program
+// directory (system-wide presets and options) is loaded and, in ReadWrite
+// mode, written at once as the user's own file, so that it is the user's from
+// then on. Its output folder belonged to whoever saved it; the user gets the
+// default one. True when the shipped file was taken; otherwise the defaults
+// apply and nothing is written.
+bool seedConfigurationFile(Configuration& config, const char* shippedPath, const char* userPath,
+                           const char* programDirectory, LoadMode mode);
 // Writes a temporary file beside `path` and renames it over `path`, so an
 // interrupted save never leaves a cut file. Creates the folder of `path`.
 bool saveConfigurationFile(const Configuration& config, const char* path);

@@ -76,6 +76,12 @@ void ToolPaths::build(const char* dir)
     quoted(playerPath, external::kPlayerFile);
 }
 
+void ToolPaths::placeAtomScript(const char* folder)
+{
+    atomScriptArg.format("\"%s/%s\"", folder, external::kAtomScriptFile);
+    atomScriptFile.format("%s/%s", folder, external::kAtomScriptFile);
+}
+
 ProgramLocation& programLocation()
 {
     static ProgramLocation location;

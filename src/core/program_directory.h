@@ -55,6 +55,10 @@ struct ToolPaths {
     TextString playerPath;
 
     void build(const char* programDirectory);
+    // Moves both atom-script entries into `folder` (no trailing slash), the
+    // private scratch folder of one task: the program directory may be
+    // read-only, and two tasks (or two programs) must never share a script.
+    void placeAtomScript(const char* folder);
 };
 
 // The process-wide values; filled by start-up.

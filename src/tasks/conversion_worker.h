@@ -168,7 +168,7 @@ private:
     // A step left no file: fails with the tool's last line as the reason.
     void failMissing(ConversionTask& task, const char* base, const char* suffix);
     bool muxMp4Style(ConversionTask& task, bool is3gp);
-    bool writeAtomScript();
+    bool writeAtomScript(const char* path);
     void removeFiles(const char* base, std::initializer_list<const char*> suffixes);
     // The encoder's last output file must exist and hold bytes.
     bool checkFinalOutput(ConversionTask& task);

@@ -3,6 +3,8 @@
 // leaves; intermediates are removed on every path.
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "core/file_system.h"
 #include "convert/value_tables.h"
@@ -25,6 +27,34 @@ bool carriesAudio(const ConversionTask& task)
     return task.media.hasAudio && task.audioCodec != convert::kAudioCodecNone;
 }
 
+// A folder only this task writes to, removed with everything in it when the
+// procedure ends. In the temporary folder; beside the output (which is known
+// to be writable) when that one cannot be had.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const char* outputPath)
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillfer-task-XXXXXX";
+        if (::mkdtemp(path_.data()))
+            return;
+        path_ = std::string(fs::directoryPart(outputPath).c_str()) + "/.quillfer-task-XXXXXX";
+        if (!::mkdtemp(path_.data()))
+            path_.clear();
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder()
+    {
+        if (!path_.empty())
+            fs::removePath(path_.c_str());
+    }
+    bool made() const { return !path_.empty(); }
+    const char* path() const { return path_.c_str(); }
+
+private:
+    std::string path_;
+};
 
 } // namespace
 
@@ -123,9 +153,9 @@ bool ConversionWorker::postProcessMp4(ConversionTask& task)
     return true;
 }
 
-bool ConversionWorker::writeAtomScript()
+bool ConversionWorker::writeAtomScript(const char* path)
 {
-    std::FILE* file = std::fopen(environment_.tools.atomScriptFile.c_str(), "wb");
+    std::FILE* file = std::fopen(path, "wb");
     if (!file)
         return false;
     const bool written = std::fputs(kAtomEditScript, file) >= 0;
@@ -138,15 +168,19 @@ bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
         return false;
     const core::TextString baseText = task.intermediateBase();
     const char* base = baseText.c_str();
-    const char* script = environment_.tools.atomScriptFile.c_str();
-    if (!writeAtomScript()) {
+    const ScratchFolder scratch(task.outputPath.c_str());
+    core::ToolPaths tools = environment_.tools;
+    if (scratch.made())
+        tools.placeAtomScript(scratch.path());
+    const char* script = tools.atomScriptFile.c_str();
+    if (!scratch.made() || !writeAtomScript(script)) {
         core::TextString reason;
         reason.format("cannot write the atom-edit script %s", script);
         fail(task, core::NOTIFY_FAILED, reason.view());
         removeFiles(base, {".avi", ".m4v", ".aac", ".mp4", ".tmp"});
         return false;
     }
-    if (!runTool(task, toolCommand(ToolCommand::AtomEdit, environment_.tools, base).c_str())) {
+    if (!runTool(task, toolCommand(ToolCommand::AtomEdit, tools, base).c_str())) {
         removeFiles(base, {".avi", ".m4v", ".aac", ".mp4", ".tmp"});
         fs::removePath(script);
         return false;

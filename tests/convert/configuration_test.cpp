@@ -314,6 +314,56 @@ TEST_F(ConfigurationFile, InstalledCopyUsesTheUsersConfigFolder)
     EXPECT_EQ(again.presets.size(), 2);
 }
 
+TEST_F(ConfigurationFile, ShippedFileSeedsTheUsersFirstFile)
+{
+    const std::string user = dir_ + "/xdg/quillfer/cfg";
+    const Configuration shipped = sample();
+    ASSERT_TRUE(saveConfigurationFile(shipped, cfg_.c_str()));
+    const std::string shippedBytes = readFile(cfg_);
+
+    Configuration c;
+    ASSERT_TRUE(seedConfigurationFile(c, cfg_.c_str(), user.c_str(), programDir_.c_str(), LoadMode::ReadWrite));
+    // Presets and options come from the shipped file; the folder is the user's own.
+    ASSERT_EQ(c.presets.size(), 2);
+    EXPECT_EQ(str(c.presets.at(0)->name), "影碟 片");
+    EXPECT_EQ(c.options.playerVolume, 77);
+    EXPECT_EQ(str(c.outputFolder), defaultFolder());
+    EXPECT_TRUE(core::fs::isDirectory(defaultFolder().c_str()));
+    EXPECT_FALSE(core::fs::isDirectory((dir_ + "/输出").c_str()));
+
+    // The user's file is written at once (a crash before exit keeps it), and
+    // from now on it is the one read; the shipped file is left as it was.
+    ASSERT_TRUE(core::fs::isFile(user.c_str()));
+    EXPECT_EQ(readFile(cfg_), shippedBytes);
+    EXPECT_EQ(str(configurationPaths(programDir_.c_str(), false).readPath), user);
+    Configuration again;
+    ASSERT_TRUE(loadConfigurationFile(again, user.c_str(), programDir_.c_str(), LoadMode::ReadWrite));
+    EXPECT_EQ(again.presets.size(), 2);
+    EXPECT_EQ(str(again.outputFolder), defaultFolder());
+}
+
+TEST_F(ConfigurationFile, SeedingWritesNothingWhenItCannotTakeTheShippedFile)
+{
+    const std::string user = dir_ + "/xdg/quillfer/cfg";
+    Configuration c;
+
+    // The command-line companion reads the shipped presets but writes nothing.
+    ASSERT_TRUE(saveConfigurationFile(sample(), cfg_.c_str()));
+    ASSERT_TRUE(seedConfigurationFile(c, cfg_.c_str(), user.c_str(), programDir_.c_str(), LoadMode::ReadOnly));
+    EXPECT_EQ(c.presets.size(), 2);
+    EXPECT_FALSE(core::fs::isFile(user.c_str()));
+    EXPECT_FALSE(core::fs::isDirectory(defaultFolder().c_str()));
+
+    // A damaged shipped file gives the defaults; it is neither kept aside
+    // (it is not ours) nor copied to the user.
+    writeFile(cfg_, "\x05\0\0", 3);
+    EXPECT_FALSE(seedConfigurationFile(c, cfg_.c_str(), user.c_str(), programDir_.c_str(), LoadMode::ReadWrite));
+    expectDefaults(c);
+    EXPECT_EQ(readFile(cfg_).size(), 3u);
+    EXPECT_FALSE(core::fs::isFile((cfg_ + ".bad").c_str()));
+    EXPECT_FALSE(core::fs::isFile(user.c_str()));
+}
+
 TEST_F(ConfigurationFile, DefaultFolderFollowsTheDocumentsFolder)
 {
     EXPECT_EQ(str(defaultOutputFolder(programDir_.c_str())), defaultFolder());

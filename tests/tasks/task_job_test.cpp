@@ -2,6 +2,7 @@
 // print, every file a tool may fail to leave, every program that may be
 // missing, and what is left in the output folder afterwards.
 
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -295,7 +296,15 @@ TEST_F(TaskJobTest, AtomEditingReplacesTheMp4AndRemovesTheScript)
     const Events calls = programs.calls();
     ASSERT_EQ(calls.size(), 7u);
     EXPECT_EQ(calls[1], "BIRCH.DLL [" + b + ".avi]");
-    EXPECT_EQ(calls[6], "MAPLE.DLL [" + b + ".mp4] [" + b + ".tmp] [" + programs.dir() + "/SPRUCE.ini]");
+    // The script stands in a folder of the task's own, never in the program
+    // directory (which an installed program cannot write to).
+    const std::string head = "MAPLE.DLL [" + b + ".mp4] [" + b + ".tmp] [";
+    ASSERT_EQ(calls[6].rfind(head, 0), 0u) << calls[6];
+    const std::string script = calls[6].substr(head.size(), calls[6].size() - head.size() - 1);
+    EXPECT_EQ(std::filesystem::path(script).filename(), "SPRUCE.ini");
+    EXPECT_NE(std::filesystem::path(script).parent_path(), std::filesystem::path(programs.dir()));
+    EXPECT_NE(std::filesystem::path(script).parent_path(), std::filesystem::path(outDir()));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(script).parent_path())) << "scratch folder left";
     EXPECT_EQ(readFile(b + ".mp4"), "+v+aedited");
     EXPECT_EQ(listDir(outDir()), (Events{"my clip.avi-mp4.mp4"}));
     EXPECT_FALSE(fileExists(programs.dir() + "/SPRUCE.ini"));
@@ -303,6 +312,26 @@ TEST_F(TaskJobTest, AtomEditingReplacesTheMp4AndRemovesTheScript)
               "[Config]\r\nTitle=PSP MPEG-4 SP/ASP\r\nMQV=2\r\nCODEC=1\r\nBuild_edts=1\r\n\r\n"
               "[DeleteAtom]\r\nItem0=ftyp\r\nItem1=free\r\nItem2=udta\r\nItem3=iods\r\n\r\n"
               "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n");
+}
+
+TEST_F(TaskJobTest, AtomScriptFallsBackBesideTheOutputWhenTheTemporaryFolderIsUnusable)
+{
+    const char* saved = std::getenv("TMPDIR");
+    const std::string keep = saved ? saved : "";
+    setenv("TMPDIR", (programs.dir() + "/no such folder").c_str(), 1);
+    prepare(2, 0, 3);
+    const std::string last = run().back();
+    if (saved)
+        setenv("TMPDIR", keep.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_EQ(last, "done");
+    const Events calls = programs.calls();
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_NE(calls[6].find("[" + outDir() + "/.quillfer-task-"), std::string::npos) << calls[6];
+    // The scratch folder went with the run: only the final file is left.
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-mp4.mp4"}));
+    EXPECT_FALSE(fileExists(programs.dir() + "/SPRUCE.ini"));
 }
 
 TEST_F(TaskJobTest, DirectFormatsNeedNoPostProcessing)

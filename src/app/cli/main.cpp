@@ -25,10 +25,13 @@ void printUsage(FILE* out)
     std::fprintf(out, "usage: quillfer-cli <command> [options]\n\n"
                       "The headless companion of Quillfer: probes media files, lists the device\n"
                       "models and their formats, prints and runs conversion command lines.\n\n"
+                      "options:\n"
+                      "  -h, --help   show this text\n"
+                      "  --version    show the version\n\n"
                       "commands:\n");
     for (const auto& [name, command] : registry())
         std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary.c_str());
-    std::fprintf(out, "\n'quillfer-cli <command> --help' describes a command.\n");
+    std::fprintf(out, "\n'quillfer-cli <command> --help' describes a command; see also quillfer-cli(1).\n");
 }
 
 } // namespace
@@ -88,6 +91,10 @@ int main(int argc, char** argv)
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
         printUsage(stdout);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        std::printf("quillfer-cli %s\n", QF_VERSION);
         return kExitOk;
     }
     auto it = registry().find(name);

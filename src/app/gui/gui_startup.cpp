@@ -1,13 +1,17 @@
 #include "app/gui/gui_startup.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
+#include "app/gui/single_instance.h"
 #include "convert/command_line_builder.h"
 #include "convert/configuration.h"
 #include "core/window_fade.h"
 #include "probe/media_info_library.h"
+#include "tasks/task_list_model.h"
+#include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
 #include "ui/notify/confirm_box.h"
 #include "ui/shell/qt_shell.h"
@@ -40,7 +44,24 @@ void saveGuiConfiguration()
     convert::saveConfiguration();
 }
 
-core::StartupHooks guiStartupHooks()
+namespace {
+
+// A later start (the menu, "Open with", the desktop shortcut): the window
+// comes forward and takes its files as the open dialog would.
+int takeFiles(ui::MainWindow& window, const QStringList& files)
+{
+    window.restoreFromTray();
+    if (!files.isEmpty()) {
+        if (window.currentView() != ui::MainWindow::View::Convert)
+            window.showView(ui::MainWindow::View::Convert);
+        window.taskList()->addFiles(files);
+    }
+    return window.taskList()->model().rowCount();
+}
+
+} // namespace
+
+core::StartupHooks guiStartupHooks(GuiLaunch launch)
 {
     core::StartupHooks hooks;
     hooks.loadMediaLibrary = [] { return probe::loadMediaInfoLibrary(core::programDirectory()); };
@@ -51,14 +72,23 @@ core::StartupHooks guiStartupHooks()
     hooks.createSharedResources = createSharedResources;
     hooks.loadConfiguration = loadGuiConfiguration;
     hooks.loadSharedMenu = [] { ui::loadSharedMenu(); };
-    hooks.runMainWindow = [] {
+    hooks.runMainWindow = [launch] {
         // The application lives exactly as long as the main window: a message
         // box that closes while the window sits in the tray must not end it.
         QApplication::setQuitOnLastWindowClosed(false);
         auto window = std::make_unique<ui::MainWindow>();
         QObject::connect(window.get(), &ui::MainWindow::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         window->show();
+        if (!launch.files.isEmpty()) {
+            // Once the window stands, so that a refusal box has its parent.
+            ui::MainWindow* w = window.get();
+            QTimer::singleShot(0, w, [w, files = launch.files] { w->taskList()->addFiles(files); });
+        }
+        if (launch.instance)
+            launch.instance->setHandler([w = window.get()](const QStringList& files) { return takeFiles(*w, files); });
         const int status = QApplication::exec();
+        if (launch.instance)
+            launch.instance->setHandler({});
         window.reset();
         return status;
     };

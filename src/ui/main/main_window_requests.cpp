@@ -97,8 +97,12 @@ void MainWindow::savePresetFlow()
     if (!SavePresetDialog::ask(this, placement, panelPicture(), &name))
         return;
     const int row = convert::addPreset(fromQ(name).c_str(), *panel_->currentSettings(), panel_->modelList());
-    if (row >= 0)
-        panel_->showNewPreset(row);
+    if (row < 0)
+        return;
+    // At once, not only at exit: a crash, a kill or a second window's exit
+    // must not cost the user this preset.
+    convert::saveConfiguration();
+    panel_->showNewPreset(row);
 }
 
 void MainWindow::slideStep(int height, bool finished)

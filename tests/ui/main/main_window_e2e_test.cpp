@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/configuration.h"
+#include "core/program_directory.h"
 #include "core/messages.h"
 #include "tasks/task_list_model.h"
 #include "tasks/task_state.h"
@@ -259,6 +260,14 @@ TEST_F(MainWindowRun, SaveFromAShutPanelSlidesItOpenFirst)
     EXPECT_EQ(window->taskList()->geometry().top(), window->parameterPanel()->geometry().bottom() + 1);
     ASSERT_EQ(qf::convert::configuration().presets.size(), 1);
     EXPECT_EQ(toQ(qf::convert::configuration().presets.at(0)->name), typed);
+    // On disk at once: a crash or a kill from now on loses nothing.
+    const std::string dir = qf::core::programDirectory();
+    qf::convert::Configuration onDisk;
+    ASSERT_TRUE(qf::convert::loadConfigurationFile(onDisk, (dir + "/cfg").c_str(), dir.c_str(),
+                                                   qf::convert::LoadMode::ReadOnly));
+    ASSERT_EQ(onDisk.presets.size(), 1);
+    EXPECT_EQ(toQ(onDisk.presets.at(0)->name), typed);
+    EXPECT_NE(dir, kProgramDir) << "a test must not write the build's cfg";
 }
 
 TEST_F(MainWindowRun, EditsWithSeveralRowsSelectedReachEveryRowAndARerunNeverOverwrites)

@@ -76,9 +76,17 @@ QString q(const std::string& text) { return QString::fromStdString(text); }
 void setUpProgramEnvironment(const std::string& testName)
 {
     ASSERT_TRUE(probe::loadMediaInfoLibrary(kProgramDir.c_str())) << "libmediainfo missing from " << kProgramDir;
-    core::programLocation().programDirectory = kProgramDir.c_str();
     core::toolPaths().build(kProgramDir.c_str());
     convert::CommandLineBuilder::setEncoderPath(core::toolPaths().encoderPath.c_str());
+    // The tools run from the build, but what the program writes beside
+    // itself (a saved preset goes to cfg at once) lands in a folder of this
+    // process, never in the build's, which every other test reads.
+    const std::string home = kDataDir + "/prog-" + std::to_string(getpid());
+    std::error_code linked;
+    stdfs::create_directories(home);
+    stdfs::create_directory_symlink(kProgramDir + "/help", home + "/help", linked);
+    stdfs::remove(home + "/cfg", linked);
+    core::programLocation().programDirectory = home.c_str();
 
     installShutdownStandIn(testName);
     g_outputFolder = kDataDir + "/out-" + testName + "-" + std::to_string(getpid());

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# gui_instances.sh PROGRAM_A PROGRAM_B WORK_DIR
+# gui_instances.sh PROGRAM_DIR WORK_DIR
+# The desktop program's command line and its one-program-per-user rule, run
+# as a user would under the X server of $DISPLAY (xvfb-run):
+#   --help, --version and an unknown option need no display;
+#   PROGRAM_A started with two clips shows a window listing both;
+#   a second start without files hands over nothing and ends (2 rows);
+#   a third start with a third clip hands it over and ends (3 rows);
+#   a start with a file that is no media file gets the refusal box in the
+#   running window, and the list keeps 3 rows;
+#   PROGRAM_B with a configuration of its own runs a window of its own;
+#   the close button ends each with status 0; exactly one process ran per
+#   configuration. PROGRAM_A and PROGRAM_B may be the same program: B then
+#   differs by XDG_CONFIG_HOME (an installed copy keeps cfg there).
+# Given a build's PROGRAM_DIR, two hard-linked copies of it are the two
+# programs, each with its own cfg beside it.
+set -euo pipefail
+if [ $# -eq 2 ]; then
+  out=$2
+  rm -rf "$out"
+  mkdir -p "$out"
+  cp -al "$1" "$out/prog-a"
+  cp -al "$1" "$out/prog-b"
+  rm -f "$out/prog-a/cfg" "$out/prog-b/cfg"
+  prog_a=$out/prog-a/quillfer
+  prog_b=$out/prog-b/quillfer
+else
+  prog_a=$1
+  prog_b=$2
+  out=$3
+  rm -rf "$out"
+fi
+mkdir -p "$out/home" "$out/home-b" "$out/media" "$out/runtime"
+chmod 700 "$out/runtime"
+export XDG_RUNTIME_DIR="$out/runtime"
+export HOME="$out/home" XDG_CONFIG_HOME="$out/home/.config"
+unset QT_QPA_PLATFORM
+# A runtime folder of its own: the instance socket lives there.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+fail() { echo "FAIL: $*"; for f in "$out"/*.log; do echo "--- $f"; cat "$f"; done; exit 1; }
+
+# Options first: they must work without a display.
+DISPLAY= "$prog_a" --version >"$out/version.log" 2>&1 || fail "--version exited non-zero"
+grep -Eq '^quillfer [0-9]+\.[0-9]+' "$out/version.log" || fail "--version printed $(cat "$out/version.log")"
+DISPLAY= "$prog_a" --help >"$out/help.log" 2>&1 || fail "--help exited non-zero"
+grep -q 'usage: quillfer \[FILE\]' "$out/help.log" || fail "--help printed no usage"
+status=0; "$prog_a" --no-such-option >"$out/bad-option.log" 2>&1 || status=$?
+[ $status -eq 2 ] || fail "an unknown option exited with $status, expected 2"
+grep -q "unknown option '--no-such-option'" "$out/bad-option.log" || fail "the unknown option was not named"
+
+# Three short clips, names with blanks and Chinese included, and a text file.
+gen() { ffmpeg -v error -y -f lavfi -i "testsrc=size=160x120:rate=25:duration=1" \
+          -f lavfi -i "sine=frequency=440:duration=1" -shortest "$@"; }
+gen "$out/media/first clip.avi"
+gen "$out/media/第二.mp4"
+gen "$out/media/third.mpg"
+printf 'not media\n' >"$out/media/notes.txt"
+
+# The processes of one program file and user, by their executable.
+real_a=$(readlink -f "$prog_a")
+real_b=$(readlink -f "$prog_b")
+count_of() {
+  local n=0 p
+  for p in $(pgrep -u "$(id -u)" -x quillfer 2>/dev/null || true); do
+    [ "$(readlink -f /proc/$p/exe 2>/dev/null)" = "$1" ] && n=$((n + 1))
+  done
+  echo $n
+}
+window_of() {
+  local wid="" i
+  for i in $(seq 300); do
+    wid=$(xdotool search --all --onlyvisible --pid "$1" --name '^Quillfer3\.5$' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && { echo "$wid"; return 0; }
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+close_window() {  # pid wid: the close button, then a clean end
+  xdotool mousemove --window "$2" 841 23 click 1
+  local i
+  for i in $(seq 150); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && fail "quillfer $1 still runs 15 s after its close button"
+  local s=0; wait "$1" || s=$?
+  [ $s -eq 0 ] || fail "quillfer $1 exited with $s"
+}
+# A later start: it must end by itself, with status 0, saying how many rows
+# the running window lists.
+hand_over() {  # expected-rows log args...
+  local rows=$1 log=$2; shift 2
+  local s=0
+  timeout 60 "$prog_a" "$@" >"$out/$log.log" 2>&1 || s=$?
+  [ $s -eq 0 ] || fail "the start with '$*' exited with $s"
+  grep -q "which now lists $rows task(s)" "$out/$log.log" \
+    || fail "the start with '$*' reported: $(cat "$out/$log.log")"
+}
+
+cd "$out/media"   # relative names are the caller's, not the running window's
+"$prog_a" "first clip.avi" "$out/media/第二.mp4" >"$out/first.log" 2>&1 &
+pid_a=$!
+trap 'kill $pid_a ${pid_b:-} 2>/dev/null || true' EXIT
+wid_a=$(window_of $pid_a) || fail "no window from the first start"
+
+hand_over 2 second
+[ "$(count_of "$real_a")" = 1 ] || fail "$(count_of "$real_a") programs run after the second start"
+hand_over 3 third "$out/media/third.mpg"
+[ "$(count_of "$real_a")" = 1 ] || fail "$(count_of "$real_a") programs run after the third start"
+sleep 1
+import -window "$wid_a" "$out/three-rows.png"
+
+# A file that is no media file: the running window names it in its box (the
+# start that brought it waits for the answer no longer than it must).
+timeout 60 "$prog_a" notes.txt >"$out/refused.log" 2>&1 &
+pid_refused=$!
+box=""
+for _ in $(seq 300); do
+  for candidate in $(xdotool search --all --onlyvisible --pid $pid_a --name '^提示信息$' 2>/dev/null || true); do
+    if import -window "$candidate" "$out/refusal-box.png" 2>/dev/null; then box=$candidate; break; fi
+  done
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+[ -n "$box" ] || fail "no refusal box for a file that is no media file"
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
+s=0; wait $pid_refused || s=$?
+[ $s -eq 0 ] || fail "the start with a refused file exited with $s"
+grep -q "which now lists 3 task(s)" "$out/refused.log" || fail "after the refusal: $(cat "$out/refused.log")"
+
+# Another configuration: a program of its own.
+HOME="$out/home-b" XDG_CONFIG_HOME="$out/home-b/.config" "$prog_b" "$out/media/third.mpg" >"$out/other.log" 2>&1 &
+pid_b=$!
+wid_b=$(window_of $pid_b) || fail "a second configuration got no window of its own"
+[ "$(count_of "$real_a")" -ge 1 ] && kill -0 $pid_a || fail "the first program is gone"
+
+close_window $pid_b "$wid_b"
+close_window $pid_a "$wid_a"
+trap - EXIT
+[ "$(count_of "$real_a")" = 0 ] || fail "a program is left running"
+echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration"
