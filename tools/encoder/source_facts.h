@@ -1,8 +1,10 @@
 #pragma once
-// Facts about the source file, read from one ffprobe run. Most conversions
-// need none (the ffmpeg arguments are written so that ffmpeg resolves the
-// streams itself); -aid and a bare-stream copy to an unknown file extension
-// do, because their meaning depends on the container or the codec.
+// Facts about the source file, read from one ffprobe run. Every encode reads
+// them: the channel count picks the downmix, the duration whether the sound
+// can be normalised, the picture size and rate the H.264 level. -aid and a
+// bare-stream copy to an unknown file extension need them too, because their
+// meaning depends on the container or the codec; other stream copies (the
+// stream extraction) run without.
 
 #include <optional>
 #include <string>
@@ -16,6 +18,15 @@ struct SourceStream {
   int id = -1;             // container stream id (MPEG-PS/TS), -1 when none
   std::string type;        // "video", "audio", ...
   std::string codec;       // ffmpeg codec name
+  int width = 0;           // coded picture size, 0 when unknown
+  int height = 0;
+  int rotation = 0;        // degrees of the display matrix (phones film upright this way)
+  double frameRate = 0;    // frames per second, 0 when unknown
+  int channels = 0;        // audio channels, 0 when unknown
+
+  // The picture as shown: the coded size turned by the rotation.
+  int shownWidth() const { return rotation % 180 != 0 ? height : width; }
+  int shownHeight() const { return rotation % 180 != 0 ? width : height; }
 };
 
 struct SourceFacts {
