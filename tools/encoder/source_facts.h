@@ -1,10 +1,10 @@
 #pragma once
-// Facts about the source file, read from one ffprobe run. Every encode reads
-// them: the channel count picks the downmix, the duration whether the sound
-// can be normalised, the picture size and rate the H.264 level. -aid and a
-// bare-stream copy to an unknown file extension need them too, because their
-// meaning depends on the container or the codec; other stream copies (the
-// stream extraction) run without.
+// Facts about the source file, read from one ffprobe run where they matter
+// (wantsSourceFacts): the channel count picks the downmix ahead of the
+// normaliser, the duration whether the sound can be normalised, the picture
+// size and rate the H.264 level. -aid and a bare-stream copy to an unknown
+// file extension need them, because their meaning depends on the container
+// or the codec.
 
 #include <optional>
 #include <string>

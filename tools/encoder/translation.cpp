@@ -598,11 +598,20 @@ std::optional<double> Plan::sourceSeconds() const {
 }  // namespace
 
 bool wantsSourceFacts(const Command& command) {
-  bool videoEncoded = command.container != ContainerKind::RawAudio && command.video != VideoMode::Copy &&
-                      command.video != VideoMode::Frameno && command.video != VideoMode::Unset;
+  if (needsSourceFacts(command)) return true;
+  // The probe costs a process start, so only where its facts change the
+  // run: the normaliser (the sound's length and channels) and an H.264
+  // level without the frame size or rate on the command line.
   bool audioEncoded = command.container != ContainerKind::RawVideo && !command.noSound &&
                       command.audio != AudioMode::Copy && command.audio != AudioMode::Unset;
-  return needsSourceFacts(command) || videoEncoded || audioEncoded;
+  bool normalised = std::any_of(command.audioFilters.begin(), command.audioFilters.end(),
+                                [](const FilterSpec& f) { return f.name == "volnorm"; });
+  if (audioEncoded && normalised) return true;
+  bool scaled = std::any_of(command.videoFilters.begin(), command.videoFilters.end(),
+                            [](const FilterSpec& f) { return f.name == "scale"; });
+  bool levelled = command.container != ContainerKind::RawAudio && command.video == VideoMode::X264 &&
+                  command.x264.has("level_idc");
+  return levelled && (!scaled || command.outputFps.empty());
 }
 
 bool needsSourceFacts(const Command& command) {
