@@ -155,7 +155,7 @@ struct Source {
     const char* name;
     const char* file;       // under kDataDir/sources
     const char* make;       // ffmpeg arguments that write it (after the input options)
-    double seconds;
+    double seconds;         // the length the output must have; 0: cut, whatever is left
     int shownWidth;         // the picture as shown (a phone clip is turned upright)
     int shownHeight;
     const char* postProcess;  // a shell step run on the made file ("" for none), "{}" is the file
@@ -165,7 +165,7 @@ constexpr const char* kPicture = "-f lavfi -i testsrc2=size=160x120:rate=25:dura
 constexpr const char* kStereo = "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -ac 2 ";
 #define QF_SURROUND                                                                                                    \
     "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 "                                                     \
-    "-filter_complex [1:a]pan=5.1|c0=c0|c1=0.8*c0|c2=0.6*c0|c3=0.1*c0|c4=0.4*c0|c5=0.3*c0[a] -map 0:v -map [a] "
+    "-filter_complex '[1:a]pan=5.1|c0=c0|c1=0.8*c0|c2=0.6*c0|c3=0.1*c0|c4=0.4*c0|c5=0.3*c0[a]' -map 0:v -map '[a]' "
 
 const Source kSources[] = {
     {"Rgb24QuickTimeRle", "rgb24.mov", "-c:v qtrle -pix_fmt rgb24 -c:a pcm_s16le", 1, 160, 120, ""},
@@ -183,8 +183,8 @@ const Source kSources[] = {
     {"Surround51Opus", "opus51.mkv", "-c:v libx264 -pix_fmt yuv420p -c:a libopus", 1, 160, 120, ""},
     {"Surround51Dts", "dts51.mkv", "-c:v libx264 -pix_fmt yuv420p -c:a dca -strict -2", 1, 160, 120, ""},
     // Cut in half: the encoder converts what is there.
-    {"AviCutInHalf", "cut.avi", "-t 2 -c:v mpeg4 -q:v 3 -c:a libmp3lame", 1, 160, 120, "truncate -s %50 {}"},
-    {"Mp4CutInHalf", "cut.mp4", "-t 2 -c:v libx264 -pix_fmt yuv420p -c:a aac -movflags +faststart", 1, 160, 120,
+    {"AviCutInHalf", "cut.avi", "-t 2 -c:v mpeg4 -q:v 3 -c:a libmp3lame", 0, 160, 120, "truncate -s %50 {}"},
+    {"Mp4CutInHalf", "cut.mp4", "-t 2 -c:v libx264 -pix_fmt yuv420p -c:a aac -movflags +faststart", 0, 160, 120,
      "truncate -s %50 {}"},
 };
 
@@ -289,7 +289,11 @@ TEST_P(ConvertSource, ConvertsEveryPictureAndSoundThatFfmpegDecodes)
 
     auto facts = probe(file);
     EXPECT_EQ(facts["format.format_name"], e.container);
-    EXPECT_NEAR(std::stod("0" + facts["format.duration"]), s.seconds, s.seconds < 1 ? 0.25 : 0.5);
+    const double seconds = std::stod("0" + facts["format.duration"]);
+    if (s.seconds > 0)
+        EXPECT_NEAR(seconds, s.seconds, s.seconds < 1 ? 0.25 : 0.5);
+    else
+        EXPECT_GT(seconds, 0.2) << "what is left of a cut source";
     EXPECT_EQ(facts["audio.codec_name"], e.audioCodec);
     // Stereo from 5.1 (and mono sound would stay mono): never more than two.
     EXPECT_EQ(facts["audio.channels"], "2");
