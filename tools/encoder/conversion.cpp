@@ -136,6 +136,7 @@ class Runner {
 
     bool onePass = false;
     bool normaliserOff = false;
+    bool layoutRetried = false;
     for (;;) {
       ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
       LogDigest log;
@@ -150,16 +151,33 @@ class Runner {
         say("\nTwo-pass rate control gave up (" + neutralize(log.lastError()) + "); encoding in one pass\n");
         continue;
       }
-      // ffmpeg 5.1's normaliser crashes on some streams (the shortest ones
-      // are already left unnormalised): the same run without it still makes
-      // the file the user asked for.
-      if (!normaliserOff && outcome == Outcome::Signalled && t_.normalised) {
+      // The normaliser of ffmpeg 5.1 takes a multichannel stream only in
+      // one named layout, and crashes on streams shorter than its window.
+      // Most sources are neither, so the source is examined only after such
+      // a failure: the next run names the layout (and leaves a short source
+      // unnormalised); after a crash it runs without the normaliser.
+      if (t_.normalised && !normaliserOff && outcome == Outcome::Signalled) {
         normaliserOff = true;
         say("\nffmpeg ended by signal " + std::to_string(run_.termSignal) +
             " in the volume normaliser; encoding without it\n");
         t_ = translate(command_, facts, {.normalise = false});
         if (onePass) dropTwoPass();
         continue;
+      }
+      if (t_.normalised && !layoutRetried && outcome == Outcome::Failed && log.channelLayoutUnresolved()) {
+        layoutRetried = true;
+        if (facts == nullptr) {
+          std::string error;
+          facts_ = probeSource(command_.source, error);
+          if (!facts_ && interruptSignal() != 0) return stopped();
+          facts = facts_ ? &*facts_ : nullptr;
+        }
+        Translation again = facts != nullptr ? translate(command_, facts) : Translation{};
+        if (facts != nullptr && again.failure == FailureKind::None) {
+          t_ = again;
+          if (onePass) dropTwoPass();
+          continue;
+        }
       }
       cleanUpAfterFailure();
       return fail(failureText(outcome, log));

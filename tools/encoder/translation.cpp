@@ -599,14 +599,9 @@ std::optional<double> Plan::sourceSeconds() const {
 
 bool wantsSourceFacts(const Command& command) {
   if (needsSourceFacts(command)) return true;
-  // The probe costs a process start, so only where its facts change the
-  // run: the normaliser (the sound's length and channels) and an H.264
-  // level without the frame size or rate on the command line.
-  bool audioEncoded = command.container != ContainerKind::RawVideo && !command.noSound &&
-                      command.audio != AudioMode::Copy && command.audio != AudioMode::Unset;
-  bool normalised = std::any_of(command.audioFilters.begin(), command.audioFilters.end(),
-                                [](const FilterSpec& f) { return f.name == "volnorm"; });
-  if (audioEncoded && normalised) return true;
+  // The probe costs a process start, so it runs up front only where its
+  // facts change every run: an H.264 level without the frame size or rate
+  // on the command line. (The normaliser's needs are met after a failure.)
   bool scaled = std::any_of(command.videoFilters.begin(), command.videoFilters.end(),
                             [](const FilterSpec& f) { return f.name == "scale"; });
   bool levelled = command.container != ContainerKind::RawAudio && command.video == VideoMode::X264 &&
