@@ -252,7 +252,7 @@ std::vector<SourceFormat> sourceFormats()
 // Mean grey level of each row (or column) of the decoded frame at 0.5 s.
 std::vector<double> profile(const std::string& file, int width, int height, bool rows)
 {
-    const std::string raw = run("ffmpeg -nostdin -v error -ss 0.5 -i " + quote(file)
+    const std::string raw = run("ffmpeg -nostdin -v quiet -ss 0.5 -i " + quote(file)
                                 + " -frames:v 1 -f rawvideo -pix_fmt gray -");
     std::vector<double> means(rows ? height : width, 0.0);
     if (raw.size() != static_cast<size_t>(width) * height)

@@ -128,7 +128,6 @@ struct Plan {
   std::vector<std::string> audioFlags;
   bool squarePixels = false;
   bool discAspect = false;  // flag 4:3 or 16:9, whichever the source's display aspect is nearer
-  bool fitFrame = false;    // no aspect asked for: keep the picture's shape inside the frame
 
   bool fail(FailureKind kind, std::string message) {
     t.failure = kind;
