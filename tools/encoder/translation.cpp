@@ -145,7 +145,7 @@ struct Plan {
   void rateControlArgs(const SubOptions& o, std::vector<std::string>& out);
   void passArgs(int pass, PassLog log, std::vector<std::string>& out);
   void audioArgs(std::vector<std::string>& out);
-  int x264Level(int requested, bool highProfile);
+  std::optional<int> x264Level(int requested, bool highProfile);
   std::optional<double> sourceSeconds() const;
 };
 
@@ -415,7 +415,8 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
   const char* profile = x264Profile(o, noCabac, bf.value_or(kX264DefaultBframes));
   if (o.has("level_idc")) {
     int requested = static_cast<int>(o.number("level_idc", 0));
-    out.insert(out.end(), {"-level", std::to_string(x264Level(requested, std::string_view(profile) == "high"))});
+    auto level = x264Level(requested, std::string_view(profile) == "high");
+    if (level) out.insert(out.end(), {"-level", std::to_string(*level)});
   }
   if (noCabac) out.insert(out.end(), {"-coder", "0"});
   if (bf) out.insert(out.end(), {"-bf", std::to_string(*bf)});
@@ -438,10 +439,9 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
   passArgs(t.pass, PassLog::X264Stats, out);
 }
 
-// The level asked for, raised as far as the stream needs: a player that
-// checks the level refuses a stream beyond its limits (640x480 at 29.97 fps
-// is level 3, not 1.3).
-int Plan::x264Level(int requested, bool highProfile) {
+// What an x264 stream demands of its level, as far as the command line and
+// the source (when known) tell.
+H264Demand x264Demand(const Command& c, const SourceStream* videoSource, bool highProfile) {
   const SubOptions& o = c.x264;
   H264Demand demand;
   const FilterSpec* frame = nullptr;
@@ -465,6 +465,22 @@ int Plan::x264Level(int requested, bool highProfile) {
   int refs = static_cast<int>(o.number("frameref", 3));  // x264's default
   demand.dpbFrames = x264DecodedPictureFrames(refs, bFrames(o).value_or(kX264DefaultBframes));
   demand.highProfile = highProfile;
+  return demand;
+}
+
+// The frame size alone needs more than the level asked for: x264's own
+// choice, made from the real rate, is then at least as high.
+bool sizeOutgrowsLevel(int requested, const H264Demand& demand) {
+  return demand.width > 0 && fittingH264Level(requested, demand) > requested;
+}
+
+// The level asked for, raised as far as the stream needs: a player that
+// checks the level refuses a stream beyond its limits (640x480 at 29.97 fps
+// is level 3, not 1.3). nullopt leaves the choice to x264, which knows the
+// frame rate when nobody else does.
+std::optional<int> Plan::x264Level(int requested, bool highProfile) {
+  H264Demand demand = x264Demand(c, videoSource, highProfile);
+  if (demand.fps <= 0 && sizeOutgrowsLevel(requested, demand)) return std::nullopt;
   return fittingH264Level(requested, demand);
 }
 
@@ -599,13 +615,16 @@ std::optional<double> Plan::sourceSeconds() const {
 bool wantsSourceFacts(const Command& command) {
   if (needsSourceFacts(command)) return true;
   // The probe costs a process start, so it runs up front only where its
-  // facts change every run: an H.264 level without the frame size or rate
-  // on the command line. (The normaliser's needs are met after a failure.)
-  bool scaled = std::any_of(command.videoFilters.begin(), command.videoFilters.end(),
-                            [](const FilterSpec& f) { return f.name == "scale"; });
-  bool levelled = command.container != ContainerKind::RawAudio && command.video == VideoMode::X264 &&
-                  command.x264.has("level_idc");
-  return levelled && (!scaled || command.outputFps.empty());
+  // facts decide the H.264 level: the frame size or rate is missing from
+  // the command line and x264 cannot be left to choose. (The normaliser's
+  // needs are met after a failure.)
+  if (command.container == ContainerKind::RawAudio || command.video != VideoMode::X264 ||
+      !command.x264.has("level_idc")) {
+    return false;
+  }
+  H264Demand demand = x264Demand(command, nullptr, false);
+  int requested = static_cast<int>(command.x264.number("level_idc", 0));
+  return demand.width <= 0 || (demand.fps <= 0 && !sizeOutgrowsLevel(requested, demand));
 }
 
 bool needsSourceFacts(const Command& command) {

@@ -549,6 +549,12 @@ TEST_F(EncoderIntegration, H264LevelReadFromTheOutputFitsTheStream) {
   ToolRun phone = runIn(dir_, {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=level",
                                "-of", "default=nw=1", "phone.mp4"});
   EXPECT_NE(phone.output.find("level=12"), std::string::npos) << phone.output;
+  // The PMP line names no rate; 480x272 outgrows its 1.3 and x264 picks 2.1 for 25 fps.
+  expectSuccess(encode(R"("clip.avi" -sws 9 -channels 2 -vf-add scale=480:272,harddup -nosound -ovc x264 -ffourcc H264 )"
+                       R"(-x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "pmp.avi")"));
+  ToolRun pmp = runIn(dir_, {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=level",
+                             "-of", "default=nw=1", "pmp.avi"});
+  EXPECT_NE(pmp.output.find("level=21"), std::string::npos) << pmp.output;
 }
 
 TEST_F(EncoderIntegration, DvdauthorTakesTheSoundOfAMatroskaSource) {

@@ -196,6 +196,10 @@ TEST(EncoderSourceFacts, ProbedUpFrontOnlyWhereTheFactsChangeEveryRun) {
   EXPECT_FALSE(wants(kPspLine));
   EXPECT_TRUE(wants("in.mp4 -ovc x264 -x264encopts bitrate=500:level_idc=13 -nosound -o o.mp4 -of lavf"));  // no frame size
   EXPECT_FALSE(wants("in.mp4 -vf-add scale=320:240 -ofps 15 -ovc x264 -x264encopts level_idc=12 -nosound -o o.mp4 -of lavf"));
+  // No rate, but the frame alone outgrows 1.3: x264 chooses, from the real rate.
+  EXPECT_FALSE(wants("in.mp4 -vf-add scale=480:272 -ovc x264 -x264encopts crf=22:level_idc=13 -nosound -o o.avi"));
+  // No rate, and the frame fits 1.2: only the source's rate can tell.
+  EXPECT_TRUE(wants("in.mp4 -vf-add scale=320:240 -ovc x264 -x264encopts level_idc=12 -nosound -o o.mp4 -of lavf"));
   EXPECT_FALSE(wants("in.avi -srate 48000 -oac mp3lame -lameopts abr:br=128 -ovc frameno -of rawaudio -o o.mp3"));
   EXPECT_FALSE(wants("-ovc copy -nosound -of rawvideo -o B.m4v B.avi"));
 }

@@ -51,7 +51,7 @@ const WorkedExample kWorkedExamples[] = {
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
      "scale=w='max(2,min(480,2*round(272*dar/2)))':h='max(2,min(272,2*round(480/dar/2)))':flags=lanczos,pad=480:272:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -sws_flags lanczos -fps_mode cfr "
-     "-c:v libx264 -crf 22 -level 21 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
+     "-c:v libx264 -crf 22 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
      "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-pmp.avi.part",
      0, PassLog::None},
