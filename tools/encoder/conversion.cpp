@@ -152,10 +152,10 @@ class Runner {
         continue;
       }
       // The normaliser of ffmpeg 5.1 takes a multichannel stream only in
-      // one named layout, and crashes on streams shorter than its window.
-      // Most sources are neither, so the source is examined only after such
-      // a failure: the next run names the layout (and leaves a short source
-      // unnormalised); after a crash it runs without the normaliser.
+      // one named layout, and crashes on some streams (the shortest are
+      // left unnormalised already). A run without the source's facts (the
+      // probe failed) is examined again and names the layout; after a crash
+      // it runs without the normaliser.
       if (t_.normalised && !normaliserOff && outcome == Outcome::Signalled) {
         normaliserOff = true;
         say("\nffmpeg ended by signal " + std::to_string(run_.termSignal) +

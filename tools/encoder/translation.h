@@ -65,8 +65,8 @@ inline constexpr double kShortestNormalisedSeconds = 1.0;
 // True when translate() needs facts about the source for this command.
 bool needsSourceFacts(const Command& command);
 
-// True when facts about the source are worth a probe before the first run
-// (see source_facts.h); without them the translation still works.
+// True when facts about the source are worth a probe before the run (see
+// source_facts.h); without them the translation still works.
 bool wantsSourceFacts(const Command& command);
 
 // The temporary name the output is written under until it is complete.

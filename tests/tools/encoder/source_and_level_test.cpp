@@ -192,8 +192,8 @@ namespace {
 
 TEST(EncoderSourceFacts, ProbedUpFrontOnlyWhereTheFactsChangeEveryRun) {
   auto wants = [](const char* line) { return wantsSourceFacts(parseCommandLine(test::splitLine(line)).command); };
-  // The normaliser's facts are read only after it failed (see the integration tests).
-  EXPECT_FALSE(wants(kPspLine));
+  EXPECT_TRUE(wants(kPspLine));  // the normaliser
+  EXPECT_FALSE(wants("in.avi -af volnorm -ovc copy -oac copy -o o.avi"));  // nothing is normalised in a copy
   EXPECT_TRUE(wants("in.mp4 -ovc x264 -x264encopts bitrate=500:level_idc=13 -nosound -o o.mp4 -of lavf"));  // no frame size
   EXPECT_FALSE(wants("in.mp4 -vf-add scale=320:240 -ofps 15 -ovc x264 -x264encopts level_idc=12 -nosound -o o.mp4 -of lavf"));
   // No rate, but the frame alone outgrows 1.3: x264 chooses, from the real rate.
