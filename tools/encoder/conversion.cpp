@@ -152,10 +152,10 @@ class Runner {
         continue;
       }
       // The normaliser of ffmpeg 5.1 takes a multichannel stream only in
-      // one named layout, and crashes on some streams (the shortest are
-      // left unnormalised already). A run without the source's facts (the
-      // probe failed) is examined again and names the layout; after a crash
-      // it runs without the normaliser.
+      // one named layout, and crashes on streams shorter than its window
+      // (the source's length is rarely known here). After a crash the run
+      // is made without it; a layout it could not take (more than two
+      // channels asked for) is named from the source's facts.
       if (t_.normalised && !normaliserOff && outcome == Outcome::Signalled) {
         normaliserOff = true;
         say("\nffmpeg ended by signal " + std::to_string(run_.termSignal) +

@@ -157,7 +157,15 @@ AudioChain buildAudioChain(const Command& command, const AudioChainOptions& opti
   std::optional<int> known;
   if (options.sourceChannels && *options.sourceChannels > 0) known = options.sourceChannels;
   // The decoder side of -channels: never more channels than asked for.
-  if (!known) {
+  bool normalising = options.normalise && std::any_of(command.audioFilters.begin(), command.audioFilters.end(),
+                                                      [](const FilterSpec& f) { return f.name == "volnorm"; });
+  if (!known && normalising) {
+    // Ahead of the normaliser ffmpeg cannot choose from a list (5.1 fails,
+    // or comes out mono through the MP3 encoder): the count asked for,
+    // which makes mono sound two equal channels.
+    append(chain.graph, exactLayout(limit));
+    known = limit;
+  } else if (!known) {
     append(chain.graph, channelRange(1, limit));
   } else if (*known > limit) {
     append(chain.graph, exactLayout(limit));

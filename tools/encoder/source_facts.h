@@ -1,10 +1,10 @@
 #pragma once
 // Facts about the source file, read from one ffprobe run where they matter
-// (wantsSourceFacts): the channel count picks the downmix ahead of the
-// normaliser and the duration whether it can work at all; the picture size
-// and rate give the H.264 level. -aid and a bare-stream copy to an unknown
-// file extension need them, because their meaning depends on the container
-// or the codec.
+// (wantsSourceFacts): the picture size and rate give the H.264 level; when
+// known, the channel count keeps mono sound mono ahead of the normaliser
+// and the duration tells whether it can work at all. -aid and a bare-stream
+// copy to an unknown file extension need them, because their meaning
+// depends on the container or the codec.
 
 #include <optional>
 #include <string>

@@ -614,18 +614,11 @@ std::optional<double> Plan::sourceSeconds() const {
 
 bool wantsSourceFacts(const Command& command) {
   if (needsSourceFacts(command)) return true;
-  // The probe costs a process start, so it runs only where its facts change
-  // the run. Ahead of the normaliser ffmpeg cannot pick the downmix from a
-  // list of layouts (5.1 fails, or comes out mono with the MP3 encoder), so
-  // it needs the source's channel count; its length tells whether the
-  // normaliser can work at all.
-  bool audioEncoded = command.container != ContainerKind::RawVideo && !command.noSound &&
-                      command.audio != AudioMode::Copy && command.audio != AudioMode::Unset;
-  bool normalised = std::any_of(command.audioFilters.begin(), command.audioFilters.end(),
-                                [](const FilterSpec& f) { return f.name == "volnorm"; });
-  if (audioEncoded && normalised) return true;
-  // The H.264 level needs it when the frame size or rate is missing from
-  // the command line and x264 cannot be left to choose.
+  // The probe costs a process start (a tenth of a short encode), so it runs
+  // only where the H.264 level needs its facts: the frame size or rate is
+  // missing from the command line and x264 cannot be left to choose. The
+  // normaliser does without: the sound is made stereo ahead of it, and a
+  // crash on a short source is run again without it.
   if (command.container == ContainerKind::RawAudio || command.video != VideoMode::X264 ||
       !command.x264.has("level_idc")) {
     return false;

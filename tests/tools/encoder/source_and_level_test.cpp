@@ -121,6 +121,15 @@ TEST(EncoderSoundFromFacts, MultichannelIsDownmixedToOneExactLayout) {
   EXPECT_NE(mono.find("-af aformat=channel_layouts=mono "), std::string::npos) << mono;
 }
 
+TEST(EncoderSoundFromFacts, WithoutFactsTheNormaliserGetsStereo) {
+  Translation t = translate(parseCommandLine(splitLine(kPspLine)).command, nullptr);
+  std::string tail = joinTail(t);
+  EXPECT_NE(tail.find("-af aformat=channel_layouts=stereo,dynaudnorm="), std::string::npos) << tail;
+  // Without the normaliser a list is fine, and keeps mono sound mono.
+  std::string plain = joinTail(translate(splitLine("in.avi -oac mp3lame -ovc copy -o o.avi")));
+  EXPECT_NE(plain.find("-af aformat=channel_layouts=mono|stereo "), std::string::npos) << plain;
+}
+
 TEST(EncoderSoundFromFacts, ShortSourcesAndARetryAreNotNormalised) {
   std::string shortClip = tailWith(kPspLine, clipFacts(0.33, 2));
   EXPECT_EQ(shortClip.find("dynaudnorm"), std::string::npos) << shortClip;
@@ -192,8 +201,7 @@ namespace {
 
 TEST(EncoderSourceFacts, ProbedUpFrontOnlyWhereTheFactsChangeEveryRun) {
   auto wants = [](const char* line) { return wantsSourceFacts(parseCommandLine(test::splitLine(line)).command); };
-  EXPECT_TRUE(wants(kPspLine));  // the normaliser
-  EXPECT_FALSE(wants("in.avi -af volnorm -ovc copy -oac copy -o o.avi"));  // nothing is normalised in a copy
+  EXPECT_FALSE(wants(kPspLine));  // the normaliser does without
   EXPECT_TRUE(wants("in.mp4 -ovc x264 -x264encopts bitrate=500:level_idc=13 -nosound -o o.mp4 -of lavf"));  // no frame size
   EXPECT_FALSE(wants("in.mp4 -vf-add scale=320:240 -ofps 15 -ovc x264 -x264encopts level_idc=12 -nosound -o o.mp4 -of lavf"));
   // No rate, but the frame alone outgrows 1.3: x264 chooses, from the real rate.

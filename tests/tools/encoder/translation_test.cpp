@@ -52,7 +52,7 @@ const WorkedExample kWorkedExamples[] = {
      "scale=w='max(2,min(480,2*round(272*dar/2)))':h='max(2,min(272,2*round(480/dar/2)))':flags=lanczos,pad=480:272:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -sws_flags lanczos -fps_mode cfr "
      "-c:v libx264 -crf 22 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-pmp.avi.part",
      0, PassLog::None},
     {"Mp4Direct",
@@ -62,7 +62,7 @@ const WorkedExample kWorkedExamples[] = {
      "scale=w='max(2,min(368,2*round(208*dar/2)))':h='max(2,min(208,2*round(368/dar/2)))':flags=lanczos,fps=30000/1001,"
      "pad=368:208:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p -sws_flags lanczos "
      "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -profile:v main -refs 2 -x264-params 8x8dct=0:partitions=all "
-     "-flags:v +global_header -af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
+     "-flags:v +global_header -af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
      "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f mp4 file:D:/out/clip.avi-mp4.mp4.part",
      0, PassLog::None},
     {"Mp4ViaXvid",
@@ -72,7 +72,7 @@ const WorkedExample kWorkedExamples[] = {
      "scale=w='max(2,min(368,2*round(208*dar/2)))':h='max(2,min(208,2*round(368/dar/2)))':flags=lanczos,fps=30000/1001,"
      "pad=368:208:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p -sws_flags lanczos "
      "-fps_mode cfr -c:v libxvid -b:v 500k -bf 0 -g 300 -trellis 1 -me_quality 6 -mbd rd -vtag XVID -flags:v +cgop "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 48000 -c:a aac -b:a 64k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 48000 -c:a aac -b:a 64k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-mp4.avi.part",
      0, PassLog::None},
     {"Mp3",
@@ -87,7 +87,7 @@ const WorkedExample kWorkedExamples[] = {
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
      "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -c:v flv -b:v 500k -g 250 "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a libmp3lame -b:a 96k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a libmp3lame -b:a 96k "
      "-joint_stereo 1 -compression_level 5 -sample_fmt s16p -f flv file:D:/out/clip.avi-flv.flv.part",
      0, PassLog::None},
     {"DvdFirstPass",
@@ -104,7 +104,7 @@ const WorkedExample kWorkedExamples[] = {
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001,format=yuv420p "
      "-fps_mode cfr -c:v mpeg2video -b:v 2000k -g 18 -mbd rd -trellis 1 -bufsize 1835k -maxrate 9600k -aspect 16/9 "
      "-pass 2 -passlogfile divx2pass "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=48000,aresample=async=1 "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=48000,aresample=async=1 "
      "-ar 48000 -c:a ac3 -b:a 128k -f dvd -packetsize 2048 -muxrate 10080000 file:D:/out/clip.avi-mpg.mpg.part",
      2, PassLog::FfmpegPrefix},
     {"Wmv",
@@ -113,13 +113,13 @@ const WorkedExample kWorkedExamples[] = {
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
      "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -c:v wmv2 -b:v 500k -g 250 "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
      "-f asf file:D:/out/clip.avi-wmv.wmv.part",
      0, PassLog::None},
     {"Wma",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "D:/out/clip.avi-wma.wma")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:a:0 -vn "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
      "-f asf file:D:/out/clip.avi-wma.wma.part",
      0, PassLog::None},
     {"ExtractVideo", R"(-ovc copy -nosound -of rawvideo -o "D:/out/B.m4v" "D:/out/B.avi")",
