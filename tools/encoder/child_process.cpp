@@ -3,15 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
-
-extern char** environ;
+#include <string>
+#include <vector>
 
 namespace qf::encoder {
 namespace {
@@ -80,6 +80,65 @@ void endChild(pid_t pid, int& status) {
   }
 }
 
+// Starts program as a child that ends with this process, whatever ends this
+// one: the kernel sends it SIGKILL when its parent dies, so a SIGKILL of the
+// encoder (which no handler can see) cannot leave ffmpeg writing on. The
+// child stays in our process group, so that ending the group ends it too.
+// Returns 0, or the errno of the failed start.
+int spawnTiedChild(const std::string& program, const std::vector<char*>& argv, int stdoutFd, int stderrFd,
+                   pid_t& pid) {
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return errno;
+  // Our handlers must not run in the child before exec (they remove the
+  // output): block the signals across fork; the child resets them.
+  sigset_t all, old;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &old);
+  pid_t parent = getpid();
+  pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here to exec.
+    for (int sig : kInterruptSignals) signal(sig, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    int error = 0;
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) error = errno;
+    // The parent may have died before the request was made.
+    if (error == 0 && getppid() != parent) _exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (error == 0 && (null < 0 || dup2(null, 0) < 0 || dup2(stdoutFd, 1) < 0 || dup2(stderrFd, 2) < 0)) error = errno;
+    if (error == 0) {
+      execvp(program.c_str(), argv.data());
+      error = errno;
+    }
+    [[maybe_unused]] ssize_t n = write(report[1], &error, sizeof error);
+    _exit(127);
+  }
+  int forkError = pid < 0 ? errno : 0;
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  close(report[1]);
+  if (forkError != 0) {
+    close(report[0]);
+    return forkError;
+  }
+  // The report pipe closes on a successful exec; an error number means none happened.
+  int error = 0;
+  ssize_t n;
+  do {
+    n = read(report[0], &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  close(report[0]);
+  if (n == static_cast<ssize_t>(sizeof error) && error != 0) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return error;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void installInterruptHandlers() {
@@ -142,31 +201,12 @@ ChildOutcome runChild(const std::string& program, const std::vector<std::string>
     close(out[1]);
     return outcome;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults, none;
-  sigemptyset(&defaults);
-  sigemptyset(&none);
-  sigaddset(&defaults, SIGPIPE);
-  for (int sig : kInterruptSignals) sigaddset(&defaults, sig);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setsigmask(&attr, &none);
-  // No POSIX_SPAWN_SETPGROUP: the child stays in our process group.
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  int rc = spawnTiedChild(program, argv, out[1], err[1], pid);
   close(out[1]);
   close(err[1]);
   if (rc != 0) {

@@ -3,7 +3,8 @@
 // that ending the group ends the child too), never through a shell, with
 // standard input on /dev/null and standard output and error read line by
 // line. SIGTERM, SIGINT and SIGHUP sent to this process end the child and
-// remove the file being written.
+// remove the file being written; the child also ends when this process dies
+// by any other means (SIGKILL, a crash).
 
 #include <functional>
 #include <string>

@@ -112,15 +112,15 @@ class Runner {
     if (access(command_.source.c_str(), R_OK) != 0) {
       return fail("Cannot open file " + quoted(command_.source) + ": " + std::strerror(errno));
     }
-    SourceFacts facts;
-    bool probed = needsSourceFacts(command_);
-    if (probed) {
+    // Facts that the translation cannot do without fail the run when they
+    // cannot be read; the others only improve it.
+    if (wantsSourceFacts(command_)) {
       std::string error;
-      auto read = probeSource(command_.source, error);
-      if (!read) return fail(error);
-      facts = *read;
+      facts_ = probeSource(command_.source, error);
+      if (!facts_ && (needsSourceFacts(command_) || interruptSignal() != 0)) return fail(error);
     }
-    t_ = translate(command_, probed ? &facts : nullptr);
+    const SourceFacts* facts = facts_ ? &*facts_ : nullptr;
+    t_ = translate(command_, facts);
     if (t_.failure != FailureKind::None) return fail(t_.error);
     if (std::getenv("QF_ENCODER_PRINT_FFMPEG") != nullptr) {
       // For benchmarks: the equivalent ffmpeg arguments, one per line, and nothing run.
@@ -134,18 +134,50 @@ class Runner {
     if (int rc = prepareOutput(); rc != 0) return rc;
     armPassLogRemoval();
 
-    for (bool fallback = false;; fallback = true) {
+    bool onePass = false;
+    bool normaliserOff = false;
+    bool layoutRetried = false;
+    for (;;) {
       ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
       LogDigest log;
-      Outcome outcome = encode(probed ? &facts : nullptr, tracker, log);
+      Outcome outcome = encode(facts, tracker, log);
       if (outcome == Outcome::Done) return finish(tracker);
       if (outcome == Outcome::Stopped) return stopped();
       // The second pass found no curve for its bitrate and buffers within
       // the first pass's statistics (a clip of a second or of pure noise):
       // one pass with the same rate and buffers copes with any clip.
-      if (!fallback && t_.pass == 2 && log.rateControlGaveUp() && dropTwoPass()) {
+      if (!onePass && t_.pass == 2 && log.rateControlGaveUp() && dropTwoPass()) {
+        onePass = true;
         say("\nTwo-pass rate control gave up (" + neutralize(log.lastError()) + "); encoding in one pass\n");
         continue;
+      }
+      // The normaliser of ffmpeg 5.1 takes a multichannel stream only in
+      // one named layout, and crashes on streams shorter than its window
+      // (the source's length is rarely known here). After a crash the run
+      // is made without it; a layout it could not take (more than two
+      // channels asked for) is named from the source's facts.
+      if (t_.normalised && !normaliserOff && outcome == Outcome::Signalled) {
+        normaliserOff = true;
+        say("\nffmpeg ended by signal " + std::to_string(run_.termSignal) +
+            " in the volume normaliser; encoding without it\n");
+        t_ = translate(command_, facts, {.normalise = false});
+        if (onePass) dropTwoPass();
+        continue;
+      }
+      if (t_.normalised && !layoutRetried && outcome == Outcome::Failed && log.channelLayoutUnresolved()) {
+        layoutRetried = true;
+        if (facts == nullptr) {
+          std::string error;
+          facts_ = probeSource(command_.source, error);
+          if (!facts_ && interruptSignal() != 0) return stopped();
+          facts = facts_ ? &*facts_ : nullptr;
+        }
+        Translation again = facts != nullptr ? translate(command_, facts) : Translation{};
+        if (facts != nullptr && again.failure == FailureKind::None) {
+          t_ = again;
+          if (onePass) dropTwoPass();
+          continue;
+        }
       }
       cleanUpAfterFailure();
       return fail(failureText(outcome, log));
@@ -312,6 +344,7 @@ class Runner {
   }
 
   const Command& command_;
+  std::optional<SourceFacts> facts_;
   Translation t_;
   ChildOutcome run_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string_view>
 
 #include "value_syntax.h"
 
@@ -32,6 +33,14 @@ std::string channelRange(int min, int max) {
     }
   }
   return "aformat=channel_layouts=" + names;
+}
+
+// The one layout for a count that changes the count (mono, stereo, 5.1 ...).
+std::string exactLayout(int channels) {
+  for (const Layout& layout : kLayouts) {
+    if (layout.channels == channels) return "aformat=channel_layouts=" + std::string(layout.name);
+  }
+  return channelRange(channels, channels);
 }
 
 std::string layoutFor(int channels) {
@@ -64,6 +73,20 @@ bool isFilmRate(const std::string& rate) {
   return r && std::fabs(*r - 24000.0 / 1001.0) < 0.001;
 }
 
+// The disc display aspect nearer the display aspect `dar`.
+constexpr std::string_view kDiscAspect = "if(gte(dar,sqrt(64/27)),16/9,4/3)";
+
+// The scaled size that keeps the picture's shape inside W x H: `dar` is the
+// display aspect reaching the scaler, `pixel` the aspect of the output's
+// pixels. Even sizes, so that 4:2:0 chroma covers the picture exactly.
+std::string fittingScale(const std::string& w, const std::string& h, const std::string& pixel,
+                         const std::string& scaler) {
+  std::string toPixels = pixel == "1" ? "" : "/(" + pixel + ")";
+  std::string fromPixels = pixel == "1" ? "" : "*(" + pixel + ")";
+  return "scale=w='max(2,min(" + w + ",2*round(" + h + "*dar" + toPixels + "/2)))':h='max(2,min(" + h + ",2*round(" + w +
+         fromPixels + "/dar/2)))':flags=" + scaler;
+}
+
 }  // namespace
 
 std::string scalerName(std::optional<int> sws) {
@@ -79,13 +102,24 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
   VideoChain chain;
   std::string scaler = scalerName(command.sws);
   bool sarFixed = false;
+  const FilterSpec* frame = nullptr;  // the last scale= sets the frame
+  for (const FilterSpec& f : command.videoFilters) {
+    if (f.name == "scale") frame = &f;
+  }
   for (const FilterSpec& f : command.videoFilters) {
     if (f.name == "scale") {
       // A source with unknown pixel aspect counts as square, as MEncoder
       // assumes; the scaler then keeps the display aspect through the SAR.
       if (!sarFixed) append(chain.graph, "setsar='if(gt(sar,0),sar,1)':max=65535");
       sarFixed = true;
-      append(chain.graph, "scale=" + f.params[0] + ":" + f.params[1] + ":flags=" + scaler);
+      if (options.fitFrame && &f == frame) {
+        const std::string& w = f.params[0];
+        const std::string& h = f.params[1];
+        std::string pixel = options.discAspect ? std::string(kDiscAspect) + "*" + h + "/" + w : "1";
+        append(chain.graph, fittingScale(w, h, pixel, scaler));
+      } else {
+        append(chain.graph, "scale=" + f.params[0] + ":" + f.params[1] + ":flags=" + scaler);
+      }
     } else if (f.name == "yadif") {
       append(chain.graph, f.params.empty() ? std::string("yadif") : "yadif=mode=" + f.params[0]);
     } else if (f.name == "filmdint") {
@@ -102,21 +136,49 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
     if (command.outputFps.empty()) append(chain.graph, "fps=24000/1001");
     chain.telecine = true;
   }
+  // The bars go on last, so that no picture filter (eq2) tints them.
+  if (options.fitFrame && frame != nullptr) {
+    append(chain.graph, "pad=" + frame->params[0] + ":" + frame->params[1] + ":(ow-iw)/2:(oh-ih)/2");
+  }
   if (options.squarePixels) append(chain.graph, "setsar=1");
   // Nearer by ratio: the boundary is the geometric mean of 4:3 and 16:9. The
   // display aspect reaching this point is the source's, as the scaler keeps
-  // it in the pixel aspect; an unknown one counts as 4:3.
-  if (options.discAspect) append(chain.graph, "setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)'");
+  // it in the pixel aspect (or, fitted, the disc display's own); an unknown
+  // one counts as 4:3.
+  if (options.discAspect) append(chain.graph, "setdar='" + std::string(kDiscAspect) + "'");
+  if (!options.pixelFormat.empty()) append(chain.graph, "format=" + options.pixelFormat);
   return chain;
 }
 
 AudioChain buildAudioChain(const Command& command, const AudioChainOptions& options) {
   AudioChain chain;
   int limit = options.channelLimit;
+  // The channels at this point of the chain, when the source's are known.
+  std::optional<int> known;
+  if (options.sourceChannels && *options.sourceChannels > 0) known = options.sourceChannels;
   // The decoder side of -channels: never more channels than asked for.
-  append(chain.graph, channelRange(1, limit));
+  bool normalising = options.normalise && std::any_of(command.audioFilters.begin(), command.audioFilters.end(),
+                                                      [](const FilterSpec& f) { return f.name == "volnorm"; });
+  if (!known && normalising) {
+    // Ahead of the normaliser ffmpeg cannot choose from a list (5.1 fails,
+    // or comes out mono through the MP3 encoder): the count asked for,
+    // which makes mono sound two equal channels.
+    append(chain.graph, exactLayout(limit));
+    known = limit;
+  } else if (!known) {
+    append(chain.graph, channelRange(1, limit));
+  } else if (*known > limit) {
+    append(chain.graph, exactLayout(limit));
+    known = limit;
+  }
   auto ensureChannels = [&](int needed) {
-    if (needed > 1) append(chain.graph, channelRange(needed, std::max(needed, limit)));
+    if (needed <= 1) return;
+    if (!known) {
+      append(chain.graph, channelRange(needed, std::max(needed, limit)));
+    } else if (*known < needed) {
+      append(chain.graph, exactLayout(needed));
+      known = needed;
+    }
   };
   for (const FilterSpec& f : command.audioFilters) {
     if (f.name == "channels") {
@@ -137,6 +199,7 @@ AudioChain buildAudioChain(const Command& command, const AudioChainOptions& opti
         pan += "|c" + std::to_string(o) + "=" + (src < 0 ? std::string("0*c0") : "c" + std::to_string(src));
       }
       append(chain.graph, pan);
+      if (known) known = outputs;
     } else if (f.name == "pan") {
       // MEncoder lists, for each input channel in turn, its level in every output.
       int outputs = static_cast<int>(*parseInteger(f.params[0], 1, 8));
@@ -155,10 +218,12 @@ AudioChain buildAudioChain(const Command& command, const AudioChainOptions& opti
         pan += "|c" + std::to_string(o) + "=" + (sum.empty() ? std::string("0*c0") : sum);
       }
       append(chain.graph, pan);
+      if (known) known = outputs;
     } else if (f.name == "volnorm") {
       // No exact equivalent exists; these settings track MEncoder's slow
       // gain toward a quarter of full scale within a few dB.
-      append(chain.graph, "dynaudnorm=f=500:g=15:p=0.95:m=5");
+      if (options.normalise) append(chain.graph, "dynaudnorm=f=500:g=15:p=0.95:m=5");
+      chain.normalised = chain.normalised || options.normalise;
     } else if (f.name == "lavcresample") {
       append(chain.graph, "aresample=" + f.params[0]);
       chain.resampleRate = static_cast<int>(*parseInteger(f.params[0], 8000, 192000));
@@ -169,6 +234,9 @@ AudioChain buildAudioChain(const Command& command, const AudioChainOptions& opti
     append(chain.graph, "pan=mono|c0=0.5*c0+0.5*c1");
   }
   if (options.volume) append(chain.graph, "volume=" + formatDecimal(*options.volume));
+  // Timestamps from the sample count; real gaps and overlaps of the source
+  // are filled or trimmed, so the sound stays in step with the picture.
+  if (options.continuousTimestamps) append(chain.graph, "aresample=async=1");
   return chain;
 }
 

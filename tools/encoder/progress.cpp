@@ -75,6 +75,7 @@ void LogDigest::feed(std::string_view line) {
   if (line.empty()) return;
   if (!duration_) duration_ = parseDurationLine(line);
   if (line.find("Output file is empty, nothing was encoded") != std::string_view::npos) nothingEncoded_ = true;
+  if (line.find("Cannot select channel layout") != std::string_view::npos) channelLayout_ = true;
   lastLine_ = std::string(line);
   static constexpr std::string_view fatal = "[fatal] ";
   static constexpr std::string_view error = "[error] ";

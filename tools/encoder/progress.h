@@ -69,6 +69,9 @@ class LogDigest {
   // The two-pass rate control found no curve for the bitrate and buffers
   // (a very short or very noisy clip).
   bool rateControlGaveUp() const { return !rateControl_.empty(); }
+  // The filter graph could not agree on a channel layout (a multichannel
+  // source ahead of the normaliser, when the source's channels were not known).
+  bool channelLayoutUnresolved() const { return channelLayout_; }
   // The cause of a failure: the fatal line, else the first specific
   // error, else a general one, else the last line seen.
   std::string lastError() const;
@@ -77,6 +80,7 @@ class LogDigest {
   std::optional<double> duration_;
   bool nothingEncoded_ = false;
   std::string rateControl_;
+  bool channelLayout_ = false;
   std::string lastFatal_;
   std::string firstSpecific_;
   std::string lastGeneric_;

@@ -1,5 +1,7 @@
 #include "source_facts.h"
 
+#include <cmath>
+
 #include "value_syntax.h"
 
 namespace qf::encoder {
@@ -21,7 +23,8 @@ int SourceFacts::countOfType(std::string_view type) const {
 
 std::vector<std::string> probeArguments(const std::string& sourcePath) {
   return {"-v", "error", "-show_entries",
-          "format=format_name,duration:stream=index,id,codec_type,codec_name",
+          "format=format_name,duration:stream=index,id,codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,"
+          "channels:stream_side_data=rotation",
           "-of", "compact", "file:" + sourcePath};
 }
 
@@ -71,6 +74,20 @@ SourceFacts parseProbeOutput(std::string_view text) {
         stream.type = value;
       } else if (key == "codec_name") {
         stream.codec = value;
+      } else if (key == "width" || key == "height") {
+        (key == "width" ? stream.width : stream.height) = static_cast<int>(parseInteger(value, 0, 1 << 16).value_or(0));
+      } else if (key == "channels") {
+        stream.channels = static_cast<int>(parseInteger(value, 0, 64).value_or(0));
+      } else if (key == "rotation") {
+        // ffprobe prints the display matrix's angle, signed: -90 and 270 are one turn.
+        auto degrees = parseDecimal(value);
+        if (degrees) stream.rotation = ((static_cast<int>(std::lround(*degrees)) % 360) + 360) % 360;
+      } else if (key == "avg_frame_rate" || key == "r_frame_rate") {
+        // The average rate is the one a variable-rate phone clip plays at;
+        // the stream's base rate stands in when it is unknown ("0/0").
+        auto rate = parseRatio(value);
+        bool usable = rate && std::isfinite(*rate) && *rate > 0 && *rate < 1000;
+        if (usable && (key == "avg_frame_rate" || stream.frameRate == 0)) stream.frameRate = *rate;
       }
     }
     if (isStream && stream.index >= 0) facts.streams.push_back(stream);

@@ -1,8 +1,10 @@
 #pragma once
-// Facts about the source file, read from one ffprobe run. Most conversions
-// need none (the ffmpeg arguments are written so that ffmpeg resolves the
-// streams itself); -aid and a bare-stream copy to an unknown file extension
-// do, because their meaning depends on the container or the codec.
+// Facts about the source file, read from one ffprobe run where they matter
+// (wantsSourceFacts): the picture size and rate give the H.264 level; when
+// known, the channel count keeps mono sound mono ahead of the normaliser
+// and the duration tells whether it can work at all. -aid and a bare-stream
+// copy to an unknown file extension need them, because their meaning
+// depends on the container or the codec.
 
 #include <optional>
 #include <string>
@@ -16,6 +18,15 @@ struct SourceStream {
   int id = -1;             // container stream id (MPEG-PS/TS), -1 when none
   std::string type;        // "video", "audio", ...
   std::string codec;       // ffmpeg codec name
+  int width = 0;           // coded picture size, 0 when unknown
+  int height = 0;
+  int rotation = 0;        // degrees of the display matrix (phones film upright this way)
+  double frameRate = 0;    // frames per second, 0 when unknown
+  int channels = 0;        // audio channels, 0 when unknown
+
+  // The picture as shown: the coded size turned by the rotation.
+  int shownWidth() const { return rotation % 180 != 0 ? height : width; }
+  int shownHeight() const { return rotation % 180 != 0 ? width : height; }
 };
 
 struct SourceFacts {

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "filter_chains.h"
+#include "h264_level.h"
+#include "progress.h"
 #include "value_syntax.h"
 
 namespace qf::encoder {
@@ -109,11 +111,15 @@ std::string encodedAudioCodec(const Command& c) {
 }
 
 struct Plan {
-  Plan(const Command& command, const SourceFacts* sourceFacts) : c(command), facts(sourceFacts) {}
+  Plan(const Command& command, const SourceFacts* sourceFacts, const TranslateOptions& translateOptions)
+      : c(command), facts(sourceFacts), options(translateOptions) {}
 
   const Command& c;
   const SourceFacts* facts;
+  const TranslateOptions& options;
   Translation t;
+  const SourceStream* videoSource = nullptr;  // the streams read, when the facts are known
+  const SourceStream* audioSource = nullptr;
   bool video = false;  // a video stream is written
   bool audio = false;
   bool audioOptional = false;  // written when the source has one
@@ -139,6 +145,8 @@ struct Plan {
   void rateControlArgs(const SubOptions& o, std::vector<std::string>& out);
   void passArgs(int pass, PassLog log, std::vector<std::string>& out);
   void audioArgs(std::vector<std::string>& out);
+  std::optional<int> x264Level(int requested, bool highProfile);
+  std::optional<double> sourceSeconds() const;
 };
 
 std::string kiloOrBits(long long value, long long kiloLimit) {
@@ -239,9 +247,11 @@ bool Plan::chooseMuxer() {
 
 bool Plan::mapStreams(std::vector<std::string>& out) {
   if (video) out.insert(out.end(), {"-map", "0:v:0"});
+  if (facts != nullptr) videoSource = facts->firstOfType("video");
   if (!audio) return true;
   if (!c.audioId) {
     out.insert(out.end(), {"-map", audioOptional ? "0:a:0?" : "0:a:0"});
+    if (facts != nullptr) audioSource = facts->firstOfType("audio");
     return true;
   }
   int aid = *c.audioId;
@@ -270,6 +280,7 @@ bool Plan::mapStreams(std::vector<std::string>& out) {
   if (chosen == nullptr || chosen->type != "audio") {
     return fail(FailureKind::Runtime, "The source has no audio stream with -aid " + std::to_string(aid));
   }
+  audioSource = chosen;
   out.insert(out.end(), {"-map", spec});
   return true;
 }
@@ -396,15 +407,19 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
     t.videoKbps = static_cast<int>(o.number("bitrate", 0));
     out.insert(out.end(), {"-b:v", *o.get("bitrate") + "k"});  // x264 takes kbit/s only
   }
-  if (const std::string* level = o.get("level_idc")) out.insert(out.end(), {"-level", *level});
   bool noCabac = o.flag("nocabac") || (o.has("cabac") && !o.flag("cabac"));
-  if (noCabac) out.insert(out.end(), {"-coder", "0"});
   auto bf = bFrames(o);
-  if (bf) out.insert(out.end(), {"-bf", std::to_string(*bf)});
   // MEncoder's x264 leaves the 8x8 transform off unless asked, so its
   // streams are Baseline without CABAC and B-frames, Main otherwise: what
   // phones and the PSP can play. ffmpeg's libx264 would make High.
   const char* profile = x264Profile(o, noCabac, bf.value_or(kX264DefaultBframes));
+  if (o.has("level_idc")) {
+    int requested = static_cast<int>(o.number("level_idc", 0));
+    auto level = x264Level(requested, std::string_view(profile) == "high");
+    if (level) out.insert(out.end(), {"-level", std::to_string(*level)});
+  }
+  if (noCabac) out.insert(out.end(), {"-coder", "0"});
+  if (bf) out.insert(out.end(), {"-bf", std::to_string(*bf)});
   out.insert(out.end(), {"-profile:v", profile});
   if (o.has("frameref")) out.insert(out.end(), {"-refs", *o.get("frameref")});
   if (o.has("keyint")) out.insert(out.end(), {"-g", *o.get("keyint")});
@@ -422,6 +437,51 @@ void Plan::x264VideoArgs(std::vector<std::string>& out) {
   if (t.pass != 0) param(std::string("stats=") + kPassLogName);
   if (!params.empty()) out.insert(out.end(), {"-x264-params", params});
   passArgs(t.pass, PassLog::X264Stats, out);
+}
+
+// What an x264 stream demands of its level, as far as the command line and
+// the source (when known) tell.
+H264Demand x264Demand(const Command& c, const SourceStream* videoSource, bool highProfile) {
+  const SubOptions& o = c.x264;
+  H264Demand demand;
+  const FilterSpec* frame = nullptr;
+  for (const FilterSpec& f : c.videoFilters) {
+    if (f.name == "scale") frame = &f;
+  }
+  if (frame != nullptr) {
+    demand.width = static_cast<int>(parseInteger(frame->params[0], 1, 8192).value_or(0));
+    demand.height = static_cast<int>(parseInteger(frame->params[1], 1, 8192).value_or(0));
+  } else if (videoSource != nullptr) {
+    demand.width = videoSource->shownWidth();
+    demand.height = videoSource->shownHeight();
+  }
+  if (auto fps = parseRatio(c.outputFps)) {
+    demand.fps = *fps;
+  } else if (videoSource != nullptr) {
+    demand.fps = videoSource->frameRate;
+  }
+  if (!o.has("crf")) demand.kbps = static_cast<int>(o.number("bitrate", 0));
+  demand.kbps = std::max(demand.kbps, static_cast<int>(o.number("vrc_maxrate", 0)));
+  int refs = static_cast<int>(o.number("frameref", 3));  // x264's default
+  demand.dpbFrames = x264DecodedPictureFrames(refs, bFrames(o).value_or(kX264DefaultBframes));
+  demand.highProfile = highProfile;
+  return demand;
+}
+
+// The frame size alone needs more than the level asked for: x264's own
+// choice, made from the real rate, is then at least as high.
+bool sizeOutgrowsLevel(int requested, const H264Demand& demand) {
+  return demand.width > 0 && fittingH264Level(requested, demand) > requested;
+}
+
+// The level asked for, raised as far as the stream needs: a player that
+// checks the level refuses a stream beyond its limits (640x480 at 29.97 fps
+// is level 3, not 1.3). nullopt leaves the choice to x264, which knows the
+// frame rate when nobody else does.
+std::optional<int> Plan::x264Level(int requested, bool highProfile) {
+  H264Demand demand = x264Demand(c, videoSource, highProfile);
+  if (demand.fps <= 0 && sizeOutgrowsLevel(requested, demand)) return std::nullopt;
+  return fittingH264Level(requested, demand);
 }
 
 void Plan::videoArgs(std::vector<std::string>& out) {
@@ -442,9 +502,20 @@ void Plan::videoArgs(std::vector<std::string>& out) {
 
   // Pulldown flags exist in MPEG-2 only.
   bool mpeg2Video = c.video == VideoMode::Lavc && encodedVideoCodec(c) == "mpeg2video";
+  // No aspect asked for keeps the source's shape: the devices ignore a
+  // stored pixel aspect, so the picture is fitted into the frame with bars.
+  bool aspectAsked = (c.video == VideoMode::Lavc && c.lavc.has("aspect")) ||
+                     (c.video == VideoMode::Xvid && c.xvid.has("aspect")) ||
+                     (c.video == VideoMode::X264 && c.x264.has("sar"));
+  bool scaled = std::any_of(c.videoFilters.begin(), c.videoFilters.end(),
+                            [](const FilterSpec& f) { return f.name == "scale"; });
   VideoChainOptions chainOptions;
-  chainOptions.squarePixels = squarePixels;
+  chainOptions.fitFrame = scaled && !aspectAsked;
+  chainOptions.squarePixels = squarePixels || (chainOptions.fitFrame && !discAspect);
   chainOptions.discAspect = discAspect;
+  // Whatever the decoder gives (RGB, 4:2:2, 4:4:4, 10-bit, alpha), these
+  // codecs and the devices' profiles take 8-bit 4:2:0.
+  chainOptions.pixelFormat = "yuv420p";
   chainOptions.telecine = c.mpegTelecine && mpeg2Video &&
                           (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd");
   VideoChain chain = buildVideoChain(c, chainOptions);
@@ -474,6 +545,10 @@ void Plan::audioArgs(std::vector<std::string>& out) {
   }
   AudioChainOptions chainOptions;
   chainOptions.channelLimit = c.channels.value_or(2);
+  if (audioSource != nullptr && audioSource->channels > 0) chainOptions.sourceChannels = audioSource->channels;
+  auto seconds = sourceSeconds();
+  chainOptions.normalise = options.normalise && !(seconds && *seconds < kShortestNormalisedSeconds);
+  chainOptions.continuousTimestamps = isDiscMuxer(muxer.format) || muxer.format == "vob" || muxer.format == "mpeg";
   std::vector<std::string> codecArgs;
   if (c.audio == AudioMode::Lame) {
     const SubOptions& o = c.lame;
@@ -514,7 +589,8 @@ void Plan::audioArgs(std::vector<std::string>& out) {
     codecArgs = {"-c:a", encodedAudioCodec(c), "-b:a", rate >= 1000 ? std::to_string(rate) : std::to_string(rate) + "k"};
   }
   AudioChain chain = buildAudioChain(c, chainOptions);
-  out.insert(out.end(), {"-af", chain.graph});
+  t.normalised = chain.normalised;
+  if (!chain.graph.empty()) out.insert(out.end(), {"-af", chain.graph});
   if (c.sampleRate) {
     out.insert(out.end(), {"-ar", std::to_string(*c.sampleRate)});
   } else if (chain.resampleRate) {
@@ -528,7 +604,29 @@ void Plan::audioArgs(std::vector<std::string>& out) {
   }
 }
 
+// The seconds of source this run reads, when known.
+std::optional<double> Plan::sourceSeconds() const {
+  if (facts == nullptr) return c.lengthSeconds;
+  return effectiveDuration(facts->durationSeconds, c.startSeconds.value_or(0), c.lengthSeconds);
+}
+
 }  // namespace
+
+bool wantsSourceFacts(const Command& command) {
+  if (needsSourceFacts(command)) return true;
+  // The probe costs a process start (a tenth of a short encode), so it runs
+  // only where the H.264 level needs its facts: the frame size or rate is
+  // missing from the command line and x264 cannot be left to choose. The
+  // normaliser does without: the sound is made stereo ahead of it, and a
+  // crash on a short source is run again without it.
+  if (command.container == ContainerKind::RawAudio || command.video != VideoMode::X264 ||
+      !command.x264.has("level_idc")) {
+    return false;
+  }
+  H264Demand demand = x264Demand(command, nullptr, false);
+  int requested = static_cast<int>(command.x264.number("level_idc", 0));
+  return demand.width <= 0 || (demand.fps <= 0 && !sizeOutgrowsLevel(requested, demand));
+}
 
 bool needsSourceFacts(const Command& command) {
   bool audioWritten = command.container != ContainerKind::RawVideo && !command.noSound;
@@ -538,8 +636,8 @@ bool needsSourceFacts(const Command& command) {
 
 std::string temporaryPathFor(const std::string& outputPath) { return outputPath + ".part"; }
 
-Translation translate(const Command& command, const SourceFacts* facts) {
-  Plan plan(command, facts);
+Translation translate(const Command& command, const SourceFacts* facts, const TranslateOptions& options) {
+  Plan plan(command, facts, options);
   Translation& t = plan.t;
   t.sourcePath = command.source;
   t.outputPath = command.output;

@@ -48,15 +48,31 @@ struct Translation {
   bool softPulldown = false;  // the finished file gets the 3:2 pulldown flags
   bool writesVideo = false;
   bool writesAudio = false;
+  bool normalised = false;    // the audio chain holds the normaliser
 };
+
+struct TranslateOptions {
+  // volnorm is carried out. The run that follows a crash of ffmpeg's
+  // normaliser turns it off.
+  bool normalise = true;
+};
+
+// Sources shorter than this are not normalised: the normaliser's window
+// is half a second, and ffmpeg 5.1's crashes on a stream shorter than one
+// window; over less than two windows it could hardly work anyway.
+inline constexpr double kShortestNormalisedSeconds = 1.0;
 
 // True when translate() needs facts about the source for this command.
 bool needsSourceFacts(const Command& command);
 
+// True when facts about the source are worth a probe before the run (see
+// source_facts.h); without them the translation still works.
+bool wantsSourceFacts(const Command& command);
+
 // The temporary name the output is written under until it is complete.
 std::string temporaryPathFor(const std::string& outputPath);
 
-Translation translate(const Command& command, const SourceFacts* facts);
+Translation translate(const Command& command, const SourceFacts* facts, const TranslateOptions& options = {});
 
 // Parses and translates; a parse failure comes back as FailureKind::CommandLine.
 Translation translate(const std::vector<std::string>& args, const SourceFacts* facts = nullptr);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <thread>
@@ -443,3 +444,162 @@ TEST_F(EncoderIntegration, OneSecondOfNoiseStillMakesAnSvcd) {
 }
 
 }  // namespace
+
+namespace {
+
+// The processes of a group that still run (a killed child whose new parent
+// does not reap it stays a zombie: it runs no more and holds no file).
+std::vector<pid_t> liveMembersOf(pid_t group) {
+  std::vector<pid_t> live;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    FILE* f = fopen((entry.path() / "stat").c_str(), "r");
+    if (f == nullptr) continue;
+    char buffer[1024] = {};
+    std::size_t n = fread(buffer, 1, sizeof buffer - 1, f);
+    fclose(f);
+    std::string stat(buffer, n);
+    // pid (comm) state ppid pgrp ...; comm may hold blanks, so read after the last ')'.
+    std::size_t end = stat.rfind(')');
+    if (end == std::string::npos) continue;
+    char state = 0;
+    long ppid = 0, pgrp = 0;
+    if (sscanf(stat.c_str() + end + 1, " %c %ld %ld", &state, &ppid, &pgrp) != 3) continue;
+    if (pgrp == group && state != 'Z' && state != 'X') live.push_back(static_cast<pid_t>(std::stol(name)));
+  }
+  return live;
+}
+
+}  // namespace
+
+TEST_F(EncoderIntegration, KilledEncoderLeavesNoFfmpegInAnyPass) {
+  // Long enough that every pass is still encoding when it is killed.
+  if (!exists("kill.avi")) {
+    ToolRun made = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=20",
+                                "-f", "lavfi", "-i", "sine=duration=20", "-c:v", "mpeg4", "-q:v", "10", "-c:a", "mp2", "kill.avi"});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+  }
+  const std::string video =
+      "-of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=8000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600";
+  struct Pass {
+    const char* name;
+    std::string line;
+  };
+  const Pass passes[] = {
+      {"single pass", "kill.avi -af volnorm -oac mp3lame -ovc x264 -x264encopts bitrate=3000 -vf-add scale=1280:960 -o k.avi"},
+      {"first pass", "kill.avi " + video + ":turbo:vpass=1 -nosound -o k.mpg"},
+      {"second pass", "kill.avi " + video + ":vpass=2 -af volnorm,lavcresample=48000 -srate 48000 -oac lavc "
+                      "-lavcopts acodec=ac3:abitrate=128 -o k.mpg"},
+  };
+  fs::remove(dir_ / "divx2pass.log");
+  for (const Pass& pass : passes) {
+    SCOPED_TRACE(pass.name);
+    if (std::string(pass.name) == "second pass") {
+      // Its log, as a first pass leaves it.
+      expectSuccess(encode("kill.avi " + video + ":turbo:vpass=1 -nosound -o k.mpg"));
+      ASSERT_TRUE(exists("divx2pass.log"));
+    }
+    std::vector<std::string> argv = {kEncoder};
+    for (const std::string& a : qf::encoder::test::splitLine(pass.line)) argv.push_back(a);
+    int fd = -1;
+    pid_t pid = spawn(argv, dir_, fd);
+    ASSERT_GT(pid, 0);
+    // Progress past the start: ffmpeg is surely running.
+    std::string output;
+    char buffer[4096];
+    while (output.find("%)") == std::string::npos || output.rfind("( 0%)") != std::string::npos) {
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      output.assign(buffer, static_cast<std::size_t>(n));
+    }
+    ASSERT_FALSE(liveMembersOf(pid).empty());
+    ASSERT_GE(liveMembersOf(pid).size(), 2u) << "the encoder and its ffmpeg";
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(fd);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    // Nothing of the task may run on; a generous wait, not a speed limit.
+    std::vector<pid_t> left = liveMembersOf(pid);
+    for (int i = 0; i < 1000 && !left.empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      left = liveMembersOf(pid);
+    }
+    EXPECT_TRUE(left.empty()) << left.size() << " process(es) of the killed encoder still run";
+    for (pid_t p : left) kill(p, SIGKILL);
+  }
+  fs::remove(dir_ / "divx2pass.log");
+}
+
+TEST_F(EncoderIntegration, H264LevelReadFromTheOutputFitsTheStream) {
+  // The iPod line asks for 1.3; 640x480 at 29.97 fps needs 3.
+  ToolRun run = encode(R"("clip.avi" -of lavf -lavfopts format=mp4 -sws 9 -srate 48000 -vf-add scale=640:480,harddup )"
+                       R"(-ofps 30000/1001 -nosound -ovc x264 -ffourcc H264 )"
+                       R"(-x264encopts bitrate=500:level_idc=13:nocabac:global_header:partitions=all -o "ipod.mp4")");
+  expectSuccess(run);
+  ToolRun level = runIn(dir_, {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=level,profile",
+                               "-of", "default=nw=1", "ipod.mp4"});
+  EXPECT_NE(level.output.find("level=30"), std::string::npos) << level.output;
+  EXPECT_EQ(level.output.find("High"), std::string::npos) << level.output;
+  // The phone's 320x240 at 15 fps fits its own 1.2.
+  expectSuccess(encode(R"("clip.avi" -of lavf -lavfopts format=mp4 -vf-add scale=320:240,harddup -ofps 15 -nosound )"
+                       R"(-ovc x264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0 -o "phone.mp4")"));
+  ToolRun phone = runIn(dir_, {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=level",
+                               "-of", "default=nw=1", "phone.mp4"});
+  EXPECT_NE(phone.output.find("level=12"), std::string::npos) << phone.output;
+  // The PMP line names no rate; 480x272 outgrows its 1.3 and x264 picks 2.1 for 25 fps.
+  expectSuccess(encode(R"("clip.avi" -sws 9 -channels 2 -vf-add scale=480:272,harddup -nosound -ovc x264 -ffourcc H264 )"
+                       R"(-x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "pmp.avi")"));
+  ToolRun pmp = runIn(dir_, {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=level",
+                             "-of", "default=nw=1", "pmp.avi"});
+  EXPECT_NE(pmp.output.find("level=21"), std::string::npos) << pmp.output;
+}
+
+TEST_F(EncoderIntegration, DvdauthorTakesTheSoundOfAMatroskaSource) {
+  // Matroska stores millisecond timestamps: resampled, they step back now
+  // and then unless the disc's sound is laid out from its sample count.
+  ToolRun made = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=5",
+                              "-f", "lavfi", "-i", "sine=sample_rate=22050:duration=5", "-c:v", "libx264", "-pix_fmt",
+                              "yuv420p", "-c:a", "libvorbis", "film.mkv"});
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  fs::remove(dir_ / "divx2pass.log");
+  const std::string video =
+      "film.mkv -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600";
+  expectSuccess(encode(video + ":turbo:vpass=1 -nosound -o mkv.mpg"));
+  expectSuccess(encode(video + ":vpass=2 -af volnorm,lavcresample=48000 -srate 48000 -oac lavc "
+                               "-lavcopts acodec=ac3:abitrate=128 -o mkv.mpg"));
+  fs::remove(dir_ / "divx2pass.log");
+  if (!fs::exists("/usr/bin/dvdauthor")) GTEST_SKIP() << "dvdauthor is not installed (scripts/install-deps.sh)";
+  ToolRun author = runIn(dir_, {"sh", "-c", "rm -rf mkvdvd && VIDEO_FORMAT=NTSC dvdauthor -o mkvdvd -t mkv.mpg 2>&1"});
+  EXPECT_EQ(author.exitCode, 0) << author.output;
+  EXPECT_EQ(author.output.find("moves backwards"), std::string::npos) << author.output;
+}
+
+TEST_F(EncoderIntegration, NormaliserCrashIsRetriedWithoutIt) {
+  // A stand-in for ffmpeg that crashes as Debian's does in its normaliser,
+  // and runs the real one otherwise.
+  const fs::path bin = dir_ / "crashing-bin";
+  fs::create_directories(bin);
+  {
+    FILE* f = fopen((bin / "ffmpeg").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("#!/bin/sh\ncase \"$*\" in *dynaudnorm*) kill -SEGV $$;; esac\nexec /usr/bin/ffmpeg \"$@\"\n", f);
+    fclose(f);
+    fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+  }
+  const std::string path = bin.string() + ":/usr/bin:/bin";
+  std::vector<std::string> argv = {kEncoder};
+  for (const std::string& a : qf::encoder::test::splitLine(
+           R"("clip.avi" -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac )"
+           R"(-faacopts br=64:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "retry.avi")"))
+    argv.push_back(a);
+  ToolRun run = runIn(dir_, argv, path);
+  expectSuccess(run);
+  EXPECT_NE(run.output.find("encoding without it"), std::string::npos) << run.output;
+  auto f = probe("retry.avi");
+  EXPECT_EQ(f["0.codec_name"] + "," + f["1.codec_name"], "mpeg4,aac");
+  EXPECT_FALSE(exists("retry.avi.part"));
+}

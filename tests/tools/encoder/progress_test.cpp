@@ -113,6 +113,15 @@ TEST(EncoderLogDigest, RateControlThatGivesUpIsTheReasonOverItsUnderflowLines) {
   EXPECT_TRUE(converge.rateControlGaveUp());
 }
 
+TEST(EncoderLogDigest, UnresolvedChannelLayoutIsNoticed) {
+  LogDigest log;
+  log.feed("[info] Stream mapping:");
+  EXPECT_FALSE(log.channelLayoutUnresolved());
+  log.feed("[error] [format_out_0_1 @ 0x55] Cannot select channel layout for the link between filters format_out_0_1 and out_0_1.");
+  log.feed("[error] Error while processing the decoded data for stream #0:1");
+  EXPECT_TRUE(log.channelLayoutUnresolved());
+}
+
 TEST(EncoderLogDigest, ReasonTextCannotPassForAWatchedLine) {
   EXPECT_EQ(neutralize("File not found: 'Pos: Exiting... error parsing command line.avi'\r\n"),
             "File not found: 'Pos_ Exiting_ error_parsing_command_line.avi'  ");

@@ -38,7 +38,9 @@ const WorkedExample kWorkedExamples[] = {
     {"ThreeGp",
      R"("D:/in/clip.avi"  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=176:114:flags=bicubic,fps=10 -fps_mode cfr "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
+     "scale=w='max(2,min(176,2*round(114*dar/2)))':h='max(2,min(114,2*round(176/dar/2)))':flags=bicubic,fps=10,pad=176:114:(ow-iw)/2:(oh-ih)/2,"
+     "setsar=1,format=yuv420p -fps_mode cfr "
      "-c:v libxvid -b:v 100k -bf 0 -g 100 -trellis 1 -me_quality 6 -mbd rd -vtag XVID -flags:v +cgop "
      "-af aformat=channel_layouts=mono|stereo -ar 22050 -c:a aac -b:a 32k -profile:a aac_low "
      "-f avi file:D:/out/clip.avi-3gp.avi.part",
@@ -46,25 +48,31 @@ const WorkedExample kWorkedExamples[] = {
     {"Pmp",
      R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=480:272:flags=lanczos -sws_flags lanczos -fps_mode cfr "
-     "-c:v libx264 -crf 22 -level 13 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
+     "scale=w='max(2,min(480,2*round(272*dar/2)))':h='max(2,min(272,2*round(480/dar/2)))':flags=lanczos,pad=480:272:(ow-iw)/2:(oh-ih)/2,"
+     "setsar=1,format=yuv420p -sws_flags lanczos -fps_mode cfr "
+     "-c:v libx264 -crf 22 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-pmp.avi.part",
      0, PassLog::None},
     {"Mp4Direct",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=368:208:flags=lanczos,fps=30000/1001 -sws_flags lanczos "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
+     "scale=w='max(2,min(368,2*round(208*dar/2)))':h='max(2,min(208,2*round(368/dar/2)))':flags=lanczos,fps=30000/1001,"
+     "pad=368:208:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p -sws_flags lanczos "
      "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -profile:v main -refs 2 -x264-params 8x8dct=0:partitions=all "
-     "-flags:v +global_header -af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
+     "-flags:v +global_header -af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
      "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f mp4 file:D:/out/clip.avi-mp4.mp4.part",
      0, PassLog::None},
     {"Mp4ViaXvid",
      R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=64:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=368:208:flags=lanczos,fps=30000/1001 -sws_flags lanczos "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
+     "scale=w='max(2,min(368,2*round(208*dar/2)))':h='max(2,min(208,2*round(368/dar/2)))':flags=lanczos,fps=30000/1001,"
+     "pad=368:208:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p -sws_flags lanczos "
      "-fps_mode cfr -c:v libxvid -b:v 500k -bf 0 -g 300 -trellis 1 -me_quality 6 -mbd rd -vtag XVID -flags:v +cgop "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 48000 -c:a aac -b:a 64k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 48000 -c:a aac -b:a 64k "
      "-profile:a aac_low -f avi file:D:/out/clip.avi-mp4.avi.part",
      0, PassLog::None},
     {"Mp3",
@@ -76,38 +84,42 @@ const WorkedExample kWorkedExamples[] = {
     {"Flv",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=320:240:flags=bicubic,setsar=1 -c:v flv -b:v 500k -g 250 "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a libmp3lame -b:a 96k "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
+     "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
+     "setsar=1,format=yuv420p -c:v flv -b:v 500k -g 250 "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a libmp3lame -b:a 96k "
      "-joint_stereo 1 -compression_level 5 -sample_fmt s16p -f flv file:D:/out/clip.avi-flv.flv.part",
      0, PassLog::None},
     {"DvdFirstPass",
      R"("D:/in/clip.avi" -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
      "-i file:D:/in/clip.avi -map 0:v:0 "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001 -fps_mode cfr "
-     "-c:v mpeg2video -b:v 2000k -g 18 -precmp sad -cmp sad -subcmp sad -mbcmp satd -pre_dia_size 0 -dia_size 1 "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001,format=yuv420p "
+     "-fps_mode cfr -c:v mpeg2video -b:v 2000k -g 18 -precmp sad -cmp sad -subcmp sad -mbcmp satd -pre_dia_size 0 -dia_size 1 "
      "-mbd simple -trellis 0 -noise_reduction 0 -mpv_flags -mv0-qp_rd-cbp_rd -bufsize 1835k -maxrate 9600k "
      "-aspect 16/9 -pass 1 -passlogfile divx2pass -an -f dvd -packetsize 2048 -muxrate 10080000 /dev/null",
      1, PassLog::FfmpegPrefix},
     {"DvdSecondPass",
      R"("D:/in/clip.avi" -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001 -fps_mode cfr "
-     "-c:v mpeg2video -b:v 2000k -g 18 -mbd rd -trellis 1 -bufsize 1835k -maxrate 9600k -aspect 16/9 "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001,format=yuv420p "
+     "-fps_mode cfr -c:v mpeg2video -b:v 2000k -g 18 -mbd rd -trellis 1 -bufsize 1835k -maxrate 9600k -aspect 16/9 "
      "-pass 2 -passlogfile divx2pass "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=48000 -ar 48000 "
-     "-c:a ac3 -b:a 128k -f dvd -packetsize 2048 -muxrate 10080000 file:D:/out/clip.avi-mpg.mpg.part",
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=48000,aresample=async=1 "
+     "-ar 48000 -c:a ac3 -b:a 128k -f dvd -packetsize 2048 -muxrate 10080000 file:D:/out/clip.avi-mpg.mpg.part",
      2, PassLog::FfmpegPrefix},
     {"Wmv",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
-     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=320:240:flags=bicubic,setsar=1 -c:v wmv2 -b:v 500k -g 250 "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
+     "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
+     "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
+     "setsar=1,format=yuv420p -c:v wmv2 -b:v 500k -g 250 "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
      "-f asf file:D:/out/clip.avi-wmv.wmv.part",
      0, PassLog::None},
     {"Wma",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "D:/out/clip.avi-wma.wma")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:a:0 -vn "
-     "-af aformat=channel_layouts=mono|stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
+     "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
      "-f asf file:D:/out/clip.avi-wma.wma.part",
      0, PassLog::None},
     {"ExtractVideo", R"(-ovc copy -nosound -of rawvideo -o "D:/out/B.m4v" "D:/out/B.avi")",
@@ -165,19 +177,20 @@ const FragmentCase kFragmentCases[] = {
      "in.avi -of mpeg -mpegopts format=xvcd -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc "
      "-lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152 -nosound "
      "-o o.mpg",
-     {"-bufsize 327k -minrate 1152k -maxrate 1152k", "fps=30000/1001,setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)' ",
+     {"-bufsize 327k -minrate 1152k -maxrate 1152k",
+      "fps=30000/1001,pad=352:240:(ow-iw)/2:(oh-ih)/2,setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)',format=yuv420p ",
       "-f vcd -packetsize 2324 -muxrate 1411200"},
      {"setsar=1", "-aspect"}},
     {"Svcd",
      "in.avi -of mpeg -mpegopts format=xsvcd -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:"
      "vrc_maxrate=2500:vrc_buf_size=917 -nosound -o o.mpg",
-     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-vf setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)' ",
+     {"-bufsize 917k -minrate 600k -maxrate 2500k", "-vf setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)',format=yuv420p ",
       "-f svcd -packetsize 2324 -muxrate 2788800"},
      {"setsar=1", "-aspect"}},
     {"DvdFilmTelecine",
      "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
      "-lavcopts vcodec=mpeg2video:vbitrate=2000:keyint=12 -nosound -o o.mpg",
-     {"fps=24000/1001,setdar=", "-f dvd"},
+     {"fps=24000/1001,pad=720:480:(ow-iw)/2:(oh-ih)/2,setdar=", "-f dvd"},
      {"telecine=", "+ilme", "-top 1"}},
     {"WindowsMedia1", "in.avi -ovc lavc -lavcopts vcodec=wmv1:vbitrate=300 -nosound -o o.avi", {"-c:v wmv1 -b:v 300k"}, {}},
     {"X264AspectIsDisplayAspect",
@@ -221,12 +234,14 @@ const FragmentCase kFragmentCases[] = {
     {"PictureAndDeinterlaceFilters",
      "in.avi -vf-add yadif,filmdint,scale=176:144,eq2=1.2:-0.5:0.3:1,harddup -ovc lavc -nosound -o o.avi",
      {"-vf yadif,fieldmatch,yadif=deint=interlaced,decimate,setsar='if(gt(sar,0),sar,1)':max=65535,"
-      "scale=176:144:flags=bicubic,eq=gamma=1.2:contrast=-0.5:brightness=0.3:saturation=1,setsar=1 -fps_mode cfr"},
+      "scale=w='max(2,min(176,2*round(144*dar/2)))':h='max(2,min(144,2*round(176/dar/2)))':flags=bicubic,"
+      "eq=gamma=1.2:contrast=-0.5:brightness=0.3:saturation=1,pad=176:144:(ow-iw)/2:(oh-ih)/2,setsar=1,"
+      "format=yuv420p -fps_mode cfr"},
      {}},
     {"EmptyFilterOptionCarriesNoFilters",
      "in.avi -vf-add  -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o o.flv "
      "-of lavf",
-     {"-map 0:v:0 -map 0:a:0? -vf setsar=1 -c:v flv"},
+     {"-map 0:v:0 -map 0:a:0? -vf setsar=1,format=yuv420p -c:v flv"},
      {"scale="}},
     {"LeftOnBothChannels", "in.avi -af channels=2:2:0:0:0:1 -oac mp3lame -ovc copy -o o.avi",
      {"-af aformat=channel_layouts=mono|stereo,pan=stereo|c0=c0|c1=c0 "},
@@ -437,7 +452,13 @@ TEST(EncoderDiscAspect, DiscsWithoutAnAspectFlagTheNearerStandardOne) {
   // end of the chain (the integration tests check 4:3 and 16:9 sources).
   Translation svcd = translateLine(kSvcdPass2);
   std::string tail = joinTail(svcd);
-  EXPECT_NE(tail.find(std::string("scale=480:576:flags=bicubic,") + kDiscAspectFilter + " "), std::string::npos) << tail;
+  // The picture fills the disc display's shape: its pixels are the 4:3 or 16:9 display's.
+  EXPECT_NE(tail.find("scale=w='max(2,min(480,2*round(576*dar/(if(gte(dar,sqrt(64/27)),16/9,4/3)*576/480)/2)))':"
+                      "h='max(2,min(576,2*round(480*(if(gte(dar,sqrt(64/27)),16/9,4/3)*576/480)/dar/2)))':flags=bicubic,"
+                      "pad=480:576:(ow-iw)/2:(oh-ih)/2," +
+                      std::string(kDiscAspectFilter) + ",format=yuv420p "),
+            std::string::npos)
+      << tail;
   EXPECT_EQ(tail.find("-aspect"), std::string::npos) << tail;
   EXPECT_EQ(tail.find("setsar=1"), std::string::npos) << tail;
   EXPECT_FALSE(needsSourceFacts(parseCommandLine(splitLine(kSvcdPass2)).command));
