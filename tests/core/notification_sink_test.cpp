@@ -10,31 +10,10 @@
 
 #include "core/messages.h"
 #include "core/notification_sink.h"
+#include "support/thread_state.h"
 
 using namespace qf::core;
-
-namespace {
-
-// True once the thread whose id is (or will be) in tid sleeps; false after a
-// generous 30 s.
-bool threadComesToSleep(const std::atomic<pid_t>& tid)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < end) {
-        if (tid.load() != 0) {
-            std::ifstream stat("/proc/self/task/" + std::to_string(tid.load()) + "/stat");
-            std::string text;
-            std::getline(stat, text);
-            const size_t paren = text.rfind(')');
-            if (paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] == 'S')
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
-} // namespace
+using qf::test::threadComesToSleep;
 
 TEST(QueuedSink, SendWaitsForTheHandlerAndReturnsItsResult)
 {

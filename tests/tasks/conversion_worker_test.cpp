@@ -16,6 +16,7 @@
 #include "convert/command_line_builder.h"
 #include "core/messages.h"
 #include "tasks/conversion_worker.h"
+#include "support/thread_state.h"
 #include "tasks/support/fake_programs.h"
 
 namespace qf::tasks {
@@ -293,21 +294,6 @@ public:
     std::atomic<pid_t> sender{0};
 };
 
-// True once the thread sleeps (in this test: waits in the send it entered).
-bool threadSleeps(pid_t tid)
-{
-    const auto end = Clock::now() + std::chrono::seconds(30);
-    while (Clock::now() < end) {
-        std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-        std::string text;
-        std::getline(stat, text);
-        const size_t paren = text.rfind(')');
-        if (paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] == 'S')
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
 
 TEST_F(ConversionWorkerTest, ShutdownReleasesAWorkerBlockedInSend)
 {
@@ -321,7 +307,8 @@ TEST_F(ConversionWorkerTest, ShutdownReleasesAWorkerBlockedInSend)
     while (watching.sender.load() == 0 && Clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_NE(watching.sender.load(), 0);
-    ASSERT_TRUE(threadSleeps(watching.sender.load()));
+    // Once the worker sleeps it waits in the send it entered.
+    ASSERT_TRUE(qf::test::threadComesToSleep(watching.sender));
     watching.inner.shutdown();
     worker.endThread();
     EXPECT_FALSE(worker.holdsChild());

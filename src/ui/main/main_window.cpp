@@ -245,13 +245,15 @@ void MainWindow::orderTabStops()
     // controls were made in another order (bottom buttons before the views,
     // the pages last); hidden views are skipped by Qt when Tab moves.
     QList<QWidget*> chain(tabs_.begin(), tabs_.end());
-    auto add = [&chain](QWidget* container) {
+    auto add = [this, &chain](QWidget* container) {
         if (!container)
             return;
         if (container->focusPolicy() & Qt::TabFocus)
             chain.push_back(container);
         for (QWidget* child : container->findChildren<QWidget*>())
-            if ((child->focusPolicy() & Qt::TabFocus) && !child->isWindow())
+            // Controls of another top-level (the full-screen video window)
+            // keep their own order.
+            if ((child->focusPolicy() & Qt::TabFocus) && child->window() == this)
                 chain.push_back(child);
     };
     add(toolbar_);
