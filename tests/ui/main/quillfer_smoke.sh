@@ -8,30 +8,10 @@
 # directory, so its "cfg" never touches the build's.
 set -euo pipefail
 program_dir=$1
-out=$2
 check=$3
 
-rm -rf "$out"
-mkdir -p "$out/home"
-cp -al "$program_dir" "$out/prog"
-rm -f "$out/prog/cfg"
-export HOME="$out/home" XDG_CONFIG_HOME="$out/home/.config"
-unset QT_QPA_PLATFORM
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
-
-"$out/prog/quillfer" >"$out/quillfer.log" 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-wid=""
-for _ in $(seq 300); do
-  wid=$(xdotool search --onlyvisible --name '^Quillfer3\.5$' 2>/dev/null | head -n 1 || true)
-  [ -n "$wid" ] && break
-  kill -0 $pid 2>/dev/null || { echo "quillfer exited before showing its window"; cat "$out/quillfer.log"; exit 1; }
-  sleep 0.1
-done
-[ -n "$wid" ] || { echo "no window after 30 s"; cat "$out/quillfer.log"; exit 1; }
-sleep 1
+source "$(dirname "$0")/start_quillfer.sh"
+start_quillfer "$program_dir" "$2"
 
 # Each click ends with the pointer moved off the controls, so that no hover
 # tip stands in the next picture.
