@@ -2,7 +2,8 @@
 //   mp4-muxer [-force3GPCompliance] -c INPUT [-rate=FPS] OUTPUT
 // INPUT is raw MPEG-4 video (.m4v) or ADTS AAC. A missing OUTPUT is created
 // with that track; an existing one gets the track added. The work is done
-// by the ffmpeg command-line tool, run by argument vector.
+// by the ffmpeg command-line tool, run by argument vector; what can be read
+// from the files' own headers is, so that no prober has to start for it.
 
 #include "common/adts_reader.h"
 #include "common/file_bytes.h"
@@ -10,9 +11,12 @@
 #include "common/temporary_output.h"
 #include "common/tool_error.h"
 #include "common/tool_main.h"
+#include "mp4_tracks.h"
 #include "mux_plan.h"
+#include "vol_header.h"
 
 #include <algorithm>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -38,6 +42,13 @@ void validateInput(qf::kit::MuxJob& job)
     if (job.kind == qf::kit::StreamKind::AdtsAac) {
         qf::kit::parseAdts(in.read(0, static_cast<size_t>(in.size())), path);
     } else if (job.kind == qf::kit::StreamKind::Mpeg4Video) {
+        // The headers before the first VOP are a few dozen bytes.
+        std::optional<qf::kit::Fraction> declared =
+            qf::kit::declaredVolRate(in.read(0, static_cast<size_t>(std::min<uint64_t>(in.size(), 4096))));
+        if (declared) {
+            job.sourceRate = *declared;
+            return;
+        }
         std::string rate = probe({"ffprobe", "-v", "error", "-f", "m4v", "-select_streams", "v:0", "-show_entries",
                                   "stream=r_frame_rate", "-of", "default=nw=1:nk=1", path},
                                  path, "a raw MPEG-4 video stream");
@@ -54,14 +65,11 @@ void inspectExistingOutput(qf::kit::MuxJob& job)
     if (::stat(path.c_str(), &st) != 0) return;
     if (S_ISDIR(st.st_mode)) throw ToolError("cannot write " + path + ": it is a directory");
     job.addToExisting = true;
-    std::string facts = probe({"ffprobe", "-v", "error", "-show_entries", "stream=index:format=format_name", "-of",
-                              "default=nw=1", path},
-                             path, "a readable MP4 file");
-    if (facts.find("format_name=mov,mp4") == std::string::npos)
-        throw ToolError(path + " exists and is not an MP4 or 3GP file");
-    for (size_t at = facts.find("index="); at != std::string::npos; at = facts.find("index=", at + 1))
-        ++job.existingStreams;
-    if (job.existingStreams == 0) throw ToolError(path + " is not a readable MP4 file: it holds no streams");
+    qf::kit::InputFile file(path);
+    std::optional<int> tracks = qf::kit::countMp4Tracks(file);
+    if (!tracks) throw ToolError(path + " exists and is not an MP4 or 3GP file");
+    if (*tracks == 0) throw ToolError(path + " is not a readable MP4 file: it holds no streams");
+    job.existingStreams = *tracks;
 }
 
 } // namespace

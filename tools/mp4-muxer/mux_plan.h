@@ -45,7 +45,7 @@ struct MuxJob {
     StreamKind kind = StreamKind::Unknown;
     bool addToExisting = false;      // output exists: remux it with the new track
     int existingStreams = 0;         // streams already in the output
-    Fraction sourceRate;             // the raw video's own rate (ffprobe)
+    Fraction sourceRate;             // the raw video's own rate (its VOL, else ffprobe)
     std::string temporaryPath;       // where ffmpeg writes
 };
 

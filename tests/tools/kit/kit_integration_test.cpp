@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 namespace qf::kit {
@@ -166,6 +167,36 @@ TEST(Mp4Muxer, RateZeroOrTheCutOwnRateKeepsTheStreamsTiming)
         EXPECT_NEAR(std::stod(video["duration"]), 60 * 1.001 / 30, 0.01);
         EXPECT_EQ(probe(dir.file("B.mp4"), "", "format=:format_tags=major_brand")["TAG:major_brand"], "isom");
     }
+}
+
+TEST(Mp4Muxer, ReadsRateAndTracksFromTheFilesWithoutAProber)
+{
+    // libxvid declares its rate in the VOL and the output's tracks are in its
+    // moov: neither needs ffprobe, which here fails if it is started at all.
+    ScratchDir dir;
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=30000/1001:duration=2", "-c:v", "libxvid", "-f", "m4v",
+            dir.file("B.m4v")});
+    ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=2", "-c:a", "aac", "-f", "adts", dir.file("B.aac")});
+    std::filesystem::create_directory(dir.file("bin"));
+    writeFile(dir.file("bin/ffprobe"), "#!/bin/sh\necho ffprobe must not run >&2\nexit 1\n");
+    std::filesystem::permissions(dir.file("bin/ffprobe"), std::filesystem::perms::owner_all);
+    const char* oldPath = std::getenv("PATH");
+    std::string saved = oldPath ? oldPath : "";
+    ::setenv("PATH", (dir.file("bin") + ":" + saved).c_str(), 1);
+    ProgramResult v = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.m4v"), "-rate=10", dir.file("B.3gp")});
+    ProgramResult a = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.aac"), dir.file("B.3gp")});
+    ::setenv("PATH", saved.c_str(), 1);
+    ASSERT_EQ(v.exitCode, 0) << v.errors;
+    ASSERT_EQ(a.exitCode, 0) << a.errors;
+
+    // 60 frames of 30000/1001 played at 10 per second.
+    auto video = probe(dir.file("B.3gp"), "0", "stream=codec_name,r_frame_rate,duration");
+    EXPECT_EQ(video["codec_name"], "mpeg4");
+    EXPECT_EQ(video["r_frame_rate"], "10/1");
+    EXPECT_NEAR(std::stod(video["duration"]), 6.0, 0.01);
+    auto audio = probe(dir.file("B.3gp"), "1", "stream=codec_name,duration");
+    EXPECT_EQ(audio["codec_name"], "aac");
+    EXPECT_NEAR(std::stod(audio["duration"]), 2.0, 0.1);
 }
 
 TEST(Mp4Muxer, FailuresLeaveNoOutput)
