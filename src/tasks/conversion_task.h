@@ -44,6 +44,15 @@ public:
     // source (kDamagedSourceWarning, the length reached / the length
     // expected). Same threads and lifetime as failureReason.
     core::TextString warning;
+
+    // Where a run's output goes, set by the one who adds the task (the UI
+    // thread): the folder below the output folder that keeps the source's
+    // place in a folder tree ("" none); an exact output path instead of the
+    // format's own name ("" none); and whether a run writes over a file of
+    // that name instead of taking the next free " (N)".
+    core::TextString outputSubfolder;
+    core::TextString fixedOutputPath;
+    bool replaceOutput = false;
 };
 
 inline constexpr const char* kDamagedSourceWarning = "源文件可能已损坏:只转换了 ";
