@@ -53,6 +53,10 @@ public:
     core::TextString outputSubfolder;
     core::TextString fixedOutputPath;
     bool replaceOutput = false;
+    // The path a run asked for before numbering: where a new " (N)" is
+    // counted from when the numbered one is taken by the time the run
+    // begins. Set with the output path before a run.
+    core::TextString requestedOutputPath;
 };
 
 inline constexpr const char* kDamagedSourceWarning = "源文件可能已损坏:只转换了 ";

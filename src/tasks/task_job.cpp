@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 #include "convert/value_tables.h"
 #include "core/clock_time.h"
@@ -182,7 +184,14 @@ bool ConversionWorker::claimOutput(ConversionTask& task)
     // have taken it since. The empty file holds the name until the output
     // is renamed over it.
     errno = 0;
-    const std::optional<core::TextString> claimed = claimFreePath(task.outputPath, nullptr);
+    std::optional<core::TextString> claimed;
+    const int fd = ::open(task.outputPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        ::close(fd);
+        claimed = task.outputPath;
+    } else if (errno == EEXIST) {
+        claimed = claimFreePath(task.requestedOutputPath.empty() ? task.outputPath : task.requestedOutputPath, nullptr);
+    }
     if (!claimed) {
         std::string reason = std::string("cannot create the output file ") + task.outputPath.c_str();
         if (errno != 0)

@@ -78,8 +78,14 @@ core::TextString TaskListModel::wantedOutputPath(const ConversionTask& task)
     core::TextString wanted = task.outputPathForFormat(task.outputFormat);
     if (task.outputSubfolder.empty())
         return wanted;
-    core::TextString kept = core::fs::directoryPart(wanted.c_str());
-    kept.appendFormat("/%s/%s", task.outputSubfolder.c_str(), core::fs::fileNamePart(wanted.c_str()));
+    // The format's name keeps the folder of the path it is made from: a path
+    // that holds the subfolder already gets it once.
+    const std::string folder = core::fs::directoryPart(wanted.c_str()).c_str();
+    const std::string below = std::string("/") + task.outputSubfolder.c_str();
+    if (folder.size() >= below.size() && folder.compare(folder.size() - below.size(), below.size(), below) == 0)
+        return wanted;
+    core::TextString kept = folder.c_str();
+    kept.appendFormat("%s/%s", below.c_str(), core::fs::fileNamePart(wanted.c_str()));
     return kept;
 }
 
@@ -88,6 +94,7 @@ void TaskListModel::claimOutputPath(ConversionTask& task) const
     // Numbered names go before the extension, after the last "-", so the
     // format's own name gives back the plain one.
     const core::TextString wanted = wantedOutputPath(task);
+    task.requestedOutputPath = wanted;
     task.outputPath = task.replaceOutput ? wanted : uniquePath(wanted, task);
 }
 
