@@ -33,6 +33,7 @@ struct SelectionArgs {
     std::vector<std::string> sets;
     std::vector<std::string> files;   // the positional arguments, in order
     // Batch options, read by "convert" only.
+    std::string presetFile;           // --preset-file: the model instead of -c and -m
     std::string outputFile;           // -o: the exact output path of the one FILE
     std::string ifExists = "number";  // number, skip or overwrite
     std::string jobs = "1";           // tasks at once
