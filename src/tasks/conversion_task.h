@@ -51,6 +51,9 @@ public:
     // format's own name ("" none); and whether a run writes over a file of
     // that name instead of taking the next free " (N)".
     core::TextString outputSubfolder;
+    // The folder below a dropped or chosen folder that the source was found
+    // in ("" none), kept whether or not the output keeps it.
+    core::TextString sourceSubfolder;
     core::TextString fixedOutputPath;
     bool replaceOutput = false;
     // The path a run asked for before numbering: where a new " (N)" is
