@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "convert/configuration.h"
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "probe/media_summary.h"
@@ -572,6 +573,17 @@ void TaskListView::addFiles(const QStringList& paths)
 bool TaskListView::start()
 {
     syncSelection();
+    // The option as it is when the run starts decides where outputs go.
+    const bool keep = convert::keepFolderTree();
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        tasks::ConversionTask& task = *model_->task(r);
+        if (tasks::isActiveState(task.state) || task.sourceSubfolder.empty())
+            continue;
+        // From the output folder itself: an earlier run's path holds the
+        // subfolder it was given then.
+        task.makeOutputPath();
+        task.outputSubfolder = keep ? task.sourceSubfolder : core::TextString();
+    }
     return model_->start();
 }
 

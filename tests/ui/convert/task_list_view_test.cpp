@@ -439,6 +439,46 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
     EXPECT_EQ(view->model().rowCount(), 7);
 }
 
+TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
+{
+    test::requireHelperKit();
+    const bool saved = convert::keepFolderTree();
+    const std::string tree = test::dataDir() + "/mirrored tree";
+    stdfs::remove_all(tree);
+    stdfs::create_directories(tree + "/a/b");
+    const std::string other = test::makeClip("other clip", 1);
+    for (const char* name : {"x.avi", "a/x.avi", "a/b/x.avi"})
+        stdfs::copy_file(other, tree + "/" + name);
+    view->addFiles({toQ(tree)});
+    ASSERT_EQ(view->model().rowCount(), 3);
+
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep);
+        stdfs::remove_all(outDir);
+        convert::keepFolderTree() = keep;
+        view->model().setAllChecks(true);
+        ASSERT_TRUE(view->start());
+        ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 120000));
+        std::set<std::string> made;
+        for (const auto& entry : stdfs::recursive_directory_iterator(outDir))
+            if (entry.is_regular_file())
+                made.insert(entry.path().lexically_relative(outDir).string());
+        std::set<std::string> outputs;
+        for (int r = 0; r < 3; ++r) {
+            const tasks::ConversionTask& task = *view->model().task(r);
+            EXPECT_EQ(task.state, tasks::kStateDone);
+            const std::string rel = stdfs::path(task.outputPath.c_str()).lexically_relative(outDir).string();
+            outputs.insert(rel);
+            // Kept: the subfolder the source came from; else all side by side.
+            EXPECT_EQ(stdfs::path(rel).parent_path().string(), keep ? task.sourceSubfolder.c_str() : "") << rel;
+        }
+        // Three files under three names: same-named sources never collide.
+        EXPECT_EQ(made, outputs);
+        EXPECT_EQ(made.size(), 3u);
+    }
+    convert::keepFolderTree() = saved;
+}
+
 TEST_F(TaskListViewTest, ARealConversionThroughTheView)
 {
     test::requireHelperKit();
