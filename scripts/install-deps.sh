@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev libxkbcommon-dev
   ffmpeg mplayer mediainfo libmediainfo0v5
-  dvdauthor
+  dvdauthor parallel
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei
   xvfb xauth x11-utils xdotool imagemagick

@@ -4,6 +4,8 @@
 //   3     the output folder's text
 //   4 (1) showFloatingTips   5 (1) promptNoFiles   6 (1) promptNoneChecked
 //   7 (4) playerVolume       8 (1) autoPlay        9 (1) loopPlay
+//  10 (1) keepFolderTree: added later, so absent from older files (false),
+//         and older copies read a file up to item 9 and leave the rest
 
 #include "convert/configuration.h"
 
@@ -164,6 +166,7 @@ void encodeConfiguration(const Configuration& config, core::ByteBuffer& out)
     appendInt(out, config.options.playerVolume);
     appendFlag(out, config.options.autoPlay);
     appendFlag(out, config.options.loopPlay);
+    appendFlag(out, config.options.keepFolderTree);
 }
 
 bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out)
@@ -186,6 +189,9 @@ bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out)
     ApplicationOptions& o = read.options;
     if (!readFlag(in, o.showFloatingTips) || !readFlag(in, o.promptNoFiles) || !readFlag(in, o.promptNoneChecked)
         || !readInt(in, o.playerVolume) || !readFlag(in, o.autoPlay) || !readFlag(in, o.loopPlay))
+        return false;
+    o.keepFolderTree = false;
+    if (in.remaining() > 0 && !readFlag(in, o.keepFolderTree))
         return false;
     o.playerVolume = std::clamp(o.playerVolume, 0, 100);
     o.shutdownWhenDone = false;

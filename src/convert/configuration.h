@@ -31,6 +31,7 @@ struct ApplicationOptions {
     bool autoPlay = false;
     bool loopPlay = false;
     bool shutdownWhenDone = false;  // never stored: every run starts with it off
+    bool keepFolderTree = false;    // outputs keep the subfolder their source was found in
 };
 
 struct Configuration {
@@ -50,6 +51,7 @@ inline int32_t& playerVolume() { return configuration().options.playerVolume; }
 inline bool& autoPlay() { return configuration().options.autoPlay; }
 inline bool& loopPlay() { return configuration().options.loopPlay; }
 inline bool& shutdownWhenDone() { return configuration().options.shutdownWhenDone; }
+inline bool& keepFolderTree() { return configuration().options.keepFolderTree; }
 
 enum class LoadMode {
     ReadWrite,  // the application: creates the output folder, keeps an unreadable file as "cfg.bad"

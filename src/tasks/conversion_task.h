@@ -44,6 +44,22 @@ public:
     // source (kDamagedSourceWarning, the length reached / the length
     // expected). Same threads and lifetime as failureReason.
     core::TextString warning;
+
+    // Where a run's output goes, set by the one who adds the task (the UI
+    // thread): the folder below the output folder that keeps the source's
+    // place in a folder tree ("" none); an exact output path instead of the
+    // format's own name ("" none); and whether a run writes over a file of
+    // that name instead of taking the next free " (N)".
+    core::TextString outputSubfolder;
+    // The folder below a dropped or chosen folder that the source was found
+    // in ("" none), kept whether or not the output keeps it.
+    core::TextString sourceSubfolder;
+    core::TextString fixedOutputPath;
+    bool replaceOutput = false;
+    // The path a run asked for before numbering: where a new " (N)" is
+    // counted from when the numbered one is taken by the time the run
+    // begins. Set with the output path before a run.
+    core::TextString requestedOutputPath;
 };
 
 inline constexpr const char* kDamagedSourceWarning = "源文件可能已损坏:只转换了 ";

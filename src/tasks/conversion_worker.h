@@ -153,6 +153,13 @@ private:
     // After a first pass that succeeded: its two-pass log is in the output
     // folder, or the task has failed with the pass's reason.
     bool firstPassLeftItsLog(ConversionTask& task);
+    // Claims the task's output name with an empty file (the next free
+    // " (N)" when another program took it), unless the task replaces its
+    // output. False, with the task failed, when no file can be made there.
+    bool claimOutput(ConversionTask& task);
+    // Where the encoder runs and leaves its logs: the task's scratch folder
+    // during runTask, else the output folder (kept in `scratch`).
+    const char* encoderFolder(const ConversionTask& task, core::TextString& scratch) const;
     // The seconds the output should cover (the probed source from the start
     // position, cut to the length asked for); 0 when unknown.
     static double expectedSeconds(const ConversionTask& task);
@@ -175,6 +182,7 @@ private:
     void tickTimerMain(std::stop_token stop);
 
     const Environment environment_;  // immutable after construction
+    std::string workFolder_;         // worker thread: the running task's scratch folder
     std::string lastToolLine_;       // worker thread: the last line the running tool printed
     bool outputExistedAtStart_ = false;  // worker thread: the running task's output was there before it
     double reachedSeconds_ = -1;     // worker thread: the furthest "Pos:" of the last encoder pass; -1 none

@@ -11,6 +11,7 @@
 #include "core/messages.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/post_processing_commands.h"
+#include "tasks/scratch_folder.h"
 
 namespace qf::tasks {
 
@@ -26,35 +27,6 @@ bool carriesAudio(const ConversionTask& task)
 {
     return task.media.hasAudio && task.audioCodec != convert::kAudioCodecNone;
 }
-
-// A folder only this task writes to, removed with everything in it when the
-// procedure ends. In the temporary folder; beside the output (which is known
-// to be writable) when that one cannot be had.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const char* outputPath)
-    {
-        const char* tmp = std::getenv("TMPDIR");
-        path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillfer-task-XXXXXX";
-        if (::mkdtemp(path_.data()))
-            return;
-        path_ = std::string(fs::directoryPart(outputPath).c_str()) + "/.quillfer-task-XXXXXX";
-        if (!::mkdtemp(path_.data()))
-            path_.clear();
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ~ScratchFolder()
-    {
-        if (!path_.empty())
-            fs::removePath(path_.c_str());
-    }
-    bool made() const { return !path_.empty(); }
-    const char* path() const { return path_.c_str(); }
-
-private:
-    std::string path_;
-};
 
 } // namespace
 
@@ -186,7 +158,8 @@ bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
         return false;
     }
     fs::removePath(script);
-    removeFiles(base, {".mp4"});
+    // Renamed over the muxed file, so that the output's name is never free
+    // for another program to take in between.
     bool renamed = false;
     if (present(base, ".tmp"))
         renamed = std::rename(withSuffix(base, ".tmp").c_str(), withSuffix(base, ".mp4").c_str()) == 0;
@@ -220,7 +193,8 @@ bool ConversionWorker::postProcessPmp(ConversionTask& task)
         return false;
     }
     removeFiles(base, {".avi", ".aac", ".pmp.log"});
-    if (present(base, ".pmp"))
+    // The empty file that holds the output's name is no output.
+    if (fs::fileSize(withSuffix(base, ".pmp").c_str()) > 0)
         return true;
     failMissing(task, base, ".pmp");
     return false;

@@ -6,9 +6,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 #include "convert/value_tables.h"
 #include "core/clock_time.h"
@@ -18,7 +21,9 @@
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
 #include "tasks/failure_reason.h"
+#include "tasks/output_name.h"
 #include "tasks/post_processing_commands.h"
+#include "tasks/scratch_folder.h"
 
 namespace qf::tasks {
 
@@ -106,13 +111,23 @@ void ConversionWorker::runTask(ConversionTask& task)
         fail(task, core::NOTIFY_BAD_PARAMETERS, "these settings give no encoder command line");
         return;
     }
-    // A file already standing there is a finished task's own result from an
-    // earlier run: a failing run must not take it away.
-    outputExistedAtStart_ = core::fs::exists(task.outputPath.c_str());
+    // Every file the encoder leaves in its working directory (the two-pass
+    // log above all, whose name is fixed) is the task's own, so that any
+    // number of conversions can share an output folder.
+    ScratchFolder scratch(task.outputPath.c_str());
+    if (!scratch.made()) {
+        fail(task, core::NOTIFY_FOLDER_FAILED, std::string("cannot create a scratch folder: ") + std::strerror(errno),
+             FailureCause::FolderFailed);
+        return;
+    }
+    workFolder_ = scratch.path();
+    struct WorkFolderReset {
+        std::string& folder;
+        ~WorkFolderReset() { folder.clear(); }
+    } workFolderReset{workFolder_};
+    if (!claimOutput(task))
+        return;
     const bool twoPass = !task.secondCommand().empty();
-    // A log left by someone else must not pass for this first pass's.
-    if (twoPass)
-        deleteTwoPassLogs(task);
     notify(core::NOTIFY_STATE_CHANGED, twoPass ? kStateFirstPass : kStateConverting, &task);
     if (!runEncoderPass(task, task.firstCommand().c_str()) || (twoPass && !firstPassLeftItsLog(task))) {
         deleteTwoPassLogs(task);
@@ -157,10 +172,54 @@ void ConversionWorker::runTask(ConversionTask& task)
     removeLeftovers(task);
 }
 
+bool ConversionWorker::claimOutput(ConversionTask& task)
+{
+    if (task.replaceOutput) {
+        // Asked to write over what stands there: that file is not ours to
+        // remove when the run fails.
+        outputExistedAtStart_ = core::fs::exists(task.outputPath.c_str());
+        return true;
+    }
+    // The name was free when the task was started; another program may
+    // have taken it since. The empty file holds the name until the output
+    // is renamed over it.
+    errno = 0;
+    std::optional<core::TextString> claimed;
+    const int fd = ::open(task.outputPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        ::close(fd);
+        claimed = task.outputPath;
+    } else if (errno == EEXIST) {
+        claimed = claimFreePath(task.requestedOutputPath.empty() ? task.outputPath : task.requestedOutputPath, nullptr);
+    }
+    if (!claimed) {
+        std::string reason = std::string("cannot create the output file ") + task.outputPath.c_str();
+        if (errno != 0)
+            reason.append(": ").append(std::strerror(errno));
+        fail(task, core::NOTIFY_FAILED, reason);
+        return false;
+    }
+    if (!(*claimed == task.outputPath)) {
+        task.outputPath = *claimed;
+        task.buildCommands();
+    }
+    outputExistedAtStart_ = false;
+    return true;
+}
+
+const char* ConversionWorker::encoderFolder(const ConversionTask& task, core::TextString& scratch) const
+{
+    if (!workFolder_.empty())
+        return workFolder_.c_str();
+    scratch = core::fs::directoryPart(task.outputPath.c_str());
+    return scratch.c_str();
+}
+
 bool ConversionWorker::firstPassLeftItsLog(ConversionTask& task)
 {
+    core::TextString folder;
     core::TextString log;
-    log.format("%s/%s", core::fs::directoryPart(task.outputPath.c_str()).c_str(), core::external::kTwoPassLog);
+    log.format("%s/%s", encoderFolder(task, folder), core::external::kTwoPassLog);
     if (core::fs::isFile(log.c_str()))
         return true;
     // A first pass that ended without its statistics (killed, or crashed
@@ -249,12 +308,7 @@ void ConversionWorker::removeLeftovers(const ConversionTask& task)
     }
     removeHiddenTemporaries(folder.c_str(), names);
     // What the encoder's two-pass rate control leaves beside its log.
-    for (const char* name : {"divx2pass.log", "divx2pass-0.log", "divx2pass.log.temp", "divx2pass.log.mbtree",
-                             "divx2pass.log.mbtree.temp"}) {
-        core::TextString path;
-        path.format("%s/%s", folder.c_str(), name);
-        core::fs::removePath(path.c_str());
-    }
+    deleteTwoPassLogs(task);
 }
 
 bool ConversionWorker::checkFinalOutput(ConversionTask& task)
@@ -275,32 +329,29 @@ bool ConversionWorker::checkFinalOutput(ConversionTask& task)
 
 void ConversionWorker::deleteTwoPassLogs(const ConversionTask& task)
 {
-    const char* log = core::external::kTwoPassLog;
-    core::TextString path;
-    path.format("%s/%s", environment_.programDirectory.c_str(), log);
-    core::fs::removePath(path.c_str());
-    const core::TextString sourceFolder = core::fs::directoryPart(task.sourcePath.c_str());
-    if (!sourceFolder.empty()) {
-        path.format("%s/%s", sourceFolder.c_str(), log);
+    // Only in the folder the encoder ran in: a log elsewhere may be another
+    // conversion's, running now.
+    core::TextString scratch;
+    const char* folder = encoderFolder(task, scratch);
+    for (const char* name : {"divx2pass.log", "divx2pass-0.log", "divx2pass.log.temp", "divx2pass.log.mbtree",
+                             "divx2pass.log.mbtree.temp"}) {
+        core::TextString path;
+        path.format("%s/%s", folder, name);
         core::fs::removePath(path.c_str());
     }
-    // The encoder writes its log in its working directory: the output folder.
-    const core::TextString outputFolder = core::fs::directoryPart(task.outputPath.c_str());
-    path.format("%s/%s", outputFolder.c_str(), log);
-    core::fs::removePath(path.c_str());
 }
 
 bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandLine)
 {
     if (stopCheck(task))
         return false;
-    // Both passes run in the output folder, which was just made and is
-    // writable, so the two-pass log never lands in a folder we may not write
-    // to and two programs converting elsewhere never share one log.
-    const core::TextString outputFolder = core::fs::directoryPart(task.outputPath.c_str());
+    // Both passes run in the task's scratch folder (the output folder when
+    // run on their own), so the two-pass log is this task's alone.
+    core::TextString scratch;
+    const char* folder = encoderFolder(task, scratch);
     reachedSeconds_ = -1;
     lastExitStatus_ = 0;
-    if (!start(commandLine, outputFolder.c_str()) || !openStream()) {
+    if (!start(commandLine, folder) || !openStream()) {
         const std::string why = error();
         close();
         fail(task, core::NOTIFY_FAILED, why, FailureCause::ProgramMissing);

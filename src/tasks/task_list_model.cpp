@@ -6,6 +6,7 @@
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "tasks/encoder_output.h"
+#include "tasks/output_name.h"
 
 namespace qf::tasks {
 
@@ -70,11 +71,31 @@ void TaskListModel::showProgress(int row, int percent)
     setText(row, kColumnProgress, text.c_str());
 }
 
+core::TextString TaskListModel::wantedOutputPath(const ConversionTask& task)
+{
+    if (!task.fixedOutputPath.empty())
+        return task.fixedOutputPath;
+    core::TextString wanted = task.outputPathForFormat(task.outputFormat);
+    if (task.outputSubfolder.empty())
+        return wanted;
+    // The format's name keeps the folder of the path it is made from: a path
+    // that holds the subfolder already gets it once.
+    const std::string folder = core::fs::directoryPart(wanted.c_str()).c_str();
+    const std::string below = std::string("/") + task.outputSubfolder.c_str();
+    if (folder.size() >= below.size() && folder.compare(folder.size() - below.size(), below.size(), below) == 0)
+        return wanted;
+    core::TextString kept = folder.c_str();
+    kept.appendFormat("%s/%s", below.c_str(), core::fs::fileNamePart(wanted.c_str()));
+    return kept;
+}
+
 void TaskListModel::claimOutputPath(ConversionTask& task) const
 {
     // Numbered names go before the extension, after the last "-", so the
     // format's own name gives back the plain one.
-    task.outputPath = uniquePath(task.outputPathForFormat(task.outputFormat), task);
+    const core::TextString wanted = wantedOutputPath(task);
+    task.requestedOutputPath = wanted;
+    task.outputPath = task.replaceOutput ? wanted : uniquePath(wanted, task);
 }
 
 void TaskListModel::applySettings(ConversionTask& task, const convert::ConversionSettings& settings)
@@ -98,7 +119,6 @@ core::TextString TaskListModel::uniqueOutputPath(const ConversionTask& task, con
 
 core::TextString TaskListModel::uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile) const
 {
-    const std::string_view path = wanted.view();
     auto taken = [&](const core::TextString& candidate) {
         if (core::fs::exists(candidate.c_str()) && !(ownFile && *ownFile && candidate == ownFile))
             return true;
@@ -107,21 +127,9 @@ core::TextString TaskListModel::uniquePath(const core::TextString& wanted, const
                 return true;
         return false;
     };
-    if (!taken(wanted))
-        return wanted;
     // The number goes before the extension of the file name itself; a name
     // without one gets it at the end.
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    const size_t cut = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1) ? dot : path.size();
-    for (int n = 2;; ++n) {
-        core::TextString candidate;
-        candidate.assignBytes(path.data(), static_cast<uint32_t>(cut));
-        candidate.appendFormat(" (%d)", n);
-        candidate.append(std::string(path.substr(cut)).c_str());
-        if (!taken(candidate))
-            return candidate;
-    }
+    return firstFreePath(wanted, taken);
 }
 
 ConversionTask* TaskListModel::addFile(const char* path)
@@ -342,8 +350,12 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
         break;
     case core::NOTIFY_STATE_CHANGED:
         t.state = static_cast<int32_t>(detail);
-        if (detail == kStateConverting || detail == kStateFirstPass)
+        if (detail == kStateConverting || detail == kStateFirstPass) {
             recordStart(t);
+            // The worker claims the name when the run begins: another
+            // program may have taken it since, and the next free one is shown.
+            showTaskOutput(r);
+        }
         // The second pass starts where the first one's share ends.
         if (detail == kStateSecondPass && rows_[static_cast<size_t>(r)].progress < 50)
             showProgress(r, 50);

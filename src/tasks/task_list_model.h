@@ -193,6 +193,9 @@ public:
     core::TextString elapsedText(const ConversionTask& task) const;
     void recordStart(ConversionTask& task) const { task.startTime = clock_(); }
     static const char* stateText(const ConversionTask& task) { return taskStateText(task.state); }
+    // The path a run of the task asks for before numbering: its exact path,
+    // or the format's name in the output folder (below its subfolder).
+    static core::TextString wantedOutputPath(const ConversionTask& task);
 
 private:
     bool heldByWorker(const ConversionTask& task) const { return isActiveState(task.state) && queue_.isBusy(); }

@@ -202,3 +202,62 @@ TEST_F(CliTest, AutoMediaProbesTheFile)
 
 } // namespace
 } // namespace qf::convert
+
+namespace qf::convert {
+namespace {
+
+TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
+{
+    Configuration c;
+    DeviceModelList panel;
+    ConversionSettings s;
+    s.selectModel(1, 0, 5);
+    s.videoBitrateIndex = 12;
+    addPreset("我的 Touch", s, c.presets, panel);
+    c.outputFolder = (dir_ + "/输出").c_str();
+    ASSERT_TRUE(saveConfigurationFile(c, (prog_ + "/cfg").c_str()));
+    const std::string file = dir_ + "/touch.preset";
+
+    EXPECT_EQ(run("presets export 没有 " + shellQuote(file)).status, 2);
+    ASSERT_EQ(run("presets export '我的 Touch' " + shellQuote(file)).status, 0);
+    // Never over a file that stands there.
+    EXPECT_EQ(run("presets export '我的 Touch' " + shellQuote(file)).status, 1);
+
+    // The file alone gives the preset's command lines, as its row does.
+    const CliRun byRow = run("commands -c 1 -m 0 -f 5 --media av " + shellQuote(clip_));
+    const CliRun byFile = run("commands --preset-file " + shellQuote(file) + " -f 5 --media av " + shellQuote(clip_));
+    ASSERT_EQ(byFile.status, 0) << byFile.err;
+    EXPECT_EQ(byFile.out, byRow.out);
+    EXPECT_NE(byFile.out.find("bitrate=800:level_idc=13"), std::string::npos) << byFile.out;
+    // And by its name.
+    EXPECT_EQ(run("commands -c 1 -m '我的 Touch' -f 5 --media av " + shellQuote(clip_)).out, byRow.out);
+
+    // Imported where it is not yet: the cfg gains it, readable by the program.
+    Configuration empty;
+    empty.outputFolder = (dir_ + "/输出").c_str();
+    ASSERT_TRUE(saveConfigurationFile(empty, (prog_ + "/cfg").c_str()));
+    ASSERT_EQ(run("presets import " + shellQuote(file)).status, 0);
+    EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1);  // there already
+    Configuration back;
+    ASSERT_TRUE(loadConfigurationFile(back, (prog_ + "/cfg").c_str(), prog_.c_str(), LoadMode::ReadOnly));
+    ASSERT_EQ(back.presets.size(), 1);
+    EXPECT_STREQ(back.presets.at(0)->name.c_str(), "我的 Touch");
+    EXPECT_EQ(run("commands -c 1 -m 0 -f 5 --media av " + shellQuote(clip_)).out, byRow.out);
+
+    // A cut or altered file is refused, and an unreadable cfg is never replaced.
+    std::string bytes = readFile(file);
+    std::ofstream(dir_ + "/cut.preset", std::ios::binary) << bytes.substr(0, bytes.size() - 3);
+    bytes[bytes.size() / 2] ^= 1;
+    std::ofstream(dir_ + "/bad.preset", std::ios::binary) << bytes;
+    for (const char* name : {"/cut.preset", "/bad.preset"}) {
+        const CliRun r = run("presets import " + shellQuote(dir_ + name));
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(run("commands --preset-file " + shellQuote(dir_ + name) + " -f 5 " + shellQuote(clip_)).status, 2);
+    }
+    std::ofstream(prog_ + "/cfg", std::ios::trunc) << "garbage";
+    EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1);
+    EXPECT_EQ(readFile(prog_ + "/cfg"), "garbage");
+}
+
+} // namespace
+} // namespace qf::convert

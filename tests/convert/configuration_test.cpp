@@ -141,9 +141,35 @@ TEST_F(ConfigurationFile, FileLayoutIsBlocksInOrder)
                                 2, 0, 0, 0, '/', 'o',     // folder
                                 1, 0, 0, 0, 1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 1,
                                 4, 0, 0, 0, 50, 0, 0, 0,  // volume
-                                1, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+                                1, 0, 0, 0, 0, 1, 0, 0, 0, 0,
+                                1, 0, 0, 0, 0};           // keepFolderTree, appended last
     ASSERT_EQ(bytes.length(), sizeof expected);
     EXPECT_EQ(0, std::memcmp(bytes.data(), expected, sizeof expected));
+}
+
+TEST_F(ConfigurationFile, TheFolderTreeOptionIsAppendedAndOlderFilesReadWithoutIt)
+{
+    Configuration c;
+    c.outputFolder = "/o";
+    c.options.keepFolderTree = true;
+    core::ByteBuffer bytes;
+    encodeConfiguration(c, bytes);
+    Configuration back;
+    ASSERT_TRUE(decodeConfiguration(bytes, back));
+    EXPECT_TRUE(back.options.keepFolderTree);
+
+    // A file written before the option existed: everything else is taken.
+    core::ByteBuffer older(bytes);
+    older.setLength(bytes.length() - 5);
+    Configuration fromOlder;
+    fromOlder.options.keepFolderTree = true;
+    ASSERT_TRUE(decodeConfiguration(older, fromOlder));
+    EXPECT_FALSE(fromOlder.options.keepFolderTree);
+    EXPECT_STREQ(fromOlder.outputFolder.c_str(), "/o");
+    // A cut last item is a damaged file, not a missing option.
+    core::ByteBuffer cut(bytes);
+    cut.setLength(bytes.length() - 1);
+    EXPECT_FALSE(decodeConfiguration(cut, fromOlder));
 }
 
 TEST_F(ConfigurationFile, UnreadableFilesGiveTheDefaultsAndAreKept)
@@ -164,14 +190,15 @@ TEST_F(ConfigurationFile, UnreadableFilesGiveTheDefaultsAndAreKept)
     };
     const Case cases[] = {
         {"empty_file", ""},
-        {"ends_before_loop_switch", fullBytes.substr(0, fullBytes.size() - 5)},
+        {"ends_before_loop_switch", fullBytes.substr(0, fullBytes.size() - 10)},
         {"cut_in_a_preset", fullBytes.substr(0, 60)},
         {"empty_output_folder",
          std::string(reinterpret_cast<const char*>(emptyFolderBytes.data()), emptyFolderBytes.length())},
         {"volume_item_of_two_bytes", [&] {
-             std::string s = fullBytes.substr(0, fullBytes.size() - 18);
+             // The volume item, then autoPlay, loopPlay and keepFolderTree.
+             std::string s = fullBytes.substr(0, fullBytes.size() - 23);
              s += std::string("\x02\x00\x00\x00\x32\x00", 6);
-             s += fullBytes.substr(fullBytes.size() - 10);
+             s += fullBytes.substr(fullBytes.size() - 15);
              return s;
          }()},
     };

@@ -166,11 +166,12 @@ TEST_F(TaskJobTest, TwoPassesAndTheirLogs)
     writeFile(programLog, "old");
     writeFile(sourceLog, "old");
     EXPECT_EQ(run(), (Events{"state 6", "progress 40%", "state 7", "progress 90%", "state 8", "done"}));
-    EXPECT_FALSE(fileExists(programLog));
-    EXPECT_FALSE(fileExists(sourceLog));
-    // The encoder runs in the output folder, and its log there goes too.
-    EXPECT_TRUE(fileExists(outDir() + "/divx2pass.seen"));
-    EXPECT_FALSE(fileExists(outDir() + "/divx2pass.log"));
+    // Logs elsewhere may be other conversions' own: they are left alone.
+    EXPECT_EQ(readFile(programLog), "old");
+    EXPECT_EQ(readFile(sourceLog), "old");
+    // The encoder runs in a folder of the task's own, which goes with
+    // everything in it: the output folder holds the output alone.
+    EXPECT_EQ(listDir(outDir()), (Events{std::filesystem::path(task.outputPath.c_str()).filename().string()}));
     EXPECT_FALSE(fileExists("divx2pass.log"));
     ASSERT_EQ(programs.calls().size(), 2u);
     EXPECT_NE(programs.calls()[0].find("vpass=1"), std::string::npos);
@@ -181,9 +182,10 @@ TEST_F(TaskJobTest, TwoPassesAndTheirLogs)
     writeFile(programLog, "old");
     writeFile(sourceLog, "old");
     prepare(4, 0, 10);
+    std::filesystem::remove_all(outDir());
     EXPECT_EQ(run(), (Events{"state 6", "failed"}));
-    EXPECT_FALSE(fileExists(programLog));
-    EXPECT_FALSE(fileExists(sourceLog));
+    EXPECT_EQ(readFile(programLog), "old");
+    EXPECT_EQ(listDir(outDir()), Events{});
     EXPECT_EQ(programs.calls().size(), 3u);
 }
 
@@ -208,8 +210,11 @@ TEST_F(TaskJobTest, ThreeGpRunsEveryToolWithItsCommandLine)
     for (size_t i = 1; i < calls.size(); ++i)
         EXPECT_EQ(calls[i], expected[i]) << i;
     EXPECT_EQ(calls[0].substr(0, calls[0].find("[-srate]")), expected[0].substr(0, expected[0].find("[-srate]")));
-    EXPECT_EQ(readFile(b + ".3gp"), "+v+a");  // the stale file was removed first
-    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-3gp.3gp"}));
+    EXPECT_EQ(readFile(b + ".3gp"), "+v+a");  // the empty name holder was removed first
+    // A file that took the name before the run began is never touched.
+    EXPECT_EQ(b, outDir() + "/clip.avi-3gp (2)");
+    EXPECT_EQ(readFile(outDir() + "/clip.avi-3gp.3gp"), "stale");
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-3gp (2).3gp", "clip.avi-3gp.3gp"}));
 }
 
 TEST_F(TaskJobTest, FrameRateComesFromTheProbeOrTheSource)
@@ -227,6 +232,7 @@ TEST_F(TaskJobTest, FrameRateComesFromTheProbeOrTheSource)
     for (const Case& c : cases) {
         programs.write("BIRCH.DLL", c.probe);
         std::filesystem::remove(programs.dir() + "/calls.log");
+        std::filesystem::remove_all(outDir());
         prepare(0, 0, 6);
         task.media.videoFrameRate = c.sourceRate;
         EXPECT_EQ(run().back(), "done") << c.probe;
@@ -407,9 +413,12 @@ TEST_F(TaskJobTest, AFailedOrStoppedRunLeavesNothingOfItsOwn)
     }
     // A finished run's own output, there before this run, stays.
     prepare(3, 0, 9);
-    writeFile(task.outputPath.c_str(), "an earlier result");
+    const std::string earlier = task.outputPath.c_str();
+    writeFile(earlier, "an earlier result");
     EXPECT_EQ(run().back(), "failed");
-    EXPECT_EQ(readFile(task.outputPath.c_str()), "an earlier result");
+    EXPECT_EQ(readFile(earlier), "an earlier result");
+    // The run took the next name, and its empty holder went with the failure.
+    EXPECT_EQ(listDir(outDir()), (Events{std::filesystem::path(earlier).filename().string(), "other.mpg"}));
 }
 
 TEST_F(TaskJobTest, VideoOnlySourcesSkipTheAudioSteps)
@@ -466,7 +475,8 @@ TEST_F(TaskJobTest, AFirstPassThatLeftNoLogNeverRunsTheSecond)
         EXPECT_EQ(programs.calls().size(), 1u) << c.name;
         EXPECT_EQ(std::string(task.failureReason.c_str()),
                   std::string(failureSentence(FailureCause::EncoderEnded)) + "\r\n" + c.reason);
-        EXPECT_EQ(listDir(outDir()), Events{}) << c.name;
+        // The stale log was not this task's: it stays, and did not pass for one.
+        EXPECT_EQ(listDir(outDir()), (Events{"divx2pass.log"})) << c.name;
     }
 }
 

@@ -4,14 +4,19 @@
 // percentage are shown until the queue has finished. Ctrl-C is the stop
 // command.
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <semaphore.h>
+#include <set>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -26,6 +31,7 @@
 #include "core/text_string.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/task_list_model.h"
+#include "tasks/worker_pool.h"
 
 namespace qf::cli {
 
@@ -52,7 +58,7 @@ void onInterrupt(int signal)
 // ends must reach the worker before it reports the task done.
 class InterruptWatcher {
 public:
-    explicit InterruptWatcher(tasks::ConversionWorker& worker) : worker_(worker)
+    explicit InterruptWatcher(tasks::TaskQueue& worker) : worker_(worker)
     {
         sem_init(&g_interruptPosted, 0, 0);
         thread_ = std::thread([this] { watch(); });
@@ -82,7 +88,7 @@ private:
         }
     }
 
-    tasks::ConversionWorker& worker_;
+    tasks::TaskQueue& worker_;
     std::atomic<bool> watching_{true};
     std::thread thread_;
 };
@@ -97,21 +103,154 @@ void printIndented(const char* text)
 
 void printHelp()
 {
-    std::printf("usage: quillfer-cli convert -c CATEGORY -m MODEL -f FORMAT [options] FILE...\n\n"
-                "Converts each FILE with the chosen device model and format, one after\n"
-                "another, as the task list does: the encoder and the helper tools from the\n"
-                "program directory, the output files in the output folder. Shows every\n"
-                "task's state, elapsed time and encoder percentage (a live line on a\n"
-                "terminal, plain lines otherwise). Ctrl-C (or SIGTERM, SIGHUP) stops the\n"
-                "conversion: the running and the waiting tasks end as 未完成, and\n"
-                "nothing of them is left in the output folder. A failed task's reason\n"
-                "is printed under it, and so is the warning of a task whose output is\n"
-                "shorter than its source (a damaged source). '--' ends the options.\n\n"
-                "options:\n%s\n"
-                "Exit status: 0 when every file was converted (已完成), 1 when any file was\n"
-                "refused, failed or stopped, 2 on a usage error.\n",
+    std::printf("usage: quillfer-cli convert -c CATEGORY -m MODEL -f FORMAT [options] FILE|FOLDER...\n\n"
+                "Converts each FILE with the chosen device model and format as the task\n"
+                "list does: the encoder and the helper tools from the program directory,\n"
+                "the output files in the output folder. A FOLDER gives every media file in\n"
+                "it (and in its subfolders with --recursive); its other files are counted\n"
+                "and skipped. Shows every task's state, elapsed time and encoder\n"
+                "percentage (a live line on a terminal, plain lines otherwise, or JSON\n"
+                "lines). Ctrl-C (or SIGTERM, SIGHUP) stops the conversion: the running and\n"
+                "the waiting tasks end as 未完成, and nothing of them is left in the\n"
+                "output folder. A failed task's reason is printed under it, and so is the\n"
+                "warning of a task whose output is shorter than its source (a damaged\n"
+                "source). Any number of conversions, in one process or many, may share an\n"
+                "output folder: each claims its output name when it begins. '--' ends\n"
+                "the options.\n\n"
+                "options:\n%s"
+                "  -o FILE                the exact output path (one FILE only)\n"
+                "  --if-exists MODE       when the output's name is taken: number (the next\n"
+                "                         free \" (2)\" name, default), skip (convert nothing)\n"
+                "                         or overwrite\n"
+                "  -r, --recursive        a FOLDER gives the files of its subfolders too\n"
+                "  --keep-tree            outputs keep their subfolder below the FOLDER\n"
+                "  -j, --jobs N           convert N files at once, each on its own worker\n"
+                "                         (1..64, default 1)\n"
+                "  --progress json        one JSON object a line: file, state, percent,\n"
+                "                         elapsed (seconds), output, reason; states: queued,\n"
+                "                         converting, first-pass, second-pass, muxing, done,\n"
+                "                         failed, stopped, skipped, refused\n\n"
+                "Exit status: 0 when every file was converted (已完成) or skipped, 1 when\n"
+                "any file was refused, failed or stopped, 2 on a usage error.\n",
                 selectionUsage());
 }
+
+// One file to convert: where it is, and the folder below the given one it
+// was found in (kept under the output folder with --keep-tree).
+struct SourceFile {
+    std::string path;
+    std::string subfolder;
+    bool fromFolder = false;
+};
+
+// The files a FOLDER argument gives, in name order.
+void collectFolder(const std::string& folder, bool recursive, bool keepTree, std::vector<SourceFile>& out)
+{
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    const auto options = std::filesystem::directory_options::skip_permission_denied;
+    if (recursive) {
+        for (auto it = std::filesystem::recursive_directory_iterator(folder, options, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (it->is_regular_file(ec))
+                found.push_back(it->path());
+    } else {
+        for (auto it = std::filesystem::directory_iterator(folder, options, ec);
+             !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+            if (it->is_regular_file(ec))
+                found.push_back(it->path());
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& path : found) {
+        SourceFile file{path.lexically_normal().string(), {}, true};
+        if (keepTree) {
+            const std::string sub = path.parent_path().lexically_relative(folder).lexically_normal().string();
+            if (sub != "." && !sub.empty())
+                file.subfolder = sub;
+        }
+        out.push_back(std::move(file));
+    }
+}
+
+std::string jsonString(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+const char* stateKey(int32_t state)
+{
+    switch (state) {
+    case tasks::kStateQueued: return "queued";
+    case tasks::kStateConverting: return "converting";
+    case tasks::kStateFirstPass: return "first-pass";
+    case tasks::kStateSecondPass: return "second-pass";
+    case tasks::kStateMuxing: return "muxing";
+    case tasks::kStateDone: return "done";
+    case tasks::kStateNotDone: return "stopped";
+    default: return "failed";
+    }
+}
+
+void printJson(const std::string& file, const char* state, int percent, long elapsed, const std::string& output,
+               const std::string& reason)
+{
+    std::printf("{\"file\":%s,\"state\":\"%s\",\"percent\":%d,\"elapsed\":%ld,\"output\":%s,\"reason\":%s}\n",
+                jsonString(file).c_str(), state, percent, elapsed, jsonString(output).c_str(), jsonString(reason).c_str());
+    std::fflush(stdout);
+}
+
+// The JSON lines: one whenever a task's state or percentage changes.
+class JsonProgressView final : public tasks::TaskListObserver {
+public:
+    explicit JsonProgressView(const tasks::TaskListModel& model) : model_(model) {}
+
+    void cellChanged(int row, int column) override
+    {
+        if (column != tasks::kColumnState && column != tasks::kColumnProgress)
+            return;
+        const tasks::TaskRow& entry = model_.row(row);
+        const tasks::ConversionTask& task = *entry.task;
+        // 未完成 before a task ran is where it starts, not a stop.
+        if (!started_ || (task.state == tasks::kStateNotDone && !seen_.count(&task)))
+            return;
+        seen_.insert(&task);
+        const auto key = std::make_pair(task.state, entry.progress);
+        auto [at, fresh] = last_.try_emplace(&task, key);
+        if (!fresh && at->second == key)
+            return;
+        at->second = key;
+        const long elapsed = task.startTime != 0 ? static_cast<long>(std::time(nullptr) - task.startTime) : 0;
+        std::string reason;
+        if (!tasks::isActiveState(task.state))
+            reason = task.failureReason.empty() ? task.warning.c_str() : task.failureReason.c_str();
+        printJson(task.sourcePath.c_str(), stateKey(task.state), entry.progress, elapsed, task.outputPath.c_str(), reason);
+    }
+    void setStarted() { started_ = true; }
+
+private:
+    const tasks::TaskListModel& model_;
+    bool started_ = false;
+    std::map<const tasks::ConversionTask*, std::pair<int32_t, int>> last_;
+    std::set<const tasks::ConversionTask*> seen_;  // tasks seen running: a later 未完成 is a stop
+};
 
 // The settings the tasks copy, and the messages the task list would show.
 class CliHost final : public tasks::TaskListHost {
@@ -201,6 +340,37 @@ private:
     std::string lastPrinted_;
 };
 
+// The batch options' values; false with a message when one is wrong.
+bool checkBatchOptions(const SelectionArgs& selection, long& jobs, std::string& error)
+{
+    if (selection.ifExists != "number" && selection.ifExists != "skip" && selection.ifExists != "overwrite") {
+        error = "unknown --if-exists '" + selection.ifExists + "'; valid: number, skip, overwrite";
+        return false;
+    }
+    char* end = nullptr;
+    jobs = std::strtol(selection.jobs.c_str(), &end, 10);
+    if (selection.jobs.empty() || !end || *end != 0 || jobs < 1 || jobs > 64) {
+        error = "--jobs '" + selection.jobs + "' is not a number 1..64";
+        return false;
+    }
+    if (!selection.progress.empty() && selection.progress != "json" && selection.progress != "text") {
+        error = "unknown --progress '" + selection.progress + "'; valid: text, json";
+        return false;
+    }
+    if (!selection.outputFile.empty()) {
+        std::error_code ec;
+        if (selection.files.size() != 1 || std::filesystem::is_directory(selection.files[0], ec)) {
+            error = "-o FILE needs exactly one FILE to convert";
+            return false;
+        }
+        if (std::filesystem::is_directory(selection.outputFile, ec)) {
+            error = "-o " + selection.outputFile + " is a folder: give a file name, or use --output-folder";
+            return false;
+        }
+    }
+    return true;
+}
+
 int runConvert(const std::vector<std::string>& args)
 {
     if (wantsHelp(args)) {
@@ -209,7 +379,8 @@ int runConvert(const std::vector<std::string>& args)
     }
     SelectionArgs selection;
     std::string error;
-    if (!parseSelectionArgs(args, selection, error)) {
+    long jobs = 1;
+    if (!parseSelectionArgs(args, selection, error) || !checkBatchOptions(selection, jobs, error)) {
         std::fprintf(stderr, "quillfer-cli convert: %s\n", error.c_str());
         return kExitUsage;
     }
@@ -217,15 +388,26 @@ int runConvert(const std::vector<std::string>& args)
         std::fprintf(stderr, "quillfer-cli convert: give at least one FILE\n");
         return kExitUsage;
     }
+    const bool json = selection.progress == "json";
     if (!startUp())
         return kExitFailed;
+
+    std::vector<SourceFile> sources;
+    for (const std::string& file : selection.files) {
+        std::error_code ec;
+        const std::string path = std::filesystem::absolute(file, ec).lexically_normal().string();
+        if (std::filesystem::is_directory(path, ec))
+            collectFolder(path, selection.recursive, selection.keepTree, sources);
+        else
+            sources.push_back({path, {}, false});
+    }
 
     // The settings come from the first file the selection accepts; a wrong
     // choice of model, format or value is a usage error for every file.
     convert::CommandLineBuilder settings;
     bool haveSettings = false;
-    for (const std::string& file : selection.files) {
-        const int status = configureBuilder(selection, file, settings, error);
+    for (const SourceFile& file : sources) {
+        const int status = configureBuilder(selection, file.path, settings, error);
         if (status == kExitUsage) {
             std::fprintf(stderr, "quillfer-cli convert: %s\n", error.c_str());
             return kExitUsage;
@@ -240,59 +422,103 @@ int runConvert(const std::vector<std::string>& args)
 
     CliHost host(settings);
     CliProber prober(selection);
-    tasks::ConversionWorker worker;
-    bool finished = false;
+    tasks::WorkerPool pool(static_cast<int>(jobs));
+    int queuesFinished = 0;
     tasks::TaskListModel* modelForSink = nullptr;
     core::QueuedSink sink([&](const core::Message& message) {
         if (message.message == core::WM_TASK_NOTIFY && core::taskNotifyCode(message.wParam) == core::NOTIFY_QUEUE_FINISHED)
-            finished = true;
+            ++queuesFinished;
         return modelForSink ? modelForSink->handleMessage(message) : intptr_t{0};
     });
-    tasks::TaskListModel model(host, prober, worker);
-    ProgressView view(model, isatty(STDOUT_FILENO) != 0);
+    tasks::TaskListModel model(host, prober, pool);
+    ProgressView view(model, !json && isatty(STDOUT_FILENO) != 0);
+    JsonProgressView jsonView(model);
     modelForSink = &model;
 
     bool refused = false;
-    for (const std::string& file : selection.files) {
-        std::error_code ec;
-        const std::string path = std::filesystem::absolute(file, ec).lexically_normal().string();
-        if (!core::fs::isFile(path.c_str())) {
-            std::fprintf(stderr, "quillfer-cli convert: no such file: %s\n", path.c_str());
+    int nonMedia = 0;
+    std::set<const tasks::ConversionTask*> skipped;
+    for (const SourceFile& file : sources) {
+        const char* path = file.path.c_str();
+        if (!core::fs::isFile(path)) {
+            std::fprintf(stderr, "quillfer-cli convert: no such file: %s\n", path);
+            if (json)
+                printJson(path, "refused", 0, 0, "", "no such file");
             refused = true;
+            continue;
+        }
+        probe::MediaFacts facts;
+        // A folder's other files are counted, not each reported.
+        if (file.fromFolder && (!prober.probe(path, facts) || (!facts.hasVideo && !facts.hasAudio))) {
+            ++nonMedia;
             continue;
         }
         // A file the probe refuses gets the task list's own message.
         if (!haveSettings) {
-            probe::MediaFacts facts;
-            if (!prober.probe(path.c_str(), facts)) {
+            if (!prober.probe(path, facts)) {
                 core::TextString message = tasks::kUnrecognisedFileText;
                 message.append("\r\n");
-                message.append(path.c_str());
+                message.append(path);
                 host.showMessage(message.c_str());
             }
+            if (json)
+                printJson(path, "refused", 0, 0, "", tasks::kUnrecognisedFileText);
             refused = true;
             continue;
         }
-        if (!model.addFile(path.c_str()))
+        tasks::ConversionTask* task = model.addFile(path);
+        if (!task) {
+            if (json)
+                printJson(path, "refused", 0, 0, "", tasks::kUnrecognisedFileText);
             refused = true;
+            continue;
+        }
+        task->outputSubfolder = file.subfolder.c_str();
+        if (!selection.outputFile.empty())
+            task->fixedOutputPath = std::filesystem::absolute(selection.outputFile).lexically_normal().string().c_str();
+        task->replaceOutput = selection.ifExists == "overwrite";
+        // The row holds its real path from now on: rows of the same name in
+        // other subfolders do not number each other.
+        task->outputPath = tasks::TaskListModel::wantedOutputPath(*task);
+        if (selection.ifExists == "skip") {
+            const core::TextString wanted = tasks::TaskListModel::wantedOutputPath(*task);
+            if (core::fs::exists(wanted.c_str())) {
+                skipped.insert(task);
+                if (json)
+                    printJson(path, "skipped", 0, 0, wanted.c_str(), "");
+                else
+                    std::printf("%s  skipped: %s exists\n", path, wanted.c_str());
+            }
+        }
     }
-    if (model.rowCount() == 0)
-        return kExitFailed;
+    if (nonMedia > 0)
+        std::fprintf(stderr, "quillfer-cli convert: skipped %d file%s that %s not media\n", nonMedia,
+                     nonMedia == 1 ? "" : "s", nonMedia == 1 ? "is" : "are");
+    if (model.rowCount() == static_cast<int>(skipped.size()))
+        return model.rowCount() > 0 && !refused ? kExitOk : kExitFailed;
 
     model.setAllChecks(true);
-    model.setObserver(&view);
-    worker.startThread(sink);
-    worker.startTickTimer();
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (skipped.count(model.row(r).task.get()))
+            model.setChecked(r, false);
+    if (json)
+        model.setObserver(&jsonView);
+    else
+        model.setObserver(&view);
+    pool.startThreads(sink);
+    pool.startTickTimer();
     g_interrupted = 0;
-    std::optional<InterruptWatcher> watcher(std::in_place, worker);
+    std::optional<InterruptWatcher> watcher(std::in_place, pool);
     void (*previous[std::size(kStopSignals)])(int) = {};
     for (size_t i = 0; i < std::size(kStopSignals); ++i)
         previous[i] = std::signal(kStopSignals[i], onInterrupt);
     view.setStarted();
-    model.start();
+    jsonView.setStarted();
+    bool finished = !model.start();
     bool stopAsked = false;
     while (!finished) {
         sink.waitAndPump(100);
+        finished = queuesFinished >= pool.queueFinishedCount();
         if (g_interrupted && !stopAsked) {
             stopAsked = true;
             model.stop();
@@ -301,9 +527,9 @@ int runConvert(const std::vector<std::string>& args)
     for (size_t i = 0; i < std::size(kStopSignals); ++i)
         std::signal(kStopSignals[i], previous[i]);
     watcher.reset();
-    worker.stopTickTimer();
+    pool.stopTickTimer();
     sink.shutdown();
-    worker.endThread();
+    pool.endThreads();
     view.finishLine();
     model.setObserver(nullptr);
 
@@ -311,6 +537,11 @@ int runConvert(const std::vector<std::string>& args)
     bool allDone = !refused;
     for (int r = model.rowCount() - 1; r >= 0; --r) {
         const tasks::TaskRow& entry = model.row(r);
+        if (skipped.count(entry.task.get()))
+            continue;
+        allDone = allDone && entry.task->state == tasks::kStateDone;
+        if (json)
+            continue;
         const char* output = entry.task->outputPath.c_str();
         if (core::fs::isFile(output))
             std::printf("%s -> %s\n", ProgressView::describe(entry).c_str(), output);
@@ -320,7 +551,6 @@ int runConvert(const std::vector<std::string>& args)
             printIndented(entry.task->failureReason.c_str());
         if (!entry.task->warning.empty())
             printIndented(entry.task->warning.c_str());
-        allDone = allDone && entry.task->state == tasks::kStateDone;
     }
     return allDone ? kExitOk : kExitFailed;
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_presets.h"
 #include "convert/configuration.h"
 #include "convert/device_models.h"
 #include "convert/value_tables.h"
@@ -130,8 +131,10 @@ const char* selectionUsage()
     return "  -c CATEGORY            index 0..7 or name: 0 手机, 1 IPOD, 2 PSP, 3 Flash Player,\n"
            "                         4 DVD, 5 VCD, 6 Windows Media, 7 MP3\n"
            "  -m MODEL               row of the category's model list (user presets first;\n"
-           "                         see 'quillfer-cli formats')\n"
+           "                         see 'quillfer-cli formats'), or the model's name\n"
            "  -f FORMAT              format value 0..13 listed by the model\n"
+           "  --preset-file FILE     the model from a preset file ('presets export')\n"
+           "                         instead of -c and -m\n"
            "  --start HH:MM:SS       start position\n"
            "  --stop HH:MM:SS        stop position\n"
            "  --output-folder DIR    output folder (default: the one in the cfg file)\n"
@@ -168,6 +171,20 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
             ok = value(out.outputFolder);
         else if (a == "--media")
             ok = value(out.media);
+        else if (a == "--preset-file")
+            ok = value(out.presetFile);
+        else if (a == "-o" || a == "--output")
+            ok = value(out.outputFile);
+        else if (a == "--if-exists")
+            ok = value(out.ifExists);
+        else if (a == "--jobs" || a == "-j")
+            ok = value(out.jobs);
+        else if (a == "--progress")
+            ok = value(out.progress);
+        else if (a == "--recursive" || a == "-r")
+            out.recursive = true;
+        else if (a == "--keep-tree")
+            out.keepTree = true;
         else if (a == "--set") {
             std::string s;
             ok = value(s);
@@ -193,15 +210,19 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
 int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
                      std::string& error)
 {
-    if (args.category.empty() || args.model.empty() || args.format.empty()) {
-        error = "-c CATEGORY, -m MODEL and -f FORMAT are all needed";
+    const bool fromFile = !args.presetFile.empty();
+    if (args.format.empty() || (!fromFile && (args.category.empty() || args.model.empty()))) {
+        error = "-c CATEGORY, -m MODEL (or --preset-file FILE) and -f FORMAT are all needed";
         return kExitUsage;
     }
     if (args.media != "auto" && args.media != "av" && args.media != "video" && args.media != "audio") {
         error = "unknown --media '" + args.media + "'; valid: auto, av, video, audio";
         return kExitUsage;
     }
-    const int32_t category = resolveCategory(args.category);
+    convert::DeviceModel filePreset;
+    if (fromFile && !readPresetFile(args.presetFile, filePreset, error))
+        return kExitUsage;
+    const int32_t category = fromFile ? filePreset.category : resolveCategory(args.category);
     if (category < 0) {
         error = "unknown category '" + args.category + "'; valid: " + validCategories();
         return kExitUsage;
@@ -209,8 +230,20 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
     convert::DeviceModelList list;
     convert::buildCategoryList(category, convert::configuration().presets, list);
     long row = -1;
-    const convert::DeviceModel* entry = parseInt(args.model, row) ? list.at(static_cast<int32_t>(row)) : nullptr;
-    if (!entry || row > INT32_MAX) {
+    const convert::DeviceModel* entry = nullptr;
+    if (fromFile) {
+        entry = &filePreset;
+    } else if (parseInt(args.model, row)) {
+        entry = row >= 0 && row <= INT32_MAX ? list.at(static_cast<int32_t>(row)) : nullptr;
+    } else {
+        // By name: a row number moves when a preset is saved, a name does
+        // not. The exact name first, then one that differs in case only.
+        for (int pass = 0; pass < 2 && !entry; ++pass)
+            for (int32_t r = 0; r < list.size() && !entry; ++r)
+                if (pass == 0 ? args.model == list.at(r)->name.c_str() : asciiEqualNoCase(args.model, list.at(r)->name.c_str()))
+                    entry = list.at(r);
+    }
+    if (!entry) {
         error = "no model '" + args.model + "' in category " + convert::categoryName(category) + "; valid: "
             + validModels(list);
         return kExitUsage;

@@ -5,7 +5,8 @@
 // the parameter panel would.
 //
 //   -c CATEGORY       an index 0..7 or a category name ("PSP", "手机")
-//   -m MODEL          a row of the category's model list (user presets first)
+//   -m MODEL          a row of the category's model list (user presets first),
+//                     or a model's or preset's name
 //   -f FORMAT         a format value 0..13 that the model lists
 //   --start HH:MM:SS  --stop HH:MM:SS
 //   --output-folder DIR   (default: the configuration's output folder)
@@ -31,6 +32,14 @@ struct SelectionArgs {
     std::string media = "auto";
     std::vector<std::string> sets;
     std::vector<std::string> files;   // the positional arguments, in order
+    // Batch options, read by "convert" only.
+    std::string presetFile;           // --preset-file: the model instead of -c and -m
+    std::string outputFile;           // -o: the exact output path of the one FILE
+    std::string ifExists = "number";  // number, skip or overwrite
+    std::string jobs = "1";           // tasks at once
+    std::string progress;             // "" (text) or json
+    bool recursive = false;           // a folder gives the files of its subfolders too
+    bool keepTree = false;            // outputs keep their subfolder below the given folder
 };
 
 // The option lines for a subcommand's --help.

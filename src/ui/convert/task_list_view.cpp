@@ -7,7 +7,10 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
+#include "convert/configuration.h"
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "probe/media_summary.h"
@@ -63,6 +66,10 @@ public:
     void showMessage(const char* text) override
     {
         // Within addFiles the refusals are gathered into one box.
+        if (view_.refusedInFolders_) {
+            ++*view_.refusedInFolders_;
+            return;
+        }
         if (view_.refused_) {
             view_.refused_->append(view_.addingPath_);
             return;
@@ -512,27 +519,71 @@ QString TaskListView::refusalText(const QStringList& refusedPaths)
     return text;
 }
 
+QString TaskListView::skippedInFoldersText(int count)
+{
+    return QStringLiteral("文件夹中有 %1 个文件不能识别,已跳过。").arg(count);
+}
+
 void TaskListView::addFiles(const QStringList& paths)
 {
     syncSelection();
     QStringList refused;
+    int refusedInFolders = 0;
     refused_ = &refused;
     for (const QString& path : paths) {
         const std::string bytes = fromQ(path);
-        if (bytes.empty() || !core::fs::isFile(bytes.c_str()))
+        if (bytes.empty())
+            continue;
+        if (core::fs::isDirectory(bytes.c_str())) {
+            // Name order, so that a tree gives the same rows every time.
+            std::vector<std::filesystem::path> found;
+            std::error_code ec;
+            const auto options = std::filesystem::directory_options::skip_permission_denied;
+            for (auto it = std::filesystem::recursive_directory_iterator(bytes, options, ec);
+                 !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+                if (it->is_regular_file(ec))
+                    found.push_back(it->path());
+            std::sort(found.begin(), found.end());
+            refusedInFolders_ = &refusedInFolders;
+            for (const auto& file : found) {
+                tasks::ConversionTask* task = model_->addFile(file.string().c_str());
+                if (!task)
+                    continue;
+                const std::string below = file.parent_path().lexically_relative(bytes).lexically_normal().string();
+                task->sourceSubfolder = below == "." ? "" : below.c_str();
+            }
+            refusedInFolders_ = nullptr;
+            continue;
+        }
+        if (!core::fs::isFile(bytes.c_str()))
             continue;
         addingPath_ = path;
         model_->addFile(bytes.c_str());
     }
     refused_ = nullptr;
     addingPath_.clear();
-    if (!refused.isEmpty())
-        ConfirmBox::ask(this, refusalText(refused), 1);
+    if (refused.isEmpty() && refusedInFolders == 0)
+        return;
+    QString text = refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(refused);
+    if (refusedInFolders > 0)
+        text += QStringLiteral("\r\n") + skippedInFoldersText(refusedInFolders);
+    ConfirmBox::ask(this, text, 1);
 }
 
 bool TaskListView::start()
 {
     syncSelection();
+    // The option as it is when the run starts decides where outputs go.
+    const bool keep = convert::keepFolderTree();
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        tasks::ConversionTask& task = *model_->task(r);
+        if (tasks::isActiveState(task.state) || task.sourceSubfolder.empty())
+            continue;
+        // From the output folder itself: an earlier run's path holds the
+        // subfolder it was given then.
+        task.makeOutputPath();
+        task.outputSubfolder = keep ? task.sourceSubfolder : core::TextString();
+    }
     return model_->start();
 }
 

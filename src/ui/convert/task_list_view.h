@@ -46,10 +46,14 @@ public:
     tasks::ConversionWorker& worker() { return *worker_; }
     TaskItemModel* itemModel() const { return items_; }
 
-    // Adds every path that names an existing file; directories and missing
-    // paths are skipped. The files the probe refuses are named together in
-    // one message box at the end.
+    // Adds every path that names an existing file, and every media file
+    // under a folder (its subfolders included; each task remembers the
+    // subfolder it came from below that folder); missing paths are skipped.
+    // The files the probe refuses are named together in one message box at
+    // the end, those found in folders only counted there.
     void addFiles(const QStringList& paths);
+    // The box's last line for the files of folders the probe refused.
+    static QString skippedInFoldersText(int count);
     // The text of that box: "不能识别的文件类型。" and one refused path a line,
     // cut with "…" after kRefusedPathsShown paths.
     static QString refusalText(const QStringList& refusedPaths);
@@ -138,6 +142,7 @@ private:
     bool inGeometry_ = false;
     // While addFiles runs: the refused paths, and the path being added.
     QStringList* refused_ = nullptr;
+    int* refusedInFolders_ = nullptr;  // counts instead while a folder's files are added
     QString addingPath_;
 };
 

@@ -56,13 +56,16 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
     floatingTips_ = place(new SkinCheckBox(QStringLiteral("显示浮动提示"), this), kFloatingTipsId, 10, 25);
     prompts_ = place(new SkinCheckBox(QStringLiteral("显示提示信息"), this), kPromptsId, 10, 40);
     shutdown_ = place(new SkinCheckBox(QStringLiteral("转换完成自动关机"), this), kShutdownId, 10, 65);
+    keepTree_ = place(new SkinCheckBox(QStringLiteral("保持文件夹结构"), this), kKeepTreeId, 10, 80);
     floatingTips_->setChecked(convert::showFloatingTips());
+    keepTree_->setChecked(convert::keepFolderTree());
 
     connect(shortcut_, &QAbstractButton::clicked, this, [this] { createShortcut(); });
     connect(floatingTips_, &QAbstractButton::clicked, this, [this](bool checked) {
         convert::showFloatingTips() = checked;
         setFloatingTipsEnabled(checked);
     });
+    connect(keepTree_, &QAbstractButton::clicked, this, [](bool checked) { convert::keepFolderTree() = checked; });
     connect(prompts_, &QAbstractButton::clicked, this, [](bool checked) {
         convert::promptNoFiles() = checked;
         convert::promptNoneChecked() = checked;
@@ -86,6 +89,7 @@ QWidget* OptionsPanel::control(int id) const
     case kFloatingTipsId: return floatingTips_;
     case kPromptsId: return prompts_;
     case kShutdownId: return shutdown_;
+    case kKeepTreeId: return keepTree_;
     default: return nullptr;
     }
 }
@@ -102,6 +106,7 @@ void OptionsPanel::refresh()
     shutdown_->setChecked(running);
     prompts_->setChecked(convert::promptNoFiles() && convert::promptNoneChecked());
     floatingTips_->setChecked(convert::showFloatingTips());
+    keepTree_->setChecked(convert::keepFolderTree());
 }
 
 void OptionsPanel::showEvent(QShowEvent* event)

@@ -1,8 +1,9 @@
 #pragma once
 // OptionsPanel: the Options view. A button that puts a shortcut to the
 // program on the desktop (and says so with a message that fades out), two
-// boxes for the floating tips and the Start prompts, and a box that shows
-// whether a conversion runs, which the computer may be shut down after.
+// boxes for the floating tips and the Start prompts, a box that shows
+// whether a conversion runs, which the computer may be shut down after, and
+// one that makes the outputs of a folder's files keep its subfolders.
 // Options change at once; they reach the "cfg" file at exit. UI thread only.
 //
 // Also here: the shutdown sequence that the main window runs when the last
@@ -28,6 +29,7 @@ public:
         kFloatingTipsId = 1033,  // showFloatingTips
         kPromptsId = 1034,       // promptNoFiles and promptNoneChecked together
         kShutdownId = 1035,      // shows whether a conversion runs
+        kKeepTreeId = 1036,      // keepFolderTree
     };
     static constexpr int kFadePeriodMs = 50;
     static constexpr uint32_t kFadeStart = 0xFFFFFF;
@@ -72,6 +74,7 @@ private:
     SkinCheckBox* floatingTips_;
     SkinCheckBox* prompts_;
     SkinCheckBox* shutdown_;
+    SkinCheckBox* keepTree_;
     uint32_t messageColour_;
     QBasicTimer fadeTimer_;
 };

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -397,6 +399,84 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     hub.haveSettings = false;
     view->addFiles({toQ(clip)});
     EXPECT_EQ(view->model().rowCount(), 3) << "without the panel's settings nothing is added";
+}
+
+TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersInOneBox)
+{
+    // 3 folders, 7 media files (two named alike), 3 files that are not media.
+    const std::string tree = test::dataDir() + "/dropped tree";
+    stdfs::remove_all(tree);
+    stdfs::create_directories(tree + "/a/b");
+    stdfs::create_directories(tree + "/c");
+    const std::string other = test::makeClip("other clip", 1);
+    for (const char* name : {"1.avi", "2.avi", "a/1.avi", "a/3.avi", "a/b/1.avi", "c/4.avi", "c/5.avi"})
+        stdfs::copy_file(other, tree + "/" + name);
+    for (const char* name : {"readme.txt", "a/notes.txt", "c/cover.txt"})
+        std::ofstream(tree + "/" + name) << "not media\n";
+    {
+        test::BoxAnswerer answerer;
+        view->addFiles({toQ(tree), toQ(test::makeTextFile("notes one.txt"))});
+        ASSERT_EQ(answerer.seen().size(), 1u) << "one box for the whole drop";
+        const QStringList& lines = answerer.seen().front().lines;
+        // The file dropped by itself is named; the folder's are counted.
+        EXPECT_TRUE(lines.join(QStringLiteral("\n")).contains(QStringLiteral("notes one.txt"))) << lines.join(QStringLiteral("|")).toStdString();
+        EXPECT_TRUE(lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(3)));
+        EXPECT_FALSE(lines.join(QStringLiteral("\n")).contains(QStringLiteral("cover.txt")));
+    }
+    ASSERT_EQ(view->model().rowCount(), 7);
+    std::multiset<std::string> below;
+    for (int r = 0; r < 7; ++r)
+        below.insert(view->model().task(r)->sourceSubfolder.c_str());
+    EXPECT_EQ(below, (std::multiset<std::string>{"", "", "a", "a", "a/b", "c", "c"}));
+    // A folder of nothing but other files: the box counts them alone.
+    stdfs::remove_all(tree);
+    stdfs::create_directories(tree);
+    std::ofstream(tree + "/x.txt") << "x";
+    test::BoxAnswerer answerer;
+    view->addFiles({toQ(tree)});
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    EXPECT_TRUE(answerer.seen().front().lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(1)));
+    EXPECT_EQ(view->model().rowCount(), 7);
+}
+
+TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
+{
+    test::requireHelperKit();
+    const bool saved = convert::keepFolderTree();
+    const std::string tree = test::dataDir() + "/mirrored tree";
+    stdfs::remove_all(tree);
+    stdfs::create_directories(tree + "/a/b");
+    const std::string other = test::makeClip("other clip", 1);
+    for (const char* name : {"x.avi", "a/x.avi", "a/b/x.avi"})
+        stdfs::copy_file(other, tree + "/" + name);
+    view->addFiles({toQ(tree)});
+    ASSERT_EQ(view->model().rowCount(), 3);
+
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep);
+        stdfs::remove_all(outDir);
+        convert::keepFolderTree() = keep;
+        view->model().setAllChecks(true);
+        ASSERT_TRUE(view->start());
+        ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 120000));
+        std::set<std::string> made;
+        for (const auto& entry : stdfs::recursive_directory_iterator(outDir))
+            if (entry.is_regular_file())
+                made.insert(entry.path().lexically_relative(outDir).string());
+        std::set<std::string> outputs;
+        for (int r = 0; r < 3; ++r) {
+            const tasks::ConversionTask& task = *view->model().task(r);
+            EXPECT_EQ(task.state, tasks::kStateDone);
+            const std::string rel = stdfs::path(task.outputPath.c_str()).lexically_relative(outDir).string();
+            outputs.insert(rel);
+            // Kept: the subfolder the source came from; else all side by side.
+            EXPECT_EQ(stdfs::path(rel).parent_path().string(), keep ? task.sourceSubfolder.c_str() : "") << rel;
+        }
+        // Three files under three names: same-named sources never collide.
+        EXPECT_EQ(made, outputs);
+        EXPECT_EQ(made.size(), 3u);
+    }
+    convert::keepFolderTree() = saved;
 }
 
 TEST_F(TaskListViewTest, ARealConversionThroughTheView)

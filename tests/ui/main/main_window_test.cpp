@@ -206,8 +206,11 @@ TEST_F(MainWindowTest, RefusedFilesOfOneDropShareOneBox)
 {
     const QString text = q(writeFile("notes.txt", "just words\n"));
     const QString empty = q(writeFile("empty.avi", ""));
+    // A folder adds the media under it: one that holds none adds nothing.
+    const std::string folder = kDataDir + "/no media here";
+    std::filesystem::create_directories(folder);
     BoxAnswerer answers;
-    dropOn(window.get(), {text, q(shortClip()), empty, q(kDataDir)}, QPoint(400, 400));
+    dropOn(window.get(), {text, q(shortClip()), empty, q(folder)}, QPoint(400, 400));
     EXPECT_EQ(rows(), 1);
     ASSERT_EQ(answers.seen().size(), 1u);
     const QString said = answers.seen()[0].lines.join(QStringLiteral("\n"));

@@ -339,6 +339,26 @@ TEST(OptionsPanel, TheShutdownBoxKeepsTheLayoutsWidthWithItsWholeCaption)
         EXPECT_EQ(panel.control(id)->width(), 124) << id;
 }
 
+TEST(OptionsPanel, TheFolderTreeBoxDrivesItsOption)
+{
+    OptionsGuard keep;
+    qf::convert::keepFolderTree() = false;
+    OptionsPanel panel(nullptr);
+    panel.show();
+    SkinCheckBox* tree = box(panel, OptionsPanel::kKeepTreeId);
+    EXPECT_EQ(tree->text(), QStringLiteral("保持文件夹结构"));
+    EXPECT_FALSE(tree->isChecked());
+    clickControl(panel, OptionsPanel::kKeepTreeId);
+    EXPECT_TRUE(qf::convert::keepFolderTree());
+    clickControl(panel, OptionsPanel::kKeepTreeId);
+    EXPECT_FALSE(qf::convert::keepFolderTree());
+    // Set elsewhere (a loaded cfg): shown at the next showing.
+    qf::convert::keepFolderTree() = true;
+    panel.hide();
+    panel.show();
+    EXPECT_TRUE(tree->isChecked());
+}
+
 TEST(OptionsPanel, TheShutdownSequenceGoesThroughTheShutdownCommand)
 {
     const std::string dir = QF_TEST_DATA_DIR "/ui/options/shutdown";

@@ -1,0 +1,17 @@
+#pragma once
+// A user preset as a file of its own (see cli_presets.cpp for the layout).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/device_models.h"
+
+namespace qf::cli {
+
+void encodePresetFile(const convert::DeviceModel& preset, std::vector<uint8_t>& out);
+// False with a message when the file is missing, not a preset file, cut or
+// altered, or holds no preset the program can use.
+bool readPresetFile(const std::string& file, convert::DeviceModel& out, std::string& error);
+
+} // namespace qf::cli

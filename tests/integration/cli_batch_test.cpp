@@ -1,0 +1,246 @@
+// Several quillfer-cli processes converting into one output folder at once,
+// as a job scheduler runs them: each output whole, no name taken twice, and
+// nothing of any run left beside the outputs.
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "integration/support/integration_support.h"
+
+namespace {
+
+using namespace qf::integration;
+namespace stdfs = std::filesystem;
+
+const std::string kCli = kProgramDir + "/quillfer-cli";
+
+// A short small clip of its own: four two-pass runs at once on a shared
+// machine must stay quick.
+std::string shortClip(const std::string& folder)
+{
+    const std::string path = folder + "/short.avi";
+    int status = -1;
+    const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=1.5"
+                                " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1.5 -ac 2 -c:v mpeg4"
+                                " -q:v 5 -c:a mp3 -b:a 96k " + quote(path),
+                                &status);
+    EXPECT_EQ(status, 0) << out;
+    return path;
+}
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : stdfs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+TEST(CliBatch, FourProcessesConvertingTwoPassDvdIntoOneFolderAtOnce)
+{
+    const std::string base = kDataDir + "/cli-batch-dvd";
+    const std::string out = base + "/out";
+    stdfs::remove_all(base);
+    stdfs::create_directories(out);
+    const std::string source = shortClip(base);
+    const std::string scratch = base + "/tmp";
+    stdfs::create_directories(scratch);
+
+    constexpr int kProcesses = 4;
+    std::vector<pid_t> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        const std::string log = base + "/log" + std::to_string(i) + ".txt";
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // All four share one temporary folder too, as on one machine.
+            ::setenv("TMPDIR", scratch.c_str(), 1);
+            const std::string command = quote(kCli) + " convert -c 4 -m 0 -f 10 --output-folder " + quote(out) + " "
+                + quote(source) + " >" + quote(log) + " 2>&1";
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        children.push_back(pid);
+    }
+    for (int i = 0; i < kProcesses; ++i) {
+        int status = 0;
+        ASSERT_EQ(waitpid(children[static_cast<size_t>(i)], &status, 0), children[static_cast<size_t>(i)]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << run("cat " + quote(base + "/log" + std::to_string(i) + ".txt"));
+    }
+
+    // Four outputs with four names, and nothing else: no log, no partial
+    // file, no scratch folder, in the output folder or the temporary one.
+    const std::vector<std::string> names = namesIn(out);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
+              (std::set<std::string>{"short.avi-mpg.mpg", "short.avi-mpg (2).mpg", "short.avi-mpg (3).mpg",
+                                     "short.avi-mpg (4).mpg"}));
+    EXPECT_TRUE(namesIn(scratch).empty());
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string file = out + "/" + name;
+        int status = -1;
+        const std::string streams = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(file), &status);
+        EXPECT_EQ(status, 0) << streams;
+        EXPECT_NE(streams.find("mpeg2video"), std::string::npos) << streams;
+        // A DVD program stream that the authoring tool takes as a title.
+        const std::string dvd = base + "/dvd-" + std::to_string(&name - names.data());
+        const std::string authored = run("cd " + quote(base) + " && VIDEO_FORMAT=NTSC dvdauthor -o " + quote(dvd) + " -t "
+                                             + quote(file) + " 2>&1 && VIDEO_FORMAT=NTSC dvdauthor -o " + quote(dvd) + " -T 2>&1",
+                                         &status);
+        EXPECT_EQ(status, 0) << authored;
+        EXPECT_TRUE(stdfs::exists(dvd + "/VIDEO_TS/VTS_01_1.VOB")) << authored;
+    }
+}
+
+// A tree of 3 folders with 6 media files (two pairs of the same name) and a
+// note that is not media.
+std::string makeTree(const std::string& base)
+{
+    const std::string tree = base + "/tree";
+    stdfs::create_directories(tree + "/a/b");
+    stdfs::create_directories(tree + "/c");
+    const std::string clip = shortClip(base);
+    for (const char* name : {"x.avi", "y.avi", "a/x.avi", "a/y.avi", "a/b/x.avi", "c/z.avi"})
+        stdfs::copy_file(clip, tree + "/" + name);
+    std::ofstream(tree + "/a/notes.txt") << "not media\n";
+    return tree;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
+{
+    const std::string base = kDataDir + "/cli-batch-tree";
+    stdfs::remove_all(base);
+    stdfs::create_directories(base);
+    const std::string tree = makeTree(base);
+    const std::string out = base + "/out";
+    const std::string mp3 = " -c 7 -m 默认参数 -f 8 --output-folder " + quote(out) + " ";
+    int status = -1;
+    // Standard error apart: the JSON lines alone on standard output.
+    const std::string log = run("(" + quote(kCli) + " convert" + mp3 + "--recursive --keep-tree --jobs 3 --progress json "
+                                    + quote(tree) + " 2>" + quote(base + "/err.txt") + ")",
+                                &status);
+    EXPECT_EQ(status, 0) << log << run("cat " + quote(base + "/err.txt"));
+    // The note was counted, not converted and not a failure.
+    EXPECT_NE(run("cat " + quote(base + "/err.txt")).find("skipped 1 file that is not media"), std::string::npos);
+    const std::set<std::string> expected = {"x.avi-mp3.mp3", "y.avi-mp3.mp3", "a/x.avi-mp3.mp3", "a/y.avi-mp3.mp3",
+                                            "a/b/x.avi-mp3.mp3", "c/z.avi-mp3.mp3"};
+    std::set<std::string> made;
+    for (const auto& entry : stdfs::recursive_directory_iterator(out))
+        if (entry.is_regular_file())
+            made.insert(entry.path().lexically_relative(out).string());
+    EXPECT_EQ(made, expected);
+    for (const std::string& name : expected) {
+        const std::string streams = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(out + "/" + name));
+        EXPECT_NE(streams.find("mp3"), std::string::npos) << name << ": " << streams;
+    }
+    // Every line is one JSON object with the six members; each file ends done.
+    const std::vector<std::string> json = lines(log);
+    ASSERT_FALSE(json.empty());
+    const std::string checker = "import json,sys\n"
+                                "done=0\n"
+                                "for line in sys.stdin:\n"
+                                "  o=json.loads(line)\n"
+                                "  assert set(o)=={'file','state','percent','elapsed','output','reason'}, o\n"
+                                "  assert 0<=o['percent']<=100 and o['elapsed']>=0, o\n"
+                                "  done+=o['state']=='done'\n"
+                                "print(done)\n";
+    std::ofstream(base + "/check.py") << checker;
+    std::ofstream(base + "/progress.jsonl") << log;
+    const std::string parsed = run("python3 " + quote(base + "/check.py") + " <" + quote(base + "/progress.jsonl"), &status);
+    EXPECT_EQ(status, 0) << parsed;
+    EXPECT_EQ(parsed, "6\n") << log;
+
+    // Run again with skip: nothing is converted, nothing numbered.
+    const std::string again = run("(" + quote(kCli) + " convert" + mp3 + "--recursive --keep-tree --if-exists skip --progress json "
+                                      + quote(tree) + " 2>/dev/null)",
+                                  &status);
+    EXPECT_EQ(status, 0) << again;
+    EXPECT_EQ(lines(again).size(), 6u) << again;
+    EXPECT_EQ(again.find("\"done\""), std::string::npos) << again;
+    EXPECT_NE(again.find("\"skipped\""), std::string::npos) << again;
+    made.clear();
+    for (const auto& entry : stdfs::recursive_directory_iterator(out))
+        if (entry.is_regular_file())
+            made.insert(entry.path().lexically_relative(out).string());
+    EXPECT_EQ(made, expected);
+}
+
+TEST(CliBatch, AnExactOutputPathAndWhatHappensWhenItIsTaken)
+{
+    const std::string base = kDataDir + "/cli-batch-exact";
+    stdfs::remove_all(base);
+    stdfs::create_directories(base);
+    const std::string source = shortClip(base);
+    const std::string target = base + "/made/song.mp3";
+    const std::string mp3 = " convert -c 7 -m 0 -f 8 ";
+    int status = -1;
+    std::string log = run(quote(kCli) + mp3 + "-o " + quote(target) + " " + quote(source), &status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_GT(stdfs::file_size(target), 0u);
+
+    // Taken: the next free number by default, the file itself with overwrite.
+    log = run(quote(kCli) + mp3 + "-o " + quote(target) + " " + quote(source), &status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_TRUE(stdfs::exists(base + "/made/song (2).mp3")) << log;
+    std::ofstream(target) << "old";
+    log = run(quote(kCli) + mp3 + "--if-exists overwrite -o " + quote(target) + " " + quote(source), &status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_GT(stdfs::file_size(target), 3u);
+    EXPECT_FALSE(stdfs::exists(base + "/made/song (3).mp3"));
+    EXPECT_EQ(namesIn(base + "/made").size(), 2u);
+}
+
+TEST(CliBatch, BatchOptionUsageErrors)
+{
+    const std::string base = kDataDir + "/cli-batch-usage";
+    stdfs::remove_all(base);
+    stdfs::create_directories(base);
+    const std::string source = shortClip(base);
+    const std::string mp3 = " convert -c 7 -m 0 -f 8 --output-folder " + quote(base + "/out") + " ";
+    struct Case {
+        std::string args;
+        const char* says;
+    } cases[] = {
+        {mp3 + "--jobs 0 " + quote(source), "--jobs"},
+        {mp3 + "--jobs many " + quote(source), "--jobs"},
+        {mp3 + "--if-exists replace " + quote(source), "number, skip, overwrite"},
+        {mp3 + "--progress xml " + quote(source), "text, json"},
+        {mp3 + "-o " + quote(base + "/a.mp3") + " " + quote(source) + " " + quote(source), "exactly one FILE"},
+        {mp3 + "-o " + quote(base) + " " + quote(source), "is a folder"},
+        {" convert -c 7 -m 没有这个 -f 8 " + quote(source), "默认参数"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        const std::string log = run(quote(kCli) + c.args + " 2>&1", &status);
+        EXPECT_EQ(status, 2) << c.args << "\n" << log;
+        EXPECT_NE(log.find(c.says), std::string::npos) << c.args << "\n" << log;
+    }
+    EXPECT_FALSE(stdfs::exists(base + "/out"));
+    // A model chosen by its name converts as its row does.
+    int status = -1;
+    const std::string log = run(quote(kCli) + " convert -c 7 -m 默认参数 -f 8 --output-folder " + quote(base + "/out") + " "
+                                    + quote(source) + " 2>&1",
+                                &status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_TRUE(stdfs::exists(base + "/out/short.avi-mp3.mp3")) << log;
+}
+
+} // namespace
