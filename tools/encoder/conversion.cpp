@@ -191,17 +191,17 @@ class Runner {
  private:
   enum class Outcome { Done, Stopped, NotStarted, Signalled, Failed, Empty };
 
-  // A bare copy of an AVI's MPEG-4 video is the chunks end to end: written
-  // here, it saves a process start. nullopt: ffmpeg does the run.
+  // A bare copy of an AVI's MPEG-4 video or AAC sound is its chunks end to
+  // end: written here, it saves a process start. nullopt: ffmpeg does the run.
   std::optional<int> copyWithoutFfmpeg() {
     const std::vector<std::string>& a = t_.ffmpegArgs;
-    if (!isPlainVideoCopy(command_) || t_.tempPath.empty() ||
-        std::find(a.begin(), a.end(), "mpeg4_unpack_bframes") == a.end()) {
-      return std::nullopt;
-    }
+    auto has = [&a](const char* arg) { return std::find(a.begin(), a.end(), arg) != a.end(); };
+    bool video = isPlainVideoCopy(command_) && has("mpeg4_unpack_bframes");
+    bool audio = isPlainAudioCopy(command_) && has("adts") && !has("-write_mpeg2");
+    if ((!video && !audio) || t_.tempPath.empty()) return std::nullopt;
     std::optional<BareCopyResult> copied;
     try {
-      copied = copyMpeg4FromAvi(command_.source, t_.tempPath);
+      copied = video ? copyMpeg4FromAvi(command_.source, t_.tempPath) : copyAacFromAvi(command_.source, t_.tempPath);
     } catch (const std::exception& e) {
       cleanUpAfterFailure();
       return fail(e.what());

@@ -362,6 +362,35 @@ TEST_F(EncoderIntegration, BareMpeg4CopyMatchesFfmpegAndNeedsNoProcess) {
   EXPECT_GT(fs::file_size(dir_ / "cut.m4v"), 0u);
 }
 
+// The sound extraction likewise writes ADTS itself, as ffmpeg's muxer does.
+TEST_F(EncoderIntegration, BareAacCopyMatchesFfmpegAndNeedsNoProcess) {
+  struct Case {
+    const char* name;
+    const char* rate;
+    const char* channels;
+  };
+  for (Case c : {Case{"mono22.avi", "22050", "1"}, Case{"stereo48.avi", "48000", "2"}}) {
+    SCOPED_TRACE(c.name);
+    ToolRun made = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=176x144:rate=10:duration=3",
+                                "-f", "lavfi", "-i", std::string("sine=duration=3:sample_rate=") + c.rate, "-ac",
+                                c.channels, "-c:v", "mpeg4", "-vtag", "XVID", "-c:a", "aac", "-b:a", "48k", c.name});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    ToolRun ref = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-i", c.name, "-map", "0:a:0", "-c:a", "copy", "-f", "adts",
+                               "ref.aac"});
+    ASSERT_EQ(ref.exitCode, 0) << ref.output;
+    ToolRun run = runIn(dir_, {kEncoder, "-ovc", "frameno", "-oac", "copy", "-of", "rawaudio", "-o", "own.aac", c.name},
+                        "/nonexistent");
+    expectSuccess(run);
+    EXPECT_EQ(slurp(dir_ / "own.aac"), slurp(dir_ / "ref.aac"));
+    EXPECT_FALSE(exists("own.aac.part"));
+  }
+  // MP3 sound is not ours to copy: ffmpeg's job.
+  expectFailure(runIn(dir_, {kEncoder, "-ovc", "frameno", "-oac", "copy", "-of", "rawaudio", "-o", "m.mp3", "clip.avi"},
+                      "/nonexistent"),
+                "Cannot run ffmpeg");
+  EXPECT_FALSE(exists("m.mp3"));
+}
+
 TEST_F(EncoderIntegration, MissingFfmpegIsReported) {
   ToolRun run = runIn(dir_, {kEncoder, "clip.avi", "-ovc", "copy", "-nosound", "-o", "m2.avi"}, "/nonexistent");
   expectFailure(run, "Cannot run ffmpeg");
