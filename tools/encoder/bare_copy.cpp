@@ -13,9 +13,9 @@ namespace qf::encoder {
 
 namespace {
 
-// Above this the chunk walk (which holds a 'movi' list in memory) costs more
-// than the process start it saves.
-constexpr std::uint64_t kLargestCopiedBytes = 256ull << 20;
+// The chunk walk holds a 'movi' list and then the frames in memory; above
+// this a long film is better streamed by ffmpeg than held twice here.
+constexpr std::uint64_t kLargestCopiedBytes = 64ull << 20;
 
 bool isMpeg4Part2(const qf::kit::AviStream& s) {
   static constexpr std::string_view kTags[] = {"FMP4", "fmp4", "XVID", "xvid", "DIVX",
