@@ -42,6 +42,13 @@ void parseStreamList(const InputFile& file, const std::string& list, AviHeader& 
             stream.width = readLe32(payload + 4);
             stream.height = readLe32(payload + 8) & 0x7fffffff;  // negative: top-down
             stream.compression = fourccText(payload + 16);
+        } else if (id == fourcc("strf") && haveStrh && stream.type == "auds" && size >= 14) {
+            stream.formatTag = readLe16(payload);
+            stream.channels = readLe16(payload + 2);
+            stream.samplesPerSec = readLe32(payload + 4);
+            uint32_t extra = size >= 18 ? readLe16(payload + 16) : 0;
+            if (extra > 0 && extra <= size - 18)
+                stream.extradata.assign(reinterpret_cast<const char*>(payload + 18), extra);
         }
         pos += 8 + padded(size);
     }

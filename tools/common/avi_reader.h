@@ -23,6 +23,11 @@ struct AviStream {
     std::string compression; // biCompression as text
     uint32_t width = 0;
     uint32_t height = 0;
+    // From 'strf' of an audio stream (WAVEFORMATEX); 0/empty otherwise.
+    uint16_t formatTag = 0;
+    uint16_t channels = 0;
+    uint32_t samplesPerSec = 0;
+    std::string extradata;   // the cbSize bytes after the fixed fields
 };
 
 struct AviHeader {

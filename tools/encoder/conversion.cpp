@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "bare_copy.h"
 #include "child_process.h"
 #include "progress.h"
 #include "soft_pulldown.h"
@@ -133,6 +136,7 @@ class Runner {
     if (int rc = preparePassLog(); rc != 0) return rc;
     if (int rc = prepareOutput(); rc != 0) return rc;
     armPassLogRemoval();
+    if (std::optional<int> rc = copyWithoutFfmpeg()) return *rc;
 
     bool onePass = false;
     bool normaliserOff = false;
@@ -186,6 +190,36 @@ class Runner {
 
  private:
   enum class Outcome { Done, Stopped, NotStarted, Signalled, Failed, Empty };
+
+  // A bare copy of an AVI's MPEG-4 video or AAC sound is its chunks end to
+  // end: written here, it saves a process start. nullopt: ffmpeg does the run.
+  std::optional<int> copyWithoutFfmpeg() {
+    const std::vector<std::string>& a = t_.ffmpegArgs;
+    auto has = [&a](const char* arg) { return std::find(a.begin(), a.end(), arg) != a.end(); };
+    bool video = isPlainVideoCopy(command_) && has("mpeg4_unpack_bframes");
+    bool audio = isPlainAudioCopy(command_) && has("adts") && !has("-write_mpeg2");
+    if ((!video && !audio) || t_.tempPath.empty()) return std::nullopt;
+    std::optional<BareCopyResult> copied;
+    try {
+      copied = video ? copyMpeg4FromAvi(command_.source, t_.tempPath) : copyAacFromAvi(command_.source, t_.tempPath);
+    } catch (const std::exception& e) {
+      cleanUpAfterFailure();
+      return fail(e.what());
+    }
+    if (!copied) {
+      unlink(t_.tempPath.c_str());
+      return std::nullopt;
+    }
+    if (interruptSignal() != 0) return stopped();
+    // The same figures and status lines as an ffmpeg run reports.
+    ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
+    say(formatStatusLine({.videoKbps = t_.videoKbps, .audioKbps = t_.audioKbps}));
+    tracker.feed("frame=" + std::to_string(copied->frames), 0);
+    tracker.feed("total_size=" + std::to_string(copied->bytes), 0);
+    tracker.feed("out_time_us=" + std::to_string(std::llround(copied->seconds * 1e6)), 0);
+    if (auto status = tracker.feed("progress=end", 0)) say(*status);
+    return finish(tracker);
+  }
 
   Outcome encode(const SourceFacts* facts, ProgressTracker& tracker, LogDigest& log) {
     if (facts != nullptr && facts->durationSeconds) {

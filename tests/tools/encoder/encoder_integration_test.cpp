@@ -71,6 +71,17 @@ ToolRun runIn(const fs::path& cwd, const std::vector<std::string>& argv, const s
   return run;
 }
 
+std::string slurp(const fs::path& file) {
+  std::string out;
+  if (std::FILE* f = std::fopen(file.c_str(), "rb")) {
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    std::fclose(f);
+  }
+  return out;
+}
+
 class EncoderIntegration : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -305,6 +316,79 @@ TEST_F(EncoderIntegration, FailuresSayExiting) {
   // The second pass without a first.
   fs::remove(dir_ / "divx2pass.log");
   expectFailure(encode(R"("clip.avi" -ovc lavc -lavcopts vcodec=mpeg4:vpass=2 -nosound -o "m.avi")"), "divx2pass.log");
+}
+
+// The video extraction of the MP4/3GP muxing copies the AVI's chunks itself;
+// its stream must be the one ffmpeg's copy makes, byte for byte, and a source
+// it cannot copy must still reach ffmpeg.
+TEST_F(EncoderIntegration, BareMpeg4CopyMatchesFfmpegAndNeedsNoProcess) {
+  ToolRun bframes = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=3",
+                                 "-c:v", "mpeg4", "-bf", "2", "-vtag", "XVID", "-an", "bf.avi"});
+  ASSERT_EQ(bframes.exitCode, 0) << bframes.output;
+  for (std::string source : {"clip.avi", "bf.avi"}) {
+    SCOPED_TRACE(source);
+    ToolRun ref = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-i", source, "-map", "0:v:0", "-c:v", "copy", "-bsf:v",
+                               "mpeg4_unpack_bframes", "-f", "m4v", "ref.m4v"});
+    ASSERT_EQ(ref.exitCode, 0) << ref.output;
+    // No ffmpeg on PATH: only the copy of our own can succeed.
+    ToolRun run = runIn(dir_, {kEncoder, "-ovc", "copy", "-nosound", "-of", "rawvideo", "-o", "own.m4v", source},
+                        "/nonexistent");
+    expectSuccess(run);
+    EXPECT_NE(run.output.find("Done: "), std::string::npos) << run.output;
+    EXPECT_EQ(slurp(dir_ / "own.m4v"), slurp(dir_ / "ref.m4v"));
+    EXPECT_FALSE(exists("own.m4v.part"));
+  }
+  // A start position is ffmpeg's job, and so is a source that is not an AVI.
+  ToolRun late = runIn(dir_, {kEncoder, "-ss", "1", "-ovc", "copy", "-nosound", "-of", "rawvideo", "-o", "late.m4v",
+                              "clip.avi"}, "/nonexistent");
+  expectFailure(late, "Cannot run ffmpeg");
+  ToolRun mp4 = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-i", "clip.avi", "-an", "-c:v", "copy", "clip.mp4"});
+  ASSERT_EQ(mp4.exitCode, 0) << mp4.output;
+  ToolRun other = runIn(dir_, {kEncoder, "-ovc", "copy", "-nosound", "-of", "rawvideo", "-o", "o.m4v", "clip.mp4"},
+                        "/nonexistent");
+  expectFailure(other, "Cannot run ffmpeg");
+  EXPECT_FALSE(exists("o.m4v"));
+  EXPECT_FALSE(exists("o.m4v.part"));
+  // A cut-off AVI still gives what it holds (our reader stops at a chunk
+  // that runs past the end and leaves the file to ffmpeg).
+  std::string whole = slurp(dir_ / "clip.avi");
+  {
+    std::FILE* f = std::fopen((dir_ / "cut.avi").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(whole.data(), 1, whole.size() / 2, f);
+    std::fclose(f);
+  }
+  expectSuccess(encode(R"(-ovc copy -nosound -of rawvideo -o "cut.m4v" "cut.avi")"));
+  EXPECT_GT(fs::file_size(dir_ / "cut.m4v"), 0u);
+}
+
+// The sound extraction likewise writes ADTS itself, as ffmpeg's muxer does.
+TEST_F(EncoderIntegration, BareAacCopyMatchesFfmpegAndNeedsNoProcess) {
+  struct Case {
+    const char* name;
+    const char* rate;
+    const char* channels;
+  };
+  for (Case c : {Case{"mono22.avi", "22050", "1"}, Case{"stereo48.avi", "48000", "2"}}) {
+    SCOPED_TRACE(c.name);
+    ToolRun made = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=176x144:rate=10:duration=3",
+                                "-f", "lavfi", "-i", std::string("sine=duration=3:sample_rate=") + c.rate, "-ac",
+                                c.channels, "-c:v", "mpeg4", "-vtag", "XVID", "-c:a", "aac", "-b:a", "48k", c.name});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    ToolRun ref = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-i", c.name, "-map", "0:a:0", "-c:a", "copy", "-f", "adts",
+                               "ref.aac"});
+    ASSERT_EQ(ref.exitCode, 0) << ref.output;
+    ToolRun run = runIn(dir_, {kEncoder, "-ovc", "frameno", "-oac", "copy", "-of", "rawaudio", "-o", "own.aac", c.name},
+                        "/nonexistent");
+    expectSuccess(run);
+    EXPECT_EQ(slurp(dir_ / "own.aac"), slurp(dir_ / "ref.aac"));
+    EXPECT_FALSE(exists("own.aac.part"));
+  }
+  // MP3 sound is not ours to copy: ffmpeg's job.
+  expectFailure(runIn(dir_, {kEncoder, "-ovc", "frameno", "-oac", "copy", "-of", "rawaudio", "-o", "m.mp3", "clip.avi"},
+                      "/nonexistent"),
+                "Cannot run ffmpeg");
+  EXPECT_FALSE(exists("m.mp3"));
 }
 
 TEST_F(EncoderIntegration, MissingFfmpegIsReported) {
