@@ -13,7 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei
   xvfb xauth x11-utils xdotool imagemagick
-  desktop-file-utils appstream lintian dpkg-dev file man-db
+  desktop-file-utils appstream lintian dpkg-dev file man-db python3
 )
 
 missing=()
