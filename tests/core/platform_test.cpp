@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 
 #include "core/file_system.h"
 #include "core/platform/command_line.h"
+#include "core/platform/descriptors.h"
 #include "core/platform/process.h"
 #include "core/platform/shared_library.h"
 #include "core/platform/user_folders.h"
@@ -174,6 +177,40 @@ TEST(ChildProcess, StartFailures)
     ::chmod(notExec.c_str(), 0644);
     EXPECT_FALSE(p.start("\"" + notExec + "\""));
     EXPECT_FALSE(p.started());
+}
+
+// A launcher's low soft limit and open pipes: the limit is raised to the hard
+// one, the pipes stay usable here but reach no child. Run in a child process,
+// since both change the whole process.
+TEST(InheritedDescriptors, LimitRaisedAndNoneReachAChild)
+{
+    const auto adopt = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_max < 64)
+            std::_Exit(10);
+        limit.rlim_cur = 32;
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            std::_Exit(11);
+        int leaked[2];
+        if (::pipe(leaked) != 0)
+            std::_Exit(12);
+        if (!qf::platform::adoptInheritedDescriptors())
+            std::_Exit(13);
+        rlimit after{};
+        ::getrlimit(RLIMIT_NOFILE, &after);
+        if (after.rlim_cur != after.rlim_max)
+            std::_Exit(14);
+        for (const int fd : leaked) {
+            if (!(::fcntl(fd, F_GETFD) & FD_CLOEXEC))
+                std::_Exit(15);
+        }
+        if (::fcntl(STDERR_FILENO, F_GETFD) & FD_CLOEXEC)
+            std::_Exit(16);
+        if (::write(leaked[1], "x", 1) != 1)
+            std::_Exit(17);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(adopt(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(SharedLibrary, LoadsAndResolves)

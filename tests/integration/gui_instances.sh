@@ -9,7 +9,8 @@
 #   a third start with a third clip hands it over and ends (3 rows);
 #   a start with a file that is no media file gets the refusal box in the
 #   running window, and the list keeps 3 rows;
-#   PROGRAM_B with a configuration of its own runs a window of its own;
+#   PROGRAM_B with a configuration of its own runs a window of its own,
+#   also when started with a tight soft limit on open files;
 #   the close button ends each with status 0; exactly one process ran per
 #   configuration. PROGRAM_A and PROGRAM_B may be the same program: B then
 #   differs by XDG_CONFIG_HOME (an installed copy keeps cfg there).
@@ -128,8 +129,11 @@ s=0; wait $pid_refused || s=$?
 [ $s -eq 0 ] || fail "the start with a refused file exited with $s"
 grep -q "which now lists 3 task(s)" "$out/refused.log" || fail "after the refusal: $(cat "$out/refused.log")"
 
-# Another configuration: a program of its own.
-HOME="$out/home-b" XDG_CONFIG_HOME="$out/home-b/.config" "$prog_b" "$out/media/third.mpg" >"$out/other.log" 2>&1 &
+# Another configuration: a program of its own, started as a launcher with a
+# tight soft limit on open files would start it (the X server passes picture
+# buffers as descriptors; one refused ends the display connection).
+(ulimit -Sn 15; HOME="$out/home-b" XDG_CONFIG_HOME="$out/home-b/.config" \
+  exec "$prog_b" "$out/media/third.mpg") >"$out/other.log" 2>&1 &
 pid_b=$!
 wid_b=$(window_of $pid_b) || fail "a second configuration got no window of its own"
 [ "$(count_of "$real_a")" -ge 1 ] && kill -0 $pid_a || fail "the first program is gone"

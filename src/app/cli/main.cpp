@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "core/platform/descriptors.h"
 #include "core/program_directory.h"
 #include "core/startup.h"
 
@@ -82,6 +83,7 @@ bool startUp()
 int main(int argc, char** argv)
 {
     using namespace qf::cli;
+    qf::platform::adoptInheritedDescriptors();
     g_argc = argc;
     g_argv = argv;
     if (argc < 2) {

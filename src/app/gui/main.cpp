@@ -17,6 +17,7 @@
 #include "app/gui/gui_startup.h"
 #include "app/gui/single_instance.h"
 #include "convert/configuration.h"
+#include "core/platform/descriptors.h"
 #include "core/program_directory.h"
 #include "core/startup.h"
 #include "probe/media_info_library.h"
@@ -77,6 +78,7 @@ private:
 int main(int argc, char** argv)
 {
     using qf::app::GuiArguments;
+    qf::platform::adoptInheritedDescriptors();
     // Before QApplication, which needs a display that --help must not.
     const GuiArguments early = qf::app::earlyArguments(argc, argv);
     switch (early.action) {
