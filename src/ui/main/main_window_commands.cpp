@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -17,6 +16,7 @@
 #include "ui/controls/skin_button.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/help_panel.h"
+#include "ui/main/media_open_dialog.h"
 #include "ui/notify/confirm_box.h"
 #include "ui/notify/tray_icon.h"
 #include "ui/player/player_window.h"
@@ -88,13 +88,10 @@ QStringList MainWindow::runOpenFileDialog(QWidget* parent)
     QStringList filters;
     for (const auto& filter : kOpenFilters)
         filters.push_back(toQ(filter[0]) + QStringLiteral(" (") + toQ(filter[1]) + QStringLiteral(")"));
-    QFileDialog dialog(parent, toQ(kOpenTitle));
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setNameFilters(filters);
+    MediaOpenDialog dialog(parent, toQ(kOpenTitle), filters);
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles();
+    return dialog.chosen();
 }
 
 void MainWindow::openFiles()
