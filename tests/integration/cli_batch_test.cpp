@@ -208,6 +208,42 @@ TEST(CliBatch, AnExactOutputPathAndWhatHappensWhenItIsTaken)
     EXPECT_EQ(namesIn(base + "/made").size(), 2u);
 }
 
+// On a terminal, --jobs 2 shows both running tasks on the one live line,
+// and no redrawn line is wider than the terminal (a wrapped line cannot be
+// redrawn in place).
+TEST(CliBatch, TheLiveLineOfATerminalShowsEveryRunningTask)
+{
+    const std::string base = kDataDir + "/cli-batch-live";
+    stdfs::remove_all(base);
+    stdfs::create_directories(base);
+    int status = -1;
+    const std::string made = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=6"
+                                 " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=6 -ac 2 -c:v mpeg4 -q:v 5"
+                                 " -c:a mp3 " + quote(base + "/第一段.avi") + " && cp " + quote(base + "/第一段.avi") + " "
+                                 + quote(base + "/second.avi"),
+                                 &status);
+    ASSERT_EQ(status, 0) << made;
+    const std::string command = "stty cols 60; " + quote(kCli) + " convert -c 0 -m 0 -f 0 --jobs 2 --output-folder "
+                                + quote(base + "/out") + " " + quote(base + "/第一段.avi") + " " + quote(base + "/second.avi");
+    // script(1) gives the program a terminal of its own.
+    const std::string log = run("script -qec " + quote(command) + " " + quote(base + "/typescript") + " >/dev/null", &status);
+    EXPECT_EQ(status, 0) << log;
+    const std::string checker = "import sys,re,unicodedata\n"
+                                "text=open(sys.argv[1],encoding='utf-8',newline='').read()\n"
+                                "both=widest=0\n"
+                                "for part in re.findall(r'\\x1b\\[K([^\\r\\n\\x1b]*)\\r(?!\\n)',text):\n"
+                                "  w=sum(2 if unicodedata.east_asian_width(c) in 'WF' else 1 for c in part)\n"
+                                "  widest=max(widest,w)\n"
+                                "  both+=('第一段' in part and 'second' in part)\n"
+                                "print(both>0, widest<60, widest)\n";
+    std::ofstream(base + "/check.py") << checker;
+    const std::string verdict = run("python3 " + quote(base + "/check.py") + " " + quote(base + "/typescript"), &status);
+    EXPECT_EQ(status, 0) << verdict;
+    EXPECT_EQ(verdict.substr(0, 10), "True True ") << verdict << run("cat -v " + quote(base + "/typescript"));
+    EXPECT_TRUE(stdfs::exists(base + "/out/第一段.avi-3gp.3gp"));
+    EXPECT_TRUE(stdfs::exists(base + "/out/second.avi-3gp.3gp"));
+}
+
 TEST(CliBatch, BatchOptionUsageErrors)
 {
     const std::string base = kDataDir + "/cli-batch-usage";

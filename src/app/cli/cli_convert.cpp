@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <semaphore.h>
+#include <sys/ioctl.h>
 #include <set>
 #include <string>
 #include <thread>
@@ -306,11 +307,13 @@ public:
         const int32_t state = entry.task->state;
         const bool ended = !tasks::isActiveState(state) && started_;
         if (live_) {
-            if (ended && column == tasks::kColumnState) {
+            if (ended && column == tasks::kColumnState)
                 std::printf("\r\033[K%s\n", line.c_str());
-            } else if (tasks::isActiveState(state)) {
-                std::printf("\r\033[K%s", line.c_str());
-            }
+            // With several workers the live line carries every running task,
+            // not whichever ticked last.
+            const std::string running = runningLine();
+            if (!running.empty())
+                std::printf("\r\033[K%s", running.c_str());
             std::fflush(stdout);
             return;
         }
@@ -325,6 +328,50 @@ public:
     {
         if (live_)
             std::printf("\r\033[K");
+    }
+
+    // The running tasks, cut to the terminal's width so the line never wraps
+    // (a wrapped line cannot be redrawn in place).
+    std::string runningLine() const
+    {
+        std::string line;
+        for (int row = 0; row < model_.rowCount(); ++row) {
+            const tasks::TaskRow& entry = model_.row(row);
+            if (!tasks::isActiveState(entry.task->state))
+                continue;
+            if (!line.empty())
+                line += "  |  ";
+            // The file's name alone: whole paths would crowd the others out.
+            const std::string source = entry.text[tasks::kColumnSource].c_str();
+            line += source.substr(source.find_last_of('/') + 1) + "  " + entry.text[tasks::kColumnState].c_str() + "  "
+                + entry.text[tasks::kColumnProgress].c_str();
+        }
+        return fitToColumns(line, terminalColumns() - 1);
+    }
+
+    static int terminalColumns()
+    {
+        winsize size{};
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 10)
+            return size.ws_col;
+        return 80;
+    }
+
+    // UTF-8 cut at a character boundary; East Asian characters take two columns.
+    static std::string fitToColumns(const std::string& text, int columns)
+    {
+        int used = 0;
+        size_t i = 0;
+        while (i < text.size()) {
+            const auto lead = static_cast<unsigned char>(text[i]);
+            const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            const int width = lead >= 0xE2 ? 2 : 1;  // U+2000 and up: mostly wide here
+            if (used + width > columns)
+                return text.substr(0, i);
+            used += width;
+            i += length;
+        }
+        return text;
     }
 
     static std::string describe(const tasks::TaskRow& entry)
