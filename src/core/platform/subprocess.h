@@ -111,9 +111,9 @@ private:
 };
 
 // Reads the child's standard output and error (whichever are pipes) until
-// both reach their end, handing each piece to its sink. Returns false at
-// once when stop() says so after a wait was woken: by a signal, or by
-// wakeFd (-1: none) becoming readable. Blocks.
+// both reach their end, handing each piece to its sink; true then. Blocks.
+// stop() is asked before each wait, and a signal or wakeFd (-1: none)
+// becoming readable ends a wait: false as soon as stop() says so.
 using OutputSink = std::function<void(std::string_view)>;
 bool drainOutput(Subprocess& child, const OutputSink& onOutput, const OutputSink& onErrors,
                  int wakeFd = -1, const std::function<bool()>& stop = {});
