@@ -6,8 +6,11 @@
 #include <fstream>
 #include <string>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "core/platform/descriptors.h"
 #include "core/platform/process.h"
 #include "core/platform/shared_library.h"
+#include "core/platform/subprocess.h"
 #include "core/platform/user_folders.h"
 
 using qf::platform::ChildProcess;
@@ -177,6 +181,189 @@ TEST(ChildProcess, StartFailures)
     ::chmod(notExec.c_str(), 0644);
     EXPECT_FALSE(p.start("\"" + notExec + "\""));
     EXPECT_FALSE(p.started());
+}
+
+namespace {
+
+// True while pid names a process that has not ended (a zombie has).
+bool running(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text))
+        return false;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' && text[close + 2] != 'X';
+}
+
+bool endsWithin(pid_t pid, int seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (running(pid) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !running(pid);
+}
+
+// Runs startChild in a helper process, which reports the pid it returns and
+// then waits; kills the helper with SIGKILL (no handler, no destructor) and
+// returns that pid, or 0 when the helper reported none.
+pid_t childOfKilledHelper(const std::function<pid_t()>& startChild)
+{
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return 0;
+    const pid_t helper = ::fork();
+    if (helper == 0) {
+        const pid_t child = startChild();
+        [[maybe_unused]] const auto n = ::write(report[1], &child, sizeof child);
+        for (;;)
+            ::pause();
+    }
+    ::close(report[1]);
+    pid_t child = 0;
+    const bool got = helper > 0 && ::read(report[0], &child, sizeof child) == ssize_t(sizeof child);
+    ::close(report[0]);
+    if (helper > 0) {
+        ::kill(helper, SIGKILL);
+        ::waitpid(helper, nullptr, 0);
+    }
+    return got ? child : 0;
+}
+
+} // namespace
+
+// The player and the encoder must not play or write on after the program was
+// killed; also when a worker thread that has since ended started them.
+TEST(ChildProcess, EndsWhenItsParentIsKilled)
+{
+    {
+        SCOPED_TRACE("started on the main thread");
+        const pid_t direct = childOfKilledHelper([] {
+            auto* p = new ChildProcess;
+            return p->start("\"/bin/sleep\" 60") ? p->pid() : 0;
+        });
+        ASSERT_GT(direct, 0);
+        EXPECT_TRUE(endsWithin(direct, 30));
+    }
+    {
+        SCOPED_TRACE("started on a thread that has ended");
+        const pid_t threaded = childOfKilledHelper([] {
+            auto p = std::make_unique<ChildProcess>();
+            ChildProcess::Options options;
+            options.stdinPipe = true;
+            bool started = false;
+            std::thread([&] { started = p->start("\"/bin/cat\"", options); }).join();
+            // The starting thread's end must not have ended the child: it echoes.
+            if (!started || !p->write("ping\n") || !p->waitReadable(30000))
+                return pid_t(0);
+            char echo[8] = {};
+            if (p->read(echo, sizeof echo) != 5 || std::string(echo) != "ping\n")
+                return pid_t(0);
+            return p.release()->pid();
+        });
+        ASSERT_GT(threaded, 0);
+        EXPECT_TRUE(endsWithin(threaded, 30));
+    }
+}
+
+TEST(Subprocess, CallersGroupAndSeparateErrorPipe)
+{
+    qf::platform::SubprocessOptions options;
+    options.ownProcessGroup = false;
+    options.searchPath = true;
+    options.stdinPipe = true;
+    options.errors = qf::platform::SubprocessOptions::Errors::Pipe;
+    qf::platform::Subprocess child;
+    ASSERT_EQ(child.start({"sh", "-c", "read x; echo \"out $x\"; echo err >&2; exit 3"}, options), 0);
+    EXPECT_EQ(::getpgid(child.pid()), ::getpgrp());
+    ASSERT_TRUE(child.write("in\n"));
+    child.closeInput();
+    std::string out, err;
+    EXPECT_TRUE(qf::platform::drainOutput(
+        child, [&](std::string_view b) { out.append(b); }, [&](std::string_view b) { err.append(b); }));
+    EXPECT_EQ(out, "out in\n");
+    EXPECT_EQ(err, "err\n");
+    EXPECT_TRUE(child.waitExit(-1));
+    EXPECT_EQ(child.exitCode(), 3);
+    EXPECT_EQ(child.termSignal(), 0);
+}
+
+TEST(Subprocess, StartFailuresGiveTheErrnoAndHoldNothing)
+{
+    qf::platform::SubprocessOptions options;
+    options.searchPath = true;
+    qf::platform::Subprocess child;
+    EXPECT_EQ(child.start({"qf-no-such-program-xyz"}, options), ENOENT);
+    EXPECT_EQ(child.start({}, options), EINVAL);
+    const std::string notExec = writeScript("not-exec.sh", "exit 0\n");
+    ::chmod(notExec.c_str(), 0644);
+    EXPECT_EQ(child.start({notExec}, options), EACCES);
+    options.workingDirectory = "/no/such/folder";
+    EXPECT_EQ(child.start({"/bin/true"}, options), ENOENT);
+    EXPECT_FALSE(child.started());
+    EXPECT_EQ(child.outputFd(), -1);
+}
+
+// What we ignore (SIGHUP under nohup) or handle must reach the child with its
+// default action, or terminate() could not end it.
+TEST(Subprocess, SignalsWeIgnoreOrHandleEndTheChild)
+{
+    const auto oldHup = ::signal(SIGHUP, SIG_IGN);
+    const auto oldTerm = ::signal(SIGTERM, [](int) {});
+    for (const int sig : {SIGHUP, SIGTERM}) {
+        qf::platform::Subprocess child;
+        ASSERT_EQ(child.start({"/bin/sleep", "60"}, {}), 0);
+        child.signal(sig);
+        EXPECT_TRUE(child.waitExit(30000));
+        EXPECT_EQ(child.termSignal(), sig);
+        EXPECT_EQ(child.exitCode(), -1);
+    }
+    ::signal(SIGHUP, oldHup);
+    ::signal(SIGTERM, oldTerm);
+}
+
+// A launcher may leave our standard descriptors closed: the pipes then take
+// those numbers, and the child must still get each on the right one.
+TEST(Subprocess, ParentWithClosedStandardDescriptors)
+{
+    const auto run = [] {
+        ::close(STDIN_FILENO);
+        ::close(STDOUT_FILENO);
+        ::close(STDERR_FILENO);
+        qf::platform::SubprocessOptions options;
+        options.searchPath = true;
+        options.errors = qf::platform::SubprocessOptions::Errors::Pipe;
+        qf::platform::Subprocess child;
+        if (child.start({"sh", "-c", "cat; echo out; echo err >&2"}, options) != 0)
+            std::_Exit(10);
+        std::string out, err;
+        qf::platform::drainOutput(
+            child, [&](std::string_view b) { out.append(b); }, [&](std::string_view b) { err.append(b); });
+        child.waitExit(-1);
+        std::_Exit(out == "out\n" && err == "err\n" && child.exitCode() == 0 ? 0 : 11);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(LineSplitter, EndsLinesAtLfCrAndCrLf)
+{
+    struct Case { std::vector<std::string> pieces; std::vector<std::string> lines; };
+    const Case cases[] = {
+        {{"a\nb\r\nc\rd"}, {"a", "b", "c", "d"}},
+        {{"frame=1\r", "frame=2\r", "\n"}, {"frame=1", "frame=2"}},   // progress rewrites
+        {{"par", "tial", "\r", "\nnext"}, {"partial", "next"}},       // CR LF split across reads
+        {{"\n\n\r\r"}, {}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        qf::platform::LineSplitter split;
+        std::vector<std::string> lines;
+        const auto keep = [&](std::string_view line) { lines.emplace_back(line); };
+        for (const auto& piece : c.pieces)
+            split.push(piece, keep);
+        split.finish(keep);
+        EXPECT_EQ(lines, c.lines) << ::testing::PrintToString(c.pieces);
+    }
 }
 
 // A launcher's low soft limit and open pipes: the limit is raised to the hard

@@ -1,6 +1,7 @@
 #pragma once
 // Runs another program by its argument vector (never through a shell) and
 // waits for it. The program is looked up on PATH when argv[0] has no slash.
+// It stays in our process group and is killed when this process dies.
 // Blocks until the program ends.
 
 #include <string>

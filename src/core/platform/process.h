@@ -2,7 +2,8 @@
 // A hidden child program started from a Windows-style command line (no shell
 // is ever involved), with its standard output (and optionally its standard
 // input) on pipes. The child leads its own process group, so ending it ends
-// whatever it started.
+// whatever it started, and it is killed when this process ends, however it
+// ends.
 //
 // Owned by one thread at a time; no call blocks unless it says so.
 
@@ -11,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+
+#include "core/platform/subprocess.h"
 
 namespace qf::platform {
 
@@ -26,44 +29,46 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     // Ends the child and its group if still running, and closes the pipes.
-    ~ChildProcess();
+    ~ChildProcess() = default;
 
     // Splits the line, starts the program. False when the line is empty or
     // the program cannot be started (missing, not executable); error() says why.
     bool start(std::string_view commandLine, const Options& options);
     bool start(std::string_view commandLine) { return start(commandLine, Options{}); }
 
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
+    bool started() const { return child_.started(); }
+    pid_t pid() const { return child_.pid(); }
     const std::string& error() const { return error_; }
 
     // Zero-timeout test: output is waiting, or the pipe has reached its end.
-    bool readable() const;
+    bool readable() const { return child_.readable(); }
     // Waits up to timeoutMs for readable(). Blocks.
-    bool waitReadable(int timeoutMs) const;
+    bool waitReadable(int timeoutMs) const { return child_.waitReadable(timeoutMs); }
     // Reads what is available, at most n bytes, without blocking. Returns the
     // count, 0 at end of output, -1 when nothing is pending now.
-    ptrdiff_t read(char* buffer, size_t n);
+    ptrdiff_t read(char* buffer, size_t n) { return child_.read(buffer, n); }
     // Writes all bytes to the child's standard input. False on a broken pipe.
-    bool write(std::string_view bytes);
-    void closeInput();
+    bool write(std::string_view bytes) { return child_.write(bytes); }
+    void closeInput() { child_.closeInput(); }
 
     // Zero-timeout: true when the child has ended (and was reaped).
-    bool hasExited();
+    bool hasExited() { return child_.hasExited(); }
     // Blocks up to timeoutMs (negative: forever) for the child to end.
-    bool waitExit(int timeoutMs);
-    int exitStatus() const { return exitStatus_; }
+    bool waitExit(int timeoutMs) { return child_.waitExit(timeoutMs); }
+    // The exit code, or 128 + n when signal n ended it; -1 until then.
+    int exitStatus() const
+    {
+        if (child_.exitedNormally())
+            return child_.exitCode();
+        return child_.termSignal() != 0 ? 128 + child_.termSignal() : -1;
+    }
 
     // Sends the signal to the child's whole group (SIGTERM, then SIGKILL after
     // graceMs when it lingers) and reaps the child. Safe to call twice.
-    void terminate(int graceMs = 100);
+    void terminate(int graceMs = 100) { child_.terminate(graceMs); }
 
 private:
-    pid_t pid_ = -1;
-    int outFd_ = -1;     // read end of the child's standard output
-    int inFd_ = -1;      // write end of the child's standard input
-    bool exited_ = false;
-    int exitStatus_ = -1;
+    Subprocess child_;   // destroyed first: ends a child that still runs
     std::string error_;
 };
 

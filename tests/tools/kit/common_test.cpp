@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
 namespace qf::kit {
 namespace {
 
@@ -27,6 +34,45 @@ TEST(RunProgram, MissingProgramIsAClearError)
     } catch (const ToolError& e) {
         EXPECT_STREQ(e.what(), "qf-no-such-program-xyz not found (is it installed and on PATH?)");
     }
+}
+
+// True while pid names a process that has not ended (a zombie has).
+bool running(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return false;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' && text[close + 2] != 'X';
+}
+
+// A muxer killed outright (no handler runs) must not leave ffmpeg writing on;
+// the program it runs also stays in its process group, so that ending the
+// group ends both.
+TEST(RunProgram, ProgramStaysInOurGroupAndEndsWithUs)
+{
+    ScratchDir dir;
+    const std::string pidFile = dir.file("child.pid");
+    const pid_t helper = ::fork();
+    if (helper == 0) {
+        try {
+            runProgram({"/bin/sh", "-c", "echo $$ > \"$0.tmp\" && mv \"$0.tmp\" \"$0\" && exec sleep 60", pidFile});
+        } catch (...) {
+        }
+        std::_Exit(1);
+    }
+    ASSERT_GT(helper, 0);
+    pid_t child = 0;
+    for (int i = 0; i < 3000 && child == 0; ++i) {
+        std::ifstream(pidFile) >> child;
+        if (child == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GT(child, 0);
+    EXPECT_EQ(::getpgid(child), ::getpgid(helper));
+    ::kill(helper, SIGKILL);
+    ::waitpid(helper, nullptr, 0);
+    for (int i = 0; i < 3000 && running(child); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(running(child));
 }
 
 TEST(TemporaryOutput, FinalNameAppearsOnlyOnCommit)
