@@ -16,6 +16,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "core/atomic_file.h"
 #include "core/external_programs.h"
 #include "core/file_system.h"
 #include "core/platform/user_folders.h"
@@ -258,28 +259,9 @@ bool saveConfigurationFile(const Configuration& config, const char* path)
         return false;
     core::ByteBuffer bytes;
     encodeConfiguration(config, bytes);
-
-    std::string temp = std::string(path) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    size_t written = 0;
-    while (written < bytes.length()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.length() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<size_t>(n);
-    }
-    const bool complete = written == bytes.length() && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    // A short write keeps the previous file and removes the cut one.
-    if (!complete || !closed || std::rename(temp.c_str(), path) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // A cut write keeps the previous file.
+    return core::writeFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.length()));
 }
 
 bool loadConfiguration(LoadMode mode)

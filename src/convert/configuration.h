@@ -9,8 +9,11 @@
 // not, "<XDG config folder>/quillfer/cfg" (read from there once it exists,
 // else the program directory's file seeds it: see seedConfigurationFile).
 //
-// Every value here lives from start-up to exit and belongs to the UI thread.
-// The worker reads none of it (tasks carry their own output paths).
+// Every value here lives from start-up to exit and belongs to the UI thread:
+// the references below are handed out to UI-thread code only. No other
+// thread reads any of it: tasks carry their own output paths, and the player
+// engine its own copy of the player settings (player/player_settings.h, the
+// typed access to the player's three options).
 
 #include <cstdint>
 
@@ -97,8 +100,9 @@ bool loadConfigurationFile(Configuration& config, const char* path, const char* 
 // apply and nothing is written.
 bool seedConfigurationFile(Configuration& config, const char* shippedPath, const char* userPath,
                            const char* programDirectory, LoadMode mode);
-// Writes a temporary file beside `path` and renames it over `path`, so an
-// interrupted save never leaves a cut file. Creates the folder of `path`.
+// Writes the file through core::writeFileAtomically, so an interrupted save
+// never leaves a cut file and a new file gets the permissions the umask
+// gives any file. Creates the folder of `path`.
 bool saveConfigurationFile(const Configuration& config, const char* path);
 
 // The start-up and exit steps on the process-wide configuration, at the

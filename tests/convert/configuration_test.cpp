@@ -311,6 +311,22 @@ TEST_F(ConfigurationFile, SaveReplacesTheFileWhole)
     EXPECT_EQ(readFile(dir_ + "/blocker"), "x");
 }
 
+TEST_F(ConfigurationFile, ASavedFileIsReadableAsTheUmaskAllows)
+{
+    // The user's own file, as any other: a backup or a second account that
+    // shares the program folder can read it when the umask says so.
+    const mode_t saved = ::umask(022);
+    ASSERT_TRUE(saveConfigurationFile(sample(), cfg_.c_str()));
+    struct stat st {};
+    ASSERT_EQ(::stat(cfg_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ::umask(077);
+    ASSERT_TRUE(saveConfigurationFile(sample(), cfg_.c_str()));
+    ASSERT_EQ(::stat(cfg_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ::umask(saved);
+}
+
 TEST_F(ConfigurationFile, InstalledCopyUsesTheUsersConfigFolder)
 {
     const std::string user = dir_ + "/xdg/quillfer/cfg";
