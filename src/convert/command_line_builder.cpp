@@ -195,7 +195,7 @@ void CommandLineBuilder::buildCommands()
     scratch_.clear();
 }
 
-void CommandLineBuilder::makeOutputPath() { makeOutputPath(outputFolder().c_str()); }
+void CommandLineBuilder::makeOutputPath() { makeOutputPath(settings().outputFolder().c_str()); }
 
 void CommandLineBuilder::makeOutputPath(const char* folder)
 {

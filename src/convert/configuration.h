@@ -26,6 +26,8 @@ namespace qf::convert {
 inline constexpr const char* kDefaultOutputFolderName = "Tarnwell输出";
 inline constexpr const char* kFallbackOutputFolderName = "转换输出";
 
+inline constexpr int32_t kMaxPlayerVolume = 100;
+
 struct ApplicationOptions {
     bool showFloatingTips = true;
     bool promptNoFiles = true;
@@ -43,8 +45,50 @@ struct Configuration {
     ApplicationOptions options;
 };
 
-// The process-wide values.
-Configuration& configuration();
+// The owner of the process-wide configuration, with typed access. It lives
+// from start-up (loadConfiguration) to exit (saveConfiguration) and belongs
+// to the UI thread: no other thread reads it.
+class Settings {
+public:
+    // The whole record, as the cfg file loads and saves it.
+    Configuration& record() { return config_; }
+    const Configuration& record() const { return config_; }
+
+    DeviceModelList& presets() { return config_.presets; }
+    const DeviceModelList& presets() const { return config_.presets; }
+    const core::TextString& outputFolder() const { return config_.outputFolder; }
+    void setOutputFolder(const core::TextString& folder) { config_.outputFolder = folder; }
+
+    bool showFloatingTips() const { return config_.options.showFloatingTips; }
+    void setShowFloatingTips(bool on) { config_.options.showFloatingTips = on; }
+    bool promptNoFiles() const { return config_.options.promptNoFiles; }
+    void setPromptNoFiles(bool on) { config_.options.promptNoFiles = on; }
+    bool promptNoneChecked() const { return config_.options.promptNoneChecked; }
+    void setPromptNoneChecked(bool on) { config_.options.promptNoneChecked = on; }
+    bool shutdownWhenDone() const { return config_.options.shutdownWhenDone; }
+    void setShutdownWhenDone(bool on) { config_.options.shutdownWhenDone = on; }
+    bool keepFolderTree() const { return config_.options.keepFolderTree; }
+    void setKeepFolderTree(bool on) { config_.options.keepFolderTree = on; }
+
+    // 0..100: a larger value is stored as 100, and a stored value out of
+    // range reads as the nearer end.
+    uint32_t playerVolume() const;
+    void setPlayerVolume(uint32_t volume);
+    bool autoPlay() const { return config_.options.autoPlay; }
+    void setAutoPlay(bool on) { config_.options.autoPlay = on; }
+    bool loopPlay() const { return config_.options.loopPlay; }
+    void setLoopPlay(bool on) { config_.options.loopPlay = on; }
+
+private:
+    Configuration config_;
+};
+
+// The process-wide owner.
+Settings& settings();
+
+// The same values by reference, for UI-thread code that has not moved to
+// settings() yet.
+inline Configuration& configuration() { return settings().record(); }
 inline core::TextString& outputFolder() { return configuration().outputFolder; }
 inline ApplicationOptions& applicationOptions() { return configuration().options; }
 inline bool& showFloatingTips() { return configuration().options.showFloatingTips; }

@@ -203,7 +203,7 @@ int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceMo
 
 int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& list)
 {
-    return addPreset(name, settings, configuration().presets, list);
+    return addPreset(name, settings, convert::settings().presets(), list);
 }
 
 } // namespace qf::convert

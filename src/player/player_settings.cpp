@@ -6,24 +6,14 @@
 
 namespace qf::player {
 
-namespace {
+uint32_t playerVolume() { return convert::settings().playerVolume(); }
+void setPlayerVolume(uint32_t volume) { convert::settings().setPlayerVolume(volume); }
 
-convert::ApplicationOptions& options() { return convert::applicationOptions(); }
+bool autoPlay() { return convert::settings().autoPlay(); }
+void setAutoPlay(bool on) { convert::settings().setAutoPlay(on); }
 
-} // namespace
-
-uint32_t playerVolume()
-{
-    return static_cast<uint32_t>(std::clamp<int32_t>(options().playerVolume, 0, int32_t(kMaxPlayerVolume)));
-}
-
-void setPlayerVolume(uint32_t volume) { options().playerVolume = int32_t(std::min(volume, kMaxPlayerVolume)); }
-
-bool autoPlay() { return options().autoPlay; }
-void setAutoPlay(bool on) { options().autoPlay = on; }
-
-bool loopPlay() { return options().loopPlay; }
-void setLoopPlay(bool on) { options().loopPlay = on; }
+bool loopPlay() { return convert::settings().loopPlay(); }
+void setLoopPlay(bool on) { convert::settings().setLoopPlay(on); }
 
 void EngineSettings::setVolume(uint32_t volume)
 {

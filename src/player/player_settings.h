@@ -1,10 +1,9 @@
 #pragma once
 // The player's remembered settings: the volume and the two playlist
-// switches. They are options of the configuration (convert::
-// applicationOptions()), loaded from and saved in the "cfg" file with the
-// other user settings, and like the whole configuration they belong to the
-// UI thread: the functions below are its typed access to them, for the UI
-// thread only. The engine thread never reads them: the engine keeps its own
+// switches. They are options of the configuration (convert::settings()),
+// loaded from and saved in the "cfg" file with the other user settings, and
+// like the whole configuration they belong to the UI thread: the functions
+// below are the player's typed access to them, for the UI thread only. The engine thread never reads them: the engine keeps its own
 // copy of what it sends (EngineSettings).
 
 #include <atomic>

@@ -163,7 +163,7 @@ void ParameterPanel::categoryChanged()
     const int category = row(kCategoryCombo);
     if (category < 0)
         return;
-    convert::buildCategoryList(category, convert::configuration().presets, models_);
+    convert::buildCategoryList(category, convert::settings().presets(), models_);
     fillModelCombo();
     setRow(kModelCombo, 0);
     modelChanged();
@@ -344,7 +344,7 @@ void ParameterPanel::applySettings(const convert::ConversionSettings& settings)
     const int32_t category = settings_.category;
     if (category >= 0 && category < convert::kCategoryCount) {
         setRow(kCategoryCombo, category);
-        convert::buildCategoryList(category, convert::configuration().presets, models_);
+        convert::buildCategoryList(category, convert::settings().presets(), models_);
         fillModelCombo();
         const int modelRow = models_.rowOfModel(settings_.model);
         setRow(kModelCombo, modelRow >= 0 ? modelRow : 0);
