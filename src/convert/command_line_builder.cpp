@@ -158,12 +158,12 @@ void CommandLineBuilder::buildCommands()
     case CommandLayout::Intermediate: {
         const int32_t dot = outputPath.findLast('.');
         intermediateBase_ = dot >= 0 ? outputPath.substring(0, static_cast<uint32_t>(dot)) : outputPath;
-        core::TextString main;
-        appendMain(main);
+        core::TextString command;
+        appendMain(command);
         if (format->optionRewrites.empty())
-            firstCommand_ = main;
+            firstCommand_ = command;
         else
-            appendRewritten(firstCommand_, main, format->optionRewrites);
+            appendRewritten(firstCommand_, command, format->optionRewrites);
         outputOption(firstCommand_,
                      core::TextString::concat(intermediateBase_.c_str(), format->intermediateExtension).c_str());
         break;
