@@ -41,7 +41,7 @@ void appendQuotedPath(core::TextString& line, const char* path)
 
 const char* formatSuffix(int32_t format)
 {
-    const FormatEntry* entry = tableEntry(kFormats, format);
+    const FormatEntry* entry = formatEntry(format);
     return entry ? entry->suffix : "";
 }
 
@@ -108,44 +108,39 @@ void CommandLineBuilder::appendPassOne(core::TextString& line)
     turbo = 0;
 }
 
+void CommandLineBuilder::appendRewritten(core::TextString& line, const core::TextString& command,
+                                         std::span<const TextReplacement> rewrites)
+{
+    // The replacements touch the options only, never the quoted encoder and
+    // source paths at the start of the line.
+    core::TextString prefix(encoderPath());
+    prefix.append(" ");
+    appendQuotedPath(prefix, sourcePath.c_str());
+    core::TextString tail = command.substring(prefix.length(), command.length());
+    for (const TextReplacement& r : rewrites)
+        tail.replaceAll(r.from, r.to);
+    line.append(prefix);
+    line.append(tail);
+}
+
 void CommandLineBuilder::buildCommands()
 {
     firstCommand_.clear();
     secondCommand_.clear();
     intermediateBase_.clear();
+    const FormatEntry* format = formatEntry(outputFormat);
     if (category == kCategoryDvd && model == 1)
         frameRateIndex = kFrameRateFilm;
-    if (outputFormat == kFormatWma || outputFormat == kFormatMp3)
+    if (format && format->audioOnly)
         videoCodec = kVideoCodecNone;
     if (!media.hasVideo)
         videoCodec = kVideoCodecNone;
     if (!media.hasAudio)
         audioCodec = kAudioCodecNone;
 
-    auto setBase = [this] {
-        const int32_t dot = outputPath.findLast('.');
-        intermediateBase_ = dot >= 0 ? outputPath.substring(0, static_cast<uint32_t>(dot)) : outputPath;
-    };
     auto outputOption = [](core::TextString& line, const char* path) {
         line.append(" -o ");
         appendQuotedPath(line, path);
-    };
-    // The audio-only and single-pass formats: HEAD + their own fragments.
-    auto singleLine = [&](bool streamId, bool videoFilters, bool extraVideo) {
-        appendHead(firstCommand_);
-        scratch_.clear();
-        appendAudioFilters();
-        appendSampleRate();
-        if (streamId)
-            appendAudioStream();
-        if (videoFilters)
-            appendVideoFilters();
-        appendAudioCodec();
-        appendVideoCodec();
-        if (extraVideo)
-            scratch_.append(extraVideoCodecOptions);
-        flushInto(firstCommand_);
-        outputOption(firstCommand_, outputPath.c_str());
     };
 
     // The pass-one command is built whenever two passes are set, whatever the
@@ -155,62 +150,52 @@ void CommandLineBuilder::buildCommands()
     if (twoPass)
         appendPassOne(passOne);
 
-    switch (outputFormat) {
-    case kFormat3gp:
-    case kFormatPmp:
-    case kFormatPspMp4Xvid:
-    case kFormatMp4Xvid: {
-        setBase();
-        core::TextString options;
-        appendMain(options);
-        if (outputFormat == kFormatPmp) {
-            // The replacements touch the options only, never the quoted
-            // encoder and source paths at the start of the line.
-            core::TextString prefix(encoderPath());
-            prefix.append(" ");
-            appendQuotedPath(prefix, sourcePath.c_str());
-            core::TextString tail = options.substring(prefix.length(), options.length());
-            // A 500 kbit/s row turns into constant-quality encoding.
-            tail.replaceAll("bitrate=500", "crf=22");
-            tail.replaceAll("-vf-add", "-channels 2 -vf-add");
-            options = prefix;
-            options.append(tail);
-        }
-        firstCommand_ = options;
-        outputOption(firstCommand_, core::TextString::concat(intermediateBase_.c_str(), ".avi").c_str());
+    if (!format) {
+        scratch_.clear();
+        return;
+    }
+    switch (format->layout) {
+    case CommandLayout::Intermediate: {
+        const int32_t dot = outputPath.findLast('.');
+        intermediateBase_ = dot >= 0 ? outputPath.substring(0, static_cast<uint32_t>(dot)) : outputPath;
+        core::TextString command;
+        appendMain(command);
+        if (format->optionRewrites.empty())
+            firstCommand_ = command;
+        else
+            appendRewritten(firstCommand_, command, format->optionRewrites);
+        outputOption(firstCommand_,
+                     core::TextString::concat(intermediateBase_.c_str(), format->intermediateExtension).c_str());
         break;
     }
-    case kFormatPspMp4X264:
-    case kFormatPspMp4Divx:
-    case kFormatMp4X264:
-    case kFormatMp4Divx:
-        setBase();
-        appendMain(firstCommand_);
-        outputOption(firstCommand_, core::TextString::concat(intermediateBase_.c_str(), ".mp4").c_str());
+    case CommandLayout::SingleLine: {
+        const SingleLineParts& parts = format->singleLine;
+        appendHead(firstCommand_);
+        scratch_.clear();
+        appendAudioFilters();
+        appendSampleRate();
+        if (parts.audioStream)
+            appendAudioStream();
+        if (parts.videoFilters)
+            appendVideoFilters();
+        appendAudioCodec();
+        appendVideoCodec();
+        if (parts.extraVideoOptions)
+            scratch_.append(extraVideoCodecOptions);
+        flushInto(firstCommand_);
+        outputOption(firstCommand_, outputPath.c_str());
         break;
-    case kFormatMp3:
-        singleLine(true, false, false);
-        break;
-    case kFormatFlv:
-    case kFormatWmv:
-        singleLine(false, true, true);
-        break;
-    case kFormatWma:
-        singleLine(true, false, true);
-        break;
-    case kFormatMpgNtsc:
-    case kFormatMpgPal:
+    }
+    case CommandLayout::TwoPass:
         firstCommand_ = passOne;
         appendMain(secondCommand_);
         outputOption(secondCommand_, outputPath.c_str());
-        break;
-    default:
         break;
     }
     scratch_.clear();
 }
 
-void CommandLineBuilder::makeOutputPath() { makeOutputPath(outputFolder().c_str()); }
+void CommandLineBuilder::makeOutputPath() { makeOutputPath(settings().outputFolder().c_str()); }
 
 void CommandLineBuilder::makeOutputPath(const char* folder)
 {
@@ -244,7 +229,7 @@ const char* CommandLineBuilder::formatLabel(int32_t format) const
 {
     if (format == -1)
         format = outputFormat;
-    const FormatEntry* entry = tableEntry(kFormats, format);
+    const FormatEntry* entry = formatEntry(format);
     return entry ? entry->label : "";
 }
 

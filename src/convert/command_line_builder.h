@@ -12,8 +12,10 @@
 // thread, on the task's own record; makeOutputPath on the UI thread.
 
 #include <cstdint>
+#include <span>
 
 #include "convert/conversion_settings.h"
+#include "convert/value_tables.h"
 #include "core/text_string.h"
 
 namespace qf::convert {
@@ -29,9 +31,10 @@ public:
     static void setEncoderPath(const char* quotedPath);
     static const core::TextString& encoderPath();
 
-    // Fills firstCommand, secondCommand and intermediateBase. Changes the
-    // record: DVD-Film forces 24000/1001 fps, audio-only formats and sources
-    // force "no video", a source without audio forces "no audio", and a
+    // Fills firstCommand, secondCommand and intermediateBase as the format's
+    // row in formatTable() lays them out (none for a format outside it).
+    // Changes the record: DVD-Film forces 24000/1001 fps, audio-only formats
+    // and sources force "no video", a source without audio forces "no audio", and a
     // pass-one command clears turbo so that only the first pass is fast.
     void buildCommands();
 
@@ -43,7 +46,7 @@ public:
     void makeOutputPath(const char* outputFolder);
     // The output path with another format (-1: the record's own).
     core::TextString outputPathForFormat(int32_t format = -1) const;
-    // The task list's label of a format (-1: the record's own); "" outside 0..13.
+    // The task list's label of a format (-1: the record's own); "" outside the table.
     const char* formatLabel(int32_t format = -1) const;
 
     // The fragments, each appended to scratch().
@@ -60,8 +63,9 @@ public:
     core::TextString& scratch() { return scratch_; }
     const core::TextString& firstCommand() const { return firstCommand_; }
     const core::TextString& secondCommand() const { return secondCommand_; }
-    // The output path without its extension; post-processing reads
-    // intermediateBase + ".avi" for formats 0, 1, 3 and 6.
+    // The output path without its extension, for the formats that write an
+    // intermediate file; post-processing reads intermediateBase plus the
+    // format's intermediate extension.
     const core::TextString& intermediateBase() const { return intermediateBase_; }
 
 private:
@@ -70,6 +74,10 @@ private:
     void appendPassOne(core::TextString& line);
     // Appends scratch_ to line and empties scratch_.
     void flushInto(core::TextString& line);
+    // Appends a finished command to line with the format's replacements
+    // made in its options.
+    void appendRewritten(core::TextString& line, const core::TextString& command,
+                         std::span<const TextReplacement> rewrites);
 
     core::TextString scratch_;
     core::TextString firstCommand_;
@@ -84,7 +92,7 @@ private:
 // arguments.
 void appendQuotedPath(core::TextString& line, const char* path);
 
-// The suffix of a format ("-flv.flv"), or "" outside 0..13.
+// The suffix of a format ("-flv.flv"), or "" outside the format table.
 const char* formatSuffix(int32_t format);
 
 } // namespace qf::convert

@@ -16,6 +16,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "core/atomic_file.h"
 #include "core/external_programs.h"
 #include "core/file_system.h"
 #include "core/platform/user_folders.h"
@@ -109,10 +110,20 @@ void keepUnreadableFile(const char* path, const char* keepAs)
 
 } // namespace
 
-Configuration& configuration()
+Settings& settings()
 {
-    static Configuration config;
-    return config;
+    static Settings owner;
+    return owner;
+}
+
+uint32_t Settings::playerVolume() const
+{
+    return static_cast<uint32_t>(std::clamp<int32_t>(config_.options.playerVolume, 0, kMaxPlayerVolume));
+}
+
+void Settings::setPlayerVolume(uint32_t volume)
+{
+    config_.options.playerVolume = static_cast<int32_t>(std::min<uint32_t>(volume, kMaxPlayerVolume));
 }
 
 ConfigurationPaths configurationPaths(const char* programDirectory)
@@ -193,7 +204,7 @@ bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out)
     o.keepFolderTree = false;
     if (in.remaining() > 0 && !readFlag(in, o.keepFolderTree))
         return false;
-    o.playerVolume = std::clamp(o.playerVolume, 0, 100);
+    o.playerVolume = std::clamp(o.playerVolume, 0, kMaxPlayerVolume);
     o.shutdownWhenDone = false;
     read.presets.renumber();
     out = read;
@@ -258,28 +269,9 @@ bool saveConfigurationFile(const Configuration& config, const char* path)
         return false;
     core::ByteBuffer bytes;
     encodeConfiguration(config, bytes);
-
-    std::string temp = std::string(path) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    size_t written = 0;
-    while (written < bytes.length()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.length() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<size_t>(n);
-    }
-    const bool complete = written == bytes.length() && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    // A short write keeps the previous file and removes the cut one.
-    if (!complete || !closed || std::rename(temp.c_str(), path) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // A cut write keeps the previous file.
+    return core::writeFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.length()));
 }
 
 bool loadConfiguration(LoadMode mode)
@@ -287,18 +279,18 @@ bool loadConfiguration(LoadMode mode)
     const char* dir = core::programDirectory();
     const ConfigurationPaths paths = configurationPaths(dir);
     if (paths.readPath != paths.writePath)
-        return seedConfigurationFile(configuration(), paths.readPath.c_str(), paths.writePath.c_str(), dir, mode);
+        return seedConfigurationFile(settings().record(), paths.readPath.c_str(), paths.writePath.c_str(), dir, mode);
     // Only the file that saving would overwrite needs keeping aside.
     const bool willOverwrite = paths.readPath == paths.writePath;
     const core::TextString bad = core::TextString::concat(paths.readPath.c_str(), ".bad");
-    return loadConfigurationFile(configuration(), paths.readPath.c_str(), dir, mode,
+    return loadConfigurationFile(settings().record(), paths.readPath.c_str(), dir, mode,
                                  willOverwrite ? bad.c_str() : nullptr);
 }
 
 bool saveConfiguration()
 {
     const ConfigurationPaths paths = configurationPaths(core::programDirectory());
-    return saveConfigurationFile(configuration(), paths.writePath.c_str());
+    return saveConfigurationFile(settings().record(), paths.writePath.c_str());
 }
 
 } // namespace qf::convert

@@ -9,8 +9,11 @@
 // not, "<XDG config folder>/quillfer/cfg" (read from there once it exists,
 // else the program directory's file seeds it: see seedConfigurationFile).
 //
-// Every value here lives from start-up to exit and belongs to the UI thread.
-// The worker reads none of it (tasks carry their own output paths).
+// Every value here lives from start-up to exit and belongs to the UI thread:
+// the references below are handed out to UI-thread code only. No other
+// thread reads any of it: tasks carry their own output paths, and the player
+// engine its own copy of the player settings (player/player_settings.h, the
+// typed access to the player's three options).
 
 #include <cstdint>
 
@@ -22,6 +25,8 @@ namespace qf::convert {
 
 inline constexpr const char* kDefaultOutputFolderName = "Tarnwell输出";
 inline constexpr const char* kFallbackOutputFolderName = "转换输出";
+
+inline constexpr int32_t kMaxPlayerVolume = 100;
 
 struct ApplicationOptions {
     bool showFloatingTips = true;
@@ -40,8 +45,50 @@ struct Configuration {
     ApplicationOptions options;
 };
 
-// The process-wide values.
-Configuration& configuration();
+// The owner of the process-wide configuration, with typed access. It lives
+// from start-up (loadConfiguration) to exit (saveConfiguration) and belongs
+// to the UI thread: no other thread reads it.
+class Settings {
+public:
+    // The whole record, as the cfg file loads and saves it.
+    Configuration& record() { return config_; }
+    const Configuration& record() const { return config_; }
+
+    DeviceModelList& presets() { return config_.presets; }
+    const DeviceModelList& presets() const { return config_.presets; }
+    const core::TextString& outputFolder() const { return config_.outputFolder; }
+    void setOutputFolder(const core::TextString& folder) { config_.outputFolder = folder; }
+
+    bool showFloatingTips() const { return config_.options.showFloatingTips; }
+    void setShowFloatingTips(bool on) { config_.options.showFloatingTips = on; }
+    bool promptNoFiles() const { return config_.options.promptNoFiles; }
+    void setPromptNoFiles(bool on) { config_.options.promptNoFiles = on; }
+    bool promptNoneChecked() const { return config_.options.promptNoneChecked; }
+    void setPromptNoneChecked(bool on) { config_.options.promptNoneChecked = on; }
+    bool shutdownWhenDone() const { return config_.options.shutdownWhenDone; }
+    void setShutdownWhenDone(bool on) { config_.options.shutdownWhenDone = on; }
+    bool keepFolderTree() const { return config_.options.keepFolderTree; }
+    void setKeepFolderTree(bool on) { config_.options.keepFolderTree = on; }
+
+    // 0..100: a larger value is stored as 100, and a stored value out of
+    // range reads as the nearer end.
+    uint32_t playerVolume() const;
+    void setPlayerVolume(uint32_t volume);
+    bool autoPlay() const { return config_.options.autoPlay; }
+    void setAutoPlay(bool on) { config_.options.autoPlay = on; }
+    bool loopPlay() const { return config_.options.loopPlay; }
+    void setLoopPlay(bool on) { config_.options.loopPlay = on; }
+
+private:
+    Configuration config_;
+};
+
+// The process-wide owner.
+Settings& settings();
+
+// The same values by reference, for UI-thread code that has not moved to
+// settings() yet.
+inline Configuration& configuration() { return settings().record(); }
 inline core::TextString& outputFolder() { return configuration().outputFolder; }
 inline ApplicationOptions& applicationOptions() { return configuration().options; }
 inline bool& showFloatingTips() { return configuration().options.showFloatingTips; }
@@ -97,8 +144,9 @@ bool loadConfigurationFile(Configuration& config, const char* path, const char* 
 // apply and nothing is written.
 bool seedConfigurationFile(Configuration& config, const char* shippedPath, const char* userPath,
                            const char* programDirectory, LoadMode mode);
-// Writes a temporary file beside `path` and renames it over `path`, so an
-// interrupted save never leaves a cut file. Creates the folder of `path`.
+// Writes the file through core::writeFileAtomically, so an interrupted save
+// never leaves a cut file and a new file gets the permissions the umask
+// gives any file. Creates the folder of `path`.
 bool saveConfigurationFile(const Configuration& config, const char* path);
 
 // The start-up and exit steps on the process-wide configuration, at the

@@ -44,6 +44,14 @@ constexpr const char* kVcdResample = ",lavcresample=44100";
 
 using R = DefaultsReset;
 
+constexpr ParameterValues kWindowsMedia = {
+    .videoCodec = 7, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
+    .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
+    .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
+    .saturation = 10, .audioCodec = 6, .sampleRateIndex = 3, .audioStreamId = 0, .channelMode = 0,
+    .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
+    .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1};
+
 // Values fixed by the devices' players; the worked command lines depend on
 // every one of them.
 constexpr std::array kDefaults = {
@@ -196,24 +204,11 @@ constexpr std::array kDefaults = {
                 R::Disc,
                 {.extraVideoFilters = kHarddup, .extraAudioFilters = kVcdResample}},
 
-    // Windows Media: WMA is the WMV settings without video.
-    DefaultsRow{kCategoryWindowsMedia, kAnyModel, 0, kFormatWmv,
-                {.videoCodec = 7, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
-                 .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
-                 .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
-                 .saturation = 10, .audioCodec = 6, .sampleRateIndex = 3, .audioStreamId = 0, .channelMode = 0,
-                 .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
-                 .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1},
-                R::None,
+    // Windows Media: WMA is the WMV settings; the format itself takes the
+    // video away (applyDefaults).
+    DefaultsRow{kCategoryWindowsMedia, kAnyModel, 0, kFormatWmv, kWindowsMedia, R::None,
                 {"-of lavf -lavfopts format=wmv"}},
-    DefaultsRow{kCategoryWindowsMedia, kAnyModel, 0, kFormatWma,
-                {.videoCodec = kVideoCodecNone, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
-                 .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
-                 .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
-                 .saturation = 10, .audioCodec = 6, .sampleRateIndex = 3, .audioStreamId = 0, .channelMode = 0,
-                 .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
-                 .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1},
-                R::None,
+    DefaultsRow{kCategoryWindowsMedia, kAnyModel, 0, kFormatWma, kWindowsMedia, R::None,
                 {"-of lavf -lavfopts format=wmv"}},
 
     // MP3.
@@ -300,6 +295,11 @@ void ConversionSettings::applyDefaults()
         apply(kAudioOnlyReset, *this);
         break;
     }
+    // A row made for one audio-only format leaves no video codec behind,
+    // whatever values it shares with its video sibling.
+    if (row->format != kAnyFormat)
+        if (const FormatEntry* entry = formatEntry(row->format); entry && entry->audioOnly)
+            videoCodec = kVideoCodecNone;
     containerOptions = row->strings.containerOptions;
     extraVideoCodecOptions = row->strings.extraVideoCodecOptions;
     extraVideoFilters = row->strings.extraVideoFilters;

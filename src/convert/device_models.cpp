@@ -41,7 +41,7 @@ std::span<const BuiltinModel> builtinModels(int32_t category)
 
 const char* formatChoiceLabel(int32_t format)
 {
-    const FormatEntry* entry = tableEntry(kFormats, format);
+    const FormatEntry* entry = formatEntry(format);
     return entry ? entry->panelLabel : "";
 }
 
@@ -101,7 +101,7 @@ bool DeviceModel::decode(const core::ByteBuffer& record)
         FormatChoice f;
         if (!readInt(in, f.format) || !in.readBlock(f.label))
             return false;
-        if (f.format < 0 || f.format >= kFormatCount)
+        if (!formatEntry(f.format))
             return false;
         entry.formats.push_back(std::move(f));
     }
@@ -186,8 +186,7 @@ void buildCategoryList(int32_t category, const DeviceModelList& presets, DeviceM
 int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& presets,
                   DeviceModelList& list)
 {
-    if (settings.category < 0 || settings.category >= kCategoryCount || settings.outputFormat < 0
-        || settings.outputFormat >= kFormatCount)
+    if (settings.category < 0 || settings.category >= kCategoryCount || !formatEntry(settings.outputFormat))
         return -1;
     DeviceModel entry;
     entry.isPreset = true;
@@ -204,7 +203,7 @@ int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceMo
 
 int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& list)
 {
-    return addPreset(name, settings, configuration().presets, list);
+    return addPreset(name, settings, convert::settings().presets(), list);
 }
 
 } // namespace qf::convert

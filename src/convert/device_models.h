@@ -51,7 +51,8 @@ inline constexpr std::array<BuiltinModel, 13> kBuiltinModels = {{
 
 // The built-in models of a category, in order (empty outside 0..7).
 std::span<const BuiltinModel> builtinModels(int32_t category);
-// The format combo's text of a format ("flv" for 9), or "" outside 0..13.
+// The format combo's text of a format ("flv" for 9), or "" outside the
+// format table.
 const char* formatChoiceLabel(int32_t format);
 
 struct FormatChoice {
@@ -82,8 +83,8 @@ public:
     void encode(core::ByteBuffer& out) const;
     // Reads a record from the start of `record`. Accepted only when every
     // item reads, the preset bytes are as long as announced, the category is
-    // 0..7 and there is at least one format, each 0..13. On failure the
-    // entry is unchanged.
+    // 0..7 and there is at least one format, each a row of the format
+    // table. On failure the entry is unchanged.
     bool decode(const core::ByteBuffer& record);
 };
 
@@ -126,7 +127,7 @@ void buildCategoryList(int32_t category, const DeviceModelList& presets, DeviceM
 // (their category, their output format alone, their parameter block) to
 // `presets`, and inserts a copy into the panel's `list` after the presets at
 // its head. Returns the new entry's row in `list`, or -1 (nothing changed)
-// when the settings name no category 0..7 or no format 0..13.
+// when the settings name no category 0..7 or no format of the format table.
 int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& presets,
                   DeviceModelList& list);
 // The same on the process-wide preset list (configuration.h).

@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
+#include <tuple>
 
 namespace qf::convert {
 
@@ -29,7 +31,9 @@ enum Category : int32_t {
     kCategoryMp3 = 7,
 };
 
-// Output formats.
+// Output formats. Everything the builder, the panel, the task run and the
+// preset reader know about a format stands on its row, so a format is added
+// by adding a row.
 inline constexpr int kFormatCount = 14;
 
 enum OutputFormat : int32_t {
@@ -49,28 +53,107 @@ enum OutputFormat : int32_t {
     kFormatWma = 13,
 };
 
+// How buildCommands assembles a format's command lines.
+enum class CommandLayout : uint8_t {
+    // The main command alone, written to the intermediate base (the output
+    // path up to its last ".") plus the row's intermediateExtension.
+    Intermediate,
+    // One pass straight into the output: head, audio filters, sample rate,
+    // the row's optional parts, audio and video codec.
+    SingleLine,
+    // The pass-one command first, then the main command into the output.
+    TwoPass,
+};
+
+// The optional fragments of a single-line command.
+struct SingleLineParts {
+    bool audioStream = false;        // the stream choice, after the sample rate
+    bool videoFilters = false;       // the video filter chain, before the codecs
+    bool extraVideoOptions = false;  // the preset's video codec options, last
+};
+
+// What turns the encoder's file into the output afterwards.
+enum class PostProcessing : uint8_t {
+    None,             // the encoder writes the output itself
+    Mux3gp,           // AVI split into streams, muxed to 3GP
+    MuxPmp,           // AVI split into streams, muxed to PMP
+    MuxMp4WithAtoms,  // muxed to MP4, then the handheld atom edit
+    MuxMp4,           // muxed to MP4
+};
+
+// A text replaced, every occurrence left to right, in a finished command's
+// options (never in the quoted encoder and source paths before them).
+struct TextReplacement {
+    const char* from;
+    const char* to;
+};
+
+// PMP: a 500 kbit/s row turns into constant-quality encoding, and the
+// player's decoder takes two channels only.
+inline constexpr std::array<TextReplacement, 2> kPmpRewrites = {{
+    {"bitrate=500", "crf=22"},
+    {"-vf-add", "-channels 2 -vf-add"},
+}};
+
 struct FormatEntry {
-    const char* label;       // what the task list shows
-    const char* panelLabel;  // what the format combo shows (only flv differs)
-    const char* suffix;      // appended to the source's file name in the output folder
+    const char* label = "";       // what the task list shows
+    const char* panelLabel = "";  // what the format combo shows (only flv differs)
+    const char* suffix = "";      // appended to the source's file name in the output folder
+    // No video stream: the builder forces "no video", the panel's video
+    // combos are off, and a source without audio has nothing to give.
+    bool audioOnly = false;
+    // The encoder options fix the channels: the panel's channel combo is off.
+    bool fixedChannels = false;
+    CommandLayout layout = CommandLayout::SingleLine;
+    const char* intermediateExtension = "";  // Intermediate layout: ".avi" or ".mp4"
+    SingleLineParts singleLine = {};
+    std::span<const TextReplacement> optionRewrites = {};
+    PostProcessing postProcessing = PostProcessing::None;
 };
 
 inline constexpr std::array<FormatEntry, kFormatCount> kFormats = {{
-    {"3gp", "3gp", "-3gp.3gp"},
-    {"pmp-X264,AAC", "pmp-X264,AAC", "-pmp.pmp"},
-    {"mp4-X264,AAC", "mp4-X264,AAC", "-mp4.mp4"},
-    {"mp4-XVID,AAC", "mp4-XVID,AAC", "-mp4.mp4"},
-    {"mp4-DIVX,AAC", "mp4-DIVX,AAC", "-mp4.mp4"},
-    {"mp4-X264,AAC", "mp4-X264,AAC", "-mp4.mp4"},
-    {"mp4-XVID,AAC", "mp4-XVID,AAC", "-mp4.mp4"},
-    {"mp4-DIVX,AAC", "mp4-DIVX,AAC", "-mp4.mp4"},
-    {"mp3", "mp3", "-mp3.mp3"},
-    {"flv-Flash", "flv", "-flv.flv"},
-    {"mpg-NTSC", "mpg-NTSC", "-mpg.mpg"},
-    {"mpg-PAL", "mpg-PAL", "-mpg.mpg"},
-    {"wmv-WMVideo", "wmv-WMVideo", "-wmv.wmv"},
-    {"wma-WMAudio", "wma-WMAudio", "-wma.wma"},
+    {.label = "3gp", .panelLabel = "3gp", .suffix = "-3gp.3gp",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".avi",
+     .postProcessing = PostProcessing::Mux3gp},
+    {.label = "pmp-X264,AAC", .panelLabel = "pmp-X264,AAC", .suffix = "-pmp.pmp", .fixedChannels = true,
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".avi", .optionRewrites = kPmpRewrites,
+     .postProcessing = PostProcessing::MuxPmp},
+    {.label = "mp4-X264,AAC", .panelLabel = "mp4-X264,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mp4-XVID,AAC", .panelLabel = "mp4-XVID,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".avi",
+     .postProcessing = PostProcessing::MuxMp4WithAtoms},
+    {.label = "mp4-DIVX,AAC", .panelLabel = "mp4-DIVX,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mp4-X264,AAC", .panelLabel = "mp4-X264,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mp4-XVID,AAC", .panelLabel = "mp4-XVID,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".avi",
+     .postProcessing = PostProcessing::MuxMp4},
+    {.label = "mp4-DIVX,AAC", .panelLabel = "mp4-DIVX,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mp3", .panelLabel = "mp3", .suffix = "-mp3.mp3", .audioOnly = true,
+     .layout = CommandLayout::SingleLine, .singleLine = {.audioStream = true}},
+    {.label = "flv-Flash", .panelLabel = "flv", .suffix = "-flv.flv",
+     .layout = CommandLayout::SingleLine, .singleLine = {.videoFilters = true, .extraVideoOptions = true}},
+    {.label = "mpg-NTSC", .panelLabel = "mpg-NTSC", .suffix = "-mpg.mpg", .layout = CommandLayout::TwoPass},
+    {.label = "mpg-PAL", .panelLabel = "mpg-PAL", .suffix = "-mpg.mpg", .layout = CommandLayout::TwoPass},
+    {.label = "wmv-WMVideo", .panelLabel = "wmv-WMVideo", .suffix = "-wmv.wmv",
+     .layout = CommandLayout::SingleLine, .singleLine = {.videoFilters = true, .extraVideoOptions = true}},
+    {.label = "wma-WMAudio", .panelLabel = "wma-WMAudio", .suffix = "-wma.wma", .audioOnly = true,
+     .layout = CommandLayout::SingleLine, .singleLine = {.audioStream = true, .extraVideoOptions = true}},
 }};
+
+// The format table that the builder, the panel, the task run and the preset
+// reader consult: kFormats unless another was installed. A table is
+// installed before any panel or task exists (at start-up, or by a test) and
+// is read-only afterwards, so any thread may read it.
+std::span<const FormatEntry> formatTable();
+// Installs `table` (an empty one: kFormats again) and returns the one it
+// replaces. The caller keeps `table` alive while it is installed.
+std::span<const FormatEntry> installFormatTable(std::span<const FormatEntry> table);
+// The row of a format value, or null outside the table.
+const FormatEntry* formatEntry(int32_t format);
 
 // ---- Video ----
 
@@ -255,41 +338,57 @@ inline constexpr std::array<const char*, 11> kMp3AlgorithmQualityRows = {
     "默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 inline constexpr std::array<const char*, 10> kAudioStreamRows = {"原始", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 
-// The valid values of the 27 parameter integers, in their record order
-// (the combo rows, 0/1 switches, the panel's slider ranges).
+// The valid values of the 27 parameter integers, in their record order:
+// the rows of each combo's table, 0/1 switches and the sliders' ranges.
 struct ValueRange {
     int32_t min;
     int32_t max;
 };
 
+// The row indexes of a table: 0 .. its size - 1.
+template <typename Table>
+constexpr ValueRange rowsOf(const Table&)
+{
+    return {0, static_cast<int32_t>(std::tuple_size_v<Table>) - 1};
+}
+
+inline constexpr ValueRange kSwitchValues = {0, 1};
+// The picture sliders, in tenths.
+inline constexpr ValueRange kGammaRange = {1, 100};
+inline constexpr ValueRange kContrastRange = {-20, 20};
+inline constexpr ValueRange kBrightnessRange = {-10, 10};
+inline constexpr ValueRange kSaturationRange = {0, 30};
+// AAC object types 1..4, stored minus one; only defaults and presets set them.
+inline constexpr int32_t kAacObjectTypeCount = 4;
+
 inline constexpr std::array<ValueRange, 27> kParameterRanges = {{
-    {0, 9},    // videoCodec
-    {0, 19},   // videoBitrateIndex
-    {0, 18},   // frameSizeIndex
-    {0, 12},   // frameRateIndex
-    {0, 7},    // aspectIndex
-    {0, 1},    // twoPass
-    {0, 1},    // turbo
-    {0, 1},    // deinterlace
-    {0, 1},    // inverseTelecine
-    {0, 5},    // qualityIndex
-    {0, 1},    // pictureAdjust
-    {1, 100},  // gamma
-    {-20, 20}, // contrast
-    {-10, 10}, // brightness
-    {0, 30},   // saturation
-    {0, 8},    // audioCodec
-    {0, 4},    // sampleRateIndex
-    {0, 9},    // audioStreamId
-    {0, 4},    // channelMode
-    {0, 1},    // volumeNormalize
-    {0, 11},   // audioBitrateIndex
-    {0, 9},    // mp3VbrQuality
-    {0, 11},   // mp3Volume
-    {0, 3},    // mp3Mode
-    {0, 5},    // mp3Method
-    {0, 10},   // mp3AlgorithmQuality
-    {0, 3},    // aacObjectType
+    rowsOf(kVideoCodecs),                  // videoCodec
+    rowsOf(kVideoBitrates),                // videoBitrateIndex
+    rowsOf(kFrameSizes),                   // frameSizeIndex
+    rowsOf(kFrameRates),                   // frameRateIndex
+    rowsOf(kAspects),                      // aspectIndex
+    kSwitchValues,                         // twoPass
+    kSwitchValues,                         // turbo
+    kSwitchValues,                         // deinterlace
+    kSwitchValues,                         // inverseTelecine
+    rowsOf(kQualities),                    // qualityIndex
+    kSwitchValues,                         // pictureAdjust
+    kGammaRange,                           // gamma
+    kContrastRange,                        // contrast
+    kBrightnessRange,                      // brightness
+    kSaturationRange,                      // saturation
+    rowsOf(kAudioCodecs),                  // audioCodec
+    rowsOf(kSampleRates),                  // sampleRateIndex
+    rowsOf(kAudioStreamRows),              // audioStreamId
+    rowsOf(kChannelModes),                 // channelMode
+    kSwitchValues,                         // volumeNormalize
+    rowsOf(kAudioBitrates),                // audioBitrateIndex
+    rowsOf(kMp3VbrQualityRows),            // mp3VbrQuality
+    rowsOf(kMp3VolumeRows),                // mp3Volume
+    rowsOf(kMp3Modes),                     // mp3Mode
+    rowsOf(kMp3Methods),                   // mp3Method
+    rowsOf(kMp3AlgorithmQualityRows),      // mp3AlgorithmQuality
+    {0, kAacObjectTypeCount - 1},          // aacObjectType
 }};
 
 // Row lookups that tolerate any stored integer.

@@ -119,6 +119,7 @@ PlayerState PlayerEngine::startPlayback(const void* entry, const char* path)
     stopPlayback();
     if (!path || !*path)
         return state_.load();
+    settings_.take();
     uint64_t launch = 0;
     {
         std::lock_guard lock(ioMutex_);
@@ -333,7 +334,7 @@ void PlayerEngine::togglePause()
     } else if (state == PlayerState::Paused) {
         // "pause" toggles; any other command would leave the player paused.
         sendDrainedLocked("pause\n");
-        sendDrainedLocked(core::TextString::formatted("volume %u 1\n", playerVolume()).view());
+        sendDrainedLocked(core::TextString::formatted("volume %u 1\n", settings_.volume()).view());
         sendPictureLocked();
         state_.store(PlayerState::Playing);
     }
@@ -421,7 +422,7 @@ void PlayerEngine::setMute(bool on)
 void PlayerEngine::setVolume(uint32_t volume)
 {
     volume = std::min(volume, kMaxPlayerVolume);
-    setPlayerVolume(volume);
+    settings_.setVolume(volume);
     std::lock_guard lock(ioMutex_);
     if (state_.load() == PlayerState::Playing)
         sendDrainedLocked(core::TextString::formatted("volume %u 1\n", volume).view());

@@ -48,6 +48,7 @@
 #include "core/notification_sink.h"
 #include "core/text_string.h"
 #include "player/output_reader.h"
+#include "player/player_settings.h"
 #include "player/sound_output.h"
 
 namespace qf::platform {
@@ -225,6 +226,7 @@ private:
     std::atomic<int32_t> contrast_{0};
     std::atomic<int32_t> hue_{0};
     std::atomic<int32_t> saturation_{0};
+    EngineSettings settings_;              // taken again before each launch
     std::atomic<bool> quitting_{false};    // stopThread is under way: report nothing
     std::atomic<bool> threadRunning_{false};
 

@@ -133,7 +133,7 @@ void PlayerEngine::sendStartupCommands(uint64_t launch)
     std::lock_guard lock(ioMutex_);
     if (!aliveLocked(launch))
         return;
-    sendDrainedLocked(core::TextString::formatted("volume %u 1\n", playerVolume()).view());
+    sendDrainedLocked(core::TextString::formatted("volume %u 1\n", settings_.volume()).view());
     sendPictureLocked();
 }
 

@@ -1,37 +1,25 @@
 #include "player/player_settings.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "convert/configuration.h"
 
 namespace qf::player {
 
-// The values live in the configuration, which the "cfg" file loads and saves
-// on the UI thread while no engine thread runs; in between, the engine thread
-// reads the volume while the UI thread may change it, hence the atomic views.
+uint32_t playerVolume() { return convert::settings().playerVolume(); }
+void setPlayerVolume(uint32_t volume) { convert::settings().setPlayerVolume(volume); }
 
-namespace {
+bool autoPlay() { return convert::settings().autoPlay(); }
+void setAutoPlay(bool on) { convert::settings().setAutoPlay(on); }
 
-convert::ApplicationOptions& options() { return convert::applicationOptions(); }
+bool loopPlay() { return convert::settings().loopPlay(); }
+void setLoopPlay(bool on) { convert::settings().setLoopPlay(on); }
 
-} // namespace
-
-uint32_t playerVolume()
+void EngineSettings::setVolume(uint32_t volume)
 {
-    const int32_t v = std::atomic_ref<int32_t>(options().playerVolume).load();
-    return static_cast<uint32_t>(std::clamp<int32_t>(v, 0, int32_t(kMaxPlayerVolume)));
+    volume = std::min(volume, kMaxPlayerVolume);
+    setPlayerVolume(volume);
+    volume_.store(volume);
 }
-
-void setPlayerVolume(uint32_t v)
-{
-    std::atomic_ref<int32_t>(options().playerVolume).store(int32_t(std::min(v, kMaxPlayerVolume)));
-}
-
-bool autoPlay() { return std::atomic_ref<bool>(options().autoPlay).load(); }
-void setAutoPlay(bool on) { std::atomic_ref<bool>(options().autoPlay).store(on); }
-
-bool loopPlay() { return std::atomic_ref<bool>(options().loopPlay).load(); }
-void setLoopPlay(bool on) { std::atomic_ref<bool>(options().loopPlay).store(on); }
 
 } // namespace qf::player

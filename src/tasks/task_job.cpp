@@ -34,7 +34,11 @@ constexpr size_t kToolLineSize = 512;
 
 void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(ConversionWorker::kPollMs)); }
 
-bool isAudioFormat(int32_t format) { return format == convert::kFormatMp3 || format == convert::kFormatWma; }
+bool isAudioFormat(int32_t format)
+{
+    const convert::FormatEntry* entry = convert::formatEntry(format);
+    return entry && entry->audioOnly;
+}
 
 // How a program that printed no reason ended, from its exit status (128 + n
 // for an end by signal n, as the runner reports it).
@@ -145,20 +149,21 @@ void ConversionWorker::runTask(ConversionTask& task)
     }
     notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, &task);
     bool finished = false;
-    switch (task.outputFormat) {
-    case convert::kFormat3gp:
+    const convert::FormatEntry* format = convert::formatEntry(task.outputFormat);
+    switch (format ? format->postProcessing : convert::PostProcessing::None) {
+    case convert::PostProcessing::Mux3gp:
         finished = postProcess3gp(task);
         break;
-    case convert::kFormatPmp:
+    case convert::PostProcessing::MuxPmp:
         finished = postProcessPmp(task);
         break;
-    case convert::kFormatPspMp4Xvid:
+    case convert::PostProcessing::MuxMp4WithAtoms:
         finished = postProcessMp4WithAtoms(task);
         break;
-    case convert::kFormatMp4Xvid:
+    case convert::PostProcessing::MuxMp4:
         finished = postProcessMp4(task);
         break;
-    default:
+    case convert::PostProcessing::None:
         finished = checkFinalOutput(task);
         break;
     }

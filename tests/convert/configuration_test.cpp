@@ -311,6 +311,49 @@ TEST_F(ConfigurationFile, SaveReplacesTheFileWhole)
     EXPECT_EQ(readFile(dir_ + "/blocker"), "x");
 }
 
+TEST_F(ConfigurationFile, ASavedFileIsReadableAsTheUmaskAllows)
+{
+    // The user's own file, as any other: a backup or a second account that
+    // shares the program folder can read it when the umask says so.
+    const mode_t saved = ::umask(022);
+    ASSERT_TRUE(saveConfigurationFile(sample(), cfg_.c_str()));
+    struct stat st {};
+    ASSERT_EQ(::stat(cfg_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ::umask(077);
+    ASSERT_TRUE(saveConfigurationFile(sample(), cfg_.c_str()));
+    ASSERT_EQ(::stat(cfg_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ::umask(saved);
+}
+
+// The typed access and the record the file is made from are one: what a
+// setter stores is what the next save writes, within the file's ranges.
+TEST(Settings, TypedAccessIsWhatTheFileSaves)
+{
+    Settings& owner = settings();
+    const Configuration saved = owner.record();
+    owner.setPlayerVolume(250);
+    EXPECT_EQ(owner.playerVolume(), 100u);
+    owner.record().options.playerVolume = -5;   // a value no setter stores
+    EXPECT_EQ(owner.playerVolume(), 0u);
+    owner.setPlayerVolume(70);
+    owner.setKeepFolderTree(true);
+    owner.setPromptNoFiles(false);
+    owner.setOutputFolder("/srv/出");
+
+    Configuration read;
+    core::ByteBuffer bytes;
+    encodeConfiguration(owner.record(), bytes);
+    ASSERT_TRUE(decodeConfiguration(bytes, read));
+    EXPECT_EQ(read.options.playerVolume, 70);
+    EXPECT_TRUE(read.options.keepFolderTree);
+    EXPECT_FALSE(read.options.promptNoFiles);
+    EXPECT_EQ(str(read.outputFolder), "/srv/出");
+    EXPECT_EQ(&configuration(), &owner.record());
+    owner.record() = saved;
+}
+
 TEST_F(ConfigurationFile, InstalledCopyUsesTheUsersConfigFolder)
 {
     const std::string user = dir_ + "/xdg/quillfer/cfg";

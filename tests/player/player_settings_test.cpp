@@ -27,3 +27,27 @@ TEST(PlayerSettings, AreTheConfigurationsValues)
     player::setAutoPlay(false);
     player::setLoopPlay(false);
 }
+
+// The engine thread reads only its own copy: what the UI thread does to the
+// configuration reaches it when the next launch takes the settings, or at
+// once through the engine's own volume change.
+TEST(PlayerSettings, TheEngineKeepsItsOwnCopyUntilTheNextLaunchTakesThem)
+{
+    player::EngineSettings engine;
+    EXPECT_EQ(engine.volume(), player::kDefaultPlayerVolume);
+    player::setPlayerVolume(30);
+    engine.take();
+    EXPECT_EQ(engine.volume(), 30u);
+
+    convert::playerVolume() = 80;   // a configuration loaded meanwhile
+    EXPECT_EQ(engine.volume(), 30u);
+    engine.take();
+    EXPECT_EQ(engine.volume(), 80u);
+
+    engine.setVolume(250);
+    EXPECT_EQ(engine.volume(), 100u);
+    EXPECT_EQ(player::playerVolume(), 100u);
+    EXPECT_EQ(convert::playerVolume(), 100);
+
+    player::setPlayerVolume(player::kDefaultPlayerVolume);
+}

@@ -13,6 +13,7 @@
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
 #include "tasks/failure_reason.h"
+#include "support/format_table.h"
 
 namespace qf::tasks {
 namespace {
@@ -512,6 +513,39 @@ TEST_F(TaskJobTest, AFormatWithNothingToMakeItFromFailsBeforeAnythingRuns)
     prepare(3, 0, 9);
     task.media.hasAudio = false;
     EXPECT_EQ(run().back(), "done");
+}
+
+TEST_F(TaskJobTest, AnAddedFormatRowIsRunByItsOwnFacts)
+{
+    const qf::convert::test::ExtendedFormatTable table{qf::convert::test::kTestAudioFormat, qf::convert::test::kTestMuxedFormat};
+    const int32_t audio = qf::convert::test::ExtendedFormatTable::added(0);
+    const int32_t muxed = qf::convert::test::ExtendedFormatTable::added(1);
+
+    // Audio only: nothing to make it from without audio, one encoder run without muxing otherwise.
+    prepare(7, 0, audio);
+    task.media.hasAudio = false;
+    EXPECT_EQ(run(), (Events{"bad"}));
+    EXPECT_TRUE(programs.calls().empty());
+    prepare(7, 0, audio);
+    task.media.hasVideo = false;
+    EXPECT_EQ(run(), (Events{"state 5", "progress 50%", "progress 100%", "state 8", "done"}));
+    ASSERT_EQ(programs.calls().size(), 1u);
+    EXPECT_NE(programs.calls()[0].find("[frameno]"), std::string::npos) << programs.calls()[0];
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-m4a.m4a"}));
+
+    // Through an AVI muxed to MP4: the probe, both extractions and both muxer runs.
+    std::filesystem::remove(programs.dir() + "/calls.log");
+    std::filesystem::remove_all(outDir());
+    prepare(0, 0, 6);
+    task.outputFormat = muxed;
+    task.makeOutputPath(outDir().c_str());
+    EXPECT_EQ(run().back(), "done");
+    const Events calls = programs.calls();
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_NE(calls[0].find("harddup,crop=16:16"), std::string::npos) << calls[0];
+    EXPECT_EQ(calls[1], "BIRCH.DLL [" + base() + ".avi]");
+    EXPECT_EQ(calls[4].rfind("CEDAR.DLL", 0), 0u) << calls[4];
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-tab.mp4"}));
 }
 
 TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)

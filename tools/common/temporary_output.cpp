@@ -55,78 +55,50 @@ int registerForCleanup(const std::string& path)
     return -1;
 }
 
-mode_t currentUmask()
+// Checked before the file is made: a directory under the name would only
+// show up at the rename, after all the work.
+std::string checkedPath(std::string finalPath)
 {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    if (finalPath.empty()) throw ToolError("no output file given");
+    struct stat st {};
+    if (::stat(finalPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        throw ToolError("cannot write " + finalPath + ": it is a directory");
+    return finalPath;
 }
 
 } // namespace
 
-TemporaryOutput::TemporaryOutput(std::string finalPath) : finalPath_(std::move(finalPath))
+TemporaryOutput::TemporaryOutput(std::string finalPath) : file_(checkedPath(std::move(finalPath)))
 {
-    if (finalPath_.empty()) throw ToolError("no output file given");
-    struct stat st {};
-    if (::stat(finalPath_.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw ToolError("cannot write " + finalPath_ + ": it is a directory");
-
-    auto slash = finalPath_.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string() : finalPath_.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? finalPath_ : finalPath_.substr(slash + 1);
-    std::string pattern = dir + "." + name + ".part-XXXXXX";
-
     installCleanupHandlers();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        throw ToolError("cannot write " + finalPath_ + ": " + std::strerror(errno));
-    tempPath_ = pattern;
+    if (!file_.isOpen()) throw ToolError(file_.error());
+    tempPath_ = file_.temporaryPath();
     slot_ = registerForCleanup(tempPath_);
-    // mkstemp makes the file private; the result should look like any file
-    // the user creates.
-    ::fchmod(fd, 0666 & ~currentUmask());
-    file_ = ::fdopen(fd, "wb");
-    if (!file_) {
-        ::close(fd);
-        throw ToolError("cannot write " + finalPath_ + ": " + std::strerror(errno));
-    }
 }
 
 TemporaryOutput::~TemporaryOutput()
 {
-    if (file_) std::fclose(file_);
-    if (!committed_ && !tempPath_.empty()) ::unlink(tempPath_.c_str());
+    file_.discard();
+    releaseSlot();
+}
+
+void TemporaryOutput::releaseSlot()
+{
     if (slot_ >= 0) g_used[slot_] = 0;
+    slot_ = -1;
 }
 
 std::FILE* TemporaryOutput::file()
 {
-    if (!file_) throw ToolError("internal error: output file already closed");
-    return file_;
-}
-
-void TemporaryOutput::closeFile()
-{
-    if (!file_) return;
-    std::FILE* f = file_;
-    file_ = nullptr;
-    bool ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) throw ToolError("cannot write " + finalPath_ + ": " + std::strerror(err));
+    if (!file_.stream()) throw ToolError("internal error: output file already closed");
+    return file_.stream();
 }
 
 void TemporaryOutput::commit()
 {
-    closeFile();
-    if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
-        throw ToolError("cannot create " + finalPath_ + ": " + std::strerror(errno));
-    committed_ = true;
-    if (slot_ >= 0) g_used[slot_] = 0;
-    slot_ = -1;
+    const bool committed = file_.commit();
+    releaseSlot();
+    if (!committed) throw ToolError(file_.error());
 }
 
 } // namespace qf::kit

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/atomic_file.h"
+
 namespace qf::kit {
 
 class TemporaryOutput {
@@ -23,7 +25,7 @@ public:
     TemporaryOutput& operator=(const TemporaryOutput&) = delete;
 
     const std::string& path() const { return tempPath_; }
-    const std::string& finalPath() const { return finalPath_; }
+    const std::string& finalPath() const { return file_.path(); }
 
     // The open temporary file, for writers in this process. Owned here.
     std::FILE* file();
@@ -32,13 +34,11 @@ public:
     void commit();
 
 private:
-    void closeFile();
+    void releaseSlot();
 
-    std::string finalPath_;
-    std::string tempPath_;
-    std::FILE* file_ = nullptr;
-    bool committed_ = false;
-    int slot_ = -1;   // entry in the signal cleanup table
+    core::AtomicFile file_;
+    std::string tempPath_;   // kept for path() after the commit
+    int slot_ = -1;          // entry in the signal cleanup table
 };
 
 } // namespace qf::kit

@@ -1,5 +1,7 @@
 #include "core/platform/desktop_shortcut.h"
 
+#include "core/atomic_file.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -88,20 +90,6 @@ bool fail(std::string* error, const std::string& why)
     return false;
 }
 
-bool writeAll(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 std::string desktopShortcutPath(const std::string& desktopFolder, const std::string& name)
@@ -145,20 +133,13 @@ bool createDesktopShortcut(const std::string& desktopFolder, const std::string& 
     if (text.empty())
         return fail(error, "the program's path cannot be written into a desktop entry: " + executable);
 
-    std::string temporary = desktopFolder + "/." + name + ".desktop.XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return fail(error, "cannot write in " + desktopFolder + ": " + std::strerror(errno));
-    bool ok = writeAll(fd, text);
-    ok = ok && ::fchmod(fd, S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH) == 0;
-    const int savedErrno = errno;
-    ok = (::close(fd) == 0) && ok;
+    // Executable, as launchers want of an entry they are to trust; the
+    // umask decides for whom, as for any program the user makes.
     const std::string target = desktopShortcutPath(desktopFolder, name);
-    if (ok && std::rename(temporary.c_str(), target.c_str()) == 0)
+    std::string why;
+    if (core::writeFileAtomically(target, text, 0777, &why))
         return true;
-    const int why = ok ? errno : savedErrno;
-    ::unlink(temporary.c_str());
-    return fail(error, "cannot write " + target + ": " + std::strerror(why));
+    return fail(error, why);
 }
 
 } // namespace qf::platform

@@ -66,7 +66,17 @@ constexpr std::array<PictureControl, 4> kPicture = {{
 // Turning the quality switch on starts at this level.
 constexpr int32_t kQualityOnLevel = 3;
 
-bool isAudioOnly(int32_t format) { return format == convert::kFormatMp3 || format == convert::kFormatWma; }
+bool isAudioOnly(int32_t format)
+{
+    const convert::FormatEntry* entry = convert::formatEntry(format);
+    return entry && entry->audioOnly;
+}
+
+bool hasFixedChannels(int32_t format)
+{
+    const convert::FormatEntry* entry = convert::formatEntry(format);
+    return entry && entry->fixedChannels;
+}
 
 bool isBitrateMethod(int32_t method) { return method >= 0 && method <= convert::kMp3LastBitrateMethod; }
 
@@ -153,7 +163,7 @@ void ParameterPanel::categoryChanged()
     const int category = row(kCategoryCombo);
     if (category < 0)
         return;
-    convert::buildCategoryList(category, convert::configuration().presets, models_);
+    convert::buildCategoryList(category, convert::settings().presets(), models_);
     fillModelCombo();
     setRow(kModelCombo, 0);
     modelChanged();
@@ -209,8 +219,8 @@ void ParameterPanel::refreshControls(int32_t format)
         setRow(c.id, settings_.*c.member);
     showQuality();
     showPicture();
-    // A PMP file keeps the channels its encoder defaults give it.
-    enableControl(kChannelCombo, format != convert::kFormatPmp);
+    // A format whose options fix the channels keeps them.
+    enableControl(kChannelCombo, !hasFixedChannels(format));
     applyAudioCodecRules();
 }
 
@@ -334,7 +344,7 @@ void ParameterPanel::applySettings(const convert::ConversionSettings& settings)
     const int32_t category = settings_.category;
     if (category >= 0 && category < convert::kCategoryCount) {
         setRow(kCategoryCombo, category);
-        convert::buildCategoryList(category, convert::configuration().presets, models_);
+        convert::buildCategoryList(category, convert::settings().presets(), models_);
         fillModelCombo();
         const int modelRow = models_.rowOfModel(settings_.model);
         setRow(kModelCombo, modelRow >= 0 ? modelRow : 0);

@@ -68,12 +68,13 @@ struct SliderRange {
     int id, minimum, maximum, position;
 };
 
+// The quality slider starts at row 1: row 0 (no option) is its switch being off.
 constexpr std::array<SliderRange, 5> kSliderRanges = {{
-    {kQualitySlider, 1, 5, 3},
-    {kGammaSlider, 1, 100, 10},
-    {kContrastSlider, -20, 20, 10},
-    {kBrightnessSlider, -10, 10, 0},
-    {kSaturationSlider, 0, 30, 10},
+    {kQualitySlider, 1, convert::rowsOf(convert::kQualities).max, 3},
+    {kGammaSlider, convert::kGammaRange.min, convert::kGammaRange.max, 10},
+    {kContrastSlider, convert::kContrastRange.min, convert::kContrastRange.max, 10},
+    {kBrightnessSlider, convert::kBrightnessRange.min, convert::kBrightnessRange.max, 0},
+    {kSaturationSlider, convert::kSaturationRange.min, convert::kSaturationRange.max, 10},
 }};
 
 constexpr std::array<PanelLabel, 25> kLabels = {{

@@ -57,18 +57,18 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
     prompts_ = place(new SkinCheckBox(QStringLiteral("显示提示信息"), this), kPromptsId, 10, 40);
     shutdown_ = place(new SkinCheckBox(QStringLiteral("转换完成自动关机"), this), kShutdownId, 10, 65);
     keepTree_ = place(new SkinCheckBox(QStringLiteral("保持文件夹结构"), this), kKeepTreeId, 10, 80);
-    floatingTips_->setChecked(convert::showFloatingTips());
-    keepTree_->setChecked(convert::keepFolderTree());
+    floatingTips_->setChecked(convert::settings().showFloatingTips());
+    keepTree_->setChecked(convert::settings().keepFolderTree());
 
     connect(shortcut_, &QAbstractButton::clicked, this, [this] { createShortcut(); });
     connect(floatingTips_, &QAbstractButton::clicked, this, [this](bool checked) {
-        convert::showFloatingTips() = checked;
+        convert::settings().setShowFloatingTips(checked);
         setFloatingTipsEnabled(checked);
     });
-    connect(keepTree_, &QAbstractButton::clicked, this, [](bool checked) { convert::keepFolderTree() = checked; });
+    connect(keepTree_, &QAbstractButton::clicked, this, [](bool checked) { convert::settings().setKeepFolderTree(checked); });
     connect(prompts_, &QAbstractButton::clicked, this, [](bool checked) {
-        convert::promptNoFiles() = checked;
-        convert::promptNoneChecked() = checked;
+        convert::settings().setPromptNoFiles(checked);
+        convert::settings().setPromptNoneChecked(checked);
     });
     // The box shows that a conversion runs; clearing it cancels the
     // shutdown that the Start prompt may have asked for, and ticking it asks
@@ -76,7 +76,7 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
     // conversion has ended there is nothing left to shut down after.
     connect(shutdown_, &QAbstractButton::clicked, this, [this](bool checked) {
         if (converting())
-            convert::shutdownWhenDone() = checked;
+            convert::settings().setShutdownWhenDone(checked);
         else
             refresh();
     });
@@ -104,9 +104,9 @@ void OptionsPanel::refresh()
     const bool running = converting();
     shutdown_->setEnabled(running);
     shutdown_->setChecked(running);
-    prompts_->setChecked(convert::promptNoFiles() && convert::promptNoneChecked());
-    floatingTips_->setChecked(convert::showFloatingTips());
-    keepTree_->setChecked(convert::keepFolderTree());
+    prompts_->setChecked(convert::settings().promptNoFiles() && convert::settings().promptNoneChecked());
+    floatingTips_->setChecked(convert::settings().showFloatingTips());
+    keepTree_->setChecked(convert::settings().keepFolderTree());
 }
 
 void OptionsPanel::showEvent(QShowEvent* event)

@@ -19,6 +19,7 @@
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 #include "ui/ui_test_support.h"
+#include "support/format_table.h"
 
 using namespace qf;
 using namespace qf::ui;
@@ -223,6 +224,45 @@ TEST_F(PanelTest, AudioOnlyFormatsDisableTheVideoCombosAndPmpTheChannelCombo)
     EXPECT_EQ(panel.settings().channelMode, 0) << "the defaults' value stays";
     EXPECT_TRUE(enabled(panel, 1028));
     choose(panel, 1021, 1);
+    EXPECT_TRUE(enabled(panel, 1029));
+}
+
+TEST_F(PanelTest, AnAddedFormatRowBringsItsLabelAndItsEnableRules)
+{
+    using convert::test::ExtendedFormatTable;
+    const ExtendedFormatTable table{convert::test::kTestAudioFormat, convert::test::kTestMuxedFormat};
+    // The user's presets are the way a format that no built-in model lists reaches the combo.
+    convert::DeviceModelList list;
+    ConversionSettings song;
+    song.selectModel(7, 0, ExtendedFormatTable::added(0));
+    ASSERT_GE(convert::addPreset("歌", song, list), 0);
+    ConversionSettings film;
+    film.selectModel(2, 0, ExtendedFormatTable::added(1));
+    ASSERT_GE(convert::addPreset("片", film, list), 0);
+
+    ParameterPanel panel(&hub);
+    choose(panel, 1019, 2);
+    EXPECT_EQ(panel.combo(1020)->currentText(), QStringLiteral("片"));
+    EXPECT_EQ(rows(panel, 1021), QStringList{QStringLiteral("tab-mp4")});
+    EXPECT_EQ(panel.settings().outputFormat, ExtendedFormatTable::added(1));
+    for (int id : kVideoCombos)
+        EXPECT_TRUE(enabled(panel, id)) << id;
+    EXPECT_TRUE(enabled(panel, 1029));
+    const ConversionSettings fromPreset = *panel.currentSettings();
+
+    choose(panel, 1019, 7);
+    EXPECT_EQ(panel.combo(1020)->currentText(), QStringLiteral("歌"));
+    EXPECT_EQ(rows(panel, 1021), QStringList{QStringLiteral("m4a")});
+    EXPECT_EQ(panel.settings().outputFormat, ExtendedFormatTable::added(0));
+    for (int id : kVideoCombos)
+        EXPECT_FALSE(enabled(panel, id)) << id;
+    EXPECT_FALSE(enabled(panel, 1029)) << "its options fix the channels";
+
+    // A task made with the added format shows it again, with its rules.
+    panel.applySettings(fromPreset);
+    EXPECT_EQ(panel.combo(1021)->currentText(), QStringLiteral("tab-mp4"));
+    for (int id : kVideoCombos)
+        EXPECT_TRUE(enabled(panel, id)) << id;
     EXPECT_TRUE(enabled(panel, 1029));
 }
 
