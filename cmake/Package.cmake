@@ -22,6 +22,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The encoder and the probe drive ffmpeg/ffprobe; mplayer plays; the media
 # library is loaded at run time (OLIVE.dll); the interface wants a Song face.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, mplayer, libmediainfo0v5, fonts-arphic-uming")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The click sounds go through the sound server's library, loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, libpulse0")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

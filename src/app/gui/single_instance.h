@@ -4,7 +4,6 @@
 // its files to it and ends. Users (and tests) with separate configuration
 // folders get separate programs. UI thread only.
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
@@ -37,16 +36,17 @@ public:
     void setHandler(Handler handler) { handler_ = std::move(handler); }
 
     QString serverName() const { return name_; }
-    bool listening() const { return server_ && server_->isListening(); }
+    bool listening() const { return server_ != nullptr; }
 
 private:
+    class Server;
+    class Client;
     bool handOver(const QStringList& files, QString* report);
     void listen();
-    void serve(class QLocalSocket* socket);
 
     QString name_;
     QLockFile lock_;
-    std::unique_ptr<QLocalServer> server_;
+    std::unique_ptr<Server> server_;
     Handler handler_;
 };
 

@@ -1,13 +1,7 @@
 #include "ui/skin/sounds.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
-#include <QFile>
-#include <QMediaDevices>
 #include <QPointer>
-#include <QSoundEffect>
-#include <QTemporaryDir>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -15,11 +9,13 @@
 #include <memory>
 #include <vector>
 
+#include "ui/skin/sound_output.h"
+
 namespace qf::ui {
 
 namespace {
 
-constexpr int kRate = 22050;
+constexpr int kRate = SoundOutput::kRate;
 
 struct Tone {
     double frequency; // Hz
@@ -53,36 +49,49 @@ std::function<void(Sound)>& recorder()
     return r;
 }
 
-// Effects are made once per sound from files in a private temporary folder;
-// QSoundEffect plays only from a URL. The player is a child of the
-// application, so it goes away with it and never outlives Qt.
+std::vector<int16_t> samplesOf(Sound sound)
+{
+    const std::vector<Tone> tones = tonesOf(sound);
+    double total = 0;
+    for (const Tone& t : tones)
+        total = std::max(total, t.start + t.length);
+    const int frames = static_cast<int>(total * kRate) + 1;
+    std::vector<double> mix(static_cast<size_t>(frames), 0.0);
+    for (const Tone& t : tones) {
+        const int first = static_cast<int>(t.start * kRate);
+        const int count = static_cast<int>(t.length * kRate);
+        for (int i = 0; i < count && first + i < frames; ++i) {
+            const double time = static_cast<double>(i) / kRate;
+            // A soft attack and an exponential decay: a bell, not a beep.
+            const double envelope = std::min(1.0, time / 0.004) * std::exp(-5.0 * time / t.length);
+            mix[static_cast<size_t>(first + i)] += t.volume * envelope * std::sin(2 * M_PI * t.frequency * time);
+        }
+    }
+    std::vector<int16_t> samples;
+    samples.reserve(mix.size());
+    for (double v : mix)
+        samples.push_back(static_cast<int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32000)));
+    return samples;
+}
+
+// One output for the program, a child of the application so that its voices
+// are joined before Qt goes away. Each sound is a voice of its own: pressing
+// again restarts it, while different sounds overlap.
 class Player final : public QObject {
 public:
     using QObject::QObject;
 
     void play(Sound sound)
     {
-        if (QMediaDevices::defaultAudioOutput().isNull())
-            return;
-        if (!dir_.isValid())
-            return;
-        auto& effect = effects_[sound];
-        if (!effect) {
-            const QString path = dir_.filePath(QString::number(static_cast<int>(sound)) + QStringLiteral(".wav"));
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(soundWave(sound)) < 0)
-                return;
-            file.close();
-            effect = std::make_unique<QSoundEffect>();
-            effect->setSource(QUrl::fromLocalFile(path));
-        }
-        effect->stop();
-        effect->play();
+        auto& samples = samples_[sound];
+        if (!samples)
+            samples = std::make_shared<const std::vector<int16_t>>(samplesOf(sound));
+        output_.play(static_cast<int>(sound), samples);
     }
 
 private:
-    QTemporaryDir dir_;
-    std::map<Sound, std::unique_ptr<QSoundEffect>> effects_;
+    std::map<Sound, SoundOutput::Samples> samples_;
+    SoundOutput output_;
 };
 
 } // namespace
@@ -102,23 +111,8 @@ const char* soundName(Sound sound)
 
 QByteArray soundWave(Sound sound)
 {
-    const std::vector<Tone> tones = tonesOf(sound);
-    double total = 0;
-    for (const Tone& t : tones)
-        total = std::max(total, t.start + t.length);
-    const int frames = static_cast<int>(total * kRate) + 1;
-    std::vector<double> mix(static_cast<size_t>(frames), 0.0);
-    for (const Tone& t : tones) {
-        const int first = static_cast<int>(t.start * kRate);
-        const int count = static_cast<int>(t.length * kRate);
-        for (int i = 0; i < count && first + i < frames; ++i) {
-            const double time = static_cast<double>(i) / kRate;
-            // A soft attack and an exponential decay: a bell, not a beep.
-            const double envelope = std::min(1.0, time / 0.004) * std::exp(-5.0 * time / t.length);
-            mix[static_cast<size_t>(first + i)] += t.volume * envelope * std::sin(2 * M_PI * t.frequency * time);
-        }
-    }
-    const uint32_t dataBytes = static_cast<uint32_t>(frames) * 2;
+    const std::vector<int16_t> samples = samplesOf(sound);
+    const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
     QByteArray out;
     out.reserve(static_cast<qsizetype>(44 + dataBytes));
     out.append("RIFF", 4);
@@ -133,10 +127,8 @@ QByteArray soundWave(Sound sound)
     putLe(out, 16, 2);
     out.append("data", 4);
     putLe(out, dataBytes, 4);
-    for (double v : mix) {
-        const auto s = static_cast<int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32000));
+    for (int16_t s : samples)
         putLe(out, static_cast<uint16_t>(s), 2);
-    }
     return out;
 }
 
