@@ -83,12 +83,12 @@ void PlayerEngine::playEntry(Command& command)
     // player still here belongs to a launch it has replaced.
     if (current_.process)
         finishCurrent(true);
+    catchUp();
     const auto entry = reinterpret_cast<intptr_t>(command.entry);
-    const bool stopped = launchOf(status_.load()) != command.launch || state() != PlayerState::Starting;
+    const bool stopped = status_.load() != packed(command.launch, PlayerState::Starting);
     auto process = std::make_unique<platform::ChildProcess>();
     bool started = false;
     if (!stopped) {
-        catchUp();
         platform::ChildProcess::Options options;
         options.stdinPipe = true;
         options.mergeStderr = false;
@@ -153,7 +153,7 @@ void PlayerEngine::beginPlaying(bool withSettings)
 {
     current_.starting = false;
     const uint32_t launch = current_.launch;
-    if (state() != PlayerState::Starting || launchOf(status_.load()) != launch)
+    if (status_.load() != packed(launch, PlayerState::Starting))
         return;
     if (withSettings) {
         current_.sentVolume = playerVolume();
