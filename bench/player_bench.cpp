@@ -180,8 +180,8 @@ int main(int argc, char** argv)
         commandLine = engine.lastCommandLine();
 
         // The other calls the player window makes while a file plays.
-        timed("queryLength", [&] { return engine.queryLength(); });
-        timed("queryPosition", [&] { return engine.queryPosition(); });
+        timed("knownLength", [&] { return engine.knownLength(); });
+        timed("pollPosition", [&] { return engine.pollPosition(); });
         timed("setVolume", [&] { engine.setVolume(60); });
         timed("setBrightness", [&] { engine.setBrightness(1); });
         timed("seekRelative", [&] { engine.seekRelative(1); });
