@@ -262,7 +262,7 @@ int32_t PlayerEngine::pollPosition()
         return 0;
     std::unique_lock lock(factsMutex_);
     PositionQuestion& q = facts_.question;
-    if (q.asked) {
+    if (q.asked && Clock::now() - q.askedAt >= std::chrono::milliseconds(kAnswerOverdueMs)) {
         // The answer may be in the pipe already: one turn of the engine
         // thread reads it. The player itself is never waited for.
         const uint64_t request = catchUpRequest_.fetch_add(1) + 1;

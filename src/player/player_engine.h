@@ -77,6 +77,7 @@ public:
     static constexpr int kPipePollMs = 2;           // the engine thread looks at its queue this often
     static constexpr int kQueryWaitMs = 200;        // wait for a query's answer
     static constexpr int kQueryTurnMs = 300;        // and for the engine thread to come to the query
+    static constexpr int kAnswerOverdueMs = 250;    // a position answer not seen by then may be unread
     static constexpr int kCatchUpMs = 1000;         // pollPosition's bound on the engine thread's turn (a safety net)
     static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
     static constexpr int kCloseWaitMs = 10;
@@ -138,11 +139,12 @@ public:
     // keeps the last one). The answer is moved on by the time since it was
     // asked and by the relative seeks sent since. A seek to a point, a pause
     // or a new file makes an answer still owed stale: it is passed over.
-    // While an answer is owed, the engine thread is given a turn to read what
-    // the player has already written: it answers within one look into the
-    // pipe (kPipePollMs), and at once when it is about to do anything that
-    // may block, so this never waits for the player. Sends nothing unless
-    // Playing.
+    // While an answer is overdue (kAnswerOverdueMs; a player answers within
+    // a frame or two), the engine thread is given a turn to read what the
+    // player may have written meanwhile: it answers within one look into
+    // the pipe (kPipePollMs), and at once when it is about to do anything
+    // that may block, so this never waits for the player. Sends nothing
+    // unless Playing.
     int32_t pollPosition();
 
     void setMute(bool on);             // sent while Playing or Paused (stays paused)
