@@ -2,6 +2,7 @@
 // while the engine thread is held in a synchronous report, commands keep
 // their order across launches, and the length is known without waiting.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,34 @@ TEST_F(EngineQueueTest, APlayerThatEndsWhileStoppedIsReportedOnce)
     EXPECT_EQ(windows.count('v', PLAYER_STOPPED) + windows.count('v', PLAYER_ENDED), 5);
     EXPECT_EQ(windows.count('p', PLAYER_STARTING), 5);
     EXPECT_EQ(windows.count('p', PLAYER_ENDED), windows.count('v', PLAYER_ENDED));
+    EXPECT_EQ(engine.state(), PlayerState::Idle);
+}
+
+// A launch that ends by itself while the next one is being made must not
+// touch the next one's state or reports.
+TEST_F(EngineQueueTest, TheEndOfAReplacedLaunchLeavesTheNextOneAlone)
+{
+    for (int round = 1; round <= 4; ++round) {
+        ASSERT_EQ(engine.startPlayback(&entryA, media("nostart").c_str()), PlayerState::Starting);
+        ASSERT_EQ(engine.startPlayback(&entryB, media("normal").c_str()), PlayerState::Starting);
+        const auto playingB = [&] {
+            const std::vector<intptr_t> playing = windows.entries('p', PLAYER_PLAYING);
+            return std::count(playing.begin(), playing.end(), id(entryB));
+        };
+        ASSERT_TRUE(windows.waitUntil([&] { return playingB() == round; }, 5000)) << "round " << round;
+        EXPECT_EQ(engine.state(), PlayerState::Playing) << "round " << round;
+        engine.stopPlayback();
+        ASSERT_TRUE(windows.waitUntil([&] { return windows.entries('v', PLAYER_STOPPED).size() +
+                                                       windows.entries('v', PLAYER_ENDED).size() ==
+                                                   static_cast<size_t>(2 * round); },
+                                      5000))
+            << "round " << round;
+    }
+    windows.pumpFor(100);
+    // B was stopped every time; A ended by itself or was replaced.
+    for (const intptr_t ended : windows.entries('v', PLAYER_ENDED))
+        EXPECT_EQ(ended, id(entryA));
+    EXPECT_EQ(windows.entries('p', PLAYER_ENDED), windows.entries('v', PLAYER_ENDED));
     EXPECT_EQ(engine.state(), PlayerState::Idle);
 }
 
