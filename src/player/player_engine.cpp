@@ -225,7 +225,7 @@ int32_t PlayerEngine::queryLength()
     return length_;
 }
 
-int32_t PlayerEngine::knownLength()
+int32_t PlayerEngine::knownLength(bool ask)
 {
     if (length_ != 0)
         return length_;
@@ -240,7 +240,8 @@ int32_t PlayerEngine::knownLength()
         }
     }
     // The answer, when it comes, is kept as the announced length.
-    postWrite(launchOf(status), "get_time_length\n");
+    if (ask)
+        postWrite(launchOf(status), "get_time_length\n");
     return 0;
 }
 

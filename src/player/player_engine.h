@@ -131,8 +131,8 @@ public:
     int32_t queryPosition();
     // The length without waiting: the cached one, else (while Playing) the
     // one the player has announced or answered so far, else 0, and then the
-    // player is asked, so that a later call has it.
-    int32_t knownLength();
+    // player is asked (unless `ask` is false), so that a later call has it.
+    int32_t knownLength(bool ask = true);
     // The position for the timer, without waiting for the player: takes the
     // answer to the question the last call left, then asks again, and
     // returns the remembered position (0 unless Playing; an answer of 0

@@ -131,9 +131,22 @@ TEST_F(EngineQueueTest, KnownLengthNeverWaitsAndTakesTheAnswerLater)
     windows.pumpFor(100);
     EXPECT_EQ(testing::loggedCommands().size(), asked) << "asked again once known";
 
-    // Paused, stopped: 0 and nothing asked.
+    // Stopped: 0.
     engine.stopPlayback();
     EXPECT_EQ(engine.knownLength(), 0);
+
+    // Asked once; later calls that do not ask still take the answer.
+    startAndWaitPlaying(&entryC, "normal");
+    // A's start-up and quit, B's start-up, question and quit, C's start-up.
+    ASSERT_EQ(testing::waitForCommands(5 + 1 + 5 + 1 + 1 + 5, 2000).size(), 18u);
+    const size_t before = testing::loggedCommands().size();
+    EXPECT_EQ(engine.knownLength(), 0);
+    EXPECT_TRUE(windows.waitUntil([&] { return engine.knownLength(false) == 42; }, 5000));
+    windows.pumpFor(100);
+    std::vector<std::string> sent = testing::loggedCommands();
+    ASSERT_GE(sent.size(), before);
+    sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(before));
+    EXPECT_EQ(sent, (std::vector<std::string>{"get_time_length"}));
 }
 
 TEST_F(EngineQueueTest, KnownLengthOfAPlayerThatHoldsItsAnswerComesWithTheNextQuestion)
