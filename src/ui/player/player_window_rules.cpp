@@ -314,9 +314,11 @@ void PlayerWindow::tellNoSound()
 void PlayerWindow::positionTick()
 {
     // A slow start can leave the length unanswered at code 9, and a file
-    // may have no probed length: ask again until there is one.
-    if (slider(kPosition)->maximum() == 0 && engine_.state() == PlayerState::Playing) {
-        if (const int32_t length = engine_.knownLength(); length != 0) {
+    // may have no probed length: ask again until there is one. The answer
+    // to the question asked at code 9 replaces the probed length.
+    if (engine_.length() == 0 && engine_.state() == PlayerState::Playing) {
+        const int32_t length = engine_.knownLength(slider(kPosition)->maximum() == 0);
+        if (length != 0 && length != slider(kPosition)->maximum()) {
             if (PlaylistEntry* current = playlist_.currentEntry())
                 current->duration = length;
             setPositionRange(length);
