@@ -130,7 +130,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    qf::core::QueuedSink video([](const qf::core::Message&) { return intptr_t{0}; });
+    int stopsSeen = 0;
+    qf::core::QueuedSink video([&](const qf::core::Message& m) {
+        stopsSeen += m.wParam == qf::core::PLAYER_STOPPED;
+        return intptr_t{0};
+    });
     int playingSeen = 0;
     Clock::time_point playingAt;
     qf::core::QueuedSink player([&](const qf::core::Message& m) {
@@ -180,8 +184,8 @@ int main(int argc, char** argv)
         commandLine = engine.lastCommandLine();
 
         // The other calls the player window makes while a file plays.
-        timed("queryLength", [&] { return engine.queryLength(); });
-        timed("queryPosition", [&] { return engine.queryPosition(); });
+        timed("knownLength", [&] { return engine.knownLength(); });
+        timed("pollPosition", [&] { return engine.pollPosition(); });
         timed("setVolume", [&] { engine.setVolume(60); });
         timed("setBrightness", [&] { engine.setBrightness(1); });
         timed("seekRelative", [&] { engine.seekRelative(1); });
@@ -189,7 +193,13 @@ int main(int argc, char** argv)
         timed("setMute", [&] { engine.setMute(false); });
         timed("seekAbsolute", [&] { engine.seekAbsolute(0); });
         timed("togglePause", [&] { engine.togglePause(); });
+        const int stops = stopsSeen;
         timed("stopPlayback", [&] { engine.stopPlayback(); });
+        // The stop returns at once; the engine thread ends the player
+        // meanwhile. Start-up is timed from a stopped engine, as before.
+        const auto stopped = Clock::now();
+        while (stopsSeen == stops && msSince(stopped) < 5000)
+            video.waitAndPump(5);
         pump();
 
         if (run % 2 == 0)

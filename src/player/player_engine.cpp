@@ -1,13 +1,17 @@
-// The UI thread's side of the player engine: launching and ending the
-// player, and the slave commands.
+// The UI thread's side of the player engine: each operation changes the
+// published state and posts its commands to the engine thread; none waits
+// for the player except the two queries.
 
 #include "player/player_engine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <chrono>
 #include <system_error>
+#include <vector>
 
 #include "core/messages.h"
+#include "core/platform/command_line.h"
 #include "core/platform/process.h"
 #include "core/program_directory.h"
 #include "player/player_settings.h"
@@ -17,12 +21,7 @@ namespace qf::player {
 
 namespace {
 
-// Launches not yet taken up by the engine thread are remembered up to this
-// many (only a thread that never runs lets them pile up).
-constexpr size_t kMaxLaunchRecords = 16;
-// A drain gives up after this many lines, so that a player that never stops
-// talking cannot hold a caller.
-constexpr int kMaxDrainLines = 256;
+using Clock = std::chrono::steady_clock;
 
 int32_t limited(int64_t value, int64_t low, int64_t high)
 {
@@ -41,42 +40,24 @@ PlayerEngine::PlayerEngine(core::NotificationSink& videoWindow, core::Notificati
 
 PlayerEngine::~PlayerEngine() { stopThread(); }
 
-void PlayerEngine::setPlayerPath(const char* quotedPath)
-{
-    std::lock_guard lock(ioMutex_);
-    playerPath_ = quotedPath ? quotedPath : "";
-}
-
-std::string PlayerEngine::lastCommandLine() const
-{
-    std::lock_guard lock(ioMutex_);
-    return lastCommandLine_;
-}
+void PlayerEngine::setPlayerPath(const char* quotedPath) { playerPath_ = quotedPath ? quotedPath : ""; }
 
 std::string PlayerEngine::videoOutput() const
 {
-    std::lock_guard lock(ioMutex_);
-    return videoOutput_;
+    std::lock_guard lock(factsMutex_);
+    return facts_.videoOutput;
 }
 
 bool PlayerEngine::startThread(uint32_t videoWindowId)
 {
     stopThread();
-    if (!playerDriversFromEnvironment()) {
-        std::string quotedPlayer;
-        {
-            std::lock_guard lock(ioMutex_);
-            quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
-        }
-        sound_.start(std::move(quotedPlayer));
-    }
+    if (!playerDriversFromEnvironment())
+        sound_.start(playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_);
     videoWindowId_.store(videoWindowId);
     quitting_.store(false);
-    threadRunning_.store(true);
     try {
         thread_ = std::thread([this] { threadMain(); });
     } catch (const std::system_error&) {
-        threadRunning_.store(false);
         return false;
     }
     return true;
@@ -86,357 +67,267 @@ void PlayerEngine::stopThread()
 {
     quitting_.store(true);
     sound_.stop();
-    terminatePlayer();
     if (thread_.joinable()) {
-        postToThread(ThreadMessage{kQuitMessage, nullptr, 0});
+        // The engine thread ends the player before it leaves.
+        post(Command{Command::Kind::Quit});
         thread_.join();
     }
-    threadRunning_.store(false);
     {
         std::lock_guard lock(queueMutex_);
         queue_.clear();
     }
-    std::lock_guard lock(ioMutex_);
-    launches_.clear();
-    state_.store(PlayerState::Idle);
+    status_.store(packed(launches_, PlayerState::Idle));
 }
 
-void PlayerEngine::postToThread(const ThreadMessage& message)
+void PlayerEngine::post(Command command)
 {
     std::lock_guard lock(queueMutex_);
-    queue_.push_back(message);
+    queue_.push_back(std::move(command));
     queueChanged_.notify_one();
+}
+
+void PlayerEngine::postWrite(uint32_t launch, std::string line)
+{
+    Command command{Command::Kind::Write, launch};
+    command.text = std::move(line);
+    post(std::move(command));
+}
+
+bool PlayerEngine::changeState(uint32_t launch, PlayerState from, PlayerState to)
+{
+    uint64_t expected = packed(launch, from);
+    return status_.compare_exchange_strong(expected, packed(launch, to));
+}
+
+bool PlayerEngine::playerStartable(const std::string& commandLine) const
+{
+    // What process creation itself checks first, so that the start's result
+    // is known here while the engine thread creates the process.
+    const std::vector<std::string> args = platform::splitCommandLine(commandLine);
+    return !args.empty() && !args[0].empty() && ::access(args[0].c_str(), X_OK) == 0;
 }
 
 PlayerState PlayerEngine::startPlayback(const void* entry, const char* path)
 {
-    if (state_.load() == PlayerState::Paused) {
-        std::lock_guard lock(ioMutex_);
-        sendDrainedLocked("pause\n");
-        state_.store(PlayerState::Playing);
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Paused &&
+        changeState(launchOf(status), PlayerState::Paused, PlayerState::Playing)) {
+        postWrite(launchOf(status), "pause\n");
         return PlayerState::Playing;
     }
     stopPlayback();
     if (!path || !*path)
-        return state_.load();
+        return state();
     settings_.take();
-    uint64_t launch = 0;
-    {
-        std::lock_guard lock(ioMutex_);
-        if (!launchLocked(path))
-            return state_.load();
-        state_.store(PlayerState::Starting);
-        launch = launch_;
-    }
-    playerSink_.post(core::WM_PLAYER_NOTIFY, core::PLAYER_STARTING, reinterpret_cast<intptr_t>(entry));
-    postToThread(ThreadMessage{core::WM_PLAY_ENTRY, entry, launch});
-    // The engine thread may already have moved on; the caller asks whether
-    // the process was created.
-    return PlayerState::Starting;
-}
-
-bool PlayerEngine::launchLocked(const char* path)
-{
-    terminateLocked();
-    // A new file starts without the last one's length and position.
+    const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
+    lastCommandLine_ =
+        buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()), path);
+    if (!playerStartable(lastCommandLine_))
+        return state();
+    const uint32_t launch = ++launches_;
+    // A new file starts without the last one's length, position and facts.
     position_ = 0;
     length_ = 0;
-    const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
-    lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()), path);
-    auto process = std::make_shared<platform::ChildProcess>();
-    platform::ChildProcess::Options options;
-    options.stdinPipe = true;
-    options.mergeStderr = false;
-    if (!process->start(lastCommandLine_, options))
-        return false;
-    process_ = std::move(process);
-    reader_.reset();
-    question_ = PositionQuestion{};
-    videoOutput_.clear();
-    announcedLength_ = 0;
-    launches_.push_back(LaunchRecord{++launch_, false});
-    if (launches_.size() > kMaxLaunchRecords)
-        launches_.pop_front();
-    return true;
+    {
+        std::lock_guard lock(factsMutex_);
+        facts_ = Facts{launch, {}, 0, {}, facts_.caughtUp};
+    }
+    status_.store(packed(launch, PlayerState::Starting));
+    Command command{Command::Kind::PlayEntry, launch, entry};
+    command.text = lastCommandLine_;
+    post(std::move(command));
+    return PlayerState::Starting;
 }
 
 void PlayerEngine::stopPlayback()
 {
-    std::unique_lock lock(ioMutex_);
-    if (!process_ || process_->hasExited())
-        return;
-    // Idle first, so that the end of the process counts as requested.
-    state_.store(PlayerState::Idle);
-    const uint64_t launch = launch_;
-    terminateLocked();
-    position_ = 0;
-    length_ = 0;
-    // Let the engine thread take up this end before the caller starts the
-    // next file, so that its 6 comes before the next launch's 8.
-    if (threadRunning_.load())
-        ioChanged_.wait_for(lock, std::chrono::milliseconds(kStopHandOverMs),
-                            [&] { return reportedLaunch_ >= launch || !threadRunning_.load(); });
+    for (uint64_t status = status_.load();;) {
+        if (stateOf(status) == PlayerState::Idle)
+            return;
+        // Idle first, so that the end of the process counts as requested.
+        if (status_.compare_exchange_weak(status, packed(launchOf(status), PlayerState::Idle))) {
+            position_ = 0;
+            length_ = 0;
+            post(Command{Command::Kind::Stop, launchOf(status)});
+            return;
+        }
+    }
 }
 
 void PlayerEngine::terminatePlayer()
 {
-    std::lock_guard lock(ioMutex_);
-    terminateLocked();
-}
-
-void PlayerEngine::terminateLocked()
-{
-    if (!process_)
-        return;
-    if (!process_->hasExited()) {
-        if (LaunchRecord* record = recordLocked(launch_))
-            record->stopRequested = true;
-        // "quit" is the slave's close request; a player that does not act on
-        // it in time is killed.
-        process_->write("quit\n");
-        std::string discarded;
-        for (int tries = 0; tries < kCloseTries; ++tries) {
-            // Keep its output flowing: a player blocked on a full pipe
-            // cannot quit.
-            while (reader_.readLine(*process_, discarded)) {
-            }
-            if (process_->waitExit(kCloseWaitMs))
-                break;
-        }
-        if (!process_->hasExited())
-            process_->terminate(0);
-    }
-    process_.reset();
-    reader_.reset();
-    question_ = PositionQuestion{};
-    ioChanged_.notify_all();
-}
-
-PlayerEngine::LaunchRecord* PlayerEngine::recordLocked(uint64_t launch)
-{
-    for (LaunchRecord& record : launches_)
-        if (record.launch == launch)
-            return &record;
-    return nullptr;
-}
-
-bool PlayerEngine::writeLocked(std::string_view line)
-{
-    return process_ && process_->write(line);
-}
-
-void PlayerEngine::drainLocked()
-{
-    if (!process_)
-        return;
-    std::string line;
-    int misses = 2;
-    for (int lines = 0; lines < kMaxDrainLines;) {
-        if (reader_.readLine(*process_, line)) {
-            noteLineLocked(line);
-            ++lines;
-            continue;
-        }
-        if (reader_.waitForOutput(*process_, 0))
-            continue;
-        if (misses == 0)
-            return;
-        --misses;
-    }
-}
-
-bool PlayerEngine::sendDrainedLocked(std::string_view line)
-{
-    if (!writeLocked(line))
-        return false;
-    drainLocked();
-    return true;
-}
-
-void PlayerEngine::sendPictureLocked()
-{
-    sendDrainedLocked(core::TextString::formatted("brightness %d 1\n", brightness_.load()).view());
-    sendDrainedLocked(core::TextString::formatted("contrast %d 1\n", contrast_.load()).view());
-    sendDrainedLocked(core::TextString::formatted("hue %d 1\n", hue_.load()).view());
-    sendDrainedLocked(core::TextString::formatted("saturation %d 1\n", saturation_.load()).view());
-}
-
-std::optional<int32_t> PlayerEngine::queryLocked(std::string_view command, std::string_view tag)
-{
-    if (!writeLocked(command))
-        return 0;
-    // Lines the player printed before the answer (start-up chatter, other
-    // replies) are passed over: only the answer's own tag is read as one,
-    // and a position answer owed to an earlier question goes to that one.
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kQueryWaitMs);
-    std::string line;
-    const auto answered = [&]() -> std::optional<int32_t> {
-        while (reader_.readLine(*process_, line)) {
-            const bool owed = line.starts_with(kPositionAnswerTag) && positionAnswerOwedLocked();
-            if (!owed && isAnswerLine(line, tag))
-                return parseAnswerSeconds(line, tag);
-            noteLineLocked(line);
-        }
-        return std::nullopt;
-    };
-    for (;;) {
-        if (const auto answer = answered())
-            return answer;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || !reader_.waitForOutput(*process_, static_cast<int>(left)))
-            return answered();
-    }
-}
-
-bool PlayerEngine::positionAnswerOwedLocked() const { return question_.staleAnswers > 0 || question_.asked; }
-
-void PlayerEngine::noteLineLocked(std::string_view line)
-{
-    if (!line.starts_with(kPositionAnswerTag)) {
-        if (std::string output = videoOutputOfLine(line); !output.empty())
-            videoOutput_ = std::move(output);
-        else if (const int32_t length = identifiedLength(line); length > 0)
-            announcedLength_ = length;
-        else if (const int32_t late = parseAnswerSeconds(line, kLengthAnswerTag); late > 0)
-            announcedLength_ = late;   // the answer to a question given up on
-        return;
-    }
-    if (question_.staleAnswers > 0) {
-        --question_.staleAnswers;
-        return;
-    }
-    if (!question_.asked)
-        return;
-    question_.asked = false;
-    question_.answered = true;
-    question_.answerMs = parseAnswerMilliseconds(line, kPositionAnswerTag);
+    post(Command{Command::Kind::Stop, launchOf(status_.load())});
 }
 
 void PlayerEngine::forgetPositionQuestionLocked()
 {
-    if (question_.asked)
-        ++question_.staleAnswers;
-    question_.asked = false;
-    question_.answered = false;
-    question_.shiftSeconds = 0;
+    PositionQuestion& q = facts_.question;
+    if (q.asked)
+        ++q.staleAnswers;
+    q.asked = false;
+    q.answered = false;
+    q.shiftSeconds = 0;
 }
 
 void PlayerEngine::togglePause()
 {
-    std::lock_guard lock(ioMutex_);
-    const PlayerState state = state_.load();
-    if (state == PlayerState::Playing) {
-        sendDrainedLocked("pause\n");
-        // An answer owed now would be moved on by the time spent paused.
-        forgetPositionQuestionLocked();
-        state_.store(PlayerState::Paused);
-    } else if (state == PlayerState::Paused) {
+    const uint64_t status = status_.load();
+    const uint32_t launch = launchOf(status);
+    if (stateOf(status) == PlayerState::Playing) {
+        if (!changeState(launch, PlayerState::Playing, PlayerState::Paused))
+            return;
+        {
+            // An answer owed now would be moved on by the time spent paused.
+            std::lock_guard lock(factsMutex_);
+            forgetPositionQuestionLocked();
+        }
+        postWrite(launch, "pause\n");
+    } else if (stateOf(status) == PlayerState::Paused) {
+        if (!changeState(launch, PlayerState::Paused, PlayerState::Playing))
+            return;
         // "pause" toggles; any other command would leave the player paused.
-        sendDrainedLocked("pause\n");
-        sendDrainedLocked(core::TextString::formatted("volume %u 1\n", settings_.volume()).view());
-        sendPictureLocked();
-        state_.store(PlayerState::Playing);
+        postWrite(launch, "pause\n");
+        postWrite(launch, core::TextString::formatted("volume %u 1\n", settings_.volume()).c_str());
+        postWrite(launch, core::TextString::formatted("brightness %d 1\n", brightness_.load()).c_str());
+        postWrite(launch, core::TextString::formatted("contrast %d 1\n", contrast_.load()).c_str());
+        postWrite(launch, core::TextString::formatted("hue %d 1\n", hue_.load()).c_str());
+        postWrite(launch, core::TextString::formatted("saturation %d 1\n", saturation_.load()).c_str());
     }
+}
+
+std::optional<int32_t> PlayerEngine::runQuery(uint32_t launch, const char* line, std::string_view tag)
+{
+    auto reply = std::make_shared<QueryReply>();
+    Command command{Command::Kind::Query, launch};
+    command.text = line;
+    command.tag = tag;
+    command.reply = reply;
+    post(std::move(command));
+    std::unique_lock lock(reply->mutex);
+    // The engine thread may be busy with an earlier command (ending a player
+    // that ignores "quit", a synchronous report): give up after its turn.
+    if (!reply->done.wait_for(lock, std::chrono::milliseconds(kQueryWaitMs + kQueryTurnMs),
+                              [&] { return reply->finished; })) {
+        reply->abandoned = true;
+        return std::nullopt;
+    }
+    return reply->answer;
 }
 
 int32_t PlayerEngine::queryLength()
 {
     if (length_ != 0)
         return length_;
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() != PlayerState::Playing)
+    const uint64_t status = status_.load();
+    if (stateOf(status) != PlayerState::Playing)
         return 0;
-    // What has arrived may hold the announced length, or a late answer.
-    std::string line;
-    for (int lines = 0; process_ && lines < kMaxDrainLines && reader_.readLine(*process_, line); ++lines)
-        noteLineLocked(line);
-    if (announcedLength_ > 0) {
-        length_ = announcedLength_;
+    // The engine thread takes the announced length when it has one.
+    length_ = runQuery(launchOf(status), "get_time_length\n", kLengthAnswerTag).value_or(0);
+    return length_;
+}
+
+int32_t PlayerEngine::knownLength(bool ask)
+{
+    if (length_ != 0)
         return length_;
+    const uint64_t status = status_.load();
+    if (stateOf(status) != PlayerState::Playing)
+        return 0;
+    {
+        std::lock_guard lock(factsMutex_);
+        if (facts_.launch == launchOf(status) && facts_.announcedLength > 0) {
+            length_ = facts_.announcedLength;
+            return length_;
+        }
     }
-    const int32_t answer = queryLocked("get_time_length\n", kLengthAnswerTag).value_or(0);
-    length_ = answer;
-    return answer;
+    // The answer, when it comes, is kept as the announced length.
+    if (ask)
+        postWrite(launchOf(status), "get_time_length\n");
+    return 0;
 }
 
 int32_t PlayerEngine::queryPosition()
 {
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() != PlayerState::Playing)
+    const uint64_t status = status_.load();
+    if (stateOf(status) != PlayerState::Playing)
         return 0;
-    const std::optional<int32_t> answer = queryLocked("get_time_pos\n", kPositionAnswerTag);
-    if (!answer)
-        ++question_.staleAnswers;   // it comes later, too old by then
-    else if (*answer != 0)
+    const std::optional<int32_t> answer = runQuery(launchOf(status), "get_time_pos\n", kPositionAnswerTag);
+    if (answer && *answer != 0)
         position_ = *answer;
     return position_;
 }
 
 int32_t PlayerEngine::pollPosition()
 {
-    using Clock = std::chrono::steady_clock;
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() != PlayerState::Playing)
+    const uint64_t status = status_.load();
+    if (stateOf(status) != PlayerState::Playing)
         return 0;
-    if (!process_)
-        return position_;
-    // Only what has already arrived: the buffer and one look into the pipe
-    // per line.
-    std::string line;
-    for (int lines = 0; lines < kMaxDrainLines && reader_.readLine(*process_, line); ++lines)
-        noteLineLocked(line);
+    std::unique_lock lock(factsMutex_);
+    PositionQuestion& q = facts_.question;
+    if (q.asked && Clock::now() - q.askedAt >= std::chrono::milliseconds(kAnswerOverdueMs)) {
+        // The answer may be in the pipe already: one turn of the engine
+        // thread reads it. The player itself is never waited for.
+        const uint64_t request = catchUpRequest_.fetch_add(1) + 1;
+        {
+            std::lock_guard queueLock(queueMutex_);
+            queueChanged_.notify_one();
+        }
+        caughtUp_.wait_for(lock, std::chrono::milliseconds(kCatchUpMs),
+                           [&] { return facts_.caughtUp >= request || !q.asked; });
+    }
     const auto now = Clock::now();
-    if (question_.answered) {
-        question_.answered = false;
-        if (question_.answerMs >= 1000) {
-            const int64_t since =
-                std::chrono::duration_cast<std::chrono::milliseconds>(now - question_.askedAt).count();
-            const int64_t ms = question_.answerMs + since + int64_t{question_.shiftSeconds} * 1000;
+    if (q.answered) {
+        q.answered = false;
+        if (q.answerMs >= 1000) {
+            const int64_t since = std::chrono::duration_cast<std::chrono::milliseconds>(now - q.askedAt).count();
+            const int64_t ms = q.answerMs + since + int64_t{q.shiftSeconds} * 1000;
             position_ = limited(ms / 1000, 0, INT32_MAX);
         }
-    } else if (question_.asked) {
-        if (now - question_.askedAt < std::chrono::milliseconds(kPositionLostMs))
+    } else if (q.asked) {
+        if (now - q.askedAt < std::chrono::milliseconds(kPositionLostMs))
             return position_;
         // Taken as lost; should its answer still come, it stands for the
         // new question.
-        question_.asked = false;
+        q.asked = false;
     }
-    question_.shiftSeconds = 0;
-    if (writeLocked("get_time_pos\n")) {
-        question_.asked = true;
-        question_.askedAt = now;
-    }
+    q.shiftSeconds = 0;
+    q.asked = true;
+    q.askedAt = now;
+    lock.unlock();
+    post(Command{Command::Kind::AskPosition, launchOf(status)});
     return position_;
 }
 
 void PlayerEngine::setMute(bool on)
 {
-    std::lock_guard lock(ioMutex_);
-    const PlayerState state = state_.load();
+    const uint64_t status = status_.load();
+    const PlayerState state = stateOf(status);
     if (state != PlayerState::Playing && state != PlayerState::Paused)
         return;
-    sendDrainedLocked(core::TextString::formatted("%smute %d\n", pausePrefix(state), on ? 1 : 0).view());
+    postWrite(launchOf(status), core::TextString::formatted("%smute %d\n", pausePrefix(state), on ? 1 : 0).c_str());
 }
 
 void PlayerEngine::setVolume(uint32_t volume)
 {
     volume = std::min(volume, kMaxPlayerVolume);
     settings_.setVolume(volume);
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() == PlayerState::Playing)
-        sendDrainedLocked(core::TextString::formatted("volume %u 1\n", volume).view());
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Playing)
+        postWrite(launchOf(status), core::TextString::formatted("volume %u 1\n", volume).c_str());
 }
 
 void PlayerEngine::seekRelative(int32_t seconds)
 {
-    {
-        std::lock_guard lock(ioMutex_);
-        if (state_.load() == PlayerState::Playing &&
-            sendDrainedLocked(core::TextString::formatted("seek %d 0\n", seconds).view()) &&
-            (question_.asked || question_.answered))
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Playing) {
+        {
+            std::lock_guard lock(factsMutex_);
+            PositionQuestion& q = facts_.question;
             // The player answers before it seeks.
-            question_.shiftSeconds = limited(int64_t{question_.shiftSeconds} + seconds, INT32_MIN, INT32_MAX);
+            if (q.asked || q.answered)
+                q.shiftSeconds = limited(int64_t{q.shiftSeconds} + seconds, INT32_MIN, INT32_MAX);
+        }
+        postWrite(launchOf(status), core::TextString::formatted("seek %d 0\n", seconds).c_str());
     }
     if (seconds < 0 && position_ < -int64_t{seconds})
         position_ = 0;
@@ -447,44 +338,47 @@ void PlayerEngine::seekRelative(int32_t seconds)
 void PlayerEngine::seekAbsolute(uint32_t seconds)
 {
     position_ = limited(seconds, 0, INT32_MAX);
-    std::lock_guard lock(ioMutex_);
-    forgetPositionQuestionLocked();
-    const PlayerState state = state_.load();
+    {
+        std::lock_guard lock(factsMutex_);
+        forgetPositionQuestionLocked();
+    }
+    const uint64_t status = status_.load();
+    const PlayerState state = stateOf(status);
     if (state == PlayerState::Playing || state == PlayerState::Paused)
-        sendDrainedLocked(core::TextString::formatted("%sseek %u 2\n", pausePrefix(state), seconds).view());
+        postWrite(launchOf(status), core::TextString::formatted("%sseek %u 2\n", pausePrefix(state), seconds).c_str());
 }
 
 void PlayerEngine::setBrightness(int32_t position)
 {
     brightness_.store(limited(int64_t{position} - 85, -100, 100));
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() == PlayerState::Playing)
-        sendDrainedLocked(core::TextString::formatted("brightness %d 1\n", brightness_.load()).view());
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Playing)
+        postWrite(launchOf(status), core::TextString::formatted("brightness %d 1\n", brightness_.load()).c_str());
 }
 
 void PlayerEngine::setContrast(int32_t position)
 {
     contrast_.store(position);
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() == PlayerState::Playing)
-        sendDrainedLocked(core::TextString::formatted("contrast %d 1\n", contrast_.load()).view());
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Playing)
+        postWrite(launchOf(status), core::TextString::formatted("contrast %d 1\n", contrast_.load()).c_str());
 }
 
 void PlayerEngine::setHue(int32_t position)
 {
     // The slider's right end maps to -1, not to the player's neutral 0.
     hue_.store(position == 100 ? -1 : limited(int64_t{position} - 100, INT32_MIN, INT32_MAX));
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() == PlayerState::Playing)
-        sendDrainedLocked(core::TextString::formatted("hue %d 1\n", hue_.load()).view());
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Playing)
+        postWrite(launchOf(status), core::TextString::formatted("hue %d 1\n", hue_.load()).c_str());
 }
 
 void PlayerEngine::setSaturation(int32_t position)
 {
     saturation_.store(limited(position, -100, 100));
-    std::lock_guard lock(ioMutex_);
-    if (state_.load() == PlayerState::Playing)
-        sendDrainedLocked(core::TextString::formatted("saturation %d 1\n", saturation_.load()).view());
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Playing)
+        postWrite(launchOf(status), core::TextString::formatted("saturation %d 1\n", saturation_.load()).c_str());
 }
 
 } // namespace qf::player

@@ -2,30 +2,35 @@
 // PlayerEngine: the preview player's engine. It runs the external player in
 // slave mode as a child process (commands on its standard input, answers on
 // its standard output), lets it draw into the video window, and owns the
-// engine thread, which waits for each player to come up, sends it the
-// remembered volume and picture settings, waits for it to end and reports.
+// engine thread.
 //
 // Threads. Every public operation belongs to the UI thread (the player
-// window's). The engine thread only runs the start-up wait and start-up
-// commands and waits for the process to end. The process, its pipes and the
-// state transitions are guarded by one mutex, held around whole command
-// lines (a command and the lines read after it), so the two threads never
-// interleave their writes. UI-thread calls block at most for: a query's
-// answer (200 ms; pollPosition never waits for one), ending a player that
-// ignores "quit" (about 110 ms, then it is killed), the engine thread's
-// hand-over after a requested stop (up to 200 ms) and the engine thread's
-// current 10 ms look into the pipe.
+// window's). The engine thread alone starts the player, writes to it, reads
+// from it and ends it: the UI thread's operations post commands to it, in
+// order, and return without waiting for the player, answering from the state
+// the engine thread publishes (the state, the announced length, the video
+// output, the position answers). The UI thread keeps the position and
+// length estimates itself. Two calls wait, and are not for the timer or the
+// buttons: queryLength and queryPosition ask the player and wait up to
+// 200 ms for its answer (plus the engine thread's turn); and stopThread joins
+// the thread, which first ends the player.
+//
+// Each start is a launch with its own number; the state is published with
+// the launch it belongs to, so that the engine thread's changes for a launch
+// the UI thread has already stopped or replaced never touch the newer one.
 //
 // Notifications (WM_PLAYER_NOTIFY; the second parameter is the entry, passed
-// through untouched):
-//   8  startPlayback created the process        -> player window, posted
+// through untouched), all from the engine thread:
+//   8  the process was created for the entry    -> player window, posted
 //   9  the player is up, settings sent          -> player window, posted
 //   6  the process ended after a requested stop -> video window, sent
 //   7  the process ended by itself              -> video window, sent;
 //                                                  then player window, posted
-// A stop requested while the engine thread still waits for the start line is
+// The end of one launch is reported before the next launch's 8. A stop
+// requested while the engine thread still waits for the start line is
 // reported like any requested stop: 6 to the video window, nothing (not even
-// 9) to the player window.
+// 9) to the player window. A launch stopped before the engine thread took it
+// up still gets its 8 and its 6, without a process.
 //
 // Shutdown: stopThread() joins the engine thread. The engine thread may be
 // inside a synchronous send to the video window at that moment; the video
@@ -70,12 +75,13 @@ class PlayerEngine {
 public:
     // Fixed waits, in milliseconds.
     static constexpr int kStartupSilenceMs = 2000;  // no start line for this long: go on anyway
-    static constexpr int kStartupPollMs = 10;       // longest wait for output while starting
-    static constexpr int kEndPollMs = 10;           // look for the process's end this often
+    static constexpr int kPipePollMs = 2;           // the engine thread looks at its queue this often
     static constexpr int kQueryWaitMs = 200;        // wait for a query's answer
+    static constexpr int kQueryTurnMs = 300;        // and for the engine thread to come to the query
+    static constexpr int kAnswerOverdueMs = 250;    // a position answer not seen by then may be unread
+    static constexpr int kCatchUpMs = 1000;         // pollPosition's bound on the engine thread's turn (a safety net)
     static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
     static constexpr int kCloseWaitMs = 10;
-    static constexpr int kStopHandOverMs = 200;     // wait for the engine thread after a stop
     static constexpr int kPositionLostMs = 3000;    // pollPosition asks again after this long unanswered
 
     // Picture settings in the player's own units, as they start.
@@ -98,16 +104,19 @@ public:
     // search for a working sound output starts too (once per engine). False
     // when the thread cannot be made.
     bool startThread(uint32_t videoWindowId);
-    // Ends any player, then ends and joins the engine thread. See Shutdown.
+    // Ends any player, then ends and joins the engine thread (which waits
+    // for the player to quit, about 110 ms at most). See Shutdown.
     void stopThread();
 
     // Paused: resumes the paused file (the path is not looked at) and returns
-    // Playing. Otherwise stops any playback, launches the player on the path
-    // and returns Starting on success (posting 8 and waking the engine
-    // thread), else Idle. A null or empty path only stops.
+    // Playing. Otherwise stops any playback and, when the player program can
+    // be started, makes a new launch of it on the path and returns Starting
+    // (the engine thread starts the process and posts 8), else Idle. A null
+    // or empty path only stops. Never waits.
     PlayerState startPlayback(const void* entry, const char* path);
-    // Ends the running player as a requested stop (the engine thread reports
-    // 6). Nothing when no player runs or it has already ended by itself.
+    // A requested stop: Idle at once, position and length 0; the engine
+    // thread ends the player and reports 6. Nothing when nothing plays or
+    // the player has already ended by itself. Never waits.
     void stopPlayback();
     // Playing -> Paused, Paused -> Playing (the settings are sent again);
     // nothing in other states.
@@ -116,17 +125,27 @@ public:
     // Whole seconds. The length is cached once the player reports one that
     // is not 0; it is asked for only while Playing. The length the player
     // announced at start-up (-identify) is the answer when it has one, so a
-    // slow start that leaves the question unanswered still gets a length. The position is 0 unless
-    // Playing; an answer of 0 (or none within 200 ms) keeps the last one.
+    // slow start that leaves the question unanswered still gets a length.
+    // The position is 0 unless Playing; an answer of 0 (or none within
+    // 200 ms) keeps the last one. Both wait for the player's answer.
     int32_t queryLength();
     int32_t queryPosition();
+    // The length without waiting: the cached one, else (while Playing) the
+    // one the player has announced or answered so far, else 0, and then the
+    // player is asked (unless `ask` is false), so that a later call has it.
+    int32_t knownLength(bool ask = true);
     // The position for the timer, without waiting for the player: takes the
-    // answer to the question the last call left (whichever command's read
-    // came upon it), then asks again, and returns the remembered position
-    // (0 unless Playing; an answer of 0 keeps the last one). The answer is
-    // moved on by the time since it was asked and by the relative seeks sent
-    // since. A seek to a point, a pause or a new file makes an answer still
-    // owed stale: it is passed over. Sends nothing unless Playing.
+    // answer to the question the last call left, then asks again, and
+    // returns the remembered position (0 unless Playing; an answer of 0
+    // keeps the last one). The answer is moved on by the time since it was
+    // asked and by the relative seeks sent since. A seek to a point, a pause
+    // or a new file makes an answer still owed stale: it is passed over.
+    // While an answer is overdue (kAnswerOverdueMs; a player answers within
+    // a frame or two), the engine thread is given a turn to read what the
+    // player may have written meanwhile: it answers within one look into
+    // the pipe (kPipePollMs), and at once when it is about to do anything
+    // that may block, so this never waits for the player. Sends nothing
+    // unless Playing.
     int32_t pollPosition();
 
     void setMute(bool on);             // sent while Playing or Paused (stays paused)
@@ -142,11 +161,11 @@ public:
     void setHue(int32_t position);
     void setSaturation(int32_t position);
 
-    // Ends the player process and closes its pipes; a process still running
-    // counts as a requested stop. Does not change the state.
+    // The engine thread ends the player process as a requested stop (6);
+    // the state changes when it has. Never waits.
     void terminatePlayer();
 
-    PlayerState state() const { return state_.load(); }
+    PlayerState state() const { return stateOf(status_.load()); }
     int32_t position() const { return position_; }
     int32_t length() const { return length_; }
     int32_t brightness() const { return brightness_.load(); }
@@ -161,19 +180,37 @@ public:
     // without sound.
     SoundOutputFinder::Status soundOutputStatus() const { return sound_.status(); }
     // The command line of the last launch (for tests and diagnostics).
-    std::string lastCommandLine() const;
+    std::string lastCommandLine() const { return lastCommandLine_; }
 
 private:
-    struct ThreadMessage {
-        uint32_t message = 0;     // WM_PLAY_ENTRY, or kQuitMessage
-        const void* entry = nullptr;
-        uint64_t launch = 0;      // the launch the entry was started with
+    // The answer to a waiting query, handed from the engine thread.
+    struct QueryReply {
+        std::mutex mutex;
+        std::condition_variable done;    // guarded by mutex
+        bool finished = false;           // guarded by mutex
+        bool abandoned = false;          // guarded by mutex: the caller stopped waiting
+        std::optional<int32_t> answer;   // guarded by mutex
     };
-    struct LaunchRecord {
-        uint64_t launch = 0;
-        bool stopRequested = false;
+    struct Command {
+        enum class Kind {
+            PlayEntry,      // start the process of a launch (WM_PLAY_ENTRY)
+            Stop,           // end the launch's process as a requested stop
+            Write,          // send the line to the launch's player
+            AskPosition,    // the poll's question
+            Query,          // a question whose answer the caller waits for
+            Quit,
+        };
+        explicit Command(Kind k, uint32_t forLaunch = 0, const void* forEntry = nullptr)
+            : kind(k), launch(forLaunch), entry(forEntry)
+        {
+        }
+        Kind kind;
+        uint32_t launch;
+        const void* entry;                  // PlayEntry
+        std::string text;                   // PlayEntry: the command line; otherwise the line
+        std::string_view tag;               // Query: the answer's tag
+        std::shared_ptr<QueryReply> reply;  // Query
     };
-    static constexpr uint32_t kQuitMessage = 0;
     // The position question pollPosition leaves with the player. The player
     // answers questions in order, one line each.
     struct PositionQuestion {
@@ -184,33 +221,64 @@ private:
         int32_t shiftSeconds = 0;   // relative seeks sent after the question
         int staleAnswers = 0;       // position answers still owed to dropped questions
     };
+    // What the player said about the current launch.
+    struct Facts {
+        uint32_t launch = 0;
+        std::string videoOutput;
+        int32_t announcedLength = 0;
+        PositionQuestion question;
+        uint64_t caughtUp = 0;      // the last catch-up request the engine thread answered
+    };
+    // The engine thread's launch and its process.
+    struct Current {
+        uint32_t launch = 0;
+        intptr_t entry = 0;
+        std::unique_ptr<platform::ChildProcess> process;
+        OutputReader reader;
+        bool starting = false;          // the start line is still awaited
+        bool startLineSeen = false;
+        std::chrono::steady_clock::duration silence{};
+        // The settings as the start-up sent them.
+        uint32_t sentVolume = 0;
+        int32_t sentPicture[4] = {};
+        uint64_t caughtUp = 0;          // the last catch-up request answered
+    };
+
+    static uint64_t packed(uint32_t launch, PlayerState state)
+    {
+        return (uint64_t{launch} << 32) | static_cast<uint32_t>(state);
+    }
+    static PlayerState stateOf(uint64_t status) { return static_cast<PlayerState>(static_cast<int32_t>(status)); }
+    static uint32_t launchOf(uint64_t status) { return static_cast<uint32_t>(status >> 32); }
+    // from -> to, if the status still holds `from` for that launch.
+    bool changeState(uint32_t launch, PlayerState from, PlayerState to);
+
+    // UI thread.
+    void post(Command command);
+    void postWrite(uint32_t launch, std::string line);
+    std::optional<int32_t> runQuery(uint32_t launch, const char* line, std::string_view tag);
+    void forgetPositionQuestionLocked();   // holds factsMutex_
+    bool playerStartable(const std::string& commandLine) const;
 
     // Engine thread.
     void threadMain();
-    void runPlayback(const ThreadMessage& message);
-    bool waitForStartLine(uint64_t launch);
-    void sendStartupCommands(uint64_t launch);
-    void waitForEnd(uint64_t launch);
-
-    // Callers hold ioMutex_.
-    bool launchLocked(const char* path);
-    void terminateLocked();
-    bool aliveLocked(uint64_t launch);
-    bool writeLocked(std::string_view line);
-    void drainLocked();
-    bool sendDrainedLocked(std::string_view line);
-    // The answer's whole seconds; 0 when the command could not be sent,
-    // nothing when no answer came in time (one is still owed then).
-    std::optional<int32_t> queryLocked(std::string_view command, std::string_view tag);
-    // Every line read off the pipe passes here: a position answer is kept
-    // for pollPosition or passed over as stale.
-    void noteLineLocked(std::string_view line);
-    bool positionAnswerOwedLocked() const;
-    void forgetPositionQuestionLocked();
-    void sendPictureLocked();
-    LaunchRecord* recordLocked(uint64_t launch);
-
-    void postToThread(const ThreadMessage& message);
+    void handle(Command& command);
+    void playEntry(Command& command);
+    void serviceProcess();
+    void waitForOutput();
+    void beginPlaying(bool withSettings);
+    void sendChangedSettings();
+    void finishCurrent(bool requested);
+    void endProcess();
+    bool write(std::string_view line);
+    void readLines();
+    void noteLine(std::string_view line);
+    void answerQuery(Command& command);
+    bool positionAnswerOwed();
+    // Reads what the player has written and answers the UI thread's
+    // catch-up requests made before; done before anything that may block.
+    void catchUp();
+    void acknowledgeCatchUp(uint64_t request);
 
     core::NotificationSink& videoSink_;    // immutable after construction
     core::NotificationSink& playerSink_;   // immutable after construction
@@ -219,8 +287,14 @@ private:
     std::thread thread_;
     int32_t position_ = 0;
     int32_t length_ = 0;
+    uint32_t launches_ = 0;                // launches made so far
+    std::string playerPath_;               // empty: the program directory's
+    std::string lastCommandLine_;
 
-    // Read by the engine thread, written by the UI thread.
+    // Engine thread only.
+    Current current_;
+
+    // Written by the UI thread, read by the engine thread.
     std::atomic<uint32_t> videoWindowId_{0};
     std::atomic<int32_t> brightness_{kInitialBrightness};
     std::atomic<int32_t> contrast_{0};
@@ -228,32 +302,22 @@ private:
     std::atomic<int32_t> saturation_{0};
     EngineSettings settings_;              // taken again before each launch
     std::atomic<bool> quitting_{false};    // stopThread is under way: report nothing
-    std::atomic<bool> threadRunning_{false};
+    std::atomic<uint64_t> catchUpRequest_{0};
 
-    // Written under ioMutex_; read freely.
-    std::atomic<PlayerState> state_{PlayerState::Idle};
+    // (launch << 32) | state. The UI thread makes launches, stops and pauses;
+    // the engine thread moves its own launch to Playing and to Idle.
+    std::atomic<uint64_t> status_{packed(0, PlayerState::Idle)};
 
-    mutable std::mutex ioMutex_;
-    std::condition_variable ioChanged_;     // guarded by ioMutex_: process ended or replaced, report handed over
-    // Guarded by ioMutex_. Shared so that the engine thread can wait on the
-    // output pipe without the mutex (waitReadable only); everything else on
-    // it runs under the mutex.
-    std::shared_ptr<platform::ChildProcess> process_;
-    OutputReader reader_;                   // guarded by ioMutex_
-    PositionQuestion question_;             // guarded by ioMutex_; reset with the process
-    uint64_t launch_ = 0;                   // guarded by ioMutex_: counts launches
-    uint64_t reportedLaunch_ = 0;           // guarded by ioMutex_: last launch whose end the thread took up
-    std::deque<LaunchRecord> launches_;     // guarded by ioMutex_: launches not yet reported
-    std::string playerPath_;                // guarded by ioMutex_; empty: the program directory's
-    std::string lastCommandLine_;           // guarded by ioMutex_
-    std::string videoOutput_;               // guarded by ioMutex_; reset with the process
-    int32_t announcedLength_ = 0;           // guarded by ioMutex_; reset with the process
+    // Held only around reading or changing the facts, never around I/O.
+    mutable std::mutex factsMutex_;
+    std::condition_variable caughtUp_;     // guarded by factsMutex_
+    Facts facts_;                          // guarded by factsMutex_
 
-    SoundOutputFinder sound_;               // started and stopped on the UI thread
+    SoundOutputFinder sound_;              // started and stopped on the UI thread
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;  // guarded by queueMutex_
-    std::deque<ThreadMessage> queue_;       // guarded by queueMutex_
+    std::deque<Command> queue_;             // guarded by queueMutex_
 };
 
 } // namespace qf::player

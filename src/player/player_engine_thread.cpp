@@ -1,7 +1,9 @@
-// The engine thread: one WM_PLAY_ENTRY per launch. It waits for the player's
-// start line, sends the remembered settings, waits for the process to end and
-// reports how it ended.
+// The engine thread: the only one that starts the player, talks to it and
+// ends it. It takes the UI thread's commands in order, reads whatever the
+// player writes as it comes, moves a launch from Starting to Playing once the
+// player is up, and reports how each launch ended.
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -13,75 +15,201 @@
 
 namespace qf::player {
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Lines taken in one go, so that a player that never stops talking cannot
+// keep the thread from its queue.
+constexpr int kMaxLinesAtOnce = 256;
+
+} // namespace
+
 void PlayerEngine::threadMain()
 {
     for (;;) {
-        ThreadMessage message;
+        std::deque<Command> batch;
         {
             std::unique_lock lock(queueMutex_);
-            queueChanged_.wait(lock, [&] { return !queue_.empty(); });
-            message = queue_.front();
-            queue_.pop_front();
+            if (!current_.process)
+                queueChanged_.wait(lock, [&] { return !queue_.empty() || catchUpRequest_.load() > current_.caughtUp; });
+            batch.swap(queue_);
         }
-        if (message.message == kQuitMessage)
-            return;
-        if (message.message == core::WM_PLAY_ENTRY)
-            runPlayback(message);
-    }
-}
-
-bool PlayerEngine::aliveLocked(uint64_t launch)
-{
-    if (launch_ != launch || !process_ || process_->hasExited())
-        return false;
-    const LaunchRecord* record = recordLocked(launch);
-    return record && !record->stopRequested;
-}
-
-void PlayerEngine::runPlayback(const ThreadMessage& message)
-{
-    const uint64_t launch = message.launch;
-    const auto entry = reinterpret_cast<intptr_t>(message.entry);
-
-    if (waitForStartLine(launch))
-        sendStartupCommands(launch);
-
-    // A player that ended before its start line still passes through
-    // Playing (its end follows at once); a stopped one does not.
-    bool playing = false;
-    {
-        std::lock_guard lock(ioMutex_);
-        const LaunchRecord* record = recordLocked(launch);
-        if (record && !record->stopRequested && launch_ == launch && state_.load() == PlayerState::Starting) {
-            state_.store(PlayerState::Playing);
-            playing = true;
-        }
-    }
-    if (playing && !quitting_.load())
-        playerSink_.post(core::WM_PLAYER_NOTIFY, core::PLAYER_PLAYING, entry);
-
-    waitForEnd(launch);
-
-    bool requested = true;
-    {
-        std::lock_guard lock(ioMutex_);
-        for (auto it = launches_.begin(); it != launches_.end(); ++it) {
-            if (it->launch == launch) {
-                requested = it->stopRequested;
-                launches_.erase(it);
-                break;
+        for (Command& command : batch) {
+            if (command.kind == Command::Kind::Quit) {
+                finishCurrent(true);
+                return;
             }
+            handle(command);
         }
-        // Idle before the reports, so that their handlers see the player gone;
-        // a newer launch keeps its own state.
-        if (launch_ == launch)
-            state_.store(PlayerState::Idle);
-        reportedLaunch_ = launch;
-        ioChanged_.notify_all();
+        if (current_.process)
+            serviceProcess();
+        else
+            catchUp();
+        if (current_.process)
+            waitForOutput();
+    }
+}
+
+void PlayerEngine::handle(Command& command)
+{
+    const bool ours = current_.process && command.launch == current_.launch;
+    switch (command.kind) {
+    case Command::Kind::PlayEntry: playEntry(command); break;
+    case Command::Kind::Stop:
+        if (ours)
+            finishCurrent(true);
+        break;
+    case Command::Kind::Write:
+        if (ours)
+            write(command.text);
+        break;
+    case Command::Kind::AskPosition:
+        if (ours && write("get_time_pos\n")) {
+            // Timed from when the player can see the question.
+            std::lock_guard lock(factsMutex_);
+            if (facts_.launch == command.launch && facts_.question.asked)
+                facts_.question.askedAt = Clock::now();
+        }
+        break;
+    case Command::Kind::Query: answerQuery(command); break;
+    case Command::Kind::Quit: break;
+    }
+}
+
+void PlayerEngine::playEntry(Command& command)
+{
+    // The UI thread stops a launch before it makes the next one, so any
+    // player still here belongs to a launch it has replaced.
+    if (current_.process)
+        finishCurrent(true);
+    catchUp();
+    const auto entry = reinterpret_cast<intptr_t>(command.entry);
+    const bool stopped = status_.load() != packed(command.launch, PlayerState::Starting);
+    auto process = std::make_unique<platform::ChildProcess>();
+    bool started = false;
+    if (!stopped) {
+        platform::ChildProcess::Options options;
+        options.stdinPipe = true;
+        options.mergeStderr = false;
+        started = process->start(command.text, options);
+    }
+    if (started) {
+        current_.launch = command.launch;
+        current_.entry = entry;
+        current_.process = std::move(process);
+        current_.reader.reset();
+        current_.starting = true;
+        current_.startLineSeen = false;
+        current_.silence = {};
+    } else if (!stopped) {
+        // Checked as startable, yet the process could not be made (out of
+        // processes or descriptors): the launch ends as if stopped, so that
+        // no end-of-file rule tries the next file at once.
+        changeState(command.launch, PlayerState::Starting, PlayerState::Idle);
     }
     if (quitting_.load())
         return;
-    if (requested) {
+    if (started || stopped)
+        playerSink_.post(core::WM_PLAYER_NOTIFY, core::PLAYER_STARTING, entry);
+    if (!started)
+        videoSink_.send(core::WM_PLAYER_NOTIFY, core::PLAYER_STOPPED, entry);
+}
+
+void PlayerEngine::serviceProcess()
+{
+    catchUp();
+    if (current_.starting && (current_.startLineSeen || current_.silence >= std::chrono::milliseconds(kStartupSilenceMs)))
+        beginPlaying(true);
+    if (current_.process->hasExited()) {
+        // A player that ended before its start line still passes through
+        // Playing (its end follows at once); a stopped one does not.
+        if (current_.starting)
+            beginPlaying(false);
+        finishCurrent(false);
+    }
+}
+
+void PlayerEngine::waitForOutput()
+{
+    {
+        std::lock_guard lock(queueMutex_);
+        if (!queue_.empty())
+            return;
+    }
+    if (current_.reader.atEnd()) {
+        // Output closed; the process is about to be gone.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return;
+    }
+    // Only silence uses up the start-up budget; chatter before the start
+    // line does not.
+    const auto before = Clock::now();
+    if (!current_.process->waitReadable(kPipePollMs) && current_.starting)
+        current_.silence += Clock::now() - before;
+}
+
+void PlayerEngine::beginPlaying(bool withSettings)
+{
+    current_.starting = false;
+    const uint32_t launch = current_.launch;
+    if (status_.load() != packed(launch, PlayerState::Starting))
+        return;
+    if (withSettings) {
+        current_.sentVolume = settings_.volume();
+        current_.sentPicture[0] = brightness_.load();
+        current_.sentPicture[1] = contrast_.load();
+        current_.sentPicture[2] = hue_.load();
+        current_.sentPicture[3] = saturation_.load();
+        write(core::TextString::formatted("volume %u 1\n", current_.sentVolume).view());
+        write(core::TextString::formatted("brightness %d 1\n", current_.sentPicture[0]).view());
+        write(core::TextString::formatted("contrast %d 1\n", current_.sentPicture[1]).view());
+        write(core::TextString::formatted("hue %d 1\n", current_.sentPicture[2]).view());
+        write(core::TextString::formatted("saturation %d 1\n", current_.sentPicture[3]).view());
+    }
+    if (!changeState(launch, PlayerState::Starting, PlayerState::Playing))
+        return;
+    if (withSettings)
+        sendChangedSettings();
+    if (!quitting_.load())
+        playerSink_.post(core::WM_PLAYER_NOTIFY, core::PLAYER_PLAYING, current_.entry);
+}
+
+void PlayerEngine::sendChangedSettings()
+{
+    // What the UI thread stored between the start-up's commands and Playing
+    // was only stored: send it now.
+    if (const uint32_t volume = settings_.volume(); volume != current_.sentVolume)
+        write(core::TextString::formatted("volume %u 1\n", volume).view());
+    static constexpr const char* kPicture[4] = {"brightness %d 1\n", "contrast %d 1\n", "hue %d 1\n",
+                                                "saturation %d 1\n"};
+    const int32_t now[4] = {brightness_.load(), contrast_.load(), hue_.load(), saturation_.load()};
+    for (int i = 0; i < 4; ++i)
+        if (now[i] != current_.sentPicture[i])
+            write(core::TextString::formatted(kPicture[i], now[i]).view());
+}
+
+void PlayerEngine::finishCurrent(bool requested)
+{
+    if (!current_.process)
+        return;
+    const uint32_t launch = current_.launch;
+    const intptr_t entry = current_.entry;
+    endProcess();
+    catchUp();
+    // Idle before the reports, so that their handlers see the player gone.
+    // A launch the UI thread has already stopped, or replaced, ended on
+    // request whatever the reason.
+    bool byItself = false;
+    for (uint64_t status = status_.load(); launchOf(status) == launch && stateOf(status) != PlayerState::Idle;) {
+        if (status_.compare_exchange_weak(status, packed(launch, PlayerState::Idle))) {
+            byItself = !requested;
+            break;
+        }
+    }
+    if (quitting_.load())
+        return;
+    if (!byItself) {
         videoSink_.send(core::WM_PLAYER_NOTIFY, core::PLAYER_STOPPED, entry);
     } else {
         videoSink_.send(core::WM_PLAYER_NOTIFY, core::PLAYER_ENDED, entry);
@@ -89,59 +217,161 @@ void PlayerEngine::runPlayback(const ThreadMessage& message)
     }
 }
 
-bool PlayerEngine::waitForStartLine(uint64_t launch)
+void PlayerEngine::endProcess()
 {
-    using Clock = std::chrono::steady_clock;
-    Clock::duration silence{};
+    catchUp();
+    platform::ChildProcess& process = *current_.process;
+    if (!process.hasExited()) {
+        // "quit" is the slave's close request; a player that does not act on
+        // it in time is killed.
+        process.write("quit\n");
+        std::string discarded;
+        for (int tries = 0; tries < kCloseTries; ++tries) {
+            // Keep its output flowing: a player blocked on a full pipe
+            // cannot quit.
+            while (current_.reader.readLine(process, discarded)) {
+            }
+            if (process.waitExit(kCloseWaitMs))
+                break;
+        }
+        if (!process.hasExited())
+            process.terminate(0);
+    }
+    current_.process.reset();
+    current_.reader.reset();
+    current_.starting = false;
+}
+
+bool PlayerEngine::write(std::string_view line)
+{
+    catchUp();
+    if (!current_.process->write(line))
+        return false;
+    // Take in what has come meanwhile, so that answers are seen early.
+    readLines();
+    return true;
+}
+
+void PlayerEngine::readLines()
+{
     std::string line;
-    for (;;) {
-        std::shared_ptr<platform::ChildProcess> process;
-        bool ended = false;
-        {
-            std::lock_guard lock(ioMutex_);
-            if (!aliveLocked(launch))
-                return false;
-            while (reader_.readLine(*process_, line)) {
-                noteLineLocked(line);
-                if (isStartLine(line))
-                    return true;
-            }
-            process = process_;
-            ended = reader_.atEnd();
-        }
-        if (ended) {
-            // Output closed; the process is about to be gone.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            continue;
-        }
-        // Woken by output, or by the pipe closing when a stop ends the
-        // player; the mutex stays free meanwhile. Only silence uses up the
-        // budget, chatter before the start line does not.
-        const auto before = Clock::now();
-        if (!process->waitReadable(kStartupPollMs)) {
-            silence += Clock::now() - before;
-            if (silence >= std::chrono::milliseconds(kStartupSilenceMs)) {
-                std::lock_guard lock(ioMutex_);
-                return aliveLocked(launch);
-            }
-        }
+    for (int lines = 0; lines < kMaxLinesAtOnce && current_.reader.readLine(*current_.process, line); ++lines) {
+        noteLine(line);
+        if (current_.starting && isStartLine(line))
+            current_.startLineSeen = true;
     }
 }
 
-void PlayerEngine::sendStartupCommands(uint64_t launch)
+void PlayerEngine::noteLine(std::string_view line)
 {
-    std::lock_guard lock(ioMutex_);
-    if (!aliveLocked(launch))
+    std::lock_guard lock(factsMutex_);
+    if (facts_.launch != current_.launch)
         return;
-    sendDrainedLocked(core::TextString::formatted("volume %u 1\n", settings_.volume()).view());
-    sendPictureLocked();
+    if (!line.starts_with(kPositionAnswerTag)) {
+        if (std::string output = videoOutputOfLine(line); !output.empty())
+            facts_.videoOutput = std::move(output);
+        else if (const int32_t length = identifiedLength(line); length > 0)
+            facts_.announcedLength = length;
+        else if (const int32_t late = parseAnswerSeconds(line, kLengthAnswerTag); late > 0)
+            facts_.announcedLength = late;   // the answer to a question given up on, or not waited for
+        return;
+    }
+    PositionQuestion& q = facts_.question;
+    if (q.staleAnswers > 0) {
+        --q.staleAnswers;
+        return;
+    }
+    if (!q.asked)
+        return;
+    q.asked = false;
+    q.answered = true;
+    q.answerMs = parseAnswerMilliseconds(line, kPositionAnswerTag);
+    caughtUp_.notify_all();
 }
 
-void PlayerEngine::waitForEnd(uint64_t launch)
+bool PlayerEngine::positionAnswerOwed()
 {
-    std::unique_lock lock(ioMutex_);
-    while (launch_ == launch && process_ && !process_->hasExited())
-        ioChanged_.wait_for(lock, std::chrono::milliseconds(kEndPollMs));
+    std::lock_guard lock(factsMutex_);
+    return facts_.launch == current_.launch && (facts_.question.staleAnswers > 0 || facts_.question.asked);
+}
+
+void PlayerEngine::answerQuery(Command& command)
+{
+    QueryReply& reply = *command.reply;
+    {
+        std::lock_guard lock(reply.mutex);
+        if (reply.abandoned)
+            return;
+    }
+    const auto finish = [&](std::optional<int32_t> answer) {
+        std::lock_guard lock(reply.mutex);
+        reply.answer = answer;
+        reply.finished = true;
+        reply.done.notify_all();
+    };
+    if (!current_.process || command.launch != current_.launch)
+        return finish(0);
+    // What has arrived may hold the announced length, or a late answer.
+    catchUp();
+    const bool isLength = command.tag == kLengthAnswerTag;
+    if (isLength) {
+        std::lock_guard lock(factsMutex_);
+        if (facts_.launch == command.launch && facts_.announcedLength > 0) {
+            const int32_t length = facts_.announcedLength;
+            return finish(length);
+        }
+    }
+    if (!current_.process->write(command.text))
+        return finish(0);
+    // Lines the player printed before the answer (start-up chatter, other
+    // replies) are passed over: only the answer's own tag is read as one,
+    // and a position answer owed to an earlier question goes to that one.
+    platform::ChildProcess& process = *current_.process;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kQueryWaitMs);
+    std::string line;
+    const auto answered = [&]() -> std::optional<int32_t> {
+        while (current_.reader.readLine(process, line)) {
+            const bool owed = line.starts_with(kPositionAnswerTag) && positionAnswerOwed();
+            if (!owed && isAnswerLine(line, command.tag))
+                return parseAnswerSeconds(line, command.tag);
+            noteLine(line);
+        }
+        return std::nullopt;
+    };
+    for (;;) {
+        if (const auto answer = answered())
+            return finish(answer);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0 || !current_.reader.waitForOutput(process, static_cast<int>(left)))
+            break;
+    }
+    const std::optional<int32_t> answer = answered();
+    if (!answer && !isLength) {
+        // It comes later, too old by then.
+        std::lock_guard lock(factsMutex_);
+        if (facts_.launch == command.launch)
+            ++facts_.question.staleAnswers;
+    }
+    finish(answer);
+}
+
+void PlayerEngine::catchUp()
+{
+    // Whatever is read here was written before this request was made.
+    const uint64_t request = catchUpRequest_.load();
+    if (current_.process)
+        readLines();
+    acknowledgeCatchUp(request);
+}
+
+void PlayerEngine::acknowledgeCatchUp(uint64_t request)
+{
+    current_.caughtUp = std::max(current_.caughtUp, request);
+    std::lock_guard lock(factsMutex_);
+    if (request > facts_.caughtUp) {
+        facts_.caughtUp = request;
+        caughtUp_.notify_all();
+    }
 }
 
 } // namespace qf::player

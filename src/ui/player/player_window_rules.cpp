@@ -76,7 +76,9 @@ void PlayerWindow::play()
     switch (engine_.state()) {
     case PlayerState::Paused:
         engine_.togglePause();
-        setPositionSlider(engine_.queryPosition());
+        // The last position the player told; its next answer comes with the
+        // timer.
+        setPositionSlider(engine_.position());
         break;
     case PlayerState::Starting:
     case PlayerState::Playing: video_->setSpeedStep(0); break;
@@ -259,7 +261,9 @@ void PlayerWindow::entryPlaying(PlaylistEntry* entry)
     // keep this one silent too.
     if (auto* mute = qobject_cast<SkinButton*>(control(kMute)); mute && mute->isSelected())
         engine_.setMute(true);
-    int32_t length = engine_.queryLength();
+    // Announced at start-up as a rule; otherwise asked for, and taken up by
+    // the timer.
+    int32_t length = engine_.knownLength();
     if (length != 0)
         entry->duration = length;
     else
@@ -310,9 +314,11 @@ void PlayerWindow::tellNoSound()
 void PlayerWindow::positionTick()
 {
     // A slow start can leave the length unanswered at code 9, and a file
-    // may have no probed length: ask again until there is one.
-    if (slider(kPosition)->maximum() == 0 && engine_.state() == PlayerState::Playing) {
-        if (const int32_t length = engine_.queryLength(); length != 0) {
+    // may have no probed length: ask again until there is one. The answer
+    // to the question asked at code 9 replaces the probed length.
+    if (engine_.length() == 0 && engine_.state() == PlayerState::Playing) {
+        const int32_t length = engine_.knownLength(slider(kPosition)->maximum() == 0);
+        if (length != 0 && length != slider(kPosition)->maximum()) {
             if (PlaylistEntry* current = playlist_.currentEntry())
                 current->duration = length;
             setPositionRange(length);

@@ -231,6 +231,15 @@ std::vector<uint32_t> WindowRecorder::codes(char to) const
     return out;
 }
 
+std::vector<intptr_t> WindowRecorder::entries(char to, uint32_t code) const
+{
+    std::vector<intptr_t> out;
+    for (const Event& e : events_)
+        if (e.to == to && e.code == code)
+            out.push_back(e.entry);
+    return out;
+}
+
 const Event* WindowRecorder::find(char to, uint32_t code) const
 {
     for (const Event& e : events_)

@@ -79,6 +79,8 @@ public:
     int count(char to, uint32_t code) const;
     std::vector<uint32_t> codes(char to) const;
     const Event* find(char to, uint32_t code) const;
+    // The entries of the reports with this code, in order.
+    std::vector<intptr_t> entries(char to, uint32_t code) const;
     void shutdown();
 
 private:
