@@ -78,9 +78,7 @@ done <<<"$formats"
 
 echo "== the desktop program under Xvfb"
 echo "open-file limits $(ulimit -Sn)/$(ulimit -Hn), $(ls /proc/$$/fd | wc -l) descriptors open here"
-# Without MIT-SHM, as over a network: a loaded machine once saw this X server
-# fail to pass a shared picture buffer, which ends any client's connection.
-as_user xvfb-run -a -s "-screen 0 1280x1024x24 -noreset -extension MIT-SHM" \
+as_user xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   bash "$work/gui_instances.sh" /usr/bin/quillfer /usr/bin/quillfer "$home/gui" || fail "the desktop program"
 [ -f "$home/gui/home/.config/quillfer/cfg" ] || fail "the user's cfg was not written"
 

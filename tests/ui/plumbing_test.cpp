@@ -197,6 +197,18 @@ TEST(QtShell, AnExplicitPlatformIsKept)
     qputenv("QT_QPA_PLATFORM", before);
 }
 
+// X shared memory off by default, a user's own choice kept.
+TEST(QtShell, SharedMemoryPicturesOffUnlessTheUserChose)
+{
+    qunsetenv("QT_XCB_NO_MITSHM");
+    qf::ui::chooseGuiPlatform();
+    EXPECT_EQ(qgetenv("QT_XCB_NO_MITSHM"), QByteArrayLiteral("1"));
+    qputenv("QT_XCB_NO_MITSHM", QByteArrayLiteral("0"));
+    qf::ui::chooseGuiPlatform();
+    EXPECT_EQ(qgetenv("QT_XCB_NO_MITSHM"), QByteArrayLiteral("0"));
+    qunsetenv("QT_XCB_NO_MITSHM");
+}
+
 // The opacity sequences of the two tip windows, read back from Qt.
 TEST(WindowFadeOnQt, TipAndPopupOpacitySequences)
 {

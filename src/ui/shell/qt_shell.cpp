@@ -25,6 +25,13 @@ core::TextString toText(const QString& text) { return core::TextString(text.toUt
 
 QString chooseGuiPlatform()
 {
+    // Window contents go to the X server by plain requests, not shared-memory
+    // segments: the server hands each segment over as a descriptor, and one
+    // that fails to arrive (seen on loaded machines, at any moment) ends the
+    // display connection and the program. Our pictures are small; the video
+    // is drawn by the player. Qt reads the variable when it connects.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", QByteArrayLiteral("1"));
     const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
     if (!chosen.isEmpty())
         return QString::fromUtf8(chosen);

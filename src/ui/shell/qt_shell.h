@@ -22,7 +22,8 @@ core::TextString toText(const QString& text);
 
 // Call before constructing QApplication. The player embeds by X11 window id,
 // so the GUI runs on xcb; an explicit QT_QPA_PLATFORM (the tests use
-// "offscreen") is left alone. Returns the platform name that will be used.
+// "offscreen") is left alone; X shared memory is turned off unless the
+// environment says otherwise. Returns the platform name that will be used.
 QString chooseGuiPlatform();
 
 // Binds the engine's layered-window functions to QWidget opacity, so that
