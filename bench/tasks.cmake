@@ -2,4 +2,4 @@
 # programs (overhead ratio, idle CPU, stop latency, queue throughput).
 # Run it through bench/worker_bench.sh.
 add_executable(worker_bench ${CMAKE_CURRENT_LIST_DIR}/worker_bench.cpp)
-target_link_libraries(worker_bench PRIVATE quillfer_engine qf_warnings)
+target_link_libraries(worker_bench PRIVATE quillfer_engine qf_common)
