@@ -21,7 +21,7 @@ bool isTimeText(const char* text)
 {
     if (!text || std::strlen(text) != 8 || text[2] != ':' || text[5] != ':')
         return false;
-    uint32_t h, m, s;
+    uint32_t h = 0, m = 0, s = 0;
     return twoDigits(text, h) && twoDigits(text + 3, m) && twoDigits(text + 6, s) && h <= 23 && m < 60 && s < 60;
 }
 
@@ -29,7 +29,7 @@ uint32_t parseTime(const char* text)
 {
     if (!isTimeText(text))
         return 0;
-    uint32_t h, m, s;
+    uint32_t h = 0, m = 0, s = 0;
     twoDigits(text, h);
     twoDigits(text + 3, m);
     twoDigits(text + 6, s);
