@@ -185,6 +185,13 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
     AtomScript deleteUdta = parseAtomScript("[DeleteAtom]\nItem0=udta\n");
     // A file whose chunk offsets point into a box the script deletes.
     std::string mediaInUdta = box("udta", "DATA") + box("moov", track({8}, false, false));
+    // Empty 'trak' headers nested 100000 deep inside moov, 8 bytes each: far
+    // deeper than any writer nests boxes, and deep enough to exhaust a stack.
+    constexpr uint32_t kDepth = 100000;
+    std::string nested;
+    for (uint32_t level = 0; level < kDepth; ++level)
+        nested += be32s({8 * (kDepth - level)}) + "trak";
+    std::string deepNesting = m.bytes.substr(0, topLevel(m.bytes)[3].offset) + box("moov", nested);
 
     struct Case {
         std::string bytes;
@@ -197,6 +204,7 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
         {binary, handheldScript(), "not an MP4 file"},
         {m.bytes, deleteMdat, "would delete 'mdat'"},
         {mediaInUdta, deleteUdta, "deleted box 'udta'"},
+        {deepNesting, handheldScript(), "nested too deeply"},
     };
     for (const Case& c : cases) {
         ScratchDir dir;
