@@ -219,6 +219,31 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
     }
 }
 
+TEST(AtomEditor, ChunkOffsetsFindTheirBoxAmongManyTopLevelBoxes)
+{
+    // One 'mdat' per chunk, as some writers interleave, and one stco entry
+    // for each: every offset must still land on its own chunk's bytes.
+    constexpr uint32_t kChunks = 20000;
+    const std::string head = box("ftyp", "isom" + be32s({512}) + "isom") + box("free", "padding");
+    std::string mdats, offsets = be32s({0, kChunks});
+    for (uint32_t i = 0; i < kChunks; ++i) {
+        appendBe32(offsets, static_cast<uint32_t>(head.size() + mdats.size() + 8));
+        mdats += box("mdat", be32s({i}));
+    }
+    const std::string stbl = box("stbl", box("stsd", be32s({0, 0})) + box("stco", offsets));
+    const std::string moov = box("moov", box("trak", tkhd(3000) + box("mdia", box("minf", stbl))));
+
+    ScratchDir dir;
+    writeFile(dir.file("in.mp4"), head + mdats + moov);
+    EditReport r = editMp4(dir.file("in.mp4"), dir.file("out.mp4"), handheldScript());
+    EXPECT_EQ(r.offsetsChanged, kChunks);
+    std::string out = readFile(dir.file("out.mp4"));
+    std::vector<uint64_t> moved = chunkOffsets(moovOf(out).children[0]);
+    ASSERT_EQ(moved.size(), kChunks);
+    for (uint32_t i = 0; i < kChunks; ++i)
+        ASSERT_EQ(readBe32(bytesOf(out) + moved[i]), i) << "chunk " << i;
+}
+
 TEST(AtomEditor, MayWriteOverItsInput)
 {
     ScratchDir dir;
