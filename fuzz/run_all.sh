@@ -12,6 +12,8 @@
 #   QF_FUZZ_BUILD  the fuzz build tree (default: build-fuzz beside fuzz/)
 #   QF_FUZZ_OUT    logs, corpora and findings (default: a new folder under
 #                  ${TMPDIR:-/tmp}/qf-fuzz-runs)
+#   QF_FUZZ_TMP    where the targets write their outputs, best a tmpfs
+#                  (default: tmp/ in QF_FUZZ_OUT)
 #
 # Prints one line per target: CPU and wall seconds, executions, findings.
 set -u
@@ -22,7 +24,8 @@ shift
 here=$(cd "$(dirname "$0")" && pwd)
 build=${QF_FUZZ_BUILD:-$here/../build-fuzz}
 out=${QF_FUZZ_OUT:-${TMPDIR:-/tmp}/qf-fuzz-runs/$(date -u +%Y%m%dT%H%M%SZ)}
-mkdir -p "$out/logs" "$out/corpus" "$out/crashes" "$out/tmp" || exit 1
+scratch=${QF_FUZZ_TMP:-$out/tmp}
+mkdir -p "$out/logs" "$out/corpus" "$out/crashes" "$scratch" || exit 1
 
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
@@ -34,7 +37,7 @@ if [[ ! -d $out/seeds ]]; then
     QF_BIN="$build/bin" "$here/make_seeds.sh" "$out/seeds.part" && mv "$out/seeds.part" "$out/seeds" || exit 1
 fi
 
-export TMPDIR=$out/tmp   # what the targets write goes here, not into the tree
+export TMPDIR=$scratch   # what the targets write goes here, not into the tree
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 TIMEFORMAT='%U %S'
