@@ -6,6 +6,7 @@
 #include "common/tool_error.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace qf::kit {
@@ -59,10 +60,16 @@ public:
 
     uint64_t map(uint64_t old) const
     {
-        for (const TopBox& t : tops_) {
-            if (old < t.offset || old >= t.offset + t.header.size) continue;
-            if (!t.keep) throw ToolError("media data lies in the deleted box '" + t.header.type + "'");
-            return old - t.offset + t.newOffset;
+        // The boxes tile the file in order: the holder is the last one that
+        // starts at or before the offset. Tables may hold millions of entries.
+        auto after = std::upper_bound(tops_.begin(), tops_.end(), old,
+                                      [](uint64_t o, const TopBox& t) { return o < t.offset; });
+        if (after != tops_.begin()) {
+            const TopBox& t = *std::prev(after);
+            if (old - t.offset < t.header.size) {
+                if (!t.keep) throw ToolError("media data lies in the deleted box '" + t.header.type + "'");
+                return old - t.offset + t.newOffset;
+            }
         }
         throw ToolError("a chunk offset points outside the file");
     }
@@ -236,16 +243,26 @@ EditReport editMp4(const std::string& inputPath, const std::string& outputPath, 
     std::string bytes;
     for (const Box& b : inserted) b.serialize(bytes);
     writeAll(out.file(), bytes.data(), bytes.size(), outputPath);
+    // Neighbouring boxes that are copied unchanged go in one copy: a file
+    // of many small boxes must not cost one buffered copy each.
+    uint64_t runStart = 0, runSize = 0;
+    auto flushRun = [&] {
+        if (runSize > 0) in.copyTo(out.file(), runStart, runSize, outputPath);
+        runSize = 0;
+    };
     for (const TopBox& t : tops) {
+        if (!t.keep || t.tree) flushRun();
         if (!t.keep) continue;
         if (t.tree) {
             bytes.clear();
             t.tree->serialize(bytes);
             writeAll(out.file(), bytes.data(), bytes.size(), outputPath);
         } else {
-            in.copyTo(out.file(), t.offset, t.header.size, outputPath);
+            if (runSize == 0) runStart = t.offset;
+            runSize += t.header.size;
         }
     }
+    flushRun();
     out.commit();
     return report;
 }

@@ -9,6 +9,32 @@ namespace {
 
 constexpr uint64_t kCompactLimit = 0xFFFFFFFFull;
 
+// The parsed containers nest at most five deep in any file (moov, trak,
+// mdia, minf, stbl); a file nesting them far deeper is corrupt or hostile,
+// and following it would exhaust the stack.
+constexpr int kMaxDepth = 16;
+
+std::vector<Box> parseLevel(std::string_view data, const std::string& where, int depth)
+{
+    if (depth > kMaxDepth) throw ToolError(where + ": boxes nested too deeply");
+    std::vector<Box> boxes;
+    while (!data.empty()) {
+        BoxHeader h = readBoxHeader(data, data.size(), where);
+        Box box;
+        box.type = h.type;
+        box.form = h.form;
+        std::string_view body = data.substr(h.headerSize, static_cast<size_t>(h.size - h.headerSize));
+        box.container = isContainerType(h.type);
+        if (box.container)
+            box.children = parseLevel(body, where + "/" + h.type, depth + 1);
+        else
+            box.payload.assign(body);
+        boxes.push_back(std::move(box));
+        data.remove_prefix(static_cast<size_t>(h.size));
+    }
+    return boxes;
+}
+
 } // namespace
 
 bool isContainerType(std::string_view type)
@@ -94,22 +120,7 @@ BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::st
 
 std::vector<Box> parseBoxes(std::string_view data, const std::string& where)
 {
-    std::vector<Box> boxes;
-    while (!data.empty()) {
-        BoxHeader h = readBoxHeader(data, data.size(), where);
-        Box box;
-        box.type = h.type;
-        box.form = h.form;
-        std::string_view body = data.substr(h.headerSize, static_cast<size_t>(h.size - h.headerSize));
-        box.container = isContainerType(h.type);
-        if (box.container)
-            box.children = parseBoxes(body, where + "/" + h.type);
-        else
-            box.payload.assign(body);
-        boxes.push_back(std::move(box));
-        data.remove_prefix(static_cast<size_t>(h.size));
-    }
-    return boxes;
+    return parseLevel(data, where, 1);
 }
 
 } // namespace qf::kit

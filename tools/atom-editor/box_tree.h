@@ -51,7 +51,8 @@ struct BoxHeader {
 // (with `where` in the message) when the size is impossible.
 BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::string& where);
 
-// Parses a sequence of boxes that fills data exactly.
+// Parses a sequence of boxes that fills data exactly. Throws ToolError on a
+// bad size or containers nested deeper than any real file nests them.
 std::vector<Box> parseBoxes(std::string_view data, const std::string& where);
 
 } // namespace qf::kit

@@ -2,6 +2,7 @@
 
 #include "common/tool_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -50,7 +51,7 @@ void InputFile::copyTo(std::FILE* out, uint64_t offset, uint64_t n, const std::s
         throw ToolError(path_ + " is truncated or corrupt");
     if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
         throw ToolError("cannot read " + path_ + ": " + systemReason());
-    std::vector<char> block(1 << 20);
+    std::vector<char> block(static_cast<size_t>(std::min<uint64_t>(n, 1 << 20)));
     while (n > 0) {
         size_t chunk = n < block.size() ? static_cast<size_t>(n) : block.size();
         if (std::fread(block.data(), 1, chunk, file_) != chunk)

@@ -64,7 +64,7 @@ SourceFacts parseProbeOutput(std::string_view text) {
                         : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                : -1;
             ok = digit >= 0 && id < (1 << 24);
-            id = id * 16 + digit;
+            if (ok) id = id * 16 + digit;
           }
           if (ok) stream.id = id;
         } else {
@@ -81,7 +81,7 @@ SourceFacts parseProbeOutput(std::string_view text) {
       } else if (key == "rotation") {
         // ffprobe prints the display matrix's angle, signed: -90 and 270 are one turn.
         auto degrees = parseDecimal(value);
-        if (degrees) stream.rotation = ((static_cast<int>(std::lround(*degrees)) % 360) + 360) % 360;
+        if (degrees) stream.rotation = (static_cast<int>(std::fmod(std::round(*degrees), 360.0)) + 360) % 360;
       } else if (key == "avg_frame_rate" || key == "r_frame_rate") {
         // The average rate is the one a variable-rate phone clip plays at;
         // the stream's base rate stands in when it is unknown ("0/0").

@@ -67,8 +67,9 @@ std::optional<double> parseClockTime(std::string_view text) {
   if (parts.empty() || parts.size() > 3) return std::nullopt;
   double seconds = 0;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    if (!allDigits(parts[i])) return std::nullopt;
-    seconds = seconds * 60 + static_cast<double>(*parseInteger(parts[i], 0, 1000000));
+    auto field = allDigits(parts[i]) ? parseInteger(parts[i], 0, 1000000) : std::nullopt;
+    if (!field) return std::nullopt;
+    seconds = seconds * 60 + static_cast<double>(*field);
   }
   const std::string& last = parts.back();
   std::size_t point = last.find('.');

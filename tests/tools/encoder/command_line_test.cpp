@@ -50,6 +50,8 @@ const RefusedCase kRefused[] = {
     {"UnknownMpegOption", "in.avi -of mpeg -mpegopts format=dvd:vaspect=4/3 -ovc copy -nosound -o o.mpg",
      "Option mpegopts: Unknown suboption vaspect"},
     {"BadStartTime", "in.avi -ss 1:xx -ovc copy -nosound -o o.avi", "-ss: invalid value '1:xx'"},
+    {"StartHoursOutOfRange", "in.avi -ss 1000001:00:00 -ovc copy -nosound -o o.avi",
+     "-ss: invalid value '1000001:00:00'"},
     {"BadEndPosition", "in.avi -endpos 10parsecs -ovc copy -nosound -o o.avi", "-endpos: invalid value"},
     {"ZeroFrameRate", "in.avi -ofps 0 -ovc copy -nosound -o o.avi", "-ofps: invalid value '0'"},
     {"BadSampleRate", "in.avi -srate fast -ovc copy -nosound -o o.avi", "-srate: invalid value"},
@@ -120,7 +122,10 @@ TEST(EncoderValueSyntax, ClockTimes) {
   EXPECT_DOUBLE_EQ(*parseClockTime("01:02:03"), 3723);
   EXPECT_DOUBLE_EQ(*parseClockTime("2:03.5"), 123.5);
   EXPECT_DOUBLE_EQ(*parseClockTime("45"), 45);
-  for (const char* bad : {"", ":10", "1::2", "a:10", "1:2:3:4", "1.5:10", "-5", "10.", "1e3"}) {
+  // Hour and minute fields beyond the parser's range are refused, not read
+  // as whatever an empty result holds.
+  for (const char* bad : {"", ":10", "1::2", "a:10", "1:2:3:4", "1.5:10", "-5", "10.", "1e3", "1000001:00",
+                          "0:99999999999999999999999:00"}) {
     EXPECT_FALSE(parseClockTime(bad)) << bad;
   }
 }

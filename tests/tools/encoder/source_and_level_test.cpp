@@ -36,6 +36,17 @@ TEST(EncoderSourceFacts, ReadsSizeRotationRateAndChannels) {
   EXPECT_EQ(unknown.streams[0].width, 0);
   EXPECT_EQ(unknown.streams[0].frameRate, 25);
   EXPECT_EQ(unknown.streams[0].rotation, 0);
+
+  // Out-of-range numbers from a hostile file are dropped or reduced, never overflowed.
+  SourceFacts huge = parseProbeOutput(
+      "stream|index=0|codec_type=video|id=0xfffffffffff|rotation=1e300\n"
+      "stream|index=1|codec_type=audio|id=0x1000000|rotation=-450\n");
+  ASSERT_EQ(huge.streams.size(), 2u);
+  EXPECT_EQ(huge.streams[0].id, -1);
+  EXPECT_GE(huge.streams[0].rotation, 0);
+  EXPECT_LT(huge.streams[0].rotation, 360);
+  EXPECT_EQ(huge.streams[1].id, 0x1000000);
+  EXPECT_EQ(huge.streams[1].rotation, 270);
 }
 
 struct LevelCase {

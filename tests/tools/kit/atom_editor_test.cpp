@@ -185,6 +185,13 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
     AtomScript deleteUdta = parseAtomScript("[DeleteAtom]\nItem0=udta\n");
     // A file whose chunk offsets point into a box the script deletes.
     std::string mediaInUdta = box("udta", "DATA") + box("moov", track({8}, false, false));
+    // Empty 'trak' headers nested 100000 deep inside moov, 8 bytes each: far
+    // deeper than any writer nests boxes, and deep enough to exhaust a stack.
+    constexpr uint32_t kDepth = 100000;
+    std::string nested;
+    for (uint32_t level = 0; level < kDepth; ++level)
+        nested += be32s({8 * (kDepth - level)}) + "trak";
+    std::string deepNesting = m.bytes.substr(0, topLevel(m.bytes)[3].offset) + box("moov", nested);
 
     struct Case {
         std::string bytes;
@@ -197,6 +204,7 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
         {binary, handheldScript(), "not an MP4 file"},
         {m.bytes, deleteMdat, "would delete 'mdat'"},
         {mediaInUdta, deleteUdta, "deleted box 'udta'"},
+        {deepNesting, handheldScript(), "nested too deeply"},
     };
     for (const Case& c : cases) {
         ScratchDir dir;
@@ -209,6 +217,31 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
         }
         EXPECT_EQ(dir.names(), std::vector<std::string>{"in.mp4"});
     }
+}
+
+TEST(AtomEditor, ChunkOffsetsFindTheirBoxAmongManyTopLevelBoxes)
+{
+    // One 'mdat' per chunk, as some writers interleave, and one stco entry
+    // for each: every offset must still land on its own chunk's bytes.
+    constexpr uint32_t kChunks = 20000;
+    const std::string head = box("ftyp", "isom" + be32s({512}) + "isom") + box("free", "padding");
+    std::string mdats, offsets = be32s({0, kChunks});
+    for (uint32_t i = 0; i < kChunks; ++i) {
+        appendBe32(offsets, static_cast<uint32_t>(head.size() + mdats.size() + 8));
+        mdats += box("mdat", be32s({i}));
+    }
+    const std::string stbl = box("stbl", box("stsd", be32s({0, 0})) + box("stco", offsets));
+    const std::string moov = box("moov", box("trak", tkhd(3000) + box("mdia", box("minf", stbl))));
+
+    ScratchDir dir;
+    writeFile(dir.file("in.mp4"), head + mdats + moov);
+    EditReport r = editMp4(dir.file("in.mp4"), dir.file("out.mp4"), handheldScript());
+    EXPECT_EQ(r.offsetsChanged, kChunks);
+    std::string out = readFile(dir.file("out.mp4"));
+    std::vector<uint64_t> moved = chunkOffsets(moovOf(out).children[0]);
+    ASSERT_EQ(moved.size(), kChunks);
+    for (uint32_t i = 0; i < kChunks; ++i)
+        ASSERT_EQ(readBe32(bytesOf(out) + moved[i]), i) << "chunk " << i;
 }
 
 TEST(AtomEditor, MayWriteOverItsInput)
