@@ -15,9 +15,9 @@
 namespace qf::encoder {
 
 struct BareCopyResult {
-  long long frames = 0;   // VOPs written; 0 for sound
-  long long bytes = 0;
-  double seconds = 0;     // the length of what was written
+    long long frames = 0; // VOPs written; 0 for sound
+    long long bytes = 0;
+    double seconds = 0; // the length of what was written
 };
 
 // True when the command is a plain copy of the video into a bare stream:
@@ -37,9 +37,9 @@ std::optional<BareCopyResult> copyMpeg4FromAvi(const std::string& source, const 
 
 // What an ADTS header says of an AAC stream, from its AudioSpecificConfig.
 struct AacConfig {
-  int objectType = 0;      // 2 = LC
-  int frequencyIndex = 0;  // 0..12
-  int channelConfig = 0;   // 1..7
+    int objectType = 0; // 2 = LC
+    int frequencyIndex = 0; // 0..12
+    int channelConfig = 0; // 1..7
 };
 
 // nullopt when ADTS cannot carry the stream as the config describes it (an
@@ -54,4 +54,4 @@ std::string adtsHeader(const AacConfig& config, std::size_t payloadBytes);
 // is AAC with its config and one frame per chunk. As copyMpeg4FromAvi.
 std::optional<BareCopyResult> copyAacFromAvi(const std::string& source, const std::string& destination);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

@@ -27,111 +27,124 @@ int gWakeRead = -1;
 
 constexpr int kInterruptSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-extern "C" void onInterrupt(int sig) {
-  int savedErrno = errno;
-  if (gSignal == 0) gSignal = sig;
-  // Removing the file first means a SIGKILL that follows the SIGTERM to the
-  // group cannot leave it behind.
-  if (gRemoveArmed) {
-    unlink(gRemovePath);
+extern "C" void onInterrupt(int sig)
+{
+    int savedErrno = errno;
+    if (gSignal == 0)
+        gSignal = sig;
+    // Removing the file first means a SIGKILL that follows the SIGTERM to the
+    // group cannot leave it behind.
+    if (gRemoveArmed) {
+        unlink(gRemovePath);
+        gRemoveArmed = 0;
+    }
+    for (int i = 0; i < gExtraCount; ++i)
+        unlink(gExtraPaths[i]);
+    gExtraCount = 0;
+    if (gWakeWrite >= 0) {
+        char byte = 1;
+        [[maybe_unused]] ssize_t n = write(gWakeWrite, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+} // namespace
+
+void installInterruptHandlers()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        gWakeRead = fds[0];
+        gWakeWrite = fds[1];
+    }
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kInterruptSignals)
+        sigaddset(&action.sa_mask, sig);
+    for (int sig : kInterruptSignals)
+        sigaction(sig, &action, nullptr);
+    // A reader that went away must not kill the conversion half-way.
+    signal(SIGPIPE, SIG_IGN);
+}
+
+void setFileToRemoveOnInterrupt(const std::string& path)
+{
     gRemoveArmed = 0;
-  }
-  for (int i = 0; i < gExtraCount; ++i) unlink(gExtraPaths[i]);
-  gExtraCount = 0;
-  if (gWakeWrite >= 0) {
-    char byte = 1;
-    [[maybe_unused]] ssize_t n = write(gWakeWrite, &byte, 1);
-  }
-  errno = savedErrno;
+    if (path.empty() || path.size() > PATH_MAX)
+        return;
+    std::memcpy(gRemovePath, path.c_str(), path.size() + 1);
+    gRemoveArmed = 1;
 }
 
-}  // namespace
-
-void installInterruptHandlers() {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-    gWakeRead = fds[0];
-    gWakeWrite = fds[1];
-  }
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  for (int sig : kInterruptSignals) sigaddset(&action.sa_mask, sig);
-  for (int sig : kInterruptSignals) sigaction(sig, &action, nullptr);
-  // A reader that went away must not kill the conversion half-way.
-  signal(SIGPIPE, SIG_IGN);
-}
-
-void setFileToRemoveOnInterrupt(const std::string& path) {
-  gRemoveArmed = 0;
-  if (path.empty() || path.size() > PATH_MAX) return;
-  std::memcpy(gRemovePath, path.c_str(), path.size() + 1);
-  gRemoveArmed = 1;
-}
-
-void addFileToRemoveOnInterrupt(const std::string& path) {
-  if (gExtraCount >= kMaxExtras || path.empty() || path.size() > PATH_MAX) return;
-  std::memcpy(gExtraPaths[gExtraCount], path.c_str(), path.size() + 1);
-  gExtraCount = gExtraCount + 1;
+void addFileToRemoveOnInterrupt(const std::string& path)
+{
+    if (gExtraCount >= kMaxExtras || path.empty() || path.size() > PATH_MAX)
+        return;
+    std::memcpy(gExtraPaths[gExtraCount], path.c_str(), path.size() + 1);
+    gExtraCount = gExtraCount + 1;
 }
 
 void clearExtraFilesToRemoveOnInterrupt() { gExtraCount = 0; }
 
 int interruptSignal() { return gSignal; }
 
-void withInterruptsBlocked(const std::function<void()>& fn) {
-  sigset_t block, old;
-  sigemptyset(&block);
-  for (int sig : kInterruptSignals) sigaddset(&block, sig);
-  sigprocmask(SIG_BLOCK, &block, &old);
-  fn();
-  sigprocmask(SIG_SETMASK, &old, nullptr);
+void withInterruptsBlocked(const std::function<void()>& fn)
+{
+    sigset_t block, old;
+    sigemptyset(&block);
+    for (int sig : kInterruptSignals)
+        sigaddset(&block, sig);
+    sigprocmask(SIG_BLOCK, &block, &old);
+    fn();
+    sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
-ChildOutcome runChild(const std::string& program, const std::vector<std::string>& args,
-                      const LineHandler& onStdout, const LineHandler& onStderr) {
-  ChildOutcome outcome;
-  if (gSignal != 0) {
-    outcome.interrupted = true;
-    return outcome;
-  }
-  std::vector<std::string> argv{program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  // The child stays in our process group, so that ending the group ends it
-  // too, and the kernel kills it when we die: a SIGKILL of the encoder (which
-  // no handler can see) cannot leave ffmpeg writing on.
-  platform::SubprocessOptions options;
-  options.ownProcessGroup = false;
-  options.endWithParent = true;
-  options.searchPath = true;
-  options.errors = platform::SubprocessOptions::Errors::Pipe;
-  platform::Subprocess child;
-  if (int rc = child.start(argv, options); rc != 0) {
-    outcome.startError = std::strerror(rc);
-    return outcome;
-  }
-  outcome.started = true;
+ChildOutcome runChild(const std::string& program, const std::vector<std::string>& args, const LineHandler& onStdout,
+                      const LineHandler& onStderr)
+{
+    ChildOutcome outcome;
+    if (gSignal != 0) {
+        outcome.interrupted = true;
+        return outcome;
+    }
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    // The child stays in our process group, so that ending the group ends it
+    // too, and the kernel kills it when we die: a SIGKILL of the encoder (which
+    // no handler can see) cannot leave ffmpeg writing on.
+    platform::SubprocessOptions options;
+    options.ownProcessGroup = false;
+    options.endWithParent = true;
+    options.searchPath = true;
+    options.errors = platform::SubprocessOptions::Errors::Pipe;
+    platform::Subprocess child;
+    if (int rc = child.start(argv, options); rc != 0) {
+        outcome.startError = std::strerror(rc);
+        return outcome;
+    }
+    outcome.started = true;
 
-  const auto interrupted = [] { return gSignal != 0; };
-  platform::LineSplitter outLines;
-  platform::LineSplitter errLines;
-  bool ended = platform::drainOutput(
-                   child, [&](std::string_view bytes) { outLines.push(bytes, onStdout); },
-                   [&](std::string_view bytes) { errLines.push(bytes, onStderr); }, gWakeRead, interrupted) &&
-               !interrupted();
-  if (ended) {
-    outLines.finish(onStdout);
-    errLines.finish(onStderr);
-    ended = child.waitExit(-1, interrupted);
-  }
-  if (!ended) {
-    outcome.interrupted = true;
-    // ffmpeg stops within a moment of SIGTERM; give it one second, then force it.
-    child.terminate(1000);
-  }
-  outcome.exitCode = child.exitCode();
-  outcome.termSignal = child.termSignal();
-  return outcome;
+    const auto interrupted = [] { return gSignal != 0; };
+    platform::LineSplitter outLines;
+    platform::LineSplitter errLines;
+    bool ended = platform::drainOutput(
+                     child, [&](std::string_view bytes) { outLines.push(bytes, onStdout); },
+                     [&](std::string_view bytes) { errLines.push(bytes, onStderr); }, gWakeRead, interrupted)
+        && !interrupted();
+    if (ended) {
+        outLines.finish(onStdout);
+        errLines.finish(onStderr);
+        ended = child.waitExit(-1, interrupted);
+    }
+    if (!ended) {
+        outcome.interrupted = true;
+        // ffmpeg stops within a moment of SIGTERM; give it one second, then force it.
+        child.terminate(1000);
+    }
+    outcome.exitCode = child.exitCode();
+    outcome.termSignal = child.termSignal();
+    return outcome;
 }
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

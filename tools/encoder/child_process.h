@@ -32,11 +32,11 @@ int interruptSignal();
 void withInterruptsBlocked(const std::function<void()>& fn);
 
 struct ChildOutcome {
-  bool started = false;
-  std::string startError;  // why it could not start
-  bool interrupted = false;  // this process was told to stop; the child was ended
-  int exitCode = -1;         // when it exited normally
-  int termSignal = 0;        // when a signal ended it
+    bool started = false;
+    std::string startError; // why it could not start
+    bool interrupted = false; // this process was told to stop; the child was ended
+    int exitCode = -1; // when it exited normally
+    int termSignal = 0; // when a signal ended it
 };
 
 using LineHandler = std::function<void(std::string_view)>;
@@ -44,7 +44,7 @@ using LineHandler = std::function<void(std::string_view)>;
 // Runs program (looked up on PATH) with args and waits for it, calling the
 // handlers for each line of its standard output and error (lines end at
 // '\n' or '\r'; the separators are not passed).
-ChildOutcome runChild(const std::string& program, const std::vector<std::string>& args,
-                      const LineHandler& onStdout, const LineHandler& onStderr);
+ChildOutcome runChild(const std::string& program, const std::vector<std::string>& args, const LineHandler& onStdout,
+                      const LineHandler& onStderr);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

@@ -10,26 +10,26 @@ namespace {
 
 // Option groups that a sub-option belongs to.
 enum Group : unsigned {
-  kLavc = 1,
-  kXvid = 2,
-  kX264 = 4,
-  kLame = 8,
-  kFaac = 16,
-  kLavf = 32,
-  kMpeg = 64,
-  kVideo = kLavc | kXvid | kX264,
+    kLavc = 1,
+    kXvid = 2,
+    kX264 = 4,
+    kLame = 8,
+    kFaac = 16,
+    kLavf = 32,
+    kMpeg = 64,
+    kVideo = kLavc | kXvid | kX264,
 };
 
 enum class Kind { Flag, Int, Number, Choice, Ratio, Partitions, Level };
 
 struct SubOptionRule {
-  const char* key;
-  Kind kind;
-  double min;
-  double max;
-  const char* choices;  // '|'-separated, for Kind::Choice
-  unsigned groups;
-  bool bareMeansOne;  // "turbo" alone stands for turbo=1
+    const char* key;
+    Kind kind;
+    double min;
+    double max;
+    const char* choices; // '|'-separated, for Kind::Choice
+    unsigned groups;
+    bool bareMeansOne; // "turbo" alone stands for turbo=1
 };
 
 // Each codec group accepts its own MEncoder sub-options and also those that
@@ -91,129 +91,151 @@ constexpr std::array kSubOptionRules = {
 };
 
 struct OptionRule {
-  const char* name;
-  bool takesValue;
+    const char* name;
+    bool takesValue;
 };
 
 constexpr std::array kOptionRules = {
-    OptionRule{"o", true},          OptionRule{"ss", true},          OptionRule{"endpos", true},
-    OptionRule{"of", true},         OptionRule{"lavfopts", true},    OptionRule{"mpegopts", true},
-    OptionRule{"sws", true},        OptionRule{"vf-add", true},      OptionRule{"vf", true},
-    OptionRule{"af", true},         OptionRule{"af-add", true},      OptionRule{"srate", true},
-    OptionRule{"channels", true},   OptionRule{"aid", true},         OptionRule{"ofps", true},
-    OptionRule{"ffourcc", true},    OptionRule{"nosound", false},    OptionRule{"ovc", true},
-    OptionRule{"oac", true},        OptionRule{"lavcopts", true},    OptionRule{"xvidencopts", true},
-    OptionRule{"x264encopts", true}, OptionRule{"lameopts", true},   OptionRule{"faacopts", true},
+    OptionRule{"o", true},           OptionRule{"ss", true},       OptionRule{"endpos", true},
+    OptionRule{"of", true},          OptionRule{"lavfopts", true}, OptionRule{"mpegopts", true},
+    OptionRule{"sws", true},         OptionRule{"vf-add", true},   OptionRule{"vf", true},
+    OptionRule{"af", true},          OptionRule{"af-add", true},   OptionRule{"srate", true},
+    OptionRule{"channels", true},    OptionRule{"aid", true},      OptionRule{"ofps", true},
+    OptionRule{"ffourcc", true},     OptionRule{"nosound", false}, OptionRule{"ovc", true},
+    OptionRule{"oac", true},         OptionRule{"lavcopts", true}, OptionRule{"xvidencopts", true},
+    OptionRule{"x264encopts", true}, OptionRule{"lameopts", true}, OptionRule{"faacopts", true},
 };
 
-const OptionRule* findOption(std::string_view arg) {
-  if (arg.size() < 2 || arg[0] != '-') return nullptr;
-  std::string_view name = arg.substr(1);
-  for (const OptionRule& rule : kOptionRules) {
-    if (name == rule.name) return &rule;
-  }
-  return nullptr;
+const OptionRule* findOption(std::string_view arg)
+{
+    if (arg.size() < 2 || arg[0] != '-')
+        return nullptr;
+    std::string_view name = arg.substr(1);
+    for (const OptionRule& rule : kOptionRules) {
+        if (name == rule.name)
+            return &rule;
+    }
+    return nullptr;
 }
 
-bool inChoices(std::string_view value, const char* choices) {
-  for (const std::string& choice : splitText(choices, '|')) {
-    if (value == choice) return true;
-  }
-  return false;
+bool inChoices(std::string_view value, const char* choices)
+{
+    for (const std::string& choice : splitText(choices, '|')) {
+        if (value == choice)
+            return true;
+    }
+    return false;
 }
 
-bool validPartitions(std::string_view value) {
-  if (value == "all" || value == "none") return true;
-  for (const std::string& part : splitText(value, ',')) {
-    if (!inChoices(part, "p8x8|p4x4|b8x8|i8x8|i4x4")) return false;
-  }
-  return true;
+bool validPartitions(std::string_view value)
+{
+    if (value == "all" || value == "none")
+        return true;
+    for (const std::string& part : splitText(value, ',')) {
+        if (!inChoices(part, "p8x8|p4x4|b8x8|i8x8|i4x4"))
+            return false;
+    }
+    return true;
 }
 
 // Checks one value against its rule; returns the value to store, or nullopt.
-std::optional<std::string> checkValue(const SubOptionRule& rule, const std::optional<std::string>& value) {
-  if (!value) {
-    if (rule.kind == Kind::Flag || rule.bareMeansOne) return std::string("1");
-    return std::nullopt;
-  }
-  const std::string& v = *value;
-  switch (rule.kind) {
+std::optional<std::string> checkValue(const SubOptionRule& rule, const std::optional<std::string>& value)
+{
+    if (!value) {
+        if (rule.kind == Kind::Flag || rule.bareMeansOne)
+            return std::string("1");
+        return std::nullopt;
+    }
+    const std::string& v = *value;
+    switch (rule.kind) {
     case Kind::Flag:
-      if (v == "0" || v == "1") return v;
-      if (v == "yes") return std::string("1");
-      if (v == "no") return std::string("0");
-      return std::nullopt;
+        if (v == "0" || v == "1")
+            return v;
+        if (v == "yes")
+            return std::string("1");
+        if (v == "no")
+            return std::string("0");
+        return std::nullopt;
     case Kind::Int:
-      if (parseInteger(v, static_cast<long long>(rule.min), static_cast<long long>(rule.max))) return v;
-      return std::nullopt;
+        if (parseInteger(v, static_cast<long long>(rule.min), static_cast<long long>(rule.max)))
+            return v;
+        return std::nullopt;
     case Kind::Number: {
-      auto n = parseDecimal(v);
-      if (n && *n >= rule.min && *n <= rule.max) return v;
-      return std::nullopt;
+        auto n = parseDecimal(v);
+        if (n && *n >= rule.min && *n <= rule.max)
+            return v;
+        return std::nullopt;
     }
     case Kind::Ratio: {
-      auto r = parseRatio(v);
-      if (r && *r >= rule.min && *r <= rule.max) return v;
-      return std::nullopt;
+        auto r = parseRatio(v);
+        if (r && *r >= rule.min && *r <= rule.max)
+            return v;
+        return std::nullopt;
     }
     case Kind::Choice:
-      if (inChoices(v, rule.choices)) return v;
-      return std::nullopt;
+        if (inChoices(v, rule.choices))
+            return v;
+        return std::nullopt;
     case Kind::Partitions:
-      if (validPartitions(v)) return v;
-      return std::nullopt;
+        if (validPartitions(v))
+            return v;
+        return std::nullopt;
     case Kind::Level: {
-      // x264 takes 12 or 1.2 alike.
-      if (auto n = parseInteger(v, 9, 62)) return v;
-      auto d = parseDecimal(v);
-      if (d && *d >= 0.9 && *d <= 6.2) return v;
-      return std::nullopt;
+        // x264 takes 12 or 1.2 alike.
+        if (auto n = parseInteger(v, 9, 62))
+            return v;
+        auto d = parseDecimal(v);
+        if (d && *d >= 0.9 && *d <= 6.2)
+            return v;
+        return std::nullopt;
     }
-  }
-  return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 // Parses "k=v:k2:k3=v3" into target, validating against the group's rules.
 bool parseSubOptions(std::string_view text, unsigned group, const char* groupName, SubOptions& target,
-                     std::string& error) {
-  for (const std::string& item : splitText(text, ':')) {
-    std::size_t eq = item.find('=');
-    std::string key = item.substr(0, eq);
-    std::optional<std::string> value;
-    if (eq != std::string::npos) value = item.substr(eq + 1);
-    if (key.empty()) {
-      error = std::string("Option ") + groupName + ": empty suboption in '" + std::string(text) + "'";
-      return false;
+                     std::string& error)
+{
+    for (const std::string& item : splitText(text, ':')) {
+        std::size_t eq = item.find('=');
+        std::string key = item.substr(0, eq);
+        std::optional<std::string> value;
+        if (eq != std::string::npos)
+            value = item.substr(eq + 1);
+        if (key.empty()) {
+            error = std::string("Option ") + groupName + ": empty suboption in '" + std::string(text) + "'";
+            return false;
+        }
+        const SubOptionRule* rule = nullptr;
+        for (const SubOptionRule& candidate : kSubOptionRules) {
+            if ((candidate.groups & group) != 0 && key == candidate.key) {
+                rule = &candidate;
+                break;
+            }
+        }
+        if (rule == nullptr) {
+            error = std::string("Option ") + groupName + ": Unknown suboption " + key;
+            return false;
+        }
+        std::optional<std::string> stored = checkValue(*rule, value);
+        if (!stored) {
+            error = std::string("Option ") + groupName + ": bad value for " + key + ": " + value.value_or("(none)");
+            return false;
+        }
+        target.set(key, *stored);
     }
-    const SubOptionRule* rule = nullptr;
-    for (const SubOptionRule& candidate : kSubOptionRules) {
-      if ((candidate.groups & group) != 0 && key == candidate.key) {
-        rule = &candidate;
-        break;
-      }
-    }
-    if (rule == nullptr) {
-      error = std::string("Option ") + groupName + ": Unknown suboption " + key;
-      return false;
-    }
-    std::optional<std::string> stored = checkValue(*rule, value);
-    if (!stored) {
-      error = std::string("Option ") + groupName + ": bad value for " + key + ": " + value.value_or("(none)");
-      return false;
-    }
-    target.set(key, *stored);
-  }
-  return true;
+    return true;
 }
 
 struct FilterRule {
-  const char* name;
-  std::size_t minParams;
-  std::size_t maxParams;
+    const char* name;
+    std::size_t minParams;
+    std::size_t maxParams;
 };
 
 constexpr std::array kVideoFilterRules = {
-    FilterRule{"scale", 2, 2}, FilterRule{"yadif", 0, 1}, FilterRule{"filmdint", 0, 0},
+    FilterRule{"scale", 2, 2}, FilterRule{"yadif", 0, 1},   FilterRule{"filmdint", 0, 0},
     FilterRule{"eq2", 1, 4},   FilterRule{"harddup", 0, 0},
 };
 
@@ -224,306 +246,350 @@ constexpr std::array kAudioFilterRules = {
     FilterRule{"lavcresample", 1, 3},
 };
 
-bool validVideoFilterParams(const FilterSpec& f) {
-  if (f.name == "scale") {
-    return parseInteger(f.params[0], 1, 8192) && parseInteger(f.params[1], 1, 8192);
-  }
-  if (f.name == "yadif") return f.params.empty() || parseInteger(f.params[0], 0, 3);
-  if (f.name == "eq2") {
-    return std::all_of(f.params.begin(), f.params.end(), [](const std::string& p) { return parseDecimal(p); });
-  }
-  return true;
+bool validVideoFilterParams(const FilterSpec& f)
+{
+    if (f.name == "scale") {
+        return parseInteger(f.params[0], 1, 8192) && parseInteger(f.params[1], 1, 8192);
+    }
+    if (f.name == "yadif")
+        return f.params.empty() || parseInteger(f.params[0], 0, 3);
+    if (f.name == "eq2") {
+        return std::all_of(f.params.begin(), f.params.end(), [](const std::string& p) { return parseDecimal(p); });
+    }
+    return true;
 }
 
-bool validAudioFilterParams(const FilterSpec& f) {
-  if (f.name == "channels") {
-    auto count = parseInteger(f.params[0], 1, 8);
-    if (!count) return false;
-    if (f.params.size() == 1) return true;
-    auto routes = parseInteger(f.params[1], 0, 8);
-    if (!routes || f.params.size() != 2 + 2 * static_cast<std::size_t>(*routes)) return false;
-    for (std::size_t i = 2; i < f.params.size(); i += 2) {
-      if (!parseInteger(f.params[i], 0, 7) || !parseInteger(f.params[i + 1], 0, *count - 1)) return false;
+bool validAudioFilterParams(const FilterSpec& f)
+{
+    if (f.name == "channels") {
+        auto count = parseInteger(f.params[0], 1, 8);
+        if (!count)
+            return false;
+        if (f.params.size() == 1)
+            return true;
+        auto routes = parseInteger(f.params[1], 0, 8);
+        if (!routes || f.params.size() != 2 + 2 * static_cast<std::size_t>(*routes))
+            return false;
+        for (std::size_t i = 2; i < f.params.size(); i += 2) {
+            if (!parseInteger(f.params[i], 0, 7) || !parseInteger(f.params[i + 1], 0, *count - 1))
+                return false;
+        }
+        return true;
+    }
+    if (f.name == "pan") {
+        auto outputs = parseInteger(f.params[0], 1, 8);
+        std::size_t levels = f.params.size() - 1;
+        if (!outputs || levels % static_cast<std::size_t>(*outputs) != 0 || levels / *outputs > 8)
+            return false;
+        return std::all_of(f.params.begin() + 1, f.params.end(), [](const std::string& p) {
+            auto v = parseDecimal(p);
+            return v && *v >= -512 && *v <= 512;
+        });
+    }
+    if (f.name == "volnorm") {
+        if (!f.params.empty() && !parseInteger(f.params[0], 1, 2))
+            return false;
+        if (f.params.size() == 2) {
+            auto target = parseDecimal(f.params[1]);
+            return target && *target > 0 && *target <= 1;
+        }
+        return true;
+    }
+    if (f.name == "lavcresample") {
+        if (!parseInteger(f.params[0], 8000, 192000))
+            return false;
+        for (std::size_t i = 1; i < f.params.size(); ++i) {
+            if (!parseInteger(f.params[i], 0, 1000))
+                return false;
+        }
+        return true;
     }
     return true;
-  }
-  if (f.name == "pan") {
-    auto outputs = parseInteger(f.params[0], 1, 8);
-    std::size_t levels = f.params.size() - 1;
-    if (!outputs || levels % static_cast<std::size_t>(*outputs) != 0 || levels / *outputs > 8) return false;
-    return std::all_of(f.params.begin() + 1, f.params.end(), [](const std::string& p) {
-      auto v = parseDecimal(p);
-      return v && *v >= -512 && *v <= 512;
-    });
-  }
-  if (f.name == "volnorm") {
-    if (!f.params.empty() && !parseInteger(f.params[0], 1, 2)) return false;
-    if (f.params.size() == 2) {
-      auto target = parseDecimal(f.params[1]);
-      return target && *target > 0 && *target <= 1;
-    }
-    return true;
-  }
-  if (f.name == "lavcresample") {
-    if (!parseInteger(f.params[0], 8000, 192000)) return false;
-    for (std::size_t i = 1; i < f.params.size(); ++i) {
-      if (!parseInteger(f.params[i], 0, 1000)) return false;
-    }
-    return true;
-  }
-  return true;
 }
 
 template <typename Rules>
 bool parseFilterList(std::string_view text, const Rules& rules, bool video, const char* optionName,
-                     std::vector<FilterSpec>& out, std::string& error) {
-  if (text.empty()) return true;  // an option given with no filters
-  for (const std::string& item : splitText(text, ',')) {
-    std::size_t eq = item.find('=');
-    FilterSpec spec;
-    spec.name = item.substr(0, eq);
-    if (eq != std::string::npos) spec.params = splitText(std::string_view(item).substr(eq + 1), ':');
-    const FilterRule* rule = nullptr;
-    for (const FilterRule& candidate : rules) {
-      if (spec.name == candidate.name) rule = &candidate;
+                     std::vector<FilterSpec>& out, std::string& error)
+{
+    if (text.empty())
+        return true; // an option given with no filters
+    for (const std::string& item : splitText(text, ',')) {
+        std::size_t eq = item.find('=');
+        FilterSpec spec;
+        spec.name = item.substr(0, eq);
+        if (eq != std::string::npos)
+            spec.params = splitText(std::string_view(item).substr(eq + 1), ':');
+        const FilterRule* rule = nullptr;
+        for (const FilterRule& candidate : rules) {
+            if (spec.name == candidate.name)
+                rule = &candidate;
+        }
+        if (rule == nullptr) {
+            error = std::string("Option ") + optionName + ": Couldn't find " + (video ? "video" : "audio") + " filter '"
+                + spec.name + "'";
+            return false;
+        }
+        bool countOk = spec.params.size() >= rule->minParams && spec.params.size() <= rule->maxParams;
+        bool valuesOk = countOk && (video ? validVideoFilterParams(spec) : validAudioFilterParams(spec));
+        if (!valuesOk) {
+            error = std::string("Option ") + optionName + ": bad parameters for filter '" + item + "'";
+            return false;
+        }
+        out.push_back(std::move(spec));
     }
-    if (rule == nullptr) {
-      error = std::string("Option ") + optionName + ": Couldn't find " + (video ? "video" : "audio") +
-              " filter '" + spec.name + "'";
-      return false;
-    }
-    bool countOk = spec.params.size() >= rule->minParams && spec.params.size() <= rule->maxParams;
-    bool valuesOk = countOk && (video ? validVideoFilterParams(spec) : validAudioFilterParams(spec));
-    if (!valuesOk) {
-      error = std::string("Option ") + optionName + ": bad parameters for filter '" + item + "'";
-      return false;
-    }
-    out.push_back(std::move(spec));
-  }
-  return true;
+    return true;
 }
 
 class Parser {
- public:
-  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+public:
+    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
 
-  ParseResult run() {
-    ParseResult result;
-    for (index_ = 0; index_ < args_.size(); ++index_) {
-      const std::string& arg = args_[index_];
-      if (arg.size() > 1 && arg[0] == '-') {
-        if (!option(arg)) return fail();
-      } else if (!source(arg)) {
-        return fail();
-      }
-    }
-    if (command_.source.empty()) {
-      error_ = "No file given";
-      return fail();
-    }
-    if (command_.output.empty()) {
-      error_ = "No output file given (-o)";
-      return fail();
-    }
-    result.ok = true;
-    result.command = std::move(command_);
-    return result;
-  }
-
- private:
-  ParseResult fail() {
-    ParseResult result;
-    result.error = error_;
-    return result;
-  }
-
-  bool source(const std::string& arg) {
-    if (arg.empty() || arg == "-") {
-      error_ = "Invalid file name '" + arg + "'";
-      return false;
-    }
-    if (!command_.source.empty()) {
-      error_ = "Only one source file is accepted ('" + command_.source + "', '" + arg + "')";
-      return false;
-    }
-    command_.source = arg;
-    return true;
-  }
-
-  bool badValue(const std::string& name, const std::string& value) {
-    error_ = "Option -" + name + ": invalid value '" + value + "'";
-    return false;
-  }
-
-  bool option(const std::string& arg) {
-    const OptionRule* rule = findOption(arg);
-    if (rule == nullptr) {
-      error_ = arg + " is not an MEncoder option";
-      return false;
-    }
-    std::string name = rule->name;
-    if (!rule->takesValue) {
-      command_.noSound = true;  // the only flag option
-      return true;
-    }
-    std::string value;
-    bool filterList = name == "vf-add" || name == "vf" || name == "af" || name == "af-add";
-    bool haveNext = index_ + 1 < args_.size();
-    // A filter option directly followed by another option carries no
-    // filters: the builder writes " -vf-add " even when no filter is chosen.
-    if (filterList && (!haveNext || isKnownOption(args_[index_ + 1]))) {
-      return true;
-    }
-    if (!haveNext) {
-      error_ = "Option -" + name + ": needs a parameter";
-      return false;
-    }
-    value = args_[++index_];
-    return optionValue(name, value);
-  }
-
-  bool optionValue(const std::string& name, const std::string& value) {
-    if (name == "o") {
-      if (value.empty()) return badValue(name, value);
-      command_.output = value;
-    } else if (name == "ss") {
-      auto t = parseClockTime(value);
-      if (!t) return badValue(name, value);
-      command_.startSeconds = *t;
-    } else if (name == "endpos") {
-      if (auto t = parseClockTime(value)) {
-        command_.lengthSeconds = *t;
-        command_.sizeLimitBytes.reset();
-      } else if (auto bytes = parseByteSize(value)) {
-        command_.sizeLimitBytes = *bytes;
-        command_.lengthSeconds.reset();
-      } else {
-        return badValue(name, value);
-      }
-    } else if (name == "of") {
-      static constexpr std::pair<const char*, ContainerKind> kinds[] = {
-          {"avi", ContainerKind::Avi},           {"lavf", ContainerKind::Lavf},
-          {"mpeg", ContainerKind::Mpeg},         {"rawvideo", ContainerKind::RawVideo},
-          {"rawaudio", ContainerKind::RawAudio},
-      };
-      for (const auto& [text, kind] : kinds) {
-        if (value == text) {
-          command_.container = kind;  // the last -of wins
-          return true;
+    ParseResult run()
+    {
+        ParseResult result;
+        for (index_ = 0; index_ < args_.size(); ++index_) {
+            const std::string& arg = args_[index_];
+            if (arg.size() > 1 && arg[0] == '-') {
+                if (!option(arg))
+                    return fail();
+            } else if (!source(arg)) {
+                return fail();
+            }
         }
-      }
-      return badValue(name, value);
-    } else if (name == "lavfopts" || name == "mpegopts") {
-      SubOptions opts;
-      bool lavf = name == "lavfopts";
-      if (!parseSubOptions(value, lavf ? kLavf : kMpeg, name.c_str(), opts, error_)) return false;
-      if (const std::string* format = opts.get("format")) (lavf ? command_.lavfFormat : command_.mpegFormat) = *format;
-      if (!lavf && opts.has("telecine")) command_.mpegTelecine = opts.flag("telecine");
-    } else if (name == "sws") {
-      auto n = parseInteger(value, -1000, 1000);
-      if (!n) return badValue(name, value);
-      command_.sws = static_cast<int>(*n);
-    } else if (name == "vf-add" || name == "vf") {
-      if (name == "vf") command_.videoFilters.clear();
-      return parseFilterList(value, kVideoFilterRules, true, name.c_str(), command_.videoFilters, error_);
-    } else if (name == "af" || name == "af-add") {
-      if (name == "af") command_.audioFilters.clear();
-      return parseFilterList(value, kAudioFilterRules, false, name.c_str(), command_.audioFilters, error_);
-    } else if (name == "srate") {
-      auto n = parseInteger(value, 1000, 192000);
-      if (!n) return badValue(name, value);
-      command_.sampleRate = static_cast<int>(*n);
-    } else if (name == "channels") {
-      auto n = parseInteger(value, 1, 8);
-      if (!n) return badValue(name, value);
-      command_.channels = static_cast<int>(*n);
-    } else if (name == "aid") {
-      auto n = parseInteger(value, 0, 8190);
-      if (!n) return badValue(name, value);
-      command_.audioId = static_cast<int>(*n);
-    } else if (name == "ofps") {
-      auto r = parseRatio(value);
-      if (!r || *r < 0.1 || *r > 1000) return badValue(name, value);
-      command_.outputFps = value;
-    } else if (name == "ffourcc") {
-      bool printable = std::all_of(value.begin(), value.end(), [](char c) { return c > ' ' && c < 127; });
-      if (value.empty() || value.size() > 4 || !printable) return badValue(name, value);
-      command_.fourcc = value;
-    } else if (name == "ovc") {
-      static constexpr std::pair<const char*, VideoMode> modes[] = {
-          {"lavc", VideoMode::Lavc}, {"xvid", VideoMode::Xvid},       {"x264", VideoMode::X264},
-          {"copy", VideoMode::Copy}, {"frameno", VideoMode::Frameno},
-      };
-      for (const auto& [text, mode] : modes) {
-        if (value == text) {
-          command_.video = mode;
-          return true;
+        if (command_.source.empty()) {
+            error_ = "No file given";
+            return fail();
         }
-      }
-      return badValue(name, value);
-    } else if (name == "oac") {
-      static constexpr std::pair<const char*, AudioMode> modes[] = {
-          {"mp3lame", AudioMode::Lame}, {"faac", AudioMode::Faac}, {"lavc", AudioMode::Lavc}, {"copy", AudioMode::Copy},
-      };
-      for (const auto& [text, mode] : modes) {
-        if (value == text) {
-          command_.audio = mode;
-          return true;
+        if (command_.output.empty()) {
+            error_ = "No output file given (-o)";
+            return fail();
         }
-      }
-      return badValue(name, value);
-    } else if (name == "lavcopts") {
-      return parseSubOptions(value, kLavc, "lavcopts", command_.lavc, error_);
-    } else if (name == "xvidencopts") {
-      return parseSubOptions(value, kXvid, "xvidencopts", command_.xvid, error_);
-    } else if (name == "x264encopts") {
-      return parseSubOptions(value, kX264, "x264encopts", command_.x264, error_);
-    } else if (name == "lameopts") {
-      return parseSubOptions(value, kLame, "lameopts", command_.lame, error_);
-    } else if (name == "faacopts") {
-      return parseSubOptions(value, kFaac, "faacopts", command_.faac, error_);
+        result.ok = true;
+        result.command = std::move(command_);
+        return result;
     }
-    return true;
-  }
 
-  const std::vector<std::string>& args_;
-  std::size_t index_ = 0;
-  Command command_;
-  std::string error_;
+private:
+    ParseResult fail()
+    {
+        ParseResult result;
+        result.error = error_;
+        return result;
+    }
+
+    bool source(const std::string& arg)
+    {
+        if (arg.empty() || arg == "-") {
+            error_ = "Invalid file name '" + arg + "'";
+            return false;
+        }
+        if (!command_.source.empty()) {
+            error_ = "Only one source file is accepted ('" + command_.source + "', '" + arg + "')";
+            return false;
+        }
+        command_.source = arg;
+        return true;
+    }
+
+    bool badValue(const std::string& name, const std::string& value)
+    {
+        error_ = "Option -" + name + ": invalid value '" + value + "'";
+        return false;
+    }
+
+    bool option(const std::string& arg)
+    {
+        const OptionRule* rule = findOption(arg);
+        if (rule == nullptr) {
+            error_ = arg + " is not an MEncoder option";
+            return false;
+        }
+        std::string name = rule->name;
+        if (!rule->takesValue) {
+            command_.noSound = true; // the only flag option
+            return true;
+        }
+        std::string value;
+        bool filterList = name == "vf-add" || name == "vf" || name == "af" || name == "af-add";
+        bool haveNext = index_ + 1 < args_.size();
+        // A filter option directly followed by another option carries no
+        // filters: the builder writes " -vf-add " even when no filter is chosen.
+        if (filterList && (!haveNext || isKnownOption(args_[index_ + 1]))) {
+            return true;
+        }
+        if (!haveNext) {
+            error_ = "Option -" + name + ": needs a parameter";
+            return false;
+        }
+        value = args_[++index_];
+        return optionValue(name, value);
+    }
+
+    bool optionValue(const std::string& name, const std::string& value)
+    {
+        if (name == "o") {
+            if (value.empty())
+                return badValue(name, value);
+            command_.output = value;
+        } else if (name == "ss") {
+            auto t = parseClockTime(value);
+            if (!t)
+                return badValue(name, value);
+            command_.startSeconds = *t;
+        } else if (name == "endpos") {
+            if (auto t = parseClockTime(value)) {
+                command_.lengthSeconds = *t;
+                command_.sizeLimitBytes.reset();
+            } else if (auto bytes = parseByteSize(value)) {
+                command_.sizeLimitBytes = *bytes;
+                command_.lengthSeconds.reset();
+            } else {
+                return badValue(name, value);
+            }
+        } else if (name == "of") {
+            static constexpr std::pair<const char*, ContainerKind> kinds[] = {
+                {"avi", ContainerKind::Avi},           {"lavf", ContainerKind::Lavf},
+                {"mpeg", ContainerKind::Mpeg},         {"rawvideo", ContainerKind::RawVideo},
+                {"rawaudio", ContainerKind::RawAudio},
+            };
+            for (const auto& [text, kind] : kinds) {
+                if (value == text) {
+                    command_.container = kind; // the last -of wins
+                    return true;
+                }
+            }
+            return badValue(name, value);
+        } else if (name == "lavfopts" || name == "mpegopts") {
+            SubOptions opts;
+            bool lavf = name == "lavfopts";
+            if (!parseSubOptions(value, lavf ? kLavf : kMpeg, name.c_str(), opts, error_))
+                return false;
+            if (const std::string* format = opts.get("format"))
+                (lavf ? command_.lavfFormat : command_.mpegFormat) = *format;
+            if (!lavf && opts.has("telecine"))
+                command_.mpegTelecine = opts.flag("telecine");
+        } else if (name == "sws") {
+            auto n = parseInteger(value, -1000, 1000);
+            if (!n)
+                return badValue(name, value);
+            command_.sws = static_cast<int>(*n);
+        } else if (name == "vf-add" || name == "vf") {
+            if (name == "vf")
+                command_.videoFilters.clear();
+            return parseFilterList(value, kVideoFilterRules, true, name.c_str(), command_.videoFilters, error_);
+        } else if (name == "af" || name == "af-add") {
+            if (name == "af")
+                command_.audioFilters.clear();
+            return parseFilterList(value, kAudioFilterRules, false, name.c_str(), command_.audioFilters, error_);
+        } else if (name == "srate") {
+            auto n = parseInteger(value, 1000, 192000);
+            if (!n)
+                return badValue(name, value);
+            command_.sampleRate = static_cast<int>(*n);
+        } else if (name == "channels") {
+            auto n = parseInteger(value, 1, 8);
+            if (!n)
+                return badValue(name, value);
+            command_.channels = static_cast<int>(*n);
+        } else if (name == "aid") {
+            auto n = parseInteger(value, 0, 8190);
+            if (!n)
+                return badValue(name, value);
+            command_.audioId = static_cast<int>(*n);
+        } else if (name == "ofps") {
+            auto r = parseRatio(value);
+            if (!r || *r < 0.1 || *r > 1000)
+                return badValue(name, value);
+            command_.outputFps = value;
+        } else if (name == "ffourcc") {
+            bool printable = std::all_of(value.begin(), value.end(), [](char c) { return c > ' ' && c < 127; });
+            if (value.empty() || value.size() > 4 || !printable)
+                return badValue(name, value);
+            command_.fourcc = value;
+        } else if (name == "ovc") {
+            static constexpr std::pair<const char*, VideoMode> modes[] = {
+                {"lavc", VideoMode::Lavc}, {"xvid", VideoMode::Xvid},       {"x264", VideoMode::X264},
+                {"copy", VideoMode::Copy}, {"frameno", VideoMode::Frameno},
+            };
+            for (const auto& [text, mode] : modes) {
+                if (value == text) {
+                    command_.video = mode;
+                    return true;
+                }
+            }
+            return badValue(name, value);
+        } else if (name == "oac") {
+            static constexpr std::pair<const char*, AudioMode> modes[] = {
+                {"mp3lame", AudioMode::Lame},
+                {"faac", AudioMode::Faac},
+                {"lavc", AudioMode::Lavc},
+                {"copy", AudioMode::Copy},
+            };
+            for (const auto& [text, mode] : modes) {
+                if (value == text) {
+                    command_.audio = mode;
+                    return true;
+                }
+            }
+            return badValue(name, value);
+        } else if (name == "lavcopts") {
+            return parseSubOptions(value, kLavc, "lavcopts", command_.lavc, error_);
+        } else if (name == "xvidencopts") {
+            return parseSubOptions(value, kXvid, "xvidencopts", command_.xvid, error_);
+        } else if (name == "x264encopts") {
+            return parseSubOptions(value, kX264, "x264encopts", command_.x264, error_);
+        } else if (name == "lameopts") {
+            return parseSubOptions(value, kLame, "lameopts", command_.lame, error_);
+        } else if (name == "faacopts") {
+            return parseSubOptions(value, kFaac, "faacopts", command_.faac, error_);
+        }
+        return true;
+    }
+
+    const std::vector<std::string>& args_;
+    std::size_t index_ = 0;
+    Command command_;
+    std::string error_;
 };
 
-}  // namespace
+} // namespace
 
-void SubOptions::set(const std::string& key, const std::string& value) {
-  for (auto& item : items_) {
-    if (item.first == key) {
-      item.second = value;
-      return;
+void SubOptions::set(const std::string& key, const std::string& value)
+{
+    for (auto& item : items_) {
+        if (item.first == key) {
+            item.second = value;
+            return;
+        }
     }
-  }
-  items_.emplace_back(key, value);
+    items_.emplace_back(key, value);
 }
 
-const std::string* SubOptions::get(std::string_view key) const {
-  for (const auto& item : items_) {
-    if (item.first == key) return &item.second;
-  }
-  return nullptr;
+const std::string* SubOptions::get(std::string_view key) const
+{
+    for (const auto& item : items_) {
+        if (item.first == key)
+            return &item.second;
+    }
+    return nullptr;
 }
 
-double SubOptions::number(std::string_view key, double fallback) const {
-  const std::string* value = get(key);
-  if (value == nullptr) return fallback;
-  return parseRatio(*value).value_or(fallback);
+double SubOptions::number(std::string_view key, double fallback) const
+{
+    const std::string* value = get(key);
+    if (value == nullptr)
+        return fallback;
+    return parseRatio(*value).value_or(fallback);
 }
 
-bool SubOptions::flag(std::string_view key) const {
-  const std::string* value = get(key);
-  return value != nullptr && *value != "0";
+bool SubOptions::flag(std::string_view key) const
+{
+    const std::string* value = get(key);
+    return value != nullptr && *value != "0";
 }
 
 bool isKnownOption(std::string_view arg) { return findOption(arg) != nullptr; }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args) { return Parser(args).run(); }
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

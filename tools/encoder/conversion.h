@@ -14,4 +14,4 @@ int runConversion(const Command& command);
 // Writes text to standard output at once (status lines must not wait in a buffer).
 void say(const std::string& text);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

@@ -7,12 +7,12 @@
 namespace qf::encoder {
 
 struct H264Demand {
-  int width = 0;       // pixels; 0 when unknown (the size is then not checked)
-  int height = 0;
-  double fps = 0;      // 0 when unknown (the rate is then not checked)
-  int kbps = 0;        // the highest bit rate asked for; 0 when none
-  int dpbFrames = 1;   // reference frames the decoder must keep
-  bool highProfile = false;  // High allows 1.25 times the bit rate
+    int width = 0; // pixels; 0 when unknown (the size is then not checked)
+    int height = 0;
+    double fps = 0; // 0 when unknown (the rate is then not checked)
+    int kbps = 0; // the highest bit rate asked for; 0 when none
+    int dpbFrames = 1; // reference frames the decoder must keep
+    bool highProfile = false; // High allows 1.25 times the bit rate
 };
 
 // The smallest level_idc (10, 11, 12, 13, 20, ... 52) at or above
@@ -24,4 +24,4 @@ int fittingH264Level(int requested, const H264Demand& demand);
 // count, or more when B-frames are reordered (a B-pyramid needs four).
 int x264DecodedPictureFrames(int refs, int bframes);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

@@ -7,15 +7,16 @@
 #include "conversion.h"
 #include "progress.h"
 
-int main(int argc, char** argv) {
-  using namespace qf::encoder;
-  installInterruptHandlers();
-  std::vector<std::string> args(argv + 1, argv + argc);
-  ParseResult parsed = parseCommandLine(args);
-  if (!parsed.ok) {
-    say(neutralize(parsed.error) + "\n");
-    say("Exiting... (error parsing command line)\n");
-    return 1;
-  }
-  return runConversion(parsed.command);
+int main(int argc, char** argv)
+{
+    using namespace qf::encoder;
+    installInterruptHandlers();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParseResult parsed = parseCommandLine(args);
+    if (!parsed.ok) {
+        say(neutralize(parsed.error) + "\n");
+        say("Exiting... (error parsing command line)\n");
+        return 1;
+    }
+    return runConversion(parsed.command);
 }

@@ -14,11 +14,11 @@
 namespace qf::encoder {
 
 struct PulldownResult {
-  bool ok = false;
-  std::string error;  // why not, when !ok
-  long long pictures = 0;
+    bool ok = false;
+    std::string error; // why not, when !ok
+    long long pictures = 0;
 };
 
 PulldownResult applySoftPulldown(const std::string& path);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

@@ -14,28 +14,28 @@
 namespace qf::encoder {
 
 struct SourceStream {
-  int index = -1;          // ffmpeg's stream index
-  int id = -1;             // container stream id (MPEG-PS/TS), -1 when none
-  std::string type;        // "video", "audio", ...
-  std::string codec;       // ffmpeg codec name
-  int width = 0;           // coded picture size, 0 when unknown
-  int height = 0;
-  int rotation = 0;        // degrees of the display matrix (phones film upright this way)
-  double frameRate = 0;    // frames per second, 0 when unknown
-  int channels = 0;        // audio channels, 0 when unknown
+    int index = -1; // ffmpeg's stream index
+    int id = -1; // container stream id (MPEG-PS/TS), -1 when none
+    std::string type; // "video", "audio", ...
+    std::string codec; // ffmpeg codec name
+    int width = 0; // coded picture size, 0 when unknown
+    int height = 0;
+    int rotation = 0; // degrees of the display matrix (phones film upright this way)
+    double frameRate = 0; // frames per second, 0 when unknown
+    int channels = 0; // audio channels, 0 when unknown
 
-  // The picture as shown: the coded size turned by the rotation.
-  int shownWidth() const { return rotation % 180 != 0 ? height : width; }
-  int shownHeight() const { return rotation % 180 != 0 ? width : height; }
+    // The picture as shown: the coded size turned by the rotation.
+    int shownWidth() const { return rotation % 180 != 0 ? height : width; }
+    int shownHeight() const { return rotation % 180 != 0 ? width : height; }
 };
 
 struct SourceFacts {
-  std::string formatName;  // ffprobe format_name, e.g. "avi", "mov,mp4,m4a,3gp,3g2,mj2"
-  std::optional<double> durationSeconds;
-  std::vector<SourceStream> streams;
+    std::string formatName; // ffprobe format_name, e.g. "avi", "mov,mp4,m4a,3gp,3g2,mj2"
+    std::optional<double> durationSeconds;
+    std::vector<SourceStream> streams;
 
-  const SourceStream* firstOfType(std::string_view type) const;
-  int countOfType(std::string_view type) const;
+    const SourceStream* firstOfType(std::string_view type) const;
+    int countOfType(std::string_view type) const;
 };
 
 // The ffprobe arguments (after the program name) whose output parseProbeOutput reads.
@@ -44,4 +44,4 @@ std::vector<std::string> probeArguments(const std::string& sourcePath);
 // Reads ffprobe's "-of compact" lines ("stream|index=0|codec_name=mpeg4|...").
 SourceFacts parseProbeOutput(std::string_view text);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

@@ -13,16 +13,16 @@
 namespace qf::encoder {
 
 enum class FailureKind {
-  None,
-  CommandLine,  // refused options: "Exiting... (error parsing command line)"
-  Runtime,      // any other reason: "Exiting... (<reason>)"
+    None,
+    CommandLine, // refused options: "Exiting... (error parsing command line)"
+    Runtime, // any other reason: "Exiting... (<reason>)"
 };
 
 // How the two-pass log "divx2pass.log" in the working directory is kept.
 enum class PassLog {
-  None,
-  FfmpegPrefix,  // lavc and xvid: ffmpeg writes "divx2pass-0.log"; it is renamed/copied
-  X264Stats,     // x264 reads and writes "divx2pass.log" (+ ".mbtree") itself
+    None,
+    FfmpegPrefix, // lavc and xvid: ffmpeg writes "divx2pass-0.log"; it is renamed/copied
+    X264Stats, // x264 reads and writes "divx2pass.log" (+ ".mbtree") itself
 };
 
 inline constexpr const char* kPassLogName = "divx2pass.log";
@@ -30,31 +30,31 @@ inline constexpr const char* kPassLogPrefix = "divx2pass";
 inline constexpr const char* kFfmpegPassLogName = "divx2pass-0.log";
 
 struct Translation {
-  FailureKind failure = FailureKind::None;
-  std::string error;
+    FailureKind failure = FailureKind::None;
+    std::string error;
 
-  std::vector<std::string> ffmpegArgs;  // after the program name
-  std::string sourcePath;
-  std::string outputPath;  // the final file (-o)
-  std::string tempPath;    // what ffmpeg writes; renamed to outputPath on success; "" when
-                           // the run writes no file (first pass)
-  int pass = 0;            // 0 single pass, 1 or 2
-  PassLog passLog = PassLog::None;
+    std::vector<std::string> ffmpegArgs; // after the program name
+    std::string sourcePath;
+    std::string outputPath; // the final file (-o)
+    std::string tempPath; // what ffmpeg writes; renamed to outputPath on success; "" when
+                          // the run writes no file (first pass)
+    int pass = 0; // 0 single pass, 1 or 2
+    PassLog passLog = PassLog::None;
 
-  double startSeconds = 0;                    // -ss
-  std::optional<double> lengthSeconds;        // -endpos as a time
-  int videoKbps = 0;                          // for the status line; 0 = unknown
-  int audioKbps = 0;
-  bool softPulldown = false;  // the finished file gets the 3:2 pulldown flags
-  bool writesVideo = false;
-  bool writesAudio = false;
-  bool normalised = false;    // the audio chain holds the normaliser
+    double startSeconds = 0; // -ss
+    std::optional<double> lengthSeconds; // -endpos as a time
+    int videoKbps = 0; // for the status line; 0 = unknown
+    int audioKbps = 0;
+    bool softPulldown = false; // the finished file gets the 3:2 pulldown flags
+    bool writesVideo = false;
+    bool writesAudio = false;
+    bool normalised = false; // the audio chain holds the normaliser
 };
 
 struct TranslateOptions {
-  // volnorm is carried out. The run that follows a crash of ffmpeg's
-  // normaliser turns it off.
-  bool normalise = true;
+    // volnorm is carried out. The run that follows a crash of ffmpeg's
+    // normaliser turns it off.
+    bool normalise = true;
 };
 
 // Sources shorter than this are not normalised: the normaliser's window
@@ -77,4 +77,4 @@ Translation translate(const Command& command, const SourceFacts* facts, const Tr
 // Parses and translates; a parse failure comes back as FailureKind::CommandLine.
 Translation translate(const std::vector<std::string>& args, const SourceFacts* facts = nullptr);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder

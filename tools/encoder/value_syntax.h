@@ -39,4 +39,4 @@ std::string toLowerAscii(std::string_view text);
 // File extension of a path, lower case, without the dot ("" when none).
 std::string extensionOf(std::string_view path);
 
-}  // namespace qf::encoder
+} // namespace qf::encoder
