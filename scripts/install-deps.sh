@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev libxkbcommon-dev
-  ffmpeg mplayer mediainfo libmediainfo0v5
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+  ffmpeg mplayer mediainfo libmediainfo0v5 libpulse0
   dvdauthor parallel
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei
