@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     convert::CommandLineBuilder::setEncoderPath(core::toolPaths().encoderPath.c_str());
     const std::string out = (stdfs::temp_directory_path() / ("qf-window-bench-" + std::to_string(getpid()))).string();
     stdfs::create_directories(out);
-    convert::outputFolder() = out.c_str();
+    convert::settings().setOutputFolder(out.c_str());
 
     auto window = std::make_unique<ui::MainWindow>();
     window->show();

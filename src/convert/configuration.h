@@ -86,8 +86,8 @@ private:
 // The process-wide owner.
 Settings& settings();
 
-// The same values by reference, for UI-thread code that has not moved to
-// settings() yet.
+// The same values by reference: for tests' set-up only (the program's own
+// code uses settings()'s typed access).
 inline Configuration& configuration() { return settings().record(); }
 inline core::TextString& outputFolder() { return configuration().outputFolder; }
 inline ApplicationOptions& applicationOptions() { return configuration().options; }

@@ -465,7 +465,7 @@ int runConvert(const std::vector<std::string>& args)
         }
     }
     if (haveSettings)
-        convert::outputFolder() = core::fs::directoryPart(settings.outputPath.c_str());
+        convert::settings().setOutputFolder(core::fs::directoryPart(settings.outputPath.c_str()));
 
     CliHost host(settings);
     CliProber prober(selection);

@@ -37,7 +37,7 @@ int runFormats(const std::vector<std::string>& args)
     for (int32_t c = 0; c < convert::kCategoryCount; ++c) {
         std::printf("%d %s\n", c, convert::categoryName(c));
         convert::DeviceModelList list;
-        convert::buildCategoryList(c, convert::configuration().presets, list);
+        convert::buildCategoryList(c, convert::settings().presets(), list);
         for (int32_t row = 0; row < list.size(); ++row) {
             const convert::DeviceModel& m = *list.at(row);
             std::printf("  %d %s%s\n", row, m.name.c_str(), m.isPreset ? " (preset)" : "");

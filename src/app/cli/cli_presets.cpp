@@ -53,7 +53,7 @@ int exportPreset(const std::string& name, const std::string& file)
 {
     const convert::DeviceModel* found = nullptr;
     std::string names;
-    for (const convert::DeviceModel& preset : convert::configuration().presets) {
+    for (const convert::DeviceModel& preset : convert::settings().presets()) {
         names += (names.empty() ? "" : ", ") + std::string(preset.name.c_str());
         if (!found && name == preset.name.c_str())
             found = &preset;
@@ -98,7 +98,7 @@ int importPreset(const std::string& file)
                      paths.readPath.c_str());
         return kExitFailed;
     }
-    convert::Configuration& config = convert::configuration();
+    convert::Configuration& config = convert::settings().record();
     for (const convert::DeviceModel& existing : config.presets) {
         if (existing.category == preset.category && existing.name == preset.name) {
             std::fprintf(stderr, "quillfer-cli presets: a preset '%s' is there already\n", preset.name.c_str());

@@ -228,7 +228,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         return kExitUsage;
     }
     convert::DeviceModelList list;
-    convert::buildCategoryList(category, convert::configuration().presets, list);
+    convert::buildCategoryList(category, convert::settings().presets(), list);
     long row = -1;
     const convert::DeviceModel* entry = nullptr;
     if (fromFile) {
@@ -298,7 +298,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         return status;
     out.sourcePath = path.c_str();
 
-    const std::string folder = args.outputFolder.empty() ? std::string(convert::outputFolder().c_str())
+    const std::string folder = args.outputFolder.empty() ? std::string(convert::settings().outputFolder().c_str())
                                                          : absolutePath(args.outputFolder);
     if (folder.empty()) {
         error = "no output folder: give --output-folder";

@@ -574,7 +574,7 @@ bool TaskListView::start()
 {
     syncSelection();
     // The option as it is when the run starts decides where outputs go.
-    const bool keep = convert::keepFolderTree();
+    const bool keep = convert::settings().keepFolderTree();
     for (int r = 0; r < model_->rowCount(); ++r) {
         tasks::ConversionTask& task = *model_->task(r);
         if (tasks::isActiveState(task.state) || task.sourceSubfolder.empty())

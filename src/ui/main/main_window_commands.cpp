@@ -111,11 +111,11 @@ void MainWindow::startConversion()
         return;
     const tasks::TaskListModel& list = taskList_->model();
     if (list.rowCount() == 0) {
-        if (convert::promptNoFiles()) {
+        if (convert::settings().promptNoFiles()) {
             bool ticked = false;
             ConfirmBox::ask(this, toQ(kNoFilesText), kConfirmOk, toQ(kDontAskAgainText), &ticked);
             if (ticked)
-                convert::promptNoFiles() = false;
+                convert::settings().setPromptNoFiles(false);
         }
         return;
     }
@@ -125,16 +125,16 @@ void MainWindow::startConversion()
         bool ticked = false;
         ConfirmBox::ask(this, toQ(kStartText), kConfirmOk, toQ(kShutdownChoiceText), &ticked);
         if (ticked)
-            convert::shutdownWhenDone() = true;
+            convert::settings().setShutdownWhenDone(true);
         if (!taskList_->start())
-            convert::shutdownWhenDone() = false;
+            convert::settings().setShutdownWhenDone(false);
         return;
     }
-    if (convert::promptNoneChecked()) {
+    if (convert::settings().promptNoneChecked()) {
         bool ticked = false;
         ConfirmBox::ask(this, toQ(kNoneCheckedText), kConfirmOk, toQ(kDontAskAgainText), &ticked);
         if (ticked)
-            convert::promptNoneChecked() = false;
+            convert::settings().setPromptNoneChecked(false);
     }
 }
 

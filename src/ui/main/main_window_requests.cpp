@@ -118,7 +118,7 @@ void MainWindow::slideStep(int height, bool finished)
 
 void MainWindow::allDone()
 {
-    if (!convert::shutdownWhenDone())
+    if (!convert::settings().shutdownWhenDone())
         return;
     if (!runShutdownSequence())
         return;

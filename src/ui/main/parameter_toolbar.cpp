@@ -26,7 +26,8 @@ const QString& changeFolderText()
 
 QString pickFolderWithDialog(QWidget* parent, const QString& title)
 {
-    return QFileDialog::getExistingDirectory(parent, title, toQ(convert::outputFolder()), QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, title, toQ(convert::settings().outputFolder()),
+                                             QFileDialog::ShowDirsOnly);
 }
 
 
@@ -64,7 +65,7 @@ ParameterToolbar::ParameterToolbar(QObject* hub, QWidget* parent)
     // Its tip promises a change of folder, so it keeps that promise.
     connect(folder_, &QAbstractButton::clicked, this, [this] { chooseOutputFolder(); });
 
-    const QString folder = toQ(convert::outputFolder());
+    const QString folder = toQ(convert::settings().outputFolder());
     link_ = new LinkLabel(QPoint(90, 7), kLinkMaximumWidth, this, folder, folder, skin::mediumFont());
     link_->setColours(skin::kSkinColour, 0xFFFF00, 0x00FFFF);
     link_->setTooltip(QStringLiteral("打开转换输出目录"));
@@ -104,13 +105,13 @@ void ParameterToolbar::chooseOutputFolder()
     const QString picked = picker_(this, changeFolderText());
     if (picked.isEmpty())
         return;
-    convert::outputFolder() = toText(normalisedFolder(picked));
+    convert::settings().setOutputFolder(toText(normalisedFolder(picked)));
     refreshFolderLink();
 }
 
 void ParameterToolbar::refreshFolderLink()
 {
-    const QString folder = toQ(convert::outputFolder());
+    const QString folder = toQ(convert::settings().outputFolder());
     link_->setTextAndTarget(folder, folder);
 }
 

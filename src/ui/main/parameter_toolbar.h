@@ -41,10 +41,10 @@ public:
     void setToggleState(int open);
 
     // Asks for a new output folder (the link's right click and button 1009):
-    // the picked folder becomes convert::outputFolder(), normalised, and the
+    // the picked folder becomes the settings' output folder, normalised, and the
     // link follows. A cancelled dialog changes nothing.
     void chooseOutputFolder();
-    // Shows convert::outputFolder() again (after the configuration changed it).
+    // Shows the settings' output folder again (after the configuration changed it).
     void refreshFolderLink();
 
     // Replace the folder dialog (returns the path, empty for cancel) and the

@@ -85,8 +85,8 @@ QPoint infoPopupPosition(QSize popup, QPoint cursor, int screenHeight)
 
 // The option lives in the configuration, so the options panel and the cfg
 // file see the same value.
-void setFloatingTipsEnabled(bool enabled) { convert::showFloatingTips() = enabled; }
-bool floatingTipsEnabled() { return convert::showFloatingTips(); }
+void setFloatingTipsEnabled(bool enabled) { convert::settings().setShowFloatingTips(enabled); }
+bool floatingTipsEnabled() { return convert::settings().showFloatingTips(); }
 void setTipMainWindow(QWidget* mainWindow) { g_mainWindow = mainWindow; }
 
 FloatingTip* currentHoverTip() { return g_hover.data(); }
