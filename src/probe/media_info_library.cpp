@@ -2,6 +2,8 @@
 
 #include "core/text_string.h"
 
+#include <utility>
+
 namespace qf::probe {
 
 namespace {
@@ -15,6 +17,12 @@ bool resolve(const platform::SharedLibrary& library, const char* name, F& out)
         return false;
     out = reinterpret_cast<F>(address);
     return true;
+}
+
+std::function<bool()>& pendingLoad()
+{
+    static std::function<bool()> finish;
+    return finish;
 }
 
 } // namespace
@@ -56,8 +64,13 @@ void MediaInfoLibrary::unload()
 MediaInfoLibrary& mediaInfoLibrary()
 {
     static MediaInfoLibrary library;
+    // Taken out first: the finish loads through this accessor.
+    if (std::function<bool()> finish = std::exchange(pendingLoad(), {}))
+        finish();
     return library;
 }
+
+void deferMediaInfoLibraryLoad(std::function<bool()> finish) { pendingLoad() = std::move(finish); }
 
 bool loadMediaInfoLibrary(const char* programDirectory)
 {
@@ -67,6 +80,10 @@ bool loadMediaInfoLibrary(const char* programDirectory)
     return mediaInfoLibrary().load(path.c_str());
 }
 
-void unloadMediaInfoLibrary() { mediaInfoLibrary().unload(); }
+void unloadMediaInfoLibrary()
+{
+    pendingLoad() = {};
+    mediaInfoLibrary().unload();
+}
 
 } // namespace qf::probe

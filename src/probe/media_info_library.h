@@ -1,13 +1,15 @@
 #pragma once
 // The media-information library, loaded at run time through its
 // narrow-character C interface. One process-wide instance is loaded at
-// start-up from the program directory and unloaded at exit; tests may make
+// start-up from the program directory (the window finishes it after its
+// first paint) and unloaded at exit; tests may make
 // their own instances.
 //
 // UI thread only (load, unload and every prober use it from there).
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "core/platform/shared_library.h"
 
@@ -59,8 +61,15 @@ private:
     uint64_t generation_ = 0;
 };
 
-// The process-wide instance that probers use by default.
+// The process-wide instance that probers use by default. When start-up left
+// the load to finish later, the first call finishes it.
 MediaInfoLibrary& mediaInfoLibrary();
+
+// Start-up's step when the library is mapped off the first paint: `finish`
+// loads the process-wide instance (waiting for whatever maps it) and runs
+// once, on the first call of mediaInfoLibrary(). unloadMediaInfoLibrary()
+// drops a finish that never ran.
+void deferMediaInfoLibraryLoad(std::function<bool()> finish);
 
 // The start-up and exit steps: loads "<programDirectory>/OLIVE.dll" into the
 // process-wide instance (false when it cannot), and unloads it.

@@ -119,5 +119,37 @@ TEST(MediaLibraryStartupTest, MissingLibraryFailsTheLoadAndLeavesProbersWithoutH
     EXPECT_FALSE(summary.probeFile(probeMedia().videoAndAudio.c_str()));
 }
 
+// The GUI finishes the load after its first paint; the first prober made
+// before then must not find the library missing, and an exit before then
+// must not load it just to unload it.
+TEST(MediaLibraryStartupTest, DeferredLoadRunsOnceForTheFirstProberAndNotAfterExit)
+{
+    const std::string directory = std::string(QF_PROGRAM_DIR);
+    int finishes = 0;
+    deferMediaInfoLibraryLoad([&] {
+        ++finishes;
+        return loadMediaInfoLibrary(directory.c_str());
+    });
+    {
+        MediaSummary summary;
+        EXPECT_TRUE(summary.hasHandle());
+        EXPECT_TRUE(summary.probeFile(probeMedia().videoAndAudio.c_str()));
+    }
+    {
+        MediaSummary second;
+        EXPECT_TRUE(second.hasHandle());
+    }
+    EXPECT_EQ(finishes, 1);
+    unloadMediaInfoLibrary();
+
+    deferMediaInfoLibraryLoad([&] {
+        ++finishes;
+        return loadMediaInfoLibrary(directory.c_str());
+    });
+    unloadMediaInfoLibrary();
+    EXPECT_FALSE(mediaInfoLibrary().loaded());
+    EXPECT_EQ(finishes, 1);
+}
+
 } // namespace
 } // namespace qf::probe

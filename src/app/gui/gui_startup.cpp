@@ -1,13 +1,17 @@
 #include "app/gui/gui_startup.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
+
+#include <unistd.h>
 
 #include <memory>
 
 #include "app/gui/single_instance.h"
 #include "convert/command_line_builder.h"
 #include "convert/configuration.h"
+#include "core/text_string.h"
 #include "core/window_fade.h"
 #include "probe/media_info_library.h"
 #include "tasks/task_list_model.h"
@@ -46,6 +50,43 @@ void saveGuiConfiguration()
 
 namespace {
 
+// The media library and the dozen libraries it needs cost more than the rest
+// of the start together, and nothing on the first picture needs them: start-up
+// only makes sure the file is there, and its load is finished once the window
+// has been painted (or earlier, by the first file that is probed). A library
+// that is there but will not load then ends the program with the start-up
+// failure box.
+bool checkMediaLibraryAndDeferLoad()
+{
+    const core::TextString path
+        = core::TextString::formatted("%s/%s", core::programDirectory(), probe::kMediaInfoLibraryName);
+    if (::access(path.c_str(), R_OK) != 0)
+        return false;
+    probe::deferMediaInfoLibraryLoad([] { return probe::loadMediaInfoLibrary(core::programDirectory()); });
+    return true;
+}
+
+class LoadLibraryAfterFirstPaint : public QObject {
+public:
+    explicit LoadLibraryAfterFirstPaint(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // After this paint has reached the screen.
+            QTimer::singleShot(0, this, [] {
+                if (!probe::mediaInfoLibrary().loaded()) {
+                    reportStartupFailure(core::kInitFailedText);
+                    QCoreApplication::exit(1);
+                }
+            });
+        }
+        return false;
+    }
+};
+
 // A later start (the menu, "Open with", the desktop shortcut): the window
 // comes forward and takes its files as the open dialog would.
 int takeFiles(ui::MainWindow& window, const QStringList& files)
@@ -64,7 +105,7 @@ int takeFiles(ui::MainWindow& window, const QStringList& files)
 core::StartupHooks guiStartupHooks(GuiLaunch launch)
 {
     core::StartupHooks hooks;
-    hooks.loadMediaLibrary = [] { return probe::loadMediaInfoLibrary(core::programDirectory()); };
+    hooks.loadMediaLibrary = checkMediaLibraryAndDeferLoad;
     hooks.bindLayered = [] { return ui::bindQtLayered(); };
     hooks.setEncoderPath = [](const char* path) { convert::CommandLineBuilder::setEncoderPath(path); };
     // The help view is a plain text browser: no embedded controls to enable.
@@ -78,6 +119,7 @@ core::StartupHooks guiStartupHooks(GuiLaunch launch)
         QApplication::setQuitOnLastWindowClosed(false);
         auto window = std::make_unique<ui::MainWindow>();
         QObject::connect(window.get(), &ui::MainWindow::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        new LoadLibraryAfterFirstPaint(window.get());
         window->show();
         if (!launch.files.isEmpty()) {
             // Once the window stands, so that a refusal box has its parent.

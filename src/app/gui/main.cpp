@@ -5,12 +5,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/gui/command_line.h"
@@ -38,41 +35,6 @@ QStringList absolutePaths(const std::vector<std::string>& files)
     return paths;
 }
 
-// Loading the media library (and the dozen libraries it needs) takes a few
-// milliseconds that need not hold up the window: a thread maps it while the
-// display connection is made, and the start-up step that loads it for real
-// (and reports a failure as before) then finds it in memory.
-class MediaLibraryPreload {
-public:
-    MediaLibraryPreload(int argc, char** argv)
-    {
-        qf::core::SystemProgramLocator locator(argc, argv);
-        qf::core::ProgramLocation where;
-        if (!qf::core::findProgramDirectory(locator, where))
-            return;
-        std::string path = std::string(where.programDirectory.c_str()) + "/" + qf::probe::kMediaInfoLibraryName;
-        thread_ = std::thread([this, path] { handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); });
-    }
-    ~MediaLibraryPreload()
-    {
-        wait();
-        if (handle_)
-            ::dlclose(handle_);
-    }
-    MediaLibraryPreload(const MediaLibraryPreload&) = delete;
-    MediaLibraryPreload& operator=(const MediaLibraryPreload&) = delete;
-
-    void wait()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-private:
-    std::thread thread_;
-    void* handle_ = nullptr;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,7 +49,6 @@ int main(int argc, char** argv)
     case GuiArguments::Action::Error: std::fprintf(stderr, "quillfer: %s\n", early.error.c_str()); return 2;
     case GuiArguments::Action::Run: break;
     }
-    MediaLibraryPreload preload(argc, argv);
     qf::ui::chooseGuiPlatform();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillfer"));
@@ -112,12 +73,6 @@ int main(int argc, char** argv)
             return 0;
         }
     }
-    qf::core::StartupHooks hooks = qf::app::guiStartupHooks({files, instance.get()});
-    if (hooks.loadMediaLibrary)
-        hooks.loadMediaLibrary = [load = hooks.loadMediaLibrary, &preload] {
-            preload.wait();
-            return load();
-        };
-    qf::core::Application app(locator, std::move(hooks));
+    qf::core::Application app(locator, qf::app::guiStartupHooks({files, instance.get()}));
     return app.run();
 }

@@ -84,4 +84,39 @@ wait $pid || status=$?
 [ $status -eq 1 ] || { echo "a failed start exited with $status, expected 1"; exit 1; }
 [ "$(cat "$out/broken/cfg")" = "the user file" ] || { echo "a failed start rewrote the cfg"; exit 1; }
 
+# A library file that is there but will not load is found once the window
+# has been painted (its load waits for that): the same box, then status 1.
+cp -al "$program_dir" "$out/unloadable"
+rm -f "$out/unloadable/OLIVE.dll" "$out/unloadable/cfg"
+printf 'not a library' >"$out/unloadable/OLIVE.dll"
+"$out/unloadable/quillfer" >"$out/unloadable.log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+box=""
+for _ in $(seq 300); do
+  # Mapped over the painted window; taken once it has drawn itself.
+  box=$(xdotool search --all --onlyvisible --pid $pid --name '^提示信息$' 2>/dev/null | head -n 1 || true)
+  if [ -n "$box" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$box")"
+    if import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$out/init-failure-late.png" 2>/dev/null \
+      && [ "$(identify -format %k "$out/init-failure-late.png" 2>/dev/null || echo 0)" -gt 16 ]; then
+      break
+    fi
+  fi
+  box=""
+  sleep 0.1
+done
+[ -n "$box" ] || { echo "no message box for a library that will not load"; cat "$out/unloadable.log"; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
+for _ in $(seq 100); do
+  kill -0 $pid 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 $pid 2>/dev/null && { echo "the start with an unloadable library did not end after its box"; exit 1; }
+trap - EXIT
+status=0
+wait $pid || status=$?
+[ $status -eq 1 ] || { echo "a start with an unloadable library exited with $status, expected 1"; exit 1; }
+
 echo "quillfer smoke: every view shown, closed cleanly; a start without its library fails cleanly"
