@@ -6,6 +6,11 @@
 //      timer running (the gap between the ticks of a 1 ms timer);
 //  (c) the same while a file starts: from the double click until a second
 //      after the player is up, from a stopped player and over a playing one.
+// For the stalls the event loop sleeps between events, as the program's
+// does, and the display is set up as the program sets it up; the longest
+// stall is taken apart (the thread's own run time, its wait for a
+// processor, the longest single event) and the idle window's gaps give the
+// machine's own share.
 // The view chooses its own drivers, as the program does (the sound output
 // found once per run); the player alone is given the same command line with
 // the silent sound output (-ao null), which is mplayer's own fastest start.
@@ -40,10 +45,54 @@
 #include "ui/player/player_window.h"
 #include "ui/player/playlist_view.h"
 #include "ui/player/video_window.h"
+#include "ui/shell/qt_shell.h"
 
 namespace {
 
 using qf::ui::PlayerWindow;
+
+// Times every event the UI thread delivers, to name what a stall was.
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (!recording_)
+            return QApplication::notify(receiver, event);
+        QElapsedTimer t;
+        t.start();
+        const int type = event->type();
+        const char* kind = receiver->metaObject()->className();
+        const bool done = QApplication::notify(receiver, event);
+        const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        if (ms > longest_) {
+            longest_ = ms;
+            what_ = std::string(kind) + " event " + std::to_string(type);
+        }
+        return done;
+    }
+    void record(bool on)
+    {
+        recording_ = on;
+        if (on) {
+            longest_ = 0;
+            what_.clear();
+        }
+    }
+    std::string longestEvent() const
+    {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f ms: ", longest_);
+        return text + what_;
+    }
+
+private:
+    bool recording_ = false;
+    double longest_ = 0;
+    std::string what_;
+};
+
+TimedApplication* timedApp() { return static_cast<TimedApplication*>(QCoreApplication::instance()); }
 
 double median(std::vector<double> v)
 {
@@ -76,12 +125,23 @@ double untilPicture(QWidget* video, const QElapsedTimer& t, int timeoutMs)
     return -1;
 }
 
+std::string loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return "?";
+    return f.readLine().left(14).trimmed().toStdString();
+}
+
+// Runs the event loop for `ms` as the program's own loop runs: asleep until
+// something happens. (A loop that spins on processEvents() keeps a processor
+// busy and is preempted like a computation, which on two cores with a player
+// starting shows as stalls of a whole time slice that are not the window's.)
 void pump(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // Back to the bare colour key, with no player.
@@ -114,15 +174,20 @@ double baselineRun(QWidget* video, const std::string& commandLine)
     return ms;
 }
 
-double viewRun(PlayerWindow& window)
+void doubleClickFirstRow(PlayerWindow& window)
 {
     qf::ui::PlaylistView* list = window.playlistView();
     const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
     QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(at), QPointF(list->viewport()->mapToGlobal(at)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+}
+
+double viewRun(PlayerWindow& window)
+{
     QElapsedTimer t;
     t.start();
-    QApplication::sendEvent(list->viewport(), &press);
+    doubleClickFirstRow(window);
     return untilPicture(window.videoWindow(), t, 5000);
 }
 
@@ -135,50 +200,120 @@ public:
         ticker_.setInterval(1);
         QObject::connect(&ticker_, &QTimer::timeout, &ticker_, [this] {
             const qint64 now = clock_.nsecsElapsed();
-            longest_ = std::max(longest_, static_cast<double>(now - last_) / 1e6);
+            const Sched sched = threadSched();
+            longestOwn_ = std::max(longestOwn_,
+                                   static_cast<double>(now - last_) / 1e6 - (sched.queuedMs - lastSched_.queuedMs));
+            if (static_cast<double>(now - last_) / 1e6 > longest_) {
+                longest_ = static_cast<double>(now - last_) / 1e6;
+                longestCpu_ = sched.ranMs - lastSched_.ranMs;
+                longestQueued_ = sched.queuedMs - lastSched_.queuedMs;
+            }
             last_ = now;
+            lastSched_ = sched;
         });
         clock_.start();
         last_ = clock_.nsecsElapsed();
+        lastSched_ = threadSched();
         ticker_.start();
     }
     double longest() const { return longest_; }
+    // During the longest gap: how long the UI thread ran, and how long it
+    // was ready but waited for a processor (the machine's share, not ours).
+    // The rest it slept: the event loop, or a wait in a system call.
+    double longestCpu() const { return longestCpu_; }
+    double longestQueued() const { return longestQueued_; }
+    // The longest gap less the time the thread waited for a processor in it.
+    double longestOwn() const { return longestOwn_; }
 
 private:
+    struct Sched {
+        double ranMs = 0;
+        double queuedMs = 0;
+    };
+    static Sched threadSched()
+    {
+        Sched s;
+        if (FILE* f = std::fopen("/proc/thread-self/schedstat", "r")) {
+            unsigned long long ran = 0, queued = 0;
+            if (std::fscanf(f, "%llu %llu", &ran, &queued) == 2)
+                s = {static_cast<double>(ran) / 1e6, static_cast<double>(queued) / 1e6};
+            std::fclose(f);
+        }
+        return s;
+    }
+
     QTimer ticker_;
     QElapsedTimer clock_;
     qint64 last_ = 0;
+    Sched lastSched_;
     double longest_ = 0;
+    double longestCpu_ = 0;
+    double longestQueued_ = 0;
+    double longestOwn_ = 0;
 };
 
+double longestStall_ = 0;
+std::string longestEvent_;
+
 // The longest stall from a double click on the first row until a second
-// after the window has handled the player's Playing report.
-double startStall(PlayerWindow& window)
+// after the window has handled the player's Playing report. Nothing else
+// runs on the UI thread meanwhile: the screen polls that time the first
+// picture (a grab and a scan of the video area, 1-3 ms each) would count
+// as the window's own stalls. The double click's own handling is returned
+// in *handling.
+double startStall(PlayerWindow& window, double* handling, double* own)
 {
     int playing = 0;
     const QMetaObject::Connection counted =
         QObject::connect(&window, &PlayerWindow::engineReported, &window, [&](int code) { playing += code == 9; });
     TickGaps gaps;
-    viewRun(window);
+    pump(50);
+    timedApp()->record(true);
     QElapsedTimer t;
     t.start();
-    while (playing == 0 && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    doubleClickFirstRow(window);
+    *handling = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    {
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        const QMetaObject::Connection quit
+            = QObject::connect(&window, &PlayerWindow::engineReported, &loop, [&](int code) {
+                  if (code == 9)
+                      loop.quit();
+              });
+        if (playing == 0)
+            loop.exec();
+        QObject::disconnect(quit);
+    }
     pump(1000);
+    timedApp()->record(false);
+    if (gaps.longest() > longestStall_) {
+        longestStall_ = gaps.longest();
+        char ran[160];
+        std::snprintf(ran, sizeof ran, "%.2f ms: the UI thread ran %.2f ms, waited for a processor %.2f ms; ",
+                      gaps.longest(), gaps.longestCpu(), gaps.longestQueued());
+        longestEvent_ = ran + timedApp()->longestEvent();
+    }
     QObject::disconnect(counted);
+    *own = gaps.longestOwn();
     return playing > 0 ? gaps.longest() : -1;
 }
 
 void startStallRuns(PlayerWindow& window, int runs)
 {
-    std::vector<double> fromStopped, overPlaying;
+    std::vector<double> fromStopped, overPlaying, handling, own;
     for (int run = 0; run < runs; ++run) {
         if (!clearVideo(window))
             return;
-        fromStopped.push_back(startStall(window));
+        double ms = 0, ownMs = 0;
+        fromStopped.push_back(startStall(window, &ms, &ownMs));
+        handling.push_back(ms);
+        own.push_back(ownMs);
         // The same row again while it plays: the running player is ended
         // and a new one started.
-        overPlaying.push_back(startStall(window));
+        overPlaying.push_back(startStall(window, &ms, &ownMs));
+        handling.push_back(ms);
+        own.push_back(ownMs);
     }
     const auto longest = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
     std::printf("UI thread while starting, %d runs each (a failed start counts as -1)\n", runs);
@@ -186,25 +321,23 @@ void startStallRuns(PlayerWindow& window, int runs)
                 longest(fromStopped));
     std::printf("  over a playing one:    median %8.2f ms, longest %8.2f ms   (target < 5)\n", median(overPlaying),
                 longest(overPlaying));
+    std::printf("  the double click's own handling: median %.2f ms, longest %.2f ms\n", median(handling),
+                longest(handling));
+    std::printf("  less the waits for a processor:  median %.2f ms, longest %.2f ms (load %s)\n", median(own),
+                longest(own), loadAverage().c_str());
+    std::printf("  the longest stall: %s\n", longestEvent_.c_str());
 }
 
-// The longest gap between the ticks of a 1 ms timer while the file plays.
-void stallRun(PlayerWindow& window, int seconds)
+// The gaps between the ticks of a 1 ms timer over `seconds`, sorted.
+std::vector<double> tickGaps(int seconds)
 {
-    window.command(PlayerWindow::kPlay);
-    pump(1500);
-    if (!window.positionTimerRunning()) {
-        std::fprintf(stderr, "player_view_bench: the position timer does not run\n");
-        return;
-    }
     std::vector<double> gaps;
-    QElapsedTimer t, total;
+    QElapsedTimer t;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(1);
     qint64 last = 0;
     t.start();
-    total.start();
     QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
         const qint64 now = t.nsecsElapsed();
         gaps.push_back(static_cast<double>(now - last) / 1e6);
@@ -215,12 +348,30 @@ void stallRun(PlayerWindow& window, int seconds)
     pump(seconds * 1000);
     ticker.stop();
     std::sort(gaps.begin(), gaps.end());
-    const double longest = gaps.empty() ? 0 : gaps.back();
-    const double p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+    return gaps;
+}
+
+// The longest gap between the ticks of a 1 ms timer while the file plays,
+// and, as the machine's own share, the same with the window idle.
+void stallRun(PlayerWindow& window, int seconds)
+{
+    clearVideo(window);
+    const std::vector<double> idle = tickGaps(seconds);
+    window.command(PlayerWindow::kPlay);
+    pump(1500);
+    if (!window.positionTimerRunning()) {
+        std::fprintf(stderr, "player_view_bench: the position timer does not run\n");
+        return;
+    }
+    const std::vector<double> gaps = tickGaps(seconds);
+    const auto longestOf = [](const std::vector<double>& v) { return v.empty() ? 0 : v.back(); };
+    const auto p99Of = [](const std::vector<double>& v) { return v.empty() ? 0 : v[v.size() * 99 / 100]; };
     std::printf("UI thread while playing, %d s with the position timer running (%zu ticks of a 1 ms timer)\n", seconds,
                 gaps.size());
-    std::printf("  longest stall                          %8.2f ms   (target < 5)\n", longest);
-    std::printf("  99th percentile gap                    %8.2f ms\n", p99);
+    std::printf("  longest stall                          %8.2f ms   (target < 5)\n", longestOf(gaps));
+    std::printf("  99th percentile gap                    %8.2f ms\n", p99Of(gaps));
+    std::printf("  the same window idle, no player: longest %.2f ms, 99th percentile %.2f ms (load %s)\n",
+                longestOf(idle), p99Of(idle), loadAverage().c_str());
     // What one position poll (the timer's call) costs the UI thread, for
     // telling the engine's share from the window's own work.
     double query = 0;
@@ -240,7 +391,9 @@ void stallRun(PlayerWindow& window, int seconds)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // The display connection set up as the program sets it up.
+    qf::ui::chooseGuiPlatform();
+    TimedApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     // The program's own choice of drivers, unless the caller sets them.
     qf::core::toolPaths().build(QF_PROGRAM_DIR);
