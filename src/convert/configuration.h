@@ -10,7 +10,7 @@
 // else the program directory's file seeds it: see seedConfigurationFile).
 //
 // Every value here lives from start-up to exit and belongs to the UI thread:
-// the references below are handed out to UI-thread code only. No other
+// settings() hands it out to UI-thread code only. No other
 // thread reads any of it: tasks carry their own output paths, and the player
 // engine its own copy of the player settings (player/player_settings.h, the
 // typed access to the player's three options).
@@ -85,20 +85,6 @@ private:
 
 // The process-wide owner.
 Settings& settings();
-
-// The same values by reference: for tests' set-up only (the program's own
-// code uses settings()'s typed access).
-inline Configuration& configuration() { return settings().record(); }
-inline core::TextString& outputFolder() { return configuration().outputFolder; }
-inline ApplicationOptions& applicationOptions() { return configuration().options; }
-inline bool& showFloatingTips() { return configuration().options.showFloatingTips; }
-inline bool& promptNoFiles() { return configuration().options.promptNoFiles; }
-inline bool& promptNoneChecked() { return configuration().options.promptNoneChecked; }
-inline int32_t& playerVolume() { return configuration().options.playerVolume; }
-inline bool& autoPlay() { return configuration().options.autoPlay; }
-inline bool& loopPlay() { return configuration().options.loopPlay; }
-inline bool& shutdownWhenDone() { return configuration().options.shutdownWhenDone; }
-inline bool& keepFolderTree() { return configuration().options.keepFolderTree; }
 
 enum class LoadMode {
     ReadWrite,  // the application: creates the output folder, keeps an unreadable file as "cfg.bad"

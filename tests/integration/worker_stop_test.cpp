@@ -211,8 +211,8 @@ TEST(WorkerStop, DuringEachPostProcessingStepEndsNotDoneWithAnEmptyFolder)
     run("ffmpeg -nostdin -y -loglevel error -i " + quote(clip()) + " -t 2 -c copy " + quote(source));
     ASSERT_TRUE(stdfs::exists(source));
     const std::string out = kDataDir + "/mux-stop";
-    const core::TextString savedFolder = convert::outputFolder();
-    convert::outputFolder() = out.c_str();
+    const core::TextString savedFolder = convert::settings().outputFolder();
+    convert::settings().setOutputFolder(out.c_str());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " of format " + std::to_string(c.format));
@@ -256,7 +256,7 @@ TEST(WorkerStop, DuringEachPostProcessingStepEndsNotDoneWithAnEmptyFolder)
         EXPECT_EQ(processesLeft("mux-stop/"), std::vector<std::string>{});
         EXPECT_EQ(host.allDoneCount, 0);
     }
-    convert::outputFolder() = savedFolder;
+    convert::settings().setOutputFolder(savedFolder);
     stdfs::remove(source);
 }
 

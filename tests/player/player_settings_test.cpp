@@ -10,17 +10,17 @@ using namespace qf;
 TEST(PlayerSettings, AreTheConfigurationsValues)
 {
     player::setPlayerVolume(250);
-    EXPECT_EQ(convert::playerVolume(), 100);
-    convert::playerVolume() = 30;
+    EXPECT_EQ(convert::settings().record().options.playerVolume, 100);
+    convert::settings().record().options.playerVolume = 30;
     EXPECT_EQ(player::playerVolume(), 30u);
-    convert::playerVolume() = -5;   // a value no file can hold is never passed on
+    convert::settings().record().options.playerVolume = -5; // a value no file can hold is never passed on
     EXPECT_EQ(player::playerVolume(), 0u);
 
     player::setAutoPlay(true);
     player::setLoopPlay(false);
-    EXPECT_TRUE(convert::autoPlay());
-    EXPECT_FALSE(convert::loopPlay());
-    convert::loopPlay() = true;
+    EXPECT_TRUE(convert::settings().autoPlay());
+    EXPECT_FALSE(convert::settings().loopPlay());
+    convert::settings().setLoopPlay(true);
     EXPECT_TRUE(player::loopPlay());
 
     player::setPlayerVolume(player::kDefaultPlayerVolume);
@@ -39,7 +39,7 @@ TEST(PlayerSettings, TheEngineKeepsItsOwnCopyUntilTheNextLaunchTakesThem)
     engine.take();
     EXPECT_EQ(engine.volume(), 30u);
 
-    convert::playerVolume() = 80;   // a configuration loaded meanwhile
+    convert::settings().record().options.playerVolume = 80; // a configuration loaded meanwhile
     EXPECT_EQ(engine.volume(), 30u);
     engine.take();
     EXPECT_EQ(engine.volume(), 80u);
@@ -47,7 +47,7 @@ TEST(PlayerSettings, TheEngineKeepsItsOwnCopyUntilTheNextLaunchTakesThem)
     engine.setVolume(250);
     EXPECT_EQ(engine.volume(), 100u);
     EXPECT_EQ(player::playerVolume(), 100u);
-    EXPECT_EQ(convert::playerVolume(), 100);
+    EXPECT_EQ(convert::settings().record().options.playerVolume, 100);
 
     player::setPlayerVolume(player::kDefaultPlayerVolume);
 }

@@ -32,7 +32,7 @@ class TaskListModelTest : public ::testing::Test {
 protected:
     TaskListModelTest()
     {
-        convert::outputFolder() = "/out";
+        convert::settings().setOutputFolder("/out");
         host.settings.selectModel(3, 0, 9);  // Flash Player, flv
         model.setClock([this] { return now; });
     }
@@ -396,7 +396,7 @@ TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qf-unique-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    convert::outputFolder() = dir.string().c_str();
+    convert::settings().setOutputFolder(dir.string().c_str());
     const std::string out = dir.string() + "/clip.avi-mp4";
     // A finished iPod conversion already stands in the folder.
     std::FILE* done = std::fopen((out + ".mp4").c_str(), "wb");
@@ -495,7 +495,7 @@ TEST_F(TaskListModelTest, ARerunNeverReplacesTheFileOfTheLastRun)
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qf-rerun-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    convert::outputFolder() = dir.string().c_str();
+    convert::settings().setOutputFolder(dir.string().c_str());
     const std::string plain = dir.string() + "/clip.avi-flv";
     auto touch = [](const std::string& path) {
         std::FILE* f = std::fopen(path.c_str(), "wb");

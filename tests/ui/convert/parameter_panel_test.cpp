@@ -60,10 +60,10 @@ class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = convert::configuration().presets;
-        convert::configuration().presets.clear();
+        saved_ = convert::settings().record().presets;
+        convert::settings().record().presets.clear();
     }
-    void TearDown() override { convert::configuration().presets = saved_; }
+    void TearDown() override { convert::settings().record().presets = saved_; }
 
     // Chooses a row as the user does; the combo's selection logic runs.
     static void choose(ParameterPanel& panel, int id, int row) { panel.combo(id)->setCurrentIndex(row); }
@@ -501,7 +501,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     panel.combo(1020)->hidePopup();
 
     // The preset stands in the process-wide list and in every later list of its category.
-    ASSERT_EQ(convert::configuration().presets.size(), 1);
+    ASSERT_EQ(convert::settings().record().presets.size(), 1);
     choose(panel, 1019, 0);
     choose(panel, 1019, 2);
     EXPECT_EQ(rows(panel, 1020).front(), QStringLiteral("我的PSP"));

@@ -54,7 +54,7 @@ protected:
     {
         outDir = test::dataDir() + "/out-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
         stdfs::remove_all(outDir);
-        convert::outputFolder() = outDir.c_str();
+        convert::settings().setOutputFolder(outDir.c_str());
         clip = test::makeClip("short clip", 2);
         view = std::make_unique<TaskListView>(&hub, test::realEnvironment());
         view->resize(900, 300);
@@ -442,7 +442,7 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
 TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
 {
     test::requireHelperKit();
-    const bool saved = convert::keepFolderTree();
+    const bool saved = convert::settings().keepFolderTree();
     const std::string tree = test::dataDir() + "/mirrored tree";
     stdfs::remove_all(tree);
     stdfs::create_directories(tree + "/a/b");
@@ -455,7 +455,7 @@ TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
     for (const bool keep : {true, false}) {
         SCOPED_TRACE(keep);
         stdfs::remove_all(outDir);
-        convert::keepFolderTree() = keep;
+        convert::settings().setKeepFolderTree(keep);
         view->model().setAllChecks(true);
         ASSERT_TRUE(view->start());
         ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 120000));
@@ -476,7 +476,7 @@ TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
         EXPECT_EQ(made, outputs);
         EXPECT_EQ(made.size(), 3u);
     }
-    convert::keepFolderTree() = saved;
+    convert::settings().setKeepFolderTree(saved);
 }
 
 TEST_F(TaskListViewTest, ARealConversionThroughTheView)

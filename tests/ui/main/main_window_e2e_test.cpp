@@ -139,7 +139,7 @@ TEST_F(MainWindowRun, DropChooseCheckStartAndFinish)
     EXPECT_EQ(cell(0, qf::tasks::kColumnFormat), q("mp4-X264,AAC"));
 
     startAnswering(false);
-    EXPECT_FALSE(qf::convert::shutdownWhenDone());
+    EXPECT_FALSE(qf::convert::settings().shutdownWhenDone());
     ASSERT_TRUE(waitForState(0, "已完成", 180000)) << cell(0, qf::tasks::kColumnState).toStdString();
     EXPECT_EQ(cell(0, qf::tasks::kColumnProgress), QStringLiteral("100%"));
     const std::string output = list().task(0)->outputPath.c_str();
@@ -201,7 +201,7 @@ TEST_F(MainWindowRun, ShutdownAfterTheLastTaskWhenChosen)
     clickCheckBox(0);
     choose(1019, 7);   // MP3: the quickest run
     startAnswering(true);
-    EXPECT_TRUE(qf::convert::shutdownWhenDone());
+    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
     ASSERT_TRUE(waitForState(0, "已完成", 120000));
     EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 5000));
     const std::string calls = shutdownLog();
@@ -258,8 +258,8 @@ TEST_F(MainWindowRun, SaveFromAShutPanelSlidesItOpenFirst)
     EXPECT_TRUE(window->slidePanel()->isOpen());
     EXPECT_EQ(window->toolbar()->toggleButton()->state(), 1);
     EXPECT_EQ(window->taskList()->geometry().top(), window->parameterPanel()->geometry().bottom() + 1);
-    ASSERT_EQ(qf::convert::configuration().presets.size(), 1);
-    EXPECT_EQ(toQ(qf::convert::configuration().presets.at(0)->name), typed);
+    ASSERT_EQ(qf::convert::settings().record().presets.size(), 1);
+    EXPECT_EQ(toQ(qf::convert::settings().record().presets.at(0)->name), typed);
     // On disk at once: a crash or a kill from now on loses nothing.
     const std::string dir = qf::core::programDirectory();
     qf::convert::Configuration onDisk;

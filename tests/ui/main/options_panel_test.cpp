@@ -53,10 +53,10 @@ public:
 // The options as they were, afterwards.
 class OptionsGuard {
 public:
-    OptionsGuard() : saved_(qf::convert::applicationOptions()) {}
+    OptionsGuard() : saved_(qf::convert::settings().record().options) {}
     ~OptionsGuard()
     {
-        qf::convert::applicationOptions() = saved_;
+        qf::convert::settings().record().options = saved_;
         setFloatingTipsEnabled(saved_.showFloatingTips);
     }
 
@@ -155,37 +155,37 @@ TEST(OptionsPanel, TheShutdownBoxMirrorsWhetherAConversionRuns)
     EXPECT_FALSE(shutdown->isChecked());
 
     for (const bool flag : {true, false}) {
-        qf::convert::shutdownWhenDone() = flag;
+        qf::convert::settings().setShutdownWhenDone(flag);
         hub.converting = true;
         panel.hide();
         panel.show();
         EXPECT_TRUE(shutdown->isEnabled()) << flag;
         EXPECT_TRUE(shutdown->isChecked()) << flag;  // whatever the flag is
-        EXPECT_EQ(qf::convert::shutdownWhenDone(), flag);
+        EXPECT_EQ(qf::convert::settings().shutdownWhenDone(), flag);
     }
     EXPECT_EQ(hub.asked, 3);
 
     // A click during the conversion sets the flag to what the box shows.
-    qf::convert::shutdownWhenDone() = true;
+    qf::convert::settings().setShutdownWhenDone(true);
     clickControl(panel, OptionsPanel::kShutdownId);
     EXPECT_FALSE(shutdown->isChecked());
-    EXPECT_FALSE(qf::convert::shutdownWhenDone());
+    EXPECT_FALSE(qf::convert::settings().shutdownWhenDone());
     clickControl(panel, OptionsPanel::kShutdownId);
-    EXPECT_TRUE(qf::convert::shutdownWhenDone());
+    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
 
     // After the conversion a click only brings the box up to date.
     hub.converting = false;
     clickControl(panel, OptionsPanel::kShutdownId);
     EXPECT_FALSE(shutdown->isEnabled());
     EXPECT_FALSE(shutdown->isChecked());
-    EXPECT_TRUE(qf::convert::shutdownWhenDone());
+    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
 }
 
 TEST(OptionsPanel, ThePromptsBoxDrivesBothPromptsAndTheTipsBoxTheTips)
 {
     OptionsGuard keep;
-    qf::convert::promptNoFiles() = false;
-    qf::convert::promptNoneChecked() = true;
+    qf::convert::settings().setPromptNoFiles(false);
+    qf::convert::settings().setPromptNoneChecked(true);
     OptionsPanel panel(nullptr);
     panel.show();
     SkinCheckBox* prompts = box(panel, OptionsPanel::kPromptsId);
@@ -193,30 +193,30 @@ TEST(OptionsPanel, ThePromptsBoxDrivesBothPromptsAndTheTipsBoxTheTips)
 
     clickControl(panel, OptionsPanel::kPromptsId);
     EXPECT_TRUE(prompts->isChecked());
-    EXPECT_TRUE(qf::convert::promptNoFiles());
-    EXPECT_TRUE(qf::convert::promptNoneChecked());
+    EXPECT_TRUE(qf::convert::settings().promptNoFiles());
+    EXPECT_TRUE(qf::convert::settings().promptNoneChecked());
     clickControl(panel, OptionsPanel::kPromptsId);
-    EXPECT_FALSE(qf::convert::promptNoFiles());
-    EXPECT_FALSE(qf::convert::promptNoneChecked());
+    EXPECT_FALSE(qf::convert::settings().promptNoFiles());
+    EXPECT_FALSE(qf::convert::settings().promptNoneChecked());
 
     // One prompt switched off from its own box: the panel shows it at the next showing.
     clickControl(panel, OptionsPanel::kPromptsId);
-    qf::convert::promptNoneChecked() = false;
+    qf::convert::settings().setPromptNoneChecked(false);
     panel.hide();
     panel.show();
     EXPECT_FALSE(prompts->isChecked());
 
-    qf::convert::showFloatingTips() = true;
+    qf::convert::settings().setShowFloatingTips(true);
     setFloatingTipsEnabled(true);
     panel.hide();
     panel.show();
     SkinCheckBox* tips = box(panel, OptionsPanel::kFloatingTipsId);
     EXPECT_TRUE(tips->isChecked());
     clickControl(panel, OptionsPanel::kFloatingTipsId);
-    EXPECT_FALSE(qf::convert::showFloatingTips());
+    EXPECT_FALSE(qf::convert::settings().showFloatingTips());
     EXPECT_FALSE(floatingTipsEnabled());
     clickControl(panel, OptionsPanel::kFloatingTipsId);
-    EXPECT_TRUE(qf::convert::showFloatingTips());
+    EXPECT_TRUE(qf::convert::settings().showFloatingTips());
     EXPECT_TRUE(floatingTipsEnabled());
 }
 
@@ -342,18 +342,18 @@ TEST(OptionsPanel, TheShutdownBoxKeepsTheLayoutsWidthWithItsWholeCaption)
 TEST(OptionsPanel, TheFolderTreeBoxDrivesItsOption)
 {
     OptionsGuard keep;
-    qf::convert::keepFolderTree() = false;
+    qf::convert::settings().setKeepFolderTree(false);
     OptionsPanel panel(nullptr);
     panel.show();
     SkinCheckBox* tree = box(panel, OptionsPanel::kKeepTreeId);
     EXPECT_EQ(tree->text(), QStringLiteral("保持文件夹结构"));
     EXPECT_FALSE(tree->isChecked());
     clickControl(panel, OptionsPanel::kKeepTreeId);
-    EXPECT_TRUE(qf::convert::keepFolderTree());
+    EXPECT_TRUE(qf::convert::settings().keepFolderTree());
     clickControl(panel, OptionsPanel::kKeepTreeId);
-    EXPECT_FALSE(qf::convert::keepFolderTree());
+    EXPECT_FALSE(qf::convert::settings().keepFolderTree());
     // Set elsewhere (a loaded cfg): shown at the next showing.
-    qf::convert::keepFolderTree() = true;
+    qf::convert::settings().setKeepFolderTree(true);
     panel.hide();
     panel.show();
     EXPECT_TRUE(tree->isChecked());

@@ -57,8 +57,8 @@ public:
 // Keeps the process-wide output folder as it was.
 class OutputFolderGuard {
 public:
-    OutputFolderGuard() : saved_(qf::convert::outputFolder()) {}
-    ~OutputFolderGuard() { qf::convert::outputFolder() = saved_; }
+    OutputFolderGuard() : saved_(qf::convert::settings().outputFolder()) {}
+    ~OutputFolderGuard() { qf::convert::settings().setOutputFolder(saved_); }
 
 private:
     qf::core::TextString saved_;
@@ -166,7 +166,7 @@ TEST(ParameterToolbar, NormalisesTheChosenFolder)
 TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
 {
     OutputFolderGuard keep;
-    qf::convert::outputFolder() = "/srv/旧目录";
+    qf::convert::settings().setOutputFolder("/srv/旧目录");
     RecordingHub hub;
     ParameterToolbar bar(&hub);
     LinkLabel* link = bar.folderLink();
@@ -185,21 +185,21 @@ TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
     });
 
     click(link, centre(link), Qt::RightButton);
-    EXPECT_STREQ(qf::convert::outputFolder().c_str(), "D:/Video");
+    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:/Video");
     EXPECT_EQ(link->text(), QStringLiteral("D:/Video"));
     EXPECT_EQ(link->target(), QStringLiteral("D:/Video"));
     EXPECT_EQ(link->width(), QFontMetrics(link->font()).horizontalAdvance(QStringLiteral("D:/Video")));
 
     click(bar.folderButton(), centre(bar.folderButton()));  // cancelled: nothing changes
-    EXPECT_STREQ(qf::convert::outputFolder().c_str(), "D:/Video");
+    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:/Video");
     EXPECT_EQ(link->text(), QStringLiteral("D:/Video"));
 
     click(bar.folderButton(), centre(bar.folderButton()));
-    EXPECT_STREQ(qf::convert::outputFolder().c_str(), "D:");
+    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:");
     EXPECT_EQ(link->target(), QStringLiteral("D:"));
 
     bar.chooseOutputFolder();
-    EXPECT_STREQ(qf::convert::outputFolder().c_str(), "/");
+    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "/");
     EXPECT_EQ(titles, std::vector<QString>(4, QStringLiteral("更改转换输出目录")));
     EXPECT_TRUE(hub.requests.empty());
 
@@ -207,14 +207,14 @@ TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
     const QString longFolder = QStringLiteral("/media/") + QString(200, u'长');
     bar.setFolderPicker([&](QWidget*, const QString&) { return longFolder; });
     bar.chooseOutputFolder();
-    EXPECT_EQ(toQ(qf::convert::outputFolder()), longFolder);
+    EXPECT_EQ(toQ(qf::convert::settings().outputFolder()), longFolder);
     EXPECT_EQ(link->width(), ParameterToolbar::kLinkMaximumWidth);
 }
 
 TEST(ParameterToolbar, LeftClickOpensTheFolderThenPlaysNotify)
 {
     OutputFolderGuard keep;
-    qf::convert::outputFolder() = "/srv/out";
+    qf::convert::settings().setOutputFolder("/srv/out");
     ParameterToolbar bar(nullptr);
     SoundLog sounds;
     std::vector<QString> opened;
@@ -234,7 +234,7 @@ TEST(ParameterToolbar, LeftClickOpensTheFolderThenPlaysNotify)
 TEST(ParameterToolbar, PaintsSkinWithTheLinkInItsColour)
 {
     OutputFolderGuard keep;
-    qf::convert::outputFolder() = "/home/user/Tarnwell输出";
+    qf::convert::settings().setOutputFolder("/home/user/Tarnwell输出");
     ParameterToolbar bar(nullptr);
     bar.resize(846, ParameterToolbar::kHeight);
     const QImage image = bar.grab().toImage();
@@ -354,7 +354,7 @@ TEST(SlidePanel, DrawsTheBottomOfItsSnapshotTakenOnce)
 TEST(SlidePanel, RendersWithTheToolbarHalfWayShut)
 {
     OutputFolderGuard keep;
-    qf::convert::outputFolder() = "/home/user/文档/Tarnwell输出";
+    qf::convert::settings().setOutputFolder("/home/user/文档/Tarnwell输出");
     QWidget scene;
     scene.resize(860, 260);
     scene.setAutoFillBackground(true);

@@ -93,7 +93,7 @@ void setUpProgramEnvironment(const std::string& testName)
     std::error_code ec;
     stdfs::remove_all(g_outputFolder, ec);
     stdfs::create_directories(g_outputFolder);
-    convert::Configuration& config = convert::configuration();
+    convert::Configuration& config = convert::settings().record();
     config.presets.clear();
     config.outputFolder = g_outputFolder.c_str();
     config.options = convert::ApplicationOptions{};
