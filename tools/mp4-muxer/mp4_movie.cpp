@@ -302,7 +302,20 @@ void checkOnly(const std::vector<Box>& boxes, std::initializer_list<std::string_
             throw ReadError{"a " + fourccText(bytesOf(b.type)) + " box in " + where};
 }
 
-Mp4Track readTrack(std::string_view trak, uint64_t fileSize)
+// The payloads of the file's mdat boxes, in file order.
+struct MediaData {
+    std::vector<std::pair<uint64_t, uint64_t>> ranges; // begin, end
+    bool holds(uint64_t offset, uint64_t size) const
+    {
+        auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(offset, UINT64_MAX));
+        if (after == ranges.begin())
+            return false;
+        --after;
+        return offset >= after->first && size <= after->second - offset;
+    }
+};
+
+Mp4Track readTrack(std::string_view trak, uint64_t fileSize, const MediaData& media)
 {
     std::vector<Box> trakBoxes = childrenOrDoubt(trak, "trak");
     checkOnly(trakBoxes, {"tkhd", "edts", "mdia", "udta"}, "trak");
@@ -455,8 +468,8 @@ Mp4Track readTrack(std::string_view trak, uint64_t fileSize)
                 if (sample >= track.samples.size())
                     throw ReadError{"chunks holding more samples than the track"};
                 Mp4Sample& s = track.samples[sample++];
-                if (at > fileSize || s.size > fileSize - at)
-                    throw ReadError{"a sample beyond the end of the file"};
+                if (!media.holds(at, s.size))
+                    throw ReadError{"a sample outside the media data"};
                 s.offset = at;
                 at += s.size;
             }
@@ -483,6 +496,7 @@ ExistingMovie readMovie(ByteSource& file)
     try {
         std::string moov;
         bool haveMoov = false;
+        MediaData media;
         for (uint64_t at = 0; at < file.size();) {
             std::string head(file.viewUpTo(at, 16));
             if (head.size() < 8)
@@ -502,6 +516,8 @@ ExistingMovie readMovie(ByteSource& file)
             std::string_view type = std::string_view(head).substr(4, 4);
             if (type == "moof" || type == "mfra" || type == "styp" || type == "sidx")
                 throw ReadError{"a fragmented file"};
+            if (type == "mdat")
+                media.ranges.emplace_back(at + header, at + size);
             if (type == "moov") {
                 if (haveMoov)
                     throw ReadError{"two moov boxes"};
@@ -528,7 +544,7 @@ ExistingMovie readMovie(ByteSource& file)
                 continue;
             if (++traks > 1)
                 throw ReadError{"more than one track"};
-            movie.tracks.push_back(readTrack(b.body, file.size()));
+            movie.tracks.push_back(readTrack(b.body, file.size(), media));
         }
         if (traks == 0)
             throw ReadError{"no track"};
