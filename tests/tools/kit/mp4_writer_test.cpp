@@ -22,13 +22,15 @@ public:
     {
         for (int i = bits - 1; i >= 0; --i) {
             current_ = static_cast<uint8_t>((current_ << 1) | ((value >> i) & 1u));
-            if (++used_ == 8) flush();
+            if (++used_ == 8)
+                flush();
         }
     }
     // Pads with ones, which cannot make a start code.
     std::string bytes()
     {
-        while (used_ != 0) put(1, 1);
+        while (used_ != 0)
+            put(1, 1);
         return out_;
     }
 
@@ -51,24 +53,24 @@ const std::string kStart("\0\0\1", 3);
 std::string streamHead()
 {
     BitWriter vol;
-    vol.put(0, 1);          // random_accessible_vol
-    vol.put(1, 8);          // simple object
-    vol.put(0, 1);          // no layer identifier
-    vol.put(1, 4);          // square pixels
-    vol.put(0, 1);          // no control parameters
-    vol.put(0, 2);          // rectangular
+    vol.put(0, 1); // random_accessible_vol
+    vol.put(1, 8); // simple object
+    vol.put(0, 1); // no layer identifier
+    vol.put(1, 4); // square pixels
+    vol.put(0, 1); // no control parameters
+    vol.put(0, 2); // rectangular
     vol.put(1, 1);
-    vol.put(25, 16);        // time resolution
+    vol.put(25, 16); // time resolution
     vol.put(1, 1);
-    vol.put(1, 1);          // fixed VOP rate
+    vol.put(1, 1); // fixed VOP rate
     vol.put(1, 5);
     vol.put(1, 1);
     vol.put(176, 13);
     vol.put(1, 1);
     vol.put(144, 13);
     vol.put(1, 1);
-    return kStart + "\xb0\x03" + kStart + "\xb5\x09" + kStart + std::string("\x00", 1) + kStart + "\x20" +
-           vol.bytes() + kStart + "\xb2XviD0069";
+    return kStart + "\xb0\x03" + kStart + "\xb5\x09" + kStart + std::string("\x00", 1) + kStart + "\x20" + vol.bytes()
+        + kStart + "\xb2XviD0069";
 }
 
 // coding type 0 I, 1 P, 2 B; payload bytes that hold no start code.
@@ -76,9 +78,9 @@ std::string vop(uint32_t type, size_t payload = 40, bool coded = true)
 {
     BitWriter b;
     b.put(type, 2);
-    b.put(0, 1);   // modulo_time_base
+    b.put(0, 1); // modulo_time_base
     b.put(1, 1);
-    b.put(3, 5);   // time increment
+    b.put(3, 5); // time increment
     b.put(1, 1);
     b.put(coded ? 1 : 0, 1);
     return kStart + "\xb6" + b.bytes() + std::string(payload, '\xaa');
@@ -170,10 +172,11 @@ TEST(AdtsSplitter, KeepsTheRawFramesAndDescribesThem)
     ASSERT_EQ(s.doubt, "");
     EXPECT_EQ(s.sampleRate, 44100u);
     EXPECT_EQ(s.channels, 2u);
-    EXPECT_EQ(s.audioSpecificConfig, std::string("\x12\x10", 2));   // LC, 44100, stereo
+    EXPECT_EQ(s.audioSpecificConfig, std::string("\x12\x10", 2)); // LC, 44100, stereo
     ASSERT_EQ(s.samples.size(), 3u);
     const char* raws[] = {"first", "second!", "3"};
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(stream.substr(s.samples[i].offset, s.samples[i].size), raws[i]);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(stream.substr(s.samples[i].offset, s.samples[i].size), raws[i]);
 }
 
 TEST(AdtsSplitter, LeavesOddStreamsToFfmpeg)
@@ -213,7 +216,7 @@ std::map<std::string, std::string> boxesByType(std::string_view bytes)
     std::map<std::string, std::string> out;
     while (bytes.size() >= 8) {
         uint32_t size = readBe32(bytesOf(bytes));
-        out[std::string(bytes.substr(4, 4))] = std::string(bytes.substr(12, size - 12));   // after version/flags
+        out[std::string(bytes.substr(4, 4))] = std::string(bytes.substr(12, size - 12)); // after version/flags
         bytes.remove_prefix(size);
     }
     return out;
@@ -230,7 +233,7 @@ TEST(SampleTables, RunLengthsChunkRunsAndSyncSamples)
     using test::be32s;
     EXPECT_EQ(boxes["stts"], be32s({3, 3, 3003, 1, 3004, 1, 3003}));
     EXPECT_EQ(boxes["stss"], be32s({2, 1, 4}));
-    EXPECT_EQ(boxes["stsc"], be32s({2, 1, 2, 1, 3, 1, 1}));   // chunks 1-2 hold 2, chunk 3 holds 1
+    EXPECT_EQ(boxes["stsc"], be32s({2, 1, 2, 1, 3, 1, 1})); // chunks 1-2 hold 2, chunk 3 holds 1
     EXPECT_EQ(boxes["stsz"], be32s({0, 5, 10, 11, 12, 13, 14}));
     EXPECT_EQ(boxes["stco"], be32s({3, 100, 300, 400}));
     EXPECT_EQ(boxes.count("co64"), 0u);
@@ -256,7 +259,8 @@ TEST(SampleTables, OffsetsBeyondFourGibUse64Bits)
     auto boxes = boxesByType(sampleTableBoxes(tracks[0], 0, chunks));
     ASSERT_EQ(boxes.count("co64"), 1u);
     std::string expected = test::be32s({5});
-    for (uint64_t i = 0; i < 5; ++i) appendBe64(expected, kDataStart + i * gib);
+    for (uint64_t i = 0; i < 5; ++i)
+        appendBe64(expected, kDataStart + i * gib);
     EXPECT_EQ(boxes["co64"], expected);
 
     // The mdat header takes the free box's place: the samples start at the same offset.
@@ -267,7 +271,10 @@ TEST(SampleTables, OffsetsBeyondFourGibUse64Bits)
     EXPECT_EQ(small.substr(28), test::box("free", "") + test::be32s({1008}) + "mdat");
     EXPECT_EQ(large.substr(28, 8), test::be32s({1}) + "mdat");
     EXPECT_EQ(readBe64(bytesOf(large) + 36), 5ull * gib + 16);
-    EXPECT_EQ(fileHead(true, 10).substr(4, 16), std::string("ftyp3gp5\0\0\x02\0" "3gp5", 16));
+    EXPECT_EQ(fileHead(true, 10).substr(4, 16),
+              std::string("ftyp3gp5\0\0\x02\0"
+                          "3gp5",
+                          16));
 }
 
 TEST(SampleTables, ChunksOfAboutASecondInterleavedByTime)
@@ -278,7 +285,8 @@ TEST(SampleTables, ChunksOfAboutASecondInterleavedByTime)
     std::vector<Mp4Track> tracks = {trackOf(true, 90000, frames), trackOf(false, 10240, sound)};
     std::vector<Chunk> chunks = layoutChunks(tracks, kDataStart);
     std::vector<std::pair<int, size_t>> order;
-    for (const Chunk& c : chunks) order.emplace_back(c.track, c.count);
+    for (const Chunk& c : chunks)
+        order.emplace_back(c.track, c.count);
     EXPECT_EQ(order, (std::vector<std::pair<int, size_t>>{{0, 10}, {1, 10}, {0, 10}, {1, 10}, {0, 5}, {1, 5}}));
     uint64_t at = kDataStart;
     for (const Chunk& c : chunks) {
@@ -374,8 +382,7 @@ TEST(ExistingMovie, LeavesFilesItCannotKeepExactlyToFfmpeg)
     std::string trakBox = good.substr(trak, readBe32(bytesOf(good) + trak));
     std::string twoTracks = good + trakBox;
     size_t moov = good.find("moov") - 4;
-    writeBe32(reinterpret_cast<uint8_t*>(twoTracks.data()) + moov,
-              static_cast<uint32_t>(twoTracks.size() - moov));
+    writeBe32(reinterpret_cast<uint8_t*>(twoTracks.data()) + moov, static_cast<uint32_t>(twoTracks.size() - moov));
     EXPECT_EQ(doubtOf(twoTracks), "more than one track");
     // Samples beyond the media data: an mdat cut short.
     std::string cut = good.substr(0, 100) + good.substr(good.find("moov") - 4);
