@@ -2,6 +2,7 @@
 // tables, the file head, and an existing file read back into samples.
 
 #include "common/byte_order.h"
+#include "common/tool_error.h"
 #include "common/window_reader.h"
 #include "kit_test_support.h"
 #include "mp4-muxer/mp4_movie.h"
@@ -147,6 +148,40 @@ TEST(M4vSplitter, LeavesWhatItWouldNotCopyExactlyToFfmpeg)
         EXPECT_EQ(s.doubt, why);
         EXPECT_TRUE(s.samples.empty());
     }
+}
+
+TEST(WindowReader, ReadsAndCopiesAnyRangeOfAFileLargerThanItsWindow)
+{
+    ScratchDir dir;
+    std::string bytes;
+    for (uint32_t i = 0; bytes.size() < 3 * WindowReader::kWindow; ++i)
+        appendBe32(bytes, i * 2654435761u);
+    test::writeFile(dir.file("big"), bytes);
+    WindowReader reader(dir.file("big"));
+    ASSERT_EQ(reader.size(), bytes.size());
+    // Forward, backward, across the window's end, and at the file's end.
+    const std::pair<uint64_t, size_t> views[] = {{0, 100},
+                                                 {WindowReader::kWindow - 10, 50},
+                                                 {5, 7},
+                                                 {2 * WindowReader::kWindow + 3, WindowReader::kWindow},
+                                                 {bytes.size() - 4, 100}};
+    for (const auto& [offset, n] : views) {
+        SCOPED_TRACE(offset);
+        EXPECT_EQ(reader.viewUpTo(offset, n), std::string_view(bytes).substr(offset, n));
+    }
+    EXPECT_TRUE(reader.viewUpTo(bytes.size(), 10).empty());
+
+    std::FILE* out = std::fopen(dir.file("copy").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    reader.copyTo(out, 3, bytes.size() - 3, "copy");
+    reader.copyTo(out, 0, 3, "copy");
+    std::fclose(out);
+    EXPECT_EQ(test::readFile(dir.file("copy")), bytes.substr(3) + bytes.substr(0, 3));
+    out = std::fopen(dir.file("copy").c_str(), "wb");
+    EXPECT_THROW(reader.copyTo(out, bytes.size() - 2, 3, "copy"), ToolError);
+    std::fclose(out);
+    EXPECT_THROW(WindowReader(dir.path()), ToolError);
+    EXPECT_THROW(WindowReader(dir.file("absent")), ToolError);
 }
 
 // One ADTS frame: LC, 44100 Hz (index 4), stereo, one raw block.
