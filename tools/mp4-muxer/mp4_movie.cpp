@@ -311,7 +311,7 @@ struct MediaData {
         if (after == ranges.begin())
             return false;
         --after;
-        return offset >= after->first && size <= after->second - offset;
+        return offset >= after->first && offset <= after->second && size <= after->second - offset;
     }
 };
 

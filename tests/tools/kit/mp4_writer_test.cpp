@@ -423,6 +423,11 @@ TEST(ExistingMovie, LeavesFilesItCannotKeepExactlyToFfmpeg)
     std::string cut = good.substr(0, 100) + good.substr(good.find("moov") - 4);
     writeBe32(reinterpret_cast<uint8_t*>(cut.data()) + 36, 64);
     EXPECT_EQ(doubtOf(cut), "a sample outside the media data");
+    // Or wholly after it: the samples' mdat renamed, an empty one before it.
+    std::string moved = good;
+    replaceOnce(moved, "mdat", "skip");
+    replaceOnce(moved, "free", "mdat");
+    EXPECT_EQ(doubtOf(moved), "a sample outside the media data");
     EXPECT_EQ(doubtOf("not an mp4 file at all"), "a box running past the end");
 }
 
