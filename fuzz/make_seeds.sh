@@ -28,6 +28,7 @@ ff -f lavfi -i "$sound" -f lavfi -i "$picture" -map 0 -map 1 -c:a aac -b:a 12k -
    -c:v mpeg4 -q:v 31 -reserve_index_space 64 -f avi "$work/sound_first.avi"
 ff -f lavfi -i "$sound" -c:a aac -b:a 12k -ac 1 -f adts "$work/sine.aac"
 ff -f lavfi -i "$picture" -c:v mpeg4 -q:v 31 -f m4v "$work/testsrc.m4v"
+ff -f lavfi -i "$picture" -c:v libxvid -bf 0 -g 2 -q:v 31 -f m4v "$work/xvid.m4v"
 
 # An MP4 as the system makes it: the muxer creates it from the raw video,
 # adds the sound, and the atom editor rewrites it with edit lists.
@@ -36,6 +37,9 @@ ff -f lavfi -i "$picture" -c:v mpeg4 -q:v 31 -f m4v "$work/testsrc.m4v"
 printf '[Config]\r\nBuild_edts=1\r\n[DeleteAtom]\r\nItem0=free\r\nItem1=iods\r\n[InsertAtom]\r\nItem0=uuid%%01%%02\r\n' \
     >"$work/edit.ini"
 "$bin/qf-atom-editor" "$work/muxed.mp4" "$work/edited.mp4" "$work/edit.ini" >/dev/null
+# The muxer's own writing: a raw Xvid stream with a fixed rate, in 3GP.
+"$bin/qf-mp4-muxer" -force3GPCompliance -c "$work/xvid.m4v" -rate=5 "$work/xvid.3gp" >/dev/null
+"$bin/qf-mp4-muxer" -force3GPCompliance -c "$work/sine.aac" "$work/sound.3gp" >/dev/null
 ff -f lavfi -i "$picture" -c:v mpeg4 -q:v 31 -f 3gp "$work/ffmpeg.3gp"
 
 seed() {  # seed TARGET FILE...
@@ -50,6 +54,8 @@ seed adts_reader_fuzz "$work/sine.aac"
 seed vol_header_fuzz "$work/testsrc.m4v" "$work/sine.aac"
 seed atom_box_fuzz "$work/muxed.mp4" "$work/edited.mp4" "$work/ffmpeg.3gp"
 seed mp4_tracks_fuzz "$work/muxed.mp4" "$work/edited.mp4" "$work/ffmpeg.3gp"
+seed mp4_movie_fuzz "$work/xvid.3gp" "$work/sound.3gp" "$work/muxed.mp4" "$work/edited.mp4" "$work/ffmpeg.3gp"
+seed raw_streams_fuzz "$work/xvid.m4v" "$work/testsrc.m4v" "$work/sine.aac"
 seed atom_script_fuzz "$work/edit.ini"
 for dir in "$here"/corpus/*/; do
     target=$(basename "$dir")

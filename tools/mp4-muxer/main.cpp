@@ -1,9 +1,11 @@
 // MP4/3GP muxer with mp4creator-style options:
 //   mp4-muxer [-force3GPCompliance] -c INPUT [-rate=FPS] OUTPUT
 // INPUT is raw MPEG-4 video (.m4v) or ADTS AAC. A missing OUTPUT is created
-// with that track; an existing one gets the track added. The work is done
-// by the ffmpeg command-line tool, run by argument vector; what can be read
-// from the files' own headers is, so that no prober has to start for it.
+// with that track; an existing one gets the track added. The streams the
+// system's encoder makes are written by the muxer itself; anything else is
+// left to the ffmpeg command-line tool, run by argument vector, and what
+// can be read from the files' own headers is, so that no prober has to
+// start for it.
 
 #include "common/adts_reader.h"
 #include "common/file_bytes.h"
@@ -11,6 +13,7 @@
 #include "common/temporary_output.h"
 #include "common/tool_error.h"
 #include "common/tool_main.h"
+#include "direct_mux.h"
 #include "mp4_tracks.h"
 #include "mux_plan.h"
 #include "vol_header.h"
@@ -33,12 +36,22 @@ std::string probe(const std::vector<std::string>& argv, const std::string& file,
     return r.output;
 }
 
-void validateInput(qf::kit::MuxJob& job)
+// What kind of stream the input is, by its first bytes.
+void sniffInput(qf::kit::MuxJob& job)
 {
     const std::string& path = job.args.inputPath;
     qf::kit::InputFile in(path);
     if (in.size() == 0) throw ToolError(path + " is empty");
     job.kind = qf::kit::sniffStreamKind(in.read(0, static_cast<size_t>(std::min<uint64_t>(in.size(), 16))));
+    if (job.kind == qf::kit::StreamKind::Unknown)
+        throw ToolError(path + " is neither raw MPEG-4 video nor ADTS AAC audio");
+}
+
+// The checks and facts ffmpeg needs, for input the muxer leaves to it.
+void validateInput(qf::kit::MuxJob& job)
+{
+    const std::string& path = job.args.inputPath;
+    qf::kit::InputFile in(path);
     if (job.kind == qf::kit::StreamKind::AdtsAac) {
         qf::kit::parseAdts(in.read(0, static_cast<size_t>(in.size())), path);
     } else if (job.kind == qf::kit::StreamKind::Mpeg4Video) {
@@ -53,8 +66,6 @@ void validateInput(qf::kit::MuxJob& job)
                                   "stream=r_frame_rate", "-of", "default=nw=1:nk=1", path},
                                  path, "a raw MPEG-4 video stream");
         job.sourceRate = qf::kit::parseFraction(rate);
-    } else {
-        throw ToolError(path + " is neither raw MPEG-4 video nor ADTS AAC audio");
     }
 }
 
@@ -79,8 +90,11 @@ int main(int argc, char** argv)
     return qf::kit::runToolMain("mp4-muxer", [&] {
         qf::kit::MuxJob job;
         job.args = qf::kit::parseMuxerArguments(std::vector<std::string>(argv + 1, argv + argc));
-        validateInput(job);
+        sniffInput(job);
         inspectExistingOutput(job);
+        if (qf::kit::muxDirectly(job).empty())
+            return;
+        validateInput(job);
 
         qf::kit::TemporaryOutput out(job.args.outputPath);
         job.temporaryPath = out.path();

@@ -94,6 +94,15 @@ Fraction parseFraction(std::string_view text)
     return f;
 }
 
+Fraction playbackRate(Fraction own, std::optional<double> wantedFps)
+{
+    Fraction wanted = snapRate(wantedFps.value_or(0));
+    bool truncatedOwn = wanted.den == 1 && own.num > 0 && own.num / own.den == wanted.num;
+    if (wanted.num > 0 && own.num > 0 && !truncatedOwn)
+        return wanted;
+    return own;
+}
+
 std::vector<std::string> ffmpegArguments(const MuxJob& job)
 {
     std::vector<std::string> a{"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"};
@@ -109,16 +118,12 @@ std::vector<std::string> ffmpegArguments(const MuxJob& job)
     // The new track's index among the output streams.
     std::string bsf = "-bsf:" + std::to_string(job.addToExisting ? job.existingStreams : 0);
     if (video) {
-        Fraction wanted = snapRate(job.args.rate.value_or(0));
         Fraction own = job.sourceRate;
+        Fraction rate = playbackRate(own, job.args.rate);
         // The raw stream's timing comes from its VOL; a copy keeps it, so the
         // timestamps are scaled by own/wanted to play at the wanted rate.
-        // The system hands over the probe's rate with its fraction cut (29
-        // for 30000/1001); taken literally that would drift the video away
-        // from the audio by 3 %, so such a rate means the stream's own.
-        bool truncatedOwn = wanted.den == 1 && own.num > 0 && own.num / own.den == wanted.num;
-        if (wanted.num > 0 && own.num > 0 && !truncatedOwn && wanted.num * own.den != own.num * wanted.den) {
-            std::string factor = "*" + std::to_string(own.num * wanted.den) + "/" + std::to_string(own.den * wanted.num);
+        if (own.num > 0 && rate.num * own.den != own.num * rate.den) {
+            std::string factor = "*" + std::to_string(own.num * rate.den) + "/" + std::to_string(own.den * rate.num);
             a.insert(a.end(), {bsf, "setts=ts=TS" + factor + ":duration=DURATION" + factor});
         }
         a.insert(a.end(), {"-video_track_timescale", "90000"});

@@ -40,6 +40,13 @@ Fraction snapRate(double fps);
 // "30000/1001", "25/1", "25" -> fraction; 0/1 when unreadable.
 Fraction parseFraction(std::string_view text);
 
+// The rate the muxed video plays at: the wanted one, unless it is absent or
+// zero, the stream's own rate is unknown, or it is the own rate with its
+// fraction cut. The system hands over the probe's rate cut to a whole
+// number (29 for 30000/1001); taken literally that would drift the video
+// away from the audio by 3 %, so such a rate means the stream's own.
+Fraction playbackRate(Fraction own, std::optional<double> wantedFps);
+
 struct MuxJob {
     MuxerArguments args;
     StreamKind kind = StreamKind::Unknown;

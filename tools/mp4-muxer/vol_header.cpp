@@ -34,7 +34,13 @@ private:
     size_t bit_ = 0;
 };
 
-std::optional<Fraction> parseVol(std::string_view payload)
+struct VolFacts {
+    Fraction rate; // 0/1 without a fixed VOP rate
+    uint32_t width = 0; // 0 when not rectangular or cut short
+    uint32_t height = 0;
+};
+
+std::optional<VolFacts> parseVol(std::string_view payload)
 {
     BitReader b(payload);
     uint32_t v = 0;
@@ -61,18 +67,30 @@ std::optional<Fraction> parseVol(std::string_view payload)
     if (!b.read(1, marker) || marker != 1 || !b.read(16, resolution) || !b.read(1, marker) || marker != 1)
         return std::nullopt;
     if (resolution == 0) return std::nullopt;
+    VolFacts facts;
     uint32_t fixed = 0;
-    if (!b.read(1, fixed) || !fixed) return std::nullopt;
-    int bits = 1;
-    while (bits < 16 && (1u << bits) < resolution) ++bits;
-    uint32_t increment = 0;
-    if (!b.read(bits, increment) || increment == 0) return std::nullopt;
-    return Fraction{resolution, increment};
+    if (!b.read(1, fixed))
+        return std::nullopt;
+    if (fixed) {
+        int bits = 1;
+        while (bits < 16 && (1u << bits) < resolution)
+            ++bits;
+        uint32_t increment = 0;
+        if (!b.read(bits, increment) || increment == 0)
+            return std::nullopt;
+        facts.rate = Fraction{resolution, increment};
+    }
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (shape == 0 && b.read(1, marker) && marker == 1 && b.read(13, width) && b.read(1, marker) && marker == 1
+        && b.read(13, height) && b.read(1, marker) && marker == 1) {
+        facts.width = width;
+        facts.height = height;
+    }
+    return facts;
 }
 
-} // namespace
-
-std::optional<Fraction> declaredVolRate(std::string_view head)
+std::optional<VolFacts> findVol(std::string_view head)
 {
     for (size_t at = 0; at + 4 <= head.size(); ++at) {
         if (head[at] != 0 || head[at + 1] != 0 || head[at + 2] != 1) continue;
@@ -81,6 +99,24 @@ std::optional<Fraction> declaredVolRate(std::string_view head)
         if (code >= 0x20 && code <= 0x2f) return parseVol(head.substr(at + 4));
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Fraction> declaredVolRate(std::string_view head)
+{
+    std::optional<VolFacts> facts = findVol(head);
+    if (!facts || facts->rate.num == 0)
+        return std::nullopt;
+    return facts->rate;
+}
+
+std::pair<uint32_t, uint32_t> declaredVolSize(std::string_view head)
+{
+    std::optional<VolFacts> facts = findVol(head);
+    if (!facts)
+        return {0, 0};
+    return {facts->width, facts->height};
 }
 
 } // namespace qf::kit

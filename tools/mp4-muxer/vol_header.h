@@ -4,7 +4,9 @@
 
 #include "mux_plan.h"
 
+#include <cstdint>
 #include <optional>
+#include <utility>
 #include <string_view>
 
 namespace qf::kit {
@@ -15,5 +17,9 @@ namespace qf::kit {
 // short, or when it declares no fixed VOP rate: the caller then asks a
 // prober, which estimates the rate from the timestamps.
 std::optional<Fraction> declaredVolRate(std::string_view headBytes);
+
+// The picture size of the same VOL (width, height); 0x0 when the layer is
+// not rectangular or the header is cut short.
+std::pair<uint32_t, uint32_t> declaredVolSize(std::string_view headBytes);
 
 } // namespace qf::kit

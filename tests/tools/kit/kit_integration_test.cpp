@@ -2,6 +2,8 @@
 // makes at test time; results are checked with ffprobe and ffmpeg.
 
 #include "common/run_program.h"
+#include "mp4-muxer/mux_plan.h"
+#include "mp4-muxer/vol_header.h"
 #include "kit_test_support.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 namespace qf::kit {
 namespace {
@@ -224,6 +227,207 @@ TEST(Mp4Muxer, FailuresLeaveNoOutput)
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"B.avi", "B.m4v", "Y.mp4", "text.aac"}));
 }
 
+const char kHandheldScript[] = "[Config]\r\nTitle=PSP MPEG-4 SP/ASP\r\nMQV=2\r\nCODEC=1\r\nBuild_edts=1\r\n\r\n"
+                               "[DeleteAtom]\r\nItem0=ftyp\r\nItem1=free\r\nItem2=udta\r\nItem3=iods\r\n\r\n"
+                               "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n";
+
+// A bin folder whose ffmpeg and ffprobe note each start in a log and then
+// run the real program, put first on PATH while it lives.
+class ProgramLog {
+public:
+    explicit ProgramLog(const ScratchDir& dir) : log_(dir.file("started.log"))
+    {
+        std::filesystem::create_directory(dir.file("bin"));
+        for (const char* name : {"ffmpeg", "ffprobe"}) {
+            ProgramResult real = run({"sh", "-c", std::string("command -v ") + name});
+            std::string realPath = real.output.substr(0, real.output.find('\n'));
+            std::string script = dir.file(std::string("bin/") + name);
+            writeFile(script,
+                      "#!/bin/sh\necho " + std::string(name) + " >>'" + log_ + "'\nexec '" + realPath + "' \"$@\"\n");
+            std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        }
+        const char* oldPath = std::getenv("PATH");
+        saved_ = oldPath ? oldPath : "";
+        ::setenv("PATH", (dir.file("bin") + ":" + saved_).c_str(), 1);
+    }
+    ~ProgramLog() { ::setenv("PATH", saved_.c_str(), 1); }
+    // The programs started since the last call, one per line.
+    std::string takeStarted()
+    {
+        std::string started = exists(log_) ? readFile(log_) : "";
+        std::remove(log_.c_str());
+        return started;
+    }
+
+private:
+    std::string log_;
+    std::string saved_;
+};
+
+// The same steps through the ffmpeg command the muxer runs for streams it
+// leaves to ffmpeg.
+void muxWithFfmpeg(const std::string& input, const std::string& output, std::optional<double> rate, bool force3gp)
+{
+    MuxJob job;
+    job.args.inputPath = input;
+    job.args.outputPath = output;
+    job.args.rate = rate;
+    job.args.force3gp = force3gp;
+    job.kind = sniffStreamKind(readFile(input).substr(0, 16));
+    job.addToExisting = exists(output);
+    job.existingStreams = job.addToExisting ? 1 : 0;
+    if (job.kind == StreamKind::Mpeg4Video)
+        job.sourceRate = *declaredVolRate(readFile(input).substr(0, 4096));
+    job.temporaryPath = output + ".part";
+    ProgramResult r = run(ffmpegArguments(job));
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    std::filesystem::rename(job.temporaryPath, output);
+}
+
+// What ffprobe tells of a file's streams and format, and what decoding it says.
+std::map<std::string, std::string> mediaFacts(const std::string& file)
+{
+    std::map<std::string, std::string> facts;
+    for (const char* stream : {"v:0", "a:0"}) {
+        auto one
+            = probe(file, stream,
+                    "stream=index,codec_name,profile,width,height,r_frame_rate,avg_frame_rate,sample_rate,channels,"
+                    "duration,nb_read_packets");
+        for (const auto& [key, value] : one)
+            facts[std::string(stream) + "." + key] = value;
+    }
+    facts["brand"] = probe(file, "", "format=:format_tags=major_brand,compatible_brands")["TAG:major_brand"];
+    ProgramResult decode = run({"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-f", "null", "-"});
+    facts["decode"] = std::to_string(decode.exitCode) + decode.errors;
+    return facts;
+}
+
+TEST(Mp4Muxer, WritesTheEncodersStreamsItselfAsFfmpegWould)
+{
+    struct Case {
+        bool force3gp;
+        bool videoFirst;
+        std::optional<double> rate;
+        double frameSeconds; // of the muxed video
+    };
+    const Case cases[] = {
+        {true, true, 10, 0.1},
+        {false, true, 29, 1.001 / 30},
+        {false, false, 25, 0.04},
+        {true, false, 0, 1.001 / 30},
+    };
+    ScratchDir dir;
+    // As the encoder extracts them: Xvid without B-frames, ADTS AAC.
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=30000/1001:duration=3", "-c:v", "libxvid", "-bf", "0", "-g",
+            "25", "-f", "m4v", dir.file("B.m4v")});
+    ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=3", "-c:a", "aac", "-ac", "2", "-f", "adts",
+            dir.file("B.aac")});
+    ProgramLog log(dir);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.force3gp ? "3gp" : "mp4") + (c.videoFirst ? " video first" : " sound first")
+                     + " rate " + std::to_string(c.rate.value_or(0)));
+        const std::string ours = dir.file(c.force3gp ? "ours.3gp" : "ours.mp4");
+        const std::string theirs = dir.file(c.force3gp ? "theirs.3gp" : "theirs.mp4");
+        std::remove(ours.c_str());
+        std::remove(theirs.c_str());
+        std::vector<std::string> videoStep{tool("CEDAR.DLL"), "-c", dir.file("B.m4v")};
+        if (c.rate)
+            videoStep.push_back("-rate=" + std::to_string(static_cast<int>(*c.rate)));
+        videoStep.push_back(ours);
+        std::vector<std::string> soundStep{tool("CEDAR.DLL"), "-c", dir.file("B.aac"), ours};
+        if (c.force3gp) {
+            videoStep.insert(videoStep.begin() + 1, "-force3GPCompliance");
+            soundStep.insert(soundStep.begin() + 1, "-force3GPCompliance");
+        }
+        log.takeStarted();
+        for (const auto& step : c.videoFirst ? std::vector{videoStep, soundStep} : std::vector{soundStep, videoStep}) {
+            ProgramResult r = run(step);
+            ASSERT_EQ(r.exitCode, 0) << r.errors;
+            EXPECT_EQ(r.output, "");
+        }
+        EXPECT_EQ(log.takeStarted(), ""); // neither ffmpeg nor ffprobe
+        if (c.videoFirst) {
+            muxWithFfmpeg(dir.file("B.m4v"), theirs, c.rate, c.force3gp);
+            muxWithFfmpeg(dir.file("B.aac"), theirs, std::nullopt, c.force3gp);
+        } else {
+            muxWithFfmpeg(dir.file("B.aac"), theirs, std::nullopt, c.force3gp);
+            muxWithFfmpeg(dir.file("B.m4v"), theirs, c.rate, c.force3gp);
+        }
+
+        auto got = mediaFacts(ours);
+        auto want = mediaFacts(theirs);
+        EXPECT_EQ(got["decode"], "0");
+        EXPECT_NEAR(std::stod(got["v:0.duration"]), std::stod(want["v:0.duration"]), c.frameSeconds);
+        EXPECT_NEAR(std::stod(got["a:0.duration"]), std::stod(want["a:0.duration"]), 1024.0 / 44100);
+        EXPECT_NEAR(std::stod(got["v:0.duration"]), 90 * c.frameSeconds, c.frameSeconds);
+        for (const char* key : {"v:0.duration", "a:0.duration"}) {
+            got.erase(key);
+            want.erase(key);
+        }
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(decodedVideo(ours), decodedVideo(theirs));
+        EXPECT_EQ(packetsByStream(ours), packetsByStream(theirs));
+    }
+}
+
+TEST(Mp4Muxer, ItsFilesPlayAndTakeTheHandheldEdits)
+{
+    ScratchDir dir;
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=2", "-c:v", "libxvid", "-bf", "0", "-f",
+            "m4v", dir.file("B.m4v")});
+    ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=24000:duration=2", "-c:a", "aac", "-ac", "2", "-f", "adts",
+            dir.file("B.aac")});
+    ASSERT_EQ(run({tool("CEDAR.DLL"), "-c", dir.file("B.m4v"), "-rate=29", dir.file("B.mp4")}).exitCode, 0);
+    ASSERT_EQ(run({tool("CEDAR.DLL"), "-c", dir.file("B.aac"), dir.file("B.mp4")}).exitCode, 0);
+    ProgramResult played = run(
+        {"mplayer", "-nolirc", "-noconfig", "all", "-vo", "null", "-ao", "null", "-speed", "100", dir.file("B.mp4")});
+    EXPECT_NE(played.output.find("VIDEO:"), std::string::npos) << played.output;
+    EXPECT_NE(played.output.find("AUDIO:"), std::string::npos) << played.output;
+    EXPECT_NE(played.output.find("Exiting... (End of file)"), std::string::npos) << played.output;
+
+    writeFile(dir.file("SPRUCE.ini"), kHandheldScript);
+    ProgramResult edit = run({tool("MAPLE.DLL"), dir.file("B.mp4"), dir.file("B.tmp"), dir.file("SPRUCE.ini")});
+    ASSERT_EQ(edit.exitCode, 0) << edit.errors;
+    EXPECT_EQ(probe(dir.file("B.tmp"), "", "format=:format_tags=major_brand")["TAG:major_brand"], "MSNV");
+    EXPECT_EQ(packetsByStream(dir.file("B.tmp")), packetsByStream(dir.file("B.mp4")));
+    ProgramResult decode = run({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.file("B.tmp"), "-f", "null", "-"});
+    EXPECT_EQ(decode.exitCode, 0);
+    EXPECT_EQ(decode.errors, "");
+}
+
+TEST(Mp4Muxer, LeavesOtherStreamsAndFilesToFfmpeg)
+{
+    ScratchDir dir;
+    // B-frames; ffmpeg's own encoder, which declares no fixed rate.
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=25:duration=2", "-c:v", "libxvid", "-bf", "2", "-f", "m4v",
+            dir.file("bframes.m4v")});
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=25:duration=2", "-c:v", "mpeg4", "-f", "m4v",
+            dir.file("lavc.m4v")});
+    ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=2", "-c:a", "aac", "-f", "adts", dir.file("B.aac")});
+    ProgramLog log(dir);
+    for (const char* name : {"bframes", "lavc"}) {
+        SCOPED_TRACE(name);
+        std::string out = dir.file(std::string(name) + ".mp4");
+        ProgramResult r = run({tool("CEDAR.DLL"), "-c", dir.file(std::string(name) + ".m4v"), "-rate=25", out});
+        ASSERT_EQ(r.exitCode, 0) << r.errors;
+        EXPECT_NE(log.takeStarted().find("ffmpeg"), std::string::npos);
+        EXPECT_EQ(probe(out, "v:0", "stream=codec_name")["codec_name"], "mpeg4");
+    }
+    auto video = probe(dir.file("lavc.mp4"), "v:0", "stream=nb_read_packets,r_frame_rate");
+    EXPECT_EQ(video["nb_read_packets"], "50");
+    EXPECT_EQ(video["r_frame_rate"], "25/1");
+    // The sound joins ffmpeg's one-track file directly; a third track is
+    // left to ffmpeg.
+    log.takeStarted();
+    ASSERT_EQ(run({tool("CEDAR.DLL"), "-c", dir.file("B.aac"), dir.file("lavc.mp4")}).exitCode, 0);
+    EXPECT_EQ(log.takeStarted(), "");
+    EXPECT_EQ(probe(dir.file("lavc.mp4"), "v:0", "stream=nb_read_packets")["nb_read_packets"], "50");
+    log.takeStarted();
+    ASSERT_EQ(run({tool("CEDAR.DLL"), "-c", dir.file("B.aac"), dir.file("lavc.mp4")}).exitCode, 0);
+    EXPECT_NE(log.takeStarted().find("ffmpeg"), std::string::npos);
+    EXPECT_EQ(probe(dir.file("lavc.mp4"), "a:1", "stream=codec_name")["codec_name"], "aac");
+}
+
 TEST(PmpMuxer, WritesAPmpThatReadsBackWithItsLog)
 {
     struct Case {
@@ -299,11 +503,6 @@ TEST(PmpMuxer, FailuresLeaveNoOutput)
     }
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"B.aac", "B.avi", "cut.aac", "cut.avi"}));
 }
-
-const char kHandheldScript[] =
-    "[Config]\r\nTitle=PSP MPEG-4 SP/ASP\r\nMQV=2\r\nCODEC=1\r\nBuild_edts=1\r\n\r\n"
-    "[DeleteAtom]\r\nItem0=ftyp\r\nItem1=free\r\nItem2=udta\r\nItem3=iods\r\n\r\n"
-    "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n";
 
 TEST(AtomEditor, HandheldEditKeepsEveryPacket)
 {
