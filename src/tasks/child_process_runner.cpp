@@ -74,6 +74,20 @@ bool ChildProcessRunner::readLine(core::TextString& line, size_t size)
     return readLine(line.reserve(static_cast<uint32_t>(size - 1)), size);
 }
 
+void ChildProcessRunner::waitForOutput(int timeoutMs)
+{
+    if (!child_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        return;
+    }
+    // Once the pipe has reached its end it is always "readable": wait for the
+    // program itself then.
+    if (streamOpen_ && !reader_.finished())
+        child_->waitReadable(timeoutMs);
+    else
+        child_->waitExit(timeoutMs);
+}
+
 bool ChildProcessRunner::hasExited()
 {
     if (!child_)

@@ -9,9 +9,9 @@
 // output lines and by the files it leaves.
 //
 // Owned by one thread (the conversion worker's); nothing is locked. No call
-// blocks except close(), which waits at most about 100 ms for a program that
-// still runs before ending it. Owners poll: readLine(), and when it gives
-// nothing, hasExited(), then sleep 10 ms.
+// blocks except waitForOutput() and close(), which waits at most about
+// 100 ms for a program that still runs before ending it. Owners poll:
+// readLine(), and when it gives nothing, hasExited(), then waitForOutput(10).
 
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +61,11 @@ public:
     // arrived between their last empty read and the program's end is kept
     // for them first: its last line is never lost.
     bool hasExited();
+
+    // Waits at most timeoutMs for the held program to write more or to end,
+    // and returns as soon as it does: an owner's poll loop then neither
+    // sleeps past a program's last line nor past its end.
+    void waitForOutput(int timeoutMs);
 
     // The program's top-level window. This platform has no enumeration of
     // other processes' windows: always none (0).

@@ -3,14 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 #include "convert/value_tables.h"
@@ -31,8 +29,6 @@ namespace {
 
 constexpr size_t kProbeLineSize = 1024;
 constexpr size_t kToolLineSize = 512;
-
-void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(ConversionWorker::kPollMs)); }
 
 bool isAudioFormat(int32_t format)
 {
@@ -374,7 +370,7 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
             return true;
         }
         if (got == ReadResult::Nothing) {
-            pause();
+            waitForOutput(kPollMs);
             continue;
         }
         line[trimLineEnd(line).size()] = 0;
@@ -428,7 +424,7 @@ bool ConversionWorker::runFrameRateProbe(ConversionTask& task, const char* comma
             return true;
         }
         if (got == ReadResult::Nothing)
-            pause();
+            waitForOutput(kPollMs);
         else if (found < 0)
             found = frameRateFromLine(line).value_or(-1);
     }
@@ -456,7 +452,7 @@ bool ConversionWorker::runTool(ConversionTask& task, const char* commandLine)
         if (got == ReadResult::Ended)
             return true;
         if (got == ReadResult::Nothing) {
-            pause();
+            waitForOutput(kPollMs);
             continue;
         }
         const std::string_view text = trimLineEnd(line);

@@ -172,6 +172,41 @@ TEST_F(RunnerTest, OutputWrittenJustBeforeTheEndIsReadBeforeTheEndIsReported)
     EXPECT_TRUE(runner.hasExited());
 }
 
+// The owner's wait between polls ends with the program's next line or its
+// end, not with the wait's own limit (long here: a wait that ran it out
+// would be plain), and a program that closed its output but still runs is
+// waited for, not spun on.
+TEST_F(RunnerTest, WaitForOutputReturnsWithTheNextLineAndWithTheEnd)
+{
+    const std::string go = dir_ + "/go";
+    const std::string closed = dir_ + "/closed";
+    ChildProcessRunner runner;
+    ASSERT_TRUE(runner.start(program("steps.sh",
+                                     "echo one\n"
+                                     "i=0; while [ ! -e '"
+                                         + go
+                                         + "' ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done\n"
+                                           "echo two; exec >&- 2>&-; : > '"
+                                         + closed + "'; sleep 0.3")));
+    ASSERT_TRUE(runner.openStream());
+    const auto started = std::chrono::steady_clock::now();
+    runner.waitForOutput(120000);
+    char buffer[64];
+    ASSERT_TRUE(runner.readLine(buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "one\n");
+    std::ofstream(go).close();
+    runner.waitForOutput(120000);
+    ASSERT_TRUE(runner.readLine(buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "two\n");
+    ASSERT_TRUE(waitForFile(closed));
+    while (!runner.hasExited() && std::chrono::steady_clock::now() - started < 100s) {
+        EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
+        runner.waitForOutput(120000);
+    }
+    EXPECT_TRUE(runner.hasExited());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 100s);
+}
+
 TEST_F(RunnerTest, CloseEndsAProgramThatKeepsRunningWithWhatItStarted)
 {
     const std::string pidFile = dir_ + "/sleeper.pid";
