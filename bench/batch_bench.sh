@@ -5,10 +5,11 @@
 # 3GP, with --jobs 1 and --jobs $(nproc) (target: quillfer-cli / parallel
 # <= 1.15).
 #
-# The MP3 command is the one the encoder itself runs (QF_ENCODER_PRINT_FFMPEG).
-# The 3GP one makes the same streams (MPEG-4 video 176x144 at 10 fps, 100
-# kbit/s, AAC 22.05 kHz 32 kbit/s) in one go; quillfer-cli also runs the
-# frame-rate probe, two stream extractions and the muxer.
+# Each baseline command is the one the encoder itself runs
+# (QF_ENCODER_PRINT_FFMPEG), for 3GP with its output moved from the AVI
+# intermediate to 3GP: the same streams with the same encoder options in one
+# go, where quillfer-cli also runs the frame-rate probe, two stream
+# extractions and the muxer twice.
 #
 # usage: bench/batch_bench.sh [build-dir] [files] [seconds-per-file]
 set -euo pipefail
@@ -24,6 +25,7 @@ cores=$(nproc)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+[ -n "${QF_BENCH_KEEP:-}" ] && trap - EXIT
 mkdir -p "$work/library"
 ffmpeg -v error -y -f lavfi -i "testsrc=size=640x480:rate=25:duration=$seconds" \
   -f lavfi -i "sine=frequency=440:duration=$seconds:sample_rate=44100" -ac 2 \
@@ -47,10 +49,27 @@ mapfile -t mp3_args < <(QF_ENCODER_PRINT_FFMPEG=1 "$encoder" "$work/clip.avi" -s
   done
   printf ' >/dev/null 2>&1\n'
 } >"$work/one-mp3.sh"
-cat >"$work/one-3gp.sh" <<'SCRIPT'
-exec ffmpeg -nostdin -v error -y -i "file:$1" -vf scale=176:144 -r 10 -c:v mpeg4 -b:v 100k -bf 0 \
-  -c:a aac -ar 22050 -b:a 32k -f 3gp "file:$2"
-SCRIPT
+# The same for 3GP: the encoder's own command of the conversion's first
+# step (as `quillfer-cli commands` gives it), its output moved to 3GP
+# straight away (the AVI codec tag dropped): the same streams in one go.
+mapfile -t threegp_line < <("$cli" commands -c 0 -m 0 -f 0 --output-folder "$work" "$work/clip.avi")
+mapfile -d '' -t threegp_words < <(python3 -c 'import shlex, sys; sys.stdout.write("\0".join(shlex.split(sys.argv[1])))' \
+  "${threegp_line[0]}")
+mapfile -t threegp_args < <(QF_ENCODER_PRINT_FFMPEG=1 "${threegp_words[@]}")
+{
+  printf 'exec ffmpeg'
+  for ((i = 0; i < ${#threegp_args[@]}; i++)); do
+    a=${threegp_args[i]}
+    if [ "$a" = -vtag ]; then i=$((i + 1)); continue; fi
+    case $a in
+      "file:$work/clip.avi") printf ' "file:$1"' ;;
+      file:*.part) printf ' "file:$2"' ;;
+      avi) printf ' 3gp' ;;
+      *) printf ' %q' "$a" ;;
+    esac
+  done
+  printf ' >/dev/null 2>&1\n'
+} >"$work/one-3gp.sh"
 mp3_line="bash $work/one-mp3.sh {} $work/out/{/.}.mp3"
 threegp_line="bash $work/one-3gp.sh {} $work/out/{/.}.3gp"
 
