@@ -105,13 +105,13 @@ for entry in "${formats[@]}"; do
   programs=$(($(grep -c 'execve(.*= 0$' "$work/trace") - 1))
 
   mapfile -t lines < <("$cli" commands "${select[@]}" --output-folder "$work/out" "$work/clip.avi")
-  timing="$work/ours"; : >"$timing"
+  : >"$work/ours"; : >"$work/theirs"
+  # Ours and the direct command take turns, so that a drift of the machine
+  # (other programs, caches, clock) falls on both alike.
   for ((r = 0; r < runs; r++)); do
     rm -rf out && mkdir out
-    timed "$cli" convert "${select[@]}" --output-folder "$work/out" "$work/clip.avi"
-  done
-  timing="$work/theirs"; : >"$timing"
-  for ((r = 0; r < runs; r++)); do
+    timing="$work/ours" timed "$cli" convert "${select[@]}" --output-folder "$work/out" "$work/clip.avi"
+    timing="$work/theirs"
     rm -rf direct && mkdir direct
     (
       cd direct
