@@ -46,24 +46,33 @@ cpu_ms() {
   done
   echo $((ns / 1000000))
 }
-# Starts a program and prints the milliseconds until a visible window of that
-# title exists, its pid and the CPU milliseconds it had used by then.
+# Starts a program and prints the milliseconds until the X server maps a
+# top-level window of that title, its pid and the CPU milliseconds it had used
+# by then. The map is seen as it happens (xev on the root window's
+# substructure, a line per event), not by polling, which would round both
+# sides up to its period.
 time_to_map() {
   local title=$1; shift
-  local t0 t1
+  local t0 t1 line window pid
+  coproc XEV { exec stdbuf -oL xev -root -event substructure; }
+  sleep 0.2   # xev has selected its events
   t0=$(now_ms)
   "$@" >>"$work/programs.log" 2>&1 &
-  local pid=$!
-  until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      echo "main_window_bench: $1 ended before its window was mapped:" >&2
-      tail -n 20 "$work/programs.log" >&2
-      exit 1
+  pid=$!
+  while read -r -t 10 line <&"${XEV[0]}"; do
+    case $line in *", override NO"*) ;; *) continue ;; esac
+    t1=$(now_ms)
+    window=${line##*window }; window=${window%%,*}
+    if xprop -id "$window" WM_NAME 2>/dev/null | grep -Eq "= \"$title\"\$"; then
+      echo "$((t1 - t0)) $pid $(cpu_ms "$pid")"
+      kill "$XEV_PID" 2>/dev/null; wait "$XEV_PID" 2>/dev/null || true
+      return
     fi
-    sleep 0.01
   done
-  t1=$(now_ms)
-  echo "$((t1 - t0)) $pid $(cpu_ms "$pid")"
+  kill "$XEV_PID" 2>/dev/null || true
+  echo "main_window_bench: $1 mapped no window named $title within 10 s:" >&2
+  tail -n 20 "$work/programs.log" >&2
+  exit 1
 }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
