@@ -51,14 +51,40 @@ wait $pid || status=$?
 [ $status -eq 0 ] || { echo "quillfer exited with $status"; cat "$out/quillfer.log"; exit 1; }
 [ -f "$out/prog/cfg" ] || { echo "the configuration was not saved at exit"; exit 1; }
 
+# Answers the start-up failure box BOX of program PID with its one button
+# (centred, its top 32 pixels above the bottom) and expects the program to
+# end with status 1; WHAT names the case in the failure messages.
+answer_failure_box() {
+  local box=$1 pid=$2 what=$3 status=0
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && { echo "$what did not end after its box"; exit 1; }
+  trap - EXIT
+  wait "$pid" || status=$?
+  [ $status -eq 1 ] || { echo "$what exited with $status, expected 1"; exit 1; }
+}
+
+# A linked copy of the program directory without its media library and cfg.
+copy_without_library() {
+  cp -al "$program_dir" "$out/$1"
+  rm -f "$out/$1/OLIVE.dll" "$out/$1/cfg"
+}
+# Starts the copy's quillfer; sets pid.
+start_copy() {
+  "$out/$1/quillfer" >"$out/$1.log" 2>&1 &
+  pid=$!
+  trap 'kill $pid 2>/dev/null || true' EXIT
+}
+
 # Without its media library the program cannot start: it says so in its
 # message box, ends when the box is answered, and leaves the cfg untouched.
-cp -al "$program_dir" "$out/broken"
-rm -f "$out/broken/OLIVE.dll" "$out/broken/cfg"
+copy_without_library broken
 printf 'the user file' >"$out/broken/cfg"
-"$out/broken/quillfer" >"$out/broken.log" 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
+start_copy broken
 box=""
 for _ in $(seq 300); do
   # The box may be mapped and remapped while it settles: take it once a
@@ -70,28 +96,14 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$box" ] || { echo "no message box without the media library"; cat "$out/broken.log"; exit 1; }
-eval "$(xdotool getwindowgeometry --shell "$box")"
-# The box's one button: centred, its top 32 pixels above the bottom.
-xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
-for _ in $(seq 100); do
-  kill -0 $pid 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 $pid 2>/dev/null && { echo "the failed start did not end after its box"; exit 1; }
-trap - EXIT
-status=0
-wait $pid || status=$?
-[ $status -eq 1 ] || { echo "a failed start exited with $status, expected 1"; exit 1; }
+answer_failure_box "$box" $pid "the start without its library"
 [ "$(cat "$out/broken/cfg")" = "the user file" ] || { echo "a failed start rewrote the cfg"; exit 1; }
 
 # A library file that is there but will not load is found once the window
 # has been painted (its load waits for that): the same box, then status 1.
-cp -al "$program_dir" "$out/unloadable"
-rm -f "$out/unloadable/OLIVE.dll" "$out/unloadable/cfg"
+copy_without_library unloadable
 printf 'not a library' >"$out/unloadable/OLIVE.dll"
-"$out/unloadable/quillfer" >"$out/unloadable.log" 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
+start_copy unloadable
 box=""
 for _ in $(seq 300); do
   # Mapped over the painted window; taken once it has drawn itself.
@@ -107,16 +119,6 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$box" ] || { echo "no message box for a library that will not load"; cat "$out/unloadable.log"; exit 1; }
-eval "$(xdotool getwindowgeometry --shell "$box")"
-xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
-for _ in $(seq 100); do
-  kill -0 $pid 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 $pid 2>/dev/null && { echo "the start with an unloadable library did not end after its box"; exit 1; }
-trap - EXIT
-status=0
-wait $pid || status=$?
-[ $status -eq 1 ] || { echo "a start with an unloadable library exited with $status, expected 1"; exit 1; }
+answer_failure_box "$box" $pid "the start with an unloadable library"
 
 echo "quillfer smoke: every view shown, closed cleanly; a start without its library fails cleanly"
