@@ -82,14 +82,24 @@ uint32_t millisecondsToSeconds(std::string_view text)
 
 } // namespace
 
-MediaSummary::MediaSummary() : MediaSummary(mediaInfoLibrary()) {}
+MediaSummary::MediaSummary() = default;
 
-MediaSummary::MediaSummary(const MediaInfoLibrary& library) : library_(&library)
+MediaSummary::MediaSummary(const MediaInfoLibrary& library) : library_(&library) { takeHandle(); }
+
+void MediaSummary::takeHandleIfDue() const
 {
-    if (library.loaded()) {
+    if (library_ != nullptr)
+        return;
+    library_ = &mediaInfoLibrary();
+    takeHandle();
+}
+
+void MediaSummary::takeHandle() const
+{
+    if (library_->loaded()) {
         Utf8CallScope scope;
-        handle_ = library.api().create();
-        generation_ = library.generation();
+        handle_ = library_->api().create();
+        generation_ = library_->generation();
     }
 }
 
@@ -110,6 +120,7 @@ bool MediaSummary::handleUsable() const
 
 bool MediaSummary::open(const char* path)
 {
+    takeHandleIfDue();
     if (!handleUsable() || path == nullptr)
         return false;
     close();

@@ -8,9 +8,9 @@
 //
 // Owned and used by one thread (the UI thread); probing blocks while the
 // library reads the file. The library must be loaded (loadMediaInfoLibrary)
-// before a MediaSummary is made, or the summary has no handle and refuses
-// every file. A summary that outlives an unload of the library refuses every
-// file too and drops its handle without calling the library.
+// before a MediaSummary is made (for the process-wide library: before its
+// first use), or the summary has no handle and refuses every file. A summary that outlives an unload of the library
+// refuses every file too and drops its handle without calling the library.
 
 #include <cstdint>
 
@@ -53,7 +53,9 @@ struct MediaFacts {
 
 class MediaSummary : public MediaFacts {
 public:
-    // Takes a handle from the process-wide library when it is loaded.
+    // Takes a handle from the process-wide library, when it is loaded, on
+    // first use: a window can make its prober before the library's load has
+    // been finished.
     MediaSummary();
     // Takes a handle from the given library (tests); none when it is not loaded.
     explicit MediaSummary(const MediaInfoLibrary& library);
@@ -66,7 +68,11 @@ public:
     int32_t width = 0;              // pixels; 0 when the library has no number
     int32_t height = 0;
 
-    bool hasHandle() const { return handle_ != nullptr; }
+    bool hasHandle() const
+    {
+        takeHandleIfDue();
+        return handle_ != nullptr;
+    }
     bool isClosed() const { return isClosed_; }
 
     // Probes the file: true when it has a video or an audio stream. A file
@@ -85,9 +91,14 @@ public:
 private:
     bool handleUsable() const;
 
-    const MediaInfoLibrary* library_;
-    void* handle_ = nullptr;        // MediaInfoA_New's object; null when the library was not loaded
-    uint64_t generation_ = 0;       // the library load that made handle_
+    // The process-wide library's handle, taken on first use.
+    void takeHandleIfDue() const;
+    void takeHandle() const;
+
+    // Set once on first use for a summary of the process-wide library.
+    mutable const MediaInfoLibrary* library_ = nullptr;
+    mutable void* handle_ = nullptr; // MediaInfoA_New's object; null when the library was not loaded
+    mutable uint64_t generation_ = 0; // the library load that made handle_
     bool isClosed_ = true;
 };
 
