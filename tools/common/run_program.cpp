@@ -23,16 +23,10 @@ std::string ProgramResult::lastErrorLine() const
 
 ProgramResult runProgram(const std::vector<std::string>& argv)
 {
-    if (argv.empty()) throw ToolError("internal error: empty program argument vector");
-    // The program stays in our process group, so that whoever ends the group
-    // (the system ending a tool) ends it too; and it dies with us.
-    platform::SubprocessOptions options;
-    options.ownProcessGroup = false;
-    options.endWithParent = true;
-    options.searchPath = true;
-    options.errors = platform::SubprocessOptions::Errors::Pipe;
+    if (argv.empty())
+        throw ToolError("internal error: empty program argument vector");
     platform::Subprocess child;
-    if (const int rc = child.start(argv, options); rc != 0) {
+    if (const int rc = child.start(argv, platform::SubprocessOptions::toolChild()); rc != 0) {
         if (rc == ENOENT) throw ToolError(argv[0] + " not found (is it installed and on PATH?)");
         throw ToolError("cannot run " + argv[0] + ": " + std::strerror(rc));
     }

@@ -110,16 +110,8 @@ ChildOutcome runChild(const std::string& program, const std::vector<std::string>
     }
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
-    // The child stays in our process group, so that ending the group ends it
-    // too, and the kernel kills it when we die: a SIGKILL of the encoder (which
-    // no handler can see) cannot leave ffmpeg writing on.
-    platform::SubprocessOptions options;
-    options.ownProcessGroup = false;
-    options.endWithParent = true;
-    options.searchPath = true;
-    options.errors = platform::SubprocessOptions::Errors::Pipe;
     platform::Subprocess child;
-    if (int rc = child.start(argv, options); rc != 0) {
+    if (int rc = child.start(argv, platform::SubprocessOptions::toolChild()); rc != 0) {
         outcome.startError = std::strerror(rc);
         return outcome;
     }

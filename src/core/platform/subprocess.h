@@ -39,6 +39,20 @@ struct SubprocessOptions {
     // Where the child runs (null: ours). A relative program path still names
     // the program seen from our directory.
     const char* workingDirectory = nullptr;
+
+    // A helper program's child (ffmpeg, ffprobe under our tools): in our
+    // group, so that whoever ends the group ends it too, killed when we die
+    // (a SIGKILL no handler sees cannot leave it writing on), found on PATH,
+    // standard error on a pipe of its own.
+    static SubprocessOptions toolChild()
+    {
+        SubprocessOptions o;
+        o.ownProcessGroup = false;
+        o.endWithParent = true;
+        o.searchPath = true;
+        o.errors = Errors::Pipe;
+        return o;
+    }
 };
 
 class Subprocess {
