@@ -180,14 +180,14 @@ TEST_F(RunnerTest, WaitForOutputReturnsWithTheNextLineAndWithTheEnd)
 {
     const std::string go = dir_ + "/go";
     const std::string closed = dir_ + "/closed";
+    const std::string end = dir_ + "/end";
+    // Waits (at most a minute) for the test to create the file named $1.
+    const std::string await
+        = "await() { i=0; while [ ! -e \"$1\" ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done; }\n";
     ChildProcessRunner runner;
     ASSERT_TRUE(runner.start(program("steps.sh",
-                                     "echo one\n"
-                                     "i=0; while [ ! -e '"
-                                         + go
-                                         + "' ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done\n"
-                                           "echo two; exec >&- 2>&-; : > '"
-                                         + closed + "'; sleep 0.3")));
+                                     await + "echo one\nawait '" + go + "'\necho two; exec >&- 2>&-; : > '" + closed
+                                         + "'\nawait '" + end + "'")));
     ASSERT_TRUE(runner.openStream());
     const auto started = std::chrono::steady_clock::now();
     runner.waitForOutput(120000);
@@ -198,11 +198,13 @@ TEST_F(RunnerTest, WaitForOutputReturnsWithTheNextLineAndWithTheEnd)
     runner.waitForOutput(120000);
     ASSERT_TRUE(runner.readLine(buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "two\n");
+    // Its output has ended but it runs on: no line, not ended, until it is let go.
     ASSERT_TRUE(waitForFile(closed));
-    while (!runner.hasExited() && std::chrono::steady_clock::now() - started < 100s) {
-        EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
+    EXPECT_FALSE(runner.readLine(buffer, sizeof buffer));
+    EXPECT_FALSE(runner.hasExited());
+    std::ofstream(end).close();
+    while (!runner.hasExited() && std::chrono::steady_clock::now() - started < 100s)
         runner.waitForOutput(120000);
-    }
     EXPECT_TRUE(runner.hasExited());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 100s);
 }
