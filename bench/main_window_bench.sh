@@ -53,13 +53,22 @@ cpu_ms() {
 # sides up to its period.
 time_to_map() {
   local title=$1; shift
-  local t0 t1 line window pid
-  coproc XEV { exec stdbuf -oL xev -root -event substructure; }
-  sleep 0.2   # xev has selected its events
+  local t0 t1 line window pid mapping=""
+  coproc XEV { exec stdbuf -oL xev -root -event substructure -event property; }
+  # Once xev reports a change of a root property it has selected its events.
+  local seen=""
+  while [ -z "$seen" ]; do
+    xprop -root -f _QF_BENCH_PING 8s -set _QF_BENCH_PING "$RANDOM"
+    read -r -t 0.5 line <&"${XEV[0]}" && case $line in PropertyNotify*) seen=1 ;; esac
+  done
   t0=$(now_ms)
   "$@" >>"$work/programs.log" 2>&1 &
   pid=$!
   while read -r -t 10 line <&"${XEV[0]}"; do
+    # A MapNotify is two lines; its second names the window.
+    case $line in MapNotify*) mapping=1; continue ;; esac
+    [ -n "$mapping" ] || continue
+    mapping=""
     case $line in *", override NO"*) ;; *) continue ;; esac
     t1=$(now_ms)
     window=${line##*window }; window=${window%%,*}
