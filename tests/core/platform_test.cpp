@@ -288,6 +288,44 @@ TEST(Subprocess, CallersGroupAndSeparateErrorPipe)
     EXPECT_EQ(child.termSignal(), 0);
 }
 
+// One child feeding another through a pipe of the caller's: the reader sees
+// the end only when the writer has ended, because neither the reader nor any
+// other child holds a copy of the write end.
+TEST(Subprocess, ChildFeedsAnotherThroughGivenDescriptors)
+{
+    int link[2];
+    ASSERT_EQ(::pipe2(link, O_CLOEXEC), 0);
+    const std::string logPath = ::testing::TempDir() + "qf-feeder-log";
+    const int log = ::open(logPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(log, 0);
+    qf::platform::SubprocessOptions feederOptions = qf::platform::SubprocessOptions::toolChild();
+    feederOptions.outputTo = link[1];
+    feederOptions.errorsTo = log;
+    qf::platform::Subprocess feeder;
+    ASSERT_EQ(feeder.start({"sh", "-c", "printf 'one\\ntwo\\n'; echo to-log >&2"}, feederOptions), 0);
+    ::close(link[1]);
+    EXPECT_EQ(feeder.outputFd(), -1);
+    EXPECT_EQ(feeder.errorFd(), -1);
+
+    qf::platform::SubprocessOptions readerOptions = qf::platform::SubprocessOptions::toolChild();
+    readerOptions.inputFrom = link[0];
+    qf::platform::Subprocess reader;
+    ASSERT_EQ(reader.start({"sh", "-c", "wc -l; echo done >&2"}, readerOptions), 0);
+    ::close(link[0]);
+    std::string out, err;
+    EXPECT_TRUE(qf::platform::drainOutput(
+        reader, [&](std::string_view b) { out.append(b); }, [&](std::string_view b) { err.append(b); }));
+    EXPECT_EQ(out, "2\n");
+    EXPECT_EQ(err, "done\n");
+    EXPECT_TRUE(reader.waitExit(5000));
+    EXPECT_TRUE(feeder.waitExit(5000));
+    EXPECT_EQ(feeder.exitCode(), 0);
+    char text[32] = {};
+    EXPECT_EQ(::pread(log, text, sizeof text - 1, 0), 7);
+    EXPECT_STREQ(text, "to-log\n");
+    ::close(log);
+    ::unlink(logPath.c_str());
+}
 TEST(Subprocess, StartFailuresGiveTheErrnoAndHoldNothing)
 {
     qf::platform::SubprocessOptions options;

@@ -47,4 +47,17 @@ using LineHandler = std::function<void(std::string_view)>;
 ChildOutcome runChild(const std::string& program, const std::vector<std::string>& args, const LineHandler& onStdout,
                       const LineHandler& onStderr);
 
+struct FedOutcome {
+    ChildOutcome main;
+    bool feederStarted = false;
+    int feederExitCode = -1;
+    int feederSignal = 0;
+};
+
+// Runs program with feederArgs, its standard output on the standard input
+// of program run with args, and waits for both. The handlers get the lines
+// of the second; what the feeder writes on its standard error is dropped.
+FedOutcome runFedChild(const std::string& program, const std::vector<std::string>& feederArgs,
+                       const std::vector<std::string>& args, const LineHandler& onStdout, const LineHandler& onStderr);
+
 } // namespace qf::encoder

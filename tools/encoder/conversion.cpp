@@ -137,7 +137,9 @@ public:
                 return fail(error);
         }
         const SourceFacts* facts = facts_ ? &*facts_ : nullptr;
-        t_ = translate(command_, facts);
+        if (std::getenv("QF_ENCODER_ONE_FFMPEG") != nullptr)
+            options_.soundBeside = false;
+        t_ = translate(command_, facts, options_);
         if (t_.failure != FailureKind::None)
             return fail(t_.error);
         if (std::getenv("QF_ENCODER_PRINT_FFMPEG") != nullptr) {
@@ -168,6 +170,14 @@ public:
                 return finish(tracker);
             if (outcome == Outcome::Stopped)
                 return stopped();
+            // Whatever failed the two programs is found, retried and told by
+            // a single run, as without them.
+            if (!t_.fedArgs.empty()) {
+                options_.soundBeside = false;
+                t_.feederArgs.clear();
+                t_.fedArgs.clear();
+                continue;
+            }
             // The second pass found no curve for its bitrate and buffers within
             // the first pass's statistics (a clip of a second or of pure noise):
             // one pass with the same rate and buffers copes with any clip.
@@ -185,7 +195,8 @@ public:
                 normaliserOff = true;
                 say("\nffmpeg ended by signal " + std::to_string(run_.termSignal)
                     + " in the volume normaliser; encoding without it\n");
-                t_ = translate(command_, facts, {.normalise = false});
+                options_.normalise = false;
+                t_ = translate(command_, facts, options_);
                 if (onePass)
                     dropTwoPass();
                 continue;
@@ -199,7 +210,7 @@ public:
                         return stopped();
                     facts = facts_ ? &*facts_ : nullptr;
                 }
-                Translation again = facts != nullptr ? translate(command_, facts) : Translation{};
+                Translation again = facts != nullptr ? translate(command_, facts, options_) : Translation{};
                 if (facts != nullptr && again.failure == FailureKind::None) {
                     t_ = again;
                     if (onePass)
@@ -257,19 +268,30 @@ private:
         }
         auto started = std::chrono::steady_clock::now();
         say(formatStatusLine({.videoKbps = t_.videoKbps, .audioKbps = t_.audioKbps}));
-        run_ = runChild(
-            "ffmpeg", t_.ffmpegArgs,
-            [&](std::string_view line) {
-                double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                if (auto status = tracker.feed(line, elapsed))
-                    say(*status);
-            },
-            [&](std::string_view line) {
-                log.feed(line);
-                if (!tracker.hasDuration() && log.duration()) {
-                    tracker.setDuration(effectiveDuration(log.duration(), t_.startSeconds, t_.lengthSeconds));
-                }
-            });
+        auto onProgress = [&](std::string_view line) {
+            double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            if (auto status = tracker.feed(line, elapsed))
+                say(*status);
+        };
+        auto onLog = [&](std::string_view line) {
+            log.feed(line);
+            if (!tracker.hasDuration() && log.duration()) {
+                tracker.setDuration(effectiveDuration(log.duration(), t_.startSeconds, t_.lengthSeconds));
+            }
+        };
+        if (!t_.fedArgs.empty()) {
+            FedOutcome fed = runFedChild("ffmpeg", t_.feederArgs, t_.fedArgs, onProgress, onLog);
+            run_ = fed.main;
+            if (run_.interrupted || interruptSignal() != 0)
+                return Outcome::Stopped;
+            // The second program reads the sound to its end, so a feeder that
+            // did not finish cleanly (no sound in the source, a crash) left it
+            // short, whatever the second says.
+            if (run_.started && run_.exitCode == 0 && (fed.feederExitCode != 0 || fed.feederSignal != 0))
+                return Outcome::Failed;
+        } else {
+            run_ = runChild("ffmpeg", t_.ffmpegArgs, onProgress, onLog);
+        }
         if (run_.interrupted || interruptSignal() != 0)
             return Outcome::Stopped;
         if (!run_.started)
@@ -426,6 +448,7 @@ private:
     }
 
     const Command& command_;
+    TranslateOptions options_;
     std::optional<SourceFacts> facts_;
     Translation t_;
     ChildOutcome run_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <initializer_list>
 
 #include "filter_chains.h"
 #include "h264_level.h"
@@ -175,6 +177,7 @@ struct Plan {
     Muxer muxer;
     std::vector<std::string> videoFlags;
     std::vector<std::string> audioFlags;
+    std::optional<int> audioRate; // the sample rate the sound is encoded at, when the run names it
     bool squarePixels = false;
     bool discAspect = false; // flag 4:3 or 16:9, whichever the source's display aspect is nearer
 
@@ -188,6 +191,7 @@ struct Plan {
     bool chooseStreams();
     bool chooseMuxer();
     bool mapStreams(std::vector<std::string>& out);
+    bool soundBesideWorthwhile() const;
     void videoArgs(std::vector<std::string>& out);
     void lavcVideoArgs(std::vector<std::string>& out);
     void xvidVideoArgs(std::vector<std::string>& out);
@@ -198,6 +202,28 @@ struct Plan {
     std::optional<int> x264Level(int requested, bool highProfile);
     std::optional<double> sourceSeconds() const;
 };
+
+std::vector<std::string> concat(std::initializer_list<const std::vector<std::string>*> parts)
+{
+    std::vector<std::string> all;
+    for (const std::vector<std::string>* part : parts)
+        all.insert(all.end(), part->begin(), part->end());
+    return all;
+}
+
+// Sound encoded by a second ffmpeg pays where the picture is encoded too and
+// ends where the sound does. The AAC priming is known (1024 samples at the
+// rate asked for), so the handed-over sound gets the timestamps a single run
+// gives it, which these containers keep. A run cut short (-endpos, a size
+// limit) would leave the feeder writing to nobody; two passes and copies
+// gain nothing.
+bool Plan::soundBesideWorthwhile() const
+{
+    bool timed = muxer.format == "mp4" || muxer.format == "mov" || muxer.format == "3gp" || muxer.format == "avi";
+    bool noSound = audioOptional && facts != nullptr && audioSource == nullptr;
+    return video && audio && !noSound && t.pass == 0 && c.video != VideoMode::Copy && c.audio == AudioMode::Faac
+        && timed && audioRate && *audioRate > 0 && !c.lengthSeconds && !c.sizeLimitBytes;
+}
 
 std::string kiloOrBits(long long value, long long kiloLimit)
 {
@@ -746,10 +772,12 @@ void Plan::audioArgs(std::vector<std::string>& out)
     if (!chain.graph.empty())
         out.insert(out.end(), {"-af", chain.graph});
     if (c.sampleRate) {
-        out.insert(out.end(), {"-ar", std::to_string(*c.sampleRate)});
+        audioRate = *c.sampleRate;
     } else if (chain.resampleRate) {
-        out.insert(out.end(), {"-ar", std::to_string(*chain.resampleRate)});
+        audioRate = *chain.resampleRate;
     }
+    if (audioRate)
+        out.insert(out.end(), {"-ar", std::to_string(*audioRate)});
     out.insert(out.end(), codecArgs.begin(), codecArgs.end());
     if (!audioFlags.empty()) {
         std::string flags;
@@ -812,35 +840,67 @@ Translation translate(const Command& command, const SourceFacts* facts, const Tr
     if (!plan.chooseStreams() || !plan.chooseMuxer())
         return t;
 
-    std::vector<std::string>& a = t.ffmpegArgs;
-    a = {"-hide_banner", "-nostdin",  "-y",     "-nostats",      "-loglevel",
-         "level+info",   "-progress", "pipe:1", "-stats_period", "0.1"};
+    const std::vector<std::string> head = {"-hide_banner", "-nostdin",  "-y",     "-nostats",      "-loglevel",
+                                           "level+info",   "-progress", "pipe:1", "-stats_period", "0.1"};
+    std::vector<std::string> input;
     if (command.startSeconds)
-        a.insert(a.end(), {"-ss", formatDecimal(*command.startSeconds)});
+        input.insert(input.end(), {"-ss", formatDecimal(*command.startSeconds)});
     bool decodesAudio = plan.audio && command.audio != AudioMode::Copy;
     int channelLimit = command.channels.value_or(2);
     if (decodesAudio && channelLimit <= 2) {
         // Downmixing in the AC-3 decoder gives MEncoder's exact levels; other
         // decoders ignore the request and the filter chain limits the channels.
-        a.insert(a.end(), {"-downmix", channelLimit == 1 ? "mono" : "stereo"});
+        input.insert(input.end(), {"-downmix", channelLimit == 1 ? "mono" : "stereo"});
     }
-    a.insert(a.end(), {"-i", "file:" + command.source});
-    if (!plan.mapStreams(a))
+    input.insert(input.end(), {"-i", "file:" + command.source});
+    std::vector<std::string> maps;
+    if (!plan.mapStreams(maps))
         return t;
-    plan.videoArgs(a);
-    plan.audioArgs(a);
+    std::vector<std::string> videoPart;
+    plan.videoArgs(videoPart);
+    std::vector<std::string> audioPart;
+    plan.audioArgs(audioPart);
+    std::vector<std::string> tail;
     if (command.lengthSeconds)
-        a.insert(a.end(), {"-t", formatDecimal(*command.lengthSeconds)});
+        tail.insert(tail.end(), {"-t", formatDecimal(*command.lengthSeconds)});
     if (command.sizeLimitBytes)
-        a.insert(a.end(), {"-fs", std::to_string(*command.sizeLimitBytes)});
-    a.insert(a.end(), {"-f", plan.muxer.format});
-    a.insert(a.end(), plan.muxer.args.begin(), plan.muxer.args.end());
+        tail.insert(tail.end(), {"-fs", std::to_string(*command.sizeLimitBytes)});
+    tail.insert(tail.end(), {"-f", plan.muxer.format});
+    tail.insert(tail.end(), plan.muxer.args.begin(), plan.muxer.args.end());
     if (t.pass == 1) {
         // The same muxer as the second pass, so both passes see the same frames.
-        a.push_back("/dev/null");
+        tail.push_back("/dev/null");
     } else {
         t.tempPath = temporaryPathFor(command.output);
-        a.push_back("file:" + t.tempPath);
+        tail.push_back("file:" + t.tempPath);
+    }
+    t.ffmpegArgs = concat({&head, &input, &maps, &videoPart, &audioPart, &tail});
+    if (options.soundBeside && plan.soundBesideWorthwhile()) {
+        // ffmpeg 5.1 encodes sound on the thread that feeds the video encoder,
+        // which then waits; a second ffmpeg encodes it on the other core and
+        // hands it over as ADTS. ADTS carries no time: the sound is made
+        // continuous from the start (gaps and a late start filled with
+        // silence, as the finished file would play them), and the encoder's
+        // 1024 samples of priming are put back before zero, where the
+        // container's edit list hides them as in a single run.
+        std::vector<std::string> feederPart = audioPart;
+        auto graph = std::find(feederPart.begin(), feederPart.end(), "-af");
+        const std::string continuous = "aresample=async=1:first_pts=0";
+        if (graph != feederPart.end())
+            *(graph + 1) += "," + continuous;
+        else
+            feederPart.insert(feederPart.begin(), {"-af", continuous});
+        const std::vector<std::string> feederHead = {"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error"};
+        const std::vector<std::string> audioMap(maps.end() - 2, maps.end());
+        const std::vector<std::string> feederTail = {"-f", "adts", "pipe:1"};
+        t.feederArgs = concat({&feederHead, &input, &audioMap, &feederPart, &feederTail});
+
+        char priming[32];
+        std::snprintf(priming, sizeof priming, "-%.6f", 1024.0 / *plan.audioRate);
+        const std::vector<std::string> fedInput = {"-itsoffset", priming, "-f", "aac", "-i", "pipe:0"};
+        const std::vector<std::string> fedMaps = {maps[0], maps[1], "-map", "1:a:0"};
+        const std::vector<std::string> copy = {"-c:a", "copy"};
+        t.fedArgs = concat({&head, &input, &fedInput, &fedMaps, &videoPart, &copy, &tail});
     }
     t.writesVideo = plan.video;
     t.writesAudio = plan.audio;

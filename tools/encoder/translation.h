@@ -34,6 +34,11 @@ struct Translation {
     std::string error;
 
     std::vector<std::string> ffmpegArgs; // after the program name
+    // The same run as two ffmpegs, the first (feederArgs) encoding the sound
+    // onto the standard input of the second (fedArgs); empty when the run is
+    // not worth splitting.
+    std::vector<std::string> feederArgs;
+    std::vector<std::string> fedArgs;
     std::string sourcePath;
     std::string outputPath; // the final file (-o)
     std::string tempPath; // what ffmpeg writes; renamed to outputPath on success; "" when
@@ -55,6 +60,8 @@ struct TranslateOptions {
     // volnorm is carried out. The run that follows a crash of ffmpeg's
     // normaliser turns it off.
     bool normalise = true;
+    // The sound may be encoded by a second ffmpeg beside the first.
+    bool soundBeside = true;
 };
 
 // Sources shorter than this are not normalised: the normaliser's window

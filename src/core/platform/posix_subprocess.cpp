@@ -224,9 +224,10 @@ int Subprocess::start(const std::vector<std::string>& argv, const SubprocessOpti
             closeFd(p[1]);
         }
     };
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(report, O_CLOEXEC) != 0 ||
-        (options.errors == SubprocessOptions::Errors::Pipe && ::pipe2(err, O_CLOEXEC) != 0) ||
-        (options.stdinPipe && ::pipe2(in, O_CLOEXEC) != 0)) {
+    const bool errorPipe = options.errors == SubprocessOptions::Errors::Pipe && options.errorsTo < 0;
+    if ((options.outputTo < 0 && ::pipe2(out, O_CLOEXEC) != 0) || ::pipe2(report, O_CLOEXEC) != 0
+        || (errorPipe && ::pipe2(err, O_CLOEXEC) != 0)
+        || (options.stdinPipe && options.inputFrom < 0 && ::pipe2(in, O_CLOEXEC) != 0)) {
         const int error = errno;
         closeAll();
         return error;
@@ -238,13 +239,15 @@ int Subprocess::start(const std::vector<std::string>& argv, const SubprocessOpti
     setup.searchPath = pathLookup;
     setup.ownGroup = options.ownProcessGroup;
     setup.endWithParent = options.endWithParent;
-    setup.stdinFd = in[0];
-    setup.stdoutFd = out[1];
+    setup.stdinFd = options.inputFrom >= 0 ? options.inputFrom : in[0];
+    setup.stdoutFd = options.outputTo >= 0 ? options.outputTo : out[1];
     switch (options.errors) {
-    case SubprocessOptions::Errors::Merge: setup.stderrFd = out[1]; break;
+    case SubprocessOptions::Errors::Merge: setup.stderrFd = setup.stdoutFd; break;
     case SubprocessOptions::Errors::Pipe: setup.stderrFd = err[1]; break;
     case SubprocessOptions::Errors::Inherit: setup.stderrFd = -1; break;
     }
+    if (options.errorsTo >= 0)
+        setup.stderrFd = options.errorsTo;
     setup.workingDirectory = options.workingDirectory;
     setup.parent = ::getpid();
     setup.reportFd = report[1];

@@ -36,6 +36,13 @@ struct SubprocessOptions {
     enum class Errors { Merge, Pipe, Inherit };
     // Standard error: onto the output pipe, on a pipe of its own, or ours.
     Errors errors = Errors::Merge;
+    // Descriptors the child takes as its standard input, output or error in
+    // place of the above (-1: as above), such as the ends of a pipe between
+    // two children. They are the caller's to close; outputFd() and errorFd()
+    // are -1 for a stream given here.
+    int inputFrom = -1;
+    int outputTo = -1;
+    int errorsTo = -1;
     // Where the child runs (null: ours). A relative program path still names
     // the program seen from our directory.
     const char* workingDirectory = nullptr;

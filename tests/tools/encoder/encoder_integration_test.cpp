@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -400,44 +401,63 @@ TEST_F(EncoderIntegration, MissingFfmpegIsReported) {
 
 TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg) {
   // A source long enough that the encode is still running when it is stopped.
-  ToolRun longClip = runIn(dir_, {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                  "testsrc=size=320x240:rate=25:duration=60", "-c:v", "mpeg4", "-q:v", "10", "long.avi"});
+  ToolRun longClip
+      = runIn(dir_,
+              {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=60", "-f",
+               "lavfi", "-i", "sine=duration=60", "-c:v", "mpeg4", "-q:v", "10", "-c:a", "mp2", "long.avi"});
   ASSERT_EQ(longClip.exitCode, 0);
+  struct Run {
+      const char* name;
+      std::vector<std::string> args;
+      std::string output;
+  };
+  const Run runs[] = {
+      {"one ffmpeg", {"-nosound", "-o", "stop.avi"}, "stop.avi"},
+      {"sound beside",
+       {"-af", "volnorm", "-srate", "48000", "-oac", "faac", "-of", "lavf", "-o", "stop.mp4"},
+       "stop.mp4"},
+  };
   // The system ends the whole group; a SIGTERM to the encoder alone must be
   // passed on to ffmpeg.
-  for (bool wholeGroup : {true, false}) {
-    SCOPED_TRACE(wholeGroup ? "group" : "encoder only");
-    int fd = -1;
-    pid_t pid = spawn({kEncoder, "long.avi", "-vf-add", "scale=1280:960", "-ovc", "x264", "-x264encopts",
-                       "bitrate=3000", "-nosound", "-o", "stop.avi"},
-                      dir_, fd);
-    ASSERT_GT(pid, 0);
-    // Wait for progress past the start so that ffmpeg is surely writing.
-    std::string output;
-    char buffer[4096];
-    while (output.find("f ( ") == std::string::npos || output.find(" 0f") != std::string::npos) {
-      ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n <= 0) break;
-      output.assign(buffer, static_cast<std::size_t>(n));
-    }
-    EXPECT_TRUE(exists("stop.avi.part"));
-    ASSERT_EQ(kill(wholeGroup ? -pid : pid, SIGTERM), 0);
-    std::string rest;
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) rest.append(buffer, static_cast<std::size_t>(n));
-    close(fd);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_NE(rest.find("Exiting..."), std::string::npos) << rest;
-    // No process of the group may remain.
-    bool groupGone = false;
-    for (int i = 0; i < 200 && !groupGone; ++i) {
-      groupGone = kill(-pid, 0) != 0 && errno == ESRCH;
-      if (!groupGone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(groupGone) << "ffmpeg is still running";
-    EXPECT_FALSE(exists("stop.avi"));
-    EXPECT_FALSE(exists("stop.avi.part"));
+  for (const Run& r : runs) {
+      for (bool wholeGroup : {true, false}) {
+          SCOPED_TRACE(std::string(r.name) + (wholeGroup ? ", group" : ", encoder only"));
+          std::vector<std::string> argv
+              = {kEncoder, "long.avi", "-vf-add", "scale=1280:960", "-ovc", "x264", "-x264encopts", "bitrate=3000"};
+          argv.insert(argv.end(), r.args.begin(), r.args.end());
+          int fd = -1;
+          pid_t pid = spawn(argv, dir_, fd);
+          ASSERT_GT(pid, 0);
+          // Wait for progress past the start so that ffmpeg is surely writing.
+          std::string output;
+          char buffer[4096];
+          while (output.find("f ( ") == std::string::npos || output.find(" 0f") != std::string::npos) {
+              ssize_t n = read(fd, buffer, sizeof buffer);
+              if (n <= 0)
+                  break;
+              output.assign(buffer, static_cast<std::size_t>(n));
+          }
+          EXPECT_TRUE(exists(r.output + ".part"));
+          ASSERT_EQ(kill(wholeGroup ? -pid : pid, SIGTERM), 0);
+          std::string rest;
+          ssize_t n;
+          while ((n = read(fd, buffer, sizeof buffer)) > 0)
+              rest.append(buffer, static_cast<std::size_t>(n));
+          close(fd);
+          int status = 0;
+          waitpid(pid, &status, 0);
+          EXPECT_NE(rest.find("Exiting..."), std::string::npos) << rest;
+          // No process of the group may remain.
+          bool groupGone = false;
+          for (int i = 0; i < 200 && !groupGone; ++i) {
+              groupGone = kill(-pid, 0) != 0 && errno == ESRCH;
+              if (!groupGone)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+          EXPECT_TRUE(groupGone) << "ffmpeg is still running";
+          EXPECT_FALSE(exists(r.output));
+          EXPECT_FALSE(exists(r.output + ".part"));
+      }
   }
 }
 
@@ -572,10 +592,16 @@ TEST_F(EncoderIntegration, KilledEncoderLeavesNoFfmpegInAnyPass) {
     std::string line;
   };
   const Pass passes[] = {
-      {"single pass", "kill.avi -af volnorm -oac mp3lame -ovc x264 -x264encopts bitrate=3000 -vf-add scale=1280:960 -o k.avi"},
+      {"single pass",
+       "kill.avi -af volnorm -oac mp3lame -ovc x264 -x264encopts bitrate=3000 -vf-add scale=1280:960 -o k.avi"},
+      {"sound beside",
+       "kill.avi -af volnorm -srate 48000 -oac faac -ovc x264 -x264encopts bitrate=3000 "
+       "-vf-add scale=1280:960 -of lavf -o k.mp4"},
       {"first pass", "kill.avi " + video + ":turbo:vpass=1 -nosound -o k.mpg"},
-      {"second pass", "kill.avi " + video + ":vpass=2 -af volnorm,lavcresample=48000 -srate 48000 -oac lavc "
-                      "-lavcopts acodec=ac3:abitrate=128 -o k.mpg"},
+      {"second pass",
+       "kill.avi " + video
+           + ":vpass=2 -af volnorm,lavcresample=48000 -srate 48000 -oac lavc "
+             "-lavcopts acodec=ac3:abitrate=128 -o k.mpg"},
   };
   fs::remove(dir_ / "divx2pass.log");
   for (const Pass& pass : passes) {
@@ -686,4 +712,111 @@ TEST_F(EncoderIntegration, NormaliserCrashIsRetriedWithoutIt) {
   auto f = probe("retry.avi");
   EXPECT_EQ(f["0.codec_name"] + "," + f["1.codec_name"], "mpeg4,aac");
   EXPECT_FALSE(exists("retry.avi.part"));
+}
+
+namespace {
+
+// The decoded picture or sound of a file as raw bytes.
+std::string decoded(const fs::path& dir, const std::string& file, const char* stream, const char* format)
+{
+    return runIn(dir, {"ffmpeg", "-v", "error", "-i", file, "-map", stream, "-f", format, "-"}).output;
+}
+
+// Seconds from the start of the sound's track to its first sample louder
+// than silence, at 48 kHz mono.
+double firstSound(const fs::path& dir, const std::string& file)
+{
+    std::string pcm
+        = runIn(dir,
+                {"ffmpeg", "-v", "error", "-i", file, "-map", "0:a", "-ac", "1", "-ar", "48000", "-f", "s16le", "-"})
+              .output;
+    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+        auto sample = static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) | (static_cast<uint8_t>(pcm[i + 1]) << 8));
+        if (std::abs(sample) > 300)
+            return static_cast<double>(i / 2) / 48000.0;
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST_F(EncoderIntegration, SoundEncodedBesideThePictureIsWhatOneFfmpegMakes)
+{
+    const std::string psp
+        = R"(-of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 )"
+          R"(-oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -x264encopts bitrate=500:level_idc=30:bframes=3:)"
+          R"(frameref=2:global_header:partitions=all)";
+    auto convert = [&](const std::string& source, const std::string& output, bool oneFfmpeg) {
+        std::vector<std::string> argv
+            = {"env", std::string("QF_ENCODER_ONE_FFMPEG") + (oneFfmpeg ? "=1" : "-unused=1"), kEncoder, source};
+        for (const std::string& a : qf::encoder::test::splitLine(psp))
+            argv.push_back(a);
+        argv.insert(argv.end(), {"-o", output});
+        return runIn(dir_, argv);
+    };
+    // Decoded, both are the same to the last sample, and the priming is
+    // hidden in the edit list as before (the sound starts at zero).
+    expectSuccess(convert("clip.avi", "beside.mp4", false));
+    expectSuccess(convert("clip.avi", "single.mp4", true));
+    EXPECT_EQ(decoded(dir_, "beside.mp4", "0:a", "md5"), decoded(dir_, "single.mp4", "0:a", "md5"));
+    EXPECT_EQ(decoded(dir_, "beside.mp4", "0:v", "md5"), decoded(dir_, "single.mp4", "0:v", "md5"));
+    ToolRun start = runIn(dir_,
+                          {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=start_time",
+                           "-of", "csv=p=0", "beside.mp4"});
+    EXPECT_EQ(start.output, "0.000000\n");
+
+    // Sound that starts half a second after the picture starts there still:
+    // one run leaves the track empty until then, the other fills it with silence.
+    ToolRun late = runIn(dir_,
+                         {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=4",
+                          "-itsoffset", "0.5", "-f", "lavfi", "-i", "sine=frequency=880:duration=3.5", "-c:v", "mpeg4",
+                          "-c:a", "libvorbis", "late.mkv"});
+    ASSERT_EQ(late.exitCode, 0) << late.output;
+    expectSuccess(convert("late.mkv", "late-beside.mp4", false));
+    expectSuccess(convert("late.mkv", "late-single.mp4", true));
+    ToolRun singleStart = runIn(dir_,
+                                {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=start_time",
+                                 "-of", "csv=p=0", "late-single.mp4"});
+    double expected = std::atof(singleStart.output.c_str()) + firstSound(dir_, "late-single.mp4");
+    EXPECT_NEAR(firstSound(dir_, "late-beside.mp4"), expected, 0.005);
+    EXPECT_NEAR(expected, 0.5, 0.03);
+
+    // No sound in the source: the feeder finds nothing and one ffmpeg makes the file.
+    ToolRun silent = runIn(dir_,
+                           {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                            "testsrc=size=320x240:rate=25:duration=1", "-c:v", "mpeg4", "silent.avi"});
+    ASSERT_EQ(silent.exitCode, 0);
+    expectSuccess(convert("silent.avi", "silent.mp4", false));
+    auto f = probe("silent.mp4");
+    EXPECT_EQ(f["0.codec_name"], "h264");
+    EXPECT_EQ(f.count("1.codec_name"), 0u);
+}
+
+TEST_F(EncoderIntegration, FeederThatDiesIsFollowedByOneFfmpeg)
+{
+    // The feeder crashes half-way: what it handed over is a short sound the
+    // second run would take for the whole.
+    const fs::path bin = dir_ / "dying-feeder-bin";
+    fs::create_directories(bin);
+    {
+        FILE* f = fopen((bin / "ffmpeg").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs("#!/bin/sh\ncase \"$*\" in *adts\\ pipe:1*) /usr/bin/ffmpeg \"$@\" | head -c 8000; kill -SEGV $$;; esac\n"
+              "exec /usr/bin/ffmpeg \"$@\"\n",
+              f);
+        fclose(f);
+        fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+    }
+    std::vector<std::string> argv = {kEncoder};
+    for (const std::string& a : qf::encoder::test::splitLine(
+             R"("clip.avi" -of lavf -lavfopts format=mp4 -srate 48000 -vf-add scale=320:240 -oac faac )"
+             R"(-faacopts br=96:mpeg=4:object=2 -ovc x264 -x264encopts bitrate=300 -o "dying.mp4")"))
+        argv.push_back(a);
+    ToolRun run = runIn(dir_, argv, bin.string() + ":/usr/bin:/bin");
+    expectSuccess(run);
+    ToolRun length = runIn(dir_,
+                           {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration", "-of",
+                            "csv=p=0", "dying.mp4"});
+    EXPECT_NEAR(std::atof(length.output.c_str()), 2.0, 0.1) << length.output;
+    EXPECT_FALSE(exists("dying.mp4.part"));
 }

@@ -416,6 +416,75 @@ TEST(EncoderTranslation, StatusFiguresCarryRequestedBitrates) {
   EXPECT_TRUE(t.writesAudio);
 }
 
+std::string joined(const std::vector<std::string>& args)
+{
+    std::string out;
+    for (const std::string& a : args)
+        out += (out.empty() ? "" : " ") + a;
+    return out;
+}
+
+TEST(EncoderSoundBeside, AacSoundIsEncodedBySecondFfmpegWithTheSingleRunsTimestamps)
+{
+    const WorkedExample& psp = kWorkedExamples[2];
+    ASSERT_STREQ(psp.name, "Mp4Direct");
+    Translation t = translateLine(psp.line);
+    ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+    // The feeder: the same input options and sound chain, made continuous from
+    // zero, as ADTS on its standard output.
+    EXPECT_EQ(joined(t.feederArgs),
+              "-hide_banner -nostdin -nostats -loglevel error -downmix stereo -i file:D:/in/clip.avi -map 0:a:0? "
+              "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=async=1:first_pts=0 "
+              "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f adts pipe:1");
+    // The second: the single run's picture, the sound copied from its standard
+    // input with the 1024 samples of priming before zero (1024/48000 s).
+    std::vector<std::string> head(t.fedArgs.begin(), t.fedArgs.begin() + test::kHeadArgs);
+    EXPECT_EQ(head, std::vector<std::string>(t.ffmpegArgs.begin(), t.ffmpegArgs.begin() + test::kHeadArgs));
+    std::string fed = joined(std::vector<std::string>(t.fedArgs.begin() + test::kHeadArgs, t.fedArgs.end()));
+    std::string single = joinTail(t);
+    EXPECT_TRUE(fed.starts_with("-downmix stereo -i file:D:/in/clip.avi -itsoffset -0.021333 -f aac -i pipe:0 "
+                                "-map 0:v:0 -map 1:a:0 -vf "))
+        << fed;
+    std::string picture = single.substr(single.find("-vf "), single.find(" -af ") - single.find("-vf "));
+    EXPECT_NE(fed.find(picture + " -c:a copy -f mp4 file:D:/out/clip.avi-mp4.mp4.part"), std::string::npos) << fed;
+    // 22050 Hz: 1024 samples are 46439.9 us.
+    std::string line = psp.line;
+    line.replace(line.find("-srate 48000"), 12, "-srate 22050");
+    EXPECT_NE(joined(translateLine(line).fedArgs).find("-itsoffset -0.046440 "), std::string::npos);
+    // An AVI keeps the timestamps as well (the 3GP and XviD lines).
+    EXPECT_FALSE(translateLine(kWorkedExamples[0].line).feederArgs.empty());
+}
+
+TEST(EncoderSoundBeside, RunsThatWouldNotGainStayOneFfmpeg)
+{
+    const std::string psp = kWorkedExamples[2].line;
+    auto split = [](const std::string& line, const SourceFacts* facts = nullptr, TranslateOptions options = {}) {
+        Translation t = translate(parseCommandLine(splitLine(line)).command, facts, options);
+        EXPECT_EQ(t.failure, FailureKind::None) << t.error << " " << line;
+        EXPECT_EQ(t.feederArgs.empty(), t.fedArgs.empty());
+        return !t.fedArgs.empty();
+    };
+    auto with = [&psp](const std::string& from, const std::string& to) {
+        std::string line = psp;
+        line.replace(line.find(from), from.size(), to);
+        return line;
+    };
+    EXPECT_TRUE(split(psp));
+    EXPECT_FALSE(split(psp, nullptr, {.soundBeside = false}));
+    // Cut short, the second would stop reading while the feeder writes.
+    EXPECT_FALSE(split(with("-o ", "-endpos 5 -o ")));
+    EXPECT_FALSE(split(with(":partitions=all", ":partitions=all:pass=2")));
+    EXPECT_FALSE(split(with("-ovc x264", "-ovc copy")));
+    EXPECT_FALSE(split(with("-oac faac -faacopts br=96:mpeg=4:object=2:raw", "-oac mp3lame")));
+    EXPECT_FALSE(split(with("-oac faac -faacopts br=96:mpeg=4:object=2:raw", "-nosound")));
+    EXPECT_FALSE(split(with("format=mp4", "format=flv")));
+    // The rate is unknown, and with it the priming's length.
+    EXPECT_FALSE(split(with("-srate 48000 ", "")));
+    SourceFacts silent = factsOf("avi", {{0, -1, "video", "mpeg4"}});
+    EXPECT_FALSE(split(psp, &silent));
+    EXPECT_FALSE(split(kWorkedExamples[7].line)) << "a disc's second pass";
+}
+
 }  // namespace
 }  // namespace qf::encoder
 
