@@ -878,28 +878,35 @@ Translation translate(const Command& command, const SourceFacts* facts, const Tr
     if (options.soundBeside && plan.soundBesideWorthwhile()) {
         // ffmpeg 5.1 encodes sound on the thread that feeds the video encoder,
         // which then waits; a second ffmpeg encodes it on the other core and
-        // hands it over as ADTS. ADTS carries no time: the sound is made
-        // continuous from the start (gaps and a late start filled with
-        // silence, as the finished file would play them), and the encoder's
-        // 1024 samples of priming are put back before zero, where the
-        // container's edit list hides them as in a single run.
+        // hands it over in NUT, which keeps the decoder's configuration and
+        // the timestamps. Each ffmpeg counts an input's time from that
+        // input's own start, so the sound is made to start at zero: a late
+        // start is padded with silence. Its resampler then keeps the sound
+        // continuous, filling gaps over 0.1 s with silence too (one run keeps
+        // them as jumps in the timestamps; players hear the same). NUT moves
+        // the encoder's 1024 samples of priming to zero; -itsoffset puts them
+        // back before it, where an MP4's edit list hides them.
         std::vector<std::string> feederPart = audioPart;
         auto graph = std::find(feederPart.begin(), feederPart.end(), "-af");
-        const std::string continuous = "aresample=async=1:first_pts=0";
+        const std::string fromZero = "aresample=async=1:first_pts=0";
         if (graph != feederPart.end())
-            *(graph + 1) += "," + continuous;
+            *(graph + 1) += "," + fromZero;
         else
-            feederPart.insert(feederPart.begin(), {"-af", continuous});
+            feederPart.insert(feederPart.begin(), {"-af", fromZero});
         const std::vector<std::string> feederHead = {"-hide_banner", "-nostdin", "-nostats", "-loglevel", "error"};
         const std::vector<std::string> audioMap(maps.end() - 2, maps.end());
-        const std::vector<std::string> feederTail = {"-f", "adts", "pipe:1"};
+        const std::vector<std::string> feederTail = {"-f", "nut", "pipe:1"};
         t.feederArgs = concat({&feederHead, &input, &audioMap, &feederPart, &feederTail});
 
         char priming[32];
         std::snprintf(priming, sizeof priming, "-%.6f", 1024.0 / *plan.audioRate);
-        const std::vector<std::string> fedInput = {"-itsoffset", priming, "-f", "aac", "-i", "pipe:0"};
+        const std::vector<std::string> fedInput = {"-itsoffset", priming, "-f", "nut", "-i", "pipe:0"};
         const std::vector<std::string> fedMaps = {maps[0], maps[1], "-map", "1:a:0"};
-        const std::vector<std::string> copy = {"-c:a", "copy"};
+        // The rate the encoder was asked for, which an AVI's header states.
+        std::vector<std::string> copy = {"-c:a", "copy"};
+        auto rate = std::find(audioPart.begin(), audioPart.end(), "-b:a");
+        if (rate != audioPart.end())
+            copy.insert(copy.end(), {"-b:a", *(rate + 1)});
         t.fedArgs = concat({&head, &input, &fedInput, &fedMaps, &videoPart, &copy, &tail});
     }
     t.writesVideo = plan.video;

@@ -431,22 +431,23 @@ TEST(EncoderSoundBeside, AacSoundIsEncodedBySecondFfmpegWithTheSingleRunsTimesta
     Translation t = translateLine(psp.line);
     ASSERT_EQ(t.failure, FailureKind::None) << t.error;
     // The feeder: the same input options and sound chain, made continuous from
-    // zero, as ADTS on its standard output.
+    // zero, as NUT on its standard output.
     EXPECT_EQ(joined(t.feederArgs),
               "-hide_banner -nostdin -nostats -loglevel error -downmix stereo -i file:D:/in/clip.avi -map 0:a:0? "
               "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5,aresample=async=1:first_pts=0 "
-              "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f adts pipe:1");
+              "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f nut pipe:1");
     // The second: the single run's picture, the sound copied from its standard
     // input with the 1024 samples of priming before zero (1024/48000 s).
     std::vector<std::string> head(t.fedArgs.begin(), t.fedArgs.begin() + test::kHeadArgs);
     EXPECT_EQ(head, std::vector<std::string>(t.ffmpegArgs.begin(), t.ffmpegArgs.begin() + test::kHeadArgs));
     std::string fed = joined(std::vector<std::string>(t.fedArgs.begin() + test::kHeadArgs, t.fedArgs.end()));
     std::string single = joinTail(t);
-    EXPECT_TRUE(fed.starts_with("-downmix stereo -i file:D:/in/clip.avi -itsoffset -0.021333 -f aac -i pipe:0 "
+    EXPECT_TRUE(fed.starts_with("-downmix stereo -i file:D:/in/clip.avi -itsoffset -0.021333 -f nut -i pipe:0 "
                                 "-map 0:v:0 -map 1:a:0 -vf "))
         << fed;
     std::string picture = single.substr(single.find("-vf "), single.find(" -af ") - single.find("-vf "));
-    EXPECT_NE(fed.find(picture + " -c:a copy -f mp4 file:D:/out/clip.avi-mp4.mp4.part"), std::string::npos) << fed;
+    EXPECT_NE(fed.find(picture + " -c:a copy -b:a 96k -f mp4 file:D:/out/clip.avi-mp4.mp4.part"), std::string::npos)
+        << fed;
     // 22050 Hz: 1024 samples are 46439.9 us.
     std::string line = psp.line;
     line.replace(line.find("-srate 48000"), 12, "-srate 22050");
