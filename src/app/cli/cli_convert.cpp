@@ -273,15 +273,32 @@ private:
 };
 
 // The media facts of a file as the selection options ask for them (probed,
-// or forced by --media).
+// or forced by --media). The callers ask about one file several times in a
+// row (the settings, the folder filter, the task list); the facts of the
+// last file are kept, so that its probe runs once.
 class CliProber final : public tasks::MediaProber {
 public:
     explicit CliProber(const SelectionArgs& selection) : selection_(selection) {}
+    int configure(const std::string& path, convert::CommandLineBuilder& out, std::string& error)
+    {
+        const int status = configureBuilder(selection_, path, out, error);
+        if (status == kExitOk) {
+            lastPath_ = path;
+            lastFacts_ = out.media;
+        } else {
+            lastPath_.clear();
+        }
+        return status;
+    }
     bool probe(const char* path, probe::MediaFacts& out) override
     {
+        if (!lastPath_.empty() && lastPath_ == path) {
+            out = lastFacts_;
+            return true;
+        }
         convert::CommandLineBuilder builder;
         std::string error;
-        if (configureBuilder(selection_, path, builder, error) != kExitOk)
+        if (configure(path, builder, error) != kExitOk)
             return false;
         out = builder.media;
         return true;
@@ -289,6 +306,8 @@ public:
 
 private:
     const SelectionArgs& selection_;
+    std::string lastPath_;
+    probe::MediaFacts lastFacts_;
 };
 
 // Shows the tasks: on a terminal one live line for the running task and a
@@ -451,10 +470,11 @@ int runConvert(const std::vector<std::string>& args)
 
     // The settings come from the first file the selection accepts; a wrong
     // choice of model, format or value is a usage error for every file.
+    CliProber prober(selection);
     convert::CommandLineBuilder settings;
     bool haveSettings = false;
     for (const SourceFile& file : sources) {
-        const int status = configureBuilder(selection, file.path, settings, error);
+        const int status = prober.configure(file.path, settings, error);
         if (status == kExitUsage) {
             std::fprintf(stderr, "quillfer-cli convert: %s\n", error.c_str());
             return kExitUsage;
@@ -468,7 +488,6 @@ int runConvert(const std::vector<std::string>& args)
         convert::settings().setOutputFolder(core::fs::directoryPart(settings.outputPath.c_str()));
 
     CliHost host(settings);
-    CliProber prober(selection);
     tasks::WorkerPool pool(static_cast<int>(jobs));
     int queuesFinished = 0;
     tasks::TaskListModel* modelForSink = nullptr;
