@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -70,6 +71,18 @@ ToolRun runIn(const fs::path& cwd, const std::vector<std::string>& argv, const s
   waitpid(pid, &status, 0);
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
+}
+
+// Reads the encoder's output a chunk at a time until a chunk satisfies
+// done (ffmpeg is then surely running) or the output ends.
+void readUntil(int fd, const std::function<bool(const std::string&)>& done)
+{
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0 || done(std::string(buffer, static_cast<std::size_t>(n))))
+            return;
+    }
 }
 
 std::string slurp(const fs::path& file) {
@@ -429,14 +442,10 @@ TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg) {
           pid_t pid = spawn(argv, dir_, fd);
           ASSERT_GT(pid, 0);
           // Wait for progress past the start so that ffmpeg is surely writing.
-          std::string output;
+          readUntil(fd, [](const std::string& chunk) {
+              return chunk.find("f ( ") != std::string::npos && chunk.find(" 0f") == std::string::npos;
+          });
           char buffer[4096];
-          while (output.find("f ( ") == std::string::npos || output.find(" 0f") != std::string::npos) {
-              ssize_t n = read(fd, buffer, sizeof buffer);
-              if (n <= 0)
-                  break;
-              output.assign(buffer, static_cast<std::size_t>(n));
-          }
           EXPECT_TRUE(exists(r.output + ".part"));
           ASSERT_EQ(kill(wholeGroup ? -pid : pid, SIGTERM), 0);
           std::string rest;
@@ -617,13 +626,9 @@ TEST_F(EncoderIntegration, KilledEncoderLeavesNoFfmpegInAnyPass) {
     pid_t pid = spawn(argv, dir_, fd);
     ASSERT_GT(pid, 0);
     // Progress past the start: ffmpeg is surely running.
-    std::string output;
-    char buffer[4096];
-    while (output.find("%)") == std::string::npos || output.rfind("( 0%)") != std::string::npos) {
-      ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n <= 0) break;
-      output.assign(buffer, static_cast<std::size_t>(n));
-    }
+    readUntil(fd, [](const std::string& chunk) {
+        return chunk.find("%)") != std::string::npos && chunk.rfind("( 0%)") == std::string::npos;
+    });
     ASSERT_FALSE(liveMembersOf(pid).empty());
     ASSERT_GE(liveMembersOf(pid).size(), 2u) << "the encoder and its ffmpeg";
     ASSERT_EQ(kill(pid, SIGKILL), 0);
