@@ -2,6 +2,7 @@
 // as a job scheduler runs them: each output whole, no name taken twice, and
 // nothing of any run left beside the outputs.
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -195,15 +196,25 @@ TEST(CliBatch, AnExactOutputPathAndWhatHappensWhenItIsTaken)
     std::string log = run(quote(kCli) + mp3 + "-o " + quote(target) + " " + quote(source), &status);
     EXPECT_EQ(status, 0) << log;
     EXPECT_GT(stdfs::file_size(target), 0u);
+    EXPECT_EQ(log.find("s CPU"), std::string::npos) << log;
 
     // Taken: the next free number by default, the file itself with overwrite.
     log = run(quote(kCli) + mp3 + "-o " + quote(target) + " " + quote(source), &status);
     EXPECT_EQ(status, 0) << log;
     EXPECT_TRUE(stdfs::exists(base + "/made/song (2).mp3")) << log;
     std::ofstream(target) << "old";
-    log = run(quote(kCli) + mp3 + "--if-exists overwrite -o " + quote(target) + " " + quote(source), &status);
+    // The benches' clock of the conversion alone counts the programs it ran:
+    // ffmpeg's start alone is tens of milliseconds of CPU.
+    log = run("QF_CLI_TIMES=1 " + quote(kCli) + mp3 + "--if-exists overwrite -o " + quote(target) + " " + quote(source),
+              &status);
     EXPECT_EQ(status, 0) << log;
     EXPECT_GT(stdfs::file_size(target), 3u);
+    double wall = 0, cpu = 0;
+    const size_t at = log.find("conversion ");
+    ASSERT_NE(at, std::string::npos) << log;
+    ASSERT_EQ(std::sscanf(log.c_str() + at, "conversion %lf s wall, %lf s CPU", &wall, &cpu), 2) << log;
+    EXPECT_GT(wall, 0.02) << log;
+    EXPECT_GT(cpu, 0.02) << log;
     EXPECT_FALSE(stdfs::exists(base + "/made/song (3).mp3"));
     EXPECT_EQ(namesIn(base + "/made").size(), 2u);
 }
