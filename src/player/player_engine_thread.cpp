@@ -224,7 +224,7 @@ void PlayerEngine::endProcess()
     if (!process.hasExited()) {
         // "quit" is the slave's close request; a player that does not act on
         // it in time is killed.
-        process.write("quit\n");
+        process.write("quit\n", kWriteWaitMs);
         std::string discarded;
         for (int tries = 0; tries < kCloseTries; ++tries) {
             // Keep its output flowing: a player blocked on a full pipe
@@ -245,7 +245,7 @@ void PlayerEngine::endProcess()
 bool PlayerEngine::write(std::string_view line)
 {
     catchUp();
-    if (!current_.process->write(line))
+    if (!current_.process->write(line, kWriteWaitMs))
         return false;
     // Take in what has come meanwhile, so that answers are seen early.
     readLines();
@@ -321,7 +321,7 @@ void PlayerEngine::answerQuery(Command& command)
             return finish(length);
         }
     }
-    if (!current_.process->write(command.text))
+    if (!current_.process->write(command.text, kWriteWaitMs))
         return finish(0);
     // Lines the player printed before the answer (start-up chatter, other
     // replies) are passed over: only the answer's own tag is read as one,

@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <fcntl.h>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -148,6 +150,38 @@ TEST(ChildProcess, StandardInputPipe)
     p.waitExit(30000);
     // Writing to a child that has gone must fail, not kill us with SIGPIPE.
     EXPECT_FALSE(p.write(std::string(1 << 16, 'x')));
+}
+
+// A child that stops reading fills its pipe: a bounded write gives up then
+// instead of holding the writer (the player's thread) for ever, and one
+// that reads slowly still gets every byte of a write many pipes long.
+TEST(ChildProcess, WritesIntoAFullPipeWaitOnlyAsLongAsTold)
+{
+    ChildProcess::Options options;
+    options.stdinPipe = true;
+    const std::string big(1 << 20, 'x');
+    {
+        ChildProcess deaf;
+        ASSERT_TRUE(deaf.start("\"/bin/sleep\" 60", options));
+        EXPECT_FALSE(deaf.write(big, 100));
+        EXPECT_FALSE(deaf.write("quit\n", 0));
+        EXPECT_FALSE(deaf.hasExited());
+        deaf.terminate(0);
+    }
+    const std::string copy = QF_TEST_DATA_DIR "/core/stdin-copy.bin";
+    for (const int timeoutMs : {-1, 30000}) {
+        std::remove(copy.c_str());
+        ChildProcess reader;
+        const std::string script = writeScript("slow-cat.sh", "sleep 0.2\nexec cat > '" + copy + "'\n");
+        ASSERT_TRUE(reader.start("\"" + script + "\"", options));
+        EXPECT_TRUE(reader.write(big, timeoutMs));
+        reader.closeInput();
+        ASSERT_TRUE(reader.waitExit(30000));
+        std::ifstream in(copy, std::ios::binary);
+        const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(got.size(), big.size()) << "timeout " << timeoutMs;
+        EXPECT_EQ(got, big);
+    }
 }
 
 TEST(ChildProcess, TerminateEndsTheWholeGroup)

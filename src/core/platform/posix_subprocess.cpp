@@ -1,5 +1,6 @@
 #include "core/platform/subprocess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -286,7 +287,9 @@ int Subprocess::start(const std::vector<std::string>& argv, const SubprocessOpti
     outFd_ = out[0];
     errFd_ = err[0];
     inFd_ = in[1];
-    for (int fd : {outFd_, errFd_})
+    // Our end of its input too: a child that stops reading must not hold
+    // the writer for ever (write() waits as long as it is told).
+    for (int fd : {outFd_, errFd_, inFd_})
         if (fd >= 0)
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     ownGroup_ = options.ownProcessGroup;
@@ -324,7 +327,7 @@ ptrdiff_t Subprocess::readFd(int fd, char* buffer, size_t n)
     }
 }
 
-bool Subprocess::write(std::string_view bytes)
+bool Subprocess::write(std::string_view bytes, int timeoutMs)
 {
     if (inFd_ < 0)
         return false;
@@ -336,16 +339,35 @@ bool Subprocess::write(std::string_view bytes)
     sigpending(&pendingBefore);
     const bool alreadyPending = sigismember(&pendingBefore, SIGPIPE);
     ::pthread_sigmask(SIG_BLOCK, &pipeSet, &old);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     bool ok = true;
     while (!bytes.empty()) {
         const ssize_t put = ::write(inFd_, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
+        if (put >= 0) {
+            bytes.remove_prefix(static_cast<size_t>(put));
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
             ok = false;
             break;
         }
-        bytes.remove_prefix(static_cast<size_t>(put));
+        // The pipe is full: wait for the child to read, as long as allowed.
+        int waitMs = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                ok = false;
+                break;
+            }
+            waitMs = static_cast<int>(left.count());
+        }
+        pollfd p{inFd_, POLLOUT, 0};
+        if (::poll(&p, 1, waitMs) < 0 && errno != EINTR) {
+            ok = false;
+            break;
+        }
     }
     if (!ok && !alreadyPending) {
         const timespec zero{0, 0};

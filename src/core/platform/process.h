@@ -47,8 +47,10 @@ public:
     // Reads what is available, at most n bytes, without blocking. Returns the
     // count, 0 at end of output, -1 when nothing is pending now.
     ptrdiff_t read(char* buffer, size_t n) { return child_.read(buffer, n); }
-    // Writes all bytes to the child's standard input. False on a broken pipe.
-    bool write(std::string_view bytes) { return child_.write(bytes); }
+    // Writes all bytes to the child's standard input, waiting up to timeoutMs
+    // (negative: for ever) while its pipe is full. False on a broken pipe or
+    // when the time ran out.
+    bool write(std::string_view bytes, int timeoutMs = -1) { return child_.write(bytes, timeoutMs); }
     void closeInput() { child_.closeInput(); }
 
     // Zero-timeout: true when the child has ended (and was reaped).

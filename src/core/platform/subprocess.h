@@ -88,9 +88,11 @@ public:
     // Reads standard output without blocking: the count, 0 at its end (or
     // when there is no pipe), -1 when nothing is pending now.
     ptrdiff_t read(char* buffer, size_t n) { return readFd(outFd_, buffer, n); }
-    // Writes all bytes to the child's standard input (blocking). False when
-    // there is no pipe or the child has closed it; SIGPIPE never ends us.
-    bool write(std::string_view bytes);
+    // Writes all bytes to the child's standard input, waiting up to timeoutMs
+    // (negative: for ever) while the pipe is full. False when there is no
+    // pipe, the child has closed it, or the time ran out (a write longer than
+    // PIPE_BUF may then have been sent in part); SIGPIPE never ends us.
+    bool write(std::string_view bytes, int timeoutMs = -1);
     void closeInput();
 
     // Zero-timeout: true when the child has ended (and is reaped), or when
