@@ -80,7 +80,8 @@ public:
     static constexpr int kQueryTurnMs = 300;        // and for the engine thread to come to the query
     static constexpr int kAnswerOverdueMs = 250;    // a position answer not seen by then may be unread
     static constexpr int kCatchUpMs = 1000;         // pollPosition's bound on the engine thread's turn (a safety net)
-    static constexpr int kWriteWaitMs = 100; // a player that leaves its full input pipe unread this long is stuck
+    // A player that leaves its full input pipe unread this long is stuck.
+    static constexpr int kWriteWaitMs = 100;
     static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
     static constexpr int kCloseWaitMs = 10;
     static constexpr int kPositionLostMs = 3000;    // pollPosition asks again after this long unanswered

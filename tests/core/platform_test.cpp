@@ -154,7 +154,8 @@ TEST(ChildProcess, StandardInputPipe)
 
 // A child that stops reading fills its pipe: a bounded write gives up then
 // instead of holding the writer (the player's thread) for ever, and one
-// that reads slowly still gets every byte of a write many pipes long.
+// that starts reading late (a shell first) still gets every byte of a write
+// many pipes long.
 TEST(ChildProcess, WritesIntoAFullPipeWaitOnlyAsLongAsTold)
 {
     ChildProcess::Options options;
@@ -172,7 +173,7 @@ TEST(ChildProcess, WritesIntoAFullPipeWaitOnlyAsLongAsTold)
     for (const int timeoutMs : {-1, 30000}) {
         std::remove(copy.c_str());
         ChildProcess reader;
-        const std::string script = writeScript("slow-cat.sh", "sleep 0.2\nexec cat > '" + copy + "'\n");
+        const std::string script = writeScript("late-cat.sh", "exec cat > '" + copy + "'\n");
         ASSERT_TRUE(reader.start("\"" + script + "\"", options));
         EXPECT_TRUE(reader.write(big, timeoutMs));
         reader.closeInput();
