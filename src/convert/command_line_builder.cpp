@@ -5,6 +5,7 @@
 
 #include "convert/configuration.h"
 #include "convert/value_tables.h"
+#include "core/file_system.h"
 #include "core/platform/command_line.h"
 
 namespace qf::convert {
@@ -199,7 +200,10 @@ void CommandLineBuilder::makeOutputPath() { makeOutputPath(settings().outputFold
 
 void CommandLineBuilder::makeOutputPath(const char* folder)
 {
-    sourcePath.replaceAll("\\", "/");
+    // Only a Windows-form path has backslashes for separators: on Linux one
+    // is a byte of the name, which the output name keeps.
+    if (core::fs::backslashSeparates(sourcePath.c_str()))
+        sourcePath.replaceAll("\\", "/");
     outputPath = folder;
     const int32_t slash = sourcePath.findLast('/');
     if (slash >= 0) {

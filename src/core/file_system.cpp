@@ -11,11 +11,12 @@ namespace qf::core::fs {
 
 namespace {
 
-// Both separators are accepted on input; the system itself uses slashes.
+// The system itself uses slashes; a Windows-form path is brought to them.
 TextString normalised(const char* path)
 {
     TextString p(path);
-    p.replaceAll("\\", "/");
+    if (backslashSeparates(path))
+        p.replaceAll("\\", "/");
     return p;
 }
 
@@ -27,6 +28,14 @@ bool statPath(const char* path, struct stat& st)
 }
 
 } // namespace
+
+bool backslashSeparates(const char* path)
+{
+    if (!path)
+        return false;
+    const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
+    return drive || path[0] == '\\';
+}
 
 bool exists(const char* path)
 {
@@ -68,7 +77,7 @@ const char* fileNamePart(const char* path)
     if (!path)
         return nullptr;
     const char* slash = std::strrchr(path, '/');
-    const char* backslash = std::strrchr(path, '\\');
+    const char* backslash = backslashSeparates(path) ? std::strrchr(path, '\\') : nullptr;
     const char* last = slash > backslash ? slash : backslash;
     return last ? last + 1 : path;
 }

@@ -8,6 +8,9 @@
 
 namespace qf::core::fs {
 
+// True for a path in Windows form, whose backslashes separate.
+bool backslashSeparates(const char* path);
+
 bool exists(const char* path);        // false for null
 bool isDirectory(const char* path);
 bool isFile(const char* path);        // exists and is not a directory
@@ -16,7 +19,7 @@ int64_t fileSize(const char* path);   // -1 for null, missing or directory
 // Every separator of the other kind becomes ch ('/' turns backslashes into
 // slashes; any other ch turns slashes into ch).
 void setSeparators(TextString& buffer, char ch);
-// The part after the last slash or backslash; the whole path when there is none.
+// The part after the last separator; the whole path when there is none.
 const char* fileNamePart(const char* path);
 // The path up to its last separator. A path without a leading drive ("C:")
 // or root slash is first made absolute against the working directory.

@@ -50,6 +50,10 @@ bool MediaInfoLibrary::load(const char* path)
         unload();
         return false;
     }
+    resolve(library_, "MediaInfoA_Open_Buffer_Init", api.bufferInit);
+    resolve(library_, "MediaInfoA_Open_Buffer_Continue", api.bufferContinue);
+    resolve(library_, "MediaInfoA_Open_Buffer_Continue_GoTo_Get", api.bufferGoToGet);
+    resolve(library_, "MediaInfoA_Open_Buffer_Finalize", api.bufferFinalize);
     api_ = api;
     ++generation_;
     return true;

@@ -32,6 +32,15 @@ struct MediaInfoEntryPoints {
     const char* (*option)(void* handle, const char* option, const char* value) = nullptr;
     size_t (*stateGet)(void* handle) = nullptr;                            // MediaInfoA_State_Get
     size_t (*countGet)(void* handle, int kind, size_t number) = nullptr;   // MediaInfoA_Count_Get
+
+    // The file's bytes handed over by the caller, for names the library
+    // cannot open by itself. Optional: null when the library lacks them.
+    size_t (*bufferInit)(void* handle, uint64_t fileSize, uint64_t offset) = nullptr;  // MediaInfoA_Open_Buffer_Init
+    // Returns status bits: 1 accepted, 8 finished.
+    size_t (*bufferContinue)(void* handle, const uint8_t* bytes, size_t size) = nullptr;
+    uint64_t (*bufferGoToGet)(void* handle) = nullptr;   // the offset wanted next; UINT64_MAX for none
+    size_t (*bufferFinalize)(void* handle) = nullptr;
+    bool canReadBuffers() const { return bufferInit && bufferContinue && bufferGoToGet && bufferFinalize; }
 };
 
 class MediaInfoLibrary {
@@ -41,7 +50,8 @@ public:
     MediaInfoLibrary& operator=(const MediaInfoLibrary&) = delete;
     ~MediaInfoLibrary() { unload(); }
 
-    // Loads the library file and resolves all ten entry points. True at once
+    // Loads the library file and resolves all ten entry points (and the
+    // optional buffer ones). True at once
     // when already loaded; false, with the library released, when the file
     // cannot be loaded or an entry point is missing.
     bool load(const char* path);

@@ -1,10 +1,16 @@
 #include "probe/media_summary.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cstdint>
+#include <fcntl.h>
 #include <locale.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
+#include "core/readable_text.h"
 #include "probe/media_info_library.h"
 
 namespace qf::probe {
@@ -51,6 +57,37 @@ public:
 private:
     locale_t previous_ = nullptr;
 };
+
+// The library turns a name into wide text with the UTF-8 locale, which
+// fails for bytes that are not UTF-8 (GBK names from Windows archives), and
+// treats a name holding "://" as an address to fetch. Such files are read by
+// us and their bytes handed over.
+bool libraryTakesName(const char* path)
+{
+    const std::string_view name(path);
+    return core::isValidUtf8(name) && name.find("://") == std::string_view::npos;
+}
+
+// An open descriptor, closed on every way out.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const char* path) : fd_(::open(path, O_RDONLY | O_CLOEXEC)) {}
+    ~ReadOnlyFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+constexpr size_t kStatusAccepted = 1;
+constexpr size_t kStatusFinished = 8;
+constexpr size_t kReadPiece = 64 * 1024;
 
 // The leading decimal digits of a text; 0 when it starts with anything else.
 // Saturates instead of wrapping on absurdly long numbers.
@@ -123,10 +160,59 @@ bool MediaSummary::open(const char* path)
     takeHandleIfDue();
     if (!handleUsable() || path == nullptr)
         return false;
+    if (!libraryTakesName(path))
+        return openByReading(path);
     close();
     Utf8CallScope scope;
     if (library_->api().open(handle_, path) == 0)
         return false;
+    isClosed_ = false;
+    return true;
+}
+
+bool MediaSummary::openByReading(const char* path)
+{
+    takeHandleIfDue();
+    if (!handleUsable() || path == nullptr || !library_->api().canReadBuffers())
+        return false;
+    close();
+    const ReadOnlyFile file(path);
+    struct stat st;
+    // Only a regular file: reading a pipe or a device could block or never end.
+    if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    const MediaInfoEntryPoints& api = library_->api();
+    Utf8CallScope scope;
+    api.bufferInit(handle_, size, 0);
+    std::vector<uint8_t> piece(kReadPiece);
+    size_t status = 0;
+    // The library asks for the places it needs (the end of a file, an index);
+    // the bound only guards against a request loop that never ends.
+    const uint64_t bound = size * 4 + 16 * 1024 * 1024;
+    uint64_t fed = 0;
+    while (fed < bound) {
+        const ssize_t n = ::read(file.fd(), piece.data(), piece.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        fed += static_cast<uint64_t>(n);
+        status |= api.bufferContinue(handle_, piece.data(), static_cast<size_t>(n));
+        if (status & kStatusFinished)
+            break;
+        const uint64_t wanted = api.bufferGoToGet(handle_);
+        if (wanted != UINT64_MAX) {
+            if (::lseek(file.fd(), static_cast<off_t>(wanted), SEEK_SET) < 0)
+                break;
+            api.bufferInit(handle_, size, wanted);
+        }
+    }
+    status |= api.bufferFinalize(handle_);
+    if (!(status & kStatusAccepted)) {
+        api.close(handle_);
+        return false;
+    }
     isClosed_ = false;
     return true;
 }

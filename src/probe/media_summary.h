@@ -83,6 +83,11 @@ public:
 
     // The steps of probeFile, for callers that need them one by one.
     bool open(const char* path);   // false without a handle or when the library cannot read it
+    // Opens by reading the file here and handing its bytes to the library:
+    // what open does for a name the library cannot take itself (one that is
+    // not UTF-8, or reads as an address). False without a handle, for
+    // anything but a regular file, or when no format takes the bytes.
+    bool openByReading(const char* path);
     void close();
     core::TextString getText(StreamKind kind, uint32_t number, const char* parameter) const;
     uint32_t countStreams(StreamKind kind) const;

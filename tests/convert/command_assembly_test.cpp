@@ -193,6 +193,21 @@ TEST(OutputNaming, SourceNameKeepsItsExtension)
     EXPECT_EQ(std::string(b.outputPathForFormat(20).c_str()), "D:/out/clip.avi");
 }
 
+// On Linux a name may hold a backslash, a newline, quotes or bytes that are
+// not UTF-8; the output's name keeps every one of them.
+TEST(OutputNaming, ALinuxNameKeepsEveryByte)
+{
+    for (const char* name : {"back\\slash.avi", "line\nbreak \"q\".avi", "\xc4\xe3\xba\xc3.avi"}) {
+        SCOPED_TRACE(name);
+        CommandLineBuilder b;
+        b.sourcePath = (std::string("/in/") + name).c_str();
+        b.outputFormat = 9;
+        b.makeOutputPath("/out");
+        EXPECT_EQ(std::string(b.sourcePath.c_str()), std::string("/in/") + name);
+        EXPECT_EQ(std::string(b.outputPath.c_str()), std::string("/out/") + name + "-flv.flv");
+    }
+}
+
 TEST(OutputNaming, EveryFormatHasItsSuffixAndLabel)
 {
     const char* suffixes[] = {"-3gp.3gp", "-pmp.pmp", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4",

@@ -75,12 +75,24 @@ TEST(FileSystem, MakePathCreatesEveryLevel)
     EXPECT_TRUE(fs::isDirectory(deep.c_str()));
     EXPECT_TRUE(fs::makePath(deep.c_str(), true));   // already there
 
-    const std::string file = dir / "f\\g\\h.txt";   // backslashes accepted
+    const std::string file = dir / "f/g/h.txt";
     EXPECT_TRUE(fs::makePath(file.c_str(), false));
-    EXPECT_TRUE(fs::isFile((dir / "f/g/h.txt").c_str()));
+    EXPECT_TRUE(fs::isFile(file.c_str()));
     struct stat st;
-    ASSERT_EQ(::stat((dir / "f/g/h.txt").c_str(), &st), 0);
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // In a Linux path a backslash is a byte of the name, never a separator.
+    const std::string named = dir / "f\\g\\h.txt";
+    EXPECT_TRUE(fs::makePath(named.c_str(), false));
+    EXPECT_EQ(::stat(named.c_str(), &st), 0);
+    EXPECT_TRUE(fs::isFile(named.c_str()));
+    EXPECT_EQ(fs::fileSize(named.c_str()), 0);
+    EXPECT_STREQ(fs::fileNamePart(named.c_str()), "f\\g\\h.txt");
+    EXPECT_EQ(fs::directoryPart(named.c_str()), dir.path().c_str());
+    EXPECT_TRUE(fs::removePath(named.c_str()));
+    EXPECT_FALSE(fs::exists(named.c_str()));
+    EXPECT_TRUE(fs::isFile(file.c_str()));
 
     writeFile(dir / "blocker", "x");
     EXPECT_FALSE(fs::makePath((dir / "blocker/sub").c_str(), true));

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/readable_text.h"
 #include "core/text_string.h"
 
 using qf::core::TextString;
@@ -200,3 +201,42 @@ TEST(TextStringFormat, FormatFromOwnBufferIsANoOp)
     s.appendFormat(s.c_str(), 5);
     EXPECT_EQ(s, "%d");
 }
+
+namespace qf::core {
+namespace {
+
+// What a name that may not be UTF-8 shows as: strict UTF-8 always, GBK parts
+// of a path read as GBK, anything else replaced byte by byte.
+TEST(ReadableText, NamesOfAnyBytes)
+{
+    struct Row {
+        const char* bytes;
+        bool valid;
+        const char* readable;
+        const char* printable;
+    } rows[] = {
+        {"/m/电影 1.avi", true, "/m/电影 1.avi", "/m/电影 1.avi"},
+        {"/m/\xc4\xe3\xba\xc3.avi", false, "/m/你好.avi", "/m/你好.avi"},
+        {"/电影/\xc4\xe3/\xff.avi", false, "/电影/你/\xEF\xBF\xBD.avi", "/电影/你/\xEF\xBF\xBD.avi"},
+        {"a\nb\t\"c\".avi", true, "a\nb\t\"c\".avi", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\"c\".avi"},
+        {"\xc0\xaf.avi", false, nullptr, nullptr},              // overlong '/': never a separator
+        {"\xed\xa0\x80", false, nullptr, nullptr},              // a surrogate
+        {"\xf4\x90\x80\x80", false, nullptr, nullptr},          // above U+10FFFF
+        {"\xe4\xbd", false, nullptr, nullptr},                  // cut off
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        EXPECT_EQ(isValidUtf8(row.bytes), row.valid);
+        const std::string readable = readableText(row.bytes);
+        EXPECT_TRUE(isValidUtf8(readable)) << readable;
+        EXPECT_TRUE(isValidUtf8(printableText(row.bytes)));
+        if (row.readable) {
+            EXPECT_EQ(readable, row.readable);
+            EXPECT_EQ(printableText(row.bytes), row.printable);
+        }
+    }
+    EXPECT_EQ(hexBytes("\xc4\xe3/a"), "c4e32f61");
+}
+
+} // namespace
+} // namespace qf::core

@@ -1,10 +1,14 @@
 // The real library from the program directory on media generated at test
 // time: the facts of each kind of file, refusals, a Chinese file name under
-// a locale that cannot spell it, and start-up's load of the library.
+// a locale that cannot spell it, names the library cannot take (read from
+// their bytes), and start-up's load of the library.
 
 #include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "probe/media_info_library.h"
@@ -107,6 +111,78 @@ TEST_F(RealLibraryTest, ChineseFileNameUnderTheCLocale)
     EXPECT_EQ(summary.width, 160);
     // The probe leaves the caller's locale as it was.
     EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
+}
+
+// The facts that tell one probe from another, compared as a whole.
+std::string factsOf(const MediaSummary& s)
+{
+    return std::string(s.format.view()) + "|" + std::to_string(s.durationSeconds) + "|" + (s.hasVideo ? "v" : "-")
+        + (s.hasAudio ? "a" : "-") + "|" + std::string(s.videoSize.view()) + "|" + std::string(s.videoFrameRate.view())
+        + "|" + std::string(s.videoDuration.view()) + "|" + std::string(s.audioFormat.view()) + "|"
+        + std::string(s.audioSamplingRate.view()) + "|" + std::string(s.audioDuration.view());
+}
+
+// Names the library cannot open by itself (not UTF-8, or read as an address)
+// are probed from the bytes we read, and give what the plain name gives.
+TEST_F(RealLibraryTest, AnyFileNameGivesTheFactsOfThePlainName)
+{
+    MediaSummary plain;
+    ASSERT_TRUE(plain.probeFile(probeMedia().videoAndAudio.c_str()));
+    const std::string expected = factsOf(plain);
+    const std::string dir = probeMedia().dir + "/names-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir + "/http:");
+    const std::string names[] = {
+        "\xc4\xe3\xba\xc3.avi",          // GBK, as archives from Chinese Windows carry
+        "back\\slash.avi",
+        "http://x.avi",                     // a folder "http:" holding x.avi
+        "line\nbreak \"quoted\" $(x).avi",
+        "\xff\xfe\x80.avi",               // not GBK either
+    };
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        SCOPED_TRACE(path);
+        ASSERT_EQ(::link(probeMedia().videoAndAudio.c_str(), path.c_str()), 0);
+        MediaSummary summary;
+        ASSERT_TRUE(summary.probeFile(path.c_str()));
+        EXPECT_EQ(factsOf(summary), expected);
+        EXPECT_TRUE(summary.isClosed());
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// The bytes handed over give the facts that opening by name gives, also
+// where the library must jump (an MP4 whose index is at its end), and
+// refuse what opening by name refuses.
+TEST_F(RealLibraryTest, ReadingTheBytesMatchesOpeningByName)
+{
+    const std::string mp4 = probeMedia().dir + "/index-at-end-" + std::to_string(::getpid()) + ".mp4";
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=96x64:rate=25:duration=3 -f lavfi "
+                           "-i sine=duration=3 -c:v mpeg4 -c:a aac -shortest '" + mp4 + "'")
+                              .c_str()),
+              0);
+    for (const std::string& path : {probeMedia().videoAndAudio, probeMedia().audioOnly, probeMedia().videoOnly, mp4}) {
+        SCOPED_TRACE(path);
+        MediaSummary byName;
+        ASSERT_TRUE(byName.open(path.c_str()));
+        ASSERT_TRUE(byName.readStreams());
+        MediaSummary byBytes;
+        ASSERT_TRUE(byBytes.openByReading(path.c_str()));
+        ASSERT_TRUE(byBytes.readStreams());
+        EXPECT_EQ(factsOf(byBytes), factsOf(byName));
+        EXPECT_EQ(byBytes.extensions, byName.extensions);
+    }
+    std::filesystem::remove(mp4);
+    MediaSummary summary;
+    EXPECT_FALSE(summary.openByReading(probeMedia().dir.c_str()));
+    EXPECT_FALSE(summary.openByReading((probeMedia().dir + "/missing.avi").c_str()));
+    EXPECT_TRUE(summary.isClosed());
+    for (const std::string& path : {probeMedia().text, probeMedia().image}) {
+        SCOPED_TRACE(path);
+        if (summary.openByReading(path.c_str())) {
+            EXPECT_FALSE(summary.readStreams());
+            summary.close();
+        }
+    }
 }
 
 TEST(MediaLibraryStartupTest, MissingLibraryFailsTheLoadAndLeavesProbersWithoutHandle)
