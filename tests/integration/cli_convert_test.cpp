@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -251,6 +252,67 @@ TEST(CliConvert, ANameTooLongIsSaidInChineseWithTheEncodersLine)
     ASSERT_NE(sentence, std::string::npos) << log;
     EXPECT_NE(log.find("File name too long", sentence), std::string::npos) << log;
     EXPECT_TRUE(stdfs::is_empty(out + "/files")) << log;
+}
+
+// Any name Linux accepts: GBK bytes from a Windows archive, a backslash, a
+// newline and quotes. Each converts under its exact bytes; what is printed
+// stays strict UTF-8 and one line a file, and the JSON gives the exact bytes.
+TEST(CliConvert, AnyFileNameConvertsAndIsPrintedAsStrictUtf8)
+{
+    const std::string out = kDataDir + "/cli-any-name";
+    stdfs::remove_all(out);
+    stdfs::create_directories(out);
+    const std::string names[] = {"\xc4\xe3\xba\xc3.avi", "back\\slash.avi", "line\nbreak \"quoted\".avi"};
+    std::string files;
+    for (const std::string& name : names) {
+        stdfs::copy_file(clip(), out + "/" + name);
+        files += " " + quote(out + "/" + name);
+    }
+    const std::string common = quote(kCli) + " convert -c 3 -m 0 -f 9 --stop 00:00:01 --output-folder "
+        + quote(out + "/files");
+    int status = -1;
+    const std::string json = run("(" + common + " --progress json" + files + " 2>" + quote(out + "/err.txt") + ")", &status);
+    EXPECT_EQ(status, 0) << json << run("cat " + quote(out + "/err.txt"));
+    for (const std::string& name : names) {
+        const std::string output = out + "/files/" + name + "-flv.flv";
+        const std::string streams = run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + quote(output));
+        EXPECT_NE(streams.find("video"), std::string::npos) << name << ": " << streams;
+    }
+    // A strict decoder takes every byte; each line is one object; where a
+    // path is not UTF-8, its exact bytes come back from the hex member.
+    const std::string checker = "import json,sys,binascii\n"
+                                "text=sys.stdin.buffer.read().decode('utf-8','strict')\n"
+                                "done=set()\n"
+                                "for line in text.splitlines():\n"
+                                "  o=json.loads(line)\n"
+                                "  f=binascii.unhexlify(o['file_bytes']) if 'file_bytes' in o else o['file'].encode()\n"
+                                "  p=binascii.unhexlify(o['output_bytes']) if 'output_bytes' in o else o['output'].encode()\n"
+                                "  assert p==b'" + out + "/files/'+f.rsplit(b'/',1)[1]+b'-flv.flv', (f,p)\n"
+                                "  if o['state']=='done': done.add(f)\n"
+                                "for f in sorted(done): sys.stdout.buffer.write(f+b'|')\n";
+    std::ofstream(out + "/check.py") << checker;
+    std::ofstream(out + "/progress.jsonl", std::ios::binary) << json;
+    const std::string parsed = run("python3 " + quote(out + "/check.py") + " <" + quote(out + "/progress.jsonl"), &status);
+    EXPECT_EQ(status, 0) << parsed;
+    std::set<std::string> done;
+    for (const std::string& name : names)
+        done.insert(out + "/" + name);
+    std::string expected;
+    for (const std::string& path : done)
+        expected += path + "|";
+    EXPECT_EQ(parsed, expected);
+    EXPECT_NE(json.find("\"file\":\"" + out + "/你好.avi\""), std::string::npos) << json;
+
+    // The plain lines: readable, strict UTF-8, one line each.
+    const std::string text = run("(" + common + " --if-exists skip" + files + " 2>&1)", &status);
+    EXPECT_EQ(status, 0) << text;
+    std::ofstream(out + "/text.txt", std::ios::binary) << text;
+    EXPECT_EQ(run("python3 -c \"import sys; t=sys.stdin.buffer.read().decode('utf-8','strict'); print(len(t.splitlines()))\" <"
+                  + quote(out + "/text.txt")),
+              "3\n")
+        << text;
+    for (const char* shown : {"/你好.avi  skipped: ", "/back\\slash.avi  skipped: ", "/line\xEF\xBF\xBD" "break \"quoted\".avi  skipped: "})
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
 }
 
 } // namespace

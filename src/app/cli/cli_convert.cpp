@@ -31,6 +31,7 @@
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "core/notification_sink.h"
+#include "core/readable_text.h"
 #include "core/text_string.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/task_list_model.h"
@@ -137,7 +138,7 @@ private:
 // A reason or warning under its task, each of its lines indented.
 void printIndented(const char* text)
 {
-    core::TextString lines(text);
+    core::TextString lines(core::readableText(text).c_str());
     lines.replaceAll("\r\n", "\n    ");
     std::printf("    %s\n", lines.c_str());
 }
@@ -170,7 +171,10 @@ void printHelp()
                 "  --progress json        one JSON object a line: file, state, percent,\n"
                 "                         elapsed (seconds), output, reason; states: queued,\n"
                 "                         converting, first-pass, second-pass, muxing, done,\n"
-                "                         failed, stopped, skipped, refused\n\n"
+                "                         failed, stopped, skipped, refused. A path that is\n"
+                "                         not UTF-8 is shown readably and also given\n"
+                "                         exactly, in hexadecimal, as file_bytes or\n"
+                "                         output_bytes\n\n"
                 "Exit status: 0 when every file was converted (已完成) or skipped, 1 when\n"
                 "any file was refused, failed or stopped, 2 on a usage error.\n",
                 selectionUsage());
@@ -213,10 +217,12 @@ void collectFolder(const std::string& folder, bool recursive, bool keepTree, std
     }
 }
 
-std::string jsonString(std::string_view text)
+// Always strict UTF-8: bytes that are not are shown readably (see
+// printJson for the exact bytes).
+std::string jsonString(std::string_view bytes)
 {
     std::string out = "\"";
-    for (const char c : text) {
+    for (const char c : core::readableText(bytes)) {
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -250,11 +256,18 @@ const char* stateKey(int32_t state)
     }
 }
 
+// A path that is not UTF-8 also comes as its exact bytes in hexadecimal.
+std::string exactBytesField(const char* key, const std::string& path)
+{
+    return core::isValidUtf8(path) ? std::string() : std::string(",\"") + key + "\":\"" + core::hexBytes(path) + "\"";
+}
+
 void printJson(const std::string& file, const char* state, int percent, long elapsed, const std::string& output,
                const std::string& reason)
 {
-    std::printf("{\"file\":%s,\"state\":\"%s\",\"percent\":%d,\"elapsed\":%ld,\"output\":%s,\"reason\":%s}\n",
-                jsonString(file).c_str(), state, percent, elapsed, jsonString(output).c_str(), jsonString(reason).c_str());
+    std::printf("{\"file\":%s,\"state\":\"%s\",\"percent\":%d,\"elapsed\":%ld,\"output\":%s,\"reason\":%s%s%s}\n",
+                jsonString(file).c_str(), state, percent, elapsed, jsonString(output).c_str(), jsonString(reason).c_str(),
+                exactBytesField("file_bytes", file).c_str(), exactBytesField("output_bytes", output).c_str());
     std::fflush(stdout);
 }
 
@@ -305,7 +318,7 @@ public:
         // The message box texts break lines with CR LF; one terminal line each.
         core::TextString line(text);
         line.replaceAll("\r\n", " ");
-        std::fprintf(stderr, "quillfer-cli convert: %s\n", line.c_str());
+        std::fprintf(stderr, "quillfer-cli convert: %s\n", core::printableText(line.view()).c_str());
     }
 
 private:
@@ -401,7 +414,7 @@ public:
             if (!line.empty())
                 line += "  |  ";
             // The file's name alone: whole paths would crowd the others out.
-            const std::string source = entry.text[tasks::kColumnSource].c_str();
+            const std::string source = core::printableText(entry.text[tasks::kColumnSource].view());
             line += source.substr(source.find_last_of('/') + 1) + "  " + entry.text[tasks::kColumnState].c_str() + "  "
                 + entry.text[tasks::kColumnProgress].c_str();
         }
@@ -435,7 +448,7 @@ public:
 
     static std::string describe(const tasks::TaskRow& entry)
     {
-        return std::string(entry.text[tasks::kColumnSource].c_str()) + "  " + entry.text[tasks::kColumnState].c_str() + "  "
+        return core::printableText(entry.text[tasks::kColumnSource].view()) + "  " + entry.text[tasks::kColumnState].c_str() + "  "
             + entry.text[tasks::kColumnElapsed].c_str() + "  " + entry.text[tasks::kColumnProgress].c_str();
     }
 
@@ -547,7 +560,7 @@ int runConvert(const std::vector<std::string>& args)
     for (const SourceFile& file : sources) {
         const char* path = file.path.c_str();
         if (!core::fs::isFile(path)) {
-            std::fprintf(stderr, "quillfer-cli convert: no such file: %s\n", path);
+            std::fprintf(stderr, "quillfer-cli convert: no such file: %s\n", core::printableText(path).c_str());
             if (json)
                 printJson(path, "refused", 0, 0, "", "no such file");
             refused = true;
@@ -593,7 +606,8 @@ int runConvert(const std::vector<std::string>& args)
                 if (json)
                     printJson(path, "skipped", 0, 0, wanted.c_str(), "");
                 else
-                    std::printf("%s  skipped: %s exists\n", path, wanted.c_str());
+                    std::printf("%s  skipped: %s exists\n", core::printableText(path).c_str(),
+                                core::printableText(wanted.view()).c_str());
             }
         }
     }
@@ -652,7 +666,7 @@ int runConvert(const std::vector<std::string>& args)
             continue;
         const char* output = entry.task->outputPath.c_str();
         if (core::fs::isFile(output))
-            std::printf("%s -> %s\n", ProgressView::describe(entry).c_str(), output);
+            std::printf("%s -> %s\n", ProgressView::describe(entry).c_str(), core::printableText(output).c_str());
         else
             std::printf("%s\n", ProgressView::describe(entry).c_str());
         if (!entry.task->failureReason.empty())

@@ -7,6 +7,7 @@
 #include "app/cli/cli.h"
 #include "core/file_system.h"
 #include "core/program_directory.h"
+#include "core/readable_text.h"
 #include "probe/media_info_library.h"
 #include "probe/media_summary.h"
 
@@ -57,17 +58,17 @@ int runProbe(const std::vector<std::string>& args)
     bool first = true;
     for (const std::string& path : args) {
         if (!core::fs::isFile(path.c_str())) {
-            std::fprintf(stderr, "quillfer-cli: probe: no such file: %s\n", path.c_str());
+            std::fprintf(stderr, "quillfer-cli: probe: no such file: %s\n", core::printableText(path).c_str());
             status = kExitFailed;
             continue;
         }
         if (!probe::probeFile(path.c_str(), summary)) {
-            std::fprintf(stderr, "%s\n%s\n", kRefusedText, path.c_str());
+            std::fprintf(stderr, "%s\n%s\n", kRefusedText, core::printableText(path).c_str());
             status = kExitFailed;
             continue;
         }
         if (several) {
-            std::printf("%s%s\n", first ? "" : "\n", path.c_str());
+            std::printf("%s%s\n", first ? "" : "\n", core::printableText(path).c_str());
             first = false;
         }
         printSummary(summary);

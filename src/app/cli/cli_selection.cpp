@@ -91,12 +91,10 @@ int32_t resolveCategory(const std::string& text)
     return -1;
 }
 
-// An absolute path with forward slashes and no trailing slash.
+// An absolute path with no trailing slash. A backslash stays: it is a byte
+// of the file's name.
 std::string absolutePath(std::string path)
 {
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
     if (!path.empty() && path[0] != '/') {
         char cwd[PATH_MAX];
         if (::getcwd(cwd, sizeof cwd))
