@@ -7,10 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "ui/notify/confirm_box.h"
 #include "ui/shell/file_manager.h"
+#include "ui/shell/local_path.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/support/window_test_support.h"
 
@@ -77,6 +80,12 @@ TEST_F(FileManagerTest, TheInterfaceShowsTheFileSelected)
     EXPECT_TRUE(revealFile(nullptr, file));
     EXPECT_EQ(method, QStringLiteral("ShowItems"));
     EXPECT_EQ(urls, QStringList{QUrl::fromLocalFile(file).toString()});
+    // A name that is not UTF-8 goes byte for byte, percent-encoded.
+    const std::string gbk = folder.toStdString() + "/\xc4\xe3.avi";
+    std::ofstream(gbk) << "x";
+    EXPECT_TRUE(revealFile(nullptr, pathToQ(gbk)));
+    EXPECT_EQ(urls, QStringList{QString::fromLatin1("file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/"))});
+    EXPECT_TRUE(urls.front().endsWith(QStringLiteral("/%C4%E3.avi"))) << urls.front().toStdString();
     EXPECT_TRUE(openFolder(nullptr, folder + QStringLiteral("/")));
     EXPECT_EQ(method, QStringLiteral("ShowFolders"));
     EXPECT_EQ(urls, QStringList{QUrl::fromLocalFile(folder).toString()});

@@ -20,6 +20,7 @@
 #include "ui/notify/confirm_box.h"
 #include "ui/notify/floating_tip.h"
 #include "ui/shell/file_manager.h"
+#include "ui/shell/local_path.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_notification_sink.h"
 #include "ui/shell/qt_shell.h"
@@ -360,7 +361,7 @@ bool TaskListView::revealOutput(int row)
 {
     if (row < 0 || row >= model_->rowCount() || model_->task(row)->state != tasks::kStateDone)
         return false;
-    revealFile(this, toQ(model_->task(row)->outputPath));
+    revealFile(this, pathToQ(model_->task(row)->outputPath.view()));
     return true;
 }
 
@@ -531,7 +532,7 @@ void TaskListView::addFiles(const QStringList& paths)
     int refusedInFolders = 0;
     refused_ = &refused;
     for (const QString& path : paths) {
-        const std::string bytes = fromQ(path);
+        const std::string bytes = localPathBytes(path);
         if (bytes.empty())
             continue;
         if (core::fs::isDirectory(bytes.c_str())) {
@@ -557,7 +558,7 @@ void TaskListView::addFiles(const QStringList& paths)
         }
         if (!core::fs::isFile(bytes.c_str()))
             continue;
-        addingPath_ = path;
+        addingPath_ = toQ(bytes);
         model_->addFile(bytes.c_str());
     }
     refused_ = nullptr;

@@ -20,6 +20,7 @@
 #include "ui/notify/confirm_box.h"
 #include "ui/notify/tray_icon.h"
 #include "ui/player/player_window.h"
+#include "ui/shell/local_path.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 #include "ui/skin/sounds.h"
@@ -47,16 +48,7 @@ constexpr char kShutdownChoiceText[] = "转换任务完成后关闭计算机。"
 constexpr char kCloseWhileConvertingText[] = "转换任务正在进行,你确认要关闭程序？";
 constexpr int kCloseConfirmMode = 12;
 
-QStringList localPaths(const QMimeData* mime)
-{
-    QStringList paths;
-    if (!mime)
-        return paths;
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile())
-            paths.push_back(url.toLocalFile());
-    return paths;
-}
+QStringList localPaths(const QMimeData* mime) { return localPathsOf(mime); }
 
 } // namespace
 

@@ -11,8 +11,12 @@
 #include <QUrl>
 
 #include <memory>
+#include <string>
+#include <sys/stat.h>
 
+#include "core/readable_text.h"
 #include "ui/notify/confirm_box.h"
+#include "ui/shell/local_path.h"
 #include "ui/shell/qt_shell.h"
 
 namespace qf::ui {
@@ -79,6 +83,16 @@ void runOpener(QPointer<QWidget> parent, const QString& folder, int from = 0)
     tellUser(parent, kNoFileManagerText, folder);
 }
 
+// The address of a file: a name that is not UTF-8 goes percent-encoded
+// byte by byte, which Qt's decoded URLs cannot carry.
+QString fileUrl(const QString& file)
+{
+    const std::string bytes = localPathBytes(file);
+    if (core::isValidUtf8(bytes))
+        return QUrl::fromLocalFile(file).toString();
+    return QString::fromLatin1("file://" + QByteArray::fromStdString(bytes).toPercentEncoding("/"));
+}
+
 bool show(QWidget* parent, const QString& folder, const QString& file)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
@@ -92,7 +106,7 @@ bool show(QWidget* parent, const QString& folder, const QString& file)
         return true;
     }
     const QString method = file.isEmpty() ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems");
-    access().showItems(method, {QUrl::fromLocalFile(target).toString()}, [owner, folder](bool shown) {
+    access().showItems(method, {fileUrl(target)}, [owner, folder](bool shown) {
         if (!shown)
             runOpener(owner, folder);
     });
@@ -117,7 +131,9 @@ void setFileManagerAccess(FileManagerAccess replacement)
 bool revealFile(QWidget* parent, const QString& file)
 {
     const QFileInfo info(file);
-    return show(parent, info.absolutePath(), info.exists() ? info.absoluteFilePath() : QString());
+    struct stat st;
+    const bool there = ::lstat(localPathBytes(file).c_str(), &st) == 0;
+    return show(parent, info.absolutePath(), there ? info.absoluteFilePath() : QString());
 }
 
 bool openFolder(QWidget* parent, const QString& folder) { return show(parent, QDir::cleanPath(folder), QString()); }

@@ -38,7 +38,8 @@ FileManagerAccess defaultFileManagerAccess();
 void setFileManagerAccess(FileManagerAccess access);
 
 // Shows the file selected in its folder; a file that is gone shows its
-// folder. False (after the message) when the folder is missing.
+// folder. False (after the message) when the folder is missing. The file may
+// be carried with its exact bytes (pathToQ of local_path.h).
 bool revealFile(QWidget* parent, const QString& file);
 // Opens the folder. False (after the message) when it is missing.
 bool openFolder(QWidget* parent, const QString& folder);

@@ -5,15 +5,22 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/readable_text.h"
 #include "core/window_fade.h"
 
 namespace qf::ui {
 
-QString toQ(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+QString toQ(const char* text) { return text ? toQ(std::string_view(text)) : QString(); }
 
-QString toQ(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+// Bytes that are not UTF-8 (a GBK file name) are shown readably.
+QString toQ(std::string_view text)
+{
+    if (core::isValidUtf8(text))
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdString(core::readableText(text));
+}
 
-QString toQ(const core::TextString& text) { return QString::fromUtf8(text.text()); }
+QString toQ(const core::TextString& text) { return toQ(text.view()); }
 
 std::string fromQ(const QString& text)
 {

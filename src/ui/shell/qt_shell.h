@@ -13,7 +13,8 @@
 namespace qf::ui {
 
 // The system's text is the platform's narrow encoding: UTF-8 here. Convert
-// only where a string enters or leaves Qt.
+// only where a string enters or leaves Qt. toQ shows bytes that are not
+// UTF-8 readably (lossy); file paths enter Qt through local_path.h instead.
 QString toQ(const char* text);
 QString toQ(std::string_view text);
 QString toQ(const core::TextString& text);

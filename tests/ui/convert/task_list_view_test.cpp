@@ -5,7 +5,9 @@
 // view destroyed mid-run.
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
@@ -29,6 +31,7 @@
 #include "ui/convert/task_row_painter.h"
 #include "ui/notify/floating_tip.h"
 #include "ui/shell/file_manager.h"
+#include "ui/shell/local_path.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 #include "ui/support/window_test_support.h"
@@ -504,6 +507,52 @@ TEST_F(TaskListViewTest, ARealConversionThroughTheView)
     EXPECT_FALSE(facts.videoCodec.empty());
     EXPECT_FALSE(facts.audioCodec.empty());
     EXPECT_NEAR(facts.duration, 2.0, 0.5);
+}
+
+// Names that are not UTF-8 (GBK from a Windows archive) or hold a backslash,
+// dropped as the file manager sends them: readable rows, and each converts
+// under its exact bytes. A name Qt has already decoded lossily (an open
+// dialog, a command line) is found in its folder.
+TEST_F(TaskListViewTest, DroppedNamesOfAnyBytesShowReadablyAndConvertUnderTheirExactNames)
+{
+    test::requireHelperKit();
+    const std::string folder = test::dataDir() + "/any names";
+    stdfs::remove_all(folder);
+    stdfs::create_directories(folder);
+    const std::string gbk = folder + "/\xc4\xe3\xba\xc3.avi";
+    const std::string backslash = folder + "/back\\slash.avi";
+    stdfs::copy_file(clip, gbk);
+    stdfs::copy_file(clip, backslash);
+    QMimeData dropped;
+    dropped.setData(QStringLiteral("text/uri-list"), "file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/")
+                        + "\r\nfile://" + QByteArray::fromStdString(backslash).toPercentEncoding("/") + "\r\n");
+    view->addFiles(localPathsOf(&dropped));
+    ASSERT_TRUE(test::pumpUntil([&] { return view->model().rowCount() == 2; }, 10000));
+    // Row 0 is the last one added.
+    EXPECT_EQ(view->model().task(1)->sourcePath, gbk.c_str());
+    EXPECT_EQ(view->model().task(0)->sourcePath, backslash.c_str());
+    EXPECT_EQ(cell(1, 5), toQ(folder) + QStringLiteral("/你好.avi"));
+    EXPECT_EQ(cell(0, 5), toQ(backslash));
+    EXPECT_EQ(view->model().task(1)->outputPath, (outDir + "/\xc4\xe3\xba\xc3.avi-flv.flv").c_str());
+    EXPECT_EQ(view->model().task(0)->outputPath, (outDir + "/back\\slash.avi-flv.flv").c_str());
+
+    view->addFiles({QFile::decodeName(QByteArray::fromStdString(gbk))});
+    ASSERT_TRUE(test::pumpUntil([&] { return view->model().rowCount() == 3; }, 10000));
+    EXPECT_EQ(view->model().task(0)->sourcePath, gbk.c_str());
+
+    for (int row : {1, 2})
+        test::click(vp(), view->checkBoxRect(row).center());
+    ASSERT_TRUE(view->start());
+    ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting() && hub.allDone == 1; }, 120000))
+        << cell(1, 2).toStdString() << " " << cell(2, 2).toStdString();
+    for (int row : {1, 2}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(cell(row, 2), QStringLiteral("已完成"));
+        const std::string output = view->model().task(row)->outputPath.c_str();
+        EXPECT_EQ(test::ffprobe(output).formatName, "flv") << output;
+    }
+    EXPECT_TRUE(stdfs::exists(outDir + "/\xc4\xe3\xba\xc3.avi-flv.flv"));
+    EXPECT_TRUE(stdfs::exists(outDir + "/back\\slash.avi-flv.flv"));
 }
 
 TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
