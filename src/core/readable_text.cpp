@@ -53,9 +53,19 @@ namespace {
 // The whole part decoded from GBK; false when any of it is not GBK.
 bool decodeGbk(std::string_view part, std::string& out)
 {
-    const iconv_t converter = ::iconv_open("UTF-8", "GBK");
+    // One converter a thread, opened on first use: a window paints its rows often.
+    thread_local const struct Converter {
+        iconv_t handle = ::iconv_open("UTF-8", "GBK");
+        ~Converter()
+        {
+            if (handle != reinterpret_cast<iconv_t>(-1))
+                ::iconv_close(handle);
+        }
+    } gbk;
+    const iconv_t converter = gbk.handle;
     if (converter == reinterpret_cast<iconv_t>(-1))
         return false;
+    ::iconv(converter, nullptr, nullptr, nullptr, nullptr);   // back to the initial state
     std::string in(part);
     std::string decoded(part.size() * 3 + 4, '\0');
     char* from = in.data();
@@ -63,7 +73,6 @@ bool decodeGbk(std::string_view part, std::string& out)
     char* to = decoded.data();
     size_t toLeft = decoded.size();
     const bool ok = ::iconv(converter, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1) && fromLeft == 0;
-    ::iconv_close(converter);
     if (!ok)
         return false;
     decoded.resize(decoded.size() - toLeft);
