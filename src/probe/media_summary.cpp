@@ -1,9 +1,11 @@
 #include "probe/media_summary.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cstdint>
 #include <locale.h>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "probe/media_info_library.h"
 
@@ -208,5 +210,14 @@ bool MediaSummary::probeFile(const char* path)
 }
 
 bool probeFile(const char* path, MediaSummary& out) { return out.probeFile(path); }
+
+bool isMissing(const char* path)
+{
+    struct stat st {};
+    if (path == nullptr || *path == 0)
+        return true;
+    // stat follows links: a dangling one names nothing.
+    return ::stat(path, &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
 
 } // namespace qf::probe

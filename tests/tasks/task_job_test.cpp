@@ -563,6 +563,8 @@ TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
         {"damaged", "echo 'Exiting... (Cannot read the source: Invalid data found when processing input)'",
          "源文件已损坏,或者无法读取。\r\nCannot read the source: Invalid data found when processing input"},
         {"no known cause", "echo 'Exiting... (rc buffer underflow)'", "rc buffer underflow"},
+        {"no write permission", "echo \"Exiting... (Cannot open output file 'o.flv': Permission denied)\"",
+         "没有权限写入输出文件夹,请另选一个输出文件夹。\r\nCannot open output file 'o.flv': Permission denied"},
         {"missing encoder", nullptr, "缺少转换所需的程序,请重新安装本软件。\r\nno such program: "},
     };
     for (const Case& c : cases) {
@@ -599,6 +601,9 @@ TEST_F(TaskJobTest, AnOutputShorterThanTheSourceIsDoneWithAWarning)
         {"from a start position", 3, 9, "5.0", "00:00:06", "", ""},
         {"cut to a length", 3, 9, "5.0", "", "00:00:05", ""},
         {"short of a length", 3, 9, "2.0", "", "00:00:05", "源文件可能已损坏:只转换了 00:00:02 / 00:00:05"},
+        // The stop time is a position in the source: from 2 to 5 is 3 seconds.
+        {"from a start to a stop", 3, 9, "3.0", "00:00:02", "00:00:05", ""},
+        {"short of a stop", 3, 9, "1.0", "00:00:02", "00:00:05", "源文件可能已损坏:只转换了 00:00:01 / 00:00:03"},
         {"after muxing", 0, 0, "3.0", "", "", "源文件可能已损坏:只转换了 00:00:03 / 00:00:11"},
         {"audio only", 7, 8, "3.0", "", "", "源文件可能已损坏:只转换了 00:00:03 / 00:00:09"},
     };
