@@ -45,7 +45,7 @@ constexpr std::array<std::pair<std::string_view, FailureCause>, 26> kMarkers = {
 // A refused write names what it could not write: the output.
 bool namesTheOutput(std::string_view line)
 {
-    for (std::string_view word : {"output", "Cannot write", "cannot write", "cannot create"})
+    for (std::string_view word : {"output file", "output folder", "Cannot write", "cannot write", "cannot create"})
         if (line.find(word) != std::string_view::npos)
             return true;
     return false;

@@ -18,6 +18,7 @@ TEST(FailureReason, TheProgramsLinesNameTheirCause)
         {"Cannot open output file '/o/a.flv': Permission denied", FailureCause::NoWritePermission},
         {"cannot create the output file /o/a.flv: Permission denied", FailureCause::NoWritePermission},
         {"Cannot open file '/in/a.avi': Permission denied", FailureCause::NoPermission},
+        {"Cannot open file '/home/u/output/a.avi': Permission denied", FailureCause::NoPermission},
         {"cannot create /o/a.mp4: Read-only file system", FailureCause::NoWritePermission},
         // The errno text decides over the operation that failed.
         {"Cannot open output file '/o/a.flv': No space left on device", FailureCause::DiskFull},
