@@ -5,6 +5,7 @@
 
 #include "convert/configuration.h"
 #include "convert/value_tables.h"
+#include "core/clock_time.h"
 #include "core/file_system.h"
 #include "core/platform/command_line.h"
 
@@ -58,8 +59,19 @@ void CommandLineBuilder::flushInto(core::TextString& line)
     scratch_.clear();
 }
 
-// ENC "SRC" CONT[ -ss START][ -endpos STOP]. With an empty CONT the head ends
-// in a blank and the next fragment adds its own: two blanks stand there.
+bool stopFollowsStart(const ConversionSettings& settings)
+{
+    const char* start = settings.startTime.c_str();
+    const char* stop = settings.endPosition.c_str();
+    if (!core::isTimeText(start) || !core::isTimeText(stop))
+        return true;
+    return core::parseTime(stop) > core::parseTime(start);
+}
+
+// ENC "SRC" CONT[ -ss START][ -endpos LENGTH]. The stop time is a position
+// in the source, and the encoder counts -endpos from -ss: the length from
+// the start to the stop is passed. With an empty CONT the head ends in a
+// blank and the next fragment adds its own: two blanks stand there.
 void CommandLineBuilder::appendHead(core::TextString& line)
 {
     line.append(encoderPath());
@@ -73,7 +85,14 @@ void CommandLineBuilder::appendHead(core::TextString& line)
     }
     if (!endPosition.empty()) {
         line.append(" -endpos ");
-        line.append(endPosition);
+        if (core::isTimeText(startTime.c_str()) && core::isTimeText(endPosition.c_str())
+            && stopFollowsStart(*this)) {
+            char length[16];
+            core::formatSeconds(core::parseTime(endPosition.c_str()) - core::parseTime(startTime.c_str()), length);
+            line.append(length);
+        } else {
+            line.append(endPosition);
+        }
     }
 }
 

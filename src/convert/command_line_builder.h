@@ -20,6 +20,14 @@
 
 namespace qf::convert {
 
+// Said when a stop time is not after the start time.
+inline constexpr char kStopBeforeStartText[] = "停止时间必须晚于开始时间。";
+
+// False when both times are set and the stop time is not after the start
+// time: such a record cannot be converted. Both are positions in the
+// source's clock.
+bool stopFollowsStart(const ConversionSettings& settings);
+
 class CommandLineBuilder : public ConversionSettings {
 public:
     CommandLineBuilder() = default;

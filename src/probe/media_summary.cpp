@@ -295,4 +295,13 @@ bool MediaSummary::probeFile(const char* path)
 
 bool probeFile(const char* path, MediaSummary& out) { return out.probeFile(path); }
 
+bool isMissing(const char* path)
+{
+    struct stat st {};
+    if (path == nullptr || *path == 0)
+        return true;
+    // stat follows links: a dangling one names nothing.
+    return ::stat(path, &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 } // namespace qf::probe

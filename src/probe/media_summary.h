@@ -110,6 +110,13 @@ private:
 // probeFile on the given prober; the form the task list and the player call.
 bool probeFile(const char* path, MediaSummary& out);
 
+// Said of a file that is not there, where "不能识别的文件类型" would blame a
+// file that does not exist.
+inline constexpr char kMissingFileText[] = "找不到源文件,它可能已被移动或删除。";
+// True when nothing can be read at the path: no such file, or a link whose
+// target is gone.
+bool isMissing(const char* path);
+
 // The summary text shown for a task: format and extensions, an empty line,
 // the video lines (or 无视频), an empty line, the audio lines (or 无音频).
 // Lines are separated by CR LF; the text has no line break at its end.

@@ -179,6 +179,16 @@ private:
     void removeFiles(const char* base, std::initializer_list<const char*> suffixes);
     // The encoder's last output file must exist and hold bytes.
     bool checkFinalOutput(ConversionTask& task);
+    // The running task's output folder: held open when the run begins, so
+    // that it is known again and cleaned wherever it has gone.
+    void holdOutputFolder(const char* folder);
+    void releaseOutputFolder();
+    // The held folder is no longer the directory at its path (removed, or
+    // renamed and perhaps replaced).
+    bool outputFolderMoved(const ConversionTask& task) const;
+    // Where the task's output folder is now: its path, or the held folder
+    // itself when it has moved.
+    std::string outputFolderNow(const ConversionTask& task) const;
     void tickTimerMain(std::stop_token stop);
 
     const Environment environment_;  // immutable after construction
@@ -187,6 +197,7 @@ private:
     bool outputExistedAtStart_ = false;  // worker thread: the running task's output was there before it
     double reachedSeconds_ = -1;     // worker thread: the furthest "Pos:" of the last encoder pass; -1 none
     int lastExitStatus_ = 0;         // worker thread: how the last encoder pass ended (128 + n: signal n)
+    int outputFolderFd_ = -1;        // worker thread: the running task's output folder, or -1
 
     std::atomic<core::NotificationSink*> owner_{nullptr};
     std::atomic<bool> busy_{false};

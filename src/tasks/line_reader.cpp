@@ -8,7 +8,7 @@ void LineReader::reset()
 {
     buffer_.clear();
     start_ = 0;
-    heldCarriageReturn_ = false;
+    afterCarriageReturn_ = false;
     finished_ = false;
 }
 
@@ -18,26 +18,16 @@ void LineReader::append(std::string_view bytes)
         return;
     buffer_.reserve(buffer_.size() + bytes.size() + 1);
     for (char c : bytes) {
-        if (heldCarriageReturn_) {
-            heldCarriageReturn_ = false;
-            if (c == '\n') {
-                buffer_.push_back('\n');
-                continue;
-            }
-            buffer_.push_back('\r');
-        }
-        if (c == '\r')
-            heldCarriageReturn_ = true;
-        else
-            buffer_.push_back(c);
+        const bool partner = afterCarriageReturn_ && c == '\n';
+        afterCarriageReturn_ = c == '\r';
+        if (!partner)
+            buffer_.push_back(c == '\r' ? '\n' : c);
     }
 }
 
 void LineReader::finish()
 {
-    if (heldCarriageReturn_)
-        buffer_.push_back('\r');
-    heldCarriageReturn_ = false;
+    afterCarriageReturn_ = false;
     finished_ = true;
 }
 
@@ -52,8 +42,7 @@ size_t LineReader::readyLength(size_t maxBytes) const
         return static_cast<size_t>(static_cast<const char*>(feed) - (buffer_.data() + start_)) + 1;
     if (available >= maxBytes)
         return maxBytes;
-    // A held carriage return may still turn into the line's end; until the
-    // input ends, a partial line waits for more.
+    // Until the input ends, a partial line waits for the rest.
     return finished_ ? available : 0;
 }
 

@@ -2,11 +2,12 @@
 // Bytes from a child's output pipe → lines, as a text-mode stream reads them.
 // Pure: it never reads, waits or blocks; the runner feeds it what the pipe had.
 //
-// - A carriage return followed by a line feed becomes one line feed; a lone
-//   carriage return stays a byte of the line (progress lines that rewrite
-//   themselves come through as one long line).
-// - A line ends after its line feed, which is kept. A line with no line feed
-//   within maxBytes comes out in pieces of maxBytes.
+// - A carriage return ends a line as a line feed does, and a carriage return
+//   followed by a line feed is one line end: status lines that rewrite
+//   themselves with carriage returns come out one by one, each whole, however
+//   the pipe cut them. Every line end is given as a line feed, kept at the
+//   end of its line.
+// - A line with no line end within maxBytes comes out in pieces of maxBytes.
 // - At the end of the input whatever is left comes out as a last line, so an
 //   unterminated final line (often a program's most important one) is never
 //   lost.
@@ -28,7 +29,7 @@ public:
     bool finished() const { return finished_; }
     // Finished and every byte taken.
     bool exhausted() const { return finished_ && buffered() == 0; }
-    size_t buffered() const { return buffer_.size() - start_ + (heldCarriageReturn_ ? 1 : 0); }
+    size_t buffered() const { return buffer_.size() - start_; }
 
     // True when nextLine(maxBytes) would give a line now.
     bool lineReady(size_t maxBytes) const { return readyLength(maxBytes) > 0; }
@@ -45,7 +46,7 @@ private:
 
     std::string buffer_;       // converted bytes; those before start_ are taken
     size_t start_ = 0;
-    bool heldCarriageReturn_ = false;   // the last byte seen was CR: its partner may follow
+    bool afterCarriageReturn_ = false;   // the last byte seen was CR: a line feed now is its partner
     bool finished_ = false;
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -29,6 +30,7 @@ namespace {
 
 constexpr size_t kProbeLineSize = 1024;
 constexpr size_t kToolLineSize = 512;
+constexpr int kFolderCheckMs = 250;   // how often a running encoder's output folder is looked at
 
 bool isAudioFormat(int32_t format)
 {
@@ -65,6 +67,12 @@ void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_vie
         if (cause == FailureCause::None && code == core::NOTIFY_BAD_PARAMETERS)
             cause = FailureCause::BadParameters;
     }
+    // Whatever a program says once the output folder has gone, that is
+    // why it failed; and a failure of the output is the folder's state.
+    if (code == core::NOTIFY_FAILED && outputFolderMoved(task))
+        cause = FailureCause::OutputFolderGone;
+    if (code == core::NOTIFY_FAILED && failsTheOutput(cause))
+        code = core::NOTIFY_FOLDER_FAILED;
     const std::string text = explainFailure(cause, reason);
     task.failureReason.assignBytes(text.data(), static_cast<uint32_t>(text.size()));
     notify(code, 0, &task);
@@ -72,6 +80,14 @@ void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_vie
 
 bool ConversionWorker::refusedBeforeRunning(ConversionTask& task)
 {
+    const convert::ConversionSettings& settings = task;   // its start time, not the task's
+    if (!convert::stopFollowsStart(settings)) {
+        fail(task, core::NOTIFY_BAD_PARAMETERS,
+             std::string("the stop time ") + settings.endPosition.c_str() + " is not after the start time "
+                 + settings.startTime.c_str(),
+             FailureCause::StopBeforeStart);
+        return true;
+    }
     // The command line of a format without anything to make it from is
     // refused by the encoder in words no user can act on: say so first.
     if (isAudioFormat(task.outputFormat)) {
@@ -107,6 +123,11 @@ void ConversionWorker::runTask(ConversionTask& task)
         fail(task, core::NOTIFY_FOLDER_FAILED, reason, FailureCause::FolderFailed);
         return;
     }
+    holdOutputFolder(folder.c_str());
+    struct OutputFolderRelease {
+        ConversionWorker& worker;
+        ~OutputFolderRelease() { worker.releaseOutputFolder(); }
+    } outputFolderRelease{*this};
     if (task.firstCommand().empty()) {
         fail(task, core::NOTIFY_BAD_PARAMETERS, "these settings give no encoder command line");
         return;
@@ -142,6 +163,13 @@ void ConversionWorker::runTask(ConversionTask& task)
             removeLeftovers(task);
             return;
         }
+    }
+    // An encoder ended by a signal has not finished its file, whatever it
+    // printed before: nothing may be muxed or kept from it.
+    if (lastExitStatus_ > 128) {
+        fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_), FailureCause::EncoderEnded);
+        removeLeftovers(task);
+        return;
     }
     notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, &task);
     bool finished = false;
@@ -246,13 +274,14 @@ double ConversionWorker::expectedSeconds(const ConversionTask& task)
     if (source <= 0)
         return 0;
     // The settings' start position, which the task's own start time hides.
+    // Both are positions in the source's clock.
     const convert::ConversionSettings& settings = task;
-    double length = source;
-    if (core::isTimeText(settings.startTime.c_str()))
-        length -= core::parseTime(settings.startTime.c_str());
+    double end = source;
     if (core::isTimeText(settings.endPosition.c_str()))
-        length = std::min(length, static_cast<double>(core::parseTime(settings.endPosition.c_str())));
-    return length;
+        end = std::min(end, static_cast<double>(core::parseTime(settings.endPosition.c_str())));
+    if (core::isTimeText(settings.startTime.c_str()))
+        end -= core::parseTime(settings.startTime.c_str());
+    return end;
 }
 
 void ConversionWorker::warnIfShort(ConversionTask& task)
@@ -291,11 +320,19 @@ void ConversionWorker::removeLeftovers(const ConversionTask& task)
     // nothing writes these any more. New tasks get output paths that name no
     // file, so an output standing there now is this run's, unless it stood
     // there before the run began.
-    const char* out = task.outputPath.c_str();
+    // A folder moved away under the run holds what the run wrote where it
+    // is now.
+    const std::string folderNow = outputFolderNow(task);
+    const core::TextString moved = (folderNow + "/" + core::fs::fileNamePart(task.outputPath.c_str())).c_str();
+    const core::TextString movedBase =
+        task.intermediateBase().empty()
+            ? core::TextString()
+            : core::TextString((folderNow + "/" + core::fs::fileNamePart(task.intermediateBase().c_str())).c_str());
+    const char* out = moved.c_str();
     if (!outputExistedAtStart_)
         core::fs::removePath(out);
     core::fs::removePath(withSuffix(out, ".part").c_str());
-    const core::TextString base = task.intermediateBase();
+    const core::TextString& base = movedBase;
     if (!base.empty()) {
         removeFiles(base.c_str(), {".avi", ".avi.part", ".m4v", ".m4v.part", ".aac", ".aac.part", ".tmp",
                                    ".tmp.part", core::external::kPmpLogSuffix, ".pmp.part", ".pmp.log.part"});
@@ -361,9 +398,23 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
     // The line before a bad-options "Exiting..." names the option.
     std::string previous;
     char* line = task.lineBuffer.reserve(ConversionTask::kLineBufferSize - 1);
+    auto folderCheck = std::chrono::steady_clock::now();
     for (;;) {
         if (stopCheck(task))
             return false;
+        // A folder removed or renamed under the encoder would fail it only
+        // at its last rename, the whole conversion later.
+        if (const auto now = std::chrono::steady_clock::now(); now >= folderCheck) {
+            folderCheck = now + std::chrono::milliseconds(kFolderCheckMs);
+            if (outputFolderMoved(task)) {
+                close();
+                fail(task, core::NOTIFY_FAILED,
+                     std::string("the output folder ") + core::fs::directoryPart(task.outputPath.c_str()).c_str()
+                         + " was removed or renamed",
+                     FailureCause::OutputFolderGone);
+                return false;
+            }
+        }
         const ReadResult got = readOutput(line, ConversionTask::kLineBufferSize);
         if (got == ReadResult::Ended) {
             lastExitStatus_ = exitStatus();

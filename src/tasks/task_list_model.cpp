@@ -139,7 +139,7 @@ ConversionTask* TaskListModel::addFile(const char* path)
         return nullptr;
     probe::MediaFacts facts;
     if (!prober_.probe(path, facts)) {
-        core::TextString message = kUnrecognisedFileText;
+        core::TextString message = probe::isMissing(path) ? probe::kMissingFileText : kUnrecognisedFileText;
         message.append("\r\n");
         message.append(path);
         host_.showMessage(message.c_str());

@@ -103,7 +103,7 @@ TEST_F(CliTest, CommandsAppliesSetsTimesAndMediaFlags)
                       + shellQuote(clip_));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, enc() + " \"" + clip_
-                         + "\" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:02:30 -af volnorm -srate 44100 "
+                         + "\" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 "
                            "-vf-add  -nosound -of rawvideo -ovc lavc -lavcopts vcodec=flv:vbitrate=600 -o \"/o/clip "
                            "one.avi-flv.flv\"\n\n");
 }

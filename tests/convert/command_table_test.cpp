@@ -229,14 +229,14 @@ const Case kVariations[] = {
      R"( -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vcrf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")"},
     // Start and stop times follow the container options.
     {"flv_times", 3, 0, 9, "", "av", "00:01:00", "00:02:30",
-     R"( -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:02:30 -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"},
+     R"( -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"},
     {"mp3_start_only", 7, 0, 8, "", "av", "00:00:05", "",
      R"(  -ss 00:00:05 -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
     {"phone_3gp_stop_only", 0, 0, 0, "", "av", "", "01:02:03",
      R"(  -endpos 01:02:03 -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")"},
     {"dvd_times_in_both_passes", 4, 0, 10, "", "av", "00:00:10", "00:00:20",
-     R"( -of mpeg -mpegopts format=dvd -ss 00:00:10 -endpos 00:00:20 -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=dvd -ss 00:00:10 -endpos 00:00:20 -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+     R"( -of mpeg -mpegopts format=dvd -ss 00:00:10 -endpos 00:00:10 -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+     R"( -of mpeg -mpegopts format=dvd -ss 00:00:10 -endpos 00:00:10 -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
     // Selecting a model after another one.
     {"phone_3gp_after_dvd", 0, 0, 0, "", "av", "", "",
      R"(  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")",

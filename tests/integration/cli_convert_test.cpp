@@ -7,6 +7,8 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <vector>
+#include <map>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -58,6 +60,8 @@ TEST(CliConvert, UsageErrors)
         {"convert -c 3 -m 0 -f 9", 2},                     // no file
         {"convert -c 3 -m 0 -f 12 " + quote(clip()), 2},   // Flash Player has no wmv
         {"convert -c 3 -m 0 -f 9 --set nope=1 " + quote(clip()), 2},
+        {"convert -c 3 -m 0 -f 9 --start 00:00:05 --stop 00:00:02 " + quote(clip()), 2},
+        {"convert -c 3 -m 0 -f 9 --start 00:00:05 --stop 00:00:05 " + quote(clip()), 2},
         {"convert --help", 0},
     };
     for (const Case& c : cases) {
@@ -144,6 +148,32 @@ TEST(CliConvert, UnrecognisedFilesGetTheTaskListsMessage)
     EXPECT_EQ(log.find("no such file"), std::string::npos) << log;
 }
 
+// The stop time is a position in the source, as the start time is: the
+// output runs from one to the other. A stop before the start is refused.
+TEST(CliConvert, TheOutputRunsFromTheStartToTheStopTime)
+{
+    const std::string out = kDataDir + "/cli-start-stop";
+    stdfs::remove_all(out);
+    int status = -1;
+    std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --start 00:00:02 --stop 00:00:05 --output-folder "
+                              + quote(out) + " " + quote(clip()),
+                          &status);
+    ASSERT_EQ(status, 0) << log;
+    // Three seconds are what was asked for: no warning of a short output.
+    EXPECT_EQ(log.find("源文件可能已损坏"), std::string::npos) << log;
+    const std::string output = out + "/" + stdfs::path(clip()).filename().string() + "-flv.flv";
+    const std::string seconds =
+        run("ffprobe -v error -show_entries format=duration -of default=noprint_wrappers=1:nokey=1 " + quote(output));
+    EXPECT_NEAR(std::stod(seconds), 3.0, 0.25) << seconds;
+
+    log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --start 00:00:05 --stop 00:00:02 --output-folder " + quote(out)
+                  + "/refused " + quote(clip()),
+              &status);
+    EXPECT_EQ(status, 2) << log;
+    EXPECT_NE(log.find("停止时间必须晚于开始时间。"), std::string::npos) << log;
+    EXPECT_FALSE(stdfs::exists(out + "/refused"));
+}
+
 TEST(CliConvert, DoubleDashEndsTheOptions)
 {
     const std::string out = kDataDir + "/cli-dash";
@@ -159,19 +189,220 @@ TEST(CliConvert, DoubleDashEndsTheOptions)
     EXPECT_NE(log.find("-> "), std::string::npos) << log;
 }
 
-TEST(CliConvert, AFailedTaskShowsItsReason)
+// Real runs that fail: each says its cause in Chinese first, then the line
+// of the program that failed.
+TEST(CliConvert, EachFailureSaysItsCauseInChineseFirst)
 {
     const std::string out = kDataDir + "/cli-reason";
+    if (stdfs::exists(out + "/locked"))
+        run("chattr -i " + quote(out + "/locked"));   // left so by a run that did not finish
     stdfs::remove_all(out);
-    // The start lies past the end of the clip: the encoder says why it fails.
-    int status = -1;
-    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --start 00:05:00 --output-folder " + quote(out)
-                                    + " " + quote(clip()),
-                                &status);
-    EXPECT_EQ(status, 1) << log;
-    EXPECT_NE(log.find("无法解析资源文件"), std::string::npos) << log;
-    EXPECT_NE(log.find("\n    Nothing was encoded"), std::string::npos) << log;
-    EXPECT_EQ(log.find("->"), std::string::npos) << log;
+    stdfs::create_directories(out);
+    const std::string tiny = out + "/tiny.wav";
+    run("ffmpeg -nostdin -y -loglevel error -f lavfi -i sine=duration=0.004 " + quote(tiny));
+    ASSERT_TRUE(stdfs::exists(tiny));
+    // Notes for a synthesiser: one note of a single-track MIDI file.
+    const std::string midi = out + "/tune.mid";
+    const char midiBytes[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0d\0\x90\x3c\x40\x83\x60\x80\x3c\x40\0\xff\x2f\0";
+    std::ofstream(midi, std::ios::binary).write(midiBytes, sizeof midiBytes - 1);
+    const std::string dangling = out + "/gone.avi";
+    stdfs::create_symlink(out + "/nothing-here.avi", dangling);
+    // An output folder no one may write to: immutable for root, whom modes
+    // do not stop; read-only for anyone else.
+    const std::string locked = out + "/locked";
+    stdfs::create_directories(locked);
+    const bool immutable = geteuid() == 0 && run("chattr +i " + quote(locked) + " && echo ok").find("ok") == 0;
+    if (!immutable)
+        stdfs::permissions(locked, stdfs::perms::owner_read | stdfs::perms::owner_exec);
+    struct Case {
+        const char* name;
+        std::string args;
+        const char* state;      // "" for a file refused before it becomes a task
+        const char* sentence;
+        std::string line;       // what the program's line holds
+    } cases[] = {
+        {"start past the end", "-c 3 -m 0 -f 9 --start 00:05:00 " + quote(clip()), "无法解析资源文件",
+         "没有转换出任何内容:开始时间超出了源文件的长度,或源文件太短。", "Nothing was encoded"},
+        {"4 ms of sound to WMA", "-c 6 -m 0 -f 13 " + quote(tiny), "无法解析资源文件",
+         "没有转换出任何内容:开始时间超出了源文件的长度,或源文件太短。", "Nothing was encoded"},
+        {"MIDI", "-c 7 -m 0 -f 8 " + quote(midi), "无法解析资源文件",
+         "源文件中没有可以解码的声音(MIDI 这类文件只记录音符),无法转换。", "No sound that can be decoded"},
+        {"no write permission", "-c 3 -m 0 -f 9 --output-folder " + quote(locked) + " " + quote(clip()), "错误",
+         "没有权限写入输出文件夹,请另选一个输出文件夹。", immutable ? "Operation not permitted" : "Permission denied"},
+        {"missing file", "-c 3 -m 0 -f 9 " + quote(out + "/never.avi"), "", "找不到源文件,它可能已被移动或删除。",
+         "no such file: " + out + "/never.avi"},
+        {"dangling link", "-c 3 -m 0 -f 9 " + quote(dangling), "", "找不到源文件,它可能已被移动或删除。",
+         "no such file: " + dangling},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int status = -1;
+        const std::string log =
+            run(quote(kCli) + " convert --output-folder " + quote(out + "/files") + " " + c.args, &status);
+        EXPECT_EQ(status, 1) << log;
+        EXPECT_EQ(log.find("->"), std::string::npos) << log;
+        if (*c.state == 0) {
+            EXPECT_NE(log.find(std::string(c.sentence) + " " + c.line), std::string::npos) << log;
+            EXPECT_EQ(log.find("不能识别的文件类型"), std::string::npos) << log;
+            continue;
+        }
+        EXPECT_NE(log.find(std::string("  ") + c.state + "  "), std::string::npos) << log;
+        const size_t sentence = log.find(std::string("\n    ") + c.sentence + "\n    ");
+        ASSERT_NE(sentence, std::string::npos) << log;
+        EXPECT_NE(log.find(c.line, sentence), std::string::npos) << log;
+    }
+    if (immutable)
+        run("chattr -i " + quote(locked));
+    EXPECT_TRUE(stdfs::is_empty(locked));
+    EXPECT_FALSE(stdfs::exists(out + "/files") && !stdfs::is_empty(out + "/files"));
+}
+
+// The processes below `root` whose name is `name`.
+std::vector<pid_t> descendantsNamed(pid_t root, const std::string& name)
+{
+    std::map<pid_t, std::pair<pid_t, std::string>> all;   // pid -> parent, name
+    for (const auto& entry : stdfs::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string stat = readAll(entry.path().string() + "/stat");
+        const size_t open = stat.find('(');
+        const size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        all[std::stoi(pid)] = {parent, stat.substr(open + 1, close - open - 1)};
+    }
+    std::vector<pid_t> found;
+    for (const auto& [pid, facts] : all) {
+        if (facts.second != name)
+            continue;
+        for (pid_t up = facts.first; up > 1 && all.count(up); up = all[up].first) {
+            if (up == root) {
+                found.push_back(pid);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+const std::string& longClip()
+{
+    static const std::string path = [] {
+        const std::string target = kDataDir + "/long 320x240.avi";
+        if (!stdfs::exists(target)) {
+            const std::string scratch = kDataDir + "/long." + std::to_string(getpid()) + ".avi";
+            run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=240 -f lavfi -i "
+                "sine=duration=240 -c:v mpeg4 -q:v 20 -c:a mp3 -b:a 64k " + quote(scratch));
+            stdfs::rename(scratch, target);
+        }
+        return target;
+    }();
+    return path;
+}
+
+// What befalls a task while it runs: its tool killed, its output folder
+// taken away. The task fails at once with the cause in Chinese first, the
+// program's line after it, and leaves nothing behind.
+TEST(CliConvert, WhatBefallsARunningTaskIsSaidInChineseAndLeavesNothing)
+{
+    enum class Act { KillFfmpeg, KillEncoder, RenameFolder, RemoveFolder };
+    struct Case {
+        const char* name;
+        std::vector<const char*> format;   // -c, -m, -f
+        const char* running;               // the state shown while the encoder runs
+        Act act;
+        const char* state;
+        const char* sentence;
+        const char* line;
+    } cases[] = {
+        {"ffmpeg killed in the first pass", {"4", "0", "10"}, "一次编码", Act::KillFfmpeg, "无法解析资源文件",
+         "编码器意外终止,转换没有完成。", "ffmpeg ended by signal 9"},
+        // The muxer must not run on what a killed encoder left.
+        {"encoder killed for 3GP", {"0", "0", "0"}, "正在转换", Act::KillEncoder, "无法解析资源文件",
+         "编码器意外终止,转换没有完成。", "the encoder ended by signal 9"},
+        {"encoder killed for PMP", {"2", "0", "1"}, "正在转换", Act::KillEncoder, "无法解析资源文件",
+         "编码器意外终止,转换没有完成。", "the encoder ended by signal 9"},
+        {"output folder renamed", {"3", "0", "9"}, "正在转换", Act::RenameFolder, "错误",
+         "输出文件夹在转换过程中被删除或改名,转换已停止。", "was removed or renamed"},
+        {"output folder removed", {"3", "0", "9"}, "正在转换", Act::RemoveFolder, "错误",
+         "输出文件夹在转换过程中被删除或改名,转换已停止。", "was removed or renamed"},
+    };
+    const std::string source = longClip();
+    ASSERT_TRUE(stdfs::exists(source));
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = kDataDir + "/cli-befalls-" + std::to_string(index++);
+        stdfs::remove_all(out);
+        stdfs::create_directories(out);
+        const std::string log = out + "/log.txt";
+        const std::string folder = out + "/files";
+        const std::string moved = out + "/files-moved";
+        std::fflush(stdout);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::freopen(log.c_str(), "w", stdout);
+            dup2(fileno(stdout), STDERR_FILENO);
+            execl(kCli.c_str(), kCli.c_str(), "convert", "-c", c.format[0], "-m", c.format[1], "-f", c.format[2],
+                  "--output-folder", folder.c_str(), source.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Act once ffmpeg is writing.
+        const auto limit = Clock::now() + std::chrono::seconds(120);
+        std::vector<pid_t> targets;
+        while (Clock::now() < limit) {
+            if (readAll(log).find(c.running) != std::string::npos && !descendantsNamed(pid, "ffmpeg").empty()) {
+                targets = descendantsNamed(pid, c.act == Act::KillEncoder ? "ALDER.DAT" : "ffmpeg");
+                if (!targets.empty())
+                    break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_FALSE(targets.empty()) << "the encoder never ran: " << readAll(log);
+        const auto acted = Clock::now();
+        switch (c.act) {
+        case Act::KillFfmpeg:
+        case Act::KillEncoder: kill(targets.front(), SIGKILL); break;
+        case Act::RenameFolder: stdfs::rename(folder, moved); break;
+        case Act::RemoveFolder: stdfs::remove_all(folder); break;
+        }
+        int raw = 0;
+        pid_t ended = 0;
+        while ((ended = waitpid(pid, &raw, WNOHANG)) == 0 && Clock::now() < limit + std::chrono::seconds(120))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ended == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+            FAIL() << "the run went on: " << readAll(log);
+        }
+        std::printf("[ %s: ended %.2f s after the act ]\n", c.name,
+                    std::chrono::duration<double>(Clock::now() - acted).count());
+        const std::string text = readAll(log);
+        ASSERT_TRUE(WIFEXITED(raw)) << text;
+        EXPECT_EQ(WEXITSTATUS(raw), 1) << text;
+        EXPECT_EQ(text.find("已完成"), std::string::npos) << text;
+        EXPECT_EQ(text.find("找不到源文件"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string("  ") + c.state + "  "), std::string::npos) << text;
+        const size_t sentence = text.find(std::string("\n    ") + c.sentence + "\n    ");
+        ASSERT_NE(sentence, std::string::npos) << text;
+        EXPECT_NE(text.find(c.line, sentence), std::string::npos) << text;
+        // Nothing is left, wherever the folder went; a removed folder is not
+        // made again.
+        if (c.act == Act::RemoveFolder) {
+            EXPECT_FALSE(stdfs::exists(folder)) << text;
+        }
+        for (const std::string& where : {folder, moved}) {
+            if (stdfs::exists(where)) {
+                EXPECT_TRUE(stdfs::is_empty(where)) << where << "\n" << text;
+            }
+        }
+    }
 }
 
 TEST(CliConvert, ASourceCutInHalfIsDoneWithAWarningOfTheLengthReached)

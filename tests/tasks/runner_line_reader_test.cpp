@@ -2,9 +2,12 @@
 // lines, and the unterminated last line.
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tasks/encoder_output.h"
 #include "tasks/line_reader.h"
 
 namespace qf::tasks {
@@ -39,16 +42,16 @@ TEST(LineReaderTest, Table)
         {"line feeds end lines and are kept", {"one\ntwo\n"}, false, 1023, {"one\n", "two\n"}},
         {"CR LF reads as LF", {"one\r\ntwo\r\n"}, false, 1023, {"one\n", "two\n"}},
         {"CR LF split between reads", {"one\r", "\ntwo\r", "", "\n"}, false, 1023, {"one\n", "two\n"}},
-        {"lone CR stays in the line", {"a\rb\n"}, false, 1023, {"a\rb\n"}},
-        {"held CR that is not followed by LF", {"a\r", "b\n"}, false, 1023, {"a\rb\n"}},
-        {"CR at the very end is kept", {"abc\r"}, true, 1023, {"abc\r"}},
+        {"lone CR ends the line", {"a\rb\n"}, false, 1023, {"a\n", "b\n"}},
+        {"CR at the end of a read ends the line at once", {"a\r"}, false, 1023, {"a\n"}},
+        {"CR then CR LF are two line ends", {"a\r\r", "\nb\r"}, true, 1023, {"a\n", "\n", "b\n"}},
         {"only blank lines", {"\n\r\n\n"}, true, 1023, {"\n", "\n", "\n"}},
         {"long line in pieces", {"abcdefg\n"}, false, 3, {"abc", "def", "g\n"}},
         {"line feed exactly at the limit", {"abc\nd"}, true, 4, {"abc\n", "d"}},
         {"last line after full lines", {"Pos: 1\n", "Exiting... (error parsing command line)"}, true, 1023,
          {"Pos: 1\n", "Exiting... (error parsing command line)"}},
-        {"CR-separated updates in pieces of 1023", {manyUpdates}, true, 1023,
-         {manyUpdates.substr(0, 1023), manyUpdates.substr(1023, 1023), manyUpdates.substr(2046)}},
+        {"CR-separated updates come one by one", {manyUpdates.substr(0, 1000), manyUpdates.substr(1000)}, false, 1023,
+         std::vector<std::string>(40, progress.substr(0, progress.size() - 1) + "\n")},
         {"nothing at all", {}, true, 1023, {}},
     };
     for (const Case& c : cases) {
@@ -95,6 +98,46 @@ TEST(LineReaderTest, ManySmallReadsKeepEveryByte)
     reader.finish();
     EXPECT_EQ(all, expected);
     EXPECT_TRUE(reader.exhausted());
+}
+
+// The encoder's output of a three-hour run, as it prints it: a status line
+// rewritten with carriage returns every minute of the source, then
+// its closing lines.
+std::string threeHourStream()
+{
+    std::string stream;
+    char line[160];
+    for (int second = 0; second <= 10800; second += 60) {
+        std::snprintf(line, sizeof line, "Pos:%6.1fs %6df (%2d%%) %5.2ffps Trem:%4dmin %3dmb  A-V:0.000 [0:64]\r",
+                      second + 0.0, second * 25, second * 100 / 10800, 412.5, (10800 - second) / 400, second / 100);
+        stream += line;
+    }
+    return stream + "\nWriting index...\n\nDone: 0 frames, 10800.000 secs, 86400000 bytes\n";
+}
+
+TEST(LineReaderTest, AStatusLineCutAnywhereKeepsItsPosition)
+{
+    // The stream taken up at every byte of a 1023-byte stretch (as a reader
+    // that came in mid-line, or pieces of a fixed size would cut it), and
+    // read in reads that end at every byte of it too.
+    const std::string stream = threeHourStream();
+    for (size_t skip = 0; skip < 1023; ++skip) {
+        LineReader reader;
+        double reached = -1;
+        char buffer[1024];
+        const std::string_view rest = std::string_view(stream).substr(skip);
+        for (size_t at = 0; at < rest.size();) {
+            const size_t take = at == 0 ? skip + 1 : 1023;
+            reader.append(rest.substr(at, take));
+            at += take;
+            while (reader.nextLine(buffer, sizeof buffer))
+                reached = std::max(reached, positionFromLine(buffer).value_or(-1));
+        }
+        reader.finish();
+        while (reader.nextLine(buffer, sizeof buffer))
+            reached = std::max(reached, positionFromLine(buffer).value_or(-1));
+        ASSERT_DOUBLE_EQ(reached, 10800.0) << "taken up at byte " << skip;
+    }
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -106,13 +108,20 @@ TEST_F(RunnerTest, OutputShapes)
         updates += piece;
     }
     ASSERT_GT(updates.size(), 1023u);
+    // Each status line on its own, however the pipe cut them.
+    std::vector<std::string> updateLines;
+    for (size_t at = 0; at < updates.size();) {
+        const size_t end = updates.find('\r', at);
+        updateLines.push_back(updates.substr(at, end - at) + "\n");
+        at = end + 1;
+    }
     const std::vector<Case> cases = {
         {"three bytes without a line feed", "printf abc", {"abc"}},
         {"CR LF", "printf 'one\\r\\ntwo\\r\\n'", {"one\n", "two\n"}},
         {"only blank lines", "printf '\\n\\n\\n'", {"\n", "\n", "\n"}},
         {"last line unterminated after a pause", "printf 'Pos: 1 ( 1%%)\\n'; sleep 0.1; printf 'Exiting... (error parsing command line)'",
          {"Pos: 1 ( 1%)\n", "Exiting... (error parsing command line)"}},
-        {"CR-separated updates", script, {updates.substr(0, 1023), updates.substr(1023)}},
+        {"CR-separated updates", script, updateLines},
         {"standard error joins the output", "echo out; echo err >&2", {"out\n", "err\n"}},
     };
     for (const Case& c : cases) {
@@ -292,9 +301,14 @@ TEST_F(RunnerTest, ReadsARealToolToItsLastLine)
         EXPECT_LE(line.size(), 1023u);
         all += line;
     }
-    // The progress rewrites its line with CR; the final figures are there.
+    // The progress rewrites its line with CR: each status comes as a line of
+    // its own; the final figures are there.
     EXPECT_NE(all.find("size="), std::string::npos) << all;
-    EXPECT_NE(all.find('\r'), std::string::npos) << all;
+    EXPECT_EQ(all.find('\r'), std::string::npos) << all;
+    EXPECT_GE(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.starts_with("size="); }),
+              1)
+        << all;
     EXPECT_NE(lines.back().find("global headers"), std::string::npos) << lines.back();
     runner.close();
 }

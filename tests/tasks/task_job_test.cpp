@@ -97,7 +97,7 @@ TEST_F(TaskJobTest, EncoderOutputDecidesTheSinglePassResult)
          {"state 5", "progress 7%", "state 8", "done"}},
         {"blank lines only", "echo; echo; printf x > \"$OUT\"", {"state 5", "state 8", "done"}},
         {"rewritten progress", "printf 'Pos: 1s (10%%)\\rPos: 2s (20%%)\\r'; printf x > \"$OUT\"",
-         {"state 5", "progress 10%", "state 8", "done"}},
+         {"state 5", "progress 10%", "progress 20%", "state 8", "done"}},
         {"refused options", "echo 'Unknown option'; echo 'Exiting... (error parsing command line)'; sleep 5",
          {"state 5", "bad"}},
         {"fatal error", "echo 'Pos: 1s (3%)'; echo 'Exiting... (End of file)'; printf x > \"$OUT\"",
@@ -124,7 +124,7 @@ TEST_F(TaskJobTest, MissingEncoderFails)
     EXPECT_FALSE(worker.holdsChild());
 }
 
-TEST_F(TaskJobTest, LongLinesArriveInPiecesOfTheLineBuffer)
+TEST_F(TaskJobTest, StatusLinesRewrittenWithCarriageReturnsComeOneByOne)
 {
     // 3000 bytes of progress rewritten with carriage returns only.
     programs.write("ALDER.DAT",
@@ -132,9 +132,10 @@ TEST_F(TaskJobTest, LongLinesArriveInPiecesOfTheLineBuffer)
                    "printf x > \"$OUT\"");
     prepare(3, 0, 9);
     const Events got = run();
-    // 100 pieces of 30 bytes: 3000 bytes in pieces of 1023.
-    ASSERT_EQ(got.size(), 3u + 3u);
+    // State, 100 status lines, muxing state, done.
+    ASSERT_EQ(got.size(), 1u + 100u + 2u);
     EXPECT_EQ(got[1], "progress 0%");
+    EXPECT_EQ(got[100], "progress 99%");
     EXPECT_EQ(got.back(), "done");
 }
 
@@ -562,6 +563,8 @@ TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
         {"damaged", "echo 'Exiting... (Cannot read the source: Invalid data found when processing input)'",
          "源文件已损坏,或者无法读取。\r\nCannot read the source: Invalid data found when processing input"},
         {"no known cause", "echo 'Exiting... (rc buffer underflow)'", "rc buffer underflow"},
+        {"no write permission", "echo \"Exiting... (Cannot open output file 'o.flv': Permission denied)\"",
+         "没有权限写入输出文件夹,请另选一个输出文件夹。\r\nCannot open output file 'o.flv': Permission denied"},
         {"missing encoder", nullptr, "缺少转换所需的程序,请重新安装本软件。\r\nno such program: "},
     };
     for (const Case& c : cases) {
@@ -598,6 +601,9 @@ TEST_F(TaskJobTest, AnOutputShorterThanTheSourceIsDoneWithAWarning)
         {"from a start position", 3, 9, "5.0", "00:00:06", "", ""},
         {"cut to a length", 3, 9, "5.0", "", "00:00:05", ""},
         {"short of a length", 3, 9, "2.0", "", "00:00:05", "源文件可能已损坏:只转换了 00:00:02 / 00:00:05"},
+        // The stop time is a position in the source: from 2 to 5 is 3 seconds.
+        {"from a start to a stop", 3, 9, "3.0", "00:00:02", "00:00:05", ""},
+        {"short of a stop", 3, 9, "1.0", "00:00:02", "00:00:05", "源文件可能已损坏:只转换了 00:00:01 / 00:00:03"},
         {"after muxing", 0, 0, "3.0", "", "", "源文件可能已损坏:只转换了 00:00:03 / 00:00:11"},
         {"audio only", 7, 8, "3.0", "", "", "源文件可能已损坏:只转换了 00:00:03 / 00:00:09"},
     };

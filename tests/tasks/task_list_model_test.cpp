@@ -7,6 +7,7 @@
 #include <vector>
 #include <unistd.h>
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "convert/configuration.h"
@@ -86,14 +87,29 @@ TEST_F(TaskListModelTest, AddWhileBusyAppends)
 
 TEST_F(TaskListModelTest, RefusedFileAndMissingSettingsAddNothing)
 {
-    prober.refused.insert("/in/notes.txt");
-    EXPECT_EQ(add("/in/notes.txt"), nullptr);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0], "不能识别的文件类型。\r\n/in/notes.txt");
+    // A file that is there is not recognised; one that is not (a link to
+    // nothing too) is missing, not of an unknown type.
+    const std::string folder = ::testing::TempDir() + "/model-refused";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string notes = folder + "/notes.txt";
+    const std::string dangling = folder + "/gone.avi";
+    std::ofstream(notes) << "not media\n";
+    std::filesystem::create_symlink(folder + "/nothing.avi", dangling);
+    for (const std::string& path : {notes, dangling, folder + "/never.avi"})
+        prober.refused.insert(path);
+    EXPECT_EQ(add(notes.c_str()), nullptr);
+    EXPECT_EQ(add(dangling.c_str()), nullptr);
+    EXPECT_EQ(add((folder + "/never.avi").c_str()), nullptr);
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages[0], "不能识别的文件类型。\r\n" + notes);
+    EXPECT_EQ(host.messages[1], "找不到源文件,它可能已被移动或删除。\r\n" + dangling);
+    EXPECT_EQ(host.messages[2], "找不到源文件,它可能已被移动或删除。\r\n" + folder + "/never.avi");
     host.hasSettings = false;
     EXPECT_EQ(add("/in/a.avi"), nullptr);
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages.size(), 3u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(TaskListModelTest, DeleteKeepsTheRowsTheBusyWorkerHolds)

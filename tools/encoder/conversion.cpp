@@ -93,6 +93,21 @@ bool sameFile(const std::string& a, const std::string& b)
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// A MIDI file (bare, or in a RIFF "RMID" wrapper) holds notes for a
+// synthesiser, not sound: ffmpeg has nothing to decode in it.
+bool isMidi(const std::string& path)
+{
+    unsigned char head[12] = {};
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ssize_t got = read(fd, head, sizeof head);
+    close(fd);
+    if (got >= 4 && std::memcmp(head, "MThd", 4) == 0)
+        return true;
+    return got == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "RMID", 4) == 0;
+}
+
 std::optional<SourceFacts> probeSource(const std::string& source, std::string& error)
 {
     std::string out;
@@ -128,6 +143,8 @@ public:
         if (access(command_.source.c_str(), R_OK) != 0) {
             return fail("Cannot open file " + quoted(command_.source) + ": " + std::strerror(errno));
         }
+        if (isMidi(command_.source))
+            return fail("No sound that can be decoded: " + quoted(command_.source) + " is MIDI, notes for a synthesiser");
         // Facts that the translation cannot do without fail the run when they
         // cannot be read; the others only improve it.
         if (wantsSourceFacts(command_)) {

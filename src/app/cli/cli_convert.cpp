@@ -559,10 +559,12 @@ int runConvert(const std::vector<std::string>& args)
     std::set<const tasks::ConversionTask*> skipped;
     for (const SourceFile& file : sources) {
         const char* path = file.path.c_str();
-        if (!core::fs::isFile(path)) {
-            std::fprintf(stderr, "quillfer-cli convert: no such file: %s\n", core::printableText(path).c_str());
+        if (!core::fs::isFile(path) || probe::isMissing(path)) {
+            // The task list's sentence, then the line that names the file.
+            const std::string line = std::string("no such file: ") + core::printableText(path);
+            std::fprintf(stderr, "quillfer-cli convert: %s %s\n", probe::kMissingFileText, line.c_str());
             if (json)
-                printJson(path, "refused", 0, 0, "", "no such file");
+                printJson(path, "refused", 0, 0, "", std::string(probe::kMissingFileText) + "\r\n" + line);
             refused = true;
             continue;
         }

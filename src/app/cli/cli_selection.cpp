@@ -9,6 +9,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/cli_presets.h"
+#include "convert/command_line_builder.h"
 #include "convert/configuration.h"
 #include "convert/device_models.h"
 #include "convert/value_tables.h"
@@ -134,7 +135,7 @@ const char* selectionUsage()
            "  --preset-file FILE     the model from a preset file ('presets export')\n"
            "                         instead of -c and -m\n"
            "  --start HH:MM:SS       start position\n"
-           "  --stop HH:MM:SS        stop position\n"
+           "  --stop HH:MM:SS        stop position in the source, after --start\n"
            "  --output-folder DIR    output folder (default: the one in the cfg file)\n"
            "  --media MODE           auto (probe the file, default), av, video or audio\n"
            "  --set MEMBER=VALUE     set one parameter after the model's defaults,\n"
@@ -286,10 +287,14 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         }
         into->assign(text->c_str());
     }
+    if (!convert::stopFollowsStart(out)) {
+        error = std::string(convert::kStopBeforeStartText) + " --start " + args.start + " --stop " + args.stop;
+        return kExitUsage;
+    }
 
     const std::string path = absolutePath(file);
-    if (!core::fs::isFile(path.c_str())) {
-        error = "no such file: " + path;
+    if (!core::fs::isFile(path.c_str()) || probe::isMissing(path.c_str())) {
+        error = std::string(probe::kMissingFileText) + " no such file: " + path;
         return kExitFailed;
     }
     if (const int status = applyMedia(args.media, path, out, error); status != kExitOk)

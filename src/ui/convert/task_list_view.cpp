@@ -72,7 +72,8 @@ public:
             return;
         }
         if (view_.refused_) {
-            view_.refused_->append(view_.addingPath_);
+            const bool missing = std::string_view(text).starts_with(probe::kMissingFileText);
+            (missing ? view_.missing_ : view_.refused_)->append(view_.addingPath_);
             return;
         }
         ConfirmBox::ask(&view_, toQ(text), 1);
@@ -529,8 +530,10 @@ void TaskListView::addFiles(const QStringList& paths)
 {
     syncSelection();
     QStringList refused;
+    QStringList missing;
     int refusedInFolders = 0;
     refused_ = &refused;
+    missing_ = &missing;
     for (const QString& path : paths) {
         const std::string bytes = localPathBytes(path);
         if (bytes.empty())
@@ -562,10 +565,19 @@ void TaskListView::addFiles(const QStringList& paths)
         model_->addFile(bytes.c_str());
     }
     refused_ = nullptr;
+    missing_ = nullptr;
     addingPath_.clear();
-    if (refused.isEmpty() && refusedInFolders == 0)
+    if (refused.isEmpty() && missing.isEmpty() && refusedInFolders == 0)
         return;
-    QString text = refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(refused);
+    QString text;
+    if (!refused.isEmpty() || missing.isEmpty())
+        text = refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(refused);
+    if (!missing.isEmpty()) {
+        // Missing files are not of an unknown type: they get their own sentence.
+        QString gone = refusalText(missing);
+        gone.replace(0, static_cast<int>(toQ(tasks::kUnrecognisedFileText).size()), toQ(probe::kMissingFileText));
+        text += (text.isEmpty() ? QString() : QStringLiteral("\r\n")) + gone;
+    }
     if (refusedInFolders > 0)
         text += QStringLiteral("\r\n") + skippedInFoldersText(refusedInFolders);
     ConfirmBox::ask(this, text, 1);

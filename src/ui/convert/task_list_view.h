@@ -142,6 +142,7 @@ private:
     bool inGeometry_ = false;
     // While addFiles runs: the refused paths, and the path being added.
     QStringList* refused_ = nullptr;
+    QStringList* missing_ = nullptr;   // the refused files that are not there at all
     int* refusedInFolders_ = nullptr;  // counts instead while a folder's files are added
     QString addingPath_;
 };

@@ -11,9 +11,11 @@
 #include <QMouseEvent>
 #include <QWindow>
 
+#include "convert/command_line_builder.h"
 #include "convert/configuration.h"
 #include "tasks/task_state.h"
 #include "ui/controls/skin_button.h"
+#include "ui/convert/parameter_panel.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/help_panel.h"
 #include "ui/main/media_open_dialog.h"
@@ -110,6 +112,19 @@ void MainWindow::startConversion()
                 convert::settings().setPromptNoFiles(false);
         }
         return;
+    }
+    // A stop time that is not after its start cannot be converted: said
+    // before anything starts, for the settings each checked row will run with.
+    for (int row = 0; row < list.rowCount(); ++row) {
+        if (!list.row(row).checked || tasks::isActiveState(list.task(row)->state))
+            continue;
+        const convert::ConversionSettings* settings = list.task(row);
+        if ((list.row(row).pending || list.row(row).selected) && panel_->currentSettings())
+            settings = panel_->currentSettings();
+        if (!convert::stopFollowsStart(*settings)) {
+            ConfirmBox::ask(this, toQ(convert::kStopBeforeStartText), kConfirmOk);
+            return;
+        }
     }
     for (int row = list.rowCount() - 1; row >= 0; --row) {
         if (!list.row(row).checked || tasks::isActiveState(list.task(row)->state))

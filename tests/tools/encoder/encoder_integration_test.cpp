@@ -323,6 +323,19 @@ TEST_F(EncoderIntegration, FailuresSayExiting) {
   EXPECT_FALSE(exists("m.flv"));
   EXPECT_FALSE(exists("m.flv.part"));
 
+  // MIDI holds notes, not sound: said as such, not as a damaged file.
+  {
+    const char midi[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0d\0\x90\x3c\x40\x83\x60\x80\x3c\x40\0\xff\x2f\0";
+    std::FILE* f = std::fopen((dir_ / "tune.mid").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(midi, 1, sizeof midi - 1, f);
+    std::fclose(f);
+  }
+  ToolRun notes = encode(R"("tune.mid" -srate 44100 -oac mp3lame -ovc frameno -of rawaudio -o "m.mp3")");
+  expectFailure(notes, "No sound that can be decoded");
+  EXPECT_EQ(notes.output.find("Cannot read the source"), std::string::npos) << notes.output;
+  EXPECT_FALSE(exists("m.mp3"));
+
   // A start past the end encodes nothing: a failure, and no file.
   expectFailure(encode(R"("clip.avi" -ss 00:00:05 -oac mp3lame -ovc lavc -o "late.avi")"), "Nothing was encoded");
   EXPECT_FALSE(exists("late.avi"));

@@ -370,12 +370,23 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     const std::string folder = test::dataDir() + "/a folder";
     stdfs::create_directories(folder);
     const std::string other = test::makeClip("other clip", 1);
+    // A link to nothing is missing, not of an unknown type.
+    const std::string dangling = test::dataDir() + "/gone.avi";
+    stdfs::remove(dangling);
+    stdfs::create_symlink(test::dataDir() + "/nothing.avi", dangling);
     QStringList paths = {toQ(folder), toQ(clip), toQ(test::makeTextFile("notes one.txt")), toQ(other),
-                         toQ(test::makeTextFile("notes two.txt")), toQ(test::dataDir() + "/missing.avi")};
+                         toQ(test::makeTextFile("notes two.txt")), toQ(test::dataDir() + "/missing.avi"),
+                         toQ(dangling)};
     {
         test::BoxAnswerer answerer;
         view->addFiles(paths);
-        EXPECT_EQ(answerer.seen().size(), 1u) << "one box for every refusal of the drop";
+        ASSERT_EQ(answerer.seen().size(), 1u) << "one box for every refusal of the drop";
+        const QStringList said = answerer.seen()[0].lines;
+        const qsizetype gone = said.indexOf(QStringLiteral("找不到源文件,它可能已被移动或删除。"));
+        ASSERT_GT(gone, 0) << said.join(QStringLiteral("\n")).toStdString();
+        EXPECT_EQ(said.value(gone + 1), toQ(dangling));
+        EXPECT_EQ(said.front(), QStringLiteral("不能识别的文件类型。"));
+        EXPECT_FALSE(said.mid(0, gone).contains(toQ(dangling)));
     }
     ASSERT_EQ(view->model().rowCount(), 2);
     EXPECT_EQ(cell(0, 5), toQ(other)) << "while idle each new row goes to the top";

@@ -134,6 +134,24 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
 
     // A checked row: the start-time box with its shutdown choice, then the run.
     window->taskList()->model().setChecked(0, true);
+    // But not with a stop time before the start: that is said, and nothing starts.
+    qf::convert::ConversionSettings* times[] = {window->taskList()->model().task(0),
+                                                window->parameterPanel()->currentSettings()};
+    for (qf::convert::ConversionSettings* record : times) {
+        record->startTime = "00:02:00";
+        record->endPosition = "00:01:00";
+    }
+    {
+        BoxAnswerer answers({{0, false}});
+        window->command(MainWindow::kStart);
+        ASSERT_EQ(answers.seen().size(), 1u);
+        EXPECT_EQ(answers.seen()[0].lines.join(QString()), q("停止时间必须晚于开始时间。"));
+        EXPECT_FALSE(window->taskList()->isConverting());
+    }
+    for (qf::convert::ConversionSettings* record : times) {
+        record->startTime.clear();
+        record->endPosition.clear();
+    }
     {
         BoxAnswerer answers({{0, true}});
         window->command(MainWindow::kStart);
