@@ -44,6 +44,11 @@ StopSignals::StopSignals(std::function<void(int)> onSignal, QObject* parent)
     notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { take(); });
     for (int signo : kSignals) {
+        // A signal ignored by whoever started us (nohup, a background job
+        // of a script) stays ignored, as they meant.
+        struct sigaction previous {};
+        if (::sigaction(signo, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
         struct sigaction action {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
@@ -57,8 +62,11 @@ StopSignals::~StopSignals()
 {
     if (!notifier_)
         return;
-    for (int signo : kSignals)
-        std::signal(signo, SIG_DFL);
+    for (int signo : kSignals) {
+        struct sigaction current {};
+        if (::sigaction(signo, nullptr, &current) == 0 && current.sa_handler == onStopSignal)
+            std::signal(signo, SIG_DFL);
+    }
     notifier_.reset();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
