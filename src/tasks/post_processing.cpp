@@ -193,7 +193,7 @@ bool ConversionWorker::postProcessPmp(ConversionTask& task)
         return false;
     }
     removeFiles(base, {".avi", ".aac", ".pmp.log"});
-    // The empty file that holds the output's name is no output.
+    // An empty file is no output.
     if (fs::fileSize(withSuffix(base, ".pmp").c_str()) > 0)
         return true;
     failMissing(task, base, ".pmp");

@@ -292,7 +292,7 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
 {
     if (stopCheck(task))
         return false;
-    // Both passes run in the task's scratch folder (the output folder when
+    // Both passes run in the task's work folder (the output folder when
     // run on their own), so the two-pass log is this task's alone.
     core::TextString scratch;
     const char* folder = encoderFolder(task, scratch);
