@@ -159,7 +159,12 @@ for tool in ALDER.DAT:encode CEDAR.DLL:mux; do
   cat >"$out/prog-c/$name" <<WRAPPER
 #!/bin/sh
 step=other
-case "\$*" in *'-of rawvideo'*|*'-oac copy'*) ;; *-rate=*|*'-ovc xvid'*) step=${tool#*:};; esac
+case "\$*" in
+  *'-of rawvideo'*|*'-oac copy'*) ;;
+  *vpass=1*) step=pass1;;
+  *vpass=2*) step=pass2;;
+  *-rate=*|*'-ovc xvid'*) step=${tool#*:};;
+esac
 "\$0.real" "\$@"
 status=\$?
 if [ "\$step" = "\$QF_PAUSE_STEP" ]; then : >"\$QF_PAUSE_MARKER"; kill -STOP \$\$; fi
@@ -175,7 +180,9 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 visible_outputs() { find "$converted" -mindepth 1 -maxdepth 1 ! -name '.*' -printf '%f:%s\n' 2>/dev/null | sort; }
 
 # Starts the window with the clip, ticks its row, starts the conversion and
-# waits until the wrapper of phase $1 has stopped itself.
+# waits until the wrapper of phase $1 has stopped itself. The passes are
+# those of the DVD format, chosen for the row first; the others are of the
+# first format (3gp).
 convert_until() {
   rm -f "$QF_PAUSE_MARKER"
   QF_PAUSE_STEP=$1 "$out/prog-c/quillfer" "$out/media/run.avi" >"$out/window-$1.log" 2>&1 &
@@ -183,6 +190,13 @@ convert_until() {
   trap 'kill -9 $pid_c 2>/dev/null || true' EXIT
   wid_c=$(window_of $pid_c) || fail "no window for the conversion"
   sleep 1
+  case $1 in pass*)
+    xdotool mousemove --window "$wid_c" 400 292 click 1   # the row, so that the settings apply to it
+    xdotool mousemove --window "$wid_c" 130 105 click 1   # 选择分类: the fifth, DVD
+    sleep 0.5
+    xdotool key Down Down Down Down Return
+    sleep 0.5;;
+  esac
   xdotool mousemove --window "$wid_c" 17 292 click 1    # the row's check box
   xdotool mousemove --window "$wid_c" 172 578 click 1   # 开始转换
   local box="" i
@@ -211,7 +225,7 @@ no_wrapper_left() {
 
 # Logout, shutdown, kill: the window ends as its close command does, without
 # asking; nothing of the run and no instance socket is left.
-for case in TERM:encode HUP:mux TERM:mux HUP:encode; do
+for case in TERM:encode HUP:mux TERM:mux HUP:encode TERM:pass2; do
   sig=${case%%:*}
   convert_until "${case#*:}"
   kill -$sig $pid_c
@@ -226,7 +240,7 @@ done
 
 # Killed outright (SIGKILL, the OOM killer): no file under an output's name;
 # the next window run removes what the killed one left.
-for phase in encode mux; do
+for phase in encode mux pass1 pass2; do
   convert_until $phase
   kill -KILL $pid_c
   wait $pid_c || true
@@ -238,11 +252,14 @@ done
 trap - EXIT
 # The resume recipe converts what the window did not finish, and nothing of
 # the killed runs stays.
-s=0
-"$out/prog-c/quillfer-cli" convert -c 0 -m 0 -f 0 --if-exists skip --output-folder "$converted" "$out/media/run.avi" \
-  >"$out/resume.log" 2>&1 || s=$?
-[ $s -eq 0 ] || fail "the resumed conversion exited with $s"
-[ "$(ls -A "$converted")" = "run.avi-3gp.3gp" ] || fail "after the resumed conversion: $(ls -A "$converted")"
-[ "$(visible_outputs | cut -d: -f2)" -gt 0 ] || fail "the resumed conversion made an empty file"
+for format in "0 -m 0 -f 0" "4 -m 0 -f 10"; do
+  s=0
+  "$out/prog-c/quillfer-cli" convert -c $format --if-exists skip --output-folder "$converted" "$out/media/run.avi" \
+    >>"$out/resume.log" 2>&1 || s=$?
+  [ $s -eq 0 ] || fail "the resumed conversion exited with $s"
+done
+[ "$(ls -A "$converted" | tr '\n' ' ')" = "run.avi-3gp.3gp run.avi-mpg.mpg " ] \
+  || fail "after the resumed conversions: $(ls -A "$converted")"
+visible_outputs | grep -q ':0$' && fail "a resumed conversion made an empty file"
 echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration;"
 echo "  SIGTERM/SIGHUP end a conversion in order, SIGKILL leaves no output name, the resumed run finishes it"
