@@ -13,7 +13,7 @@
 #   also when started with a tight soft limit on open files;
 #   the close button ends each with status 0; exactly one process ran per
 #   configuration; with a build's PROGRAM_DIR, a conversion in the window
-#   ended by SIGTERM or SIGHUP in its encoding and muxing phases leaves
+#   ended by SIGTERM, SIGHUP or SIGINT in any of its phases leaves
 #   nothing (no file, no socket), one ended by SIGKILL leaves no file under
 #   an output's name, and `quillfer-cli --if-exists skip` then finishes it. PROGRAM_A and PROGRAM_B may be the same program: B then
 #   differs by XDG_CONFIG_HOME (an installed copy keeps cfg there).
@@ -185,7 +185,8 @@ visible_outputs() { find "$converted" -mindepth 1 -maxdepth 1 ! -name '.*' -prin
 # first format (3gp).
 convert_until() {
   rm -f "$QF_PAUSE_MARKER"
-  QF_PAUSE_STEP=$1 "$out/prog-c/quillfer" "$out/media/run.avi" >"$out/window-$1.log" 2>&1 &
+  # As from a terminal: a script's background job would start with SIGINT ignored.
+  QF_PAUSE_STEP=$1 env --default-signal=INT "$out/prog-c/quillfer" "$out/media/run.avi" >"$out/window-$1.log" 2>&1 &
   pid_c=$!
   trap 'kill -9 $pid_c 2>/dev/null || true' EXIT
   wid_c=$(window_of $pid_c) || fail "no window for the conversion"
@@ -223,9 +224,9 @@ no_wrapper_left() {
   fail "programs of the stopped conversion still run: $(pgrep -af "$out/prog-c/")"
 }
 
-# Logout, shutdown, kill: the window ends as its close command does, without
-# asking; nothing of the run and no instance socket is left.
-for case in TERM:encode HUP:mux TERM:mux HUP:encode TERM:pass2; do
+# Logout, shutdown, kill, Ctrl-C: the window ends as its close command does,
+# without asking; nothing of the run and no instance socket is left.
+for case in TERM:encode HUP:mux TERM:mux HUP:encode TERM:pass2 INT:pass1; do
   sig=${case%%:*}
   convert_until "${case#*:}"
   kill -$sig $pid_c
@@ -262,4 +263,4 @@ done
   || fail "after the resumed conversions: $(ls -A "$converted")"
 visible_outputs | grep -q ':0$' && fail "a resumed conversion made an empty file"
 echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration;"
-echo "  SIGTERM/SIGHUP end a conversion in order, SIGKILL leaves no output name, the resumed run finishes it"
+echo "  SIGTERM/SIGHUP/SIGINT end a conversion in order, SIGKILL leaves no output name, the resumed run finishes it"
