@@ -184,6 +184,17 @@ std::string makeStage(const std::string& parent, int& lockFd)
     return stage;
 }
 
+// Removes a work folder of ours that no claim came of, keeping errno.
+void discardStage(const std::string& stage, int lockFd)
+{
+    const int saved = errno;
+    std::error_code error;
+    std::filesystem::remove_all(stage, error);
+    setLive(stage, false);
+    ::close(lockFd);
+    errno = saved;
+}
+
 // Moves our folder to `to`; the live set knows both names meanwhile.
 bool moveOwnFolder(const std::string& from, const std::string& to)
 {
@@ -223,7 +234,7 @@ std::string claimFolderFor(const std::string& path)
 std::unique_ptr<OutputClaim> OutputClaim::make(const std::string& wanted, const std::string& numberFrom, bool replace)
 {
     int fd = -1;
-    std::string stage = makeStage(parentOf(wanted), fd);
+    const std::string stage = makeStage(parentOf(wanted), fd);
     if (stage.empty())
         return nullptr;
     auto made = [&](std::string finalPath, std::string folder) {
@@ -249,9 +260,7 @@ std::unique_ptr<OutputClaim> OutputClaim::make(const std::string& wanted, const 
             if (isTaken(error))
                 continue;
             errno = error;
-            const int saved = errno;
-            made(candidate, stage).reset();
-            errno = saved;
+            discardStage(stage, fd);
             return nullptr;
         }
         // Published by another program between the look and the claim.
@@ -262,8 +271,8 @@ std::unique_ptr<OutputClaim> OutputClaim::make(const std::string& wanted, const 
         }
         return made(candidate, claim);
     }
-    made(wanted, stage).reset();
     errno = EEXIST;
+    discardStage(stage, fd);
     return nullptr;
 }
 

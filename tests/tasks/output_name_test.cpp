@@ -86,6 +86,18 @@ TEST_F(OutputNameTest, AClaimNeverTakesAFileThatStandsThereAndMakesNothingUnderI
     ASSERT_TRUE(replacing->publish());
     EXPECT_EQ(readFile(in("x.mp3")), "new");
 
+    // A name too long to take the claim's dot and suffix gets a short
+    // folder, the same one in every process.
+    const std::string longName = std::string(250, 'x') + ".mp3";
+    const std::string longFolder = claimFolderFor(in(longName));
+    EXPECT_LE(std::filesystem::path(longFolder).filename().string().size(), 255u);
+    EXPECT_EQ(longFolder, claimFolderFor(in(longName)));
+    EXPECT_NE(longFolder, claimFolderFor(in(std::string(250, 'y') + ".mp3")));
+    auto longClaim = OutputClaim::make(in(longName), in(longName), false);
+    ASSERT_NE(longClaim, nullptr);
+    EXPECT_EQ(longClaim->folder(), longFolder);
+    longClaim.reset();
+
     // A folder that cannot hold the file gives no claim.
     EXPECT_EQ(OutputClaim::make(in("missing/x.mp3"), in("missing/x.mp3"), false), nullptr);
 }
