@@ -190,7 +190,7 @@ std::unique_ptr<OutputClaim> ConversionWorker::claimOutput(ConversionTask& task)
 bool ConversionWorker::publishOutput(ConversionTask& task, OutputClaim& claim)
 {
     if (claim.publish()) {
-        // Someone put a file under the name during the run: the next free one.
+        // The next free name when someone put a file there during the run.
         task.outputPath = claim.finalPath().c_str();
         return true;
     }
