@@ -119,7 +119,7 @@ bool isWorkFolderName(std::string_view name)
     if (name.substr(0, kStagePrefix.size()) == kStagePrefix)
         return true;
     return name.size() > kClaimSuffix.size() + 1 && name[0] == '.'
-           && name.substr(name.size() - kClaimSuffix.size()) == kClaimSuffix;
+        && name.substr(name.size() - kClaimSuffix.size()) == kClaimSuffix;
 }
 
 // Removes `folder` when its owner file is ours and unlocked; true if gone.
@@ -140,9 +140,9 @@ bool removeIfAbandoned(const std::string& folder)
         struct stat named {};
         char head[kOwnerMagic.size()];
         abandoned = ::fstat(fd, &held) == 0 && held.st_nlink > 0 && ::lstat(owner.c_str(), &named) == 0
-                    && held.st_ino == named.st_ino && held.st_dev == named.st_dev
-                    && ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)
-                    && std::string_view(head, sizeof head) == kOwnerMagic;
+            && held.st_ino == named.st_ino && held.st_dev == named.st_dev
+            && ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)
+            && std::string_view(head, sizeof head) == kOwnerMagic;
     }
     if (abandoned) {
         std::error_code error;
@@ -256,7 +256,7 @@ std::unique_ptr<OutputClaim> OutputClaim::make(const std::string& wanted, const 
         }
         if (!moved) {
             if (replace && isTaken(error))
-                return made(candidate, stage);  // another run writes it over too: the last one wins
+                return made(candidate, stage); // another run writes it over too: the last one wins
             if (isTaken(error))
                 continue;
             errno = error;
@@ -267,7 +267,7 @@ std::unique_ptr<OutputClaim> OutputClaim::make(const std::string& wanted, const 
         if (!replace && present(candidate)) {
             if (moveOwnFolder(claim, stage))
                 continue;
-            return made(candidate, claim);  // publish() finds the next free name
+            return made(candidate, claim); // publish() finds the next free name
         }
         return made(candidate, claim);
     }
@@ -279,8 +279,7 @@ std::unique_ptr<OutputClaim> OutputClaim::make(const std::string& wanted, const 
 OutputClaim::OutputClaim(std::string finalPath, std::string numberFrom, std::string folder, int lockFd, bool replace)
     : finalPath_(std::move(finalPath)), numberFrom_(std::move(numberFrom)), folder_(std::move(folder)), lockFd_(lockFd),
       replace_(replace)
-{
-}
+{}
 
 OutputClaim::~OutputClaim()
 {
