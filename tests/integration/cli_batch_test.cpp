@@ -360,6 +360,11 @@ TEST(CliBatch, AKilledRunLeavesNoOutputAndARerunWithSkipConvertsExactlyWhatIsMis
         // What it left is hidden in its work folder, which names the output.
         EXPECT_TRUE(stdfs::exists(out + "/." + outB + ".quillfer")) << run("ls -laR " + quote(out));
 
+        // An empty file under the name, as an older version left one, holds
+        // nothing: it is written over, not counted as converted.
+        if (std::string(c.phase) == "mux")
+            std::ofstream(out + "/" + outB).close();
+
         // The resume recipe: a is skipped, b converted; nothing else is left.
         log = run(convert + "--if-exists skip " + quote(a) + " " + quote(b) + " 2>&1", &status);
         EXPECT_EQ(status, 0) << log;
