@@ -41,6 +41,7 @@
 #include <deque>
 #include <mutex>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -53,6 +54,7 @@
 #include "tasks/child_process_runner.h"
 #include "tasks/conversion_task.h"
 #include "tasks/failure_reason.h"
+#include "tasks/output_claim.h"
 #include "tasks/task_list_model.h"
 
 namespace qf::tasks {
@@ -153,23 +155,21 @@ private:
     // After a first pass that succeeded: its two-pass log is in the output
     // folder, or the task has failed with the pass's reason.
     bool firstPassLeftItsLog(ConversionTask& task);
-    // Claims the task's output name with an empty file (the next free
-    // " (N)" when another program took it), unless the task replaces its
-    // output. False, with the task failed, when no file can be made there.
-    bool claimOutput(ConversionTask& task);
-    // Where the encoder runs and leaves its logs: the task's scratch folder
-    // during runTask, else the output folder (kept in `scratch`).
+    // Claims the task's output name (the next free " (N)" when another
+    // program took it) and builds the commands that write into the claim's
+    // folder. Null, with the task failed, when nothing can be made there.
+    std::unique_ptr<OutputClaim> claimOutput(ConversionTask& task);
+    // Gives the finished output its name; false, with the task failed, when
+    // it cannot.
+    bool publishOutput(ConversionTask& task, OutputClaim& claim);
+    // Where the programs run and leave their logs and scripts: the claim's
+    // folder during runTask, else the output folder (kept in `scratch`).
     const char* encoderFolder(const ConversionTask& task, core::TextString& scratch) const;
     // The seconds the output should cover (the probed source from the start
     // position, cut to the length asked for); 0 when unknown.
     static double expectedSeconds(const ConversionTask& task);
     // Sets the task's warning when the encoder reached less than expected.
     void warnIfShort(ConversionTask& task);
-    // Removes the helper tools' hidden partial files of these names.
-    static void removeHiddenTemporaries(const char* folder, const std::vector<std::string>& names);
-    // After a run that did not finish: every file the task may have made in
-    // the output folder (partial output, intermediates, two-pass logs).
-    void removeLeftovers(const ConversionTask& task);
     void deleteTwoPassLogs(const ConversionTask& task);
     bool stoppedBeforeMuxing(ConversionTask& task);
     // A step left no file: fails with the tool's last line as the reason.
@@ -180,21 +180,18 @@ private:
     // The encoder's last output file must exist and hold bytes.
     bool checkFinalOutput(ConversionTask& task);
     // The running task's output folder: held open when the run begins, so
-    // that it is known again and cleaned wherever it has gone.
+    // that a move or removal under the run is noticed.
     void holdOutputFolder(const char* folder);
     void releaseOutputFolder();
     // The held folder is no longer the directory at its path (removed, or
     // renamed and perhaps replaced).
     bool outputFolderMoved(const ConversionTask& task) const;
-    // Where the task's output folder is now: its path, or the held folder
-    // itself when it has moved.
-    std::string outputFolderNow(const ConversionTask& task) const;
     void tickTimerMain(std::stop_token stop);
 
     const Environment environment_;  // immutable after construction
-    std::string workFolder_;         // worker thread: the running task's scratch folder
+    std::string workFolder_;         // worker thread: the running task's work folder (its claim's)
+    std::string outputBeingMade_;    // worker thread: where the running task's programs write its output
     std::string lastToolLine_;       // worker thread: the last line the running tool printed
-    bool outputExistedAtStart_ = false;  // worker thread: the running task's output was there before it
     double reachedSeconds_ = -1;     // worker thread: the furthest "Pos:" of the last encoder pass; -1 none
     int lastExitStatus_ = 0;         // worker thread: how the last encoder pass ended (128 + n: signal n)
     int outputFolderFd_ = -1;        // worker thread: the running task's output folder, or -1

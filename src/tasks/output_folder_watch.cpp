@@ -37,11 +37,4 @@ bool ConversionWorker::outputFolderMoved(const ConversionTask& task) const
     return ::stat(folder.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino;
 }
 
-std::string ConversionWorker::outputFolderNow(const ConversionTask& task) const
-{
-    if (outputFolderMoved(task))
-        return "/proc/self/fd/" + std::to_string(outputFolderFd_);   // the held directory, wherever it is
-    return core::fs::directoryPart(task.outputPath.c_str()).c_str();
-}
-
 } // namespace qf::tasks

@@ -1,9 +1,6 @@
 #include "tasks/output_name.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 
 namespace qf::tasks {
 
@@ -37,25 +34,6 @@ core::TextString firstFreePath(const core::TextString& wanted,
         if (!taken(candidate) || n >= kMaxNumber)
             return candidate;
     }
-}
-
-std::optional<core::TextString> claimFreePath(const core::TextString& wanted,
-                                              const std::function<bool(const core::TextString&)>& taken)
-{
-    for (int n = 1; n <= kMaxNumber; ++n) {
-        core::TextString candidate = n == 1 ? wanted : numberedPath(wanted.view(), n);
-        if (taken && taken(candidate))
-            continue;
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
-        if (errno != EEXIST)
-            return std::nullopt;
-    }
-    errno = EEXIST;
-    return std::nullopt;
 }
 
 } // namespace qf::tasks

@@ -11,7 +11,6 @@
 #include "core/messages.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/post_processing_commands.h"
-#include "tasks/scratch_folder.h"
 
 namespace qf::tasks {
 
@@ -140,12 +139,13 @@ bool ConversionWorker::postProcessMp4WithAtoms(ConversionTask& task)
         return false;
     const core::TextString baseText = task.intermediateBase();
     const char* base = baseText.c_str();
-    const ScratchFolder scratch(task.outputPath.c_str());
+    // The script is the task's own, in its work folder: never in the
+    // program directory, which an installed program cannot write to.
+    core::TextString folder;
     core::ToolPaths tools = environment_.tools;
-    if (scratch.made())
-        tools.placeAtomScript(scratch.path());
+    tools.placeAtomScript(encoderFolder(task, folder));
     const char* script = tools.atomScriptFile.c_str();
-    if (!scratch.made() || !writeAtomScript(script)) {
+    if (!writeAtomScript(script)) {
         core::TextString reason;
         reason.format("cannot write the atom-edit script %s", script);
         fail(task, core::NOTIFY_FAILED, reason.view());
@@ -193,7 +193,7 @@ bool ConversionWorker::postProcessPmp(ConversionTask& task)
         return false;
     }
     removeFiles(base, {".avi", ".aac", ".pmp.log"});
-    // The empty file that holds the output's name is no output.
+    // An empty file is no output.
     if (fs::fileSize(withSuffix(base, ".pmp").c_str()) > 0)
         return true;
     failMissing(task, base, ".pmp");

@@ -6,11 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <optional>
+#include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "convert/value_tables.h"
 #include "core/clock_time.h"
@@ -20,9 +17,8 @@
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
 #include "tasks/failure_reason.h"
-#include "tasks/output_name.h"
+#include "tasks/output_claim.h"
 #include "tasks/post_processing_commands.h"
-#include "tasks/scratch_folder.h"
 
 namespace qf::tasks {
 
@@ -132,43 +128,37 @@ void ConversionWorker::runTask(ConversionTask& task)
         fail(task, core::NOTIFY_BAD_PARAMETERS, "these settings give no encoder command line");
         return;
     }
-    // Every file the encoder leaves in its working directory (the two-pass
-    // log above all, whose name is fixed) is the task's own, so that any
-    // number of conversions can share an output folder.
-    ScratchFolder scratch(task.outputPath.c_str());
-    if (!scratch.made()) {
-        fail(task, core::NOTIFY_FOLDER_FAILED, std::string("cannot create a scratch folder: ") + std::strerror(errno),
-             FailureCause::FolderFailed);
+    // What runs of ours ended by force (SIGKILL, a crash, a power cut) left
+    // here: their owners are gone, so no one else will take it away.
+    removeAbandonedWork(folder.c_str());
+    // Every file of the run (the output until it is complete, the
+    // intermediates, the encoder's fixed-name two-pass log) is made in the
+    // claim's own folder, which goes with the claim: any number of
+    // conversions can share an output folder, and a name there only ever
+    // holds a finished output.
+    const std::unique_ptr<OutputClaim> claim = claimOutput(task);
+    if (!claim)
         return;
-    }
-    workFolder_ = scratch.path();
+    workFolder_ = claim->folder();
     struct WorkFolderReset {
         std::string& folder;
         ~WorkFolderReset() { folder.clear(); }
     } workFolderReset{workFolder_};
-    if (!claimOutput(task))
-        return;
     const bool twoPass = !task.secondCommand().empty();
     notify(core::NOTIFY_STATE_CHANGED, twoPass ? kStateFirstPass : kStateConverting, &task);
-    if (!runEncoderPass(task, task.firstCommand().c_str()) || (twoPass && !firstPassLeftItsLog(task))) {
-        deleteTwoPassLogs(task);
-        removeLeftovers(task);
+    if (!runEncoderPass(task, task.firstCommand().c_str()) || (twoPass && !firstPassLeftItsLog(task)))
         return;
-    }
     if (twoPass) {
         notify(core::NOTIFY_STATE_CHANGED, kStateSecondPass, &task);
         const bool passed = runEncoderPass(task, task.secondCommand().c_str());
         deleteTwoPassLogs(task);
-        if (!passed) {
-            removeLeftovers(task);
+        if (!passed)
             return;
-        }
     }
     // An encoder ended by a signal has not finished its file, whatever it
     // printed before: nothing may be muxed or kept from it.
     if (lastExitStatus_ > 128) {
         fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_), FailureCause::EncoderEnded);
-        removeLeftovers(task);
         return;
     }
     notify(core::NOTIFY_STATE_CHANGED, kStateMuxing, &task);
@@ -193,47 +183,47 @@ void ConversionWorker::runTask(ConversionTask& task)
     }
     // The last step may have ended just as the stop came: a stop that comes
     // before the task is reported done still ends it as not done.
-    if (finished && !stopCheck(task)) {
+    if (finished && !stopCheck(task) && publishOutput(task, *claim)) {
         warnIfShort(task);
         notify(core::NOTIFY_DONE, 0, &task);
-        return;
     }
-    removeLeftovers(task);
 }
 
-bool ConversionWorker::claimOutput(ConversionTask& task)
+std::unique_ptr<OutputClaim> ConversionWorker::claimOutput(ConversionTask& task)
 {
-    if (task.replaceOutput) {
-        // Asked to write over what stands there: that file is not ours to
-        // remove when the run fails.
-        outputExistedAtStart_ = core::fs::exists(task.outputPath.c_str());
-        return true;
-    }
     // The name was free when the task was started; another program may
-    // have taken it since. The empty file holds the name until the output
-    // is renamed over it.
+    // have taken it since: then the next free number of the name asked for.
+    const std::string wanted = task.outputPath.c_str();
     errno = 0;
-    std::optional<core::TextString> claimed;
-    const int fd = ::open(task.outputPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        ::close(fd);
-        claimed = task.outputPath;
-    } else if (errno == EEXIST) {
-        claimed = claimFreePath(task.requestedOutputPath.empty() ? task.outputPath : task.requestedOutputPath, nullptr);
-    }
-    if (!claimed) {
-        std::string reason = std::string("cannot create the output file ") + task.outputPath.c_str();
+    std::unique_ptr<OutputClaim> claim = OutputClaim::make(
+        wanted, task.requestedOutputPath.empty() ? wanted : std::string(task.requestedOutputPath.c_str()),
+        task.replaceOutput);
+    if (!claim) {
+        std::string reason = "cannot create the output file " + wanted;
         if (errno != 0)
             reason.append(": ").append(std::strerror(errno));
         fail(task, core::NOTIFY_FAILED, reason);
-        return false;
+        return nullptr;
     }
-    if (!(*claimed == task.outputPath)) {
-        task.outputPath = *claimed;
-        task.buildCommands();
+    // The commands name the file in the work folder; the task keeps the
+    // output's own name, which the task list shows.
+    outputBeingMade_ = claim->workPath();
+    task.outputPath = outputBeingMade_.c_str();
+    task.buildCommands();
+    task.outputPath = claim->finalPath().c_str();
+    return claim;
+}
+
+bool ConversionWorker::publishOutput(ConversionTask& task, OutputClaim& claim)
+{
+    if (claim.publish()) {
+        // The next free name when someone put a file there during the run.
+        task.outputPath = claim.finalPath().c_str();
+        return true;
     }
-    outputExistedAtStart_ = false;
-    return true;
+    const std::string reason = "cannot write the output file " + claim.finalPath() + ": " + std::strerror(errno);
+    fail(task, core::NOTIFY_FAILED, reason);
+    return false;
 }
 
 const char* ConversionWorker::encoderFolder(const ConversionTask& task, core::TextString& scratch) const
@@ -296,66 +286,13 @@ void ConversionWorker::warnIfShort(ConversionTask& task)
     task.warning.format("%s%s / %s", kDamagedSourceWarning, reached, total);
 }
 
-void ConversionWorker::removeHiddenTemporaries(const char* folder, const std::vector<std::string>& names)
-{
-    // The helper tools write under ".<name>.part-XXXXXX" and rename at the
-    // end; one ended by force leaves that file behind.
-    std::error_code error;
-    std::vector<std::filesystem::path> found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string file = entry.path().filename().string();
-        for (const std::string& name : names) {
-            const std::string prefix = "." + name + ".part-";
-            if (file.size() == prefix.size() + 6 && file.compare(0, prefix.size(), prefix) == 0)
-                found.push_back(entry.path());
-        }
-    }
-    for (const auto& path : found)
-        core::fs::removePath(path.string().c_str());
-}
-
-void ConversionWorker::removeLeftovers(const ConversionTask& task)
-{
-    // Each program is closed (its whole group ended) before this runs, so
-    // nothing writes these any more. New tasks get output paths that name no
-    // file, so an output standing there now is this run's, unless it stood
-    // there before the run began.
-    // A folder moved away under the run holds what the run wrote where it
-    // is now.
-    const std::string folderNow = outputFolderNow(task);
-    const core::TextString moved = (folderNow + "/" + core::fs::fileNamePart(task.outputPath.c_str())).c_str();
-    const core::TextString movedBase =
-        task.intermediateBase().empty()
-            ? core::TextString()
-            : core::TextString((folderNow + "/" + core::fs::fileNamePart(task.intermediateBase().c_str())).c_str());
-    const char* out = moved.c_str();
-    if (!outputExistedAtStart_)
-        core::fs::removePath(out);
-    core::fs::removePath(withSuffix(out, ".part").c_str());
-    const core::TextString& base = movedBase;
-    if (!base.empty()) {
-        removeFiles(base.c_str(), {".avi", ".avi.part", ".m4v", ".m4v.part", ".aac", ".aac.part", ".tmp",
-                                   ".tmp.part", core::external::kPmpLogSuffix, ".pmp.part", ".pmp.log.part"});
-    }
-    const core::TextString folder = core::fs::directoryPart(out);
-    std::vector<std::string> names = {core::fs::fileNamePart(out)};
-    if (!base.empty()) {
-        const std::string baseName = core::fs::fileNamePart(base.c_str());
-        for (const char* suffix : {".avi", ".m4v", ".aac", ".tmp", ".mp4", ".3gp", ".pmp", ".pmp.log"})
-            names.push_back(baseName + suffix);
-    }
-    removeHiddenTemporaries(folder.c_str(), names);
-    // What the encoder's two-pass rate control leaves beside its log.
-    deleteTwoPassLogs(task);
-}
-
 bool ConversionWorker::checkFinalOutput(ConversionTask& task)
 {
     // An encoder that ended quietly without writing anything has not
     // converted the file, whatever it did not print.
     if (stopCheck(task))
         return false;
-    if (core::fs::fileSize(task.outputPath.c_str()) > 0)
+    if (core::fs::fileSize(outputBeingMade_.c_str()) > 0)
         return true;
     if (lastExitStatus_ > 128)
         fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_) + " without writing the output file",
@@ -383,7 +320,7 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
 {
     if (stopCheck(task))
         return false;
-    // Both passes run in the task's scratch folder (the output folder when
+    // Both passes run in the task's work folder (the output folder when
     // run on their own), so the two-pass log is this task's alone.
     core::TextString scratch;
     const char* folder = encoderFolder(task, scratch);

@@ -363,6 +363,9 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
     case core::NOTIFY_DONE:
         t.state = kStateDone;
         showProgress(r, 100);
+        // The name is given when the output is complete: a file put there
+        // during the run moved it to the next free one.
+        showTaskOutput(r);
         break;
     case core::NOTIFY_STOPPED:
         t.state = kStateNotDone;

@@ -12,7 +12,10 @@
 #   PROGRAM_B with a configuration of its own runs a window of its own,
 #   also when started with a tight soft limit on open files;
 #   the close button ends each with status 0; exactly one process ran per
-#   configuration. PROGRAM_A and PROGRAM_B may be the same program: B then
+#   configuration; with a build's PROGRAM_DIR, a conversion in the window
+#   ended by SIGTERM, SIGHUP or SIGINT in any of its phases leaves
+#   nothing (no file, no socket), one ended by SIGKILL leaves no file under
+#   an output's name, and `quillfer-cli --if-exists skip` then finishes it. PROGRAM_A and PROGRAM_B may be the same program: B then
 #   differs by XDG_CONFIG_HOME (an installed copy keeps cfg there).
 # Given a build's PROGRAM_DIR, two hard-linked copies of it are the two
 # programs, each with its own cfg beside it.
@@ -142,4 +145,122 @@ close_window $pid_b "$wid_b"
 close_window $pid_a "$wid_a"
 trap - EXIT
 [ "$(count_of "$real_a")" = 0 ] || fail "a program is left running"
-echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration"
+[ $# -eq 2 ] || { echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration"; exit 0; }
+
+# A conversion in the window ended from outside, in each of its phases. A copy
+# of the program whose encoder and muxer are the real ones behind a wrapper:
+# the wrapper of the phase in QF_PAUSE_STEP runs the real program to its end,
+# marks QF_PAUSE_MARKER and stops itself, so the signal lands in that phase.
+cp -al "$1" "$out/prog-c"
+rm -f "$out/prog-c/cfg"
+for tool in ALDER.DAT:encode CEDAR.DLL:mux; do
+  name=${tool%%:*}
+  mv "$out/prog-c/$name" "$out/prog-c/$name.real"
+  cat >"$out/prog-c/$name" <<WRAPPER
+#!/bin/sh
+step=other
+case "\$*" in
+  *'-of rawvideo'*|*'-oac copy'*) ;;
+  *vpass=1*) step=pass1;;
+  *vpass=2*) step=pass2;;
+  *-rate=*|*'-ovc xvid'*) step=${tool#*:};;
+esac
+"\$0.real" "\$@"
+status=\$?
+if [ "\$step" = "\$QF_PAUSE_STEP" ]; then : >"\$QF_PAUSE_MARKER"; kill -STOP \$\$; fi
+exit \$status
+WRAPPER
+  chmod 755 "$out/prog-c/$name"
+done
+export HOME="$out/home-c" XDG_CONFIG_HOME="$out/home-c/.config" QF_PAUSE_MARKER="$out/paused"
+converted="$out/home-c/Documents/Tarnwell输出"
+mkdir -p "$HOME"
+gen "$out/media/run.avi"
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+visible_outputs() { find "$converted" -mindepth 1 -maxdepth 1 ! -name '.*' -printf '%f:%s\n' 2>/dev/null | sort; }
+
+# Starts the window with the clip, ticks its row, starts the conversion and
+# waits until the wrapper of phase $1 has stopped itself. The passes are
+# those of the DVD format, chosen for the row first; the others are of the
+# first format (3gp).
+convert_until() {
+  rm -f "$QF_PAUSE_MARKER"
+  # As from a terminal: a script's background job would start with SIGINT ignored.
+  QF_PAUSE_STEP=$1 env --default-signal=INT "$out/prog-c/quillfer" "$out/media/run.avi" >"$out/window-$1.log" 2>&1 &
+  pid_c=$!
+  trap 'kill -9 $pid_c 2>/dev/null || true' EXIT
+  wid_c=$(window_of $pid_c) || fail "no window for the conversion"
+  sleep 1
+  case $1 in pass*)
+    xdotool mousemove --window "$wid_c" 400 292 click 1   # the row, so that the settings apply to it
+    xdotool mousemove --window "$wid_c" 130 105 click 1   # 选择分类: the fifth, DVD
+    sleep 0.5
+    xdotool key Down Down Down Down Return
+    sleep 0.5;;
+  esac
+  xdotool mousemove --window "$wid_c" 17 292 click 1    # the row's check box
+  xdotool mousemove --window "$wid_c" 172 578 click 1   # 开始转换
+  local box="" i
+  for i in $(seq 300); do
+    box=$(xdotool search --all --onlyvisible --pid $pid_c --name '^提示信息$' 2>/dev/null | head -n 1 || true)
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
+  [ -n "$box" ] || fail "no start box"
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  xdotool mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT - 32 + 9)) click 1
+  for i in $(seq 600); do [ -e "$QF_PAUSE_MARKER" ] && return 0; sleep 0.1; done
+  fail "the conversion never reached its $1 phase"
+}
+ended_within() {  # pid: waits (at most 30 s) and prints the milliseconds it took
+  local start=$(now_ms) i
+  for i in $(seq 300); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && fail "quillfer $1 still runs 30 s after the signal"
+  echo $(($(now_ms) - start))
+}
+no_wrapper_left() {
+  local i
+  for i in $(seq 100); do pgrep -f "$out/prog-c/" >/dev/null || return 0; sleep 0.1; done
+  fail "programs of the stopped conversion still run: $(pgrep -af "$out/prog-c/")"
+}
+
+# Logout, shutdown, kill, Ctrl-C: the window ends as its close command does,
+# without asking; nothing of the run and no instance socket is left.
+for case in TERM:encode HUP:mux TERM:mux HUP:encode TERM:pass2 INT:pass1; do
+  sig=${case%%:*}
+  convert_until "${case#*:}"
+  kill -$sig $pid_c
+  took=$(ended_within $pid_c)
+  s=0; wait $pid_c || s=$?
+  [ $s -eq 0 ] || fail "SIG$sig in the ${case#*:} phase: the window exited with $s"
+  no_wrapper_left
+  [ -z "$(ls -A "$converted")" ] || fail "SIG$sig in the ${case#*:} phase left: $(ls -A "$converted")"
+  ls "$XDG_RUNTIME_DIR" | grep -q '^quillfer-.*\.socket$' && fail "SIG$sig left the instance socket"
+  echo "SIG$sig in the ${case#*:} phase: the window ended in $took ms"
+done
+
+# Killed outright (SIGKILL, the OOM killer): no file under an output's name;
+# the next window run removes what the killed one left.
+for phase in encode mux pass1 pass2; do
+  convert_until $phase
+  kill -KILL $pid_c
+  wait $pid_c || true
+  no_wrapper_left
+  [ -z "$(visible_outputs)" ] || fail "SIGKILL in the $phase phase left $(visible_outputs)"
+  [ "$(find "$converted" -mindepth 1 -maxdepth 1 -name '.*.quillfer' | wc -l)" = 1 ] \
+    || fail "SIGKILL in the $phase phase: $(ls -A "$converted")"
+done
+trap - EXIT
+# The resume recipe converts what the window did not finish, and nothing of
+# the killed runs stays.
+for format in "0 -m 0 -f 0" "4 -m 0 -f 10"; do
+  s=0
+  "$out/prog-c/quillfer-cli" convert -c $format --if-exists skip --output-folder "$converted" "$out/media/run.avi" \
+    >>"$out/resume.log" 2>&1 || s=$?
+  [ $s -eq 0 ] || fail "the resumed conversion exited with $s"
+done
+[ "$(ls -A "$converted" | tr '\n' ' ')" = "run.avi-3gp.3gp run.avi-mpg.mpg " ] \
+  || fail "after the resumed conversions: $(ls -A "$converted")"
+visible_outputs | grep -q ':0$' && fail "a resumed conversion made an empty file"
+echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration;"
+echo "  SIGTERM/SIGHUP/SIGINT end a conversion in order, SIGKILL leaves no output name, the resumed run finishes it"

@@ -194,7 +194,8 @@ TEST_F(ConversionWorkerTest, AStoppedToolsHiddenPartialFileGoesToo)
     worker.startThread(sink);
     queue({t});
     ASSERT_TRUE(pumpUntil([&] { return fileExists(hangingMarker()); }, 30000));
-    ASSERT_TRUE(fileExists(outDir() + "/.clip.avi-mp4.mp4.part-Ab12Cd"));
+    // In the run's own work folder, which goes with the run.
+    ASSERT_TRUE(fileExists(outDir() + "/.clip.avi-mp4.mp4.quillfer/.clip.avi-mp4.mp4.part-Ab12Cd"));
     worker.requestStop();
     ASSERT_TRUE(pumpUntil([&] { return finished(); }, 30000));
     EXPECT_EQ(events[events.size() - 2], "clip stopped");

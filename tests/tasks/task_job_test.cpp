@@ -6,12 +6,15 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "convert/command_line_builder.h"
 #include "core/messages.h"
 #include "tasks/support/fake_programs.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/encoder_output.h"
+#include "tasks/output_claim.h"
 #include "tasks/failure_reason.h"
 #include "support/format_table.h"
 
@@ -65,6 +68,15 @@ protected:
     std::string base() const
     {
         const std::string out = task.outputPath.c_str();
+        return out.substr(0, out.rfind('.'));
+    }
+    // The base of the intermediates, as the first program was told: the
+    // run's own work folder beside the output.
+    std::string workBase() const
+    {
+        const std::string first = programs.calls().at(0);
+        const size_t at = first.find("[-o] [") + 6;
+        const std::string out = first.substr(at, first.find(']', at) - at);
         return out.substr(0, out.rfind('.'));
     }
     Events run()
@@ -197,7 +209,8 @@ TEST_F(TaskJobTest, ThreeGpRunsEveryToolWithItsCommandLine)
     writeFile(base() + ".3gp", "stale");
     EXPECT_EQ(run(), (Events{"state 5", "progress 50%", "progress 100%", "state 8", "done"}));
     const std::string d = programs.dir();
-    const std::string b = base();
+    const std::string b = workBase();
+    EXPECT_EQ(b, outDir() + "/.clip.avi-3gp (2).3gp.quillfer/clip.avi-3gp (2)");
     const Events expected = {
         "ALDER.DAT [" + d + "/in/clip.avi] [-srate] [22050] [-vf-add] [scale=176:144,harddup] [-ofps] [10] [-oac] [faac] "
             "[-faacopts] [br=32:mpeg=4:object=2] [-ovc] [xvid] [-xvidencopts] [bitrate=100:max_bframes=0] [-o] [" + b + ".avi]",
@@ -212,9 +225,9 @@ TEST_F(TaskJobTest, ThreeGpRunsEveryToolWithItsCommandLine)
     for (size_t i = 1; i < calls.size(); ++i)
         EXPECT_EQ(calls[i], expected[i]) << i;
     EXPECT_EQ(calls[0].substr(0, calls[0].find("[-srate]")), expected[0].substr(0, expected[0].find("[-srate]")));
-    EXPECT_EQ(readFile(b + ".3gp"), "+v+a");  // the empty name holder was removed first
+    EXPECT_EQ(readFile(base() + ".3gp"), "+v+a");
     // A file that took the name before the run began is never touched.
-    EXPECT_EQ(b, outDir() + "/clip.avi-3gp (2)");
+    EXPECT_EQ(base(), outDir() + "/clip.avi-3gp (2)");
     EXPECT_EQ(readFile(outDir() + "/clip.avi-3gp.3gp"), "stale");
     EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-3gp (2).3gp", "clip.avi-3gp.3gp"}));
 }
@@ -240,7 +253,7 @@ TEST_F(TaskJobTest, FrameRateComesFromTheProbeOrTheSource)
         EXPECT_EQ(run().back(), "done") << c.probe;
         const Events calls = programs.calls();
         ASSERT_EQ(calls.size(), 6u);
-        EXPECT_EQ(calls[1], "BIRCH.DLL [" + base() + ".avi]") << "the probe's MP4 form";
+        EXPECT_EQ(calls[1], "BIRCH.DLL [" + workBase() + ".avi]") << "the probe's MP4 form";
         EXPECT_NE(calls[4].find(c.rateArgument), std::string::npos) << calls[4];
         EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-mp4.mp4"}));
     }
@@ -289,7 +302,7 @@ TEST_F(TaskJobTest, PmpLeavesOnlyTheFinalFile)
     EXPECT_EQ(run().back(), "done");
     const Events calls = programs.calls();
     ASSERT_EQ(calls.size(), 3u);
-    const std::string b = base();
+    const std::string b = workBase();
     EXPECT_NE(calls[0].find("[crf=22"), std::string::npos);
     EXPECT_EQ(calls[1], "ALDER.DAT [-ovc] [frameno] [-oac] [copy] [-of] [rawaudio] [-o] [" + b + ".aac] [" + b + ".avi]");
     EXPECT_EQ(calls[2], "LARCH.DAT [-v] [" + b + ".avi] [-a] [" + b + ".aac] [-o] [" + b + ".pmp]");
@@ -300,20 +313,17 @@ TEST_F(TaskJobTest, AtomEditingReplacesTheMp4AndRemovesTheScript)
 {
     prepare(2, 0, 3, "my clip.avi");
     EXPECT_EQ(run().back(), "done");
-    const std::string b = base();
+    const std::string b = workBase();
     const Events calls = programs.calls();
     ASSERT_EQ(calls.size(), 7u);
     EXPECT_EQ(calls[1], "BIRCH.DLL [" + b + ".avi]");
-    // The script stands in a folder of the task's own, never in the program
+    // The script stands in the task's own work folder, never in the program
     // directory (which an installed program cannot write to).
     const std::string head = "MAPLE.DLL [" + b + ".mp4] [" + b + ".tmp] [";
     ASSERT_EQ(calls[6].rfind(head, 0), 0u) << calls[6];
     const std::string script = calls[6].substr(head.size(), calls[6].size() - head.size() - 1);
-    EXPECT_EQ(std::filesystem::path(script).filename(), "SPRUCE.ini");
-    EXPECT_NE(std::filesystem::path(script).parent_path(), std::filesystem::path(programs.dir()));
-    EXPECT_NE(std::filesystem::path(script).parent_path(), std::filesystem::path(outDir()));
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(script).parent_path())) << "scratch folder left";
-    EXPECT_EQ(readFile(b + ".mp4"), "+v+aedited");
+    EXPECT_EQ(script, outDir() + "/.my clip.avi-mp4.mp4.quillfer/SPRUCE.ini");
+    EXPECT_EQ(readFile(base() + ".mp4"), "+v+aedited");
     EXPECT_EQ(listDir(outDir()), (Events{"my clip.avi-mp4.mp4"}));
     EXPECT_FALSE(fileExists(programs.dir() + "/SPRUCE.ini"));
     EXPECT_EQ(readFile(programs.dir() + "/script-seen"),
@@ -322,24 +332,32 @@ TEST_F(TaskJobTest, AtomEditingReplacesTheMp4AndRemovesTheScript)
               "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n");
 }
 
-TEST_F(TaskJobTest, AtomScriptFallsBackBesideTheOutputWhenTheTemporaryFolderIsUnusable)
+TEST_F(TaskJobTest, TheOutputsNameHoldsNothingUntilTheRunEndsAndAKilledRunsLeftoversGoFirst)
 {
-    const char* saved = std::getenv("TMPDIR");
-    const std::string keep = saved ? saved : "";
-    setenv("TMPDIR", (programs.dir() + "/no such folder").c_str(), 1);
-    prepare(2, 0, 3);
-    const std::string last = run().back();
-    if (saved)
-        setenv("TMPDIR", keep.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
-    EXPECT_EQ(last, "done");
-    const Events calls = programs.calls();
-    ASSERT_EQ(calls.size(), 7u);
-    EXPECT_NE(calls[6].find("[" + outDir() + "/.quillfer-task-"), std::string::npos) << calls[6];
-    // The scratch folder went with the run: only the final file is left.
-    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-mp4.mp4"}));
-    EXPECT_FALSE(fileExists(programs.dir() + "/SPRUCE.ini"));
+    prepare(3, 0, 9);
+    std::filesystem::create_directories(outDir());
+    // A run of the same output killed by force: its claim, its partial file.
+    const pid_t killed = ::fork();
+    ASSERT_GE(killed, 0);
+    if (killed == 0) {
+        auto claim = OutputClaim::make(task.outputPath.c_str(), task.outputPath.c_str(), false);
+        if (claim)
+            writeFile(claim->workPath() + ".part", "half");
+        ::_exit(claim ? 0 : 1);  // no destructor runs, as under SIGKILL
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(killed, &status, 0), killed);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(listDir(outDir()), (Events{".clip.avi-flv.flv.quillfer"}));
+    programs.write("ALDER.DAT", "ls -A \"$(dirname \"$(dirname \"$OUT\")\")\" > '" + programs.dir()
+                                    + "/seen'; ls -A \"$(dirname \"$OUT\")\" >> '" + programs.dir()
+                                    + "/seen'; printf x > \"$OUT\"");
+    EXPECT_EQ(run().back(), "done");
+    // While the encoder ran, the folder held the run's own claim alone, with
+    // nothing of the killed run in it.
+    EXPECT_EQ(readFile(programs.dir() + "/seen"), ".clip.avi-flv.flv.quillfer\nowner\n");
+    EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-flv.flv"}));
+    EXPECT_EQ(readFile(outDir() + "/clip.avi-flv.flv"), "x");
 }
 
 TEST_F(TaskJobTest, DirectFormatsNeedNoPostProcessing)
@@ -419,7 +437,7 @@ TEST_F(TaskJobTest, AFailedOrStoppedRunLeavesNothingOfItsOwn)
     writeFile(earlier, "an earlier result");
     EXPECT_EQ(run().back(), "failed");
     EXPECT_EQ(readFile(earlier), "an earlier result");
-    // The run took the next name, and its empty holder went with the failure.
+    // The run worked towards the next name, and its claim went with the failure.
     EXPECT_EQ(listDir(outDir()), (Events{std::filesystem::path(earlier).filename().string(), "other.mpg"}));
 }
 
@@ -450,7 +468,7 @@ TEST_F(TaskJobTest, VideoOnlySourcesSkipTheAudioSteps)
         }
         EXPECT_EQ(listDir(outDir()), (Events{c.final})) << c.format;
     }
-    const std::string b = base();
+    const std::string b = workBase();
     EXPECT_EQ(programs.calls().back(), "LARCH.DAT [-v] [" + b + ".avi] [-o] [" + b + ".pmp]");
 }
 
@@ -544,7 +562,7 @@ TEST_F(TaskJobTest, AnAddedFormatRowIsRunByItsOwnFacts)
     const Events calls = programs.calls();
     ASSERT_EQ(calls.size(), 6u);
     EXPECT_NE(calls[0].find("harddup,crop=16:16"), std::string::npos) << calls[0];
-    EXPECT_EQ(calls[1], "BIRCH.DLL [" + base() + ".avi]");
+    EXPECT_EQ(calls[1], "BIRCH.DLL [" + workBase() + ".avi]");
     EXPECT_EQ(calls[4].rfind("CEDAR.DLL", 0), 0u) << calls[4];
     EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-tab.mp4"}));
 }

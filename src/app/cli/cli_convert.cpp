@@ -603,7 +603,12 @@ int runConvert(const std::vector<std::string>& args)
         task->outputPath = tasks::TaskListModel::wantedOutputPath(*task);
         if (selection.ifExists == "skip") {
             const core::TextString wanted = tasks::TaskListModel::wantedOutputPath(*task);
-            if (core::fs::exists(wanted.c_str())) {
+            // Outputs get their names only when complete; an empty file (an
+            // older version's name holder) holds nothing, and is written over.
+            const int64_t size = core::fs::fileSize(wanted.c_str());
+            if (size == 0)
+                task->replaceOutput = true;
+            if (size > 0) {
                 skipped.insert(task);
                 if (json)
                     printJson(path, "skipped", 0, 0, wanted.c_str(), "");

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/gui/single_instance.h"
+#include "app/gui/stop_signals.h"
 #include "convert/command_line_builder.h"
 #include "convert/configuration.h"
 #include "core/text_string.h"
@@ -128,6 +129,10 @@ core::StartupHooks guiStartupHooks(GuiLaunch launch)
         }
         if (launch.instance)
             launch.instance->setHandler([w = window.get()](const QStringList& files) { return takeFiles(*w, files); });
+        // A logout or `kill` ends the program as its close command does,
+        // without the question: the window goes below, which stops the run
+        // and removes what it made; main() then removes the socket.
+        const StopSignals stopSignals([](int) { QCoreApplication::exit(0); });
         const int status = QApplication::exec();
         if (launch.instance)
             launch.instance->setHandler({});
