@@ -115,13 +115,13 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         const char* mentions;
     };
     const Case cases[] = {
-        {"commands -c 8 -m 0 -f 9 --media av", "7 MP3"},
+        {"commands -c 13 -m 0 -f 9 --media av", "7 MP3, 8 通用高清"},
         {"commands -c Zune -m 0 -f 9 --media av", "0 手机"},
         {"commands -c ipod -m 4 -f 8 --media av", "3 Shuffle"},
         {"commands -c IPOD -m 3 -f 5 --media av", "8 mp3"},
         {"commands -c 4 -m 0 -f x --media av", "10 mpg-NTSC, 11 mpg-PAL"},
-        {"commands -c 4 -m 0 -f 10 --media av --set colour=1", "videoBitrateIndex (0..19)"},
-        {"commands -c 4 -m 0 -f 10 --media av --set videoCodec=10", "0..9"},
+        {"commands -c 4 -m 0 -f 10 --media av --set colour=1", "videoBitrateIndex (0..39)"},
+        {"commands -c 4 -m 0 -f 10 --media av --set videoCodec=13", "0..12"},
         {"commands -c 4 -m 0 -f 10 --media av --start 24:00:00", "HH:MM:SS"},
         {"commands -c 4 -m 0 -f 10 --media sound", "auto, av, video, audio"},
         {"commands -c 4 -m 0 --media av", "-f FORMAT"},
