@@ -100,15 +100,14 @@ std::string fittingScale(const std::string& w, const std::string& h, const std::
 }
 
 // scale=0:0 after dsize=W:H: the picture as shown (its pixel aspect made
-// square) fitted inside W x H with its shape, never enlarged, at even sizes.
+// square, see squarePixels) fitted inside W x H with its shape, never enlarged, at even sizes.
 // Without a dsize the box is unbounded: the display size itself.
 std::string boxScale(const FilterSpec* box, const std::string& scaler)
 {
     std::string w = box != nullptr ? box->params[0] : "8192";
     std::string h = box != nullptr ? box->params[1] : "8192";
     std::string factor = "min(1,min(" + w + "/(iw*sar)," + h + "/ih))";
-    return "scale=w='max(2,2*round(iw*sar*" + factor + "/2))':h='max(2,2*round(ih*" + factor + "/2))':flags=" + scaler
-        + ",setsar=1";
+    return "scale=w='max(2,2*round(iw*sar*" + factor + "/2))':h='max(2,2*round(ih*" + factor + "/2))':flags=" + scaler;
 }
 
 // PQ or HLG to SDR BT.709 (zscale and tonemap, both in Debian's ffmpeg 5.1):

@@ -740,7 +740,8 @@ void Plan::videoArgs(std::vector<std::string>& out)
                               [](const FilterSpec& f) { return f.name == "scale" && !scalesToDisplaySize(f); });
     VideoChainOptions chainOptions;
     chainOptions.fitFrame = scaled && !aspectAsked;
-    chainOptions.squarePixels = squarePixels || (chainOptions.fitFrame && !discAspect);
+    bool displaySize = std::any_of(c.videoFilters.begin(), c.videoFilters.end(), scalesToDisplaySize);
+    chainOptions.squarePixels = squarePixels || (chainOptions.fitFrame && !discAspect) || displaySize;
     chainOptions.discAspect = discAspect;
     // Whatever the decoder gives (RGB, 4:2:2, 4:4:4, 10-bit, alpha), these
     // codecs and the devices' profiles take 8-bit 4:2:0.
