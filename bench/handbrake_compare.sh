@@ -19,8 +19,9 @@
 # (HandBrake has none), and HandBrake's x264 level 3.0 adds the level's VBV
 # limits, which ours does not ask for.
 #
-# Today's jobs (source: a 1920x1080 30-fps clip with real motion, a zoom into
-# the Mandelbrot set in which every pixel moves, made by ffmpeg; AAC stereo).
+# Today's jobs (source: a 1920x1080 30-fps clip in which every pixel moves:
+# drifting colour gradients with film-like grain under a turning, travelling
+# picture, made by ffmpeg; AAC stereo).
 # Each also prints the sizes and the SSIM and PSNR of both outputs against the
 # source (scaled to the output's size where the job scales), targets: time
 # <= 0.90, SSIM no more than 0.002 below HandBrake's, size within +-10 %.
@@ -104,9 +105,10 @@ done
 
 # ---- Today's jobs ----
 motion="$work/motion.mp4"
-ffmpeg -v error -y -f lavfi -i "mandelbrot=size=1920x1080:rate=30:end_scale=0.05:end_pts=$seconds" \
-  -f lavfi -i "sine=frequency=440:duration=$seconds:sample_rate=48000" -ac 2 -t "$seconds" \
-  -c:v libx264 -preset veryfast -crf 10 -pix_fmt yuv420p -c:a aac -b:a 256k "$motion"
+ffmpeg -v error -y -f lavfi -i "gradients=s=1920x1080:r=30:speed=0.03:n=5,noise=alls=4:allf=t" \
+  -f lavfi -i "testsrc2=s=960x540:r=30" -f lavfi -i "sine=frequency=440:duration=$seconds:sample_rate=48000" \
+  -filter_complex "[1:v]rotate=a=t*0.6:c=none[o];[0:v][o]overlay=x='480+300*sin(t*2)':y='270+150*cos(t*1.5)',format=yuv420p[v]" \
+  -map '[v]' -map 2:a -ac 2 -t "$seconds" -c:v libx264 -preset ultrafast -crf 12 -c:a aac -b:a 256k "$motion"
 
 hb_today=(-i "$motion" --crop 0:0:0:0 --no-markers)
 hb_h264=("${hb_today[@]}" -Z "Fast 1080p30" --encoder-profile high --encoder-level 4.1
