@@ -20,7 +20,7 @@
 # limits, which ours does not ask for.
 #
 # Today's jobs (source: a 1920x1080 30-fps clip in which every pixel moves:
-# drifting colour gradients with film-like grain under a turning, travelling
+# drifting colour gradients under a turning, travelling
 # picture, made by ffmpeg; AAC stereo).
 # Each also prints the sizes and the SSIM and PSNR of both outputs against the
 # source (scaled to the output's size where the job scales), targets: time
@@ -105,7 +105,7 @@ done
 
 # ---- Today's jobs ----
 motion="$work/motion.mp4"
-ffmpeg -v error -y -f lavfi -i "gradients=s=1920x1080:r=30:speed=0.03:n=5,noise=alls=4:allf=t" \
+ffmpeg -v error -y -f lavfi -i "gradients=s=1920x1080:r=30:speed=0.03:n=5" \
   -f lavfi -i "testsrc2=s=960x540:r=30" -f lavfi -i "sine=frequency=440:duration=$seconds:sample_rate=48000" \
   -filter_complex "[1:v]rotate=a=t*0.6:c=none[o];[0:v][o]overlay=x='480+300*sin(t*2)':y='270+150*cos(t*1.5)',format=yuv420p[v]" \
   -map '[v]' -map 2:a -ac 2 -t "$seconds" -c:v libx264 -preset ultrafast -crf 12 -c:a aac -b:a 256k "$motion"
