@@ -52,6 +52,49 @@ constexpr ParameterValues kWindowsMedia = {
     .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
     .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1};
 
+// Today's players: every member set, so nothing of the previously shown
+// model stays. Constant quality with the frame size a box (value tables);
+// the sound is not normalised (these players leave the dynamics alone).
+constexpr ParameterValues modern(int16_t videoCodec, int16_t videoBitrateIndex, int16_t frameSizeIndex,
+                                 int16_t audioCodec, int16_t sampleRateIndex, int16_t audioBitrateIndex)
+{
+    return {.videoCodec = videoCodec, .videoBitrateIndex = videoBitrateIndex, .frameSizeIndex = frameSizeIndex,
+            .frameRateIndex = 0, .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0,
+            .inverseTelecine = 0, .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10,
+            .brightness = 0, .saturation = 10, .audioCodec = audioCodec, .sampleRateIndex = sampleRateIndex,
+            .audioStreamId = 0, .channelMode = 0, .volumeNormalize = 0, .audioBitrateIndex = audioBitrateIndex,
+            .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
+            .aacObjectType = 1};
+}
+
+constexpr int16_t kAac = kAudioCodecAacMpeg4;
+constexpr int16_t k48000 = 4;
+constexpr int16_t kAac160 = 7;
+constexpr int16_t kOpus128 = 6;
+// moov ahead of the media: a browser or TV starts playing before the whole file arrived.
+constexpr const char* kMp4Faststart = "-of lavf -lavfopts format=mp4:faststart -sws 9";
+constexpr const char* kMkv = "-of lavf -lavfopts format=matroska -sws 9";
+constexpr const char* kWebm = "-of lavf -lavfopts format=webm -sws 9";
+// Interlaced sources (TV recordings, DVDs) are deinterlaced, progressive ones
+// untouched; the source's frame rate is kept up to the model's.
+constexpr const char* kUpTo60 = "autodeint,fpscap=60";
+constexpr const char* kUpTo30 = "autodeint,fpscap=30";
+// H.264 High at x264's "fast" speed; the level and the peak rate that
+// players of each size accept.
+constexpr const char* kH264Options2160 = ":profile=high:preset=fast:level_idc=51:vrc_maxrate=50000:vrc_buf_size=62500";
+constexpr const char* kH264Options1080 = ":profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000";
+constexpr const char* kH264Options720 = ":profile=high:preset=fast:level_idc=40:vrc_maxrate=10000:vrc_buf_size=12500";
+constexpr const char* kH264Options480 = ":profile=high:preset=fast:level_idc=31:vrc_maxrate=4000:vrc_buf_size=5000";
+constexpr const char* kH264OptionsSource = ":profile=high:preset=fast";
+constexpr const char* kH265Options2160 = ":o=preset=fast:vrc_maxrate=40000:vrc_buf_size=50000";
+constexpr const char* kH265Options1080 = ":o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000";
+constexpr const char* kH265Options720 = ":o=preset=fast:vrc_maxrate=6000:vrc_buf_size=7500";
+constexpr const char* kH265OptionsSource = ":o=preset=fast";
+// Main 10 when the source has more than 8 bits.
+constexpr const char* kH265Options10Bit = ":o=preset=fast:highbitdepth";
+constexpr const char* kAv1Options = ":o=preset=8";
+constexpr const char* kVp9Options = ":o=deadline=good,cpu-used=4,row-mt=1";
+
 // Values fixed by the devices' players; the worked command lines depend on
 // every one of them.
 constexpr std::array kDefaults = {
@@ -213,6 +256,62 @@ constexpr std::array kDefaults = {
 
     // MP3.
     DefaultsRow{kCategoryMp3, kAnyModel, 0, kAnyFormat, {}, R::AudioOnly, {}},
+
+    // 通用高清: H.264 High + AAC-LC stereo in an MP4 for any phone, tablet,
+    // computer or TV; 2160p, 1080p, 720p, 480p and the source's own size.
+    DefaultsRow{kCategoryHd, 0, 0, kFormatHdMp4H264, modern(kVideoCodecX264, kVideoCrf22, kFrameBox2160, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH264Options2160, kUpTo60}},
+    DefaultsRow{kCategoryHd, 1, 1, kFormatHdMp4H264, modern(kVideoCodecX264, kVideoCrf22, kFrameBox1080, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH264Options1080, kUpTo60}},
+    DefaultsRow{kCategoryHd, 2, 2, kFormatHdMp4H264, modern(kVideoCodecX264, kVideoCrf22, kFrameBox720, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH264Options720, kUpTo60}},
+    DefaultsRow{kCategoryHd, 3, 3, kFormatHdMp4H264, modern(kVideoCodecX264, kVideoCrf22, kFrameBox480, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH264Options480, kUpTo30}},
+    DefaultsRow{kCategoryHd, 4, 4, kFormatHdMp4H264, modern(kVideoCodecX264, kVideoCrf22, 0, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH264OptionsSource, kUpTo60}},
+
+    // HEVC: smaller files for Apple and recent Android players.
+    DefaultsRow{kCategoryHevc, 0, 0, kFormatMp4H265, modern(kVideoCodecH265, kVideoCrf28, kFrameBox2160, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH265Options2160, kUpTo60}},
+    DefaultsRow{kCategoryHevc, 1, 1, kFormatMp4H265, modern(kVideoCodecH265, kVideoCrf28, kFrameBox1080, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH265Options1080, kUpTo60}},
+    DefaultsRow{kCategoryHevc, 2, 2, kFormatMp4H265, modern(kVideoCodecH265, kVideoCrf28, kFrameBox720, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH265Options720, kUpTo60}},
+    DefaultsRow{kCategoryHevc, 3, 3, kFormatMp4H265, modern(kVideoCodecH265, kVideoCrf28, 0, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH265OptionsSource, kUpTo60}},
+    DefaultsRow{kCategoryHevc, 4, 4, kFormatMp4H265, modern(kVideoCodecH265, kVideoCrf28, 0, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kH265Options10Bit, kUpTo60}},
+
+    // AV1 (SVT-AV1): Opus in Matroska, AAC in MP4.
+    DefaultsRow{kCategoryAv1, 0, 0, kFormatMkvAv1, modern(kVideoCodecAv1, kVideoCrf35, kFrameBox1080, kAudioCodecOpus, k48000, kOpus128),
+                R::None, {kMkv, kAv1Options, kUpTo60}},
+    DefaultsRow{kCategoryAv1, 0, 0, kFormatMp4Av1, modern(kVideoCodecAv1, kVideoCrf35, kFrameBox1080, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kAv1Options, kUpTo60}},
+    DefaultsRow{kCategoryAv1, 1, 1, kFormatMkvAv1, modern(kVideoCodecAv1, kVideoCrf35, kFrameBox720, kAudioCodecOpus, k48000, kOpus128),
+                R::None, {kMkv, kAv1Options, kUpTo60}},
+    DefaultsRow{kCategoryAv1, 1, 1, kFormatMp4Av1, modern(kVideoCodecAv1, kVideoCrf35, kFrameBox720, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kAv1Options, kUpTo60}},
+    DefaultsRow{kCategoryAv1, 2, 2, kFormatMkvAv1, modern(kVideoCodecAv1, kVideoCrf35, 0, kAudioCodecOpus, k48000, kOpus128),
+                R::None, {kMkv, kAv1Options, kUpTo60}},
+    DefaultsRow{kCategoryAv1, 2, 2, kFormatMp4Av1, modern(kVideoCodecAv1, kVideoCrf35, 0, kAac, k48000, kAac160),
+                R::None, {kMp4Faststart, kAv1Options, kUpTo60}},
+
+    // 网页 WebM: VP9 + Opus for browsers.
+    DefaultsRow{kCategoryWebm, 0, 0, kFormatWebmVp9, modern(kVideoCodecVp9, kVideoCrf32, kFrameBox1080, kAudioCodecOpus, k48000, kOpus128),
+                R::None, {kWebm, kVp9Options, kUpTo60}},
+    DefaultsRow{kCategoryWebm, 1, 1, kFormatWebmVp9, modern(kVideoCodecVp9, kVideoCrf32, kFrameBox720, kAudioCodecOpus, k48000, kOpus128),
+                R::None, {kWebm, kVp9Options, kUpTo60}},
+    DefaultsRow{kCategoryWebm, 2, 2, kFormatWebmVp9, modern(kVideoCodecVp9, kVideoCrf32, kFrameBox480, kAudioCodecOpus, k48000, kOpus128),
+                R::None, {kWebm, kVp9Options, kUpTo30}},
+
+    // 音乐/无损: AAC-LC in M4A at 256 kbit/s and the source's rate; FLAC
+    // keeps the rate and up to eight channels; Opus at 160 kbit/s.
+    DefaultsRow{kCategoryMusic, kAnyModel, 0, kFormatM4a,
+                modern(kVideoCodecNone, 0, 0, kAac, kSampleRateSource, 10), R::None, {}},
+    DefaultsRow{kCategoryMusic, kAnyModel, 0, kFormatFlac,
+                modern(kVideoCodecNone, 0, 0, kAudioCodecFlac, kSampleRateSource, 6), R::None, {"-channels 8"}},
+    DefaultsRow{kCategoryMusic, kAnyModel, 0, kFormatOpus,
+                modern(kVideoCodecNone, 0, 0, kAudioCodecOpus, k48000, 7), R::None, {}},
 };
 
 bool modelMatches(const DefaultsRow& row, int32_t model)

@@ -33,7 +33,7 @@ struct BuiltinModel {
     std::array<int8_t, 5> formats;   // in the order the format combo shows them
 };
 
-inline constexpr std::array<BuiltinModel, 13> kBuiltinModels = {{
+inline constexpr std::array<BuiltinModel, 30> kBuiltinModels = {{
     {0, "默认参数", 4, {0, 5, 6, 8, 0}},
     {1, "Touch", 4, {5, 6, 7, 8, 0}},
     {1, "Classic", 4, {5, 6, 7, 8, 0}},
@@ -47,6 +47,25 @@ inline constexpr std::array<BuiltinModel, 13> kBuiltinModels = {{
     {5, "XVCD", 2, {10, 11, 0, 0, 0}},
     {6, "默认参数", 2, {12, 13, 0, 0, 0}},
     {7, "默认参数", 1, {8, 0, 0, 0, 0}},
+    // Today's players: a model is the largest picture (a box the picture is
+    // fitted in), or the source's own size.
+    {8, "2160p", 1, {14, 0, 0, 0, 0}},
+    {8, "1080p", 1, {14, 0, 0, 0, 0}},
+    {8, "720p", 1, {14, 0, 0, 0, 0}},
+    {8, "480p", 1, {14, 0, 0, 0, 0}},
+    {8, "原始大小", 1, {14, 0, 0, 0, 0}},
+    {9, "2160p", 1, {15, 0, 0, 0, 0}},
+    {9, "1080p", 1, {15, 0, 0, 0, 0}},
+    {9, "720p", 1, {15, 0, 0, 0, 0}},
+    {9, "原始大小", 1, {15, 0, 0, 0, 0}},
+    {9, "原始大小 10-bit", 1, {15, 0, 0, 0, 0}},
+    {10, "1080p", 2, {17, 16, 0, 0, 0}},
+    {10, "720p", 2, {17, 16, 0, 0, 0}},
+    {10, "原始大小", 2, {17, 16, 0, 0, 0}},
+    {11, "1080p", 1, {18, 0, 0, 0, 0}},
+    {11, "720p", 1, {18, 0, 0, 0, 0}},
+    {11, "480p", 1, {18, 0, 0, 0, 0}},
+    {12, "默认参数", 3, {19, 20, 21, 0, 0}},
 }};
 
 // The built-in models of a category, in order (empty outside 0..7).

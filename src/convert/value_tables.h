@@ -16,9 +16,13 @@
 namespace qf::convert {
 
 // Device categories (combo 1019).
-inline constexpr int kCategoryCount = 8;
+// Categories 8.. serve today's players: any phone, tablet, computer or TV,
+// browsers, and music libraries. They stand after the old ones so that
+// every stored category keeps its meaning.
+inline constexpr int kCategoryCount = 13;
 inline constexpr std::array<const char*, kCategoryCount> kCategoryNames = {
-    "手机", "IPOD", "PSP", "Flash Player", "DVD", "VCD", "Windows Media", "MP3"};
+    "手机", "IPOD", "PSP", "Flash Player", "DVD", "VCD", "Windows Media", "MP3",
+    "通用高清", "HEVC", "AV1", "网页 WebM", "音乐/无损"};
 
 enum Category : int32_t {
     kCategoryPhone = 0,
@@ -29,12 +33,17 @@ enum Category : int32_t {
     kCategoryVcd = 5,
     kCategoryWindowsMedia = 6,
     kCategoryMp3 = 7,
+    kCategoryHd = 8,
+    kCategoryHevc = 9,
+    kCategoryAv1 = 10,
+    kCategoryWebm = 11,
+    kCategoryMusic = 12,
 };
 
 // Output formats. Everything the builder, the panel, the task run and the
 // preset reader know about a format stands on its row, so a format is added
 // by adding a row.
-inline constexpr int kFormatCount = 14;
+inline constexpr int kFormatCount = 22;
 
 enum OutputFormat : int32_t {
     kFormat3gp = 0,
@@ -51,6 +60,14 @@ enum OutputFormat : int32_t {
     kFormatMpgPal = 11,
     kFormatWmv = 12,
     kFormatWma = 13,
+    kFormatHdMp4H264 = 14,
+    kFormatMp4H265 = 15,
+    kFormatMp4Av1 = 16,
+    kFormatMkvAv1 = 17,
+    kFormatWebmVp9 = 18,
+    kFormatM4a = 19,
+    kFormatFlac = 20,
+    kFormatOpus = 21,
 };
 
 // How buildCommands assembles a format's command lines.
@@ -142,6 +159,24 @@ inline constexpr std::array<FormatEntry, kFormatCount> kFormats = {{
      .layout = CommandLayout::SingleLine, .singleLine = {.videoFilters = true, .extraVideoOptions = true}},
     {.label = "wma-WMAudio", .panelLabel = "wma-WMAudio", .suffix = "-wma.wma", .audioOnly = true,
      .layout = CommandLayout::SingleLine, .singleLine = {.audioStream = true, .extraVideoOptions = true}},
+    // Today's formats: the encoder writes the output itself (the main
+    // command), in one pass; the sound-only ones as the MP3 line does.
+    {.label = "mp4-H264,AAC", .panelLabel = "mp4-H264,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mp4-H265,AAC", .panelLabel = "mp4-H265,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mp4-AV1,AAC", .panelLabel = "mp4-AV1,AAC", .suffix = "-mp4.mp4",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mp4"},
+    {.label = "mkv-AV1,Opus", .panelLabel = "mkv-AV1,Opus", .suffix = "-mkv.mkv",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".mkv"},
+    {.label = "webm-VP9,Opus", .panelLabel = "webm-VP9,Opus", .suffix = "-webm.webm",
+     .layout = CommandLayout::Intermediate, .intermediateExtension = ".webm"},
+    {.label = "m4a-AAC", .panelLabel = "m4a-AAC", .suffix = "-m4a.m4a", .audioOnly = true,
+     .layout = CommandLayout::SingleLine, .singleLine = {.audioStream = true}},
+    {.label = "flac", .panelLabel = "flac", .suffix = "-flac.flac", .audioOnly = true,
+     .layout = CommandLayout::SingleLine, .singleLine = {.audioStream = true}},
+    {.label = "opus", .panelLabel = "opus", .suffix = "-opus.opus", .audioOnly = true,
+     .layout = CommandLayout::SingleLine, .singleLine = {.audioStream = true}},
 }};
 
 // The format table that the builder, the panel, the task run and the preset
@@ -169,7 +204,9 @@ struct VideoCodecEntry {
     const char* head;
 };
 
-inline constexpr std::array<VideoCodecEntry, 10> kVideoCodecs = {{
+// Rows 10.. are the codecs of today, by the encoder's codec library; HEVC
+// carries the "hvc1" tag that Apple's players ask of an MP4.
+inline constexpr std::array<VideoCodecEntry, 13> kVideoCodecs = {{
     {"DIVX", " -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:v"},
     {"XVID", " -ovc xvid -xvidencopts "},
     {"X264", " -ovc x264 -ffourcc H264 -x264encopts "},
@@ -180,13 +217,33 @@ inline constexpr std::array<VideoCodecEntry, 10> kVideoCodecs = {{
     {"WMVideo2", " -ovc lavc -lavcopts vcodec=wmv2:v"},
     {"原始复制", " -ovc copy"},
     {"无视频", " -ovc frameno -of rawaudio"},
+    {"H265", " -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:v"},
+    {"VP9", " -ovc lavc -lavcopts vcodec=libvpx-vp9:v"},
+    {"AV1", " -ovc lavc -lavcopts vcodec=libsvtav1:v"},
 }};
 inline constexpr int kVideoCodecX264 = 2;
+inline constexpr int kVideoCodecH265 = 10;
+inline constexpr int kVideoCodecVp9 = 11;
+inline constexpr int kVideoCodecAv1 = 12;
 
-// videoBitrateIndex (combo 1024, rows "<n> kbps"). The VCD rate stands last.
-inline constexpr std::array<const char*, 20> kVideoBitrates = {
+// videoBitrateIndex (combo 1024, rows "<n> kbps"). The VCD rate stands
+// after 2000; the rates of high-definition video follow it (the encoder
+// reads up to 16000 as kbit/s). The last rows ask for constant quality
+// instead of a rate: their value is the whole option ("crf=23"), and the
+// row reads "CRF 23".
+inline constexpr std::array<const char*, 40> kVideoBitrates = {
     "100", "128", "200", "256", "300", "384", "400", "500", "512", "600",
-    "640", "700", "800", "900", "1000", "1200", "1500", "1800", "2000", "1152"};
+    "640", "700", "800", "900", "1000", "1200", "1500", "1800", "2000", "1152",
+    "2500", "3000", "4000", "5000", "6000", "8000", "10000", "12000", "16000",
+    "crf=18", "crf=20", "crf=22", "crf=23", "crf=24", "crf=26", "crf=28", "crf=30", "crf=32", "crf=35",
+    "crf=38"};
+inline constexpr const char* kConstantQualityPrefix = "crf=";
+inline constexpr int kVideoCrf18 = 29;
+inline constexpr int kVideoCrf22 = 31;
+inline constexpr int kVideoCrf23 = 32;
+inline constexpr int kVideoCrf28 = 35;
+inline constexpr int kVideoCrf32 = 37;
+inline constexpr int kVideoCrf35 = 38;
 
 // frameSizeIndex (combo 1025): row 0 keeps the source size; rows 1..18 are
 // "<w>*<h>" and give the scale filter "scale=<w>:<h>".
@@ -197,7 +254,10 @@ struct FrameSizeEntry {
     const char* scaleFilter;
 };
 
-inline constexpr std::array<FrameSizeEntry, 19> kFrameSizes = {{
+// Rows 19.. are boxes, not frames: the picture is fitted inside keeping its
+// shape (turned upright first), never enlarged, at even sizes ("dsize" sets
+// the largest display size, "scale=0:0" scales to it).
+inline constexpr std::array<FrameSizeEntry, 23> kFrameSizes = {{
     {0, 0, "原始大小", ""},
     {128, 96, "128*96", "scale=128:96"},
     {128, 128, "128*128", "scale=128:128"},
@@ -217,7 +277,15 @@ inline constexpr std::array<FrameSizeEntry, 19> kFrameSizes = {{
     {640, 480, "640*480", "scale=640:480"},
     {720, 480, "720*480", "scale=720:480"},
     {720, 576, "720*576", "scale=720:576"},
+    {854, 480, "854*480", "dsize=854:480:0:2,scale=0:0"},
+    {1280, 720, "1280*720", "dsize=1280:720:0:2,scale=0:0"},
+    {1920, 1080, "1920*1080", "dsize=1920:1080:0:2,scale=0:0"},
+    {3840, 2160, "3840*2160", "dsize=3840:2160:0:2,scale=0:0"},
 }};
+inline constexpr int kFrameBox480 = 19;
+inline constexpr int kFrameBox720 = 20;
+inline constexpr int kFrameBox1080 = 21;
+inline constexpr int kFrameBox2160 = 22;
 
 // A row text and the encoder's text for it; row 0 of these combos keeps the
 // source's value and gives the encoder nothing.
@@ -263,19 +331,22 @@ inline constexpr std::array<const char*, 6> kQualities = {
 // ---- Audio ----
 
 // audioCodec (combo 1027) and its encoder head. MP3 and AAC heads are
-// followed by their own options; 3..6 by the bitrate; 7 and 8 are complete.
+// followed by their own options; 3..6 and 9 by the bitrate; 7, 8 and 10 are
+// complete (FLAC is lossless: no rate).
 inline constexpr int kAudioCodecMp3 = 0;
 inline constexpr int kAudioCodecAacMpeg2 = 1;
 inline constexpr int kAudioCodecAacMpeg4 = 2;
 inline constexpr int kAudioCodecCopy = 7;
 inline constexpr int kAudioCodecNone = 8;
+inline constexpr int kAudioCodecOpus = 9;
+inline constexpr int kAudioCodecFlac = 10;
 
 struct AudioCodecEntry {
     const char* rowText;
     const char* head;
 };
 
-inline constexpr std::array<AudioCodecEntry, 9> kAudioCodecs = {{
+inline constexpr std::array<AudioCodecEntry, 11> kAudioCodecs = {{
     {"MP3", " -oac mp3lame -lameopts "},
     {"AAC Mpeg2", " -oac faac -faacopts "},
     {"AAC Mpeg4", " -oac faac -faacopts "},
@@ -285,21 +356,26 @@ inline constexpr std::array<AudioCodecEntry, 9> kAudioCodecs = {{
     {"WMAudio2", " -oac lavc -lavcopts acodec=wmav2:abitrate="},
     {"原始复制", " -oac copy"},
     {"无音频", " -nosound -of rawvideo"},
+    {"Opus", " -oac lavc -lavcopts acodec=libopus:abitrate="},
+    {"FLAC", " -oac lavc -lavcopts acodec=flac"},
 }};
 
-// sampleRateIndex (combo 1028, rows "<n> Hz") and its option.
+// sampleRateIndex (combo 1028, rows "<n> Hz") and its option. The last row
+// keeps the source's rate (a lossless copy of the sound).
 struct SampleRateEntry {
     const char* rowText;
     const char* option;
 };
 
-inline constexpr std::array<SampleRateEntry, 5> kSampleRates = {{
+inline constexpr std::array<SampleRateEntry, 6> kSampleRates = {{
     {"22050 Hz", " -srate 22050"},
     {"24000 Hz", " -srate 24000"},
     {"32000 Hz", " -srate 32000"},
     {"44100 Hz", " -srate 44100"},
     {"48000 Hz", " -srate 48000"},
+    {"原始采样", ""},
 }};
+inline constexpr int kSampleRateSource = 5;
 
 // channelMode (combo 1029) and its channel filter; row 0 has none.
 inline constexpr std::array<RowValue, 5> kChannelModes = {{

@@ -2,6 +2,7 @@
 // rate and codec options. Texts are exact; each option starts with a blank.
 
 #include <cstdlib>
+#include <string_view>
 
 #include "convert/command_line_builder.h"
 #include "convert/value_tables.h"
@@ -76,8 +77,14 @@ void CommandLineBuilder::appendFrameRate()
 
 void CommandLineBuilder::appendVideoBitrate()
 {
+    // A constant-quality row is the whole option; after a ":v" head it reads vcrf.
+    const char* value = tableText(kVideoBitrates, videoBitrateIndex);
+    if (std::string_view(value).starts_with(kConstantQualityPrefix)) {
+        scratch_.append(value);
+        return;
+    }
     scratch_.append("bitrate=");
-    scratch_.append(tableText(kVideoBitrates, videoBitrateIndex));
+    scratch_.append(value);
 }
 
 void CommandLineBuilder::appendVideoCodec()

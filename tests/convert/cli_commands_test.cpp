@@ -108,6 +108,15 @@ TEST_F(CliTest, CommandsAppliesSetsTimesAndMediaFlags)
                            "one.avi-flv.flv\"\n\n");
 }
 
+TEST_F(CliTest, ModelAndFormatByName)
+{
+    const CliRun byName = run("commands -c 网页\\ WebM -m 720p -f WEBM-vp9,opus --media audio --output-folder /o " + shellQuote(clip_));
+    const CliRun byIndex = run("commands -c 11 -m 1 -f 18 --media audio --output-folder /o " + shellQuote(clip_));
+    ASSERT_EQ(byName.status, 0) << byName.err;
+    EXPECT_EQ(byName.out, byIndex.out);
+    EXPECT_NE(byName.out.find("clip one.avi-webm.webm"), std::string::npos) << byName.out;
+}
+
 TEST_F(CliTest, WrongChoicesNameTheValidOnes)
 {
     struct Case {
@@ -115,13 +124,14 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         const char* mentions;
     };
     const Case cases[] = {
-        {"commands -c 8 -m 0 -f 9 --media av", "7 MP3"},
+        {"commands -c 13 -m 0 -f 9 --media av", "7 MP3, 8 通用高清"},
         {"commands -c Zune -m 0 -f 9 --media av", "0 手机"},
         {"commands -c ipod -m 4 -f 8 --media av", "3 Shuffle"},
         {"commands -c IPOD -m 3 -f 5 --media av", "8 mp3"},
         {"commands -c 4 -m 0 -f x --media av", "10 mpg-NTSC, 11 mpg-PAL"},
-        {"commands -c 4 -m 0 -f 10 --media av --set colour=1", "videoBitrateIndex (0..19)"},
-        {"commands -c 4 -m 0 -f 10 --media av --set videoCodec=10", "0..9"},
+        {"commands -c 12 -m 0 -f webm-VP9,Opus --media av", "19 m4a-AAC, 20 flac, 21 opus"},
+        {"commands -c 4 -m 0 -f 10 --media av --set colour=1", "videoBitrateIndex (0..39)"},
+        {"commands -c 4 -m 0 -f 10 --media av --set videoCodec=13", "0..12"},
         {"commands -c 4 -m 0 -f 10 --media av --start 24:00:00", "HH:MM:SS"},
         {"commands -c 4 -m 0 -f 10 --media sound", "auto, av, video, audio"},
         {"commands -c 4 -m 0 --media av", "-f FORMAT"},

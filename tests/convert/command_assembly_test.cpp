@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <tuple>
 
 #include <string>
@@ -50,13 +51,14 @@ TEST(CommandAssembly, EveryModelAndFormatBuildsItsCommand)
                 const bool viaAvi = f.format == 0 || f.format == 1 || f.format == 3 || f.format == 6;
                 const std::string written = viaAvi ? out.substr(0, out.rfind('.')) + ".avi" : out;
                 EXPECT_TRUE(line.ends_with(" -o \"" + written + "\"")) << line;
+                const FormatEntry& row = kFormats[size_t(f.format)];
                 EXPECT_EQ(std::string(b.intermediateBase().c_str()),
-                          f.format <= 7 ? out.substr(0, out.rfind('.')) : std::string());
-                if (f.format == 8 || f.format == 13) {
+                          row.layout == CommandLayout::Intermediate ? out.substr(0, out.rfind('.')) : std::string());
+                if (row.audioOnly) {
                     EXPECT_TRUE(has(line, " -ovc frameno -of rawaudio")) << line;
                     EXPECT_FALSE(has(line, "-vf-add")) << line;
                 }
-                if (f.format >= 8 && f.format != 10 && f.format != 11) {
+                if (row.layout == CommandLayout::SingleLine) {
                     EXPECT_FALSE(has(line, "-ofps")) << line;
                     EXPECT_FALSE(has(line, ":vpass")) << line;
                 }
@@ -174,7 +176,7 @@ TEST(CommandAssembly, PmpReplacementsLeaveThePathsAlone)
 TEST(CommandAssembly, UnknownFormatBuildsNothing)
 {
     CommandLineBuilder b = made(3, 0, 9);
-    b.outputFormat = 14;
+    b.outputFormat = kFormatCount;
     b.buildCommands();
     EXPECT_EQ(first(b), "");
     EXPECT_EQ(second(b), "");
@@ -190,7 +192,7 @@ TEST(OutputNaming, SourceNameKeepsItsExtension)
     EXPECT_EQ(std::string(b.sourcePath.c_str()), "D:/in/clip.avi");
     EXPECT_EQ(std::string(b.outputPathForFormat(12).c_str()), "D:/out/clip.avi-wmv.wmv");
     EXPECT_EQ(std::string(b.outputPathForFormat().c_str()), "D:/out/clip.avi-flv.flv");
-    EXPECT_EQ(std::string(b.outputPathForFormat(20).c_str()), "D:/out/clip.avi");
+    EXPECT_EQ(std::string(b.outputPathForFormat(kFormatCount).c_str()), "D:/out/clip.avi");
 }
 
 // On Linux a name may hold a backslash, a newline, quotes or bytes that are
@@ -211,11 +213,16 @@ TEST(OutputNaming, ALinuxNameKeepsEveryByte)
 TEST(OutputNaming, EveryFormatHasItsSuffixAndLabel)
 {
     const char* suffixes[] = {"-3gp.3gp", "-pmp.pmp", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4",
-                              "-mp4.mp4", "-mp3.mp3", "-flv.flv", "-mpg.mpg", "-mpg.mpg", "-wmv.wmv", "-wma.wma"};
+                              "-mp4.mp4", "-mp3.mp3", "-flv.flv", "-mpg.mpg", "-mpg.mpg", "-wmv.wmv", "-wma.wma",
+                              "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mkv.mkv", "-webm.webm", "-m4a.m4a",
+                              "-flac.flac", "-opus.opus"};
     const char* labels[] = {"3gp", "pmp-X264,AAC", "mp4-X264,AAC", "mp4-XVID,AAC", "mp4-DIVX,AAC",
                             "mp4-X264,AAC", "mp4-XVID,AAC", "mp4-DIVX,AAC", "mp3", "flv-Flash",
-                            "mpg-NTSC", "mpg-PAL", "wmv-WMVideo", "wma-WMAudio"};
-    for (int32_t f = 0; f < 14; ++f) {
+                            "mpg-NTSC", "mpg-PAL", "wmv-WMVideo", "wma-WMAudio",
+                            "mp4-H264,AAC", "mp4-H265,AAC", "mp4-AV1,AAC", "mkv-AV1,Opus", "webm-VP9,Opus",
+                            "m4a-AAC", "flac", "opus"};
+    static_assert(std::size(suffixes) == kFormatCount && std::size(labels) == kFormatCount);
+    for (int32_t f = 0; f < kFormatCount; ++f) {
         CommandLineBuilder b;
         b.sourcePath = "/home/u/a.b.mkv";
         b.outputFormat = f;
@@ -224,9 +231,9 @@ TEST(OutputNaming, EveryFormatHasItsSuffixAndLabel)
         EXPECT_EQ(std::string(b.formatLabel()), labels[f]);
     }
     CommandLineBuilder b;
-    EXPECT_EQ(std::string(b.formatLabel(14)), "");
+    EXPECT_EQ(std::string(b.formatLabel(kFormatCount)), "");
     EXPECT_EQ(std::string(b.formatLabel(-2)), "");
-    b.outputFormat = 14;
+    b.outputFormat = kFormatCount;
     b.sourcePath = "/a/b.avi";
     b.makeOutputPath("/out");
     EXPECT_EQ(std::string(b.outputPath.c_str()), "/out/b.avi");

@@ -106,6 +106,51 @@ const Case kDefaults[] = {
     {"windows_media_wmv", 6, 0, 12, "", "av", "", "", WMV_DEFAULT},
     {"windows_media_wma", 6, 0, 13, "", "av", "", "", WMA_DEFAULT},
     {"mp3", 7, 0, 8, "", "av", "", "", MP3_DEFAULT},
+    // Today's players: H.264 High, HEVC (hvc1), AV1, VP9 and the music formats.
+    {"hd_2160p", 8, 0, 14, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=3840:2160:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=51:vrc_maxrate=50000:vrc_buf_size=62500 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hd_1080p", 8, 1, 14, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hd_720p", 8, 2, 14, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=40:vrc_maxrate=10000:vrc_buf_size=12500 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hd_480p", 8, 3, 14, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=31:vrc_maxrate=4000:vrc_buf_size=5000 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hd_source_size", 8, 4, 14, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hevc_2160p", 9, 0, 15, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=3840:2160:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=40000:vrc_buf_size=50000 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hevc_1080p", 9, 1, 15, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hevc_720p", 9, 2, 15, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=6000:vrc_buf_size=7500 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hevc_source_size", 9, 3, 15, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hevc_source_size_10bit", 9, 4, 15, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:highbitdepth -o "D:/out/clip.avi-mp4.mp4")"},
+    {"av1_1080p_mkv", 10, 0, 17, "", "av", "", "",
+     R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
+    {"av1_1080p_mp4", 10, 0, 16, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"av1_720p_mkv", 10, 1, 17, "", "av", "", "",
+     R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
+    {"av1_720p_mp4", 10, 1, 16, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"av1_source_size_mkv", 10, 2, 17, "", "av", "", "",
+     R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
+    {"av1_source_size_mp4", 10, 2, 16, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"webm_1080p", 11, 0, 18, "", "av", "", "",
+     R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
+    {"webm_720p", 11, 1, 18, "", "av", "", "",
+     R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
+    {"webm_480p", 11, 2, 18, "", "av", "", "",
+     R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
+    {"music_m4a", 12, 0, 19, "", "av", "", "",
+     R"(  -oac faac -faacopts br=256:mpeg=4:object=2 -ovc frameno -of rawaudio -o "D:/out/clip.avi-m4a.m4a")"},
+    {"music_flac", 12, 0, 20, "", "av", "", "",
+     R"( -channels 8 -oac lavc -lavcopts acodec=flac -ovc frameno -of rawaudio -o "D:/out/clip.avi-flac.flac")"},
+    {"music_opus", 12, 0, 21, "", "av", "", "",
+     R"(  -srate 48000 -oac lavc -lavcopts acodec=libopus:abitrate=160 -ovc frameno -of rawaudio -o "D:/out/clip.avi-opus.opus")"},
 };
 
 const Case kVariations[] = {
@@ -256,6 +301,15 @@ const Case kVariations[] = {
      R"(  -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:turbo:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
      R"(  -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=352:240,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:vpass=2 -o "D:/out/clip.avi-mpg.mpg")",
      5, 1, 10},
+    // A rate row still works where a model asks for constant quality.
+    {"hd_1080p_bitrate_row", 8, 1, 14, "videoBitrateIndex=24 sampleRateIndex=3", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 44100 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts bitrate=6000:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")"},
+    {"hevc_1080p_video_only", 9, 1, 15, "", "video", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -nosound -of rawvideo -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000 -o "D:/out/clip.avi-mp4.mp4")"},
+    // Nothing of the disc model stays behind.
+    {"hd_1080p_after_dvd", 8, 1, 14, "", "av", "", "",
+     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")",
+     "", 4, 1, 10},
 };
 
 #undef MP3_DEFAULT
@@ -320,7 +374,7 @@ TEST(CommandLines, BackslashSourceAndFormatChange)
     EXPECT_STREQ(b.outputPathForFormat(12).c_str(), "D:/out/clip.avi-wmv.wmv");
     EXPECT_STREQ(b.outputPathForFormat(0).c_str(), "D:/out/clip.avi-3gp.3gp");
     EXPECT_STREQ(b.outputPathForFormat(1).c_str(), "D:/out/clip.avi-pmp.pmp");
-    EXPECT_STREQ(b.outputPathForFormat(14).c_str(), "D:/out/clip.avi");
+    EXPECT_STREQ(b.outputPathForFormat(kFormatCount).c_str(), "D:/out/clip.avi");
     EXPECT_STREQ(b.outputPathForFormat(-1).c_str(), "D:/out/clip.avi-flv.flv");
     b.buildCommands();
     EXPECT_EQ(std::string(b.firstCommand().c_str()),
@@ -431,7 +485,18 @@ TEST(CommandLines, TheCliPrintsTheSameLinesAndModelLists)
                          "4 DVD\n  0 DVD\n" + disc + "  1 DVD-Film\n" + disc
                        + "5 VCD\n  0 SVCD\n" + disc + "  1 XVCD\n" + disc
                        + "6 Windows Media\n  0 默认参数\n    12 wmv-WMVideo\n    13 wma-WMAudio\n"
-                         "7 MP3\n  0 默认参数\n    8 mp3\n");
+                         "7 MP3\n  0 默认参数\n    8 mp3\n"
+                         "8 通用高清\n  0 2160p\n    14 mp4-H264,AAC\n  1 1080p\n    14 mp4-H264,AAC\n"
+                         "  2 720p\n    14 mp4-H264,AAC\n  3 480p\n    14 mp4-H264,AAC\n  4 原始大小\n    14 mp4-H264,AAC\n"
+                         "9 HEVC\n  0 2160p\n    15 mp4-H265,AAC\n  1 1080p\n    15 mp4-H265,AAC\n"
+                         "  2 720p\n    15 mp4-H265,AAC\n  3 原始大小\n    15 mp4-H265,AAC\n"
+                         "  4 原始大小 10-bit\n    15 mp4-H265,AAC\n"
+                         "10 AV1\n  0 1080p\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
+                         "  1 720p\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
+                         "  2 原始大小\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
+                         "11 网页 WebM\n  0 1080p\n    18 webm-VP9,Opus\n  1 720p\n    18 webm-VP9,Opus\n"
+                         "  2 480p\n    18 webm-VP9,Opus\n"
+                         "12 音乐/无损\n  0 默认参数\n    19 m4a-AAC\n    20 flac\n    21 opus\n");
     stdfs::remove_all(dir);
 }
 

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "convert/configuration.h"
+#include "convert/value_tables.h"
 #include "core/file_system.h"
 
 namespace qf::convert {
@@ -222,8 +223,8 @@ TEST_F(ConfigurationFile, APresetThatDoesNotDecodeDiscardsTheFile)
     };
     const Breakage breakages[] = {
         {"no_formats", [](DeviceModel& m) { m.formats.clear(); }},
-        {"format_out_of_range", [](DeviceModel& m) { m.formats[0].format = 14; }},
-        {"category_out_of_range", [](DeviceModel& m) { m.category = 8; }},
+        {"format_out_of_range", [](DeviceModel& m) { m.formats[0].format = kFormatCount; }},
+        {"category_out_of_range", [](DeviceModel& m) { m.category = kCategoryCount; }},
     };
     for (const Breakage& b : breakages) {
         SCOPED_TRACE(b.name);

@@ -7,6 +7,7 @@
 #include "convert/configuration.h"
 #include "convert/conversion_settings.h"
 #include "convert/device_models.h"
+#include "convert/value_tables.h"
 
 namespace qf::convert {
 namespace {
@@ -233,7 +234,7 @@ TEST(ModelList, PresetsFirstAndBuiltInModelsKeepTheirIndexes)
     // Flash Player lists "flv" in its format combo; the task list says "flv-Flash".
     buildCategoryList(3, presets, panel);
     EXPECT_EQ(str(panel.at(0)->formats[0].label), "flv");
-    buildCategoryList(8, presets, panel);
+    buildCategoryList(kCategoryCount, presets, panel);
     EXPECT_EQ(panel.size(), 0);
 }
 

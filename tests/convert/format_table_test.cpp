@@ -154,9 +154,13 @@ TEST(FormatTable, EveryRowKeepsTheInvariantsOfNamingAndPostProcessing)
         expectSoundRow(kFormats[i], "built-in " + std::to_string(i));
     expectSoundRow(test::kTestAudioFormat, "test audio");
     expectSoundRow(test::kTestMuxedFormat, "test muxed");
-    // Exactly the two formats the builder forces to "no video" are audio-only.
-    for (size_t i = 0; i < kFormats.size(); ++i)
-        EXPECT_EQ(kFormats[i].audioOnly, int32_t(i) == kFormatMp3 || int32_t(i) == kFormatWma) << i;
+    // Exactly the formats the builder forces to "no video" are audio-only.
+    for (size_t i = 0; i < kFormats.size(); ++i) {
+        const auto f = int32_t(i);
+        EXPECT_EQ(kFormats[i].audioOnly,
+                  f == kFormatMp3 || f == kFormatWma || f == kFormatM4a || f == kFormatFlac || f == kFormatOpus)
+            << i;
+    }
 }
 
 TEST(FormatTable, InstallingTheEmptyTableRestoresTheBuiltInRows)
@@ -175,8 +179,8 @@ TEST(ParameterRanges, FollowTheValueTablesAndTheSliders)
 {
     // The CLI and the preset checks accept exactly these values.
     const ValueRange expected[ConversionSettings::kParameterCount] = {
-        {0, 9}, {0, 19}, {0, 18}, {0, 12}, {0, 7}, {0, 1}, {0, 1},  {0, 1},  {0, 1}, {0, 5},
-        {0, 1}, {1, 100}, {-20, 20}, {-10, 10}, {0, 30}, {0, 8}, {0, 4}, {0, 9}, {0, 4}, {0, 1},
+        {0, 12}, {0, 39}, {0, 22}, {0, 12}, {0, 7}, {0, 1}, {0, 1},  {0, 1},  {0, 1}, {0, 5},
+        {0, 1}, {1, 100}, {-20, 20}, {-10, 10}, {0, 30}, {0, 10}, {0, 5}, {0, 9}, {0, 4}, {0, 1},
         {0, 11}, {0, 9}, {0, 11}, {0, 3}, {0, 5}, {0, 10}, {0, 3}};
     for (int i = 0; i < ConversionSettings::kParameterCount; ++i) {
         EXPECT_EQ(kParameterRanges[size_t(i)].min, expected[i].min) << ConversionSettings::parameterName(i);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include <functional>
 #include <ostream>
 #include <string>
@@ -85,7 +87,7 @@ const FragmentCase kCases[] = {
     {"filters_size_out_of_table", &CommandLineBuilder::appendVideoFilters,
      [](CommandLineBuilder& b) {
          b.deinterlace = 1;
-         b.frameSizeIndex = 19;
+         b.frameSizeIndex = int32_t(kFrameSizes.size());
      },
      " -vf-add yadif"},
 
@@ -149,7 +151,7 @@ const FragmentCase kCases[] = {
     {"bitrate_out_of_table", &CommandLineBuilder::appendVideoCodec,
      [](CommandLineBuilder& b) {
          b.videoCodec = 3;
-         b.videoBitrateIndex = 20;
+         b.videoBitrateIndex = int32_t(kVideoBitrates.size());
      },
      " -ovc lavc -lavcopts vcodec=flv:vbitrate="},
 
@@ -263,8 +265,10 @@ TEST(FragmentTables, EveryRowGivesItsValue)
         b.frameSizeIndex = i;
         b.appendVideoFilters();
         const FrameSizeEntry& e = kFrameSizes[size_t(i)];
+        const std::string size = std::to_string(e.width) + ":" + std::to_string(e.height);
+        // The rows of today are boxes the picture is fitted in, never enlarged.
         EXPECT_EQ(std::string(b.scratch().c_str()),
-                  " -vf-add scale=" + std::to_string(e.width) + ":" + std::to_string(e.height));
+                  i < kFrameBox480 ? " -vf-add scale=" + size : " -vf-add dsize=" + size + ":0:2,scale=0:0");
         EXPECT_EQ(std::string(e.rowText), std::to_string(e.width) + "*" + std::to_string(e.height));
     }
     const char* rates[] = {"13", "14.985", "15", "18", "20", "23", "24000/1001", "24", "25", "30000/1001", "30", "10"};
@@ -284,13 +288,30 @@ TEST(FragmentTables, EveryRowGivesItsValue)
                   std::string(" -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=100:aspect=") + aspects[i - 1]);
     }
     const int kbps[] = {100, 128, 200, 256, 300, 384, 400, 500, 512, 600,
-                        640, 700, 800, 900, 1000, 1200, 1500, 1800, 2000, 1152};
-    for (int32_t i = 0; i < 20; ++i) {
+                        640, 700, 800, 900, 1000, 1200, 1500, 1800, 2000, 1152,
+                        2500, 3000, 4000, 5000, 6000, 8000, 10000, 12000, 16000};
+    const int crf[] = {18, 20, 22, 23, 24, 26, 28, 30, 32, 35, 38};
+    static_assert(std::size(kbps) + std::size(crf) == kVideoBitrates.size());
+    for (int32_t i = 0; i < int32_t(kVideoBitrates.size()); ++i) {
         CommandLineBuilder b = neutral();
         b.videoCodec = 1;
         b.videoBitrateIndex = i;
         b.appendVideoCodec();
-        EXPECT_EQ(std::string(b.scratch().c_str()), " -ovc xvid -xvidencopts bitrate=" + std::to_string(kbps[i]));
+        const std::string rate = i < int32_t(std::size(kbps)) ? "bitrate=" + std::to_string(kbps[i])
+                                                               : "crf=" + std::to_string(crf[i - std::size(kbps)]);
+        EXPECT_EQ(std::string(b.scratch().c_str()), " -ovc xvid -xvidencopts " + rate);
+    }
+    // Under the codec library's heads a quality row forms vcrf, as a rate row forms vbitrate.
+    const char* heads[] = {" -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28",
+                           " -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=28", " -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=28",
+                           " -ovc x264 -ffourcc H264 -x264encopts crf=28"};
+    const int32_t codecs[] = {kVideoCodecH265, kVideoCodecVp9, kVideoCodecAv1, kVideoCodecX264};
+    for (size_t i = 0; i < std::size(codecs); ++i) {
+        CommandLineBuilder b = neutral();
+        b.videoCodec = codecs[i];
+        b.videoBitrateIndex = kVideoCrf28;
+        b.appendVideoCodec();
+        EXPECT_EQ(std::string(b.scratch().c_str()), heads[i]);
     }
     const int audioKbps[] = {32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
     for (int32_t i = 0; i < 12; ++i) {
@@ -301,6 +322,18 @@ TEST(FragmentTables, EveryRowGivesItsValue)
         EXPECT_EQ(std::string(b.scratch().c_str()),
                   " -oac lavc -lavcopts acodec=mp2:abitrate=" + std::to_string(audioKbps[i]));
     }
+    // Opus takes its rate; FLAC is lossless and complete; the last sample-rate row keeps the source's.
+    CommandLineBuilder opus = neutral();
+    opus.audioCodec = kAudioCodecOpus;
+    opus.audioBitrateIndex = 6;
+    opus.appendAudioCodec();
+    EXPECT_EQ(std::string(opus.scratch().c_str()), " -oac lavc -lavcopts acodec=libopus:abitrate=128");
+    CommandLineBuilder flac = neutral();
+    flac.audioCodec = kAudioCodecFlac;
+    flac.sampleRateIndex = kSampleRateSource;
+    flac.appendSampleRate();
+    flac.appendAudioCodec();
+    EXPECT_EQ(std::string(flac.scratch().c_str()), " -oac lavc -lavcopts acodec=flac");
 }
 
 TEST(FragmentTables, Mp3MethodRowsChooseBitrateOrQuality)

@@ -3,6 +3,8 @@
 // with ffprobe (container, codecs, frame size and rate, sample rate,
 // duration); MP4 and 3GP results must also play to their end in mplayer.
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -30,7 +32,8 @@ std::map<std::string, std::string> probe(const std::string& file)
     std::map<std::string, std::string> facts;
     const std::string out = run("ffprobe -v error -show_entries "
                                 "format=format_name,duration:format_tags=major_brand:"
-                                "stream=codec_type,codec_name,profile,width,height,r_frame_rate,sample_rate,channels,display_aspect_ratio "
+                                "stream=codec_type,codec_name,profile,width,height,r_frame_rate,sample_rate,channels,display_aspect_ratio,"
+                                "codec_tag_string,pix_fmt,field_order,color_transfer "
                                 "-of compact " + quote(file));
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
@@ -434,6 +437,278 @@ INSTANTIATE_TEST_SUITE_P(VideoFormats, ConvertVideoOnly, ::testing::ValuesIn(kVi
     return "category" + std::to_string(info.param.category) + "model" + std::to_string(info.param.model) + "format"
         + std::to_string(info.param.format);
 });
+
+// Today's formats over the sources of today: 10-bit, 4:2:2, HDR, a phone's
+// turned and variable-rate clips, 60 fps, interlaced TV, 5.1, sound alone and
+// picture alone. One-second clips, small except where a box must shrink them.
+struct TodaySource {
+    const char* name;
+    const char* file;  // under kDataDir/sources
+    const char* make;  // ffmpeg arguments (inputs and outputs) before the file name
+    const char* then;  // a shell step on the made file ("" for none), "{}" is the file
+    int shownWidth;    // 0: no video
+    int shownHeight;
+    double fps;        // the frame rate it plays at
+    int channels;      // 0: no audio
+    bool tenBit;
+};
+
+#define QF_SINE "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 "
+const TodaySource kTodaySources[] = {
+    {"TenBit", "today-10bit.mp4",
+     "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 " QF_SINE "-ac 2 -c:v libx264 -pix_fmt yuv420p10le -c:a aac",
+     "", 160, 120, 25, 2, true},
+    {"Yuv422", "today-422.mkv",
+     "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 " QF_SINE "-ac 2 -c:v libx264 -pix_fmt yuv422p -c:a flac",
+     "", 160, 120, 25, 2, false},
+    {"HdrPq", "today-pq.mp4",
+     "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 " QF_SINE "-ac 2 -pix_fmt yuv420p10le -c:v libx265 "
+     "-x265-params log-level=error:colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc "
+     "-color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc -tag:v hvc1 -c:a aac",
+     "", 160, 120, 25, 2, true},
+    // Filmed sideways and stored turned: shown 720x1280.
+    {"PortraitPhone", "today-portrait.mp4",
+     "-f lavfi -i testsrc2=size=1280x720:rate=30:duration=1 " QF_SINE "-ac 2 -c:v libx264 -preset ultrafast -c:a aac",
+     "ffmpeg -v error -y -i {} -c copy -metadata:s:v:0 rotate=90 {}.turned.mp4 && mv {}.turned.mp4 {}", 720, 1280,
+     30, 2, false},
+    // A phone's variable frame timing around 30 fps.
+    {"VariableRate", "today-vfr.mp4",
+     "-f lavfi -i testsrc2=size=160x120:rate=30:duration=1 " QF_SINE "-ac 2 "
+     "-vf settb=1/1000,setpts='(N/30+0.006*mod(N\\,2))/TB' -fps_mode passthrough -enc_time_base:v 1:1000 "
+     "-c:v libx264 -c:a aac",
+     "", 160, 120, 29.97, 2, false},
+    {"Wide60", "today-60.mp4",
+     "-f lavfi -i testsrc2=size=1280x720:rate=60:duration=1 " QF_SINE "-ac 2 -c:v libx264 -preset ultrafast -c:a aac",
+     "", 1280, 720, 60, 2, false},
+    // A TV recording: 25 interlaced frames, top field first.
+    {"Interlaced", "today-interlaced.mkv",
+     "-f lavfi -i testsrc2=size=160x120:rate=50:duration=1 " QF_SINE "-ac 2 -vf tinterlace=interleave_top "
+     "-c:v libx264 -flags +ildct+ilme -x264-params tff=1 -c:a ac3",
+     "", 160, 120, 25, 2, false},
+    {"Surround51", "today-51.mkv",
+     "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 " QF_SINE
+     "-filter_complex '[1:a]pan=5.1|c0=c0|c1=0.8*c0|c2=0.6*c0|c3=0.1*c0|c4=0.4*c0|c5=0.3*c0[a]' -map 0:v -map '[a]' "
+     "-c:v libx264 -c:a flac",
+     "", 160, 120, 25, 6, false},
+    {"AudioOnly", "today-audio.wav", QF_SINE "-ac 2 -c:a pcm_s16le", "", 0, 0, 0, 2, false},
+    {"VideoOnly", "today-video.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -c:v libx264", "", 160, 120,
+     25, 0, false},
+};
+#undef QF_SINE
+
+struct TodayFormat {
+    int category;
+    int model;
+    int format;
+    const char* container;
+    const char* videoCodec;  // "" for the audio formats
+    const char* profile;     // of the video stream
+    const char* tag;         // codec tag the players look for, "" for any
+    int boxWidth;            // 0: the source's own size
+    int boxHeight;
+    double fpsCap;
+    const char* audioCodec;
+    int sampleRate;          // 0: the source's
+    bool keepsSurround;
+    bool keepsTenBits;
+};
+
+const TodayFormat kTodayFormats[] = {
+    {8, 3, 14, kIsoFamily, "h264", "High", "avc1", 854, 480, 30, "aac", 48000, false, false},
+    {9, 1, 15, kIsoFamily, "hevc", "Main", "hvc1", 1920, 1080, 60, "aac", 48000, false, false},
+    {9, 4, 15, kIsoFamily, "hevc", "Main 10", "hvc1", 0, 0, 60, "aac", 48000, false, true},
+    {10, 1, 16, kIsoFamily, "av1", "Main", "av01", 1280, 720, 60, "aac", 48000, false, false},
+    {10, 1, 17, "matroska,webm", "av1", "Main", "", 1280, 720, 60, "opus", 48000, false, false},
+    {11, 2, 18, "matroska,webm", "vp9", "Profile 0", "", 854, 480, 30, "opus", 48000, false, false},
+    {12, 0, 19, kIsoFamily, "", "", "", 0, 0, 0, "aac", 0, false, false},
+    {12, 0, 20, "flac", "", "", "", 0, 0, 0, "flac", 0, true, false},
+    {12, 0, 21, "ogg", "", "", "", 0, 0, 0, "opus", 48000, false, false},
+};
+
+struct TodayCase {
+    const TodaySource* source;
+    const TodayFormat* format;
+    bool play;  // the first case of each format also plays in mplayer
+};
+
+void PrintTo(const TodayCase& c, std::ostream* os) { *os << c.source->name << " to format " << c.format->format; }
+
+// A lean axis: each format meets the sources that test its own rules.
+std::vector<TodayCase> todayCases()
+{
+    const std::map<int, std::vector<std::string>> axis = {
+        {14, {"TenBit", "Yuv422", "HdrPq", "PortraitPhone", "VariableRate", "Wide60", "Interlaced", "Surround51", "VideoOnly"}},
+        {15, {"PortraitPhone", "Yuv422", "Surround51", "VideoOnly"}},
+        {16, {"TenBit", "Surround51"}},
+        {17, {"VariableRate", "Interlaced"}},
+        {18, {"Wide60", "Surround51"}},
+        {19, {"Surround51", "AudioOnly"}},
+        {20, {"Surround51", "AudioOnly"}},
+        {21, {"Surround51", "AudioOnly"}},
+    };
+    std::vector<TodayCase> all;
+    for (const TodayFormat& f : kTodayFormats) {
+        std::vector<std::string> names = f.keepsTenBits ? std::vector<std::string>{"TenBit", "Yuv422"} : axis.at(f.format);
+        bool first = true;
+        for (const std::string& name : names)
+            for (const TodaySource& s : kTodaySources)
+                if (name == s.name) {
+                    all.push_back({&s, &f, first});
+                    first = false;
+                }
+    }
+    return all;
+}
+
+std::string todaySourceFile(const TodaySource& s)
+{
+    const std::string dir = kDataDir + "/sources";
+    const std::string target = dir + "/" + s.file;
+    if (stdfs::exists(target))
+        return target;
+    stdfs::create_directories(dir);
+    const std::string scratch = dir + "/" + std::to_string(getpid()) + "." + s.file;
+    int status = -1;
+    std::string out = run(std::string("ffmpeg -nostdin -y -loglevel error ") + s.make + " " + quote(scratch), &status);
+    if (status == 0 && *s.then)
+        out += run(replaceAll(s.then, "{}", quote(scratch)), &status);
+    if (status != 0) {
+        ADD_FAILURE() << "could not make " << s.file << ": " << out;
+        return target;
+    }
+    stdfs::rename(scratch, target);
+    return target;
+}
+
+// The top-level boxes of an MP4 file, in order ("ftyp", "moov", "mdat"...).
+std::vector<std::string> topLevelBoxes(const std::string& file)
+{
+    std::vector<std::string> boxes;
+    std::ifstream in(file, std::ios::binary);
+    for (unsigned char head[16]; in.read(reinterpret_cast<char*>(head), 8);) {
+        uint64_t size = uint64_t(head[0]) << 24 | uint64_t(head[1]) << 16 | uint64_t(head[2]) << 8 | head[3];
+        boxes.emplace_back(reinterpret_cast<char*>(head) + 4, 4);
+        uint64_t skip = size - 8;
+        if (size == 1) {
+            if (!in.read(reinterpret_cast<char*>(head + 8), 8))
+                break;
+            size = 0;
+            for (int i = 8; i < 16; ++i)
+                size = size << 8 | head[i];
+            skip = size - 16;
+        }
+        if (size < 8)
+            break;
+        in.seekg(static_cast<std::streamoff>(skip), std::ios::cur);
+    }
+    return boxes;
+}
+
+class ConvertToday : public ::testing::TestWithParam<TodayCase> {};
+
+TEST_P(ConvertToday, FitsThePlayersOfToday)
+{
+    const TodaySource& s = *GetParam().source;
+    const TodayFormat& f = *GetParam().format;
+    const std::string source = todaySourceFile(s);
+    const std::string out = kDataDir + "/today-" + s.name + "-" + std::to_string(f.format) + "-" + std::to_string(f.model);
+    stdfs::remove_all(out);
+    int status = -1;
+    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(f.category) + " -m "
+                                    + std::to_string(f.model) + " -f " + std::to_string(f.format) + " --output-folder "
+                                    + quote(out) + " " + quote(source),
+                                &status);
+    ASSERT_EQ(status, 0) << log;
+    ASSERT_NE(log.find("已完成"), std::string::npos) << log;
+    std::vector<std::string> left;
+    for (const auto& entry : stdfs::directory_iterator(out))
+        left.push_back(entry.path().string());
+    ASSERT_EQ(left.size(), 1u) << log;
+    const std::string file = left[0];
+
+    auto facts = probe(file);
+    EXPECT_EQ(facts["format.format_name"], f.container);
+    EXPECT_NEAR(std::stod("0" + facts["format.duration"]), 1.0, 0.25);
+    // Every output decodes without a word from the decoder.
+    EXPECT_EQ(run("ffmpeg -nostdin -v error -i " + quote(file) + " -f null - 2>&1"), "");
+    if (std::string(f.container) == kIsoFamily) {
+        const std::vector<std::string> boxes = topLevelBoxes(file);
+        const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+        ASSERT_NE(moov, boxes.end());
+        EXPECT_LT(moov - boxes.begin(), std::find(boxes.begin(), boxes.end(), "mdat") - boxes.begin())
+            << "the index stands ahead of the media";
+    }
+
+    if (s.channels > 0) {
+        EXPECT_EQ(facts["audio.codec_name"], f.audioCodec);
+        EXPECT_EQ(facts["audio.channels"], std::to_string(f.keepsSurround ? s.channels : 2));
+        EXPECT_EQ(facts["audio.sample_rate"], std::to_string(f.sampleRate ? f.sampleRate : 48000));
+    } else {
+        EXPECT_EQ(facts.count("audio.codec_name"), 0u);
+    }
+    if (!*f.videoCodec || s.shownWidth == 0) {
+        EXPECT_EQ(facts.count("video.codec_name"), 0u) << facts["video.codec_name"];
+        return;
+    }
+    EXPECT_EQ(facts["video.codec_name"], f.videoCodec);
+    // Main 10 only where the source has the bits.
+    EXPECT_EQ(facts["video.profile"], f.keepsTenBits && !s.tenBit ? std::string("Main") : std::string(f.profile));
+    if (*f.tag) {
+        EXPECT_EQ(facts["video.codec_tag_string"], f.tag);
+    }
+    EXPECT_EQ(facts["video.pix_fmt"], f.keepsTenBits && s.tenBit ? "yuv420p10le" : "yuv420p");
+    // Inside the box with the source's shape (turned upright), never enlarged, even.
+    double factor = 1;
+    if (f.boxWidth > 0)
+        factor = std::min({1.0, double(f.boxWidth) / s.shownWidth, double(f.boxHeight) / s.shownHeight});
+    const int width = 2 * int(std::lround(s.shownWidth * factor / 2));
+    const int height = 2 * int(std::lround(s.shownHeight * factor / 2));
+    EXPECT_EQ(facts["video.width"] + "x" + facts["video.height"], std::to_string(width) + "x" + std::to_string(height));
+    // The source's rate, at most the model's, constant.
+    const std::string rate = facts["video.r_frame_rate"];
+    const size_t slash = rate.find('/');
+    ASSERT_NE(slash, std::string::npos) << rate;
+    // A variable rate comes out as the nearest standard one (29.97 or 30 here).
+    EXPECT_NEAR(std::stod(rate.substr(0, slash)) / std::stod(rate.substr(slash + 1)), std::min(s.fps, f.fpsCap), 0.05)
+        << rate;
+    const std::string order = facts["video.field_order"];
+    EXPECT_TRUE(order.empty() || order == "progressive" || order == "unknown") << order;
+    if (std::string(s.name) == "HdrPq") {
+        EXPECT_EQ(facts["video.color_transfer"], "bt709") << "tone-mapped to SDR";
+    }
+
+    if (GetParam().play) {
+        const std::string played = run("mplayer -nolirc -noconfig all -vo null -ao null -speed 100 " + quote(file));
+        EXPECT_NE(played.find("VIDEO:"), std::string::npos) << played;
+        EXPECT_NE(played.find("Exiting... (End of file)"), std::string::npos) << played;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Today, ConvertToday, ::testing::ValuesIn(todayCases()), [](const auto& info) {
+    return std::string(info.param.source->name) + "_format" + std::to_string(info.param.format->format) + "_model"
+        + std::to_string(info.param.format->model);
+});
+
+// The music formats play in mplayer too.
+TEST(ConvertToday, MusicFormatsPlay)
+{
+    const std::string source = todaySourceFile(kTodaySources[8]);
+    for (int format : {19, 20, 21}) {
+        const std::string out = kDataDir + "/today-play-" + std::to_string(format);
+        stdfs::remove_all(out);
+        int status = -1;
+        const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c 12 -m 0 -f " + std::to_string(format)
+                                        + " --output-folder " + quote(out) + " " + quote(source),
+                                    &status);
+        ASSERT_EQ(status, 0) << log;
+        for (const auto& entry : stdfs::directory_iterator(out)) {
+            const std::string played
+                = run("mplayer -nolirc -noconfig all -vo null -ao null -speed 100 " + quote(entry.path().string()));
+            EXPECT_NE(played.find("AUDIO:"), std::string::npos) << played;
+            EXPECT_NE(played.find("Exiting... (End of file)"), std::string::npos) << played;
+        }
+    }
+}
 
 TEST(ConvertDiscAspect, FourByThreeSourceGivesFourByThreeDiscs)
 {

@@ -20,7 +20,7 @@ enum Group : unsigned {
     kVideo = kLavc | kXvid | kX264,
 };
 
-enum class Kind { Flag, Int, Number, Choice, Ratio, Partitions, Level };
+enum class Kind { Flag, Int, Number, Choice, Ratio, Partitions, Level, EncoderOptions };
 
 struct SubOptionRule {
     const char* key;
@@ -38,14 +38,23 @@ struct SubOptionRule {
 // the parameter panel lets every video codec meet every output format.
 // translate() maps each to the nearest equivalent or leaves it out.
 constexpr std::array kSubOptionRules = {
-    SubOptionRule{"vcodec", Kind::Choice, 0, 0, "mpeg4|flv|mpeg1video|mpeg2video|wmv1|wmv2", kLavc, false},
+    SubOptionRule{"vcodec", Kind::Choice, 0, 0,
+                  "mpeg4|flv|mpeg1video|mpeg2video|wmv1|wmv2|libx265|libvpx-vp9|libsvtav1|libaom-av1", kLavc, false},
     SubOptionRule{"vbitrate", Kind::Int, 4, 100000000, nullptr, kLavc, false},
-    SubOptionRule{"acodec", Kind::Choice, 0, 0, "ac3|mp2|wmav1|wmav2", kLavc, false},
+    SubOptionRule{"acodec", Kind::Choice, 0, 0, "ac3|mp2|wmav1|wmav2|libopus|flac", kLavc, false},
     SubOptionRule{"abitrate", Kind::Int, 1, 10000000, nullptr, kLavc, false},
     SubOptionRule{"bitrate", Kind::Int, 4, 100000000, nullptr, kXvid | kX264, false},
     SubOptionRule{"crf", Kind::Number, 0, 51, nullptr, kXvid | kX264, false},
     // The PMP rule rewrites "bitrate=500" to "crf=22", which under lavc reads "vcrf=22".
-    SubOptionRule{"vcrf", Kind::Number, 0, 51, nullptr, kLavc, false},
+    // Today's codecs take it as their constant-quality factor (AV1 up to 63).
+    SubOptionRule{"vcrf", Kind::Number, 0, 63, nullptr, kLavc, false},
+    // The encoder's own speed settings ("o=preset=fast", "o=cpu-used=4,row-mt=1").
+    SubOptionRule{"o", Kind::EncoderOptions, 0, 0, nullptr, kLavc, false},
+    // A source of more than 8 bits keeps 10 (HEVC Main 10).
+    SubOptionRule{"highbitdepth", Kind::Flag, 0, 1, nullptr, kLavc, false},
+    SubOptionRule{"preset", Kind::Choice, 0, 0,
+                  "ultrafast|superfast|veryfast|faster|fast|medium|slow|slower|veryslow", kX264, false},
+    SubOptionRule{"profile", Kind::Choice, 0, 0, "baseline|main|high", kX264, false},
     SubOptionRule{"pass", Kind::Int, 1, 2, nullptr, kXvid | kX264, false},
     SubOptionRule{"vpass", Kind::Int, 1, 2, nullptr, kVideo, false},
     SubOptionRule{"aspect", Kind::Ratio, 0.1, 10, nullptr, kLavc | kXvid, false},
@@ -84,7 +93,8 @@ constexpr std::array kSubOptionRules = {
     SubOptionRule{"mpeg", Kind::Choice, 0, 0, "2|4", kFaac, false},
     SubOptionRule{"object", Kind::Int, 1, 4, nullptr, kFaac, false},
     SubOptionRule{"raw", Kind::Flag, 0, 1, nullptr, kFaac, false},
-    SubOptionRule{"format", Kind::Choice, 0, 0, "mp4|flv|wmv|asf|3gp|mov|avi", kLavf, false},
+    SubOptionRule{"format", Kind::Choice, 0, 0, "mp4|flv|wmv|asf|3gp|mov|avi|ipod|matroska|webm", kLavf, false},
+    SubOptionRule{"faststart", Kind::Flag, 0, 1, nullptr, kLavf, false},
     SubOptionRule{"format", Kind::Choice, 0, 0, "mpeg1|mpeg2|xvcd|xsvcd|dvd|vcd|svcd", kMpeg, false},
     SubOptionRule{"tsaf", Kind::Flag, 0, 1, nullptr, kMpeg, false},
     SubOptionRule{"telecine", Kind::Flag, 0, 1, nullptr, kMpeg, false},
@@ -125,6 +135,25 @@ bool inChoices(std::string_view value, const char* choices)
             return true;
     }
     return false;
+}
+
+// The encoder settings "o=" may pass: speed and threading only, each value a
+// plain word or number, so that no preset can reach a file or another program.
+bool validEncoderOptions(std::string_view value)
+{
+    static constexpr const char* kKeys = "preset|deadline|cpu-used|row-mt|tile-columns|tune";
+    for (const std::string& item : splitText(value, ',')) {
+        std::size_t eq = item.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == item.size() || !inChoices(item.substr(0, eq), kKeys))
+            return false;
+        for (std::size_t i = eq + 1; i < item.size(); ++i) {
+            char c = item[i];
+            bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+            if (!plain)
+                return false;
+        }
+    }
+    return true;
 }
 
 bool validPartitions(std::string_view value)
@@ -178,6 +207,10 @@ std::optional<std::string> checkValue(const SubOptionRule& rule, const std::opti
         return std::nullopt;
     case Kind::Partitions:
         if (validPartitions(v))
+            return v;
+        return std::nullopt;
+    case Kind::EncoderOptions:
+        if (validEncoderOptions(v))
             return v;
         return std::nullopt;
     case Kind::Level: {
@@ -234,9 +267,14 @@ struct FilterRule {
     std::size_t maxParams;
 };
 
+// dsize=W:H:0:2 names the largest display size (the shape kept, even
+// sizes) that a following scale=0:0 scales to; autodeint deinterlaces the
+// frames the source marks interlaced; fpscap=N keeps the source's frame
+// rate up to N, constant.
 constexpr std::array kVideoFilterRules = {
-    FilterRule{"scale", 2, 2}, FilterRule{"yadif", 0, 1},   FilterRule{"filmdint", 0, 0},
-    FilterRule{"eq2", 1, 4},   FilterRule{"harddup", 0, 0},
+    FilterRule{"scale", 2, 2},   FilterRule{"yadif", 0, 1},     FilterRule{"filmdint", 0, 0},
+    FilterRule{"eq2", 1, 4},     FilterRule{"harddup", 0, 0},   FilterRule{"dsize", 2, 4},
+    FilterRule{"autodeint", 0, 0}, FilterRule{"fpscap", 1, 1},
 };
 
 constexpr std::array kAudioFilterRules = {
@@ -249,8 +287,20 @@ constexpr std::array kAudioFilterRules = {
 bool validVideoFilterParams(const FilterSpec& f)
 {
     if (f.name == "scale") {
+        // 0:0 is the display size that dsize set.
+        if (f.params[0] == "0" && f.params[1] == "0")
+            return true;
         return parseInteger(f.params[0], 1, 8192) && parseInteger(f.params[1], 1, 8192);
     }
+    if (f.name == "dsize") {
+        // Only the form the builder writes: a box, kept shape (method 0), even sizes.
+        bool box = parseInteger(f.params[0], 2, 8192) && parseInteger(f.params[1], 2, 8192);
+        bool method = f.params.size() < 3 || f.params[2] == "0";
+        bool round = f.params.size() < 4 || parseInteger(f.params[3], 1, 2);
+        return box && method && round;
+    }
+    if (f.name == "fpscap")
+        return parseRatio(f.params[0]).has_value() && *parseRatio(f.params[0]) >= 1 && *parseRatio(f.params[0]) <= 240;
     if (f.name == "yadif")
         return f.params.empty() || parseInteger(f.params[0], 0, 3);
     if (f.name == "eq2") {
@@ -468,6 +518,8 @@ private:
                 (lavf ? command_.lavfFormat : command_.mpegFormat) = *format;
             if (!lavf && opts.has("telecine"))
                 command_.mpegTelecine = opts.flag("telecine");
+            if (lavf && opts.has("faststart"))
+                command_.faststart = opts.flag("faststart");
         } else if (name == "sws") {
             auto n = parseInteger(value, -1000, 1000);
             if (!n)

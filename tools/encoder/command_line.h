@@ -50,6 +50,7 @@ struct Command {
     std::string lavfFormat; // -lavfopts format=
     std::string mpegFormat; // -mpegopts format= ("" = MPEG-2 program stream)
     bool mpegTelecine = false;
+    bool faststart = false; // -lavfopts faststart: the MP4 index ahead of the media
     std::optional<int> sws;
     std::vector<FilterSpec> videoFilters;
     std::vector<FilterSpec> audioFilters;

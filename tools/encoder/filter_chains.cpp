@@ -99,7 +99,28 @@ std::string fittingScale(const std::string& w, const std::string& h, const std::
         + w + fromPixels + "/dar/2)))':flags=" + scaler;
 }
 
+// scale=0:0 after dsize=W:H: the picture as shown (its pixel aspect made
+// square, see squarePixels) fitted inside W x H with its shape, never enlarged, at even sizes.
+// Without a dsize the box is unbounded: the display size itself.
+std::string boxScale(const FilterSpec* box, const std::string& scaler)
+{
+    std::string w = box != nullptr ? box->params[0] : "8192";
+    std::string h = box != nullptr ? box->params[1] : "8192";
+    std::string factor = "min(1,min(" + w + "/(iw*sar)," + h + "/ih))";
+    return "scale=w='max(2,2*round(iw*sar*" + factor + "/2))':h='max(2,2*round(ih*" + factor + "/2))':flags=" + scaler;
+}
+
+// PQ or HLG to SDR BT.709 (zscale and tonemap, both in Debian's ffmpeg 5.1):
+// linear light, BT.709 primaries, the Hable curve, then back to BT.709.
+constexpr const char* kToneMap = "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                                 "tonemap=tonemap=hable:desat=0,zscale=t=bt709:m=bt709:r=tv";
+
 } // namespace
+
+bool scalesToDisplaySize(const FilterSpec& filter)
+{
+    return filter.name == "scale" && filter.params.size() == 2 && filter.params[0] == "0" && filter.params[1] == "0";
+}
 
 std::string scalerName(std::optional<int> sws)
 {
@@ -117,13 +138,29 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
     VideoChain chain;
     std::string scaler = scalerName(command.sws);
     bool sarFixed = false;
-    const FilterSpec* frame = nullptr; // the last scale= sets the frame
+    const FilterSpec* frame = nullptr; // the last scale= to a size sets the frame
     for (const FilterSpec& f : command.videoFilters) {
-        if (f.name == "scale")
+        if (f.name == "scale" && !scalesToDisplaySize(f))
             frame = &f;
     }
+    // Deinterlacing comes before any scaling, wherever it was asked for; it
+    // leaves progressive frames alone.
     for (const FilterSpec& f : command.videoFilters) {
-        if (f.name == "scale") {
+        if (f.name == "autodeint") {
+            append(chain.graph, "yadif=deint=interlaced");
+            break;
+        }
+    }
+    const FilterSpec* box = nullptr; // the display size that dsize= set
+    for (const FilterSpec& f : command.videoFilters) {
+        if (f.name == "dsize") {
+            box = &f;
+        } else if (scalesToDisplaySize(f)) {
+            if (!sarFixed)
+                append(chain.graph, "setsar='if(gt(sar,0),sar,1)':max=65535");
+            sarFixed = true;
+            append(chain.graph, boxScale(box, scaler));
+        } else if (f.name == "scale") {
             // A source with unknown pixel aspect counts as square, as MEncoder
             // assumes; the scaler then keeps the display aspect through the SAR.
             if (!sarFixed)
@@ -147,8 +184,12 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
             chain.hardDup = true;
         }
     }
+    if (options.evenSize && !sarFixed)
+        append(chain.graph, "crop=trunc(iw/2)*2:trunc(ih/2)*2");
     if (!command.outputFps.empty())
         append(chain.graph, "fps=" + command.outputFps);
+    else if (!options.cappedRate.empty())
+        append(chain.graph, "fps=" + options.cappedRate);
     if (options.telecine && (command.outputFps.empty() || isFilmRate(command.outputFps))) {
         // The frames stay progressive; the pulldown is flags, set after muxing.
         if (command.outputFps.empty())
@@ -167,6 +208,8 @@ VideoChain buildVideoChain(const Command& command, const VideoChainOptions& opti
     // one counts as 4:3.
     if (options.discAspect)
         append(chain.graph, "setdar='" + std::string(kDiscAspect) + "'");
+    if (options.toneMap)
+        append(chain.graph, kToneMap);
     if (!options.pixelFormat.empty())
         append(chain.graph, "format=" + options.pixelFormat);
     return chain;

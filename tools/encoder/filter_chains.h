@@ -21,6 +21,14 @@ struct VideoChainOptions {
     // on a disc the pixels of its 4:3 or 16:9 display.
     bool fitFrame = false;
     std::string pixelFormat; // the encoder's input format, forced last ("" = the decoder's)
+    // The constant frame rate that fpscap= came to for this source ("" = none).
+    std::string cappedRate;
+    // An unscaled picture of odd width or height loses its last column or
+    // row: 4:2:0 codecs need even sizes.
+    bool evenSize = false;
+    // PQ or HLG into 8 bits: tone-mapped to SDR BT.709 so that the colours
+    // are not washed out.
+    bool toneMap = false;
 };
 
 struct VideoChain {
@@ -30,6 +38,9 @@ struct VideoChain {
 };
 
 VideoChain buildVideoChain(const Command& command, const VideoChainOptions& options);
+
+// True for scale=0:0, the scale to the display size that dsize= sets.
+bool scalesToDisplaySize(const FilterSpec& filter);
 
 struct AudioChainOptions {
     int channelLimit = 2; // -channels (MEncoder's default 2)

@@ -25,6 +25,16 @@ int SourceFacts::countOfType(std::string_view type) const
     return count;
 }
 
+bool SourceStream::highBitDepth() const
+{
+    // yuv420p10le, yuv422p12be, p010le, gbrp16le, ...
+    for (std::string_view deep : {"p10", "p12", "p14", "p16", "010", "016", "210", "410"}) {
+        if (pixelFormat.find(deep) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 std::vector<std::string> probeArguments(const std::string& sourcePath)
 {
     return {
@@ -32,7 +42,7 @@ std::vector<std::string> probeArguments(const std::string& sourcePath)
         "error",
         "-show_entries",
         "format=format_name,duration:stream=index,id,codec_type,codec_name,width,height,r_frame_rate,avg_frame_rate,"
-        "channels:stream_side_data=rotation",
+        "channels,pix_fmt,color_transfer,field_order:stream_side_data=rotation",
         "-of",
         "compact",
         "file:" + sourcePath};
@@ -96,6 +106,12 @@ SourceFacts parseProbeOutput(std::string_view text)
             } else if (key == "width" || key == "height") {
                 (key == "width" ? stream.width : stream.height)
                     = static_cast<int>(parseInteger(value, 0, 1 << 16).value_or(0));
+            } else if (key == "pix_fmt") {
+                stream.pixelFormat = value;
+            } else if (key == "color_transfer") {
+                stream.colorTransfer = value;
+            } else if (key == "field_order") {
+                stream.fieldOrder = value;
             } else if (key == "channels") {
                 stream.channels = static_cast<int>(parseInteger(value, 0, 64).value_or(0));
             } else if (key == "rotation") {

@@ -23,6 +23,14 @@ struct SourceStream {
     int rotation = 0; // degrees of the display matrix (phones film upright this way)
     double frameRate = 0; // frames per second, 0 when unknown
     int channels = 0; // audio channels, 0 when unknown
+    std::string pixelFormat{}; // ffmpeg pix_fmt, "" when unknown
+    std::string colorTransfer{}; // "smpte2084" (PQ), "arib-std-b67" (HLG), ...
+    std::string fieldOrder{}; // "progressive", "tt", "bb", "tb", "bt", "" when unknown
+
+    // More than 8 bits per sample (10-bit phone and camera video, HDR).
+    bool highBitDepth() const;
+    // High dynamic range: PQ or HLG.
+    bool hdr() const { return colorTransfer == "smpte2084" || colorTransfer == "arib-std-b67"; }
 
     // The picture as shown: the coded size turned by the rotation.
     int shownWidth() const { return rotation % 180 != 0 ? height : width; }

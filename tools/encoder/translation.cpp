@@ -25,8 +25,16 @@ std::optional<std::string> containerForExtension(const std::string& ext)
 {
     if (ext == "avi")
         return "avi";
-    if (ext == "mp4" || ext == "m4a")
+    if (ext == "mp4")
         return "mp4";
+    if (ext == "m4a")
+        return "ipod"; // brand "M4A ", what music players look for
+    if (ext == "mkv")
+        return "matroska";
+    if (ext == "webm")
+        return "webm";
+    if (ext == "opus" || ext == "ogg" || ext == "oga")
+        return "ogg";
     if (ext == "3gp")
         return "3gp";
     if (ext == "mov")
@@ -42,7 +50,8 @@ std::optional<std::string> containerForExtension(const std::string& ext)
 
 std::optional<std::string> lavfMuxerFor(const std::string& format)
 {
-    if (format == "mp4" || format == "flv" || format == "3gp" || format == "mov" || format == "avi")
+    if (format == "mp4" || format == "flv" || format == "3gp" || format == "mov" || format == "avi"
+        || format == "ipod" || format == "matroska" || format == "webm")
         return format;
     if (format == "wmv" || format == "asf")
         return std::string("asf"); // no muxer is named "wmv"
@@ -83,6 +92,8 @@ std::optional<std::string> rawVideoForCodec(const std::string& codec)
         return "m4v";
     if (codec == "h264" || codec == "hevc" || codec == "mpeg1video" || codec == "mpeg2video" || codec == "mjpeg")
         return codec;
+    if (codec == "libx265")
+        return "hevc";
     if (codec == "flv" || codec == "flv1")
         return "flv"; // no bare form exists
     if (codec == "wmv1" || codec == "wmv2" || codec == "wmv3" || codec == "vc1")
@@ -115,7 +126,7 @@ std::optional<std::string> rawAudioForCodec(const std::string& codec)
         return "mp2";
     if (codec == "wmav1" || codec == "wmav2")
         return "asf";
-    if (codec == "vorbis" || codec == "opus")
+    if (codec == "vorbis" || codec == "opus" || codec == "libopus")
         return "ogg";
     if (codec.starts_with("pcm_"))
         return "wav";
@@ -123,6 +134,45 @@ std::optional<std::string> rawAudioForCodec(const std::string& codec)
 }
 
 bool isDiscMuxer(const std::string& format) { return format == "dvd" || format == "svcd" || format == "vcd"; }
+
+bool isMp4Muxer(const std::string& format) { return format == "mp4" || format == "mov" || format == "ipod"; }
+
+// The codecs of today, by their own libraries: constant quality as -crf,
+// the encoder's speed settings, no MPEG-era macroblock options.
+bool isModernVideoCodec(const std::string& codec)
+{
+    return codec == "libx265" || codec == "libvpx-vp9" || codec == "libsvtav1" || codec == "libaom-av1";
+}
+
+// The size, rate and colour rules of today's players: a box (dsize) or a
+// frame-rate cap asks for them.
+bool wantsModernChain(const Command& c)
+{
+    return std::any_of(c.videoFilters.begin(), c.videoFilters.end(),
+                       [](const FilterSpec& f) { return f.name == "dsize" || f.name == "fpscap"; });
+}
+
+// The rate a stream of about `fps` frames per second plays at: the standard
+// rate within 1 % (a phone's variable-rate clip averages 29.87), else the
+// average itself to the thousandth.
+std::string nominalRate(double fps)
+{
+    static constexpr std::pair<double, const char*> kRates[] = {
+        {24000.0 / 1001, "24000/1001"}, {24, "24"}, {25, "25"}, {30000.0 / 1001, "30000/1001"}, {30, "30"},
+        {48, "48"}, {50, "50"}, {60000.0 / 1001, "60000/1001"}, {60, "60"}, {100, "100"}, {120, "120"}};
+    const char* best = nullptr;
+    double bestDistance = 0.01;
+    for (const auto& [rate, text] : kRates) {
+        double distance = std::fabs(fps / rate - 1);
+        if (distance <= bestDistance) {
+            best = text;
+            bestDistance = distance;
+        }
+    }
+    if (best != nullptr)
+        return best;
+    return std::to_string(std::llround(fps * 1000)) + "/1000";
+}
 
 bool isBareCopy(const Command& c)
 {
@@ -440,7 +490,13 @@ void Plan::lavcVideoArgs(std::vector<std::string>& out)
     const SubOptions& o = c.lavc;
     std::string codec = encodedVideoCodec(c);
     out.insert(out.end(), {"-c:v", codec});
-    if (o.has("vcrf")) {
+    bool modern = isModernVideoCodec(codec);
+    if (o.has("vcrf") && modern) {
+        out.insert(out.end(), {"-crf", formatDecimal(std::round(o.number("vcrf", 28)))});
+        // VP9 is constant quality only without a target rate (ffmpeg's default is 200k).
+        if (codec == "libvpx-vp9")
+            out.insert(out.end(), {"-b:v", "0"});
+    } else if (o.has("vcrf")) {
         out.insert(out.end(), {"-q:v", fixedQuantizer(o.number("vcrf", 23))});
     } else {
         long long kbit = static_cast<long long>(o.number("vbitrate", 800));
@@ -470,7 +526,7 @@ void Plan::lavcVideoArgs(std::vector<std::string>& out)
                     "0",
                     "-mpv_flags",
                     "-mv0-qp_rd-cbp_rd"});
-    } else {
+    } else if (!modern) {
         if (o.has("mbd"))
             out.insert(out.end(), {"-mbd", mbdName(o.number("mbd", 0))});
         if (o.flag("trell"))
@@ -483,6 +539,12 @@ void Plan::lavcVideoArgs(std::vector<std::string>& out)
     if (auto bf = bFrames(o); bf && (bCapable || *bf == 0))
         out.insert(out.end(), {"-bf", std::to_string(*bf)});
     rateControlArgs(o, out);
+    if (const std::string* settings = o.get("o"); settings != nullptr && modern) {
+        for (const std::string& item : splitText(*settings, ',')) {
+            std::size_t eq = item.find('=');
+            out.insert(out.end(), {"-" + item.substr(0, eq), item.substr(eq + 1)});
+        }
+    }
     if (const std::string* aspect = o.get("aspect")) {
         out.insert(out.end(), {"-aspect", *aspect});
     } else if (isDiscMuxer(muxer.format) && (codec == "mpeg1video" || codec == "mpeg2video")) {
@@ -552,6 +614,10 @@ void Plan::x264VideoArgs(std::vector<std::string>& out)
     // streams are Baseline without CABAC and B-frames, Main otherwise: what
     // phones and the PSP can play. ffmpeg's libx264 would make High.
     const char* profile = x264Profile(o, noCabac, bf.value_or(kX264DefaultBframes));
+    if (const std::string* asked = o.get("profile"))
+        profile = asked->c_str();
+    if (const std::string* preset = o.get("preset"))
+        out.insert(out.end(), {"-preset", *preset});
     if (o.has("level_idc")) {
         int requested = static_cast<int>(o.number("level_idc", 0));
         auto level = x264Level(requested, std::string_view(profile) == "high");
@@ -671,14 +737,35 @@ void Plan::videoArgs(std::vector<std::string>& out)
     bool aspectAsked = (c.video == VideoMode::Lavc && c.lavc.has("aspect"))
         || (c.video == VideoMode::Xvid && c.xvid.has("aspect")) || (c.video == VideoMode::X264 && c.x264.has("sar"));
     bool scaled = std::any_of(c.videoFilters.begin(), c.videoFilters.end(),
-                              [](const FilterSpec& f) { return f.name == "scale"; });
+                              [](const FilterSpec& f) { return f.name == "scale" && !scalesToDisplaySize(f); });
     VideoChainOptions chainOptions;
     chainOptions.fitFrame = scaled && !aspectAsked;
-    chainOptions.squarePixels = squarePixels || (chainOptions.fitFrame && !discAspect);
+    bool displaySize = std::any_of(c.videoFilters.begin(), c.videoFilters.end(), scalesToDisplaySize);
+    chainOptions.squarePixels = squarePixels || (chainOptions.fitFrame && !discAspect) || displaySize;
     chainOptions.discAspect = discAspect;
     // Whatever the decoder gives (RGB, 4:2:2, 4:4:4, 10-bit, alpha), these
     // codecs and the devices' profiles take 8-bit 4:2:0.
     chainOptions.pixelFormat = "yuv420p";
+    bool deepSource = videoSource != nullptr && videoSource->highBitDepth();
+    bool keepsDepth = c.video == VideoMode::Lavc && c.lavc.flag("highbitdepth") && deepSource
+        && (encodedVideoCodec(c) == "libx265" || encodedVideoCodec(c) == "libsvtav1");
+    if (keepsDepth)
+        chainOptions.pixelFormat = "yuv420p10le"; // HEVC Main 10, AV1 Main
+    else if (videoSource != nullptr && videoSource->hdr() && wantsModernChain(c))
+        chainOptions.toneMap = true;
+    if (videoSource != nullptr && wantsModernChain(c)) {
+        chainOptions.evenSize = videoSource->shownWidth() % 2 != 0 || videoSource->shownHeight() % 2 != 0;
+        const FilterSpec* cap = nullptr;
+        for (const FilterSpec& f : c.videoFilters) {
+            if (f.name == "fpscap")
+                cap = &f;
+        }
+        if (cap != nullptr && videoSource->frameRate > 0) {
+            double limit = parseRatio(cap->params[0]).value_or(60);
+            chainOptions.cappedRate
+                = videoSource->frameRate > limit * 1.001 ? cap->params[0] : nominalRate(videoSource->frameRate);
+        }
+    }
     chainOptions.telecine
         = c.mpegTelecine && mpeg2Video && (muxer.format == "dvd" || muxer.format == "vob" || muxer.format == "svcd");
     VideoChain chain = buildVideoChain(c, chainOptions);
@@ -693,6 +780,9 @@ void Plan::videoArgs(std::vector<std::string>& out)
     std::string fourcc = c.fourcc.empty() && c.video == VideoMode::Xvid ? "XVID" : c.fourcc;
     if (muxer.format == "avi" && !fourcc.empty())
         out.insert(out.end(), {"-vtag", fourcc});
+    // Apple's players take HEVC in MP4 only under the "hvc1" tag (ffmpeg writes "hev1").
+    if (isMp4Muxer(muxer.format) && (fourcc == "hvc1" || fourcc == "hev1") && encodedVideoCodec(c) == "libx265")
+        out.insert(out.end(), {"-tag:v", fourcc});
     if (!videoFlags.empty()) {
         std::string flags;
         for (const std::string& f : videoFlags)
@@ -763,9 +853,13 @@ void Plan::audioArgs(std::vector<std::string>& out)
     } else {
         const SubOptions& o = c.lavc;
         long long rate = static_cast<long long>(o.number("abitrate", 224));
-        t.audioKbps = static_cast<int>(rate >= 1000 ? rate / 1000 : rate);
-        codecArgs
-            = {"-c:a", encodedAudioCodec(c), "-b:a", rate >= 1000 ? std::to_string(rate) : std::to_string(rate) + "k"};
+        std::string codec = encodedAudioCodec(c);
+        if (codec == "flac") {
+            codecArgs = {"-c:a", "flac"}; // lossless: no rate to ask for
+        } else {
+            t.audioKbps = static_cast<int>(rate >= 1000 ? rate / 1000 : rate);
+            codecArgs = {"-c:a", codec, "-b:a", rate >= 1000 ? std::to_string(rate) : std::to_string(rate) + "k"};
+        }
     }
     AudioChain chain = buildAudioChain(c, chainOptions);
     t.normalised = chain.normalised;
@@ -775,6 +869,12 @@ void Plan::audioArgs(std::vector<std::string>& out)
         audioRate = *c.sampleRate;
     } else if (chain.resampleRate) {
         audioRate = *chain.resampleRate;
+    }
+    if (c.audio == AudioMode::Lavc && encodedAudioCodec(c) == "libopus") {
+        // Opus codes 48000 Hz (or 8000..24000); any other rate would refuse to open.
+        static constexpr int kOpusRates[] = {48000, 24000, 16000, 12000, 8000};
+        if (!audioRate || std::find(std::begin(kOpusRates), std::end(kOpusRates), *audioRate) == std::end(kOpusRates))
+            audioRate = 48000;
     }
     if (audioRate)
         out.insert(out.end(), {"-ar", std::to_string(*audioRate)});
@@ -800,6 +900,11 @@ std::optional<double> Plan::sourceSeconds() const
 bool wantsSourceFacts(const Command& command)
 {
     if (needsSourceFacts(command))
+        return true;
+    // The frame-rate cap, an odd size, HDR and the bit depth are the source's.
+    bool writesVideo = command.container != ContainerKind::RawAudio && command.video != VideoMode::Frameno
+        && command.video != VideoMode::Copy;
+    if (writesVideo && (wantsModernChain(command) || command.lavc.flag("highbitdepth")))
         return true;
     // The probe costs a process start (a tenth of a short encode), so it runs
     // only where the H.264 level needs its facts: the frame size or rate is
@@ -867,6 +972,10 @@ Translation translate(const Command& command, const SourceFacts* facts, const Tr
         tail.insert(tail.end(), {"-fs", std::to_string(*command.sizeLimitBytes)});
     tail.insert(tail.end(), {"-f", plan.muxer.format});
     tail.insert(tail.end(), plan.muxer.args.begin(), plan.muxer.args.end());
+    // The index ahead of the media: a browser starts playing before the file
+    // has arrived. Music files (M4A) always get it.
+    if (isMp4Muxer(plan.muxer.format) && (command.faststart || plan.muxer.format == "ipod"))
+        tail.insert(tail.end(), {"-movflags", "+faststart"});
     if (t.pass == 1) {
         // The same muxer as the second pass, so both passes see the same frames.
         tail.push_back("/dev/null");

@@ -127,11 +127,12 @@ int applyMedia(const std::string& mode, const std::string& path, convert::Comman
 
 const char* selectionUsage()
 {
-    return "  -c CATEGORY            index 0..7 or name: 0 手机, 1 IPOD, 2 PSP, 3 Flash Player,\n"
-           "                         4 DVD, 5 VCD, 6 Windows Media, 7 MP3\n"
+    return "  -c CATEGORY            index 0..12 or name: 0 手机, 1 IPOD, 2 PSP, 3 Flash Player,\n"
+           "                         4 DVD, 5 VCD, 6 Windows Media, 7 MP3, 8 通用高清, 9 HEVC,\n"
+           "                         10 AV1, 11 网页 WebM, 12 音乐/无损\n"
            "  -m MODEL               row of the category's model list (user presets first;\n"
            "                         see 'quillfer-cli formats'), or the model's name\n"
-           "  -f FORMAT              format value 0..13 listed by the model\n"
+           "  -f FORMAT              format value 0..21 listed by the model, or its label\n"
            "  --preset-file FILE     the model from a preset file ('presets export')\n"
            "                         instead of -c and -m\n"
            "  --start HH:MM:SS       start position\n"
@@ -248,8 +249,14 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         return kExitUsage;
     }
     long format = -1;
-    if (!parseInt(args.format, format) || format < 0 || format > INT32_MAX
-        || !entry->listsFormat(static_cast<int32_t>(format))) {
+    if (!parseInt(args.format, format)) {
+        // By the label the model lists ("webm-VP9,Opus", "flac"), case aside.
+        format = -1;
+        for (const convert::FormatChoice& f : entry->formats)
+            if (format < 0 && asciiEqualNoCase(args.format, f.label.c_str()))
+                format = f.format;
+    }
+    if (format < 0 || format > INT32_MAX || !entry->listsFormat(static_cast<int32_t>(format))) {
         error = "model " + std::string(entry->name.c_str()) + " has no format '" + args.format
             + "'; valid: " + validFormats(*entry);
         return kExitUsage;

@@ -4,10 +4,10 @@
 // from the command line and turning them into a configured builder, the way
 // the parameter panel would.
 //
-//   -c CATEGORY       an index 0..7 or a category name ("PSP", "手机")
+//   -c CATEGORY       an index 0..12 or a category name ("PSP", "手机")
 //   -m MODEL          a row of the category's model list (user presets first),
 //                     or a model's or preset's name
-//   -f FORMAT         a format value 0..13 that the model lists
+//   -f FORMAT         a format value that the model lists, or its label
 //   --start HH:MM:SS  --stop HH:MM:SS
 //   --output-folder DIR   (default: the configuration's output folder)
 //   --media auto|av|video|audio   (auto probes the file)

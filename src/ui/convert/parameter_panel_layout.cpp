@@ -2,6 +2,9 @@
 // which rows it lists. Row texts come from the value tables.
 #include "ui/convert/parameter_panel.h"
 
+#include <cstring>
+#include <string_view>
+
 #include <QPainter>
 
 #include "convert/value_tables.h"
@@ -102,7 +105,13 @@ QStringList plainRows(const auto& table)
 
 QStringList kbpsRows(const auto& table)
 {
-    return rowsFrom(table, [](const char* t) { return toQ(t) + QStringLiteral(" kbps"); });
+    return rowsFrom(table, [](const char* t) {
+        // The constant-quality rows of the video rate combo read "CRF 23".
+        const std::string_view value(t);
+        if (value.starts_with(convert::kConstantQualityPrefix))
+            return QStringLiteral("CRF ") + toQ(t + std::strlen(convert::kConstantQualityPrefix));
+        return toQ(t) + QStringLiteral(" kbps");
+    });
 }
 
 QStringList rowTexts(const auto& table)

@@ -18,7 +18,7 @@ TEST(EncoderSourceFacts, ReadsSizeRotationRateAndChannels) {
   // ffprobe's compact lines; the side data of a phone clip shares the stream's line.
   SourceFacts f = parseProbeOutput(
       "stream|index=0|codec_name=h264|codec_type=video|width=1920|height=1080|id=0x1|r_frame_rate=30/1|"
-      "avg_frame_rate=30000/1001|side_data|rotation=-90\n\n"
+      "avg_frame_rate=30000/1001|pix_fmt=yuv420p10le|color_transfer=arib-std-b67|field_order=tt|side_data|rotation=-90\n\n"
       "stream|index=1|codec_name=aac|codec_type=audio|channels=6|id=0x2|r_frame_rate=0/0|avg_frame_rate=0/0\n"
       "format|format_name=mov,mp4,m4a,3gp,3g2,mj2|duration=12.5\n");
   ASSERT_EQ(f.streams.size(), 2u);
@@ -27,6 +27,9 @@ TEST(EncoderSourceFacts, ReadsSizeRotationRateAndChannels) {
   EXPECT_EQ(v.shownWidth(), 1080);
   EXPECT_EQ(v.shownHeight(), 1920);
   EXPECT_NEAR(v.frameRate, 29.97, 0.001);  // the average rate wins over the base rate
+  EXPECT_TRUE(v.highBitDepth());
+  EXPECT_TRUE(v.hdr());
+  EXPECT_EQ(v.fieldOrder, "tt");
   EXPECT_EQ(f.streams[1].channels, 6);
   EXPECT_EQ(f.streams[1].frameRate, 0);  // "0/0" is no rate
   ASSERT_TRUE(f.durationSeconds.has_value());

@@ -122,6 +122,54 @@ const WorkedExample kWorkedExamples[] = {
      "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
      "-f asf file:D:/out/clip.avi-wma.wma.part",
      0, PassLog::None},
+    // Today's players (the models' defaults; the source's facts add the frame-rate cap).
+    {"HdMp4H264High",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1920/(iw*sar),1080/ih))/2))':h='max(2,2*round(ih*min(1,min(1920/(iw*sar),1080/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "-sws_flags lanczos -c:v libx264 -crf 22 -preset fast -level 41 -profile:v high -bufsize 25000k "
+     "-maxrate 20000k -af aformat=channel_layouts=mono|stereo -ar 48000 -c:a aac -b:a 160k -profile:a "
+     "aac_low -f mp4 -movflags +faststart file:D:/out/clip.avi-mp4.mp4.part",
+     0, PassLog::None},
+    {"HevcMp4Hvc1",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000 -o "D:/out/clip.avi-mp4.mp4")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1920/(iw*sar),1080/ih))/2))':h='max(2,2*round(ih*min(1,min(1920/(iw*sar),1080/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "-sws_flags lanczos -c:v libx265 -crf 28 -g 250 -bufsize 15000k -maxrate 12000k -preset fast -tag:v "
+     "hvc1 -af aformat=channel_layouts=mono|stereo -ar 48000 -c:a aac -b:a 160k -profile:a aac_low -f mp4 "
+     "-movflags +faststart file:D:/out/clip.avi-mp4.mp4.part",
+     0, PassLog::None},
+    {"Av1MkvOpus",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1280/(iw*sar),720/ih))/2))':h='max(2,2*round(ih*min(1,min(1280/(iw*sar),720/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "-sws_flags lanczos -c:v libsvtav1 -crf 35 -g 250 -preset 8 -af aformat=channel_layouts=mono|stereo "
+     "-ar 48000 -c:a libopus -b:a 128k -f matroska file:D:/out/clip.avi-mkv.mkv.part",
+     0, PassLog::None},
+    {"WebmVp9Opus",
+     R"("D:/in/clip.avi" -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(854/(iw*sar),480/ih))/2))':h='max(2,2*round(ih*min(1,min(854/(iw*sar),480/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "-sws_flags lanczos -c:v libvpx-vp9 -crf 32 -b:v 0 -g 250 -deadline good -cpu-used 4 -row-mt 1 -af "
+     "aformat=channel_layouts=mono|stereo -ar 48000 -c:a libopus -b:a 128k -f webm "
+     "file:D:/out/clip.avi-webm.webm.part",
+     0, PassLog::None},
+    {"M4a",
+     R"("D:/in/clip.avi"  -oac faac -faacopts br=256:mpeg=4:object=2 -ovc frameno -of rawaudio -o "D:/out/clip.avi-m4a.m4a")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:a:0 -vn -af aformat=channel_layouts=mono|stereo -c:a "
+     "aac -b:a 256k -profile:a aac_low -f ipod -movflags +faststart file:D:/out/clip.avi-m4a.m4a.part",
+     0, PassLog::None},
+    {"FlacKeepsEightChannels",
+     R"("D:/in/clip.avi" -channels 8 -oac lavc -lavcopts acodec=flac -ovc frameno -of rawaudio -o "D:/out/clip.avi-flac.flac")",
+     "-i file:D:/in/clip.avi -map 0:a:0 -vn -af "
+     "aformat=channel_layouts=mono|stereo|2.1|3.0|quad|4.0|5.0|4.1|5.1|6.0|6.1|7.0|7.1 -c:a flac -f flac "
+     "file:D:/out/clip.avi-flac.flac.part",
+     0, PassLog::None},
+    {"OpusAt48000",
+     R"("D:/in/clip.avi"  -srate 44100 -oac lavc -lavcopts acodec=libopus:abitrate=160 -ovc frameno -of rawaudio -o "D:/out/clip.avi-opus.opus")",
+     "-downmix stereo -i file:D:/in/clip.avi -map 0:a:0 -vn -af aformat=channel_layouts=mono|stereo -ar "
+     "48000 -c:a libopus -b:a 160k -f ogg file:D:/out/clip.avi-opus.opus.part",
+     0, PassLog::None},
     {"ExtractVideo", R"(-ovc copy -nosound -of rawvideo -o "D:/out/B.m4v" "D:/out/B.avi")",
      "-i file:D:/out/B.avi -map 0:v:0 -c:v copy -bsf:v mpeg4_unpack_bframes -an -f m4v file:D:/out/B.m4v.part", 0,
      PassLog::None},
@@ -494,6 +542,57 @@ namespace {
 
 std::string x264Tail(const std::string& options) {
   return joinTail(translateLine("in.avi -ovc x264 -x264encopts " + options + " -nosound -o o.mp4 -of lavf"));
+}
+
+// The rules of today's players read the source: the frame rate capped (and a
+// variable rate made the nearest standard one), odd sizes made even, HDR
+// tone-mapped into 8 bits, 10 bits kept where the model says so.
+TEST(EncoderTodaysRules, FollowTheSourceFacts) {
+  const std::string hd = kWorkedExamples[std::size(kWorkedExamples) - 9].line;
+  const std::string hevc10 =
+      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -vf-add autodeint,fpscap=60 -oac faac )"
+      R"(-ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:highbitdepth -o "D:/out/o.mp4")";
+  ASSERT_NE(hd.find("fpscap=60"), std::string::npos);
+  EXPECT_TRUE(wantsSourceFacts(parseCommandLine(splitLine(hd)).command));
+  EXPECT_FALSE(wantsSourceFacts(parseCommandLine(splitLine(kWorkedExamples[5].line)).command)) << "the FLV line";
+  struct Case {
+    const char* name;
+    std::string line;
+    int width, height;
+    double fps;
+    const char* pixelFormat;
+    const char* transfer;
+    std::vector<const char*> contains;
+    std::vector<const char*> excludes;
+  };
+  const Case cases[] = {
+      {"HighRateCapped", hd, 1920, 1080, 120, "yuv420p", "bt709", {",fps=60,"}, {"zscale", "crop="}},
+      {"PhoneVariableRateSnapped", hd, 1920, 1080, 29.87, "yuv420p", "", {",fps=30000/1001,"}, {}},
+      {"OddRateKept", hd, 640, 480, 12.5, "yuv420p", "", {",fps=12500/1000,"}, {}},
+      {"HdrToneMappedInto8Bits", hd, 3840, 2160, 25, "yuv420p10le", "smpte2084",
+       {"tonemap=tonemap=hable", "zscale=t=bt709:m=bt709:r=tv,format=yuv420p "}, {"yuv420p10le"}},
+      {"HlgToneMapped", hd, 1920, 1080, 50, "yuv420p10le", "arib-std-b67", {"tonemap="}, {}},
+      {"TenBitKeptForMain10", hevc10, 1921, 1080, 25, "yuv420p10le", "", {"crop=trunc(iw/2)*2:trunc(ih/2)*2", "format=yuv420p10le"}, {"tonemap"}},
+      {"EightBitSourceStaysEightBit", hevc10, 1920, 1080, 25, "yuv420p", "", {"format=yuv420p "}, {"10le", "crop="}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SourceFacts facts;
+    facts.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
+    facts.durationSeconds = 10;
+    SourceStream video{0, 1, "video", "h264"};
+    video.width = c.width;
+    video.height = c.height;
+    video.frameRate = c.fps;
+    video.pixelFormat = c.pixelFormat;
+    video.colorTransfer = c.transfer;
+    facts.streams = {video};
+    Translation t = translate(parseCommandLine(splitLine(c.line)).command, &facts);
+    ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+    std::string tail = joinTail(t) + " ";
+    for (const char* piece : c.contains) EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+    for (const char* piece : c.excludes) EXPECT_EQ(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+  }
 }
 
 TEST(EncoderX264Profile, BaselineWithoutCabacAndBframesMainOtherwiseHighOnlyWhenAsked) {

@@ -195,6 +195,24 @@ TEST_F(PanelTest, TheChainFillsTheRecordWithTheDefaultsOfTheChosenModelAndFormat
     EXPECT_EQ(panel.combo(1024)->currentText(), QStringLiteral("1152 kbps"));
     EXPECT_EQ(panel.combo(1036)->currentText(), QStringLiteral("166/1"));
     EXPECT_TRUE(hub.requests.empty());
+
+    // Today's categories show their models and defaults from the same tables:
+    // constant quality reads "CRF", the box is a size row.
+    choose(panel, 1019, 8);  // 通用高清
+    EXPECT_EQ(rows(panel, 1020), (QStringList{QStringLiteral("2160p"), QStringLiteral("1080p"), QStringLiteral("720p"),
+                                              QStringLiteral("480p"), QStringLiteral("原始大小")}));
+    choose(panel, 1020, 1);
+    EXPECT_EQ(rows(panel, 1021), QStringList{QStringLiteral("mp4-H264,AAC")});
+    EXPECT_EQ(panel.combo(1024)->currentText(), QStringLiteral("CRF 22"));
+    EXPECT_EQ(panel.combo(1025)->currentText(), QStringLiteral("1920*1080"));
+    EXPECT_EQ(panel.combo(1022)->currentText(), QStringLiteral("X264"));
+    choose(panel, 1019, 12);  // 音乐/无损: m4a, flac, opus
+    choose(panel, 1021, 1);
+    EXPECT_EQ(panel.settings().outputFormat, 20);
+    EXPECT_EQ(panel.combo(1027)->currentText(), QStringLiteral("FLAC"));
+    EXPECT_EQ(panel.combo(1028)->currentText(), QStringLiteral("原始采样"));
+    for (int id : kVideoCombos)
+        EXPECT_FALSE(enabled(panel, id)) << id;
 }
 
 TEST_F(PanelTest, AudioOnlyFormatsDisableTheVideoCombosAndPmpTheChannelCombo)
