@@ -73,8 +73,20 @@ for page in quillfer quillfer-cli; do
   [ -z "$warnings" ] || fail "man page $page: $warnings"
 done
 version=$(ASAN_OPTIONS=detect_leaks=0 "$root/usr/bin/quillfer-cli" --version)
-case "$version" in "quillfer-cli "[0-9]*) ;; *) fail "quillfer-cli --version printed '$version'";; esac
+case "$version" in "quillfer-cli "[0-9]*"GNU GPL version 3 or later"*) ;; *) fail "quillfer-cli --version printed '$version'";; esac
 gui_version=$(ASAN_OPTIONS=detect_leaks=0 DISPLAY= "$root/usr/bin/quillfer" --version)
 [ "${gui_version#quillfer }" = "${version#quillfer-cli }" ] || fail "versions differ: '$gui_version' and '$version'"
-zcat "$root/usr/share/man/man1/quillfer.1.gz" | grep -q "Quillfer ${version#quillfer-cli }" || fail "the man page names another version"
+number=$(head -n 1 <<<"${version#quillfer-cli }")
+# One number everywhere: the man pages, the metainfo, the changelog and the
+# window's own title (the help page carries it as the window does).
+for page in quillfer quillfer-cli; do
+  zcat "$root/usr/share/man/man1/$page.1.gz" | grep -q "Quillfer $number\"" || fail "the man page $page names another version"
+done
+grep -q "<release version=\"$number\"" "$root/usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml" || fail "the metainfo names another version"
+zcat "$root/usr/share/doc/quillfer/changelog.gz" | head -n 1 | grep -q "^quillfer ($number)" || fail "the changelog names another version"
+grep -q "<title>Quillfer$number " "$root/usr/lib/quillfer/help/index.html" || fail "the help page names another version than $number"
+# The licence: GPL-3+ in the copyright file, the metainfo and the man pages.
+grep -q '^License: GPL-3+$' "$root/usr/share/doc/quillfer/copyright" || fail "the copyright file names no GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml" \
+  || fail "the metainfo names another licence"
 echo "install layout: $(echo "$actual" | wc -l) files as expected"
