@@ -94,7 +94,10 @@ install(FILES ${QF_PACKAGING_DIR}/${QF_APP_ID}.desktop DESTINATION ${CMAKE_INSTA
 configure_file(${QF_PACKAGING_DIR}/${QF_APP_ID}.metainfo.xml ${QF_STAGE_DIR}/${QF_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${QF_STAGE_DIR}/${QF_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-set(QF_PROGRAM_DIR_INSTALLED ${CMAKE_INSTALL_PREFIX}/${QF_INSTALL_PROGRAM_DIR})
+# The man pages name installed paths, and the prefix is known only when
+# installing (CPack installs under /usr, whatever the build was configured
+# with): the build leaves @QF_INSTALL_PREFIX@ in them for the install step.
+set(QF_PROGRAM_DIR_INSTALLED "@QF_INSTALL_PREFIX@/${QF_INSTALL_PROGRAM_DIR}")
 find_program(QF_GZIP gzip REQUIRED)
 set(QF_MAN_PAGES)
 foreach(page quillfer.1 quillfer-cli.1)
@@ -104,7 +107,7 @@ endforeach()
 # Debian wants them compressed with gzip -9n (no name, no time stamp), as is
 # the changelog.
 set(QF_GZIPPED)
-foreach(file ${QF_MAN_PAGES} ${QF_PACKAGING_DIR}/changelog)
+foreach(file ${QF_PACKAGING_DIR}/changelog)
   get_filename_component(name ${file} NAME)
   set(gz ${QF_STAGE_DIR}/gz/${name}.gz)
   add_custom_command(OUTPUT ${gz}
@@ -115,7 +118,15 @@ foreach(file ${QF_MAN_PAGES} ${QF_PACKAGING_DIR}/changelog)
   list(APPEND QF_GZIPPED ${gz})
 endforeach()
 add_custom_target(compressed_docs ALL DEPENDS ${QF_GZIPPED})
-install(FILES ${QF_STAGE_DIR}/gz/quillfer.1.gz ${QF_STAGE_DIR}/gz/quillfer-cli.1.gz
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+foreach(page ${QF_MAN_PAGES})
+  get_filename_component(name ${page} NAME)
+  install(CODE "
+    file(READ \"${page}\" text)
+    string(REPLACE \"@QF_INSTALL_PREFIX@\" \"\${CMAKE_INSTALL_PREFIX}\" text \"\${text}\")
+    file(WRITE \"${QF_STAGE_DIR}/man/installed/${name}\" \"\${text}\")
+    execute_process(COMMAND \"${QF_GZIP}\" -9nf \"${QF_STAGE_DIR}/man/installed/${name}\" COMMAND_ERROR_IS_FATAL ANY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\" TYPE FILE
+         FILES \"${QF_STAGE_DIR}/man/installed/${name}.gz\")")
+endforeach()
 install(FILES ${QF_STAGE_DIR}/gz/changelog.gz ${QF_PACKAGING_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillfer)

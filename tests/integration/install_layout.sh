@@ -85,6 +85,9 @@ done
 grep -q "<release version=\"$number\"" "$root/usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml" || fail "the metainfo names another version"
 zcat "$root/usr/share/doc/quillfer/changelog.gz" | head -n 1 | grep -q "^quillfer ($number)" || fail "the changelog names another version"
 grep -q "<title>Quillfer$number " "$root/usr/lib/quillfer/help/index.html" || fail "the help page names another version than $number"
+# The man page names the program directory where the package puts it.
+zcat "$root/usr/share/man/man1/quillfer.1.gz" | grep -q '^\.I /usr/lib/quillfer$' || fail "the man page names another program directory"
+! zcat "$root"/usr/share/man/man1/*.gz | grep -q '/usr/local\|@' || fail "a man page names /usr/local or an unfilled @name@"
 # The licence: GPL-3+ in the copyright file, the metainfo and the man pages.
 grep -q '^License: GPL-3+$' "$root/usr/share/doc/quillfer/copyright" || fail "the copyright file names no GPL-3+"
 grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml" \
