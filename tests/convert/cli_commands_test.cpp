@@ -125,7 +125,10 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         {"commands -c 4 -m 0 -f 10 --media av --start 24:00:00", "HH:MM:SS"},
         {"commands -c 4 -m 0 -f 10 --media sound", "auto, av, video, audio"},
         {"commands -c 4 -m 0 --media av", "-f FORMAT"},
-        {"commands -c 4 -m 0 -f 10 --bogus", "unknown option --bogus"},
+        {"commands -c 4 -m 0 -f 10 --bogus", "未知的选项 --bogus"},
+        // The file names the category and model: -c or -m beside it is a mistake.
+        {"commands --preset-file x.preset -c 1 -f 5 --media av", "不能再用 -c 或 -m"},
+        {"commands --preset-file x.preset -m 0 -f 5 --media av", "不能再用 -c 或 -m"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
