@@ -98,6 +98,17 @@ install(FILES ${QF_STAGE_DIR}/${QF_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INST
 # installing (CPack installs under /usr, whatever the build was configured
 # with): the build leaves @QF_INSTALL_PREFIX@ in them for the install step.
 set(QF_PROGRAM_DIR_INSTALLED "@QF_INSTALL_PREFIX@/${QF_INSTALL_PROGRAM_DIR}")
+# The --set members of quillfer-cli(1) come from the value tables, by the
+# built program itself, so the page lists every row the tables hold.
+set(QF_SET_MEMBERS "@QF_SET_MEMBERS@")
+set(QF_SET_MEMBERS_ROFF ${QF_STAGE_DIR}/man/set-members.roff)
+add_custom_command(OUTPUT ${QF_SET_MEMBERS_ROFF}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QF_STAGE_DIR}/man
+  COMMAND sh -c "ASAN_OPTIONS=detect_leaks=0 \"$0\" formats --members | sed -f \"$1\" > \"$2\""
+          $<TARGET_FILE:quillfer-cli> ${QF_PACKAGING_DIR}/set-members.sed ${QF_SET_MEMBERS_ROFF}
+  DEPENDS quillfer-cli ${QF_PACKAGING_DIR}/set-members.sed
+  VERBATIM)
+add_custom_target(man_set_members ALL DEPENDS ${QF_SET_MEMBERS_ROFF})
 find_program(QF_GZIP gzip REQUIRED)
 set(QF_MAN_PAGES)
 foreach(page quillfer.1 quillfer-cli.1)
@@ -122,7 +133,9 @@ foreach(page ${QF_MAN_PAGES})
   get_filename_component(name ${page} NAME)
   install(CODE "
     file(READ \"${page}\" text)
+    file(READ \"${QF_SET_MEMBERS_ROFF}\" members)
     string(REPLACE \"@QF_INSTALL_PREFIX@\" \"\${CMAKE_INSTALL_PREFIX}\" text \"\${text}\")
+    string(REPLACE \"@QF_SET_MEMBERS@\n\" \"\${members}\" text \"\${text}\")
     file(WRITE \"${QF_STAGE_DIR}/man/installed/${name}\" \"\${text}\")
     execute_process(COMMAND \"${QF_GZIP}\" -9nf \"${QF_STAGE_DIR}/man/installed/${name}\" COMMAND_ERROR_IS_FATAL ANY)
     file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\" TYPE FILE

@@ -88,6 +88,12 @@ grep -q "<title>Quillfer$number " "$root/usr/lib/quillfer/help/index.html" || fa
 # The man page names the program directory where the package puts it.
 zcat "$root/usr/share/man/man1/quillfer.1.gz" | grep -q '^\.I /usr/lib/quillfer$' || fail "the man page names another program directory"
 ! zcat "$root"/usr/share/man/man1/*.gz | grep -q '/usr/local\|@' || fail "a man page names /usr/local or an unfilled @name@"
+# quillfer-cli(1) lists every --set member the program knows, with its values.
+members=$(ASAN_OPTIONS=detect_leaks=0 "$root/usr/bin/quillfer-cli" formats --members | cut -d' ' -f1)
+[ "$(wc -l <<<"$members")" -ge 27 ] || fail "formats --members listed: $members"
+for member in $members; do
+  zcat "$root/usr/share/man/man1/quillfer-cli.1.gz" | grep -q "^\.B $member\$" || fail "the man page lacks --set $member"
+done
 # The licence: GPL-3+ in the copyright file, the metainfo and the man pages.
 grep -q '^License: GPL-3+$' "$root/usr/share/doc/quillfer/copyright" || fail "the copyright file names no GPL-3+"
 grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml" \
