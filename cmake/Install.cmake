@@ -89,6 +89,10 @@ if(TARGET quillfer_ui)
   install(DIRECTORY ${QF_STAGE_DIR}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 endif()
 
+# Completion of quillfer-cli's commands, options, models and files in bash.
+install(FILES ${QF_PACKAGING_DIR}/quillfer-cli.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quillfer-cli)
+
 # Menu entry, metainfo, man pages, copyright and changelog.
 install(FILES ${QF_PACKAGING_DIR}/${QF_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 configure_file(${QF_PACKAGING_DIR}/${QF_APP_ID}.metainfo.xml ${QF_STAGE_DIR}/${QF_APP_ID}.metainfo.xml @ONLY)

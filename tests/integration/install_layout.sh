@@ -4,7 +4,7 @@
 # the layout: the program directory holds exactly the programs, the helper
 # kit under the system's names, the help page and the two links to Debian's
 # player and media library; /usr/bin links into it; the menu entry, icons,
-# metainfo, man pages, copyright and changelog are in place; no test or
+# metainfo, man pages, bash completion, copyright and changelog are in place; no test or
 # bench program is installed. The installed programs answer --version.
 set -euo pipefail
 build=$1
@@ -30,6 +30,7 @@ usr/lib/quillfer/help/index.html
 usr/lib/quillfer/quillfer
 usr/lib/quillfer/quillfer-cli
 usr/share/applications/org.quillfer.Quillfer.desktop
+usr/share/bash-completion/completions/quillfer-cli
 usr/share/doc/quillfer/changelog.gz
 usr/share/doc/quillfer/copyright
 usr/share/icons/hicolor/128x128/apps/quillfer.png
@@ -94,6 +95,13 @@ members=$(ASAN_OPTIONS=detect_leaks=0 "$root/usr/bin/quillfer-cli" formats --mem
 for member in $members; do
   zcat "$root/usr/share/man/man1/quillfer-cli.1.gz" | grep -q "^\.B $member\$" || fail "the man page lacks --set $member"
 done
+# bash completes a model name of the category given, as a user's Tab does
+# (with the built program: the staged one finds no media library here).
+completion=$(env -i PATH="$build/bin:/usr/bin:/bin" LANG=C.UTF-8 ASAN_OPTIONS=detect_leaks=0 bash -c '
+  . /usr/share/bash-completion/bash_completion && . "$1"
+  COMP_WORDS=(quillfer-cli convert -c MP3 -m 默) COMP_CWORD=5 COMP_LINE="${COMP_WORDS[*]}" COMP_POINT=${#COMP_LINE}
+  _quillfer_cli quillfer-cli 默 -m && printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/quillfer-cli")
+[ "$completion" = 默认参数 ] || fail "bash completed '-m 默' as '$completion'"
 # The licence: GPL-3+ in the copyright file, the metainfo and the man pages.
 grep -q '^License: GPL-3+$' "$root/usr/share/doc/quillfer/copyright" || fail "the copyright file names no GPL-3+"
 grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml" \
