@@ -212,8 +212,8 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
     return true;
 }
 
-int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
-                     std::string& error, std::string* modelName)
+int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out, std::string& error,
+                    std::string* modelName)
 {
     const bool fromFile = !args.presetFile.empty();
     if (args.format.empty() || (!fromFile && (args.category.empty() || args.model.empty()))) {
@@ -300,6 +300,14 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         into->assign(text->c_str());
     }
 
+    return kExitOk;
+}
+
+int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
+                     std::string& error, std::string* modelName)
+{
+    if (const int status = configureChoice(args, out, error, modelName); status != kExitOk)
+        return status;
     const std::string path = absolutePath(file);
     if (!core::fs::isFile(path.c_str())) {
         error = "找不到文件：" + path;

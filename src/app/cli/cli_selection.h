@@ -58,6 +58,11 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
 // facts of `file` and the output path. Returns kExitOk, kExitUsage (a wrong
 // choice or value; `error` names the valid ones) or kExitFailed (the file is
 // missing or refused by the probe).
+// The model, format, --set values and times alone, without a file (kExitOk
+// or kExitUsage).
+int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out, std::string& error,
+                    std::string* modelName = nullptr);
+
 // `modelName`, when given, receives the chosen model's (or preset's) name.
 int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
                      std::string& error, std::string* modelName = nullptr);
