@@ -53,17 +53,15 @@ bool parseNumber(std::string_view text, long& value)
 // for the PSP and 5 for phones).
 int32_t formatByName(std::string_view text, int32_t category)
 {
-    long number = 0;
-    if (parseNumber(text, number))
-        return number >= 0 && number <= INT32_MAX && convert::formatEntry(static_cast<int32_t>(number))
-            ? static_cast<int32_t>(number)
-            : -1;
+    long number = -1;
+    const bool byNumber = parseNumber(text, number);
     convert::DeviceModelList models;
     convert::buildCategoryList(category, convert::DeviceModelList(), models);
     for (const convert::DeviceModel& model : models)
         for (const convert::FormatChoice& choice : model.formats) {
             const convert::FormatEntry* entry = convert::formatEntry(choice.format);
-            if (entry && (text == entry->label || text == entry->panelLabel || text == choice.label.c_str()))
+            if (entry && (byNumber ? number == choice.format
+                                   : text == entry->label || text == entry->panelLabel || text == choice.label.c_str()))
                 return choice.format;
         }
     return -1;
