@@ -41,6 +41,7 @@ usr/share/icons/hicolor/256x256/apps/quillfer.png
 usr/share/icons/hicolor/32x32/apps/quillfer.png
 usr/share/icons/hicolor/48x48/apps/quillfer.png
 usr/share/icons/hicolor/64x64/apps/quillfer.png
+usr/share/icons/hicolor/scalable/apps/quillfer.svg
 usr/share/man/man1/quillfer-cli.1.gz
 usr/share/man/man1/quillfer.1.gz
 usr/share/metainfo/org.quillfer.Quillfer.metainfo.xml
@@ -61,6 +62,9 @@ for f in ALDER.DAT BIRCH.DLL CEDAR.DLL LARCH.DAT MAPLE.DLL quillfer quillfer-cli
   [ -x "$root/usr/lib/quillfer/$f" ] || fail "$f is not executable"
 done
 
+# The scalable icon is well-formed SVG.
+xmllint --noout "$root/usr/share/icons/hicolor/scalable/apps/quillfer.svg" || fail "the SVG icon does not parse"
+grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/quillfer.svg" || fail "the scalable icon is no SVG"
 # Icons: each PNG as large as its folder says.
 for png in "$root"/usr/share/icons/hicolor/*/apps/quillfer.png; do
   size=$(basename "$(dirname "$(dirname "$png")")")
