@@ -7,7 +7,7 @@
 #   scripts/screenshots.sh PROGRAM OUT_DIR
 set -euo pipefail
 if [ -z "${QF_SCREENSHOT_SERVER:-}" ]; then
-  exec env QF_SCREENSHOT_SERVER=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
+  exec env QF_SCREENSHOT_SERVER=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 program=$1 out=$2
 mkdir -p "$out"
