@@ -262,11 +262,13 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
     EXPECT_EQ(readFile(dir_ + "/again.preset"), text);
 
     // Made from options alone, without the window: the same settings.
-    ASSERT_EQ(run("presets export 新的 " + shellQuote(dir_ + "/new.preset") + " -c IPOD -m Touch -f 5 --set videoBitrateIndex=12")
+    ASSERT_EQ(run("presets export 新的 " + shellQuote(dir_ + "/new.preset")
+                  + " -c IPOD -m Touch -f 5 --set videoBitrateIndex=12")
                   .status,
               0);
-    EXPECT_EQ(run("commands --preset-file " + shellQuote(dir_ + "/new.preset") + " -f 5 --media av " + shellQuote(clip_)).out,
-              byRow.out);
+    EXPECT_EQ(
+        run("commands --preset-file " + shellQuote(dir_ + "/new.preset") + " -f 5 --media av " + shellQuote(clip_)).out,
+        byRow.out);
 
     // Deleted by name, once.
     EXPECT_EQ(run("presets delete '我的 Touch'").status, 0);
@@ -291,8 +293,9 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
     }
     le(check);
     std::ofstream(dir_ + "/old.preset", std::ios::binary) << binary;
-    EXPECT_EQ(run("commands --preset-file " + shellQuote(dir_ + "/old.preset") + " -f 5 --media av " + shellQuote(clip_)).out,
-              byRow.out);
+    EXPECT_EQ(
+        run("commands --preset-file " + shellQuote(dir_ + "/old.preset") + " -f 5 --media av " + shellQuote(clip_)).out,
+        byRow.out);
     std::ofstream(dir_ + "/cut.preset", std::ios::binary) << binary.substr(0, binary.size() - 3);
     binary[binary.size() / 2] ^= 1;
     std::ofstream(dir_ + "/bad.preset", std::ios::binary) << binary;
@@ -309,7 +312,8 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
         EXPECT_NE(r.err.find(dir_ + name), std::string::npos) << r.err;
         EXPECT_EQ(run("commands --preset-file " + shellQuote(dir_ + name) + " -f 5 " + shellQuote(clip_)).status, 2);
     }
-    EXPECT_NE(run("presets import " + shellQuote(dir_ + "/key.preset")).err.find("未知的键 'colour'"), std::string::npos);
+    EXPECT_NE(run("presets import " + shellQuote(dir_ + "/key.preset")).err.find("未知的键 'colour'"),
+              std::string::npos);
     std::ofstream(prog_ + "/cfg", std::ios::trunc) << "garbage";
     EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1);
     EXPECT_EQ(readFile(prog_ + "/cfg"), "garbage");

@@ -140,7 +140,8 @@ TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
     EXPECT_EQ(status, 0) << dry;
     EXPECT_FALSE(stdfs::exists(out)) << dry;
     // Standard error apart: the JSON lines alone on standard output.
-    const std::string log = run("(" + batch + "--jobs 3 " + quote(tree) + " 2>" + quote(base + "/err.txt") + ")", &status);
+    const std::string log
+        = run("(" + batch + "--jobs 3 " + quote(tree) + " 2>" + quote(base + "/err.txt") + ")", &status);
     EXPECT_EQ(status, 0) << log << run("cat " + quote(base + "/err.txt"));
     const std::set<std::string> expected = {"x.avi-mp3.mp3", "y.avi-mp3.mp3", "a/x.avi-mp3.mp3", "a/y.avi-mp3.mp3",
                                             "a/b/x.avi-mp3.mp3", "c/z.avi-mp3.mp3"};
@@ -156,20 +157,22 @@ TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
     // Every line is one JSON object with the six members, the last the
     // summary; the dry run planned exactly the files (and outputs) that ended
     // done, and skipped the same ones (the note, by name).
-    const std::string checker = "import json,sys\n"
-                                "load=lambda p:[json.loads(l) for l in open(p,encoding='utf-8')]\n"
-                                "dry,ran=load(sys.argv[1]),load(sys.argv[2])\n"
-                                "*rows,total=ran\n"
-                                "for o in rows:\n"
-                                "  assert set(o)=={'file','state','percent','elapsed','output','reason'}, o\n"
-                                "  assert 0<=o['percent']<=100 and o['elapsed']>=0, o\n"
-                                "pick=lambda rs,st:{(o['file'],o['output'],o['reason']) for o in rs if o['state']==st}\n"
-                                "assert pick(dry,'planned')==pick(rows,'done'), (pick(dry,'planned'),pick(rows,'done'))\n"
-                                "assert pick(dry,'skipped')==pick(rows,'skipped'), dry\n"
-                                "keys=('converted','skipped','failed','stopped')\n"
-                                "assert dry[-1]['state']=='dry-run-summary' and total['state']=='summary', (dry[-1],total)\n"
-                                "assert [dry[-1][k] for k in keys]==[total[k] for k in keys], (dry[-1],total)\n"
-                                "print(len(pick(rows,'done')),[total[k] for k in keys],[o['file'][-9:] for o in rows if o['state']=='skipped'])\n";
+    const std::string checker
+        = "import json,sys\n"
+          "load=lambda p:[json.loads(l) for l in open(p,encoding='utf-8')]\n"
+          "dry,ran=load(sys.argv[1]),load(sys.argv[2])\n"
+          "*rows,total=ran\n"
+          "for o in rows:\n"
+          "  assert set(o)=={'file','state','percent','elapsed','output','reason'}, o\n"
+          "  assert 0<=o['percent']<=100 and o['elapsed']>=0, o\n"
+          "pick=lambda rs,st:{(o['file'],o['output'],o['reason']) for o in rs if o['state']==st}\n"
+          "assert pick(dry,'planned')==pick(rows,'done'), (pick(dry,'planned'),pick(rows,'done'))\n"
+          "assert pick(dry,'skipped')==pick(rows,'skipped'), dry\n"
+          "keys=('converted','skipped','failed','stopped')\n"
+          "assert dry[-1]['state']=='dry-run-summary' and total['state']=='summary', (dry[-1],total)\n"
+          "assert [dry[-1][k] for k in keys]==[total[k] for k in keys], (dry[-1],total)\n"
+          "print(len(pick(rows,'done')),[total[k] for k in keys],[o['file'][-9:] for o in rows if "
+          "o['state']=='skipped'])\n";
     std::ofstream(base + "/check.py") << checker;
     std::ofstream(base + "/dry.jsonl") << dry;
     std::ofstream(base + "/progress.jsonl") << log;
@@ -197,8 +200,8 @@ TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
     // A damaged file with a media file's name fails the run by name, as it
     // does when given alone; in text mode the summary counts it.
     std::ofstream(tree + "/a/b/damaged.avi") << std::string(3000, 'x');
-    const std::string damaged = run(quote(kCli) + " convert" + mp3 + "-r --keep-tree --if-exists skip " + quote(tree) + " 2>&1",
-                                    &status);
+    const std::string damaged
+        = run(quote(kCli) + " convert" + mp3 + "-r --keep-tree --if-exists skip " + quote(tree) + " 2>&1", &status);
     EXPECT_EQ(status, 1) << damaged;
     EXPECT_NE(damaged.find("不能识别的文件类型。 " + tree + "/a/b/damaged.avi"), std::string::npos) << damaged;
     EXPECT_NE(damaged.find("跳过：" + tree + "/a/notes.txt（不是影音文件）"), std::string::npos) << damaged;
@@ -308,9 +311,10 @@ TEST(CliBatch, BatchOptionUsageErrors)
     // A model chosen by its name converts as its row does; the name template
     // and -q: the output named from the parts, and nothing said but the summary.
     int status = -1;
-    const std::string log = run(quote(kCli) + " convert -c 7 -m 默认参数 -f 8 -q --name '{model}-{name}' --output-folder "
-                                    + quote(base + "/out") + " " + quote(source) + " 2>&1",
-                                &status);
+    const std::string log
+        = run(quote(kCli) + " convert -c 7 -m 默认参数 -f 8 -q --name '{model}-{name}' --output-folder "
+                  + quote(base + "/out") + " " + quote(source) + " 2>&1",
+              &status);
     EXPECT_EQ(status, 0) << log;
     EXPECT_EQ(log, "已转换 1，跳过 0，失败 0，停止 0\n");
     EXPECT_TRUE(stdfs::exists(base + "/out/默认参数-short.mp3")) << log;

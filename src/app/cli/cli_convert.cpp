@@ -291,7 +291,9 @@ public:
         if (!fresh && at->second == key)
             return;
         at->second = key;
-        if (quiet_ && (tasks::isActiveState(task.state) || task.state == tasks::kStateDone || task.state == tasks::kStateNotDone))
+        if (quiet_
+            && (tasks::isActiveState(task.state) || task.state == tasks::kStateDone
+                || task.state == tasks::kStateNotDone))
             return;
         const long elapsed = task.startTime != 0 ? static_cast<long>(std::time(nullptr) - task.startTime) : 0;
         std::string reason;
@@ -474,9 +476,9 @@ private:
 bool hasMediaExtension(const std::string& path)
 {
     static const std::set<std::string> kExtensions = {
-        "3g2", "3gp", "aac", "ac3", "aif", "aiff", "amr", "asf", "avi", "avs", "dat", "divx", "f4v", "flac",
-        "flv", "m2ts", "m2v", "m4a", "m4v", "mka", "mkv", "mod", "mov", "mp2", "mp3", "mp4", "mpe", "mpeg",
-        "mpg", "mts", "oga", "ogg", "ogv", "opus", "ram", "rm", "rmvb", "ts", "vob", "wav", "webm", "wma", "wmv"};
+        "3g2",  "3gp", "aac", "ac3",  "aif", "aiff", "amr",  "asf", "avi", "avs", "dat",  "divx", "f4v",  "flac", "flv",
+        "m2ts", "m2v", "m4a", "m4v",  "mka", "mkv",  "mod",  "mov", "mp2", "mp3", "mp4",  "mpe",  "mpeg", "mpg",  "mts",
+        "oga",  "ogg", "ogv", "opus", "ram", "rm",   "rmvb", "ts",  "vob", "wav", "webm", "wma",  "wmv"};
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
@@ -527,7 +529,8 @@ bool renderNameTemplate(const std::string& pattern, const std::string& source, c
         return false;
     }
     const std::string formatExtension = suffix.substr(std::min(suffix.find_last_of('.'), suffix.size()));
-    if (out.size() < formatExtension.size() || out.compare(out.size() - formatExtension.size(), std::string::npos, formatExtension) != 0)
+    if (out.size() < formatExtension.size()
+        || out.compare(out.size() - formatExtension.size(), std::string::npos, formatExtension) != 0)
         out += formatExtension;
     return true;
 }
@@ -539,7 +542,8 @@ std::string templatedOutputPath(const tasks::ConversionTask& task, const std::st
 {
     const std::string folder = core::fs::directoryPart(tasks::TaskListModel::wantedOutputPath(task).c_str()).c_str();
     std::string name, error;
-    renderNameTemplate(pattern, task.sourcePath.c_str(), convert::formatSuffix(task.outputFormat), modelName, name, error);
+    renderNameTemplate(pattern, task.sourcePath.c_str(), convert::formatSuffix(task.outputFormat), modelName, name,
+                       error);
     return folder + "/" + name;
 }
 
@@ -595,8 +599,8 @@ public:
             std::printf("{\"state\":\"%s\",\"converted\":%d,\"skipped\":%d,\"failed\":%d,\"stopped\":%d}\n",
                         dryRun ? "dry-run-summary" : "summary", converted_, skipped_, failed_, stopped_);
         } else {
-            std::printf("%s%d，跳过 %d，失败 %d，停止 %d\n", dryRun ? "试运行：将转换 " : "已转换 ", converted_, skipped_,
-                        failed_, stopped_);
+            std::printf("%s%d，跳过 %d，失败 %d，停止 %d\n", dryRun ? "试运行：将转换 " : "已转换 ", converted_,
+                        skipped_, failed_, stopped_);
         }
         std::fflush(stdout);
     }
@@ -763,8 +767,8 @@ int runConvert(const std::vector<std::string>& args)
             if (skipped.count(&task))
                 continue;
             const core::TextString wanted = tasks::TaskListModel::wantedOutputPath(task);
-            const core::TextString output = task.replaceOutput ? wanted
-                : tasks::firstFreePath(wanted, [&](const core::TextString& candidate) {
+            const core::TextString output
+                = task.replaceOutput ? wanted : tasks::firstFreePath(wanted, [&](const core::TextString& candidate) {
                       return core::fs::exists(candidate.c_str()) || planned.count(candidate.c_str()) > 0;
                   });
             planned.insert(output.c_str());

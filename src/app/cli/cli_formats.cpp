@@ -16,8 +16,7 @@ namespace qf::cli {
 
 namespace {
 
-template <typename Table, typename Text>
-std::string rowsOf(const Table& table, Text text)
+template <typename Table, typename Text> std::string rowsOf(const Table& table, Text text)
 {
     std::string out;
     for (size_t i = 0; i < table.size(); ++i)
@@ -100,7 +99,7 @@ int runFormats(const std::vector<std::string>& args)
         return kExitOk;
     }
     if (args.size() == 1 && args[0] == "--members") {
-        printMembers();  // the tables alone: no start-up needed
+        printMembers(); // the tables alone: no start-up needed
         return kExitOk;
     }
     if (!args.empty()) {

@@ -85,8 +85,8 @@ const convert::DeviceModel* onePreset(const std::string& name)
         std::fprintf(stderr, "quillfer-cli presets: 没有预设 '%s'；现有：%s\n", name.c_str(),
                      names.empty() ? "（无）" : names.c_str());
     else
-        std::fprintf(stderr, "quillfer-cli presets: 有 %zu 个预设名为 '%s'（不同分类）；请在程序窗口中改名\n", found.size(),
-                     name.c_str());
+        std::fprintf(stderr, "quillfer-cli presets: 有 %zu 个预设名为 '%s'（不同分类）；请在程序窗口中改名\n",
+                     found.size(), name.c_str());
     return nullptr;
 }
 
@@ -219,10 +219,12 @@ int runPresets(const std::vector<std::string>& args)
         return kExitOk;
     }
     const std::string verb = args.empty() ? "" : args[0];
-    const bool known = (verb == "list" && args.size() == 1) || ((verb == "show" || verb == "delete") && args.size() == 2)
-        || (verb == "import" && args.size() == 2) || (verb == "export" && args.size() >= 3);
+    const bool known = (verb == "list" && args.size() == 1)
+        || ((verb == "show" || verb == "delete") && args.size() == 2) || (verb == "import" && args.size() == 2)
+        || (verb == "export" && args.size() >= 3);
     if (!known) {
-        std::fprintf(stderr, "quillfer-cli presets: 请给出 list、show NAME、export NAME FILE、import FILE 或 delete NAME\n");
+        std::fprintf(stderr,
+                     "quillfer-cli presets: 请给出 list、show NAME、export NAME FILE、import FILE 或 delete NAME\n");
         return kExitUsage;
     }
     if (!startUp())
@@ -238,7 +240,8 @@ int runPresets(const std::vector<std::string>& args)
     return exportPreset(args[1], args[2], std::vector<std::string>(args.begin() + 3, args.end()));
 }
 
-const CliRegistration registration(Subcommand{"presets", "list, show, export, import or delete user presets", runPresets});
+const CliRegistration registration(Subcommand{"presets", "list, show, export, import or delete user presets",
+                                              runPresets});
 
 } // namespace
 

@@ -40,9 +40,9 @@ struct SelectionArgs {
     std::string progress;             // "" (text) or json
     bool recursive = false;           // a folder gives the files of its subfolders too
     bool keepTree = false;            // outputs keep their subfolder below the given folder
-    bool dryRun = false;              // say what a run would do, and do nothing
-    bool quiet = false;               // the failures and the summary alone
-    std::string nameTemplate;         // --name: the outputs' file names, e.g. "{name}{ext}"
+    bool dryRun = false; // say what a run would do, and do nothing
+    bool quiet = false; // the failures and the summary alone
+    std::string nameTemplate; // --name: the outputs' file names, e.g. "{name}{ext}"
 };
 
 // The option lines for a subcommand's --help.

@@ -33,8 +33,9 @@ void printUsage(FILE* out)
                       "commands:\n");
     for (const auto& [name, command] : registry())
         std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary.c_str());
-    std::fprintf(out, "\n'quillfer-cli <command> --help' describes a command; see also quillfer-cli(1).\n"
-                      "Quillfer is free software under the GNU GPL, version 3 or later.\n");
+    std::fprintf(out,
+                 "\n'quillfer-cli <command> --help' describes a command; see also quillfer-cli(1).\n"
+                 "Quillfer is free software under the GNU GPL, version 3 or later.\n");
 }
 
 } // namespace

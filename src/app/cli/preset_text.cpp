@@ -20,13 +20,14 @@ constexpr std::string_view kHeader = "[quillfer-preset 1]";
 
 // The option strings of the preset block, by the names the file gives them.
 using TextMember = core::TextString convert::ConversionSettings::*;
-constexpr std::array<std::pair<std::string_view, TextMember>, convert::ConversionSettings::kPresetStringCount> kTexts = {{
-    {"containerOptions", &convert::ConversionSettings::containerOptions},
-    {"extraVideoCodecOptions", &convert::ConversionSettings::extraVideoCodecOptions},
-    {"extraVideoFilters", &convert::ConversionSettings::extraVideoFilters},
-    {"extraAudioCodecOptions", &convert::ConversionSettings::extraAudioCodecOptions},
-    {"extraAudioFilters", &convert::ConversionSettings::extraAudioFilters},
-}};
+constexpr std::array<std::pair<std::string_view, TextMember>, convert::ConversionSettings::kPresetStringCount> kTexts
+    = {{
+        {"containerOptions", &convert::ConversionSettings::containerOptions},
+        {"extraVideoCodecOptions", &convert::ConversionSettings::extraVideoCodecOptions},
+        {"extraVideoFilters", &convert::ConversionSettings::extraVideoFilters},
+        {"extraAudioCodecOptions", &convert::ConversionSettings::extraAudioCodecOptions},
+        {"extraAudioFilters", &convert::ConversionSettings::extraAudioFilters},
+    }};
 
 std::string_view trim(std::string_view s)
 {
@@ -60,8 +61,9 @@ int32_t formatByName(std::string_view text, int32_t category)
     for (const convert::DeviceModel& model : models)
         for (const convert::FormatChoice& choice : model.formats) {
             const convert::FormatEntry* entry = convert::formatEntry(choice.format);
-            if (entry && (byNumber ? number == choice.format
-                                   : text == entry->label || text == entry->panelLabel || text == choice.label.c_str()))
+            if (entry
+                && (byNumber ? number == choice.format
+                             : text == entry->label || text == entry->panelLabel || text == choice.label.c_str()))
                 return choice.format;
         }
     return -1;
@@ -118,7 +120,7 @@ bool presetFromText(std::string_view text, convert::DeviceModel& out, std::strin
 {
     std::string name;
     int32_t category = -1;
-    std::vector<std::pair<std::string, std::string>> formatLines;  // where, value: read once the category is known
+    std::vector<std::pair<std::string, std::string>> formatLines; // where, value: read once the category is known
     std::array<std::optional<int32_t>, convert::ConversionSettings::kParameterCount> values;
     std::array<std::optional<std::string>, convert::ConversionSettings::kPresetStringCount> texts;
     std::set<std::string> seen;
@@ -194,7 +196,10 @@ bool presetFromText(std::string_view text, convert::DeviceModel& out, std::strin
     }
     if (!header || name.empty() || category < 0 || formatLines.empty()) {
         error = std::string("预设文件缺少 ")
-            + (!header ? std::string(kHeader) : name.empty() ? "name" : category < 0 ? "category" : "format");
+            + (!header            ? std::string(kHeader)
+                   : name.empty() ? "name"
+                   : category < 0 ? "category"
+                                  : "format");
         return false;
     }
     std::vector<int32_t> formats;

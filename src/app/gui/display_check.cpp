@@ -53,8 +53,8 @@ bool displayReachable(std::string platform, const std::vector<std::string>& args
         const std::string socket = environment("WAYLAND_DISPLAY");
         std::error_code ec;
         const std::string runtime = environment("XDG_RUNTIME_DIR");
-        const bool found = !socket.empty()
-            && std::filesystem::exists(socket[0] == '/' ? socket : runtime + "/" + socket, ec);
+        const bool found
+            = !socket.empty() && std::filesystem::exists(socket[0] == '/' ? socket : runtime + "/" + socket, ec);
         if (!found)
             why = "无法连接 Wayland 显示" + (socket.empty() ? std::string("（WAYLAND_DISPLAY 未设置）") : " " + socket)
                 + "：请在桌面会话中启动，命令行转换请用 quillfer-cli";

@@ -51,7 +51,8 @@ int main(int argc, char** argv)
     case GuiArguments::Action::Run: break;
     }
     const QString platform = qf::ui::chooseGuiPlatform();
-    if (std::string why; !qf::app::displayReachable(platform.toStdString(), std::vector<std::string>(argv + 1, argv + argc), why)) {
+    if (std::string why;
+        !qf::app::displayReachable(platform.toStdString(), std::vector<std::string>(argv + 1, argv + argc), why)) {
         std::fprintf(stderr, "quillfer: %s\n", why.c_str());
         return 1;
     }
