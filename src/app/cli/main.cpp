@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     }
     auto it = registry().find(name);
     if (it == registry().end()) {
-        std::fprintf(stderr, "quillfer-cli: unknown command '%s'\n\n", name.c_str());
+        std::fprintf(stderr, "quillfer-cli: 未知的命令 '%s'\n\n", name.c_str());
         printUsage(stderr);
         return kExitUsage;
     }
