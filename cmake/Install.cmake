@@ -75,8 +75,9 @@ qf_install_link(OLIVE.dll ${to_mediainfo} ${QF_INSTALL_PROGRAM_DIR})
 if(TARGET quillfer_ui)
   add_executable(qf-icon-generator ${QF_PACKAGING_DIR}/icon_generator.cpp)
   set_target_properties(qf-icon-generator PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QF_STAGE_DIR})
-  target_link_libraries(qf-icon-generator PRIVATE quillfer_ui qf_common)
-  set(icon_files)
+  find_package(Qt6 REQUIRED COMPONENTS Svg)
+  target_link_libraries(qf-icon-generator PRIVATE quillfer_ui qf_common Qt6::Svg)
+  set(icon_files ${QF_STAGE_DIR}/icons/scalable/apps/quillfer.svg)
   foreach(size ${QF_ICON_SIZES})
     list(APPEND icon_files ${QF_STAGE_DIR}/icons/${size}x${size}/apps/quillfer.png)
   endforeach()
@@ -89,12 +90,30 @@ if(TARGET quillfer_ui)
   install(DIRECTORY ${QF_STAGE_DIR}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 endif()
 
+# Completion of quillfer-cli's commands, options, models and files in bash.
+install(FILES ${QF_PACKAGING_DIR}/quillfer-cli.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quillfer-cli)
+
 # Menu entry, metainfo, man pages, copyright and changelog.
 install(FILES ${QF_PACKAGING_DIR}/${QF_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 configure_file(${QF_PACKAGING_DIR}/${QF_APP_ID}.metainfo.xml ${QF_STAGE_DIR}/${QF_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${QF_STAGE_DIR}/${QF_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-set(QF_PROGRAM_DIR_INSTALLED ${CMAKE_INSTALL_PREFIX}/${QF_INSTALL_PROGRAM_DIR})
+# The man pages name installed paths, and the prefix is known only when
+# installing (CPack installs under /usr, whatever the build was configured
+# with): the build leaves @QF_INSTALL_PREFIX@ in them for the install step.
+set(QF_PROGRAM_DIR_INSTALLED "@QF_INSTALL_PREFIX@/${QF_INSTALL_PROGRAM_DIR}")
+# The --set members of quillfer-cli(1) come from the value tables, by the
+# built program itself, so the page lists every row the tables hold.
+set(QF_SET_MEMBERS "@QF_SET_MEMBERS@")
+set(QF_SET_MEMBERS_ROFF ${QF_STAGE_DIR}/man/set-members.roff)
+add_custom_command(OUTPUT ${QF_SET_MEMBERS_ROFF}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QF_STAGE_DIR}/man
+  COMMAND sh -c "ASAN_OPTIONS=detect_leaks=0 \"$0\" formats --members | sed -f \"$1\" > \"$2\""
+          $<TARGET_FILE:quillfer-cli> ${QF_PACKAGING_DIR}/set-members.sed ${QF_SET_MEMBERS_ROFF}
+  DEPENDS quillfer-cli ${QF_PACKAGING_DIR}/set-members.sed
+  VERBATIM)
+add_custom_target(man_set_members ALL DEPENDS ${QF_SET_MEMBERS_ROFF})
 find_program(QF_GZIP gzip REQUIRED)
 set(QF_MAN_PAGES)
 foreach(page quillfer.1 quillfer-cli.1)
@@ -104,7 +123,7 @@ endforeach()
 # Debian wants them compressed with gzip -9n (no name, no time stamp), as is
 # the changelog.
 set(QF_GZIPPED)
-foreach(file ${QF_MAN_PAGES} ${QF_PACKAGING_DIR}/changelog)
+foreach(file ${QF_PACKAGING_DIR}/changelog)
   get_filename_component(name ${file} NAME)
   set(gz ${QF_STAGE_DIR}/gz/${name}.gz)
   add_custom_command(OUTPUT ${gz}
@@ -115,7 +134,17 @@ foreach(file ${QF_MAN_PAGES} ${QF_PACKAGING_DIR}/changelog)
   list(APPEND QF_GZIPPED ${gz})
 endforeach()
 add_custom_target(compressed_docs ALL DEPENDS ${QF_GZIPPED})
-install(FILES ${QF_STAGE_DIR}/gz/quillfer.1.gz ${QF_STAGE_DIR}/gz/quillfer-cli.1.gz
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+foreach(page ${QF_MAN_PAGES})
+  get_filename_component(name ${page} NAME)
+  install(CODE "
+    file(READ \"${page}\" text)
+    file(READ \"${QF_SET_MEMBERS_ROFF}\" members)
+    string(REPLACE \"@QF_INSTALL_PREFIX@\" \"\${CMAKE_INSTALL_PREFIX}\" text \"\${text}\")
+    string(REPLACE \"@QF_SET_MEMBERS@\n\" \"\${members}\" text \"\${text}\")
+    file(WRITE \"${QF_STAGE_DIR}/man/installed/${name}\" \"\${text}\")
+    execute_process(COMMAND \"${QF_GZIP}\" -9nf \"${QF_STAGE_DIR}/man/installed/${name}\" COMMAND_ERROR_IS_FATAL ANY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\" TYPE FILE
+         FILES \"${QF_STAGE_DIR}/man/installed/${name}.gz\")")
+endforeach()
 install(FILES ${QF_STAGE_DIR}/gz/changelog.gz ${QF_PACKAGING_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillfer)

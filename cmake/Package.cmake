@@ -15,7 +15,9 @@ a model and an output format, adjust the parameters and convert in the
 background. A second view plays files with a playlist. The user interface
 is in Chinese. The headless companion quillfer-cli converts from scripts.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A project address for now (example.org is reserved, and lintian takes it).
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillfer developers <quillfer@example.org>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillfer.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -1,10 +1,13 @@
-// Writes the program icon as hicolor PNGs for the desktop menu, from the same
-// drawing the running program shows in its window and tray.
+// Writes the program icon as hicolor PNGs and a scalable SVG for the desktop
+// menu, from the same drawing the running program shows in its window and tray.
 //   qf-icon-generator OUT_DIR SIZE...
-// writes OUT_DIR/<size>x<size>/apps/quillfer.png for each size.
+// writes OUT_DIR/<size>x<size>/apps/quillfer.png for each size and
+// OUT_DIR/scalable/apps/quillfer.svg.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,5 +40,23 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    const QString scalable = out + QStringLiteral("/scalable/apps");
+    if (!QDir().mkpath(scalable)) {
+        std::fprintf(stderr, "qf-icon-generator: cannot make %s\n", qPrintable(scalable));
+        return 1;
+    }
+    QSvgGenerator svg;
+    svg.setFileName(scalable + QStringLiteral("/quillfer.svg"));
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRect(0, 0, 32, 32));
+    svg.setTitle(QStringLiteral("Quillfer"));
+    QPainter painter;
+    if (!painter.begin(&svg)) {
+        std::fprintf(stderr, "qf-icon-generator: cannot write the SVG icon\n");
+        return 1;
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    qf::ui::skin::paintIcon(painter);
+    painter.end();
     return 0;
 }

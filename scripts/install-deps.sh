@@ -7,13 +7,14 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libxcb1-dev qt6-svg-dev
   ffmpeg mplayer mediainfo libmediainfo0v5 libpulse0
   dvdauthor parallel
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-arphic-uming fonts-wqy-zenhei
   xvfb xauth x11-utils xdotool imagemagick
   desktop-file-utils appstream lintian dpkg-dev file man-db python3
+  libxml2-utils bash-completion
 )
 
 missing=()

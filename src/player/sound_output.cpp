@@ -92,7 +92,9 @@ void SoundOutputFinder::search(std::string quotedPlayerPath)
     platform::ChildProcess process;
     platform::ChildProcess::Options options;
     options.stdinPipe = true;   // never the terminal's
-    options.mergeStderr = false;
+    // The drivers that fail say so on standard error, a score of lines at
+    // every start: read and dropped with the rest, never the user's terminal.
+    options.mergeStderr = true;
     const auto finish = [&](Status status, std::string found) {
         std::lock_guard lock(mutex_);
         status_ = status;

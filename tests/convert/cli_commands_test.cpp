@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "convert/configuration.h"
+#include "core/byte_buffer.h"
 #include "core/file_system.h"
 
 namespace qf::convert {
@@ -135,7 +136,10 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         {"commands -c 4 -m 0 -f 10 --media av --start 24:00:00", "HH:MM:SS"},
         {"commands -c 4 -m 0 -f 10 --media sound", "auto, av, video, audio"},
         {"commands -c 4 -m 0 --media av", "-f FORMAT"},
-        {"commands -c 4 -m 0 -f 10 --bogus", "unknown option --bogus"},
+        {"commands -c 4 -m 0 -f 10 --bogus", "未知的选项 --bogus"},
+        // The file names the category and model: -c or -m beside it is a mistake.
+        {"commands --preset-file x.preset -c 1 -f 5 --media av", "不能再用 -c 或 -m"},
+        {"commands --preset-file x.preset -m 0 -f 5 --media av", "不能再用 -c 或 -m"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -242,7 +246,18 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
     // And by its name.
     EXPECT_EQ(run("commands -c 1 -m '我的 Touch' -f 5 --media av " + shellQuote(clip_)).out, byRow.out);
 
-    // Imported where it is not yet: the cfg gains it, readable by the program.
+    // A person can read it: the category and format by name, each member by its own.
+    const std::string text = readFile(file);
+    EXPECT_EQ(text.find("[quillfer-preset 1]\nname = 我的 Touch\ncategory = IPOD\nformat = mp4-X264,AAC\n"),
+              text.find("[quillfer-preset 1]"))
+        << text;
+    EXPECT_NE(text.find("\nvideoBitrateIndex = 12\n"), std::string::npos) << text;
+    EXPECT_EQ(run("presets show '我的 Touch'").out, text);
+    EXPECT_EQ(run("presets list").out, "IPOD\t我的 Touch\tmp4-X264,AAC\n");
+
+    // Imported where it is not yet: the cfg gains it, readable by the program,
+    // and written out again as the same text (text, then the cfg's binary
+    // record, then text: another user gets what the first one wrote).
     Configuration empty;
     empty.outputFolder = (dir_ + "/输出").c_str();
     ASSERT_TRUE(saveConfigurationFile(empty, (prog_ + "/cfg").c_str()));
@@ -253,17 +268,62 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
     ASSERT_EQ(back.presets.size(), 1);
     EXPECT_STREQ(back.presets.at(0)->name.c_str(), "我的 Touch");
     EXPECT_EQ(run("commands -c 1 -m 0 -f 5 --media av " + shellQuote(clip_)).out, byRow.out);
+    ASSERT_EQ(run("presets export '我的 Touch' " + shellQuote(dir_ + "/again.preset")).status, 0);
+    EXPECT_EQ(readFile(dir_ + "/again.preset"), text);
 
-    // A cut or altered file is refused, and an unreadable cfg is never replaced.
-    std::string bytes = readFile(file);
-    std::ofstream(dir_ + "/cut.preset", std::ios::binary) << bytes.substr(0, bytes.size() - 3);
-    bytes[bytes.size() / 2] ^= 1;
-    std::ofstream(dir_ + "/bad.preset", std::ios::binary) << bytes;
-    for (const char* name : {"/cut.preset", "/bad.preset"}) {
+    // Made from options alone, without the window: the same settings.
+    ASSERT_EQ(run("presets export 新的 " + shellQuote(dir_ + "/new.preset")
+                  + " -c IPOD -m Touch -f 5 --set videoBitrateIndex=12")
+                  .status,
+              0);
+    EXPECT_EQ(
+        run("commands --preset-file " + shellQuote(dir_ + "/new.preset") + " -f 5 --media av " + shellQuote(clip_)).out,
+        byRow.out);
+
+    // Deleted by name, once.
+    EXPECT_EQ(run("presets delete '我的 Touch'").status, 0);
+    EXPECT_EQ(run("presets list").out, "");
+    EXPECT_EQ(run("presets delete '我的 Touch'").status, 2);
+
+    // An older binary preset file (the header line, the record's length, the
+    // record as the cfg stores it, its FNV-1a check) still reads; a cut or
+    // altered one is refused, and an unreadable cfg is never replaced.
+    core::ByteBuffer record;
+    back.presets.at(0)->encode(record);
+    std::string binary = "QUILLFER-PRESET 1\n";
+    uint32_t check = 2166136261u;
+    const auto le = [&binary](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            binary += static_cast<char>(v >> (8 * i));
+    };
+    le(record.length());
+    for (uint32_t i = 0; i < record.length(); ++i) {
+        binary += static_cast<char>(record.data()[i]);
+        check = (check ^ record.data()[i]) * 16777619u;
+    }
+    le(check);
+    std::ofstream(dir_ + "/old.preset", std::ios::binary) << binary;
+    EXPECT_EQ(
+        run("commands --preset-file " + shellQuote(dir_ + "/old.preset") + " -f 5 --media av " + shellQuote(clip_)).out,
+        byRow.out);
+    std::ofstream(dir_ + "/cut.preset", std::ios::binary) << binary.substr(0, binary.size() - 3);
+    binary[binary.size() / 2] ^= 1;
+    std::ofstream(dir_ + "/bad.preset", std::ios::binary) << binary;
+    // A text file with a key the program does not know, or a value outside
+    // its range, is refused with the line that holds it.
+    std::ofstream(dir_ + "/key.preset") << text << "colour = 3\n";
+    std::string high = text;
+    high.replace(high.find("videoBitrateIndex = 12"), 22, "videoBitrateIndex = 99");
+    std::ofstream(dir_ + "/high.preset") << high;
+    for (const char* name : {"/cut.preset", "/bad.preset", "/key.preset", "/high.preset"}) {
+        SCOPED_TRACE(name);
         const CliRun r = run("presets import " + shellQuote(dir_ + name));
-        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(dir_ + name), std::string::npos) << r.err;
         EXPECT_EQ(run("commands --preset-file " + shellQuote(dir_ + name) + " -f 5 " + shellQuote(clip_)).status, 2);
     }
+    EXPECT_NE(run("presets import " + shellQuote(dir_ + "/key.preset")).err.find("未知的键 'colour'"),
+              std::string::npos);
     std::ofstream(prog_ + "/cfg", std::ios::trunc) << "garbage";
     EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1);
     EXPECT_EQ(readFile(prog_ + "/cfg"), "garbage");

@@ -137,14 +137,16 @@ TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
     const std::string tree = makeTree(base);
     const std::string out = base + "/out";
     const std::string mp3 = " -c 7 -m 默认参数 -f 8 --output-folder " + quote(out) + " ";
+    const std::string batch = quote(kCli) + " convert" + mp3 + "--recursive --keep-tree --progress json ";
     int status = -1;
+    // A dry run first: it converts nothing and says what the run will do.
+    const std::string dry = run("(" + batch + "--jobs 3 --dry-run " + quote(tree) + " 2>/dev/null)", &status);
+    EXPECT_EQ(status, 0) << dry;
+    EXPECT_FALSE(stdfs::exists(out)) << dry;
     // Standard error apart: the JSON lines alone on standard output.
-    const std::string log = run("(" + quote(kCli) + " convert" + mp3 + "--recursive --keep-tree --jobs 3 --progress json "
-                                    + quote(tree) + " 2>" + quote(base + "/err.txt") + ")",
-                                &status);
+    const std::string log
+        = run("(" + batch + "--jobs 3 " + quote(tree) + " 2>" + quote(base + "/err.txt") + ")", &status);
     EXPECT_EQ(status, 0) << log << run("cat " + quote(base + "/err.txt"));
-    // The note was counted, not converted and not a failure.
-    EXPECT_NE(run("cat " + quote(base + "/err.txt")).find("skipped 1 file that is not media"), std::string::npos);
     const std::set<std::string> expected = {"x.avi-mp3.mp3", "y.avi-mp3.mp3", "a/x.avi-mp3.mp3", "a/y.avi-mp3.mp3",
                                             "a/b/x.avi-mp3.mp3", "c/z.avi-mp3.mp3"};
     std::set<std::string> made;
@@ -156,36 +158,58 @@ TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
         const std::string streams = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(out + "/" + name));
         EXPECT_NE(streams.find("mp3"), std::string::npos) << name << ": " << streams;
     }
-    // Every line is one JSON object with the six members; each file ends done.
-    const std::vector<std::string> json = lines(log);
-    ASSERT_FALSE(json.empty());
-    const std::string checker = "import json,sys\n"
-                                "done=0\n"
-                                "for line in sys.stdin:\n"
-                                "  o=json.loads(line)\n"
-                                "  assert set(o)=={'file','state','percent','elapsed','output','reason'}, o\n"
-                                "  assert 0<=o['percent']<=100 and o['elapsed']>=0, o\n"
-                                "  done+=o['state']=='done'\n"
-                                "print(done)\n";
+    // Every line is one JSON object with the six members, the last the
+    // summary; the dry run planned exactly the files (and outputs) that ended
+    // done, and skipped the same ones (the note, by name).
+    const std::string checker
+        = "import json,sys\n"
+          "load=lambda p:[json.loads(l) for l in open(p,encoding='utf-8')]\n"
+          "dry,ran=load(sys.argv[1]),load(sys.argv[2])\n"
+          "*rows,total=ran\n"
+          "for o in rows:\n"
+          "  assert set(o)=={'file','state','percent','elapsed','output','reason'}, o\n"
+          "  assert 0<=o['percent']<=100 and o['elapsed']>=0, o\n"
+          "pick=lambda rs,st:{(o['file'],o['output'],o['reason']) for o in rs if o['state']==st}\n"
+          "assert pick(dry,'planned')==pick(rows,'done'), (pick(dry,'planned'),pick(rows,'done'))\n"
+          "assert pick(dry,'skipped')==pick(rows,'skipped'), dry\n"
+          "keys=('converted','skipped','failed','stopped')\n"
+          "assert dry[-1]['state']=='dry-run-summary' and total['state']=='summary', (dry[-1],total)\n"
+          "assert [dry[-1][k] for k in keys]==[total[k] for k in keys], (dry[-1],total)\n"
+          "print(len(pick(rows,'done')),[total[k] for k in keys],[o['file'][-9:] for o in rows if "
+          "o['state']=='skipped'])\n";
     std::ofstream(base + "/check.py") << checker;
+    std::ofstream(base + "/dry.jsonl") << dry;
     std::ofstream(base + "/progress.jsonl") << log;
-    const std::string parsed = run("python3 " + quote(base + "/check.py") + " <" + quote(base + "/progress.jsonl"), &status);
+    const std::string parsed = run("python3 " + quote(base + "/check.py") + " " + quote(base + "/dry.jsonl") + " "
+                                       + quote(base + "/progress.jsonl"),
+                                   &status);
     EXPECT_EQ(status, 0) << parsed;
-    EXPECT_EQ(parsed, "6\n") << log;
+    EXPECT_EQ(parsed, "6 [6, 1, 0, 0] ['notes.txt']\n") << log;
 
-    // Run again with skip: nothing is converted, nothing numbered.
-    const std::string again = run("(" + quote(kCli) + " convert" + mp3 + "--recursive --keep-tree --if-exists skip --progress json "
-                                      + quote(tree) + " 2>/dev/null)",
-                                  &status);
+    // Run again with skip: nothing is converted, nothing numbered; each
+    // file is named as skipped, then the summary.
+    const std::string again = run("(" + batch + "--if-exists skip " + quote(tree) + " 2>/dev/null)", &status);
     EXPECT_EQ(status, 0) << again;
-    EXPECT_EQ(lines(again).size(), 6u) << again;
+    EXPECT_EQ(lines(again).size(), 8u) << again;
     EXPECT_EQ(again.find("\"done\""), std::string::npos) << again;
-    EXPECT_NE(again.find("\"skipped\""), std::string::npos) << again;
+    EXPECT_NE(again.find("{\"state\":\"summary\",\"converted\":0,\"skipped\":7,\"failed\":0,\"stopped\":0}"),
+              std::string::npos)
+        << again;
     made.clear();
     for (const auto& entry : stdfs::recursive_directory_iterator(out))
         if (entry.is_regular_file())
             made.insert(entry.path().lexically_relative(out).string());
     EXPECT_EQ(made, expected);
+
+    // A damaged file with a media file's name fails the run by name, as it
+    // does when given alone; in text mode the summary counts it.
+    std::ofstream(tree + "/a/b/damaged.avi") << std::string(3000, 'x');
+    const std::string damaged
+        = run(quote(kCli) + " convert" + mp3 + "-r --keep-tree --if-exists skip " + quote(tree) + " 2>&1", &status);
+    EXPECT_EQ(status, 1) << damaged;
+    EXPECT_NE(damaged.find("不能识别的文件类型。 " + tree + "/a/b/damaged.avi"), std::string::npos) << damaged;
+    EXPECT_NE(damaged.find("跳过：" + tree + "/a/notes.txt（不是影音文件）"), std::string::npos) << damaged;
+    EXPECT_NE(damaged.find("已转换 0，跳过 7，失败 1，停止 0\n"), std::string::npos) << damaged;
 }
 
 TEST(CliBatch, AnExactOutputPathAndWhatHappensWhenItIsTaken)
@@ -396,8 +420,11 @@ TEST(CliBatch, BatchOptionUsageErrors)
         {mp3 + "--jobs many " + quote(source), "--jobs"},
         {mp3 + "--if-exists replace " + quote(source), "number, skip, overwrite"},
         {mp3 + "--progress xml " + quote(source), "text, json"},
-        {mp3 + "-o " + quote(base + "/a.mp3") + " " + quote(source) + " " + quote(source), "exactly one FILE"},
-        {mp3 + "-o " + quote(base) + " " + quote(source), "is a folder"},
+        {mp3 + "-o " + quote(base + "/a.mp3") + " " + quote(source) + " " + quote(source), "只能用于一个"},
+        {mp3 + "-o " + quote(base) + " " + quote(source), "是一个文件夹"},
+        {mp3 + "--name '{title}' " + quote(source), "{title}"},
+        {mp3 + "--name 'a/{name}' " + quote(source), "不是一个文件名"},
+        {mp3 + "--name x -o " + quote(base + "/a.mp3") + " " + quote(source), "不能再用 --name"},
         {" convert -c 7 -m 没有这个 -f 8 " + quote(source), "默认参数"},
     };
     for (const Case& c : cases) {
@@ -407,13 +434,16 @@ TEST(CliBatch, BatchOptionUsageErrors)
         EXPECT_NE(log.find(c.says), std::string::npos) << c.args << "\n" << log;
     }
     EXPECT_FALSE(stdfs::exists(base + "/out"));
-    // A model chosen by its name converts as its row does.
+    // A model chosen by its name converts as its row does; the name template
+    // and -q: the output named from the parts, and nothing said but the summary.
     int status = -1;
-    const std::string log = run(quote(kCli) + " convert -c 7 -m 默认参数 -f 8 --output-folder " + quote(base + "/out") + " "
-                                    + quote(source) + " 2>&1",
-                                &status);
+    const std::string log
+        = run(quote(kCli) + " convert -c 7 -m 默认参数 -f 8 -q --name '{model}-{name}' --output-folder "
+                  + quote(base + "/out") + " " + quote(source) + " 2>&1",
+              &status);
     EXPECT_EQ(status, 0) << log;
-    EXPECT_TRUE(stdfs::exists(base + "/out/short.avi-mp3.mp3")) << log;
+    EXPECT_EQ(log, "已转换 1，跳过 0，失败 0，停止 0\n");
+    EXPECT_TRUE(stdfs::exists(base + "/out/默认参数-short.mp3")) << log;
 }
 
 } // namespace

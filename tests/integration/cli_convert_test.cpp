@@ -145,7 +145,7 @@ TEST(CliConvert, UnrecognisedFilesGetTheTaskListsMessage)
     EXPECT_EQ(status, 1) << log;
     for (const std::string& file : {empty, text, png})
         EXPECT_NE(log.find("不能识别的文件类型。 " + file), std::string::npos) << log;
-    EXPECT_EQ(log.find("no such file"), std::string::npos) << log;
+    EXPECT_EQ(log.find("找不到文件"), std::string::npos) << log;
 }
 
 // The stop time is a position in the source, as the start time is: the

@@ -3,7 +3,8 @@
 # gui_instances.sh PROGRAM_DIR WORK_DIR
 # The desktop program's command line and its one-program-per-user rule, run
 # as a user would under the X server of $DISPLAY (xvfb-run):
-#   --help, --version and an unknown option need no display;
+#   --help, --version and an unknown option need no display; without one
+#   (or with a display whose server is gone) a start says so in one line, 1;
 #   PROGRAM_A started with two clips shows a window listing both;
 #   a second start without files hands over nothing and ends (2 rows);
 #   a third start with a third clip hands it over and ends (3 rows);
@@ -52,6 +53,13 @@ grep -q 'usage: quillfer \[FILE\]' "$out/help.log" || fail "--help printed no us
 status=0; "$prog_a" --no-such-option >"$out/bad-option.log" 2>&1 || status=$?
 [ $status -eq 2 ] || fail "an unknown option exited with $status, expected 2"
 grep -q "unknown option '--no-such-option'" "$out/bad-option.log" || fail "the unknown option was not named"
+# Without a display (none set, or one whose server is gone): one line, status 1.
+gone=1234; while [ -e "/tmp/.X11-unix/X$gone" ]; do gone=$((gone + 1)); done
+for display in "" ":$gone"; do
+  status=0; env -u WAYLAND_DISPLAY DISPLAY="$display" "$prog_a" >"$out/no-display.log" 2>&1 || status=$?
+  [ $status -eq 1 ] && [ "$(wc -l <"$out/no-display.log")" -eq 1 ] && grep -q '图形显示' "$out/no-display.log" \
+    || fail "without the display '$display': status $status"
+done
 
 # Three short clips, names with blanks and Chinese included, and a text file.
 gen() { ffmpeg -v error -y -f lavfi -i "testsrc=size=160x120:rate=25:duration=1" \
@@ -145,6 +153,9 @@ close_window $pid_b "$wid_b"
 close_window $pid_a "$wid_a"
 trap - EXIT
 [ "$(count_of "$real_a")" = 0 ] || fail "a program is left running"
+# The player's search for a sound output at start kept its drivers' failures
+# to itself (the machine has no sound card, so every driver but the last fails).
+! grep -l 'audio driver\|alsa-lib\|\[AO' "$out/first.log" "$out/other.log" || fail "the player's errors reached the terminal"
 [ $# -eq 2 ] || { echo "gui instances: options, two files at start, two later starts handed over, a refusal, a second configuration"; exit 0; }
 
 # A conversion in the window ended from outside, in each of its phases. A copy

@@ -38,7 +38,7 @@ int runCommands(const std::vector<std::string>& args)
         return kExitUsage;
     }
     if (selection.files.size() != 1) {
-        std::fprintf(stderr, "quillfer-cli commands: give exactly one FILE (got %zu)\n", selection.files.size());
+        std::fprintf(stderr, "quillfer-cli commands: 请只给出一个文件 FILE（给出了 %zu 个）\n", selection.files.size());
         return kExitUsage;
     }
     if (!startUp())

@@ -27,6 +27,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/cli_selection.h"
+#include "convert/command_line_builder.h"
 #include "convert/configuration.h"
 #include "core/file_system.h"
 #include "core/messages.h"
@@ -34,6 +35,7 @@
 #include "core/readable_text.h"
 #include "core/text_string.h"
 #include "tasks/conversion_worker.h"
+#include "tasks/output_name.h"
 #include "tasks/task_list_model.h"
 #include "tasks/worker_pool.h"
 
@@ -149,8 +151,9 @@ void printHelp()
                 "Converts each FILE with the chosen device model and format as the task\n"
                 "list does: the encoder and the helper tools from the program directory,\n"
                 "the output files in the output folder. A FOLDER gives every media file in\n"
-                "it (and in its subfolders with --recursive); its other files are counted\n"
-                "and skipped. Shows every task's state, elapsed time and encoder\n"
+                "it (and in its subfolders with --recursive); its other files are named\n"
+                "and skipped, and one with a media file's extension that is no media file\n"
+                "fails. Shows every task's state, elapsed time and encoder\n"
                 "percentage (a live line on a terminal, plain lines otherwise, or JSON\n"
                 "lines). Ctrl-C (or SIGTERM, SIGHUP) stops the conversion: the running and\n"
                 "the waiting tasks end as 未完成, and nothing of them is left in the\n"
@@ -171,10 +174,19 @@ void printHelp()
                 "  --progress json        one JSON object a line: file, state, percent,\n"
                 "                         elapsed (seconds), output, reason; states: queued,\n"
                 "                         converting, first-pass, second-pass, muxing, done,\n"
-                "                         failed, stopped, skipped, refused. A path that is\n"
-                "                         not UTF-8 is shown readably and also given\n"
-                "                         exactly, in hexadecimal, as file_bytes or\n"
-                "                         output_bytes\n\n"
+                "                         failed, stopped, skipped, refused; at the end a\n"
+                "                         summary object (state \"summary\": converted,\n"
+                "                         skipped, failed, stopped). A path that is not\n"
+                "                         UTF-8 is shown readably and also given exactly,\n"
+                "                         in hexadecimal, as file_bytes or output_bytes\n"
+                "  --name TEMPLATE        the outputs' file names from {name} (the source's\n"
+                "                         name without its extension), {ext} (its extension),\n"
+                "                         {suffix} (the format's, e.g. -mp3.mp3) and {model};\n"
+                "                         default {name}{ext}{suffix}\n"
+                "  --dry-run              say what would be converted (and to where), skipped\n"
+                "                         and refused, convert nothing and end with 0\n"
+                "  -q, --quiet            print the failures and the summary only\n\n"
+                "Every run ends with a summary line: 已转换 N，跳过 N，失败 N，停止 N.\n"
                 "Exit status: 0 when every file was converted (已完成) or skipped, 1 when\n"
                 "any file was refused, failed or stopped, 2 on a usage error.\n",
                 selectionUsage());
@@ -291,6 +303,10 @@ public:
         if (!fresh && at->second == key)
             return;
         at->second = key;
+        if (quiet_
+            && (tasks::isActiveState(task.state) || task.state == tasks::kStateDone
+                || task.state == tasks::kStateNotDone))
+            return;
         const long elapsed = task.startTime != 0 ? static_cast<long>(std::time(nullptr) - task.startTime) : 0;
         std::string reason;
         if (!tasks::isActiveState(task.state))
@@ -298,10 +314,13 @@ public:
         printJson(task.sourcePath.c_str(), stateKey(task.state), entry.progress, elapsed, task.outputPath.c_str(), reason);
     }
     void setStarted() { started_ = true; }
+    // -q: the failures alone.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
 
 private:
     const tasks::TaskListModel& model_;
     bool started_ = false;
+    bool quiet_ = false;
     std::map<const tasks::ConversionTask*, std::pair<int32_t, int>> last_;
     std::set<const tasks::ConversionTask*> seen_;  // tasks seen running: a later 未完成 is a stop
 };
@@ -334,7 +353,7 @@ public:
     explicit CliProber(const SelectionArgs& selection) : selection_(selection) {}
     int configure(const std::string& path, convert::CommandLineBuilder& out, std::string& error)
     {
-        const int status = configureBuilder(selection_, path, out, error);
+        const int status = configureBuilder(selection_, path, out, error, &modelName_);
         if (status == kExitOk) {
             lastPath_ = path;
             lastFacts_ = out.media;
@@ -357,8 +376,12 @@ public:
         return true;
     }
 
+    // The chosen model's (or preset's) name, once a file was configured.
+    const std::string& modelName() const { return modelName_; }
+
 private:
     const SelectionArgs& selection_;
+    std::string modelName_;
     std::string lastPath_;
     probe::MediaFacts lastFacts_;
 };
@@ -459,33 +482,189 @@ private:
     std::string lastPrinted_;
 };
 
+// The names a folder's media files carry: the open dialog's, and the other
+// containers the probe reads. A file with one of them that the probe refuses
+// is damaged, not merely some other file.
+bool hasMediaExtension(const std::string& path)
+{
+    static const std::set<std::string> kExtensions = {
+        "3g2",  "3gp", "aac", "ac3",  "aif", "aiff", "amr",  "asf", "avi", "avs", "dat",  "divx", "f4v",  "flac", "flv",
+        "m2ts", "m2v", "m4a", "m4v",  "mka", "mkv",  "mod",  "mov", "mp2", "mp3", "mp4",  "mpe",  "mpeg", "mpg",  "mts",
+        "oga",  "ogg", "ogv", "opus", "ram", "rm",   "rmvb", "ts",  "vob", "wav", "webm", "wma",  "wmv"};
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return kExtensions.count(extension) > 0;
+}
+
+// --name: the output's file name from the source's name ({name}, without its
+// extension), its extension ({ext}, with the dot), the format's suffix
+// ({suffix}, as in "-mp3.mp3") and the model's name ({model}). The format's
+// extension is added when the name does not end in it, so the file stays
+// what it holds. False with a message on an unknown placeholder, a '/' or
+// an empty name.
+bool renderNameTemplate(const std::string& pattern, const std::string& source, const std::string& suffix,
+                        const std::string& modelName, std::string& out, std::string& error)
+{
+    const std::string file = source.substr(source.find_last_of('/') + 1);
+    const size_t dot = file.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
+    const std::string extension = file.substr(stem.size());
+    out.clear();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '{') {
+            out += pattern[i];
+            continue;
+        }
+        const size_t close = pattern.find('}', i);
+        const std::string key = close == std::string::npos ? pattern.substr(i) : pattern.substr(i + 1, close - i - 1);
+        if (key == "name")
+            out += stem;
+        else if (key == "ext")
+            out += extension;
+        else if (key == "suffix")
+            out += suffix;
+        else if (key == "model")
+            out += modelName;
+        else {
+            error = "--name '" + pattern + "'：未知的 {" + key + "}；可用：{name} {ext} {suffix} {model}";
+            return false;
+        }
+        i = close;
+    }
+    if (out.empty() || out.find('/') != std::string::npos || out == "." || out == "..") {
+        error = "--name '" + pattern + "' 给出的 '" + out + "' 不是一个文件名";
+        return false;
+    }
+    const std::string formatExtension = suffix.substr(std::min(suffix.find_last_of('.'), suffix.size()));
+    if (out.size() < formatExtension.size()
+        || out.compare(out.size() - formatExtension.size(), std::string::npos, formatExtension) != 0)
+        out += formatExtension;
+    return true;
+}
+
+// The output path of a task under --name: its folder as without it (the
+// output folder, below the task's subfolder), the name from the template.
+std::string templatedOutputPath(const tasks::ConversionTask& task, const std::string& pattern,
+                                const std::string& modelName)
+{
+    const std::string folder = core::fs::directoryPart(tasks::TaskListModel::wantedOutputPath(task).c_str()).c_str();
+    std::string name, error;
+    renderNameTemplate(pattern, task.sourcePath.c_str(), convert::formatSuffix(task.outputFormat), modelName, name,
+                       error);
+    return folder + "/" + name;
+}
+
+// What became of each file, reported as it is known and summed up at the
+// end: converted (已完成), skipped (its output exists, or it is no media
+// file in a folder), failed (refused or failed) and stopped (未完成).
+class BatchReport {
+public:
+    BatchReport(bool json, bool quiet) : json_(json), quiet_(quiet) {}
+
+    void refused(const std::string& path, const std::string& reason)
+    {
+        ++failed_;
+        if (json_)
+            printJson(path, "refused", 0, 0, "", reason);
+        else
+            std::fprintf(stderr, "quillfer-cli convert: %s %s\n", reason.c_str(), core::printableText(path).c_str());
+    }
+    void skipped(const std::string& path, const std::string& output, const std::string& reason)
+    {
+        ++skipped_;
+        if (quiet_)
+            return;
+        if (json_)
+            printJson(path, "skipped", 0, 0, output, reason);
+        else if (output.empty())
+            std::printf("跳过：%s（%s）\n", core::printableText(path).c_str(), reason.c_str());
+        else
+            std::printf("跳过：%s（%s %s）\n", core::printableText(path).c_str(), core::printableText(output).c_str(),
+                        reason.c_str());
+    }
+    // A dry run's file that would be converted, and where to.
+    void planned(const std::string& path, const std::string& output)
+    {
+        ++converted_;
+        if (json_)
+            printJson(path, "planned", 0, 0, output, "");
+        else if (!quiet_)
+            std::printf("将转换：%s -> %s\n", core::printableText(path).c_str(), core::printableText(output).c_str());
+    }
+    void ended(int32_t state)
+    {
+        if (state == tasks::kStateDone)
+            ++converted_;
+        else if (state == tasks::kStateNotDone)
+            ++stopped_;
+        else
+            ++failed_;
+    }
+    // One line (or object) for the whole run; a dry run's says what would be.
+    void summary(bool dryRun) const
+    {
+        if (json_) {
+            std::printf("{\"state\":\"%s\",\"converted\":%d,\"skipped\":%d,\"failed\":%d,\"stopped\":%d}\n",
+                        dryRun ? "dry-run-summary" : "summary", converted_, skipped_, failed_, stopped_);
+        } else {
+            std::printf("%s%d，跳过 %d，失败 %d，停止 %d\n", dryRun ? "试运行：将转换 " : "已转换 ", converted_,
+                        skipped_, failed_, stopped_);
+        }
+        std::fflush(stdout);
+    }
+    int failed() const { return failed_; }
+    int stopped() const { return stopped_; }
+
+private:
+    const bool json_;
+    const bool quiet_;
+    int converted_ = 0;
+    int skipped_ = 0;
+    int failed_ = 0;
+    int stopped_ = 0;
+};
+
 // The batch options' values; false with a message when one is wrong.
 bool checkBatchOptions(const SelectionArgs& selection, long& jobs, std::string& error)
 {
     if (selection.ifExists != "number" && selection.ifExists != "skip" && selection.ifExists != "overwrite") {
-        error = "unknown --if-exists '" + selection.ifExists + "'; valid: number, skip, overwrite";
+        error = "未知的 --if-exists '" + selection.ifExists + "'；可用：number, skip, overwrite";
         return false;
     }
     char* end = nullptr;
     jobs = std::strtol(selection.jobs.c_str(), &end, 10);
     if (selection.jobs.empty() || !end || *end != 0 || jobs < 1 || jobs > 64) {
-        error = "--jobs '" + selection.jobs + "' is not a number 1..64";
+        error = "--jobs '" + selection.jobs + "' 不是 1..64 之间的数";
         return false;
     }
     if (!selection.progress.empty() && selection.progress != "json" && selection.progress != "text") {
-        error = "unknown --progress '" + selection.progress + "'; valid: text, json";
+        error = "未知的 --progress '" + selection.progress + "'；可用：text, json";
         return false;
     }
     if (!selection.outputFile.empty()) {
         std::error_code ec;
         if (selection.files.size() != 1 || std::filesystem::is_directory(selection.files[0], ec)) {
-            error = "-o FILE needs exactly one FILE to convert";
+            error = "-o FILE 只能用于一个要转换的文件 FILE";
             return false;
         }
         if (std::filesystem::is_directory(selection.outputFile, ec)) {
-            error = "-o " + selection.outputFile + " is a folder: give a file name, or use --output-folder";
+            error = "-o " + selection.outputFile + " 是一个文件夹：请给出文件名，或用 --output-folder";
             return false;
         }
+    }
+    if (!selection.nameTemplate.empty()) {
+        std::string name;
+        if (!selection.outputFile.empty()) {
+            error = "-o 已给出输出文件，不能再用 --name";
+            return false;
+        }
+        if (!renderNameTemplate(selection.nameTemplate, "/a.avi", "-mp3.mp3", "m", name, error))
+            return false;
     }
     return true;
 }
@@ -504,7 +683,7 @@ int runConvert(const std::vector<std::string>& args)
         return kExitUsage;
     }
     if (selection.files.empty()) {
-        std::fprintf(stderr, "quillfer-cli convert: give at least one FILE\n");
+        std::fprintf(stderr, "quillfer-cli convert: 请至少给出一个要转换的文件 FILE\n");
         return kExitUsage;
     }
     const bool json = selection.progress == "json";
@@ -554,49 +733,34 @@ int runConvert(const std::vector<std::string>& args)
     JsonProgressView jsonView(model);
     modelForSink = &model;
 
-    bool refused = false;
-    int nonMedia = 0;
+    BatchReport report(json, selection.quiet);
     std::set<const tasks::ConversionTask*> skipped;
     for (const SourceFile& file : sources) {
         const char* path = file.path.c_str();
         if (!core::fs::isFile(path) || probe::isMissing(path)) {
             // The task list's sentence, then the line that names the file.
-            const std::string line = std::string("no such file: ") + core::printableText(path);
-            std::fprintf(stderr, "quillfer-cli convert: %s %s\n", probe::kMissingFileText, line.c_str());
-            if (json)
-                printJson(path, "refused", 0, 0, "", std::string(probe::kMissingFileText) + "\r\n" + line);
-            refused = true;
+            report.refused(path, std::string(probe::kMissingFileText) + " no such file:");
             continue;
         }
         probe::MediaFacts facts;
-        // A folder's other files are counted, not each reported.
-        if (file.fromFolder && (!prober.probe(path, facts) || (!facts.hasVideo && !facts.hasAudio))) {
-            ++nonMedia;
+        const bool media = prober.probe(path, facts) && (facts.hasVideo || facts.hasAudio);
+        // A folder's other files are left out by name; one that should be
+        // media and is not is a failure, as it is when given by itself.
+        if (file.fromFolder && !media && !hasMediaExtension(file.path)) {
+            report.skipped(path, "", "不是影音文件");
             continue;
         }
         // A file the probe refuses gets the task list's own message.
-        if (!haveSettings) {
-            if (!prober.probe(path, facts)) {
-                core::TextString message = tasks::kUnrecognisedFileText;
-                message.append("\r\n");
-                message.append(path);
-                host.showMessage(message.c_str());
-            }
-            if (json)
-                printJson(path, "refused", 0, 0, "", tasks::kUnrecognisedFileText);
-            refused = true;
-            continue;
-        }
-        tasks::ConversionTask* task = model.addFile(path);
+        tasks::ConversionTask* task = haveSettings && media ? model.addFile(path) : nullptr;
         if (!task) {
-            if (json)
-                printJson(path, "refused", 0, 0, "", tasks::kUnrecognisedFileText);
-            refused = true;
+            report.refused(path, tasks::kUnrecognisedFileText);
             continue;
         }
         task->outputSubfolder = file.subfolder.c_str();
         if (!selection.outputFile.empty())
             task->fixedOutputPath = std::filesystem::absolute(selection.outputFile).lexically_normal().string().c_str();
+        else if (!selection.nameTemplate.empty())
+            task->fixedOutputPath = templatedOutputPath(*task, selection.nameTemplate, prober.modelName()).c_str();
         task->replaceOutput = selection.ifExists == "overwrite";
         // The row holds its real path from now on: rows of the same name in
         // other subfolders do not number each other.
@@ -610,27 +774,41 @@ int runConvert(const std::vector<std::string>& args)
                 task->replaceOutput = true;
             if (size > 0) {
                 skipped.insert(task);
-                if (json)
-                    printJson(path, "skipped", 0, 0, wanted.c_str(), "");
-                else
-                    std::printf("%s  skipped: %s exists\n", core::printableText(path).c_str(),
-                                core::printableText(wanted.view()).c_str());
+                report.skipped(path, wanted.c_str(), "已存在");
             }
         }
     }
-    if (nonMedia > 0)
-        std::fprintf(stderr, "quillfer-cli convert: skipped %d file%s that %s not media\n", nonMedia,
-                     nonMedia == 1 ? "" : "s", nonMedia == 1 ? "is" : "are");
-    if (model.rowCount() == static_cast<int>(skipped.size()))
-        return model.rowCount() > 0 && !refused ? kExitOk : kExitFailed;
+    if (selection.dryRun) {
+        // Rows were added on top: the last row is the first file.
+        std::set<std::string> planned;
+        for (int r = model.rowCount() - 1; r >= 0; --r) {
+            const tasks::ConversionTask& task = *model.row(r).task;
+            if (skipped.count(&task))
+                continue;
+            const core::TextString wanted = tasks::TaskListModel::wantedOutputPath(task);
+            const core::TextString output
+                = task.replaceOutput ? wanted : tasks::firstFreePath(wanted, [&](const core::TextString& candidate) {
+                      return core::fs::exists(candidate.c_str()) || planned.count(candidate.c_str()) > 0;
+                  });
+            planned.insert(output.c_str());
+            report.planned(task.sourcePath.c_str(), output.c_str());
+        }
+        report.summary(true);
+        return kExitOk;
+    }
+    if (model.rowCount() == static_cast<int>(skipped.size())) {
+        report.summary(false);
+        return model.rowCount() > 0 && report.failed() == 0 ? kExitOk : kExitFailed;
+    }
 
     model.setAllChecks(true);
     for (int r = 0; r < model.rowCount(); ++r)
         if (skipped.count(model.row(r).task.get()))
             model.setChecked(r, false);
+    jsonView.setQuiet(selection.quiet);
     if (json)
         model.setObserver(&jsonView);
-    else
+    else if (!selection.quiet)
         model.setObserver(&view);
     const ConversionClock clock;
     pool.startThreads(sink);
@@ -663,13 +841,14 @@ int runConvert(const std::vector<std::string>& args)
     model.setObserver(nullptr);
 
     // Rows were added on top: the last row is the first file.
-    bool allDone = !refused;
     for (int r = model.rowCount() - 1; r >= 0; --r) {
         const tasks::TaskRow& entry = model.row(r);
         if (skipped.count(entry.task.get()))
             continue;
-        allDone = allDone && entry.task->state == tasks::kStateDone;
-        if (json)
+        const int32_t state = entry.task->state;
+        report.ended(state);
+        const bool failed = state != tasks::kStateDone && state != tasks::kStateNotDone;
+        if (json || (selection.quiet && !failed))
             continue;
         const char* output = entry.task->outputPath.c_str();
         if (core::fs::isFile(output))
@@ -681,7 +860,8 @@ int runConvert(const std::vector<std::string>& args)
         if (!entry.task->warning.empty())
             printIndented(entry.task->warning.c_str());
     }
-    return allDone ? kExitOk : kExitFailed;
+    report.summary(false);
+    return report.failed() == 0 && report.stopped() == 0 ? kExitOk : kExitFailed;
 }
 
 const CliRegistration registration(Subcommand{"convert", "convert files as the task list does", runConvert});

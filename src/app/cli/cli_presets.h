@@ -1,5 +1,6 @@
 #pragma once
-// A user preset as a file of its own (see cli_presets.cpp for the layout).
+// A user preset as a file of its own: text (preset_text.h), or the older
+// binary layout (see cli_presets.cpp).
 
 #include <cstdint>
 #include <string>
@@ -9,7 +10,6 @@
 
 namespace qf::cli {
 
-void encodePresetFile(const convert::DeviceModel& preset, std::vector<uint8_t>& out);
 // False with a message when the file is missing, not a preset file, cut or
 // altered, or holds no preset the program can use.
 bool readPresetFile(const std::string& file, convert::DeviceModel& out, std::string& error);

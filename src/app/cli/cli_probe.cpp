@@ -58,7 +58,7 @@ int runProbe(const std::vector<std::string>& args)
     bool first = true;
     for (const std::string& path : args) {
         if (!core::fs::isFile(path.c_str())) {
-            std::fprintf(stderr, "quillfer-cli: probe: no such file: %s\n", core::printableText(path).c_str());
+            std::fprintf(stderr, "quillfer-cli: probe: 找不到文件：%s\n", core::printableText(path).c_str());
             status = kExitFailed;
             continue;
         }

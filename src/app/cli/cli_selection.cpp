@@ -115,8 +115,7 @@ int applyMedia(const std::string& mode, const std::string& path, convert::Comman
     }
     probe::MediaSummary summary;
     if (!probe::probeFile(path.c_str(), summary)) {
-        error = "不能识别的文件类型。 " + path
-            + (summary.hasHandle() ? "" : " (the media-information library is not loaded)");
+        error = "不能识别的文件类型。 " + path + (summary.hasHandle() ? "" : "（影音信息库没有载入）");
         return kExitFailed;
     }
     out.takeMediaSummary(summary);
@@ -150,7 +149,7 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
         const std::string& a = args[i];
         auto value = [&](std::string& into) {
             if (i + 1 >= args.size()) {
-                error = "option " + a + " needs a value";
+                error = "选项 " + a + " 需要一个值";
                 return false;
             }
             into = args[++i];
@@ -185,6 +184,12 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
             out.recursive = true;
         else if (a == "--keep-tree")
             out.keepTree = true;
+        else if (a == "--dry-run")
+            out.dryRun = true;
+        else if (a == "-q" || a == "--quiet")
+            out.quiet = true;
+        else if (a == "--name")
+            ok = value(out.nameTemplate);
         else if (a == "--set") {
             std::string s;
             ok = value(s);
@@ -194,7 +199,7 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
             break;
         } else if (a.size() > 1 && a[0] == '-') {
             if (!unknown) {
-                error = "unknown option " + a;
+                error = "未知的选项 " + a;
                 return false;
             }
             unknown->push_back(a);
@@ -207,16 +212,20 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
     return true;
 }
 
-int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
-                     std::string& error)
+int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out, std::string& error,
+                    std::string* modelName)
 {
     const bool fromFile = !args.presetFile.empty();
     if (args.format.empty() || (!fromFile && (args.category.empty() || args.model.empty()))) {
-        error = "-c CATEGORY, -m MODEL (or --preset-file FILE) and -f FORMAT are all needed";
+        error = "-c CATEGORY、-m MODEL（或 --preset-file FILE）和 -f FORMAT 都要给出";
+        return kExitUsage;
+    }
+    if (fromFile && (!args.category.empty() || !args.model.empty())) {
+        error = "--preset-file 已给出分类和型号，不能再用 -c 或 -m";
         return kExitUsage;
     }
     if (args.media != "auto" && args.media != "av" && args.media != "video" && args.media != "audio") {
-        error = "unknown --media '" + args.media + "'; valid: auto, av, video, audio";
+        error = "未知的 --media '" + args.media + "'；可用：auto, av, video, audio";
         return kExitUsage;
     }
     convert::DeviceModel filePreset;
@@ -224,7 +233,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         return kExitUsage;
     const int32_t category = fromFile ? filePreset.category : resolveCategory(args.category);
     if (category < 0) {
-        error = "unknown category '" + args.category + "'; valid: " + validCategories();
+        error = "未知的分类 '" + args.category + "'；可用：" + validCategories();
         return kExitUsage;
     }
     convert::DeviceModelList list;
@@ -244,7 +253,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
                     entry = list.at(r);
     }
     if (!entry) {
-        error = "no model '" + args.model + "' in category " + convert::categoryName(category) + "; valid: "
+        error = "分类 " + std::string(convert::categoryName(category)) + " 中没有型号 '" + args.model + "'；可用："
             + validModels(list);
         return kExitUsage;
     }
@@ -257,18 +266,20 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
                 format = f.format;
     }
     if (format < 0 || format > INT32_MAX || !entry->listsFormat(static_cast<int32_t>(format))) {
-        error = "model " + std::string(entry->name.c_str()) + " has no format '" + args.format
-            + "'; valid: " + validFormats(*entry);
+        error = "型号 " + std::string(entry->name.c_str()) + " 没有格式 '" + args.format + "'；可用："
+            + validFormats(*entry);
         return kExitUsage;
     }
     entry->applyTo(out, static_cast<int32_t>(format));
+    if (modelName)
+        *modelName = entry->name.c_str();
 
     for (const std::string& set : args.sets) {
         const size_t eq = set.find('=');
         const std::string name = set.substr(0, eq);
         int32_t* member = eq == std::string::npos ? nullptr : out.parameterByName(name.c_str());
         if (!member) {
-            error = "--set '" + set + "': expected MEMBER=VALUE with MEMBER one of: " + validMembers();
+            error = "--set '" + set + "'：应为 MEMBER=VALUE，MEMBER 是以下之一：" + validMembers();
             return kExitUsage;
         }
         int index = 0;
@@ -277,8 +288,8 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         const convert::ValueRange& range = convert::kParameterRanges[static_cast<size_t>(index)];
         long value = 0;
         if (!parseInt(set.substr(eq + 1), value) || value < range.min || value > range.max) {
-            error = "--set " + name + ": value '" + set.substr(eq + 1) + "' is outside " + std::to_string(range.min)
-                + ".." + std::to_string(range.max);
+            error = "--set " + name + "：值 '" + set.substr(eq + 1) + "' 不在 " + std::to_string(range.min) + ".."
+                + std::to_string(range.max) + " 之内";
             return kExitUsage;
         }
         *member = static_cast<int32_t>(value);
@@ -289,7 +300,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         if (text->empty())
             continue;
         if (!core::isTimeText(text->c_str())) {
-            error = std::string(option) + " '" + *text + "' is not a time HH:MM:SS (hours 00..23)";
+            error = std::string(option) + " '" + *text + "' 不是时间 HH:MM:SS（小时 00..23）";
             return kExitUsage;
         }
         into->assign(text->c_str());
@@ -299,6 +310,14 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         return kExitUsage;
     }
 
+    return kExitOk;
+}
+
+int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
+                     std::string& error, std::string* modelName)
+{
+    if (const int status = configureChoice(args, out, error, modelName); status != kExitOk)
+        return status;
     const std::string path = absolutePath(file);
     if (!core::fs::isFile(path.c_str()) || probe::isMissing(path.c_str())) {
         error = std::string(probe::kMissingFileText) + " no such file: " + path;
@@ -311,7 +330,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
     const std::string folder = args.outputFolder.empty() ? std::string(convert::settings().outputFolder().c_str())
                                                          : absolutePath(args.outputFolder);
     if (folder.empty()) {
-        error = "no output folder: give --output-folder";
+        error = "没有输出目录：请用 --output-folder 给出";
         return kExitUsage;
     }
     out.makeOutputPath(folder.c_str());

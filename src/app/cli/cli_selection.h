@@ -40,6 +40,9 @@ struct SelectionArgs {
     std::string progress;             // "" (text) or json
     bool recursive = false;           // a folder gives the files of its subfolders too
     bool keepTree = false;            // outputs keep their subfolder below the given folder
+    bool dryRun = false; // say what a run would do, and do nothing
+    bool quiet = false; // the failures and the summary alone
+    std::string nameTemplate; // --name: the outputs' file names, e.g. "{name}{ext}"
 };
 
 // The option lines for a subcommand's --help.
@@ -55,7 +58,13 @@ bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out
 // facts of `file` and the output path. Returns kExitOk, kExitUsage (a wrong
 // choice or value; `error` names the valid ones) or kExitFailed (the file is
 // missing or refused by the probe).
+// The model, format, --set values and times alone, without a file (kExitOk
+// or kExitUsage).
+int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out, std::string& error,
+                    std::string* modelName = nullptr);
+
+// `modelName`, when given, receives the chosen model's (or preset's) name.
 int configureBuilder(const SelectionArgs& args, const std::string& file, convert::CommandLineBuilder& out,
-                     std::string& error);
+                     std::string& error, std::string* modelName = nullptr);
 
 } // namespace qf::cli

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/version_notice.h"
 #include "core/platform/descriptors.h"
 #include "core/program_directory.h"
 #include "core/startup.h"
@@ -32,7 +33,9 @@ void printUsage(FILE* out)
                       "commands:\n");
     for (const auto& [name, command] : registry())
         std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary.c_str());
-    std::fprintf(out, "\n'quillfer-cli <command> --help' describes a command; see also quillfer-cli(1).\n");
+    std::fprintf(out,
+                 "\n'quillfer-cli <command> --help' describes a command; see also quillfer-cli(1).\n"
+                 "Quillfer is free software under the GNU GPL, version 3 or later.\n");
 }
 
 } // namespace
@@ -96,12 +99,12 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     if (name == "--version") {
-        std::printf("quillfer-cli %s\n", QF_VERSION);
+        std::printf("quillfer-cli %s\n%s", QF_VERSION, qf::app::kLicenceNotice);
         return kExitOk;
     }
     auto it = registry().find(name);
     if (it == registry().end()) {
-        std::fprintf(stderr, "quillfer-cli: unknown command '%s'\n\n", name.c_str());
+        std::fprintf(stderr, "quillfer-cli: 未知的命令 '%s'\n\n", name.c_str());
         printUsage(stderr);
         return kExitUsage;
     }

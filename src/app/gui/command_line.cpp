@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "app/version_notice.h"
+
 #ifndef QF_VERSION
 #error "QF_VERSION must be defined by the build"
 #endif
@@ -101,9 +103,10 @@ std::string helpText()
            "  --version      show the version and end\n"
            "  --             what follows are files, whatever their names\n"
            "\n"
-           "The headless companion is quillfer-cli; see quillfer(1) and quillfer-cli(1).\n";
+           "The headless companion is quillfer-cli; see quillfer(1) and quillfer-cli(1).\n"
+           "Quillfer is free software under the GNU GPL, version 3 or later.\n";
 }
 
-std::string versionText() { return std::string("quillfer ") + QF_VERSION + "\n"; }
+std::string versionText() { return std::string("quillfer ") + QF_VERSION + "\n" + kLicenceNotice; }
 
 } // namespace qf::app

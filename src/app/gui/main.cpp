@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/gui/command_line.h"
+#include "app/gui/display_check.h"
 #include "app/gui/gui_startup.h"
 #include "app/gui/single_instance.h"
 #include "convert/configuration.h"
@@ -49,7 +50,12 @@ int main(int argc, char** argv)
     case GuiArguments::Action::Error: std::fprintf(stderr, "quillfer: %s\n", early.error.c_str()); return 2;
     case GuiArguments::Action::Run: break;
     }
-    qf::ui::chooseGuiPlatform();
+    const QString platform = qf::ui::chooseGuiPlatform();
+    if (std::string why;
+        !qf::app::displayReachable(platform.toStdString(), std::vector<std::string>(argv + 1, argv + argc), why)) {
+        std::fprintf(stderr, "quillfer: %s\n", why.c_str());
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillfer"));
     // QApplication has taken its own options out of argv.

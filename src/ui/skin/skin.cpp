@@ -462,6 +462,12 @@ QImage iconImage(int size)
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
+    paintIcon(p);
+    return img;
+}
+
+void paintIcon(QPainter& p)
+{
     // A blue rounded tile with a film strip and a yellow arrow: media in, media out.
     QLinearGradient g(0, 0, 0, 32);
     g.setColorAt(0, kSkinPale);
@@ -480,7 +486,6 @@ QImage iconImage(int size)
     p.setBrush(colorRef(kButtonPressedTextColour));
     p.drawPolygon(QPolygonF({QPointF(17, 11), QPointF(23, 11), QPointF(23, 7), QPointF(29, 16), QPointF(23, 25),
                              QPointF(23, 21), QPointF(17, 21)}));
-    return img;
 }
 
 QIcon programIcon()

@@ -60,6 +60,8 @@ inline constexpr int kProgramIcon = 128;
 const QImage& bitmap(int id);
 // Icon resource 128 at the given edge length (16 or 32 are painted natively).
 QImage iconImage(int size);
+// The icon's drawing on any painter, in a 32 x 32 box (the SVG icon).
+void paintIcon(QPainter& painter);
 QIcon programIcon();
 
 // Fonts. The shared fonts are "宋体" at 9.6, 11 and 12 points; the dialogs
