@@ -65,11 +65,16 @@ void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_vie
     }
     // Whatever a program says once the output folder has gone, that is
     // why it failed; and a failure of the output is the folder's state.
-    if (code == core::NOTIFY_FAILED && outputFolderMoved(task))
+    std::string said(reason);
+    if (code == core::NOTIFY_FAILED && cause != FailureCause::OutputFolderGone && outputFolderMoved(task)) {
         cause = FailureCause::OutputFolderGone;
+        // The program only saw its file vanish: name the folder first.
+        said = std::string("the output folder ") + core::fs::directoryPart(task.outputPath.c_str()).c_str()
+            + " was removed or renamed (" + said + ")";
+    }
     if (code == core::NOTIFY_FAILED && failsTheOutput(cause))
         code = core::NOTIFY_FOLDER_FAILED;
-    const std::string text = explainFailure(cause, reason);
+    const std::string text = explainFailure(cause, said);
     task.failureReason.assignBytes(text.data(), static_cast<uint32_t>(text.size()));
     notify(code, 0, &task);
 }

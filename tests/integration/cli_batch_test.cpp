@@ -392,9 +392,9 @@ TEST(CliBatch, AKilledRunLeavesNoOutputAndARerunWithSkipConvertsExactlyWhatIsMis
         // The resume recipe: a is skipped, b converted; nothing else is left.
         log = run(convert + "--if-exists skip " + quote(a) + " " + quote(b) + " 2>&1", &status);
         EXPECT_EQ(status, 0) << log;
-        EXPECT_NE(log.find("skipped: " + out + "/" + outA + " exists"), std::string::npos) << log;
+        EXPECT_NE(log.find("（" + out + "/" + outA + " 已存在）"), std::string::npos) << log;
         EXPECT_NE(log.find("-> " + out + "/" + outB), std::string::npos) << log;
-        EXPECT_EQ(log.find("skipped: " + out + "/" + outB), std::string::npos) << log;
+        EXPECT_EQ(log.find("（" + out + "/" + outB + " 已存在）"), std::string::npos) << log;
         std::set<std::string> all;
         for (const auto& entry : stdfs::directory_iterator(out))
             all.insert(entry.path().filename().string());

@@ -159,7 +159,7 @@ TEST_F(TaskJobTest, OutputFolderAndParameterFailures)
     EXPECT_EQ(run(), (Events{"folder"}));
 
     prepare(3, 0, 9);
-    task.outputFormat = 14;  // no command line for it
+    task.outputFormat = convert::kFormatCount;  // no command line for it
     EXPECT_EQ(run(), (Events{"bad"}));
 
     prepare(4, 0, 10);
