@@ -27,4 +27,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, mplayer, libmediainfo0v5, fonts-arphic
 # The click sounds go through the sound server's library, loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, libpulse0")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# A purge removes what an administrator added (/etc/quillfer, files in the
+# program directory).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postrm)
 include(CPack)

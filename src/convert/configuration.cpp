@@ -128,10 +128,12 @@ void Settings::setPlayerVolume(uint32_t volume)
 
 ConfigurationPaths configurationPaths(const char* programDirectory)
 {
-    return configurationPaths(programDirectory, programDirectory && ::access(programDirectory, W_OK) == 0);
+    return configurationPaths(programDirectory, programDirectory && ::access(programDirectory, W_OK) == 0,
+                              QF_SYSTEM_CONFIG_FILE);
 }
 
-ConfigurationPaths configurationPaths(const char* programDirectory, bool programDirectoryWritable)
+ConfigurationPaths configurationPaths(const char* programDirectory, bool programDirectoryWritable,
+                                      const char* systemFile)
 {
     ConfigurationPaths paths;
     core::TextString local = core::TextString::formatted("%s/%s", programDirectory ? programDirectory : "",
@@ -145,7 +147,16 @@ ConfigurationPaths configurationPaths(const char* programDirectory, bool program
     // saved last time is what is read; until then the shipped one, if any.
     const std::string user = platform::configFolder() + kConfigSubfolder + "/" + core::external::kConfigurationFile;
     paths.writePath = user.c_str();
-    paths.readPath = core::fs::isFile(user.c_str()) || !core::fs::isFile(local.c_str()) ? paths.writePath : local;
+    // The administrator's seed comes before the one in the program directory,
+    // which a package upgrade would replace.
+    if (core::fs::isFile(user.c_str()))
+        paths.readPath = paths.writePath;
+    else if (systemFile && *systemFile && core::fs::isFile(systemFile))
+        paths.readPath = systemFile;
+    else if (core::fs::isFile(local.c_str()))
+        paths.readPath = local;
+    else
+        paths.readPath = paths.writePath;
     return paths;
 }
 

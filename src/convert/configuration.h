@@ -97,9 +97,13 @@ struct ConfigurationPaths {
 };
 
 // The locations for a program directory; the one-argument form asks the file
-// system whether the directory is writable.
+// system whether the directory is writable and takes the system-wide seed
+// (/etc/quillfer/cfg in the package). An installed copy reads the user's
+// file once it exists, else the system-wide seed, else the program
+// directory's; it always writes the user's.
 ConfigurationPaths configurationPaths(const char* programDirectory);
-ConfigurationPaths configurationPaths(const char* programDirectory, bool programDirectoryWritable);
+ConfigurationPaths configurationPaths(const char* programDirectory, bool programDirectoryWritable,
+                                      const char* systemFile = nullptr);
 
 // "<documents>/Tarnwell输出", or "<program directory>/转换输出" when there is
 // no documents folder.

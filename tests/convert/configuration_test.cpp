@@ -371,6 +371,11 @@ TEST_F(ConfigurationFile, InstalledCopyUsesTheUsersConfigFolder)
     installed = configurationPaths(programDir_.c_str(), false);
     EXPECT_EQ(str(installed.readPath), cfg_);
     EXPECT_EQ(str(installed.writePath), user);
+    // The administrator's seed comes first; a missing one is passed over.
+    const std::string system = dir_ + "/etc-cfg";
+    EXPECT_EQ(str(configurationPaths(programDir_.c_str(), false, system.c_str()).readPath), cfg_);
+    ASSERT_TRUE(saveConfigurationFile(sample(), system.c_str()));
+    EXPECT_EQ(str(configurationPaths(programDir_.c_str(), false, system.c_str()).readPath), system);
     Configuration c;
     ASSERT_TRUE(loadConfigurationFile(c, installed.readPath.c_str(), programDir_.c_str(), LoadMode::ReadWrite));
     c.options.playerVolume = 12;
@@ -378,6 +383,7 @@ TEST_F(ConfigurationFile, InstalledCopyUsesTheUsersConfigFolder)
 
     installed = configurationPaths(programDir_.c_str(), false);
     EXPECT_EQ(str(installed.readPath), user);
+    EXPECT_EQ(str(configurationPaths(programDir_.c_str(), false, system.c_str()).readPath), user);
     Configuration again;
     ASSERT_TRUE(loadConfigurationFile(again, installed.readPath.c_str(), programDir_.c_str(), LoadMode::ReadWrite));
     EXPECT_EQ(again.options.playerVolume, 12);

@@ -460,7 +460,7 @@ TEST(CliConvert, AVideoFormatForASongFailsInChineseBeforeAnythingRuns)
                                 &status);
     EXPECT_EQ(status, 1) << log;
     EXPECT_NE(log.find("错误的转换参数"), std::string::npos) << log;
-    EXPECT_NE(log.find("\n    源文件没有视频,不能转换为视频格式;请选择音频格式(mp3 或 wma)。\n    the source has no video stream"),
+    EXPECT_NE(log.find("\n    源文件没有视频,不能转换为视频格式;请选择音频格式(mp3、wma、m4a、flac 或 opus)。\n    the source has no video stream"),
               std::string::npos)
         << log;
     EXPECT_FALSE(stdfs::exists(out + "/files")) << "nothing was made";

@@ -134,6 +134,12 @@ as_user xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
 [ -z "$(find /usr/lib/quillfer -newer "$stamp" ! -type d -print -quit)" ] || fail "the program directory was written to"
 dpkg --verify quillfer || fail "installed files were changed"
 
+echo "== the administrator's seed, then a purge that takes it too"
+install -D -m 644 "$home2/.config/quillfer/cfg" /etc/quillfer/cfg
+cp /etc/quillfer/cfg /usr/lib/quillfer/cfg
+mkdir -p "$work/home3" && chown "$user" "$work/home3"
+runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$work/home3" LANG=C.UTF-8 /usr/bin/quillfer-cli presets list \
+  | grep -q 旅行 || fail "a new user's first configuration does not come from /etc/quillfer/cfg"
 echo "== apt-get purge"
 trap - EXIT
 apt-get purge -y -qq -o DPkg::Lock::Timeout=600 quillfer >"$work/purge.log" 2>&1 || { cat "$work/purge.log"; fail "purge"; }
@@ -145,6 +151,7 @@ while read -r path; do
 done <<<"$installed_files"
 [ -z "$left" ] || fail "left after purge:$left"
 [ ! -e /usr/lib/quillfer ] || fail "/usr/lib/quillfer is left"
+[ ! -e /etc/quillfer ] || fail "/etc/quillfer is left"
 # Anything else it made: the user's files outside the user's own folder, and
 # any new file or folder named after the program.
 strays=$(find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path "$work" -o -path /work \) -prune -o \
