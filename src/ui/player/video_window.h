@@ -70,8 +70,18 @@ public:
     // The label's font ("System", 20 points).
     static QFont labelFont();
 
+    // The rectangle of the picture's shape (width x height) in `area`,
+    // centred: as large as fits, or, when `enlarge` is false, at its own
+    // size if that fits. An empty shape gives the whole area.
+    static QRect fitted(const QRect& area, const QSize& shape, bool enlarge);
+    // The shape of the picture now played (empty: unknown, fill); in full
+    // screen the surface is this shape, as large as the screen allows,
+    // centred on the background.
+    void setPictureShape(const QSize& shape);
+    QSize pictureShape() const { return shape_; }
+
     bool isFullScreen() const { return fullScreen_; }
-    // Shows the surface over the whole screen, above every other window.
+    // Shows the picture over the whole screen, above every other window.
     // Nothing when already full screen.
     void enterFullScreen();
     // Puts the surface back into this widget and places the widget on
@@ -114,6 +124,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    friend class FullScreenHost;
     void userActive();
     void showCursor();
     void placeLabel();
@@ -122,6 +133,7 @@ private:
     QPointer<QWidget> owner_;   // the player window; null only while it is being destroyed
     QRect returnArea_;
     QRect labelRect_;
+    QSize shape_;
     int speedStep_ = 0;
     bool fullScreen_ = false;
     bool cursorHidden_ = false;
