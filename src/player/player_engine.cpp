@@ -360,6 +360,7 @@ void PlayerEngine::seekAbsolute(uint32_t seconds)
     if (state == PlayerState::Playing || state == PlayerState::Paused) {
         Command command{Command::Kind::Seek, launchOf(status)};
         command.ms = int64_t{seconds} * 1000;
+        command.paused = state == PlayerState::Paused;
         post(std::move(command));
     }
 }
@@ -377,6 +378,7 @@ void PlayerEngine::seekStep(int32_t seconds)
         Command command{Command::Kind::Seek, launchOf(status)};
         command.ms = int64_t{seconds} * 1000;
         command.step = true;
+        command.paused = state == PlayerState::Paused;
         post(std::move(command));
     }
 }

@@ -238,6 +238,7 @@ private:
         std::shared_ptr<QueryReply> reply;  // Query
         int64_t ms = 0;                     // Seek: the point, or the step when `step`
         bool step = false;
+        bool paused = false;                // Seek: sent while paused
     };
     // The position question pollPosition leaves with the player. The player
     // answers questions in order, one line each.

@@ -408,7 +408,7 @@ std::optional<int64_t> PlayerEngine::askPosition(std::string_view prefix)
 
 void PlayerEngine::seek(const Command& command)
 {
-    const std::string prefix = stateOf(status_.load()) == PlayerState::Paused ? "pausing_keep " : "";
+    const std::string prefix = command.paused ? "pausing_keep " : "";
     const auto seekLine = [&](int64_t ms, bool toPoint) {
         return write(prefix + "seek " + secondsText(ms) + (toPoint ? " 2\n" : " 0\n"));
     };

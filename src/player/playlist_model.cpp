@@ -21,10 +21,12 @@ PlaylistEntry::PlaylistEntry(const probe::MediaSummary& summary, const char* fil
         displayWidth = width;
         displayHeight = height;
         // Non-square pixels: the height stays, the width follows the ratio.
+        // The text is rounded ("0.562", "2.40:1"): within 1 % of the stored
+        // shape the pixels are taken as square.
         const double ratio = parseAspectRatio(summary.videoAspectRatio.c_str());
         if (ratio > 0 && height > 0) {
             const double shown = std::round(height * ratio);
-            if (shown >= 1 && shown <= INT32_MAX)
+            if (shown >= 1 && shown <= INT32_MAX && std::abs(shown - width) > 0.01 * width)
                 displayWidth = static_cast<int32_t>(shown);
         }
     }
