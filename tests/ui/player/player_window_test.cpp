@@ -3,7 +3,11 @@
 
 #include <QAction>
 #include <QMimeData>
+#include <QScreen>
 #include <QUrl>
+#include <QWindow>
+
+#include <cstdlib>
 
 #include "core/messages.h"
 #include "ui/controls/skin_button.h"
@@ -286,8 +290,10 @@ TEST_F(PlayerWindowTest, DisplayModesSizeTheVideoWindow)
     ASSERT_TRUE(waitReport(9, 1));
     VideoWindow* video = window->videoWindow();
     EXPECT_EQ(window->videoArea(), QRect(0, 31, 636, 451));
+    // 4:3 in the 636 x 451 area: as high as the area, centred.
+    const QRect filled(17, 31, 601, 451);
     window->command(kMenuFitArea);
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), filled);
     window->command(kMenuActualSize);
     EXPECT_EQ(video->geometry().size(), QSize(160, 120));
     window->command(kMenuFitArea);
@@ -302,11 +308,12 @@ TEST_F(PlayerWindowTest, DisplayModesSizeTheVideoWindow)
     EXPECT_EQ(video->nativeId(), id);
     EXPECT_EQ(window->displayMode(), PlayerWindow::DisplayMode::FullScreen);
 
-    // Stop: code 6 reaches the video window, which comes back filling the area.
+    // Stop: code 6 reaches the video window, which comes back filling the
+    // area in the picture's shape.
     window->command(PlayerWindow::kStop);
     EXPECT_TRUE(waitUntil([&] { return !video->isFullScreen(); }, 3000));
     EXPECT_EQ(video->parentWidget(), window.get());
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), filled);
     EXPECT_EQ(video->nativeId(), id);
 
     // The next file goes full screen at code 9, the mode being kept.
@@ -357,7 +364,46 @@ TEST_F(PlayerWindowTest, DoubleClickGoesFullScreenOnlyForPlayingVideo)
     EXPECT_TRUE(video->isFullScreen());
     doubleClick(video);
     EXPECT_FALSE(video->isFullScreen());
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), QRect(17, 31, 601, 451));
+}
+
+TEST_F(PlayerWindowTest, EveryShapeIsKeptInBothModesAndFullScreen)
+{
+    // Clips as the player shows them: stored size, pixel aspect, turn.
+    struct Clip {
+        const char* tag;
+        int width, height;
+        const char* filters;   // ffmpeg's, after the test source
+        QRect fitArea, actualSize;
+    };
+    const Clip clips[] = {
+        {"portrait", 180, 320, "", QRect(191, 31, 253, 451), QRect(228, 96, 180, 320)},
+        {"wide", 320, 180, "", QRect(0, 78, 636, 357), QRect(158, 166, 320, 180)},
+        {"scope", 478, 200, "", QRect(0, 123, 636, 266), QRect(79, 156, 478, 200)},
+        // 160 x 120 stored, shown 16:9 (the player's 214 x 120).
+        {"anamorphic", 160, 120, ",setsar=4/3", QRect(0, 78, 636, 356), QRect(211, 196, 214, 120)},
+    };
+    VideoWindow* video = window->videoWindow();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (const Clip& c : clips) {
+        SCOPED_TRACE(c.tag);
+        playlist().clear();
+        window->addPaths({shapedClip(c.tag, c.width, c.height, c.filters)});
+        ASSERT_TRUE(waitUntil([&] { return state() == PlayerState::Playing; }, 10000));
+        window->command(kMenuFitArea);
+        EXPECT_EQ(video->geometry(), c.fitArea);
+        window->command(kMenuActualSize);
+        EXPECT_EQ(video->geometry(), c.actualSize);
+        window->command(kMenuFullScreen);
+        ASSERT_TRUE(video->isFullScreen());
+        const QRect inScreen = VideoWindow::fitted(screen, c.fitArea.size(), true);
+        const QSize surface = video->surface()->size();
+        EXPECT_NEAR(double(surface.width()) / surface.height(), double(c.fitArea.width()) / c.fitArea.height(), 0.02);
+        EXPECT_TRUE(surface.width() == screen.width() || surface.height() == screen.height()) << surface.width();
+        EXPECT_LE(std::abs(video->surface()->x() - inScreen.x()), 1);
+        video->leaveFullScreen();
+        EXPECT_EQ(video->geometry(), c.fitArea);
+    }
 }
 
 TEST_F(PlayerWindowTest, DroppedFilesAreAdded)
