@@ -23,7 +23,7 @@ QString videoClip(int seconds, const QString& tag = QStringLiteral("clip"), int 
 // A clip whose picture is blue inside a red border 24 pixels wide, so that a
 // test can tell a scaled picture from a cropped or a small one.
 QString framedClip(int seconds, const QString& tag, int width, int height);
-// A 10-s H.264 clip of a blue picture inside a red border 4 pixels wide,
+// A 10-s MPEG-4 AVI clip of a blue picture inside a red border 4 pixels wide,
 // stored at width x height, after `filters` (ffmpeg's, e.g. ",setsar=4/3").
 QString shapedClip(const char* tag, int width, int height, const char* filters = "");
 // A WAV tone without video.
