@@ -420,15 +420,24 @@ TEST(PlayerWithoutSound, TheSoundOutputIsFoundOnceAndNoSoundIsToldOnce)
     EXPECT_EQ(line.find("pulse,alsa"), std::string::npos) << "the outputs are tried again: " << line;
     if (none) {
         EXPECT_NE(line.find("-ao null"), std::string::npos) << line;
-        // Told when the window handles the player's start (code 9).
-        ASSERT_TRUE(waitUntil([] { return currentInfoPopup() != nullptr; }, 5000)) << "the user was not told";
-        EXPECT_EQ(currentInfoPopup()->text(), PlayerWindow::noSoundText());
+        // Told when the window handles the player's start (code 9), in the
+        // page's top bar: the keys stay with the page, the picture uncovered.
+        window->activateWindow();
+        window->setFocus();
+        ASSERT_TRUE(waitUntil([&] { return window->noSoundNotice() != nullptr; }, 5000)) << "the user was not told";
+        QWidget* notice = window->noSoundNotice();
+        EXPECT_EQ(notice->accessibleName(), PlayerWindow::noSoundText());
+        EXPECT_TRUE(notice->isVisible());
+        EXPECT_EQ(notice->parentWidget(), window.get());
+        EXPECT_FALSE(notice->geometry().intersects(window->videoArea()));
+        EXPECT_EQ(currentInfoPopup(), nullptr);
+        EXPECT_TRUE(window->hasFocus()) << "the notice took the keyboard";
         grabScreen(QRect(0, 0, window->width(), window->height())).save(shot("player_no_sound_tip"));
-        delete currentInfoPopup();
+        delete notice;
         window->command(PlayerWindow::kNext);
         ASSERT_TRUE(waitUntil([&] { return window->engine().state() == player::PlayerState::Playing; }, 10000));
         pumpFor(1500);   // its code 9 and a position tick
-        EXPECT_EQ(currentInfoPopup(), nullptr) << "told twice";
+        EXPECT_EQ(window->noSoundNotice(), nullptr) << "told twice";
     }
     window.reset();
     setFloatingTipsEnabled(false);

@@ -406,6 +406,37 @@ TEST_F(PlayerWindowTest, EveryShapeIsKeptInBothModesAndFullScreen)
     }
 }
 
+TEST_F(PlayerWindowTest, FastForwardReachesTheEndAndRewindTheStart)
+{
+    // Past the last keyframe (20 s) no seek goes forward: the player alone
+    // replayed 20-21 s for ever. With autoplay the next entry follows.
+    player::setAutoPlay(true);
+    window->addPaths({keyframeClip(QStringLiteral("ff_a")), keyframeClip(QStringLiteral("ff_b")),
+                      keyframeClip(QStringLiteral("ff_c"))});
+    ASSERT_TRUE(waitReport(9, 1));
+    VideoWindow* video = window->videoWindow();
+    for (int presses : {1, 6}) {
+        SCOPED_TRACE(presses);
+        const int ended = count(7), playing = count(9);
+        engine().seekAbsolute(25);
+        for (int i = 0; i < presses; ++i)
+            window->command(PlayerWindow::kForward);
+        EXPECT_EQ(video->speedStep(), presses == 1 ? 2 : 64);
+        ASSERT_TRUE(waitReport(7, ended + 1, 15000)) << "the file never ended";
+        ASSERT_TRUE(waitReport(9, playing + 1));
+        EXPECT_EQ(video->speedStep(), 0);
+    }
+    EXPECT_EQ(playlist().currentIndex(), 2);
+    // Rewind from 10 s: at the start it plays on at normal speed.
+    engine().seekAbsolute(10);
+    window->command(PlayerWindow::kRewind);
+    ASSERT_TRUE(waitUntil([&] { return video->speedStep() == 0; }, 15000)) << "still rewinding";
+    EXPECT_EQ(state(), PlayerState::Playing);
+    pumpFor(1500);
+    EXPECT_GE(engine().queryPosition(), 1) << "not playing on from the start";
+    EXPECT_EQ(count(7), 2);
+}
+
 TEST_F(PlayerWindowTest, DroppedFilesAreAdded)
 {
     const QString clip = videoClip(20, QStringLiteral("drop"));

@@ -26,6 +26,9 @@ QString framedClip(int seconds, const QString& tag, int width, int height);
 // A 10-s MPEG-4 AVI clip of a blue picture inside a red border 4 pixels wide,
 // stored at width x height, after `filters` (ffmpeg's, e.g. ",setsar=4/3").
 QString shapedClip(const char* tag, int width, int height, const char* filters = "");
+// A 30-s 64x48 H.264 clip with a keyframe every 10 s (x264's default
+// interval at 25 fps), under a name that holds `tag`.
+QString keyframeClip(const QString& tag);
 // A WAV tone without video.
 QString audioClip(int seconds, const QString& tag = QStringLiteral("tone"));
 // A file with a media extension that holds no media.
