@@ -167,6 +167,24 @@ void PlayerEngine::stopPlayback()
     }
 }
 
+bool PlayerEngine::stopPlaybackAndWait(int timeoutMs)
+{
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Idle || !thread_.joinable())
+        return true;
+    stopPlayback();
+    std::unique_lock lock(goneMutex_);
+    return goneChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return goneLaunch_ >= launchOf(status); });
+}
+
+void PlayerEngine::launchGone(uint32_t launch)
+{
+    std::lock_guard lock(goneMutex_);
+    goneLaunch_ = std::max(goneLaunch_, launch);
+    goneChanged_.notify_all();
+}
+
 void PlayerEngine::terminatePlayer()
 {
     post(Command{Command::Kind::Stop, launchOf(status_.load())});

@@ -185,6 +185,12 @@ public:
     // The engine thread ends the player process as a requested stop (6);
     // the state changes when it has. Never waits.
     void terminatePlayer();
+    // A requested stop that waits (up to timeoutMs) until the player
+    // process is gone, for a window about to be destroyed: the player must
+    // not draw into it after. The report (6) follows as usual. True when no
+    // player is left.
+    bool stopPlaybackAndWait(int timeoutMs);
+
 
     PlayerState state() const { return stateOf(status_.load()); }
     int32_t position() const { return position_; }
@@ -348,6 +354,13 @@ private:
     Facts facts_;                          // guarded by factsMutex_
 
     SoundOutputFinder sound_;              // started and stopped on the UI thread
+
+    // The last launch whose process the engine thread has ended (or never
+    // started), for stopPlaybackAndWait.
+    std::mutex goneMutex_;
+    std::condition_variable goneChanged_;   // guarded by goneMutex_
+    uint32_t goneLaunch_ = 0;               // guarded by goneMutex_
+    void launchGone(uint32_t launch);
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;  // guarded by queueMutex_

@@ -125,6 +125,8 @@ void PlayerEngine::playEntry(Command& command)
         // no end-of-file rule tries the next file at once.
         changeState(command.launch, PlayerState::Starting, PlayerState::Idle);
     }
+    if (!started)
+        launchGone(command.launch);
     if (quitting_.load())
         return;
     if (started || stopped)
@@ -213,6 +215,7 @@ void PlayerEngine::finishCurrent(bool requested)
     const uint32_t launch = current_.launch;
     const intptr_t entry = current_.entry;
     endProcess();
+    launchGone(launch);
     catchUp();
     // Idle before the reports, so that their handlers see the player gone.
     // A launch the UI thread has already stopped, or replaced, ended on

@@ -89,6 +89,14 @@ PlayerWindow::PlayerWindow(QWidget* parent)
             clearPosition();
         });
 
+    // Closing the top-level window destroys its X windows, the player's
+    // among them: the player quits first (a player drawing into a window
+    // that is gone dies with an X error).
+    video_->setSurfaceGoingHandler([this] {
+        engine_.stopPlaybackAndWait(kSurfaceGoneWaitMs);
+        stopAll();
+    });
+
     engine_.startThread(video_->nativeId());
 }
 
@@ -99,6 +107,7 @@ PlayerWindow::~PlayerWindow()
     videoSink_.shutdown();
     playerSink_.shutdown();
     engine_.stopThread();
+    video_->setSurfaceGoingHandler({});
     playlist_.setStopRequests({}, {});
     // A full-screen video window is a window of its own: give it back so
     // that it goes with this one.

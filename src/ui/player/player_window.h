@@ -52,6 +52,9 @@ public:
     static constexpr int kTopBarHeight = 28;
     static constexpr int kPositionTickMs = 1000;
     static constexpr int kMaxDroppedPath = 1024;
+    // How long a closing top-level window waits for the player to quit (it
+    // is killed after about 110 ms).
+    static constexpr int kSurfaceGoneWaitMs = 1000;
 
     explicit PlayerWindow(QWidget* parent = nullptr);
     ~PlayerWindow() override;

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <QRasterWindow>
 #include <QScreen>
 #include <QTimerEvent>
@@ -68,6 +69,14 @@ protected:
     {
         if (!video_->surfaceKey(event))
             QRasterWindow::keyPressEvent(event);
+    }
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::PlatformSurface &&
+            static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+            video_->surfaceAboutToGo();
+        return QRasterWindow::event(event);
     }
 
 private:
@@ -162,6 +171,7 @@ VideoWindow::VideoWindow(QWidget* owner) : QWidget(owner), owner_(owner)
 
 VideoWindow::~VideoWindow()
 {
+    surfaceGoing_ = nullptr;
     // The label and the surface go before the windows they stand in.
     label_.reset();
     surface_.reset();

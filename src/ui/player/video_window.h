@@ -109,6 +109,16 @@ public:
     using KeyHandler = std::function<bool(QKeyEvent*)>;
     void setKeyHandler(KeyHandler handler) { keyHandler_ = std::move(handler); }
 
+    // Called when the surface's X window is about to be destroyed (its
+    // top-level window closes): the player drawing into it must go first.
+    using SurfaceGoing = std::function<void()>;
+    void setSurfaceGoingHandler(SurfaceGoing handler) { surfaceGoing_ = std::move(handler); }
+    void surfaceAboutToGo()
+    {
+        if (surfaceGoing_)
+            surfaceGoing_();
+    }
+
     // The surface's input, handled as the widget's own.
     void surfaceDoubleClicked();
     void surfaceUserActive() { userActive(); }
@@ -145,6 +155,7 @@ private:
     std::unique_ptr<VideoSurface> surface_;
     std::unique_ptr<SpeedLabel> label_;
     KeyHandler keyHandler_;
+    SurfaceGoing surfaceGoing_;
 };
 
 } // namespace qf::ui

@@ -191,6 +191,14 @@ TEST_F(PlayerDesktopX11, ALargeClipFillsItsShapeInTheAreaAndTheScreenWithoutXVid
     EXPECT_FALSE(window->slider(PlayerWindow::kBrightness)->isEnabled());
     EXPECT_FALSE(window->slider(PlayerWindow::kSaturation)->isEnabled());
     EXPECT_TRUE(window->slider(PlayerWindow::kVolume)->isEnabled());
+    // A disabled slider says why when the mouse comes over it.
+    setFloatingTipsEnabled(true);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(window->slider(PlayerWindow::kHue), &enter);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(currentHoverTip()->text(), PlayerWindow::noPictureControlsText());
+    hideHoverTip();
+    setFloatingTipsEnabled(false);
 
     doubleClick(video());
     ASSERT_TRUE(video()->isFullScreen());

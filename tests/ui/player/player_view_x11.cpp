@@ -128,3 +128,31 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+namespace qf::ui::test {
+namespace {
+
+TEST(PlayerViewInAPage, ClosingTheTopWindowWhilePlayingQuitsThePlayerFirst)
+{
+    useRealPlayer("-vo x11 -ao null");
+    auto main = std::make_unique<QWidget>();
+    main->resize(860, 600);
+    auto* page = new PlayerWindow(main.get());
+    page->setMessageBox([](QWidget*, const QString&) {});
+    page->move(7, 63);
+    main->show();
+    page->addPaths({videoClip(30, QStringLiteral("x11_top_close"), 320, 240)});
+    ASSERT_TRUE(waitUntil([&] { return page->engine().state() == player::PlayerState::Playing; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return pictureShare(grabScreen(onScreen(page->videoWindow()))) > 0.1; }, 5000));
+    // Closing destroys the X windows: the player has gone by then (else it
+    // dies drawing into a window that is gone).
+    main->close();
+    EXPECT_EQ(processesWith("x11_top_close"), 0);
+    EXPECT_EQ(page->engine().state(), player::PlayerState::Idle);
+    EXPECT_FALSE(page->positionTimerRunning());
+    main.reset();
+    EXPECT_EQ(processesWith("x11_top_close"), 0);
+}
+
+} // namespace
+} // namespace qf::ui::test
