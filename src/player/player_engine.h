@@ -92,6 +92,9 @@ public:
     // reading runs ahead of the picture by a few tenths of a second).
     static constexpr int kSeekMarginMs = 500;
     static constexpr int kSeekTries = 3;
+    // The engine thread waits this long for where a seek landed: a missed
+    // answer would leave the seek past its point. Nothing else waits on it.
+    static constexpr int kSeekAnswerWaitMs = 1000;
 
     // Picture settings in the player's own units, as they start.
     static constexpr int32_t kInitialBrightness = -85;
@@ -312,7 +315,7 @@ private:
     void noteLine(std::string_view line);
     void answerQuery(Command& command);
     void seek(const Command& command);
-    std::optional<int64_t> askPosition(std::string_view prefix);
+    std::optional<int64_t> askPosition(std::string_view prefix, int waitMs);
     void tellLanded(int64_t ms);
     bool positionAnswerOwed();
     // Reads what the player has written and answers the UI thread's

@@ -377,7 +377,7 @@ void PlayerEngine::answerQuery(Command& command)
     finish(answer);
 }
 
-std::optional<int64_t> PlayerEngine::askPosition(std::string_view prefix)
+std::optional<int64_t> PlayerEngine::askPosition(std::string_view prefix, int waitMs)
 {
     // Not write(): its look at the output must not take the answer as a
     // line of no interest.
@@ -386,7 +386,7 @@ std::optional<int64_t> PlayerEngine::askPosition(std::string_view prefix)
         return std::nullopt;
     // An answer owed to an earlier question goes to that one.
     platform::ChildProcess& process = *current_.process;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kQueryWaitMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     std::string line;
     for (;;) {
         while (current_.reader.readLine(process, line)) {
@@ -418,7 +418,7 @@ void PlayerEngine::seek(const Command& command)
     // Where the player is, for a step.
     std::optional<int64_t> from;
     if (command.step) {
-        from = askPosition(prefix);
+        from = askPosition(prefix, kSeekAnswerWaitMs);
         if (!from) {
             seekLine(command.ms, false);
             return;
@@ -427,20 +427,20 @@ void PlayerEngine::seek(const Command& command)
     const int64_t target = std::max<int64_t>(0, command.step ? *from + command.ms : command.ms);
     if (!seekLine(target, true))
         return;
-    std::optional<int64_t> landed = askPosition(prefix);
+    std::optional<int64_t> landed = askPosition(prefix, kSeekAnswerWaitMs);
     const std::optional<int64_t> after = landed;
     // Snapped forward past the point: back by the distance and the margin.
     for (int tries = 1; landed && *landed > target && tries < kSeekTries; ++tries) {
         if (!seekLine(target - *landed - int64_t{kSeekMarginMs} * tries, false))
             return;
-        landed = askPosition(prefix);
+        landed = askPosition(prefix, kSeekAnswerWaitMs);
     }
     // A step forward that fell back to where it started (or before) goes to
     // the keyframe after the point instead.
     if (command.step && command.ms > 0 && landed && after && *landed <= *from && *after > *from) {
         if (!seekLine(*after - 50, true))
             return;
-        landed = askPosition(prefix);
+        landed = askPosition(prefix, kSeekAnswerWaitMs);
     }
     // While paused the next poll comes after the resume, which asks anew.
     if (landed && prefix.empty())
