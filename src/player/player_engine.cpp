@@ -48,6 +48,16 @@ std::string PlayerEngine::videoOutput() const
     return facts_.videoOutput;
 }
 
+bool PlayerEngine::displaySize(int32_t& width, int32_t& height) const
+{
+    std::lock_guard lock(factsMutex_);
+    if (facts_.displayWidth <= 0 || facts_.displayHeight <= 0)
+        return false;
+    width = facts_.displayWidth;
+    height = facts_.displayHeight;
+    return true;
+}
+
 bool PlayerEngine::startThread(uint32_t videoWindowId)
 {
     stopThread();
@@ -107,7 +117,7 @@ bool PlayerEngine::playerStartable(const std::string& commandLine) const
     return !args.empty() && !args[0].empty() && ::access(args[0].c_str(), X_OK) == 0;
 }
 
-PlayerState PlayerEngine::startPlayback(const void* entry, const char* path)
+PlayerState PlayerEngine::startPlayback(const void* entry, const char* path, std::string_view videoFilters)
 {
     const uint64_t status = status_.load();
     if (stateOf(status) == PlayerState::Paused &&
@@ -121,7 +131,7 @@ PlayerState PlayerEngine::startPlayback(const void* entry, const char* path)
     settings_.take();
     const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
     lastCommandLine_ =
-        buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()), path);
+        buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()), path, videoFilters);
     if (!playerStartable(lastCommandLine_))
         return state();
     const uint32_t launch = ++launches_;
@@ -130,7 +140,10 @@ PlayerState PlayerEngine::startPlayback(const void* entry, const char* path)
     length_ = 0;
     {
         std::lock_guard lock(factsMutex_);
-        facts_ = Facts{launch, {}, 0, {}, facts_.caughtUp};
+        const uint64_t caughtUp = facts_.caughtUp;
+        facts_ = Facts{};
+        facts_.launch = launch;
+        facts_.caughtUp = caughtUp;
     }
     status_.store(packed(launch, PlayerState::Starting));
     Command command{Command::Kind::PlayEntry, launch, entry};
@@ -152,6 +165,24 @@ void PlayerEngine::stopPlayback()
             return;
         }
     }
+}
+
+bool PlayerEngine::stopPlaybackAndWait(int timeoutMs)
+{
+    const uint64_t status = status_.load();
+    if (stateOf(status) == PlayerState::Idle || !thread_.joinable())
+        return true;
+    stopPlayback();
+    std::unique_lock lock(goneMutex_);
+    return goneChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return goneLaunch_ >= launchOf(status); });
+}
+
+void PlayerEngine::launchGone(uint32_t launch)
+{
+    std::lock_guard lock(goneMutex_);
+    goneLaunch_ = std::max(goneLaunch_, launch);
+    goneChanged_.notify_all();
 }
 
 void PlayerEngine::terminatePlayer()
@@ -344,8 +375,39 @@ void PlayerEngine::seekAbsolute(uint32_t seconds)
     }
     const uint64_t status = status_.load();
     const PlayerState state = stateOf(status);
+    if (state == PlayerState::Playing || state == PlayerState::Paused) {
+        Command command{Command::Kind::Seek, launchOf(status)};
+        command.ms = int64_t{seconds} * 1000;
+        command.paused = state == PlayerState::Paused;
+        post(std::move(command));
+    }
+}
+
+void PlayerEngine::seekStep(int32_t seconds)
+{
+    position_ = limited(std::max<int64_t>(0, int64_t{position_} + seconds), 0, INT32_MAX);
+    {
+        std::lock_guard lock(factsMutex_);
+        forgetPositionQuestionLocked();
+    }
+    const uint64_t status = status_.load();
+    const PlayerState state = stateOf(status);
+    if (seconds != 0 && (state == PlayerState::Playing || state == PlayerState::Paused)) {
+        Command command{Command::Kind::Seek, launchOf(status)};
+        command.ms = int64_t{seconds} * 1000;
+        command.step = true;
+        command.paused = state == PlayerState::Paused;
+        post(std::move(command));
+    }
+}
+
+void PlayerEngine::endOfFile()
+{
+    const uint64_t status = status_.load();
+    const PlayerState state = stateOf(status);
+    // Not a requested stop: the state stays, so the end counts as the file's.
     if (state == PlayerState::Playing || state == PlayerState::Paused)
-        postWrite(launchOf(status), core::TextString::formatted("%sseek %u 2\n", pausePrefix(state), seconds).c_str());
+        postWrite(launchOf(status), "quit\n");
 }
 
 void PlayerEngine::setBrightness(int32_t position)

@@ -85,6 +85,16 @@ public:
     static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
     static constexpr int kCloseWaitMs = 10;
     static constexpr int kPositionLostMs = 3000;    // pollPosition asks again after this long unanswered
+    // Seeks. The player's own seek to a point snaps forward to the next
+    // keyframe (or back to the last one past the final keyframe); a seek
+    // back by an amount snaps back. So a seek goes to the point, and when it
+    // landed after it, back by the distance and this margin (the player's
+    // reading runs ahead of the picture by a few tenths of a second).
+    static constexpr int kSeekMarginMs = 500;
+    static constexpr int kSeekTries = 3;
+    // The engine thread waits this long for where a seek landed: a missed
+    // answer would leave the seek past its point. Nothing else waits on it.
+    static constexpr int kSeekAnswerWaitMs = 1000;
 
     // Picture settings in the player's own units, as they start.
     static constexpr int32_t kInitialBrightness = -85;
@@ -114,8 +124,9 @@ public:
     // Playing. Otherwise stops any playback and, when the player program can
     // be started, makes a new launch of it on the path and returns Starting
     // (the engine thread starts the process and posts 8), else Idle. A null
-    // or empty path only stops. Never waits.
-    PlayerState startPlayback(const void* entry, const char* path);
+    // or empty path only stops. The video filters, when given, go to the
+    // player's -vf (an upright turn). Never waits.
+    PlayerState startPlayback(const void* entry, const char* path, std::string_view videoFilters = {});
     // A requested stop: Idle at once, position and length 0; the engine
     // thread ends the player and reports 6. Nothing when nothing plays or
     // the player has already ended by itself. Never waits.
@@ -153,7 +164,18 @@ public:
     void setMute(bool on);             // sent while Playing or Paused (stays paused)
     void setVolume(uint32_t volume);   // stores min(volume, 100) always; sent while Playing
     void seekRelative(int32_t seconds);   // sent while Playing; the position estimate moves always
-    void seekAbsolute(uint32_t seconds);  // position := seconds; sent while Playing or Paused
+    // position := seconds; sent while Playing or Paused. The player lands on
+    // a keyframe at or before that point (see Seeks).
+    void seekAbsolute(uint32_t seconds);
+    // A step from where the player is (the keys): back lands at or before
+    // that point less the step (down to 0); forward lands at or before that
+    // point plus the step but past where it was, else on the first keyframe
+    // after. Sent while Playing or Paused; the estimate moves by the step.
+    void seekStep(int32_t seconds);
+    // Ends the file as if it had played to its end (fast forward past the
+    // last keyframe, which no seek reaches): the player quits and the end
+    // is reported as code 7. Sent while Playing or Paused.
+    void endOfFile();
 
     // Slider positions in, player units stored (always) and sent (Playing):
     // brightness p - 85 limited to -100..100; contrast p; hue p - 100, but
@@ -166,6 +188,12 @@ public:
     // The engine thread ends the player process as a requested stop (6);
     // the state changes when it has. Never waits.
     void terminatePlayer();
+    // A requested stop that waits (up to timeoutMs) until the player
+    // process is gone, for a window about to be destroyed: the player must
+    // not draw into it after. The report (6) follows as usual. True when no
+    // player is left.
+    bool stopPlaybackAndWait(int timeoutMs);
+
 
     PlayerState state() const { return stateOf(status_.load()); }
     int32_t position() const { return position_; }
@@ -178,6 +206,10 @@ public:
     // The video output the running player opened ("xv", "x11"); empty until
     // it says (and for sound alone).
     std::string videoOutput() const;
+    // The size the running player shows its picture at (pixel aspect and
+    // filters applied), from its video output's line; false until it says
+    // (and for sound alone).
+    bool displaySize(int32_t& width, int32_t& height) const;
     // The search for a sound output: NoneWorks means every start plays
     // without sound.
     SoundOutputFinder::Status soundOutputStatus() const { return sound_.status(); }
@@ -200,6 +232,7 @@ private:
             Write,          // send the line to the launch's player
             AskPosition,    // the poll's question
             Query,          // a question whose answer the caller waits for
+            Seek,           // a seek that lands at or before its point
             Quit,
         };
         explicit Command(Kind k, uint32_t forLaunch = 0, const void* forEntry = nullptr)
@@ -212,6 +245,9 @@ private:
         std::string text;                   // PlayEntry: the command line; otherwise the line
         std::string_view tag;               // Query: the answer's tag
         std::shared_ptr<QueryReply> reply;  // Query
+        int64_t ms = 0;                     // Seek: the point, or the step when `step`
+        bool step = false;
+        bool paused = false;                // Seek: sent while paused
     };
     // The position question pollPosition leaves with the player. The player
     // answers questions in order, one line each.
@@ -227,6 +263,8 @@ private:
     struct Facts {
         uint32_t launch = 0;
         std::string videoOutput;
+        int32_t displayWidth = 0;
+        int32_t displayHeight = 0;
         int32_t announcedLength = 0;
         PositionQuestion question;
         uint64_t caughtUp = 0;      // the last catch-up request the engine thread answered
@@ -276,6 +314,9 @@ private:
     void readLines();
     void noteLine(std::string_view line);
     void answerQuery(Command& command);
+    void seek(const Command& command);
+    std::optional<int64_t> askPosition(std::string_view prefix, int waitMs);
+    void tellLanded(int64_t ms);
     bool positionAnswerOwed();
     // Reads what the player has written and answers the UI thread's
     // catch-up requests made before; done before anything that may block.
@@ -316,6 +357,13 @@ private:
     Facts facts_;                          // guarded by factsMutex_
 
     SoundOutputFinder sound_;              // started and stopped on the UI thread
+
+    // The last launch whose process the engine thread has ended (or never
+    // started), for stopPlaybackAndWait.
+    std::mutex goneMutex_;
+    std::condition_variable goneChanged_;   // guarded by goneMutex_
+    uint32_t goneLaunch_ = 0;               // guarded by goneMutex_
+    void launchGone(uint32_t launch);
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;  // guarded by queueMutex_

@@ -23,6 +23,19 @@ using Clock = std::chrono::steady_clock;
 // keep the thread from its queue.
 constexpr int kMaxLinesAtOnce = 256;
 
+// Seconds with three decimals from milliseconds, whatever the locale's
+// decimal point: "-1.250", "12.000".
+std::string secondsText(int64_t ms)
+{
+    std::string text = ms < 0 ? "-" : "";
+    const uint64_t magnitude = ms < 0 ? uint64_t(0) - static_cast<uint64_t>(ms) : static_cast<uint64_t>(ms);
+    text += std::to_string(magnitude / 1000);
+    const std::string fraction = std::to_string(1000 + magnitude % 1000);
+    text += '.';
+    text += fraction.substr(1);
+    return text;
+}
+
 } // namespace
 
 void PlayerEngine::threadMain()
@@ -73,6 +86,10 @@ void PlayerEngine::handle(Command& command)
         }
         break;
     case Command::Kind::Query: answerQuery(command); break;
+    case Command::Kind::Seek:
+        if (ours)
+            seek(command);
+        break;
     case Command::Kind::Quit: break;
     }
 }
@@ -108,6 +125,8 @@ void PlayerEngine::playEntry(Command& command)
         // no end-of-file rule tries the next file at once.
         changeState(command.launch, PlayerState::Starting, PlayerState::Idle);
     }
+    if (!started)
+        launchGone(command.launch);
     if (quitting_.load())
         return;
     if (started || stopped)
@@ -196,6 +215,7 @@ void PlayerEngine::finishCurrent(bool requested)
     const uint32_t launch = current_.launch;
     const intptr_t entry = current_.entry;
     endProcess();
+    launchGone(launch);
     catchUp();
     // Idle before the reports, so that their handlers see the player gone.
     // A launch the UI thread has already stopped, or replaced, ended on
@@ -268,8 +288,10 @@ void PlayerEngine::noteLine(std::string_view line)
     if (facts_.launch != current_.launch)
         return;
     if (!line.starts_with(kPositionAnswerTag)) {
-        if (std::string output = videoOutputOfLine(line); !output.empty())
+        if (std::string output = videoOutputOfLine(line); !output.empty()) {
             facts_.videoOutput = std::move(output);
+            displaySizeOfLine(line, facts_.displayWidth, facts_.displayHeight);
+        }
         else if (const int32_t length = identifiedLength(line); length > 0)
             facts_.announcedLength = length;
         else if (const int32_t late = parseAnswerSeconds(line, kLengthAnswerTag); late > 0)
@@ -353,6 +375,91 @@ void PlayerEngine::answerQuery(Command& command)
             ++facts_.question.staleAnswers;
     }
     finish(answer);
+}
+
+std::optional<int64_t> PlayerEngine::askPosition(std::string_view prefix, int waitMs)
+{
+    // Not write(): its look at the output must not take the answer as a
+    // line of no interest.
+    catchUp();
+    if (!current_.process->write(std::string(prefix) + "get_time_pos\n", kWriteWaitMs))
+        return std::nullopt;
+    // An answer owed to an earlier question goes to that one.
+    platform::ChildProcess& process = *current_.process;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    std::string line;
+    for (;;) {
+        while (current_.reader.readLine(process, line)) {
+            const bool owed = line.starts_with(kPositionAnswerTag) && positionAnswerOwed();
+            if (!owed && isAnswerLine(line, kPositionAnswerTag)) {
+                if (!line.starts_with(kPositionAnswerTag))
+                    return std::nullopt;
+                return parseAnswerMilliseconds(line, kPositionAnswerTag);
+            }
+            noteLine(line);
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0 || !current_.reader.waitForOutput(process, static_cast<int>(left))) {
+            // It comes later, too old by then.
+            std::lock_guard lock(factsMutex_);
+            if (facts_.launch == current_.launch)
+                ++facts_.question.staleAnswers;
+            return std::nullopt;
+        }
+    }
+}
+
+void PlayerEngine::seek(const Command& command)
+{
+    const std::string prefix = command.paused ? "pausing_keep " : "";
+    const auto seekLine = [&](int64_t ms, bool toPoint) {
+        return write(prefix + "seek " + secondsText(ms) + (toPoint ? " 2\n" : " 0\n"));
+    };
+    // Where the player is, for a step.
+    std::optional<int64_t> from;
+    if (command.step) {
+        from = askPosition(prefix, kSeekAnswerWaitMs);
+        if (!from) {
+            seekLine(command.ms, false);
+            return;
+        }
+    }
+    const int64_t target = std::max<int64_t>(0, command.step ? *from + command.ms : command.ms);
+    if (!seekLine(target, true))
+        return;
+    std::optional<int64_t> landed = askPosition(prefix, kSeekAnswerWaitMs);
+    const std::optional<int64_t> after = landed;
+    // Snapped forward past the point: back by the distance and the margin.
+    for (int tries = 1; landed && *landed > target && tries < kSeekTries; ++tries) {
+        if (!seekLine(target - *landed - int64_t{kSeekMarginMs} * tries, false))
+            return;
+        landed = askPosition(prefix, kSeekAnswerWaitMs);
+    }
+    // A step forward that fell back to where it started (or before) goes to
+    // the keyframe after the point instead.
+    if (command.step && command.ms > 0 && landed && after && *landed <= *from && *after > *from) {
+        if (!seekLine(*after - 50, true))
+            return;
+        landed = askPosition(prefix, kSeekAnswerWaitMs);
+    }
+    // While paused the next poll comes after the resume, which asks anew.
+    if (landed && prefix.empty())
+        tellLanded(*landed);
+}
+
+void PlayerEngine::tellLanded(int64_t ms)
+{
+    // The next poll takes where the picture is, not the point asked for.
+    std::lock_guard lock(factsMutex_);
+    if (facts_.launch != current_.launch)
+        return;
+    PositionQuestion& q = facts_.question;
+    if (q.asked)
+        return;   // the answer to that question comes after the seek
+    q.answered = true;
+    q.answerMs = ms;
+    q.askedAt = Clock::now();
+    q.shiftSeconds = 0;
 }
 
 void PlayerEngine::catchUp()

@@ -1,6 +1,10 @@
 #include "player/playlist_model.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <system_error>
 
 #include "core/file_system.h"
 #include "probe/media_summary.h"
@@ -14,9 +18,49 @@ PlaylistEntry::PlaylistEntry(const probe::MediaSummary& summary, const char* fil
     if (hasVideo) {
         width = summary.width;
         height = summary.height;
+        displayWidth = width;
+        displayHeight = height;
+        // Non-square pixels: the height stays, the width follows the ratio.
+        // The text is rounded ("0.562", "2.40:1"): within 1 % of the stored
+        // shape the pixels are taken as square.
+        const double ratio = parseAspectRatio(summary.videoAspectRatio.c_str());
+        if (ratio > 0 && height > 0) {
+            const double shown = std::round(height * ratio);
+            if (shown >= 1 && shown <= INT32_MAX && std::abs(shown - width) > 0.01 * width)
+                displayWidth = static_cast<int32_t>(shown);
+        }
     }
     // Sound alone needs its length as much: the position bar seeks by it.
     duration = static_cast<int32_t>(std::min<uint32_t>(summary.durationSeconds, INT32_MAX));
+}
+
+void PlaylistEntry::setRotation(int32_t degrees)
+{
+    degrees = degrees == 90 || degrees == 180 || degrees == 270 ? degrees : 0;
+    if ((degrees % 180) != (rotation % 180))
+        std::swap(displayWidth, displayHeight);
+    rotation = degrees;
+}
+
+double parseAspectRatio(const char* text)
+{
+    if (!text)
+        return 0;
+    // Not strtod: the decimal point must not depend on the user's locale.
+    const char* end = text + std::strlen(text);
+    double a = 0;
+    auto [next, error] = std::from_chars(text, end, a);
+    if (error != std::errc() || !std::isfinite(a) || a <= 0)
+        return 0;
+    if (next == end)
+        return a;
+    if (*next != ':')
+        return 0;
+    double b = 0;
+    auto [last, error2] = std::from_chars(next + 1, end, b);
+    if (error2 != std::errc() || last != end || !std::isfinite(b) || b <= 0)
+        return 0;
+    return a / b;
 }
 
 PlaylistModel::~PlaylistModel() = default;

@@ -29,12 +29,25 @@ struct PlaylistEntry {
     PlaylistEntry& operator=(const PlaylistEntry&) = delete;
     virtual ~PlaylistEntry() = default;
 
+    // The picture's turn (MediaInfo's "Rotation": 90, 180 or 270 degrees,
+    // else 0); a quarter turn swaps the display width and height.
+    void setRotation(int32_t degrees);
+
     core::TextString path;   // full path, every backslash turned into a slash
     int32_t width = 0;       // pixels
     int32_t height = 0;
     bool hasVideo = false;
     int32_t duration = 0;    // whole seconds; the player window replaces it with the player's length
+    // The shape the picture is shown in: the stored size with the display
+    // aspect ratio and the rotation applied (0 x 0 without video).
+    int32_t displayWidth = 0;
+    int32_t displayHeight = 0;
+    int32_t rotation = 0;    // 0, 90, 180 or 270
 };
+
+// The display aspect ratio in MediaInfo's text ("16:9", "2.40:1", "0.562"),
+// 0 when the text holds none.
+double parseAspectRatio(const char* text);
 
 // What the widget must redraw. All optional.
 struct PlaylistListener {

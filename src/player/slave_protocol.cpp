@@ -80,6 +80,34 @@ std::string videoOutputOfLine(std::string_view line)
     return std::string(line.substr(kTag.size(), close - kTag.size()));
 }
 
+bool displaySizeOfLine(std::string_view line, int32_t& width, int32_t& height)
+{
+    if (videoOutputOfLine(line).empty())
+        return false;
+    constexpr std::string_view kArrow = " => ";
+    const size_t arrow = line.find(kArrow);
+    if (arrow == std::string_view::npos)
+        return false;
+    const auto number = [](std::string_view text, size_t& at) {
+        int64_t value = 0;
+        const size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && value < INT32_MAX)
+            value = value * 10 + (text[at++] - '0');
+        return at > start && value <= INT32_MAX ? static_cast<int32_t>(value) : -1;
+    };
+    size_t at = arrow + kArrow.size();
+    const int32_t w = number(line, at);
+    if (w <= 0 || at >= line.size() || line[at] != 'x')
+        return false;
+    ++at;
+    const int32_t h = number(line, at);
+    if (h <= 0)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
 bool videoOutputHasPictureControls(std::string_view videoOutput)
 {
     return videoOutput != "x11" && videoOutput != "null";
@@ -92,16 +120,32 @@ int32_t identifiedLength(std::string_view line)
 }
 
 std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
-                                   std::string_view drivers, std::string_view mediaPath)
+                                   std::string_view drivers, std::string_view mediaPath,
+                                   std::string_view videoFilters)
 {
     std::string line(quotedPlayerPath);
     if (windowId != 0)
         line += " -wid " + std::to_string(windowId);
-    line += " -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom ";
+    line += " -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom -osdlevel 0 ";
+    if (!videoFilters.empty()) {
+        line += "-vf ";
+        line += videoFilters;
+        line += ' ';
+    }
     line += drivers;
     line += ' ';
     line += quotedAlways(mediaPath);
     return line;
+}
+
+std::string_view rotationFilter(int32_t degrees)
+{
+    switch (degrees) {
+    case 90: return "rotate=1";           // a quarter turn clockwise
+    case 180: return "flip,mirror";
+    case 270: return "rotate=2";          // a quarter turn anticlockwise
+    default: return {};
+    }
 }
 
 bool isStartLine(std::string_view line)

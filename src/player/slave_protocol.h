@@ -34,6 +34,10 @@ bool playerDriversFromEnvironment();
 // The video output the player opened, from one line of its output ("VO: [x11]
 // 1280x720 => ..." gives "x11"); empty for any other line.
 std::string videoOutputOfLine(std::string_view line);
+// The size the player shows the picture at, pixel aspect applied, from the
+// same line ("VO: [x11] 160x120 => 214x120 ..." gives 214 x 120); false for
+// any other line.
+bool displaySizeOfLine(std::string_view line, int32_t& width, int32_t& height);
 // Whether this video output applies brightness, contrast, hue and saturation
 // (x11 draws the picture as it is; an unknown output is given the benefit).
 bool videoOutputHasPictureControls(std::string_view videoOutput);
@@ -49,7 +53,12 @@ int32_t identifiedLength(std::string_view line);
 // the drivers and the media path as one argument that
 // the command-line splitter gives back byte for byte.
 std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
-                                   std::string_view drivers, std::string_view mediaPath);
+                                   std::string_view drivers, std::string_view mediaPath,
+                                   std::string_view videoFilters = {});
+
+// The video filter that turns a picture stored turned by this many degrees
+// clockwise upright (MediaInfo's "Rotation"); empty for 0 and anything else.
+std::string_view rotationFilter(int32_t degrees);
 
 // The player has come up: the line begins with "VO: [" (the video output is
 // open) or "Starting" (playback begins), in any case.

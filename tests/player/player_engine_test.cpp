@@ -228,6 +228,44 @@ TEST_F(FakePlayerTest, SendsTheSettingsAfterTheStartLine)
               (std::vector<std::string>{"volume 30 1", "brightness -75 1", "contrast 0 1", "hue -1 1", "saturation 0 1"}));
 }
 
+TEST_F(RealPlayerTest, SeeksLandAtOrBeforeThePointWithTenSecondKeyframes)
+{
+    startAndWaitPlaying(&entryA, testing::keyframeClip());
+    // The player's own seek to a point snaps forward to the next keyframe
+    // (15 gave 20); every landing must be at or before the point, at most
+    // one keyframe interval (10 s) before it. (An answer of 0 keeps the
+    // estimate, the point; a landing after it is never 0.)
+    const auto landed = [&] { return engine.queryPosition(); };
+    for (uint32_t point : {15u, 3u, 25u, 12u, 21u, 9u, 28u, 18u, 5u, 11u}) {
+        engine.seekAbsolute(point);
+        EXPECT_EQ(engine.position(), static_cast<int32_t>(point));
+        const int32_t p = landed();
+        EXPECT_LE(p, static_cast<int32_t>(point)) << "after a seek to " << point;
+        EXPECT_GE(p, static_cast<int32_t>(point) - 10) << "after a seek to " << point;
+    }
+    // Steps from where the player is: back by the step or more, down to 0;
+    // forward, past where it was and not past the step.
+    engine.seekAbsolute(15);
+    int32_t from = landed();
+    for (int i = 0; i < 3; ++i) {
+        engine.seekStep(-10);
+        const int32_t p = landed();
+        EXPECT_LE(p, std::max(0, from - 10)) << "back from " << from;
+        from = p;
+    }
+    for (int i = 0; i < 2; ++i) {
+        engine.seekStep(10);
+        const int32_t p = landed();
+        EXPECT_GT(p, from) << "forward from " << from;
+        EXPECT_LE(p, from + 10 + 1) << "forward from " << from;
+        from = p;
+    }
+    // Past the last keyframe no seek goes on: the end is asked for.
+    engine.endOfFile();
+    ASSERT_TRUE(windows.waitFor('p', PLAYER_ENDED, 5000));
+    EXPECT_EQ(windows.count('v', PLAYER_STOPPED), 0) << "reported as a requested stop";
+}
+
 TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
 {
     startAndWaitPlaying(&entryA, media("normal"));
@@ -242,8 +280,8 @@ TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
     engine.seekAbsolute(12);
     engine.togglePause();
     const std::vector<std::string> expected{
-        "volume 100 1", "seek -3 0", "mute 1", "pause", "pausing_keep mute 0", "pausing_keep seek 12 2",
-        "pause", "volume 20 1", "brightness -85 1", "contrast 0 1", "hue 0 1", "saturation 7 1"};
+        "volume 100 1", "seek -3 0", "mute 1", "pause", "pausing_keep mute 0", "pausing_keep seek 12.000 2",
+        "pausing_keep get_time_pos", "pause", "volume 20 1", "brightness -85 1", "contrast 0 1", "hue 0 1", "saturation 7 1"};
     std::vector<std::string> sent = testing::waitForCommands(5 + expected.size(), 2000);
     ASSERT_EQ(sent.size(), 5 + expected.size());
     sent.erase(sent.begin(), sent.begin() + 5);
@@ -403,21 +441,21 @@ TEST_F(FakePlayerTest, PolledAnswerFromBeforeASeekIsPassedOverOrMovedOn)
     testing::waitForCommands(5, 2000);
     engine.pollPosition();
     engine.seekAbsolute(20);
-    ASSERT_TRUE(testing::waitForAnswers(1, 5000));
-    EXPECT_EQ(engine.pollPosition(), 20) << "the answer from before the seek was taken";
     const auto asked = Clock::now();
-    ASSERT_TRUE(testing::waitForAnswers(2, 5000));
-    // The stand-in does not seek: its next answer, 4, is taken as it is...
+    EXPECT_EQ(engine.pollPosition(), 20) << "the answer from before the seek was taken";
+    // The answer owed (3) is passed over; the seek asks where the player
+    // landed (4: the stand-in does not seek), the poll after it gets 5.
+    ASSERT_TRUE(testing::waitForAnswers(3, 5000));
     const int32_t p = engine.pollPosition();
     EXPECT_GE(p, 4);
-    EXPECT_LE(p, 4 + msBetween(asked, Clock::now()) / 1000);
-    // ...but a relative seek after the question moves the answer (5) on.
+    EXPECT_LE(p, 5 + msBetween(asked, Clock::now()) / 1000);
+    // A relative seek after the question moves the answer (6) on.
     const auto shifted = Clock::now();
     engine.seekRelative(10);
-    ASSERT_TRUE(testing::waitForAnswers(3, 5000));
+    ASSERT_TRUE(testing::waitForAnswers(4, 5000));
     const int32_t q = engine.pollPosition();
-    EXPECT_GE(q, 15);
-    EXPECT_LE(q, 15 + msBetween(shifted, Clock::now()) / 1000 + 1);
+    EXPECT_GE(q, 16);
+    EXPECT_LE(q, 16 + msBetween(shifted, Clock::now()) / 1000 + 1);
 }
 
 TEST_F(FakePlayerTest, PollSendsNothingWhilePausedAndDropsTheOwedAnswer)

@@ -75,10 +75,37 @@ TEST(SlaveProtocolTest, CommandLine)
 {
     EXPECT_EQ(buildPlayerCommandLine("\"/p/MPlayer.exe\"", 73400323, "-vo xv,x11, -ao pulse,alsa,", "/m/a b.avi"),
               "\"/p/MPlayer.exe\" -wid 73400323 -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom "
-              "-vo xv,x11, -ao pulse,alsa, \"/m/a b.avi\"");
-    EXPECT_EQ(buildPlayerCommandLine("\"/p/MPlayer.exe\"", 0, "-vo null -ao null", "/m/a.avi"),
+              "-osdlevel 0 -vo xv,x11, -ao pulse,alsa, \"/m/a b.avi\"");
+    EXPECT_EQ(buildPlayerCommandLine("\"/p/MPlayer.exe\"", 0, "-vo null -ao null", "/m/a.avi", rotationFilter(270)),
               "\"/p/MPlayer.exe\" -quiet -slave -identify -colorkey 0x101010 -nodouble -noautosub -zoom "
-              "-vo null -ao null \"/m/a.avi\"");
+              "-osdlevel 0 -vf rotate=2 -vo null -ao null \"/m/a.avi\"");
+    EXPECT_EQ(rotationFilter(90), "rotate=1");
+    EXPECT_EQ(rotationFilter(180), "flip,mirror");
+    EXPECT_EQ(rotationFilter(0), "");
+    EXPECT_EQ(rotationFilter(45), "");
+}
+
+TEST(SlaveProtocolTest, DisplaySizeFromTheVideoOutputLine)
+{
+    struct Case {
+        const char* line;
+        int32_t width, height;   // 0: none
+    };
+    const Case cases[] = {
+        {"VO: [x11] 160x120 => 214x120 Planar YV12  [zoom]", 214, 120},
+        {"VO: [xv] 1080x1920 => 1080x1920 Planar YV12", 1080, 1920},
+        {"VO: [x11] 160x120 => 0x120 Planar YV12", 0, 0},
+        {"VO: [x11] 160x120 => 214", 0, 0},
+        {"VO: [x11] 160x120", 0, 0},
+        {"ID_VIDEO_WIDTH=160 => 2x2", 0, 0},
+        {"VO: [x11] 1x1 => 99999999999x5", 0, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t w = 0, h = 0;
+        EXPECT_EQ(displaySizeOfLine(c.line, w, h), c.width != 0) << c.line;
+        EXPECT_EQ(w, c.width) << c.line;
+        EXPECT_EQ(h, c.height) << c.line;
+    }
 }
 
 TEST(SlaveProtocolTest, MediaPathComesBackAsOneArgument)
@@ -88,7 +115,7 @@ TEST(SlaveProtocolTest, MediaPathComesBackAsOneArgument)
         const auto args = platform::splitCommandLine(buildPlayerCommandLine("\"/p/player\"", 0, "-vo null", path));
         ASSERT_FALSE(args.empty());
         EXPECT_EQ(args.back(), path);
-        EXPECT_EQ(args.size(), 12u) << path;
+        EXPECT_EQ(args.size(), 14u) << path;
     }
 }
 

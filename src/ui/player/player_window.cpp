@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <cstdlib>
+
 #include "core/messages.h"
 #include "probe/media_summary.h"
 #include "ui/controls/skin_slider.h"
@@ -27,10 +29,12 @@ struct Filter {
     const char* patterns;   // as the dialog's resource has them, ';'-separated
 };
 constexpr Filter kOpenFilters[] = {
+    // The player plays sound alone too: the default filter shows it.
     {"Media Files (影音文件)",
-     "*.asf;*.avi;*.avs;*.dat;*.flv;*.mkv;*.mp4;*.mts;*.m2ts;*.mpg;*.mpeg;*.mov;*.ram;*.rm;*.rmvb;*.ts;*.vob;*.wmv"},
+     "*.asf;*.avi;*.avs;*.dat;*.flv;*.mkv;*.mp4;*.mts;*.m2ts;*.mpg;*.mpeg;*.mov;*.ram;*.rm;*.rmvb;*.ts;*.vob;*.wmv;"
+     "*.aac;*.ac3;*.flac;*.mp2;*.mp3;*.ogg;*.wav;*.wma"},
     {"Video Files (视频文件)", "*.m2v;*.m4v"},
-    {"Audio Files (音频文件)", "*.aac;*ac3;*.asf;*.mp2;*.mp3;*.ogg;*.wav;*.wma"},
+    {"Audio Files (音频文件)", "*.aac;*ac3;*.asf;*.flac;*.mp2;*.mp3;*.ogg;*.wav;*.wma"},
     {"* All Files (所有文件)", "*.*"},
 };
 
@@ -80,7 +84,18 @@ PlayerWindow::PlayerWindow(QWidget* parent)
         [this](player::PlaylistEntry* entry) {
             sendMessage(this, core::WM_PLAYER_NOTIFY, core::PLAYER_STOP_CURRENT, reinterpret_cast<intptr_t>(entry));
         },
-        [this] { command(kStop); });
+        [this] {
+            command(kStop);
+            clearPosition();
+        });
+
+    // Closing the top-level window destroys its X windows, the player's
+    // among them: the player quits first (a player drawing into a window
+    // that is gone dies with an X error).
+    video_->setSurfaceGoingHandler([this] {
+        engine_.stopPlaybackAndWait(kSurfaceGoneWaitMs);
+        stopAll();
+    });
 
     engine_.startThread(video_->nativeId());
 }
@@ -92,6 +107,7 @@ PlayerWindow::~PlayerWindow()
     videoSink_.shutdown();
     playerSink_.shutdown();
     engine_.stopThread();
+    video_->setSurfaceGoingHandler({});
     playlist_.setStopRequests({}, {});
     // A full-screen video window is a window of its own: give it back so
     // that it goes with this one.
@@ -121,7 +137,10 @@ intptr_t PlayerWindow::playerNotify(const core::Message& m)
         if (!entry || known(entry))
             playEntry(entry);
         return 0;
-    case core::PLAYER_STOP_CURRENT: engine_.stopPlayback(); return 0;
+    case core::PLAYER_STOP_CURRENT:
+        engine_.stopPlayback();
+        clearPosition();
+        return 0;
     case core::PLAYER_ENDED: entryEnded(known(entry)); break;
     case core::PLAYER_STARTING: entryStarting(known(entry)); break;
     case core::PLAYER_PLAYING: entryPlaying(known(entry)); break;
@@ -208,7 +227,17 @@ bool PlayerWindow::addOne(const QString& path, QStringList& refused)
         refused << path;
         return false;
     }
-    return playlist_.addEntry(summary, bytes.c_str()) != nullptr;
+    player::PlaylistEntry* entry = playlist_.addEntry(summary, bytes.c_str());
+    if (!entry)
+        return false;
+    // The player shows a picture as stored; one stored turned (a phone's
+    // portrait clip) is turned upright by a filter at each start.
+    if (entry->hasVideo && summary.open(bytes.c_str())) {
+        const core::TextString rotation = summary.getText(probe::StreamKind::Video, 0, "Rotation");
+        summary.close();
+        entry->setRotation(std::atoi(rotation.c_str()));
+    }
+    return true;
 }
 
 void PlayerWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -52,6 +52,9 @@ public:
     static constexpr int kTopBarHeight = 28;
     static constexpr int kPositionTickMs = 1000;
     static constexpr int kMaxDroppedPath = 1024;
+    // How long a closing top-level window waits for the player to quit (it
+    // is killed after about 110 ms).
+    static constexpr int kSurfaceGoneWaitMs = 1000;
 
     explicit PlayerWindow(QWidget* parent = nullptr);
     ~PlayerWindow() override;
@@ -97,8 +100,14 @@ public:
     // The picture sliders and "全部重置" work only where the video output can
     // apply them; false while it cannot.
     bool pictureControlsEnabled() const { return pictureControls_; }
-    // The text of the tip shown once when no sound output works.
+    // The text of the notice shown once when no sound output works, in the
+    // top bar (it takes no focus and covers no picture); the notice while it
+    // is shown, else null. A click or kNoSoundNoticeMs takes it away.
     static QString noSoundText();
+    QWidget* noSoundNotice() const { return noSoundNotice_; }
+    static constexpr int kNoSoundNoticeMs = 15000;
+    // What the picture sliders say while the video output cannot apply them.
+    static QString noPictureControlsText();
 
     // The open-file dialog's filters, Qt's form, in order.
     static QStringList openDialogFilters();
@@ -155,13 +164,20 @@ private:
     void entryEnded(player::PlaylistEntry* ended);
     void entryStarting(player::PlaylistEntry* entry);
     void entryPlaying(player::PlaylistEntry* entry);
-    void fitVideo(int width, int height);
-    void fillArea();
+    // The shape the entry's picture is shown in: the player's own account
+    // once the entry plays, else the probe's; empty without video.
+    QSize pictureShape(const player::PlaylistEntry* entry) const;
+    void sizeVideo(const player::PlaylistEntry* entry);
+    void fitVideo(const QSize& shape);
+    void fillArea(const QSize& shape);
     void setPositionSlider(int value);
     void setPositionRange(int32_t length);
     bool maySetFullScreen() const;
     void updatePictureControls();
     void tellNoSound();
+    // The file is gone (its row deleted, the list cleared): no position,
+    // no length.
+    void clearPosition();
 
     // player_window_keys.cpp
     void toggleFullScreen();
@@ -183,8 +199,14 @@ private:
     QTimer positionTimer_;
     FileChooser chooseFiles_;
     MessageBox messageBox_;
+    QSize sizedShape_;   // the shape the video window was last sized for
+    // Where fast forward or rewind has got to, in seconds, while it runs.
+    int64_t speedClock_ = 0;
+    bool speedClockRunning_ = false;
+    bool speedClockForward_ = false;
     bool pictureControls_ = true;
     bool toldNoSound_ = false;
+    QPointer<QWidget> noSoundNotice_;
 };
 
 } // namespace qf::ui

@@ -59,12 +59,16 @@ void PlayerWindow::seekBy(int seconds)
         return;
     video_->setSpeedStep(0);
     const int32_t length = engine_.length() != 0 ? engine_.length() : slider(kPosition)->maximum();
-    int32_t target = std::max<int32_t>(0, engine_.position() + seconds);
-    if (length > 0)
-        target = std::min(target, length);
-    // A seek to a point, so that the estimate and the player agree.
-    engine_.seekAbsolute(static_cast<uint32_t>(target));
-    setPositionSlider(target);
+    if (seconds > 0 && length > 0 && engine_.position() + seconds >= length) {
+        // Past the end: the file ends as it would by playing on.
+        engine_.endOfFile();
+        setPositionSlider(length);
+        return;
+    }
+    // From where the player is: back always goes back by the step or more,
+    // forward always forward.
+    engine_.seekStep(seconds);
+    setPositionSlider(engine_.position());
 }
 
 void PlayerWindow::changeVolume(int delta)
@@ -127,6 +131,11 @@ QString PlayerWindow::timeText() const
 // Right of the volume slider, on the row of the play buttons just under the
 // position bar.
 QRect PlayerWindow::timeReadoutRect() { return QRect(292, 506, 170, 20); }
+
+QString PlayerWindow::noPictureControlsText()
+{
+    return QStringLiteral("当前的视频输出不能调节亮度、对比、色调和饱和度。");
+}
 
 QString PlayerWindow::noSoundText() { return QStringLiteral("没有可用的声音输出设备，播放时将没有声音。"); }
 

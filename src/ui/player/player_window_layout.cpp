@@ -32,14 +32,19 @@ struct ButtonPlace {
 constexpr int kPanelLineY1 = 140;
 constexpr int kPanelLineY2 = 142;
 
-// Shows a hover tip for a control that has no tip of its own (the sliders).
+// Shows a hover tip for a control that has no tip of its own (the sliders);
+// with `whileDisabled`, only while the control is disabled (why it is).
 class TipFilter final : public QObject {
 public:
-    TipFilter(QObject* parent, QString text) : QObject(parent), text_(std::move(text)) {}
+    TipFilter(QObject* parent, QString text, bool whileDisabled = false)
+        : QObject(parent), text_(std::move(text)), whileDisabled_(whileDisabled)
+    {
+    }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Enter)
-            showHoverTip(static_cast<QWidget*>(watched), text_, false, false);
+        auto* widget = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Enter && !(whileDisabled_ && widget->isEnabled()))
+            showHoverTip(widget, text_, false, false);
         else if (event->type() == QEvent::Leave)
             hideHoverTip();
         return false;
@@ -47,6 +52,7 @@ public:
 
 private:
     QString text_;
+    bool whileDisabled_;
 };
 
 } // namespace
@@ -127,6 +133,8 @@ void PlayerWindow::createControls()
         if (place.id == kVolume) {
             s->installEventFilter(new TipFilter(s, QStringLiteral("音量")));
             s->setAccessibleName(QStringLiteral("音量"));
+        } else if (place.variant == SkinSlider::Variant::Bar) {
+            s->installEventFilter(new TipFilter(s, noPictureControlsText(), true));
         }
     }
 

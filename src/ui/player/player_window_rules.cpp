@@ -11,10 +11,44 @@
 #include "ui/shell/shared_menu.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QTimer>
+
+#include "ui/skin/skin.h"
+
+#include <algorithm>
 
 #include "player/player_settings.h"
 
 namespace qf::ui {
+
+namespace {
+
+// Right of the open button, left of the VideoSet button.
+constexpr int kNoticeLeft = 40;
+
+// A line of text in the information popup's colours that goes when clicked.
+class NoticeLabel final : public QLabel {
+public:
+    NoticeLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+    {
+        setObjectName(QStringLiteral("noSoundNotice"));
+        setFocusPolicy(Qt::NoFocus);
+        setAlignment(Qt::AlignCenter);
+        setFont(skin::smallFont());
+        setAutoFillBackground(true);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, skin::colorRef(skin::kPopupColour));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        setPalette(palette);
+        setAccessibleName(text);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { deleteLater(); }
+};
+
+} // namespace
 
 using player::PlayerState;
 using player::PlaylistEntry;
@@ -56,7 +90,8 @@ bool PlayerWindow::isActive() const
 
 bool PlayerWindow::started(PlaylistEntry* entry)
 {
-    return entry && engine_.startPlayback(entry, entry->path.c_str()) == PlayerState::Starting;
+    return entry && engine_.startPlayback(entry, entry->path.c_str(), player::rotationFilter(entry->rotation)) ==
+                        PlayerState::Starting;
 }
 
 void PlayerWindow::playNextAvailable()
@@ -102,6 +137,7 @@ void PlayerWindow::pause()
 
 void PlayerWindow::stopAll()
 {
+    speedClockRunning_ = false;
     playlist_.markCurrent(nullptr);
     engine_.stopPlayback();
     positionTimer_.stop();
@@ -174,11 +210,11 @@ void PlayerWindow::setDisplayMode(DisplayMode mode)
     switch (mode) {
     case DisplayMode::ActualSize:
         if (current)
-            fitVideo(current->width, current->height);
+            fitVideo(pictureShape(current));
         break;
     case DisplayMode::FitArea:
         if (current)
-            fillArea();
+            fillArea(pictureShape(current));
         break;
     case DisplayMode::FullScreen:
         if (current && current->hasVideo)
@@ -199,7 +235,7 @@ void PlayerWindow::playEntry(PlaylistEntry* entry)
     stopAll();
     playlist_.markCurrent(entry);
     // The entry stays current even when it cannot be started.
-    engine_.startPlayback(entry, entry->path.c_str());
+    engine_.startPlayback(entry, entry->path.c_str(), player::rotationFilter(entry->rotation));
 }
 
 void PlayerWindow::entryEnded(PlaylistEntry* ended)
@@ -235,28 +271,25 @@ void PlayerWindow::entryEnded(PlaylistEntry* ended)
 
 void PlayerWindow::entryStarting(PlaylistEntry* entry)
 {
-    // A full-screen window keeps the whole screen for the next file.
-    if (entry && !video_->isFullScreen())
-        fitVideo(entry->width, entry->height);
+    if (!entry)
+        return;
+    // A full-screen window keeps the whole screen for the next picture, but
+    // sound alone would leave the screen black for its whole length.
+    if (video_->isFullScreen() && !entry->hasVideo)
+        video_->leaveFullScreen();
+    fitVideo(pictureShape(entry));
 }
 
 void PlayerWindow::entryPlaying(PlaylistEntry* entry)
 {
     if (!entry)
         return;
-    if (!video_->isFullScreen()) {
-        switch (displayMode_) {
-        case DisplayMode::FitArea: fillArea(); break;
-        case DisplayMode::FullScreen:
-            // Sound alone has no picture to fill the screen with.
-            if (entry->hasVideo)
-                video_->enterFullScreen();
-            else
-                fitVideo(entry->width, entry->height);
-            break;
-        case DisplayMode::ActualSize: fitVideo(entry->width, entry->height); break;
-        }
-    }
+    if (video_->isFullScreen() && !entry->hasVideo)
+        video_->leaveFullScreen();
+    sizeVideo(entry);
+    // Sound alone has no picture to fill the screen with.
+    if (displayMode_ == DisplayMode::FullScreen && entry->hasVideo)
+        video_->enterFullScreen();
     // Every player starts with its sound on: the pressed mute button must
     // keep this one silent too.
     if (auto* mute = qobject_cast<SkinButton*>(control(kMute)); mute && mute->isSelected())
@@ -270,6 +303,7 @@ void PlayerWindow::entryPlaying(PlaylistEntry* entry)
         length = entry->duration;
     setPositionRange(length);
     setPositionSlider(0);
+    speedClockRunning_ = false;
     updatePictureControls();
     tellNoSound();
     if (!positionTimer_.isActive())
@@ -306,9 +340,24 @@ void PlayerWindow::tellNoSound()
     if (toldNoSound_ || engine_.soundOutputStatus() != player::SoundOutputFinder::Status::NoneWorks)
         return;
     toldNoSound_ = true;
-    // The information popup stays until dismissed; a hover tip would go with
-    // the next control the mouse passes.
-    showInfoPopup(this, noSoundText());
+    if (!floatingTipsEnabled())
+        return;
+    // A child of the page in the top bar, not a window: it cannot take the
+    // keyboard from the page, nor stand over the picture.
+    auto* notice = new NoticeLabel(noSoundText(), this);
+    notice->setGeometry(kNoticeLeft, 3, control(kVideoSet)->x() - 6 - kNoticeLeft, kTopBarHeight - 6);
+    notice->show();
+    noSoundNotice_ = notice;
+    QTimer::singleShot(kNoSoundNoticeMs, notice, &QObject::deleteLater);
+}
+
+void PlayerWindow::clearPosition()
+{
+    positionTimer_.stop();
+    video_->setSpeedStep(0);
+    speedClockRunning_ = false;
+    setPositionRange(0);
+    setPositionSlider(0);
 }
 
 void PlayerWindow::positionTick()
@@ -326,11 +375,41 @@ void PlayerWindow::positionTick()
     }
     updatePictureControls();
     tellNoSound();
+    // The player names the picture's shown size once its video output is
+    // open, which may come after code 9.
+    if (PlaylistEntry* current = playlist_.currentEntry(); current && isActive() && pictureShape(current) != sizedShape_)
+        sizeVideo(current);
     // Never waits for the player: the answer to this tick's question is
     // taken by the next one.
     int32_t p = engine_.pollPosition();
     const int step = video_->speedStep();
-    if (step != 0) {
+    if (step == 0) {
+        speedClockRunning_ = false;
+    } else {
+        // The player's seeks snap to keyframes: forward from within the last
+        // stretch between keyframes they snap back, so the player alone
+        // would replay that stretch for ever. Fast forward and rewind run on
+        // a clock of their own, which reaches the end and the start.
+        const bool sameWay = speedClockRunning_ && (speedClockForward_ == (step > 0));
+        const int64_t from = sameWay ? speedClock_ : p;
+        speedClockForward_ = step > 0;
+        speedClock_ = step > 0 ? std::max<int64_t>(from, p) + step : std::min<int64_t>(from, p) + step;
+        speedClockRunning_ = true;
+        const int32_t length = slider(kPosition)->maximum();
+        if (step > 0 && length > 0 && speedClock_ >= length) {
+            // The end: stop, or the next entry, as at the end of the file.
+            video_->setSpeedStep(0);
+            engine_.endOfFile();
+            setPositionSlider(length);
+            return;
+        }
+        if (step < 0 && speedClock_ <= 0) {
+            // The start: play on from there at normal speed.
+            video_->setSpeedStep(0);
+            engine_.seekAbsolute(0);
+            setPositionSlider(0);
+            return;
+        }
         engine_.seekRelative(step);
         if (p == 0)
             return;
@@ -340,25 +419,52 @@ void PlayerWindow::positionTick()
         setPositionSlider(p);
 }
 
-void PlayerWindow::fitVideo(int width, int height)
+QSize PlayerWindow::pictureShape(const PlaylistEntry* entry) const
 {
-    if (video_->isFullScreen())
-        return;
-    const QRect a = videoArea_;
-    if (width <= a.width() && height <= a.height()) {
-        // Halves truncated, with the area's right and bottom as its outer edges.
-        const int left = (a.left() + a.left() + a.width()) / 2 - width / 2;
-        const int top = (a.top() + a.top() + a.height()) / 2 - height / 2;
-        video_->setGeometry(left, top, width, height);
-    } else {
-        fillArea();
-    }
+    if (!entry || !entry->hasVideo)
+        return {};
+    int32_t width = 0, height = 0;
+    if (entry == playlist_.currentEntry() && isActive() && engine_.displaySize(width, height))
+        return {width, height};
+    return {entry->displayWidth, entry->displayHeight};
 }
 
-void PlayerWindow::fillArea()
+void PlayerWindow::sizeVideo(const PlaylistEntry* entry)
 {
+    const QSize shape = pictureShape(entry);
+    if (displayMode_ == DisplayMode::ActualSize)
+        fitVideo(shape);
+    else
+        fillArea(shape);
+}
+
+void PlayerWindow::fitVideo(const QSize& shape)
+{
+    sizedShape_ = shape;
+    video_->setPictureShape(shape);
+    // Full screen is left for the area filled in the picture's shape.
+    video_->setReturnArea(VideoWindow::fitted(videoArea_, shape, true));
+    if (video_->isFullScreen())
+        return;
+    if (shape.isEmpty()) {
+        // No picture: the window shrinks to nothing at the area's centre.
+        const QRect& a = videoArea_;
+        video_->setGeometry((2 * a.left() + a.width()) / 2, (2 * a.top() + a.height()) / 2, 0, 0);
+        return;
+    }
+    // At its own size when that fits, else as large as fits; centred on
+    // the background either way.
+    video_->setGeometry(VideoWindow::fitted(videoArea_, shape, false));
+}
+
+void PlayerWindow::fillArea(const QSize& shape)
+{
+    sizedShape_ = shape;
+    video_->setPictureShape(shape);
+    const QRect r = VideoWindow::fitted(videoArea_, shape, true);
+    video_->setReturnArea(r);
     if (!video_->isFullScreen())
-        video_->setGeometry(videoArea_);
+        video_->setGeometry(r);
 }
 
 void PlayerWindow::setPositionSlider(int value)

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <QRasterWindow>
 #include <QScreen>
 #include <QTimerEvent>
@@ -69,6 +70,14 @@ protected:
         if (!video_->surfaceKey(event))
             QRasterWindow::keyPressEvent(event);
     }
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::PlatformSurface &&
+            static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+            video_->surfaceAboutToGo();
+        return QRasterWindow::event(event);
+    }
 
 private:
     VideoWindow* video_;
@@ -120,6 +129,12 @@ protected:
         if (!video_->surfaceKey(event))
             QRasterWindow::keyPressEvent(event);
     }
+    void resizeEvent(QResizeEvent*) override
+    {
+        // The screen's size may come only with the window manager's answer.
+        if (video_->fullScreen_)
+            video_->fitSurface();
+    }
     bool event(QEvent* event) override
     {
         // Closed from outside (the window manager's close): the picture goes
@@ -156,6 +171,7 @@ VideoWindow::VideoWindow(QWidget* owner) : QWidget(owner), owner_(owner)
 
 VideoWindow::~VideoWindow()
 {
+    surfaceGoing_ = nullptr;
     // The label and the surface go before the windows they stand in.
     label_.reset();
     surface_.reset();
@@ -201,6 +217,27 @@ QString VideoWindow::speedText(int step)
     return QStringLiteral("%1 x%2").arg(step > 0 ? QStringLiteral(">>") : QStringLiteral("<<")).arg(std::abs(step));
 }
 
+QRect VideoWindow::fitted(const QRect& area, const QSize& shape, bool enlarge)
+{
+    if (shape.width() <= 0 || shape.height() <= 0 || area.isEmpty())
+        return area;
+    QSize size = shape;
+    if (enlarge || size.width() > area.width() || size.height() > area.height())
+        size = shape.scaled(area.size(), Qt::KeepAspectRatio);
+    size = size.expandedTo(QSize(1, 1));
+    return QRect(area.left() + (area.width() - size.width()) / 2, area.top() + (area.height() - size.height()) / 2,
+                 size.width(), size.height());
+}
+
+void VideoWindow::setPictureShape(const QSize& shape)
+{
+    if (shape == shape_)
+        return;
+    shape_ = shape;
+    if (fullScreen_)
+        fitSurface();
+}
+
 void VideoWindow::enterFullScreen()
 {
     if (fullScreen_ || !owner_)
@@ -216,9 +253,8 @@ void VideoWindow::enterFullScreen()
     }
     // The same X window moves; the player keeps drawing into it.
     surface_->setParent(host_.get());
-    surface_->setGeometry(QRect(QPoint(0, 0), host_->size()));
+    fitSurface();
     surface_->show();
-    placeLabel();
     host_->showFullScreen();
     host_->raise();
     host_->requestActivate();
@@ -247,9 +283,12 @@ void VideoWindow::leaveFullScreen()
 
 void VideoWindow::fitSurface()
 {
+    // Embedded, the owner gives this widget the picture's shape; full
+    // screen, the host is the whole screen and the surface its picture.
     if (fullScreen_)
-        return;
-    surface_->setGeometry(QRect(QPoint(0, 0), size()));
+        surface_->setGeometry(fitted(QRect(QPoint(0, 0), host_->size()), shape_, true));
+    else
+        surface_->setGeometry(QRect(QPoint(0, 0), size()));
     placeLabel();
     // Whatever the player drew at the old size is not the picture any more.
     surface_->update();

@@ -70,8 +70,18 @@ public:
     // The label's font ("System", 20 points).
     static QFont labelFont();
 
+    // The rectangle of the picture's shape (width x height) in `area`,
+    // centred: as large as fits, or, when `enlarge` is false, at its own
+    // size if that fits. An empty shape gives the whole area.
+    static QRect fitted(const QRect& area, const QSize& shape, bool enlarge);
+    // The shape of the picture now played (empty: unknown, fill); in full
+    // screen the surface is this shape, as large as the screen allows,
+    // centred on the background.
+    void setPictureShape(const QSize& shape);
+    QSize pictureShape() const { return shape_; }
+
     bool isFullScreen() const { return fullScreen_; }
-    // Shows the surface over the whole screen, above every other window.
+    // Shows the picture over the whole screen, above every other window.
     // Nothing when already full screen.
     void enterFullScreen();
     // Puts the surface back into this widget and places the widget on
@@ -99,6 +109,16 @@ public:
     using KeyHandler = std::function<bool(QKeyEvent*)>;
     void setKeyHandler(KeyHandler handler) { keyHandler_ = std::move(handler); }
 
+    // Called when the surface's X window is about to be destroyed (its
+    // top-level window closes): the player drawing into it must go first.
+    using SurfaceGoing = std::function<void()>;
+    void setSurfaceGoingHandler(SurfaceGoing handler) { surfaceGoing_ = std::move(handler); }
+    void surfaceAboutToGo()
+    {
+        if (surfaceGoing_)
+            surfaceGoing_();
+    }
+
     // The surface's input, handled as the widget's own.
     void surfaceDoubleClicked();
     void surfaceUserActive() { userActive(); }
@@ -114,6 +134,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    friend class FullScreenHost;
     void userActive();
     void showCursor();
     void placeLabel();
@@ -122,6 +143,7 @@ private:
     QPointer<QWidget> owner_;   // the player window; null only while it is being destroyed
     QRect returnArea_;
     QRect labelRect_;
+    QSize shape_;
     int speedStep_ = 0;
     bool fullScreen_ = false;
     bool cursorHidden_ = false;
@@ -133,6 +155,7 @@ private:
     std::unique_ptr<VideoSurface> surface_;
     std::unique_ptr<SpeedLabel> label_;
     KeyHandler keyHandler_;
+    SurfaceGoing surfaceGoing_;
 };
 
 } // namespace qf::ui

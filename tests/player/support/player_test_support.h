@@ -20,6 +20,10 @@ std::string dataDir();
 // length, made unless it exists. Fails the calling test when ffmpeg fails.
 std::string clip(int seconds);
 
+// A 30-s 64x48 H.264 clip at 25 fps with an AAC tone and a keyframe every
+// 10 s (0, 10, 20), as x264 makes by default for 25 fps; made unless it exists.
+std::string keyframeClip();
+
 // A file with the .avi extension that holds no media at all.
 std::string brokenFile();
 

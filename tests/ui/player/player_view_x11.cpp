@@ -50,7 +50,10 @@ TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSame
     ASSERT_TRUE(video->isFullScreen());
     EXPECT_EQ(video->nativeId(), id);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    ASSERT_TRUE(waitUntil([&] { return video->surfaceOnScreen() == screen; }, 3000)) << "not over the whole screen";
+    // 4:3 on the 5:4 screen: as wide as the screen, centred.
+    const QRect picture(0, (screen.height() - screen.width() * 3 / 4) / 2, screen.width(), screen.width() * 3 / 4);
+    ASSERT_TRUE(waitUntil([&] { return video->surfaceOnScreen() == picture; }, 3000)) << "not over the screen";
+    EXPECT_EQ(video->fullScreenWindow()->geometry(), screen);
     EXPECT_TRUE(waitPicture(screen)) << "no picture in full screen";
     const QImage first = grabScreen(screen);
     pumpFor(600);
@@ -60,14 +63,14 @@ TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSame
     window->command(PlayerWindow::kForward);
     pumpFor(300);
     const QImage labelled = grabScreen(screen);
-    EXPECT_EQ(labelled.pixelColor(screen.width() - 5, screen.height() - 5), QColor(204, 204, 204));
+    EXPECT_EQ(labelled.pixelColor(picture.right() - 4, picture.bottom() - 4), QColor(204, 204, 204));
     labelled.save(QStringLiteral(QF_SHOT_DIR "/player_view_fullscreen.png"));
     EXPECT_EQ(count(8), 1);   // never restarted
 
     doubleClick(video);
     ASSERT_FALSE(video->isFullScreen());
     EXPECT_EQ(video->nativeId(), id);
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), QRect(17, 31, 601, 451));
     EXPECT_TRUE(waitPicture(onScreen(video))) << "no picture after leaving full screen";
     EXPECT_EQ(count(8), 1);
     EXPECT_EQ(window->engine().state(), player::PlayerState::Playing);
@@ -125,3 +128,31 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+namespace qf::ui::test {
+namespace {
+
+TEST(PlayerViewInAPage, ClosingTheTopWindowWhilePlayingQuitsThePlayerFirst)
+{
+    useRealPlayer("-vo x11 -ao null");
+    auto main = std::make_unique<QWidget>();
+    main->resize(860, 600);
+    auto* page = new PlayerWindow(main.get());
+    page->setMessageBox([](QWidget*, const QString&) {});
+    page->move(7, 63);
+    main->show();
+    page->addPaths({videoClip(30, QStringLiteral("x11_top_close"), 320, 240)});
+    ASSERT_TRUE(waitUntil([&] { return page->engine().state() == player::PlayerState::Playing; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return pictureShare(grabScreen(onScreen(page->videoWindow()))) > 0.1; }, 5000));
+    // Closing destroys the X windows: the player has gone by then (else it
+    // dies drawing into a window that is gone).
+    main->close();
+    EXPECT_EQ(processesWith("x11_top_close"), 0);
+    EXPECT_EQ(page->engine().state(), player::PlayerState::Idle);
+    EXPECT_FALSE(page->positionTimerRunning());
+    main.reset();
+    EXPECT_EQ(processesWith("x11_top_close"), 0);
+}
+
+} // namespace
+} // namespace qf::ui::test

@@ -3,7 +3,11 @@
 
 #include <QAction>
 #include <QMimeData>
+#include <QScreen>
 #include <QUrl>
+#include <QWindow>
+
+#include <cstdlib>
 
 #include "core/messages.h"
 #include "ui/controls/skin_button.h"
@@ -286,8 +290,10 @@ TEST_F(PlayerWindowTest, DisplayModesSizeTheVideoWindow)
     ASSERT_TRUE(waitReport(9, 1));
     VideoWindow* video = window->videoWindow();
     EXPECT_EQ(window->videoArea(), QRect(0, 31, 636, 451));
+    // 4:3 in the 636 x 451 area: as high as the area, centred.
+    const QRect filled(17, 31, 601, 451);
     window->command(kMenuFitArea);
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), filled);
     window->command(kMenuActualSize);
     EXPECT_EQ(video->geometry().size(), QSize(160, 120));
     window->command(kMenuFitArea);
@@ -302,11 +308,12 @@ TEST_F(PlayerWindowTest, DisplayModesSizeTheVideoWindow)
     EXPECT_EQ(video->nativeId(), id);
     EXPECT_EQ(window->displayMode(), PlayerWindow::DisplayMode::FullScreen);
 
-    // Stop: code 6 reaches the video window, which comes back filling the area.
+    // Stop: code 6 reaches the video window, which comes back filling the
+    // area in the picture's shape.
     window->command(PlayerWindow::kStop);
     EXPECT_TRUE(waitUntil([&] { return !video->isFullScreen(); }, 3000));
     EXPECT_EQ(video->parentWidget(), window.get());
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), filled);
     EXPECT_EQ(video->nativeId(), id);
 
     // The next file goes full screen at code 9, the mode being kept.
@@ -357,7 +364,77 @@ TEST_F(PlayerWindowTest, DoubleClickGoesFullScreenOnlyForPlayingVideo)
     EXPECT_TRUE(video->isFullScreen());
     doubleClick(video);
     EXPECT_FALSE(video->isFullScreen());
-    EXPECT_EQ(video->geometry(), window->videoArea());
+    EXPECT_EQ(video->geometry(), QRect(17, 31, 601, 451));
+}
+
+TEST_F(PlayerWindowTest, EveryShapeIsKeptInBothModesAndFullScreen)
+{
+    // Clips as the player shows them: stored size, pixel aspect, turn.
+    struct Clip {
+        const char* tag;
+        int width, height;
+        const char* filters;   // ffmpeg's, after the test source
+        QRect fitArea, actualSize;
+    };
+    const Clip clips[] = {
+        {"portrait", 180, 320, "", QRect(191, 31, 253, 451), QRect(228, 96, 180, 320)},
+        {"wide", 320, 180, "", QRect(0, 78, 636, 357), QRect(158, 166, 320, 180)},
+        {"scope", 478, 200, "", QRect(0, 123, 636, 266), QRect(79, 156, 478, 200)},
+        // 160 x 120 stored, shown 16:9 (the player's 214 x 120).
+        {"anamorphic", 160, 120, ",setsar=4/3", QRect(0, 78, 636, 356), QRect(211, 196, 214, 120)},
+    };
+    VideoWindow* video = window->videoWindow();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (const Clip& c : clips) {
+        SCOPED_TRACE(c.tag);
+        playlist().clear();
+        window->addPaths({shapedClip(c.tag, c.width, c.height, c.filters)});
+        ASSERT_TRUE(waitUntil([&] { return state() == PlayerState::Playing; }, 10000));
+        window->command(kMenuFitArea);
+        EXPECT_EQ(video->geometry(), c.fitArea);
+        window->command(kMenuActualSize);
+        EXPECT_EQ(video->geometry(), c.actualSize);
+        window->command(kMenuFullScreen);
+        ASSERT_TRUE(video->isFullScreen());
+        const QRect inScreen = VideoWindow::fitted(screen, c.fitArea.size(), true);
+        const QSize surface = video->surface()->size();
+        EXPECT_NEAR(double(surface.width()) / surface.height(), double(c.fitArea.width()) / c.fitArea.height(), 0.02);
+        EXPECT_TRUE(surface.width() == screen.width() || surface.height() == screen.height()) << surface.width();
+        EXPECT_LE(std::abs(video->surface()->x() - inScreen.x()), 1);
+        video->leaveFullScreen();
+        EXPECT_EQ(video->geometry(), c.fitArea);
+    }
+}
+
+TEST_F(PlayerWindowTest, FastForwardReachesTheEndAndRewindTheStart)
+{
+    // Past the last keyframe (20 s) no seek goes forward: the player alone
+    // replayed 20-21 s for ever. With autoplay the next entry follows.
+    player::setAutoPlay(true);
+    window->addPaths({keyframeClip(QStringLiteral("ff_a")), keyframeClip(QStringLiteral("ff_b")),
+                      keyframeClip(QStringLiteral("ff_c"))});
+    ASSERT_TRUE(waitReport(9, 1));
+    VideoWindow* video = window->videoWindow();
+    for (int presses : {1, 6}) {
+        SCOPED_TRACE(presses);
+        const int ended = count(7), playing = count(9);
+        engine().seekAbsolute(25);
+        for (int i = 0; i < presses; ++i)
+            window->command(PlayerWindow::kForward);
+        EXPECT_EQ(video->speedStep(), presses == 1 ? 2 : 64);
+        ASSERT_TRUE(waitReport(7, ended + 1, 15000)) << "the file never ended";
+        ASSERT_TRUE(waitReport(9, playing + 1));
+        EXPECT_EQ(video->speedStep(), 0);
+    }
+    EXPECT_EQ(playlist().currentIndex(), 2);
+    // Rewind from 10 s: at the start it plays on at normal speed.
+    engine().seekAbsolute(10);
+    window->command(PlayerWindow::kRewind);
+    ASSERT_TRUE(waitUntil([&] { return video->speedStep() == 0; }, 15000)) << "still rewinding";
+    EXPECT_EQ(state(), PlayerState::Playing);
+    pumpFor(1500);
+    EXPECT_GE(engine().queryPosition(), 1) << "not playing on from the start";
+    EXPECT_EQ(count(7), 2);
 }
 
 TEST_F(PlayerWindowTest, DroppedFilesAreAdded)
@@ -390,9 +467,10 @@ TEST(PlayerWindowDialog, TitleAndFiltersInOrder)
     const QStringList filters = PlayerWindow::openDialogFilters();
     ASSERT_EQ(filters.size(), 4);
     EXPECT_EQ(filters[0], QStringLiteral("Media Files (影音文件) (*.asf *.avi *.avs *.dat *.flv *.mkv *.mp4 *.mts "
-                                         "*.m2ts *.mpg *.mpeg *.mov *.ram *.rm *.rmvb *.ts *.vob *.wmv)"));
+                                         "*.m2ts *.mpg *.mpeg *.mov *.ram *.rm *.rmvb *.ts *.vob *.wmv "
+                                         "*.aac *.ac3 *.flac *.mp2 *.mp3 *.ogg *.wav *.wma)"));
     EXPECT_EQ(filters[1], QStringLiteral("Video Files (视频文件) (*.m2v *.m4v)"));
-    EXPECT_EQ(filters[2], QStringLiteral("Audio Files (音频文件) (*.aac *ac3 *.asf *.mp2 *.mp3 *.ogg *.wav *.wma)"));
+    EXPECT_EQ(filters[2], QStringLiteral("Audio Files (音频文件) (*.aac *ac3 *.asf *.flac *.mp2 *.mp3 *.ogg *.wav *.wma)"));
     EXPECT_EQ(filters[3], QStringLiteral("* All Files (所有文件) (*)"));
 }
 

@@ -157,6 +157,10 @@ TEST_F(PlayerWindowTest, DeletingRowsStopsThePlayingOneFirstAndKeepsTheCurrentRo
     EXPECT_EQ(playlist().rowCount(), 0);
     EXPECT_EQ(state(), PlayerState::Idle);     // stopped before its row went
     EXPECT_EQ(playlist().currentEntry(), nullptr);
+    // The readout and the bar of a file that is gone: nothing, as after Stop.
+    EXPECT_FALSE(window->positionTimerRunning());
+    EXPECT_EQ(window->slider(PlayerWindow::kPosition)->maximum(), 0);
+    EXPECT_EQ(window->timeText(), QStringLiteral("00:00:00 / 00:00:00"));
     pumpFor(200);
     EXPECT_EQ(count(7), 0);                    // a requested stop, not an end
 }
@@ -171,6 +175,7 @@ TEST_F(PlayerWindowTest, ClearingTheListStopsFirstEvenWithNothingSelected)
     EXPECT_EQ(playlist().rowCount(), 0);
     EXPECT_FALSE(window->positionTimerRunning());
     EXPECT_EQ(window->slider(PlayerWindow::kPosition)->value(), 0);
+    EXPECT_EQ(window->timeText(), QStringLiteral("00:00:00 / 00:00:00"));
     pumpFor(200);
     EXPECT_EQ(count(7), 0);
 }

@@ -23,6 +23,12 @@ QString videoClip(int seconds, const QString& tag = QStringLiteral("clip"), int 
 // A clip whose picture is blue inside a red border 24 pixels wide, so that a
 // test can tell a scaled picture from a cropped or a small one.
 QString framedClip(int seconds, const QString& tag, int width, int height);
+// A 10-s MPEG-4 AVI clip of a blue picture inside a red border 4 pixels wide,
+// stored at width x height, after `filters` (ffmpeg's, e.g. ",setsar=4/3").
+QString shapedClip(const char* tag, int width, int height, const char* filters = "");
+// A 30-s 64x48 H.264 clip with a keyframe every 10 s (x264's default
+// interval at 25 fps), under a name that holds `tag`.
+QString keyframeClip(const QString& tag);
 // A WAV tone without video.
 QString audioClip(int seconds, const QString& tag = QStringLiteral("tone"));
 // A file with a media extension that holds no media.
