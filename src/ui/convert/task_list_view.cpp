@@ -63,19 +63,7 @@ public:
                     reinterpret_cast<intptr_t>(&task));
     }
     void allDone() override { postMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_ALL_DONE, 0); }
-    void showMessage(const char* text) override
-    {
-        // Within addFiles the refusals are gathered into one box.
-        if (view_.refusedInFolders_) {
-            ++*view_.refusedInFolders_;
-            return;
-        }
-        if (view_.refused_) {
-            view_.refused_->append(view_.addingPath_);
-            return;
-        }
-        ConfirmBox::ask(&view_, toQ(text), 1);
-    }
+    void showMessage(const char* text) override { ConfirmBox::ask(&view_, toQ(text), 1); }
 
 private:
     TaskListView& view_;
@@ -124,6 +112,7 @@ TaskListView::TaskListView(QObject* hub, tasks::ConversionWorker::Environment en
 void TaskListView::setUp()
 {
     model_ = std::make_unique<tasks::TaskListModel>(*host_, prober_, *worker_);
+    model_->setOutputsFollowFolder(true);
     sink_ = std::make_unique<QtNotificationSink>(
         [this](const core::Message& message) { return model_ ? model_->handleMessage(message) : 0; });
 
@@ -524,12 +513,9 @@ QString TaskListView::skippedInFoldersText(int count)
     return QStringLiteral("文件夹中有 %1 个文件不能识别,已跳过。").arg(count);
 }
 
-void TaskListView::addFiles(const QStringList& paths)
+std::vector<TaskListView::FileToAdd> TaskListView::filesToAdd(const QStringList& paths)
 {
-    syncSelection();
-    QStringList refused;
-    int refusedInFolders = 0;
-    refused_ = &refused;
+    std::vector<FileToAdd> files;
     for (const QString& path : paths) {
         const std::string bytes = fromQ(path);
         if (bytes.empty())
@@ -544,24 +530,37 @@ void TaskListView::addFiles(const QStringList& paths)
                 if (it->is_regular_file(ec))
                     found.push_back(it->path());
             std::sort(found.begin(), found.end());
-            refusedInFolders_ = &refusedInFolders;
             for (const auto& file : found) {
-                tasks::ConversionTask* task = model_->addFile(file.string().c_str());
-                if (!task)
-                    continue;
                 const std::string below = file.parent_path().lexically_relative(bytes).lexically_normal().string();
-                task->sourceSubfolder = below == "." ? "" : below.c_str();
+                files.push_back({file.string(), below == "." ? std::string() : below, true, QString()});
             }
-            refusedInFolders_ = nullptr;
             continue;
         }
-        if (!core::fs::isFile(bytes.c_str()))
-            continue;
-        addingPath_ = path;
-        model_->addFile(bytes.c_str());
+        if (core::fs::isFile(bytes.c_str()))
+            files.push_back({bytes, std::string(), false, path});
     }
-    refused_ = nullptr;
-    addingPath_.clear();
+    return files;
+}
+
+void TaskListView::addFiles(const QStringList& paths)
+{
+    syncSelection();
+    QStringList refused;
+    int refusedInFolders = 0;
+    // While idle the new rows go on top, in the order they were given.
+    int position = 0;
+    for (const FileToAdd& file : filesToAdd(paths)) {
+        probe::MediaFacts facts;
+        if (!prober_.probe(file.path.c_str(), facts)) {
+            if (file.inFolder)
+                ++refusedInFolders;
+            else
+                refused.append(file.shown);
+            continue;
+        }
+        if (model_->addProbedFile(file.path.c_str(), facts, file.subfolder.c_str(), position))
+            ++position;
+    }
     if (refused.isEmpty() && refusedInFolders == 0)
         return;
     QString text = refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(refused);
@@ -573,17 +572,6 @@ void TaskListView::addFiles(const QStringList& paths)
 bool TaskListView::start()
 {
     syncSelection();
-    // The option as it is when the run starts decides where outputs go.
-    const bool keep = convert::settings().keepFolderTree();
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        tasks::ConversionTask& task = *model_->task(r);
-        if (tasks::isActiveState(task.state) || task.sourceSubfolder.empty())
-            continue;
-        // From the output folder itself: an earlier run's path holds the
-        // subfolder it was given then.
-        task.makeOutputPath();
-        task.outputSubfolder = keep ? task.sourceSubfolder : core::TextString();
-    }
     return model_->start();
 }
 
@@ -601,6 +589,18 @@ void TaskListView::refreshSelected(int32_t format)
 {
     syncSelection();
     model_->refreshSelected(format);
+}
+
+void TaskListView::applyEdit(const tasks::SettingsEdit& edit)
+{
+    syncSelection();
+    model_->applyEdit(edit);
+}
+
+void TaskListView::refreshOutputs()
+{
+    endHover();
+    model_->refreshPlannedOutputs();
 }
 
 } // namespace qf::ui

@@ -21,6 +21,8 @@
 #include <QTreeView>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tasks/conversion_worker.h"
 #include "tasks/task_list_model.h"
@@ -63,6 +65,11 @@ public:
     void stop();
     void deleteChecked();
     void refreshSelected(int32_t format);
+    // An edit in the parameter panel: it reaches the selected rows.
+    void applyEdit(const tasks::SettingsEdit& edit);
+    // The output folder or the keep-tree option changed: the rows that have
+    // not started show the path they will write now.
+    void refreshOutputs();
     bool isConverting() const { return worker_->isBusy(); }
 
     // A row's 13 x 13 check box, in viewport coordinates.
@@ -122,6 +129,17 @@ private:
     void syncSelection();
     void applyColumnWidths();
 
+    // One file to add: its path, the folder below a given folder it was
+    // found in, whether it came from a folder, and the path as given.
+    struct FileToAdd {
+        std::string path;
+        std::string subfolder;
+        bool inFolder = false;
+        QString shown;
+    };
+    // The files the paths name, a folder's in name order, its subfolders included.
+    static std::vector<FileToAdd> filesToAdd(const QStringList& paths);
+
     QPointer<QObject> hub_;
     std::unique_ptr<Host> host_;
     tasks::LibraryMediaProber prober_;
@@ -140,10 +158,6 @@ private:
     bool syncing_ = false;
     bool applyingWidths_ = false;
     bool inGeometry_ = false;
-    // While addFiles runs: the refused paths, and the path being added.
-    QStringList* refused_ = nullptr;
-    int* refusedInFolders_ = nullptr;  // counts instead while a folder's files are added
-    QString addingPath_;
 };
 
 } // namespace qf::ui

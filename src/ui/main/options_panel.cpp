@@ -65,7 +65,10 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
         convert::settings().setShowFloatingTips(checked);
         setFloatingTipsEnabled(checked);
     });
-    connect(keepTree_, &QAbstractButton::clicked, this, [](bool checked) { convert::settings().setKeepFolderTree(checked); });
+    connect(keepTree_, &QAbstractButton::clicked, this, [this](bool checked) {
+        convert::settings().setKeepFolderTree(checked);
+        Q_EMIT keepFolderTreeChanged();
+    });
     connect(prompts_, &QAbstractButton::clicked, this, [](bool checked) {
         convert::settings().setPromptNoFiles(checked);
         convert::settings().setPromptNoneChecked(checked);
