@@ -158,6 +158,9 @@ void TaskListView::setUp()
         strip_->update();
     });
 
+    fileProber_ = new FileProber([this](int job, const FileProber::Result& result) { fileProbed(job, result); },
+                                 [this](int job) { addingFinished(job); }, this);
+
     worker_->startThread(*sink_);
     tick_.setInterval(tasks::ConversionWorker::kTickIntervalMs);
     connect(&tick_, &QTimer::timeout, this, [this] { worker_->onTimer(); });
@@ -166,6 +169,9 @@ void TaskListView::setUp()
 
 TaskListView::~TaskListView()
 {
+    // The probing thread ends before the rows it adds to go.
+    delete fileProber_;
+    fileProber_ = nullptr;
     tick_.stop();
     worker_->requestStop();
     // A worker waiting in a send is released before the join.
@@ -513,59 +519,38 @@ QString TaskListView::skippedInFoldersText(int count)
     return QStringLiteral("文件夹中有 %1 个文件不能识别,已跳过。").arg(count);
 }
 
-std::vector<TaskListView::FileToAdd> TaskListView::filesToAdd(const QStringList& paths)
-{
-    std::vector<FileToAdd> files;
-    for (const QString& path : paths) {
-        const std::string bytes = fromQ(path);
-        if (bytes.empty())
-            continue;
-        if (core::fs::isDirectory(bytes.c_str())) {
-            // Name order, so that a tree gives the same rows every time.
-            std::vector<std::filesystem::path> found;
-            std::error_code ec;
-            const auto options = std::filesystem::directory_options::skip_permission_denied;
-            for (auto it = std::filesystem::recursive_directory_iterator(bytes, options, ec);
-                 !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-                if (it->is_regular_file(ec))
-                    found.push_back(it->path());
-            std::sort(found.begin(), found.end());
-            for (const auto& file : found) {
-                const std::string below = file.parent_path().lexically_relative(bytes).lexically_normal().string();
-                files.push_back({file.string(), below == "." ? std::string() : below, true, QString()});
-            }
-            continue;
-        }
-        if (core::fs::isFile(bytes.c_str()))
-            files.push_back({bytes, std::string(), false, path});
-    }
-    return files;
-}
-
 void TaskListView::addFiles(const QStringList& paths)
 {
     syncSelection();
-    QStringList refused;
-    int refusedInFolders = 0;
-    // While idle the new rows go on top, in the order they were given.
-    int position = 0;
-    for (const FileToAdd& file : filesToAdd(paths)) {
-        probe::MediaFacts facts;
-        if (!prober_.probe(file.path.c_str(), facts)) {
-            if (file.inFolder)
-                ++refusedInFolders;
-            else
-                refused.append(file.shown);
-            continue;
-        }
-        if (model_->addProbedFile(file.path.c_str(), facts, file.subfolder.c_str(), position))
-            ++position;
-    }
-    if (refused.isEmpty() && refusedInFolders == 0)
+    addJobs_[fileProber_->add(paths)] = AddJob();
+}
+
+bool TaskListView::addingFiles() const { return fileProber_->busy(); }
+
+void TaskListView::fileProbed(int job, const FileProber::Result& result)
+{
+    AddJob& state = addJobs_[job];
+    if (!result.recognised) {
+        if (result.file.inFolder)
+            ++state.refusedInFolders;
+        else
+            state.refused.append(result.file.shown);
         return;
-    QString text = refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(refused);
-    if (refusedInFolders > 0)
-        text += QStringLiteral("\r\n") + skippedInFoldersText(refusedInFolders);
+    }
+    // While idle the rows of one addition go on top, in its order.
+    if (model_->addProbedFile(result.file.path.c_str(), result.facts, result.file.subfolder.c_str(), state.position))
+        ++state.position;
+}
+
+void TaskListView::addingFinished(int job)
+{
+    const AddJob state = addJobs_[job];
+    addJobs_.erase(job);
+    if (state.refused.isEmpty() && state.refusedInFolders == 0)
+        return;
+    QString text = state.refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(state.refused);
+    if (state.refusedInFolders > 0)
+        text += QStringLiteral("\r\n") + skippedInFoldersText(state.refusedInFolders);
     ConfirmBox::ask(this, text, 1);
 }
 

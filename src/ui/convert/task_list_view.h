@@ -20,9 +20,10 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <map>
 #include <memory>
-#include <string>
-#include <vector>
+
+#include "ui/convert/file_prober.h"
 
 #include "tasks/conversion_worker.h"
 #include "tasks/task_list_model.h"
@@ -51,9 +52,14 @@ public:
     // Adds every path that names an existing file, and every media file
     // under a folder (its subfolders included; each task remembers the
     // subfolder it came from below that folder); missing paths are skipped.
-    // The files the probe refuses are named together in one message box at
-    // the end, those found in folders only counted there.
+    // The files are probed on a thread of their own: rows appear as they
+    // are probed, in the order given (a folder's files in name order), and
+    // the window answers meanwhile. The files the probe refuses are named
+    // together in one message box at the end, those found in folders only
+    // counted there.
     void addFiles(const QStringList& paths);
+    // Files given to addFiles are still being probed or added.
+    bool addingFiles() const;
     // The box's last line for the files of folders the probe refused.
     static QString skippedInFoldersText(int count);
     // The text of that box: "不能识别的文件类型。" and one refused path a line,
@@ -129,16 +135,15 @@ private:
     void syncSelection();
     void applyColumnWidths();
 
-    // One file to add: its path, the folder below a given folder it was
-    // found in, whether it came from a folder, and the path as given.
-    struct FileToAdd {
-        std::string path;
-        std::string subfolder;
-        bool inFolder = false;
-        QString shown;
+    // One addFiles call while its files are probed: where its next row goes
+    // while idle, and what the probe refused.
+    struct AddJob {
+        int position = 0;
+        QStringList refused;
+        int refusedInFolders = 0;
     };
-    // The files the paths name, a folder's in name order, its subfolders included.
-    static std::vector<FileToAdd> filesToAdd(const QStringList& paths);
+    void fileProbed(int job, const FileProber::Result& result);
+    void addingFinished(int job);
 
     QPointer<QObject> hub_;
     std::unique_ptr<Host> host_;
@@ -158,6 +163,8 @@ private:
     bool syncing_ = false;
     bool applyingWidths_ = false;
     bool inGeometry_ = false;
+    FileProber* fileProber_ = nullptr;  // child object
+    std::map<int, AddJob> addJobs_;
 };
 
 } // namespace qf::ui

@@ -61,14 +61,20 @@ protected:
         view->show();
     }
 
-    // Adds the clip n times: row 0 is the last one added.
+    // Adds the clip n times.
     void addRows(int n)
     {
         QStringList paths;
         for (int i = 0; i < n; ++i)
             paths << toQ(clip);
-        view->addFiles(paths);
+        addFiles(paths);
         ASSERT_EQ(view->model().rowCount(), n);
+    }
+    // As a drop does, then waits until the probing thread is through.
+    void addFiles(const QStringList& paths)
+    {
+        view->addFiles(paths);
+        ASSERT_TRUE(test::pumpUntil([&] { return !view->addingFiles(); }, 60000));
     }
     QString cell(int row, int column) const { return toQ(view->model().row(row).text[static_cast<size_t>(column)]); }
     QWidget* vp() const { return view->viewport(); }
@@ -192,7 +198,7 @@ TEST_F(TaskListViewTest, LongPathsEndInAnEllipsisWithinTheirColumn)
 {
     const std::string longName = std::string(120, 'x') + " 很长的文件名.avi";
     const std::string longClip = test::copyAs(clip, longName);
-    view->addFiles({toQ(longClip)});
+    addFiles({toQ(longClip)});
     ASSERT_EQ(view->model().rowCount(), 1);
     const QHeaderView* header = view->header();
     const int width = header->sectionSize(5) - 2;
@@ -317,7 +323,7 @@ TEST_F(TaskListViewTest, RowsComingAndGoingKeepTheSelectionInStepWithTheModel)
         return true;
     };
 
-    view->addFiles({toQ(clip)});  // idle: the new row goes on top
+    addFiles({toQ(clip)});  // idle: the new row goes on top
     ASSERT_EQ(view->model().rowCount(), 3);
     test::pumpEvents(10);
     EXPECT_EQ(view->model().task(2), chosen);
@@ -372,7 +378,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
                          toQ(test::makeTextFile("notes two.txt")), toQ(test::dataDir() + "/missing.avi")};
     {
         test::BoxAnswerer answerer;
-        view->addFiles(paths);
+        addFiles(paths);
         EXPECT_EQ(answerer.seen().size(), 1u) << "one box for every refusal of the drop";
     }
     ASSERT_EQ(view->model().rowCount(), 2);
@@ -381,7 +387,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
 
     {
         test::BoxAnswerer answerer;
-        view->addFiles({toQ(clip), toQ(folder)});
+        addFiles({toQ(clip), toQ(folder)});
         test::pumpEvents(50);
         EXPECT_EQ(answerer.seen().size(), 0u) << "no box when nothing is refused";
     }
@@ -398,7 +404,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     EXPECT_EQ(TaskListView::refusalText({QStringLiteral("/a b.txt")}), QStringLiteral("不能识别的文件类型。\r\n/a b.txt"));
 
     hub.haveSettings = false;
-    view->addFiles({toQ(clip)});
+    addFiles({toQ(clip)});
     EXPECT_EQ(view->model().rowCount(), 3) << "without the panel's settings nothing is added";
 }
 
@@ -416,7 +422,7 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
         std::ofstream(tree + "/" + name) << "not media\n";
     {
         test::BoxAnswerer answerer;
-        view->addFiles({toQ(tree), toQ(test::makeTextFile("notes one.txt"))});
+        addFiles({toQ(tree), toQ(test::makeTextFile("notes one.txt"))});
         ASSERT_EQ(answerer.seen().size(), 1u) << "one box for the whole drop";
         const QStringList& lines = answerer.seen().front().lines;
         // The file dropped by itself is named; the folder's are counted.
@@ -434,7 +440,7 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
     stdfs::create_directories(tree);
     std::ofstream(tree + "/x.txt") << "x";
     test::BoxAnswerer answerer;
-    view->addFiles({toQ(tree)});
+    addFiles({toQ(tree)});
     ASSERT_EQ(answerer.seen().size(), 1u);
     EXPECT_TRUE(answerer.seen().front().lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(1)));
     EXPECT_EQ(view->model().rowCount(), 7);
@@ -450,7 +456,7 @@ TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
     const std::string other = test::makeClip("other clip", 1);
     for (const char* name : {"x.avi", "a/x.avi", "a/b/x.avi"})
         stdfs::copy_file(other, tree + "/" + name);
-    view->addFiles({toQ(tree)});
+    addFiles({toQ(tree)});
     ASSERT_EQ(view->model().rowCount(), 3);
 
     for (const bool keep : {true, false}) {
@@ -512,7 +518,7 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     test::requireHelperKit();
     const std::string longClip = test::makeClip("long clip for stopping", 900, "160x120");
     const std::string marker = "long clip for stopping";
-    view->addFiles({toQ(longClip)});
+    addFiles({toQ(longClip)});
     ASSERT_EQ(view->model().rowCount(), 1);
     view->model().setChecked(0, true);
 

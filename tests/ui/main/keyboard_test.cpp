@@ -59,6 +59,7 @@ protected:
 TEST_F(KeyboardTest, TabWalksTheConvertViewInScreenOrderWithAVisibleMark)
 {
     window->dropFiles({q(shortClip())}, window->taskList()->geometry().center());
+    ASSERT_TRUE(waitForAddedFiles());
     activate();
     QWidget* first = window->tabButton(MainWindow::View::Convert);
     first->setFocus(Qt::TabFocusReason);
