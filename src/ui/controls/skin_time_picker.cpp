@@ -1,5 +1,6 @@
 #include "ui/controls/skin_time_picker.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,6 +21,13 @@ public:
 
 protected:
     bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+    // Reached by Tab or Shift+Tab alike, the field starts at the hours.
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QTimeEdit::focusInEvent(event);
+        if (event->reason() == Qt::BacktabFocusReason)
+            setSelectedSection(QDateTimeEdit::HourSection);
+    }
 };
 
 } // namespace
