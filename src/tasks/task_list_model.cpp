@@ -288,8 +288,9 @@ void TaskListModel::applyEdit(const SettingsEdit& edit)
     }
 }
 
-void TaskListModel::deleteChecked()
+int TaskListModel::deleteChecked()
 {
+    int kept = 0;
     bool keptChecked = false;
     bool removedAny = false;
     for (size_t i = rows_.size(); i-- > 0;) {
@@ -298,6 +299,7 @@ void TaskListModel::deleteChecked()
             continue;
         if (heldByWorker(*entry.task)) {
             keptChecked = true;
+            ++kept;
             continue;
         }
         rowIndex_.erase(entry.task.get());
@@ -322,6 +324,7 @@ void TaskListModel::deleteChecked()
         if (observer_)
             observer_->columnWidthsChanged();
     }
+    return kept;
 }
 
 bool TaskListModel::start()

@@ -209,8 +209,9 @@ public:
     void applyEdit(const SettingsEdit& edit);
     // The panel's device or format choice changed (REQ_REFRESH_SELECTED).
     void refreshSelected(int32_t /*formatIndex*/) { applyEdit(SettingsEdit::deviceChoice()); }
-    // Removes the checked rows, keeping those the busy worker holds.
-    void deleteChecked();
+    // Removes the checked rows, keeping those the busy worker holds; returns
+    // how many checked rows were kept.
+    int deleteChecked();
 
     // Queues every checked task, then the end-of-queue marker. False when
     // busy, empty, without settings or without a checked row.

@@ -29,6 +29,8 @@ namespace qf::ui {
 
 using tasklist::kRowHeight;
 
+const char* const TaskListView::kKeptRowsText = "正在转换或排队的任务不能删除,请先停止转换。";
+
 namespace {
 
 // Every row is kRowHeight high, whatever the font.
@@ -566,8 +568,11 @@ void TaskListView::deleteChecked()
 {
     endHover();
     syncSelection();
-    model_->deleteChecked();
+    const int kept = model_->deleteChecked();
     strip_->update();
+    // A delete that leaves rows must say why, or it looks broken.
+    if (kept > 0)
+        ConfirmBox::ask(this, toQ(kKeptRowsText), 1);
 }
 
 void TaskListView::refreshSelected(int32_t format)

@@ -69,7 +69,9 @@ public:
 
     bool start();  // queues the checked rows; false when nothing was queued
     void stop();
+    // Removes the checked rows; the rows a run holds stay, and a box says why.
     void deleteChecked();
+    static const char* const kKeptRowsText;
     void refreshSelected(int32_t format);
     // An edit in the parameter panel: it reaches the selected rows.
     void applyEdit(const tasks::SettingsEdit& edit);

@@ -168,6 +168,14 @@ TEST_F(MainWindowRun, StopButtonStopsTheRunAndLeavesNothingRunning)
     startAnswering(false);
     ASSERT_TRUE(pumpUntil([&] { return qf::tasks::isActiveState(list().task(0)->state) && encodersRunning() > 0; },
                           30000));
+    {
+        // Delete keeps the running row and says why.
+        BoxAnswerer answers({{0, false}});
+        QTest::mouseClick(window->control(MainWindow::kDelete), Qt::LeftButton);
+        ASSERT_EQ(answers.seen().size(), 1u);
+        EXPECT_EQ(answers.seen()[0].lines.join(QString()), q(TaskListView::kKeptRowsText));
+        EXPECT_EQ(list().rowCount(), 1);
+    }
     QTest::mouseClick(window->control(MainWindow::kStop), Qt::LeftButton);
     ASSERT_TRUE(waitForState(0, "未完成", 20000)) << cell(0, qf::tasks::kColumnState).toStdString();
     EXPECT_TRUE(pumpUntil([&] { return !window->taskList()->isConverting(); }, 5000));
