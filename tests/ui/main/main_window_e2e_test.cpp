@@ -28,6 +28,7 @@
 #include "ui/convert/task_item_model.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
+#include "ui/notify/confirm_box.h"
 #include "ui/main/options_panel.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/slide_panel.h"
@@ -212,6 +213,25 @@ TEST_F(MainWindowRun, CloseDuringARunAsksThenStopsEverything)
     EXPECT_FALSE(stdfs::exists(output)) << "a half-written output was left: " << output;
     for (const auto& entry : stdfs::directory_iterator(outputFolder()))
         ADD_FAILURE() << "left in the output folder: " << entry.path();
+}
+
+TEST_F(MainWindowRun, ACloseAskedDuringARunGoesAheadWhenTheRunEndsFirst)
+{
+    dropOnList(shortClip());
+    clickCheckBox(0);
+    choose(1019, 7);   // MP3
+    startAnswering(false);
+    ASSERT_TRUE(window->taskList()->isConverting());
+    bool asked = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &look,
+                     [&] { asked = asked || qobject_cast<ConfirmBox*>(QApplication::activeModalWidget()); });
+    look.start(20);
+    // Nobody answers: the box goes when the run has ended, and the window with it.
+    EXPECT_TRUE(window->requestClose());
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(cell(0, qf::tasks::kColumnState), q("已完成"));
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(MainWindowRun, ShutdownAfterTheLastTaskWhenChosen)
