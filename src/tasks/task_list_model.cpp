@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "convert/configuration.h"
 #include "core/clock_time.h"
 #include "core/file_system.h"
 #include "core/messages.h"
@@ -15,6 +16,24 @@ namespace {
 constexpr std::time_t kSecondsPerDay = 24 * 60 * 60;
 
 } // namespace
+
+void SettingsEdit::applyTo(convert::ConversionSettings& target, const convert::ConversionSettings& from) const
+{
+    if (choice) {
+        // The times are the task's own: a device or format choice keeps them.
+        const core::TextString start = target.startTime;
+        const core::TextString end = target.endPosition;
+        target.copyFrom(from);
+        target.startTime = start;
+        target.endPosition = end;
+    }
+    for (Member member : members)
+        target.*member = from.*member;
+    if (startTime)
+        target.startTime = from.startTime;
+    if (endPosition)
+        target.endPosition = from.endPosition;
+}
 
 bool LibraryMediaProber::probe(const char* path, probe::MediaFacts& out)
 {
@@ -93,9 +112,46 @@ void TaskListModel::claimOutputPath(ConversionTask& task) const
 {
     // Numbered names go before the extension, after the last "-", so the
     // format's own name gives back the plain one.
-    const core::TextString wanted = wantedOutputPath(task);
+    const core::TextString wanted = plannedOutputPath(task);
     task.requestedOutputPath = wanted;
     task.outputPath = task.replaceOutput ? wanted : uniquePath(wanted, task);
+}
+
+core::TextString TaskListModel::plannedOutputPath(ConversionTask& task) const
+{
+    if (followFolder_ && task.fixedOutputPath.empty()) {
+        task.outputSubfolder = convert::settings().keepFolderTree() ? task.sourceSubfolder : core::TextString();
+        task.makeOutputPath();
+    }
+    return wantedOutputPath(task);
+}
+
+void TaskListModel::planOutputPath(ConversionTask& task, const char* ownFile) const
+{
+    const core::TextString wanted = plannedOutputPath(task);
+    task.outputPath = task.replaceOutput ? wanted : uniquePath(wanted, task, ownFile);
+}
+
+void TaskListModel::refreshPlannedOutputs()
+{
+    if (!followFolder_)
+        return;
+    // A done row shows the file it wrote; the row the worker holds writes
+    // where its run began.
+    auto follows = [this](const TaskRow& entry) {
+        const ConversionTask& t = *entry.task;
+        return t.state != kStateDone && &t != handedOut_;
+    };
+    // Cleared first, so that no row is numbered against another's old path.
+    for (TaskRow& entry : rows_)
+        if (follows(entry))
+            entry.task->outputPath.clear();
+    for (int r = 0; r < rowCount(); ++r) {
+        if (!follows(rows_[static_cast<size_t>(r)]))
+            continue;
+        planOutputPath(*task(r), nullptr);
+        setText(r, kColumnOutput, task(r)->outputPath.c_str());
+    }
 }
 
 void TaskListModel::applySettings(ConversionTask& task, const convert::ConversionSettings& settings)
@@ -145,13 +201,23 @@ ConversionTask* TaskListModel::addFile(const char* path)
         host_.showMessage(message.c_str());
         return nullptr;
     }
+    return addProbedFile(path, facts);
+}
+
+ConversionTask* TaskListModel::addProbedFile(const char* path, const probe::MediaFacts& facts,
+                                             const char* sourceSubfolder, int position)
+{
+    const convert::ConversionSettings* settings = host_.currentSettings();
+    if (!settings || !path)
+        return nullptr;
     auto owned = std::make_unique<ConversionTask>();
     ConversionTask* task = owned.get();
     task->sourcePath = path;
+    task->sourceSubfolder = sourceSubfolder ? sourceSubfolder : "";
     task->copyFrom(*settings);
     task->takeMediaSummary(facts);
 
-    const size_t at = queue_.isBusy() ? rows_.size() : 0;
+    const size_t at = queue_.isBusy() ? rows_.size() : std::min(static_cast<size_t>(std::max(position, 0)), rows_.size());
     TaskRow row;
     row.task = std::move(owned);
     rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
@@ -161,7 +227,7 @@ ConversionTask* TaskListModel::addFile(const char* path)
         observer_->rowInserted(r);
 
     task->makeOutputPath();
-    task->outputPath = uniqueOutputPath(*task);
+    planOutputPath(*task, nullptr);
     setText(r, kColumnFormat, task->formatLabel());
     showState(r);
     setText(r, kColumnElapsed, "00:00:00");
@@ -198,54 +264,33 @@ void TaskListModel::setSelection(int row, bool selected, bool focused)
     const bool wasSelected = entry.selected;
     entry.selected = selected;
     entry.focused = focused;
-    // A row left selected only by focus is no longer selected: it must take
-    // what its texts promise, or the list would show a format its task does
-    // not have.
     if (!wasSelected && selected && focused)
         onSelectionGained(row);
-    else if (wasSelected && !selected)
-        onSelectionLost(row);
 }
 
-void TaskListModel::onSelectionGained(int row)
-{
-    ConversionTask& t = *task(row);
-    host_.loadSettings(t);
-    refreshSelected(t.outputFormat);
-}
+void TaskListModel::onSelectionGained(int row) { host_.loadSettings(*task(row)); }
 
-void TaskListModel::onSelectionLost(int row)
+void TaskListModel::applyEdit(const SettingsEdit& edit)
 {
-    TaskRow& entry = rows_.at(static_cast<size_t>(row));
-    const bool pending = entry.pending;
-    entry.pending = false;
-    ConversionTask& t = *entry.task;
-    // Only a row that showed the panel's choice takes it: a row swept into
-    // a selection (Shift+click, Ctrl+A) without an edit keeps its own.
-    if (pending && !isActiveState(t.state)) {
-        if (const convert::ConversionSettings* settings = host_.currentSettings())
-            applySettingsToRow(t, *settings);
-    }
-    showTaskOutput(row);
-}
-
-void TaskListModel::refreshSelected(int32_t formatIndex)
-{
+    const convert::ConversionSettings* settings = host_.currentSettings();
+    if (!settings)
+        return;
     for (int r = 0; r < rowCount(); ++r) {
         TaskRow& entry = rows_[static_cast<size_t>(r)];
-        if (!entry.selected || heldByWorker(*entry.task))
+        ConversionTask& t = *entry.task;
+        if (!entry.selected || heldByWorker(t))
             continue;
-        entry.pending = true;
-        setText(r, kColumnFormat, entry.task->formatLabel(formatIndex));
-        // The path the task would get: numbered when the plain one is taken.
-        const ConversionTask& t = *entry.task;
+        // A finished task may keep the name of the file it wrote itself.
         const core::TextString own = t.state == kStateDone ? t.outputPath : core::TextString();
-        setText(r, kColumnOutput, uniquePath(t.outputPathForFormat(formatIndex), t, own.c_str()).c_str());
+        edit.applyTo(t, *settings);
+        planOutputPath(t, own.c_str());
+        showTaskOutput(r);
     }
 }
 
-void TaskListModel::deleteChecked()
+int TaskListModel::deleteChecked()
 {
+    int kept = 0;
     bool keptChecked = false;
     bool removedAny = false;
     for (size_t i = rows_.size(); i-- > 0;) {
@@ -254,6 +299,7 @@ void TaskListModel::deleteChecked()
             continue;
         if (heldByWorker(*entry.task)) {
             keptChecked = true;
+            ++kept;
             continue;
         }
         rowIndex_.erase(entry.task.get());
@@ -269,12 +315,16 @@ void TaskListModel::deleteChecked()
         if (observer_)
             observer_->headerCheckChanged(headerChecked_);
     }
+    // A name a removed row held may be free now.
+    if (removedAny && followFolder_)
+        refreshPlannedOutputs();
     if (rows_.empty()) {
         for (int column = kColumnFormat; column < kColumnCount; ++column)
             columnWidths_[static_cast<size_t>(column)] = kResetColumnWidths[static_cast<size_t>(column)];
         if (observer_)
             observer_->columnWidthsChanged();
     }
+    return kept;
 }
 
 bool TaskListModel::start()
@@ -284,36 +334,77 @@ bool TaskListModel::start()
     const convert::ConversionSettings* settings = host_.currentSettings();
     if (!settings)
         return false;
-    bool queued = false;
-    for (int r = 0; r < rowCount(); ++r) {
-        TaskRow& entry = rows_[static_cast<size_t>(r)];
-        if (!entry.checked)
-            continue;
-        ConversionTask& t = *entry.task;
-        if (entry.pending) {
-            applySettings(t, *settings);
-            entry.pending = false;
-        }
-        // A run never replaces a file that stands there, not even the
-        // task's own result from an earlier run.
-        claimOutputPath(t);
-        showTaskOutput(r);
-        if (!queued) {
-            t.state = kStateConverting;
-            queue_.markBusy();
-        } else {
-            t.state = kStateQueued;
-        }
+    std::vector<int> run;
+    for (int r = 0; r < rowCount(); ++r)
+        if (rows_[static_cast<size_t>(r)].checked)
+            run.push_back(r);
+    if (run.empty())
+        return false;
+    stopRequested_ = false;
+    waiting_.clear();
+    handedOut_ = nullptr;
+    for (int r : run) {
+        ConversionTask& t = *task(r);
+        t.state = r == run.front() ? kStateConverting : kStateQueued;
         showState(r);
         setText(r, kColumnElapsed, "00:00:00");
         showProgress(r, 0);
-        queue_.enqueue(&t);
-        queued = true;
     }
-    if (!queued)
-        return false;
+    queue_.markBusy();
+    if (followFolder_) {
+        // Every row shows where it will write; the first one claims its name
+        // now, the others when their turn comes.
+        for (size_t i = 1; i < run.size(); ++i)
+            waiting_.push_back(task(run[i]));
+        refreshPlannedOutputs();
+        ConversionTask& first = *task(run.front());
+        claimOutputPath(first);
+        showTaskOutput(run.front());
+        handedOut_ = &first;
+        queue_.enqueue(&first);
+        return true;
+    }
+    for (int r : run) {
+        // A run never replaces a file that stands there, not even the
+        // task's own result from an earlier run.
+        claimOutputPath(*task(r));
+        showTaskOutput(r);
+        queue_.enqueue(task(r));
+    }
     queue_.enqueueEnd();
     return true;
+}
+
+void TaskListModel::stop()
+{
+    if (queue_.isBusy())
+        stopRequested_ = true;
+    queue_.requestStop();
+}
+
+void TaskListModel::handOutNext(bool stopped)
+{
+    handedOut_ = nullptr;
+    while (!waiting_.empty()) {
+        ConversionTask* next = waiting_.front();
+        waiting_.pop_front();
+        const int r = rowOf(next);
+        if (r < 0)
+            continue;
+        if (stopped || stopRequested_) {
+            // What the worker would have done with a queued task after a stop.
+            next->state = kStateNotDone;
+            showState(r);
+            showProgress(r, 0);
+            continue;
+        }
+        claimOutputPath(*next);
+        showTaskOutput(r);
+        handedOut_ = next;
+        queue_.enqueue(next);
+        return;
+    }
+    queue_.enqueueEnd();
 }
 
 intptr_t TaskListModel::handleMessage(const core::Message& message)
@@ -383,6 +474,8 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
         break;
     }
     showState(r);
+    if (&t == handedOut_ && !isActiveState(t.state))
+        handOutNext(code == core::NOTIFY_STOPPED);
 }
 
 void TaskListModel::onProgressText(int row, std::string_view text)

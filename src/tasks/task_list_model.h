@@ -18,6 +18,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <deque>
 #include <unordered_map>
 #include <vector>
 
@@ -100,15 +101,31 @@ public:
     virtual void columnWidthsChanged() {}
 };
 
+// One edit the user made in the parameter panel: which parts of the panel's
+// record it changed. Choosing a device or a format brings that model's
+// defaults along, so a choice stands for the whole record but the two times.
+struct SettingsEdit {
+    using Member = int32_t convert::ConversionSettings::*;
+    bool choice = false;
+    std::vector<Member> members;
+    bool startTime = false;
+    bool endPosition = false;
+
+    static SettingsEdit deviceChoice()
+    {
+        SettingsEdit edit;
+        edit.choice = true;
+        return edit;
+    }
+    // Copies what the edit changed from the panel's record into the target.
+    void applyTo(convert::ConversionSettings& target, const convert::ConversionSettings& from) const;
+};
+
 struct TaskRow {
     std::unique_ptr<ConversionTask> task;
     bool checked = false;
     bool selected = false;
     bool focused = false;
-    // The panel changed while the row was selected: its texts show the
-    // panel's choice, which the task takes when the selection ends or its
-    // run starts.
-    bool pending = false;
     // The percentage on show for the current run, 0..100; a two-pass run
     // spends 0..50 on the first pass and 50..100 on the second.
     int progress = 0;
@@ -145,6 +162,23 @@ public:
     // end while busy). Null when there are no settings or the file is refused
     // (the message box has been shown).
     ConversionTask* addFile(const char* path);
+    // Adds a row for a file probed already. sourceSubfolder: the folder below
+    // a dropped folder that the file was found in ("" none). at: the row to
+    // insert at while idle (-1: the top); a busy list appends. Null when
+    // there are no settings.
+    ConversionTask* addProbedFile(const char* path, const probe::MediaFacts& facts, const char* sourceSubfolder = "",
+                                  int position = -1);
+
+    // The window's list: a row's output follows the output folder and the
+    // keep-folder-tree option until its run begins, and the worker is given
+    // each task only when the one before it has ended, so that a queued row
+    // still writes where the folder is when its turn comes. Off (the
+    // default), every checked task is queued at the start with the path it
+    // has then.
+    void setOutputsFollowFolder(bool on) { followFolder_ = on; }
+    // The output folder or the keep-tree option changed: every row that has
+    // not started shows, and will write, the path its run would take now.
+    void refreshPlannedOutputs();
 
     // Copies the settings into the task and recomputes its output path.
     static void applySettings(ConversionTask& task, const convert::ConversionSettings& settings);
@@ -163,23 +197,26 @@ public:
     void setChecked(int row, bool checked);
     // The header's check-all box: every row, and the box itself.
     void setAllChecks(bool checked);
-    // A row's selection and focus change; gaining (not selected -> selected
-    // and focused) and losing (selected -> not selected, whatever the focus)
-    // run the rules below.
+    // A row's selection and focus change. Gaining (not selected -> selected
+    // and focused) loads the row's task into the panel. Selecting, moving
+    // the focus and ending a selection never change a task: only an edit
+    // made in the panel does (applyEdit).
     void setSelection(int row, bool selected, bool focused);
     void onSelectionGained(int row);
-    void onSelectionLost(int row);
-    // Shows another format's name and output path in the selected rows that
-    // the worker does not hold and marks them pending; the tasks themselves
-    // change when their selection ends or their run starts.
-    void refreshSelected(int32_t formatIndex);
-    // Removes the checked rows, keeping those the busy worker holds.
-    void deleteChecked();
+    // An edit in the panel reaches every selected row that the worker does
+    // not hold, at once: the task takes the edited parts of the panel's
+    // record and its output path is made again.
+    void applyEdit(const SettingsEdit& edit);
+    // The panel's device or format choice changed (REQ_REFRESH_SELECTED).
+    void refreshSelected(int32_t /*formatIndex*/) { applyEdit(SettingsEdit::deviceChoice()); }
+    // Removes the checked rows, keeping those the busy worker holds; returns
+    // how many checked rows were kept.
+    int deleteChecked();
 
     // Queues every checked task, then the end-of-queue marker. False when
     // busy, empty, without settings or without a checked row.
     bool start();
-    void stop() { queue_.requestStop(); }
+    void stop();
 
     // WM_TASK_NOTIFY: code and detail packed in wParam, the task in lParam.
     // Other messages are ignored. Returns 0.
@@ -208,6 +245,14 @@ private:
     // numbered one when a file of that name stands there (its own earlier
     // result included) or another row writes it.
     void claimOutputPath(ConversionTask& task) const;
+    // The path a run of the task would ask for now; with outputs following
+    // the folder, made again from the output folder and the keep-tree option.
+    core::TextString plannedOutputPath(ConversionTask& task) const;
+    // The task's output path as planned now, numbered when taken.
+    void planOutputPath(ConversionTask& task, const char* ownFile) const;
+    // The task that ended was the one the worker held: give it the next one
+    // of the run, or end the run.
+    void handOutNext(bool stopped);
     void reindexFrom(size_t first);
 
     TaskListHost& host_;
@@ -220,6 +265,12 @@ private:
     std::unordered_map<const ConversionTask*, size_t> rowIndex_;  // task -> its row, always in step with rows_
     std::array<int, kColumnCount> columnWidths_ = kInitialColumnWidths;
     bool headerChecked_ = false;
+    bool followFolder_ = false;
+    // With outputs following the folder: the task the worker holds, and the
+    // rest of the run in order (not yet given to the worker).
+    ConversionTask* handedOut_ = nullptr;
+    std::deque<ConversionTask*> waiting_;
+    bool stopRequested_ = false;
 };
 
 } // namespace qf::tasks

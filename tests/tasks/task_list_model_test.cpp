@@ -210,24 +210,54 @@ TEST_F(TaskListModelTest, DeleteWithNothingCheckedKeepsEverything)
     EXPECT_EQ(model.columnWidth(1), 80);
 }
 
-TEST_F(TaskListModelTest, SelectionCommitsThePanelToThePreviousTask)
+TEST_F(TaskListModelTest, SelectingNeverChangesARowOnlyAnEditDoes)
 {
     ConversionTask* a = add("/in/a.avi");  // row 1
     ConversionTask* b = add("/in/b.avi");  // row 0
     model.setSelection(1, true, true);
     ASSERT_EQ(host.loaded.size(), 1u);
     EXPECT_EQ(host.loaded[0], a);
-    // The user picks wmv in the panel, then selects the other row.
+    // The panel shows another record without an edit (another row was
+    // loaded into it): ending the selection leaves the task alone.
     host.settings.selectModel(6, 0, 12);
     model.setSelection(1, false, false);
+    EXPECT_EQ(a->outputFormat, 9);
+    EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
+
+    // A format choice reaches the selected row at once, paths included.
+    model.setSelection(1, true, true);
+    model.refreshSelected(12);
     EXPECT_EQ(a->outputFormat, 12);
     EXPECT_EQ(a->outputPath, "/out/a.avi-wmv.wmv");
     EXPECT_EQ(a->sourcePath, "/in/a.avi");
-    model.setSelection(0, true, true);
-    EXPECT_EQ(host.loaded.back(), b);
-    // The row shows what its task now has.
     EXPECT_EQ(text(1, kColumnFormat), "wmv-WMVideo");
     EXPECT_EQ(text(1, kColumnOutput), "/out/a.avi-wmv.wmv");
+    EXPECT_EQ(b->outputFormat, 9);
+
+    // With rows of two formats selected, a value edit reaches both and
+    // each keeps its own format and times.
+    auto start = [](ConversionTask* t) -> core::TextString& { return static_cast<convert::ConversionSettings&>(*t).startTime; };
+    start(a) = "00:00:05";
+    model.setSelection(0, true, false);
+    host.settings.videoBitrateIndex = 7;
+    host.settings.startTime = "00:00:09";
+    SettingsEdit bitrate;
+    bitrate.members = {&convert::ConversionSettings::videoBitrateIndex};
+    model.applyEdit(bitrate);
+    EXPECT_EQ(a->videoBitrateIndex, 7);
+    EXPECT_EQ(b->videoBitrateIndex, 7);
+    EXPECT_EQ(a->outputFormat, 12);
+    EXPECT_EQ(b->outputFormat, 9);
+    EXPECT_EQ(start(a), "00:00:05");
+    // A device choice keeps each row's times; a time edit sets them.
+    model.refreshSelected(12);
+    EXPECT_EQ(b->outputFormat, 12);
+    EXPECT_EQ(start(a), "00:00:05");
+    SettingsEdit time;
+    time.startTime = true;
+    model.applyEdit(time);
+    EXPECT_EQ(start(b), "00:00:09");
+    EXPECT_EQ(start(a), "00:00:09");
 }
 
 TEST_F(TaskListModelTest, SelectionLostKeepsActiveTasksAndNeedsSettings)
@@ -235,22 +265,18 @@ TEST_F(TaskListModelTest, SelectionLostKeepsActiveTasksAndNeedsSettings)
     ConversionTask* a = add("/in/a.avi");
     model.setSelection(0, true, true);
     a->state = kStateFirstPass;
+    queue.busy = true;
     host.settings.selectModel(6, 0, 12);
-    model.setSelection(0, false, false);
+    model.refreshSelected(12);
     EXPECT_EQ(a->outputFormat, 9);
     a->state = kStateDone;
+    queue.busy = false;
     host.hasSettings = false;
-    model.setSelection(0, true, true);
-    model.setSelection(0, false, false);
-    EXPECT_EQ(a->outputFormat, 9);
-    // Focus moving away alone is not a loss of selection.
-    host.hasSettings = true;
-    model.setSelection(0, true, true);
-    model.setSelection(0, true, false);
+    model.refreshSelected(12);
     EXPECT_EQ(a->outputFormat, 9);
 }
 
-TEST_F(TaskListModelTest, RefreshSelectedShowsAnotherFormatWithoutChangingTheTask)
+TEST_F(TaskListModelTest, AnEditSkipsRowsTheBusyWorkerHolds)
 {
     ConversionTask* a = add("/in/a.avi");  // row 2
     ConversionTask* b = add("/in/b.avi");  // row 1
@@ -259,10 +285,12 @@ TEST_F(TaskListModelTest, RefreshSelectedShowsAnotherFormatWithoutChangingTheTas
     model.setSelection(1, true, false);
     b->state = kStateQueued;
     queue.busy = true;
+    host.settings.selectModel(6, 0, 12);
     model.refreshSelected(12);
     EXPECT_EQ(text(2, kColumnFormat), "wmv-WMVideo");
     EXPECT_EQ(text(2, kColumnOutput), "/out/a.avi-wmv.wmv");
-    EXPECT_EQ(a->outputFormat, 9);
+    EXPECT_EQ(a->outputFormat, 12);
+    EXPECT_EQ(b->outputFormat, 9);
     EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
     EXPECT_EQ(text(0, kColumnFormat), "flv-Flash");
 }
@@ -280,13 +308,14 @@ TEST_F(TaskListModelTest, StartQueuesCheckedRowsTopToBottom)
     c->state = kStateDone;
     model.setSelection(2, true, true);
     host.settings.selectModel(6, 0, 12);
+    model.refreshSelected(12);
     ASSERT_TRUE(model.start());
     EXPECT_EQ(queue.queued, (std::vector<ConversionTask*>{c, a}));
     EXPECT_EQ(queue.ends, 1);
     EXPECT_TRUE(queue.busy);
     EXPECT_EQ(text(0, kColumnState), "正在转换");
     EXPECT_EQ(text(2, kColumnState), "排队");
-    EXPECT_EQ(a->outputFormat, 12);  // the selected row took the panel
+    EXPECT_EQ(a->outputFormat, 12);  // the selected row took the edit
     EXPECT_EQ(c->outputFormat, 9);
     EXPECT_EQ(b->state, kStateNotDone);
     EXPECT_FALSE(model.start());     // busy
@@ -489,7 +518,7 @@ TEST_F(TaskListModelTest, RowsSweptIntoASelectionKeepTheirOwnUntilAnEdit)
     EXPECT_EQ(b->outputFormat, 9);
     EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
 
-    // Now an edit with rows 0 and 2 selected: both take it, on loss or on start.
+    // Now an edit with rows 0 and 2 selected: both take it at once.
     model.refreshSelected(12);
     model.setChecked(2, true);
     model.setChecked(1, true);
@@ -499,11 +528,41 @@ TEST_F(TaskListModelTest, RowsSweptIntoASelectionKeepTheirOwnUntilAnEdit)
     EXPECT_EQ(text(2, kColumnOutput), a->outputPath.c_str());
     EXPECT_EQ(b->outputFormat, 9);
     EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
-    EXPECT_EQ(c->outputFormat, 9);  // unchecked, still selected
-    queue.busy = false;
-    model.setSelection(0, false, false);
-    EXPECT_EQ(c->outputFormat, 12);
+    EXPECT_EQ(c->outputFormat, 12);  // unchecked, still selected
     EXPECT_EQ(text(0, kColumnOutput), "/out/c.avi-wmv.wmv");
+}
+
+TEST_F(TaskListModelTest, FollowingTheFolderHandsOutOneTaskAtATime)
+{
+    model.setOutputsFollowFolder(true);
+    ConversionTask* a = add("/in/a.avi");  // row 2
+    ConversionTask* b = add("/in/b.avi");  // row 1
+    ConversionTask* c = add("/in/c.avi");  // row 0
+    model.setAllChecks(true);
+    ASSERT_TRUE(model.start());
+    EXPECT_EQ(queue.queued, (std::vector<ConversionTask*>{c}));
+    EXPECT_EQ(queue.ends, 0);
+    EXPECT_EQ(text(1, kColumnState), "排队");
+    // The folder changes during the run: the queued rows follow it, the
+    // running one writes where it began.
+    convert::settings().setOutputFolder("/elsewhere");
+    model.refreshPlannedOutputs();
+    EXPECT_EQ(text(0, kColumnOutput), "/out/c.avi-flv.flv");
+    EXPECT_EQ(text(1, kColumnOutput), "/elsewhere/b.avi-flv.flv");
+    notify(core::NOTIFY_DONE, 0, c);
+    EXPECT_EQ(queue.queued, (std::vector<ConversionTask*>{c, b}));
+    EXPECT_EQ(std::string(b->outputPath.c_str()), "/elsewhere/b.avi-flv.flv");
+    // A done row keeps the path of the file it wrote.
+    model.refreshPlannedOutputs();
+    EXPECT_EQ(text(0, kColumnOutput), "/out/c.avi-flv.flv");
+    // A stop: the rows not handed out are not done, and the run ends.
+    model.stop();
+    notify(core::NOTIFY_STOPPED, 0, b);
+    EXPECT_EQ(queue.queued.size(), 2u);
+    EXPECT_EQ(queue.ends, 1);
+    EXPECT_EQ(a->state, kStateNotDone);
+    EXPECT_EQ(text(2, kColumnState), "未完成");
+    convert::settings().setOutputFolder("/out");
 }
 
 TEST_F(TaskListModelTest, ARerunNeverReplacesTheFileOfTheLastRun)

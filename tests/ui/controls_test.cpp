@@ -248,6 +248,21 @@ TEST(SkinSlider, ThumbAtTheMinimumIsDrawnFlushAndWhole)
         EXPECT_GT(face.red(), 180) << "thumb face is light";
         slider.setValue(100);
         EXPECT_EQ(slider.thumbRect().right(), 119);
+        // With the focus only a ring is added: track and thumb stay as they were.
+        slider.setValue(50);
+        const QImage plain = slider.grab().toImage();
+        slider.show();
+        QApplication::setActiveWindow(&slider);
+        slider.setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(slider.hasFocus());
+        const QImage focused = slider.grab().toImage();
+        for (const QPoint at : {QPoint(30, 9), QPoint(90, 4), slider.thumbRect().center()})
+            EXPECT_EQ(focused.pixelColor(at), plain.pixelColor(at)) << at.x() << "," << at.y();
+        int ring = 0;
+        for (int x = 0; x < focused.width(); ++x)
+            ring += focused.pixelColor(x, 0) != plain.pixelColor(x, 0);
+        EXPECT_GT(ring, 20) << "the focus ring";
     }
 }
 

@@ -173,14 +173,30 @@ TEST(ConfirmBox, EnterEscapeButtonsAndTheCheckBox)
         ConfirmBox box(nullptr, QStringLiteral("转换任务正在进行,你确认要关闭程序？"), 12);
         box.open();
         EXPECT_FALSE(box.checkBox()->isVisible());
-        key(&box, Qt::Key_Return);
-        key(&box, Qt::Key_Escape);
         box.close();
-        EXPECT_TRUE(box.isVisible()) << "in mode 12 only the buttons end the box";
+        EXPECT_TRUE(box.isVisible()) << "the window's close does not end the box";
         box.button(1)->click();
         EXPECT_FALSE(box.isVisible());
         EXPECT_EQ(box.result(), kConfirmNo);
         EXPECT_FALSE(box.checkBoxTicked());
+    }
+    // Enter presses the focused button, Escape the second one ("否").
+    struct KeyCase {
+        int focused;
+        int key;
+        int result;
+    };
+    for (const KeyCase& c : {KeyCase{-1, Qt::Key_Escape, kConfirmNo}, KeyCase{0, Qt::Key_Return, kConfirmYes},
+                             KeyCase{1, Qt::Key_Enter, kConfirmNo}, KeyCase{0, Qt::Key_Escape, kConfirmNo}}) {
+        ConfirmBox box(nullptr, QStringLiteral("转换任务正在进行,你确认要关闭程序？"), 12);
+        box.show();
+        QApplication::setActiveWindow(&box);
+        if (c.focused >= 0)
+            box.button(c.focused)->setFocus();
+        QCoreApplication::processEvents();
+        key(&box, c.key);
+        EXPECT_FALSE(box.isVisible()) << c.key;
+        EXPECT_EQ(box.result(), c.result) << c.focused << " " << c.key;
     }
     {
         ConfirmBox box(nullptr, QStringLiteral("是否覆盖？"), 16);

@@ -147,6 +147,9 @@ void SkinSlider::paintEvent(QPaintEvent*)
     else
         paintDrawn(p);
     if (hasFocus()) {
+        // Only the ring: the thumb's fill must not cover the track.
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setBrush(Qt::NoBrush);
         p.setPen(QPen(skin::colorRef(skin::kHoverTextColour), 1, Qt::DotLine));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }

@@ -1,5 +1,7 @@
 #include "ui/controls/skin_time_picker.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimeEdit>
@@ -8,6 +10,27 @@
 #include "ui/skin/skin.h"
 
 namespace qf::ui {
+
+namespace {
+
+// The picker's field: one Tab stop, in which Left and Right move between the
+// hours, minutes and seconds (Qt's own edit spends a Tab on each).
+class PickerEdit final : public QTimeEdit {
+public:
+    using QTimeEdit::QTimeEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+    // Reached by Tab or Shift+Tab alike, the field starts at the hours.
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QTimeEdit::focusInEvent(event);
+        if (event->reason() == Qt::BacktabFocusReason)
+            setSelectedSection(QDateTimeEdit::HourSection);
+    }
+};
+
+} // namespace
 
 SkinSpin::SkinSpin(QWidget* parent) : QWidget(parent)
 {
@@ -48,7 +71,7 @@ void SkinSpin::mouseReleaseEvent(QMouseEvent*)
 }
 
 SkinTimePicker::SkinTimePicker(QWidget* parent)
-    : QWidget(parent), edit_(new QTimeEdit(this)), spin_(new SkinSpin(this)), date_(2009, 1, 1)
+    : QWidget(parent), edit_(new PickerEdit(this)), spin_(new SkinSpin(this)), date_(2009, 1, 1)
 {
     setFont(skin::smallFont());
     setFocusPolicy(Qt::NoFocus);
@@ -57,14 +80,12 @@ SkinTimePicker::SkinTimePicker(QWidget* parent)
     edit_->setFrame(false);
     edit_->setFont(skin::smallFont());
     edit_->setTime(QTime(0, 0, 0));
-    edit_->setEnabled(false);
     edit_->setAccessibleName(QStringLiteral("时间"));
-    QPalette pal = edit_->palette();
-    pal.setColor(QPalette::Base, Qt::white);
-    pal.setColor(QPalette::Text, Qt::black);
-    pal.setColor(QPalette::Disabled, QPalette::Base, Qt::white);
-    pal.setColor(QPalette::Disabled, QPalette::Text, skin::colorRef(0x808080));
-    edit_->setPalette(pal);
+    // The field takes the focus whether or not the box is ticked, so that
+    // Space can tick it; an unticked time cannot be edited.
+    edit_->setFocusPolicy(Qt::StrongFocus);
+    edit_->installEventFilter(this);
+    showChecked();
     // The arrows step the field the user last chose, the seconds at first.
     edit_->setCurrentSection(QDateTimeEdit::SecondSection);
     connect(spin_, &SkinSpin::stepRequested, this, [this](int steps) {
@@ -99,6 +120,12 @@ void SkinTimePicker::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(skin::colorRef(isEnabled() ? skin::kFrameColour : skin::kDisabledColour), 1));
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 1.5, 1.5);
+    if (edit_->hasFocus()) {
+        // The keyboard's place: a dotted ring round the check box.
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        p.drawRect(checkRect().adjusted(-2, -2, 1, 1));
+    }
 }
 
 void SkinTimePicker::mousePressEvent(QMouseEvent* event)
@@ -110,9 +137,34 @@ void SkinTimePicker::mousePressEvent(QMouseEvent* event)
 void SkinTimePicker::setChecked(bool checked)
 {
     checked_ = checked;
-    edit_->setEnabled(checked);
+    showChecked();
     update();
     Q_EMIT changed();
+}
+
+void SkinTimePicker::showChecked()
+{
+    edit_->setReadOnly(!checked_);
+    QPalette pal = edit_->palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, checked_ ? QColor(Qt::black) : skin::colorRef(0x808080));
+    pal.setColor(QPalette::Disabled, QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Disabled, QPalette::Text, skin::colorRef(0x808080));
+    edit_->setPalette(pal);
+}
+
+bool SkinTimePicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edit_) {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            update();
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
+            && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+            setChecked(!checked_);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SkinTimePicker::setTime(int hours, int minutes, int seconds) { edit_->setTime(QTime(hours, minutes, seconds)); }

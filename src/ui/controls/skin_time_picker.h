@@ -2,6 +2,8 @@
 // SkinTimePicker: a time of day in " HH:mm:ss" with a check box in front
 // (unticked means "no time") and SkinSpin arrows at the right, all in the
 // small font. It starts at 2009-01-01 00:00:00; only the time matters.
+// Keyboard: the picker is one Tab stop (its field); Space ticks the box,
+// Left and Right move between the fields, Up and Down change one.
 
 #include <QDateTime>
 #include <QWidget>
@@ -59,9 +61,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QRect checkRect() const;
+    // The field follows the check box: editable and black when ticked.
+    void showChecked();
 
     QTimeEdit* edit_;
     SkinSpin* spin_;

@@ -1,5 +1,6 @@
 #include "ui/convert/parameter_panel.h"
 
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 #include "convert/configuration.h"
@@ -120,6 +121,8 @@ ParameterPanel::ParameterPanel(QObject* hub, QWidget* parent) : MessageWidget(pa
 
     // Set-up: no stop time, then the first category's chain, then ask for the snapshot.
     timePicker(kStopTimePicker)->setChecked(false);
+    for (const int id : {kStartTimePicker, kStopTimePicker})
+        connect(timePicker(id), &SkinTimePicker::changed, this, [this, id] { timeEdited(id); });
     categoryChanged();
     postMessage(hub_, core::WM_MAIN_REQUEST, core::REQ_CAPTURE_PANEL, 0);
 }
@@ -263,23 +266,46 @@ void ParameterPanel::applyMp3MethodRules()
 
 // ---- The user's choices ----
 
+void ParameterPanel::announce(std::initializer_list<tasks::SettingsEdit::Member> members)
+{
+    if (showing_)
+        return;
+    tasks::SettingsEdit edit;
+    edit.members.assign(members.begin(), members.end());
+    Q_EMIT edited(edit);
+}
+
+void ParameterPanel::timeEdited(int id)
+{
+    if (showing_)
+        return;
+    tasks::SettingsEdit edit;
+    (id == kStartTimePicker ? edit.startTime : edit.endPosition) = true;
+    Q_EMIT edited(edit);
+}
+
 void ParameterPanel::audioCodecChosen(int row)
 {
     settings_.audioCodec = row;
     applyAudioCodecRules();
+    announce({&ConversionSettings::audioCodec});
 }
 
 void ParameterPanel::mp3MethodChosen(int row)
 {
     settings_.mp3Method = row;
     applyMp3MethodRules();
+    announce({&ConversionSettings::mp3Method});
 }
 
 void ParameterPanel::valueChosen(int id, int row)
 {
-    for (const MemberCombo& c : kMemberCombos)
-        if (c.id == id)
+    for (const MemberCombo& c : kMemberCombos) {
+        if (c.id == id) {
             settings_.*c.member = row;
+            announce({c.member});
+        }
+    }
 }
 
 intptr_t ParameterPanel::switchToggled(const core::Message& message)
@@ -292,6 +318,7 @@ intptr_t ParameterPanel::switchToggled(const core::Message& message)
         settings_.qualityIndex = on ? kQualityOnLevel : 0;
         if (on)
             slider(kQualitySlider)->setValue(kQualityOnLevel);
+        announce({&ConversionSettings::qualityIndex});
         return 1;
     }
     for (const PictureControl& p : kPicture) {
@@ -307,6 +334,8 @@ intptr_t ParameterPanel::switchToggled(const core::Message& message)
                 slider(c.sliderId)->setValue(c.neutral);
             }
         }
+        announce({&ConversionSettings::pictureAdjust, &ConversionSettings::gamma, &ConversionSettings::contrast,
+                  &ConversionSettings::brightness, &ConversionSettings::saturation});
         return 1;
     }
     return 0;
@@ -318,14 +347,18 @@ intptr_t ParameterPanel::sliderMoved(const core::Message& message)
 {
     const auto* source = reinterpret_cast<const QObject*>(message.lParam);
     if (source == control(kQualitySlider)) {
-        if (switchButton(kQualitySwitch)->state())
+        if (switchButton(kQualitySwitch)->state()) {
             settings_.qualityIndex = slider(kQualitySlider)->value();
+            announce({&ConversionSettings::qualityIndex});
+        }
         return 1;
     }
     for (const PictureControl& p : kPicture) {
         if (source == control(p.sliderId)) {
-            if (settings_.pictureAdjust)
+            if (settings_.pictureAdjust) {
                 settings_.*p.member = slider(p.sliderId)->value();
+                announce({p.member});
+            }
             return 1;
         }
     }
@@ -336,6 +369,7 @@ intptr_t ParameterPanel::sliderMoved(const core::Message& message)
 
 void ParameterPanel::applySettings(const convert::ConversionSettings& settings)
 {
+    const QScopedValueRollback<bool> showing(showing_, true);
     settings_.copyFrom(settings);
     // The panel's record stands for parameters, not for a file: a task's paths
     // must not ride along into the next task made from the panel.

@@ -15,17 +15,20 @@
 //
 // Selection changes made by the user run the category -> model -> format
 // chain; selections that the panel sets itself (applySettings, refreshes)
-// never do, so a record shown in the panel keeps its own values.
+// never do, so a record shown in the panel keeps its own values. Every other
+// change the user makes is announced with edited(), naming what changed.
 //
 // UI thread only.
 
 #include <QPointer>
 
 #include <array>
+#include <initializer_list>
 
 #include "convert/conversion_settings.h"
 #include "convert/device_models.h"
 #include "core/notification_sink.h"
+#include "tasks/task_list_model.h"
 #include "ui/shell/message_dispatch.h"
 
 class QComboBox;
@@ -114,6 +117,11 @@ public:
 
     QSize sizeHint() const override { return parameterPanelSize(); }
 
+Q_SIGNALS:
+    // The user changed a value other than the device and format choice
+    // (that one is REQ_REFRESH_SELECTED): a combo, a switch, a slider or a time.
+    void edited(const qf::tasks::SettingsEdit& edit);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -136,6 +144,8 @@ private:
     void showQuality();
     void showPicture();
 
+    void announce(std::initializer_list<tasks::SettingsEdit::Member> members);
+    void timeEdited(int id);
     intptr_t switchToggled(const core::Message& message);
     intptr_t sliderMoved(const core::Message& message);
 
@@ -151,6 +161,7 @@ private:
     convert::ConversionSettings settings_;
     convert::DeviceModelList models_;
     std::array<QWidget*, 37> controls_{};  // by id - 1001
+    bool showing_ = false;  // a record is being shown: nothing the user did
 };
 
 } // namespace qf::ui

@@ -25,6 +25,9 @@ QRect pixels(const QRect& units)
 
 QFont buttonFont() { return skin::font(QStringLiteral("新宋体"), 9.6); }
 
+// The caption left of the name field.
+QString nameLabel() { return QStringLiteral("预设名称:"); }
+
 } // namespace
 
 QRect SavePresetDialog::editRect() { return pixels(kEditUnits); }
@@ -57,6 +60,7 @@ SavePresetDialog::SavePresetDialog(QWidget* parent, const QRect& placement, cons
     edit_->setFont(skin::smallFont());
     edit_->setTextMargins(0, 0, 0, 0);
     edit_->setAccessibleName(QStringLiteral("预设名称"));
+    setAccessibleDescription(nameLabel());
     QPalette pal = edit_->palette();
     pal.setColor(QPalette::Base, Qt::white);
     pal.setColor(QPalette::Text, Qt::black);
@@ -152,6 +156,10 @@ void SavePresetDialog::paintEvent(QPaintEvent*)
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(frameRect()).adjusted(0.5, 0.5, -0.5, -0.5), kFrameRadius, kFrameRadius);
     p.setRenderHint(QPainter::Antialiasing, false);
+    // The field says what it is for.
+    p.setFont(font());
+    p.drawText(QRect(0, frameRect().top(), frameRect().left() - 4, frameRect().height()),
+               Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, nameLabel());
     const int lineY = bandLineY(size());
     p.fillRect(QRect(0, lineY, width(), 1), skinColour);
     const QRect band = bandRect(size());

@@ -30,6 +30,8 @@ namespace qf::ui {
 
 using tasklist::kRowHeight;
 
+const char* const TaskListView::kKeptRowsText = "正在转换或排队的任务不能删除,请先停止转换。";
+
 namespace {
 
 // Every row is kRowHeight high, whatever the font.
@@ -64,20 +66,7 @@ public:
                     reinterpret_cast<intptr_t>(&task));
     }
     void allDone() override { postMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_ALL_DONE, 0); }
-    void showMessage(const char* text) override
-    {
-        // Within addFiles the refusals are gathered into one box.
-        if (view_.refusedInFolders_) {
-            ++*view_.refusedInFolders_;
-            return;
-        }
-        if (view_.refused_) {
-            const bool missing = std::string_view(text).starts_with(probe::kMissingFileText);
-            (missing ? view_.missing_ : view_.refused_)->append(view_.addingPath_);
-            return;
-        }
-        ConfirmBox::ask(&view_, toQ(text), 1);
-    }
+    void showMessage(const char* text) override { ConfirmBox::ask(&view_, toQ(text), 1); }
 
 private:
     TaskListView& view_;
@@ -126,6 +115,7 @@ TaskListView::TaskListView(QObject* hub, tasks::ConversionWorker::Environment en
 void TaskListView::setUp()
 {
     model_ = std::make_unique<tasks::TaskListModel>(*host_, prober_, *worker_);
+    model_->setOutputsFollowFolder(true);
     sink_ = std::make_unique<QtNotificationSink>(
         [this](const core::Message& message) { return model_ ? model_->handleMessage(message) : 0; });
 
@@ -171,6 +161,9 @@ void TaskListView::setUp()
         strip_->update();
     });
 
+    fileProber_ = new FileProber([this](int job, const FileProber::Result& result) { fileProbed(job, result); },
+                                 [this](int job) { addingFinished(job); }, this);
+
     worker_->startThread(*sink_);
     tick_.setInterval(tasks::ConversionWorker::kTickIntervalMs);
     connect(&tick_, &QTimer::timeout, this, [this] { worker_->onTimer(); });
@@ -179,6 +172,9 @@ void TaskListView::setUp()
 
 TaskListView::~TaskListView()
 {
+    // The probing thread ends before the rows it adds to go.
+    delete fileProber_;
+    fileProber_ = nullptr;
     tick_.stop();
     worker_->requestStop();
     // A worker waiting in a send is released before the join.
@@ -529,74 +525,49 @@ QString TaskListView::skippedInFoldersText(int count)
 void TaskListView::addFiles(const QStringList& paths)
 {
     syncSelection();
-    QStringList refused;
-    QStringList missing;
-    int refusedInFolders = 0;
-    refused_ = &refused;
-    missing_ = &missing;
-    for (const QString& path : paths) {
-        const std::string bytes = localPathBytes(path);
-        if (bytes.empty())
-            continue;
-        if (core::fs::isDirectory(bytes.c_str())) {
-            // Name order, so that a tree gives the same rows every time.
-            std::vector<std::filesystem::path> found;
-            std::error_code ec;
-            const auto options = std::filesystem::directory_options::skip_permission_denied;
-            for (auto it = std::filesystem::recursive_directory_iterator(bytes, options, ec);
-                 !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-                if (it->is_regular_file(ec))
-                    found.push_back(it->path());
-            std::sort(found.begin(), found.end());
-            refusedInFolders_ = &refusedInFolders;
-            for (const auto& file : found) {
-                tasks::ConversionTask* task = model_->addFile(file.string().c_str());
-                if (!task)
-                    continue;
-                const std::string below = file.parent_path().lexically_relative(bytes).lexically_normal().string();
-                task->sourceSubfolder = below == "." ? "" : below.c_str();
-            }
-            refusedInFolders_ = nullptr;
-            continue;
-        }
-        if (!core::fs::isFile(bytes.c_str()))
-            continue;
-        addingPath_ = toQ(bytes);
-        model_->addFile(bytes.c_str());
+    addJobs_[fileProber_->add(paths)] = AddJob();
+}
+
+bool TaskListView::addingFiles() const { return fileProber_->busy(); }
+
+void TaskListView::fileProbed(int job, const FileProber::Result& result)
+{
+    AddJob& state = addJobs_[job];
+    if (!result.recognised) {
+        if (result.file.inFolder)
+            ++state.refusedInFolders;
+        else
+            (result.missing ? state.missing : state.refused).append(result.file.shown);
+        return;
     }
-    refused_ = nullptr;
-    missing_ = nullptr;
-    addingPath_.clear();
-    if (refused.isEmpty() && missing.isEmpty() && refusedInFolders == 0)
+    // While idle the rows of one addition go on top, in its order.
+    if (model_->addProbedFile(result.file.path.c_str(), result.facts, result.file.subfolder.c_str(), state.position))
+        ++state.position;
+}
+
+void TaskListView::addingFinished(int job)
+{
+    const AddJob state = addJobs_[job];
+    addJobs_.erase(job);
+    if (state.refused.isEmpty() && state.missing.isEmpty() && state.refusedInFolders == 0)
         return;
     QString text;
-    if (!refused.isEmpty() || missing.isEmpty())
-        text = refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(refused);
-    if (!missing.isEmpty()) {
+    if (!state.refused.isEmpty() || state.missing.isEmpty())
+        text = state.refused.isEmpty() ? toQ(tasks::kUnrecognisedFileText) : refusalText(state.refused);
+    if (!state.missing.isEmpty()) {
         // Missing files are not of an unknown type: they get their own sentence.
-        QString gone = refusalText(missing);
+        QString gone = refusalText(state.missing);
         gone.replace(0, static_cast<int>(toQ(tasks::kUnrecognisedFileText).size()), toQ(probe::kMissingFileText));
         text += (text.isEmpty() ? QString() : QStringLiteral("\r\n")) + gone;
     }
-    if (refusedInFolders > 0)
-        text += QStringLiteral("\r\n") + skippedInFoldersText(refusedInFolders);
+    if (state.refusedInFolders > 0)
+        text += QStringLiteral("\r\n") + skippedInFoldersText(state.refusedInFolders);
     ConfirmBox::ask(this, text, 1);
 }
 
 bool TaskListView::start()
 {
     syncSelection();
-    // The option as it is when the run starts decides where outputs go.
-    const bool keep = convert::settings().keepFolderTree();
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        tasks::ConversionTask& task = *model_->task(r);
-        if (tasks::isActiveState(task.state) || task.sourceSubfolder.empty())
-            continue;
-        // From the output folder itself: an earlier run's path holds the
-        // subfolder it was given then.
-        task.makeOutputPath();
-        task.outputSubfolder = keep ? task.sourceSubfolder : core::TextString();
-    }
     return model_->start();
 }
 
@@ -606,14 +577,29 @@ void TaskListView::deleteChecked()
 {
     endHover();
     syncSelection();
-    model_->deleteChecked();
+    const int kept = model_->deleteChecked();
     strip_->update();
+    // A delete that leaves rows must say why, or it looks broken.
+    if (kept > 0)
+        ConfirmBox::ask(this, toQ(kKeptRowsText), 1);
 }
 
 void TaskListView::refreshSelected(int32_t format)
 {
     syncSelection();
     model_->refreshSelected(format);
+}
+
+void TaskListView::applyEdit(const tasks::SettingsEdit& edit)
+{
+    syncSelection();
+    model_->applyEdit(edit);
+}
+
+void TaskListView::refreshOutputs()
+{
+    endHover();
+    model_->refreshPlannedOutputs();
 }
 
 } // namespace qf::ui

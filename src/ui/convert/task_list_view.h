@@ -20,7 +20,10 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <map>
 #include <memory>
+
+#include "ui/convert/file_prober.h"
 
 #include "tasks/conversion_worker.h"
 #include "tasks/task_list_model.h"
@@ -49,9 +52,14 @@ public:
     // Adds every path that names an existing file, and every media file
     // under a folder (its subfolders included; each task remembers the
     // subfolder it came from below that folder); missing paths are skipped.
-    // The files the probe refuses are named together in one message box at
-    // the end, those found in folders only counted there.
+    // The files are probed on a thread of their own: rows appear as they
+    // are probed, in the order given (a folder's files in name order), and
+    // the window answers meanwhile. The files the probe refuses are named
+    // together in one message box at the end, those found in folders only
+    // counted there.
     void addFiles(const QStringList& paths);
+    // Files given to addFiles are still being probed or added.
+    bool addingFiles() const;
     // The box's last line for the files of folders the probe refused.
     static QString skippedInFoldersText(int count);
     // The text of that box: "不能识别的文件类型。" and one refused path a line,
@@ -61,8 +69,15 @@ public:
 
     bool start();  // queues the checked rows; false when nothing was queued
     void stop();
+    // Removes the checked rows; the rows a run holds stay, and a box says why.
     void deleteChecked();
+    static const char* const kKeptRowsText;
     void refreshSelected(int32_t format);
+    // An edit in the parameter panel: it reaches the selected rows.
+    void applyEdit(const tasks::SettingsEdit& edit);
+    // The output folder or the keep-tree option changed: the rows that have
+    // not started show the path they will write now.
+    void refreshOutputs();
     bool isConverting() const { return worker_->isBusy(); }
 
     // A row's 13 x 13 check box, in viewport coordinates.
@@ -122,6 +137,17 @@ private:
     void syncSelection();
     void applyColumnWidths();
 
+    // One addFiles call while its files are probed: where its next row goes
+    // while idle, and what the probe refused.
+    struct AddJob {
+        int position = 0;
+        QStringList refused;
+        QStringList missing;   // the refused files that are not there at all
+        int refusedInFolders = 0;
+    };
+    void fileProbed(int job, const FileProber::Result& result);
+    void addingFinished(int job);
+
     QPointer<QObject> hub_;
     std::unique_ptr<Host> host_;
     tasks::LibraryMediaProber prober_;
@@ -140,11 +166,8 @@ private:
     bool syncing_ = false;
     bool applyingWidths_ = false;
     bool inGeometry_ = false;
-    // While addFiles runs: the refused paths, and the path being added.
-    QStringList* refused_ = nullptr;
-    QStringList* missing_ = nullptr;   // the refused files that are not there at all
-    int* refusedInFolders_ = nullptr;  // counts instead while a folder's files are added
-    QString addingPath_;
+    FileProber* fileProber_ = nullptr;  // child object
+    std::map<int, AddJob> addJobs_;
 };
 
 } // namespace qf::ui

@@ -211,6 +211,8 @@ void MainWindow::createViews()
 
     taskList_ = new TaskListView(this, this);
     placeTaskList(panel_->geometry().bottom() + 1);
+    connect(panel_, &ParameterPanel::edited, taskList_, &TaskListView::applyEdit);
+    connect(toolbar_, &ParameterToolbar::outputFolderChanged, taskList_, &TaskListView::refreshOutputs);
 
     // The slide panel lies over the parameter panel.
     slide_->raise();
@@ -235,6 +237,7 @@ void MainWindow::ensurePages()
     options_ = new OptionsPanel(this, this);
     options_->setGeometry(frame_.contentRect());
     options_->hide();
+    connect(options_, &OptionsPanel::keepFolderTreeChanged, taskList_, &TaskListView::refreshOutputs);
     slide_->raise();
     orderTabStops();
 }

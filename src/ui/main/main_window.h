@@ -108,6 +108,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // "转换任务正在进行..." with Yes and No; true for Yes, or when the run
+    // ends while the box is up.
+    bool confirmCloseWhileConverting();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

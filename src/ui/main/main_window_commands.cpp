@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWindow>
 
 #include "convert/command_line_builder.h"
@@ -49,6 +50,8 @@ constexpr char kStartText[] = "提示信息";
 constexpr char kShutdownChoiceText[] = "转换任务完成后关闭计算机。";
 constexpr char kCloseWhileConvertingText[] = "转换任务正在进行,你确认要关闭程序？";
 constexpr int kCloseConfirmMode = 12;
+// How often the open close-confirmation looks whether the run has ended.
+constexpr int kCloseWatchMs = 200;
 
 QStringList localPaths(const QMimeData* mime) { return localPathsOf(mime); }
 
@@ -151,11 +154,25 @@ bool MainWindow::requestClose()
     return closing_;
 }
 
+bool MainWindow::confirmCloseWhileConverting()
+{
+    ConfirmBox box(this, toQ(kCloseWhileConvertingText), kCloseConfirmMode);
+    // The question holds only while the run goes on: a run that ends while
+    // the box is up leaves nothing to confirm, and the close goes ahead.
+    QTimer watch;
+    watch.setInterval(kCloseWatchMs);
+    connect(&watch, &QTimer::timeout, &box, [this, &box] {
+        if (!taskList_->isConverting())
+            box.done(kConfirmYes);
+    });
+    watch.start();
+    return box.exec() == kConfirmYes;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     ensureContents();
-    if (!closing_ && taskList_->isConverting()
-        && ConfirmBox::ask(this, toQ(kCloseWhileConvertingText), kCloseConfirmMode) != kConfirmYes) {
+    if (!closing_ && taskList_->isConverting() && !confirmCloseWhileConverting()) {
         event->ignore();
         return;
     }

@@ -1,6 +1,8 @@
 #include "ui/main/media_open_dialog.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace qf::ui {
@@ -13,6 +15,26 @@ MediaOpenDialog::MediaOpenDialog(QWidget* parent, const QString& title, const QS
     setFileMode(QFileDialog::ExistingFiles);
     setOption(QFileDialog::ReadOnly, false);
     setNameFilters(nameFilters);
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->installEventFilter(this);
+}
+
+bool MediaOpenDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit || event->type() != QEvent::KeyPress)
+        return QFileDialog::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const QString typed = edit->text().trimmed();
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || typed.isEmpty() || typed.contains(u'"'))
+        return QFileDialog::eventFilter(watched, event);
+    const QString path = QDir(directory().absolutePath()).absoluteFilePath(typed);
+    if (!QFileInfo(path).isDir())
+        return QFileDialog::eventFilter(watched, event);
+    // A typed folder is gone into, as in every file dialog; Open still takes it.
+    setDirectory(path);
+    edit->clear();
+    return true;
 }
 
 qsizetype MediaOpenDialog::typedNames() const

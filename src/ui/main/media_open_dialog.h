@@ -2,7 +2,8 @@
 // The open dialog of the convert view: files, or folders whose media files
 // are all added. Qt's own dialog opens a selected folder on Open; here Open
 // takes the selection as it stands (files and folders alike), and a double
-// click or Enter on a folder still goes into it.
+// click or Enter on a folder still goes into it, as does Enter after a
+// folder's name or path typed into the name field.
 
 #include <QFileDialog>
 #include <QStringList>
@@ -18,6 +19,9 @@ public:
     QStringList chosen() const { return chosen_; }
 
     void accept() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     qsizetype typedNames() const;

@@ -34,11 +34,9 @@ Control* place(Control* control, int id, int x, int y)
 {
     control->setObjectName(QString::number(id));
     control->setFont(skin::smallFont());
-    // The layout's width; a caption slightly too long for it is narrowed by
-    // the control, a button's caption widens the button.
-    int width = skin::du(62);
-    if constexpr (std::is_same_v<Control, SkinButton>)
-        width = std::max(width, control->sizeHint().width());
+    // The layout's width, widened for a caption that needs more: squeezed
+    // into the layout's width a caption would run into the frame.
+    const int width = std::max(skin::du(62), control->sizeHint().width());
     control->setGeometry(skin::du(x), skin::du(y), width, skin::du(11));
     return control;
 }
@@ -65,7 +63,10 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
         convert::settings().setShowFloatingTips(checked);
         setFloatingTipsEnabled(checked);
     });
-    connect(keepTree_, &QAbstractButton::clicked, this, [](bool checked) { convert::settings().setKeepFolderTree(checked); });
+    connect(keepTree_, &QAbstractButton::clicked, this, [this](bool checked) {
+        convert::settings().setKeepFolderTree(checked);
+        Q_EMIT keepFolderTreeChanged();
+    });
     connect(prompts_, &QAbstractButton::clicked, this, [](bool checked) {
         convert::settings().setPromptNoFiles(checked);
         convert::settings().setPromptNoneChecked(checked);

@@ -60,6 +60,10 @@ public:
     // showing does.
     void refresh();
 
+Q_SIGNALS:
+    // The user turned "保持文件夹结构" on or off.
+    void keepFolderTreeChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;

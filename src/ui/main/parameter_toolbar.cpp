@@ -107,6 +107,7 @@ void ParameterToolbar::chooseOutputFolder()
         return;
     convert::settings().setOutputFolder(toText(normalisedFolder(picked)));
     refreshFolderLink();
+    Q_EMIT outputFolderChanged();
 }
 
 void ParameterToolbar::refreshFolderLink()

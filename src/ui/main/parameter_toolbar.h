@@ -56,6 +56,10 @@ public:
     // root: "/" stays "/", "D:\" gives "D:".
     static QString normalisedFolder(const QString& picked);
 
+Q_SIGNALS:
+    // The user picked another output folder.
+    void outputFolderChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -204,10 +204,20 @@ void ConfirmBox::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // The focused button, as its look promises; else the only one.
+        for (int i = 0; i < 3; ++i) {
+            if (buttons_[i] && buttons_[i]->isVisible() && buttons_[i]->hasFocus()) {
+                finish(i);
+                return;
+            }
+        }
         if (confirmEnterActs(mode_))
             finish(0);
         return;
     case Qt::Key_Escape:
+        // Escape declines: "否" or "取消" where the box offers one.
+        if (buttons_[1] && buttons_[1]->isVisible())
+            finish(1);
         return;
     default:
         QDialog::keyPressEvent(event);

@@ -5,9 +5,10 @@
 // Modes are bit values: 1 OK; 2 OK/Cancel; 4 OK (answering 4); 8 Yes/No;
 // 16 Yes/No/Yes-to-all; 12 is the close confirmation (Yes/No, 4/8). The first
 // button answers 1 when the mode has bit 1 or 2, else 4; the second 2, else
-// 8; the third 16. Enter acts as the first button only in modes 1 and 4;
-// Escape does nothing. The first button has the focus, except in the Yes/No
-// modes, where "否" has it. UI thread only.
+// 8; the third 16. Enter presses the focused button (with none focused, the
+// first one in modes 1 and 4); Escape presses the second button ("否",
+// "取消") where it is shown and does nothing otherwise. The first button has
+// the focus, except in the Yes/No modes, where "否" has it. UI thread only.
 
 #include <QDialog>
 #include <QImage>
@@ -34,7 +35,8 @@ struct ConfirmLayout {
 // lineCount lines, the widest maxLineWidth and each lineHeight high in the
 // 11-point font; checkTextWidth < 0 means no check box.
 ConfirmLayout confirmLayout(int mode, int lineCount, int maxLineWidth, int lineHeight, int checkTextWidth);
-// The result of button 0..2 in a mode, and whether Enter presses the first.
+// The result of button 0..2 in a mode, and whether Enter presses the first
+// when no button has the focus.
 int confirmButtonResult(int mode, int button);
 bool confirmEnterActs(int mode);
 // The message's lines: split at every run of CR and LF.

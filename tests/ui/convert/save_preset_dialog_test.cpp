@@ -100,6 +100,12 @@ TEST(SavePresetDialog, AppearsInThreeStepsAndThenOffersTheNameField)
     const QRect frame = SavePresetDialog::frameRect();
     EXPECT_NE(image.pixelColor(frame.center().x(), frame.top()), QColor(Qt::white)) << "the frame's top edge";
     EXPECT_EQ(image.pixelColor(frame.center().x(), frame.top() - 4), QColor(Qt::white));
+    // The field's caption, in the skin colour left of the frame.
+    int caption = 0;
+    for (int y = frame.top(); y <= frame.bottom(); ++y)
+        for (int x = 0; x < frame.left() - 2; ++x)
+            caption += image.pixelColor(x, y) == skin::skinColor();
+    EXPECT_GT(caption, 30) << "预设名称:";
 
     // It stays final.
     QElapsedTimer t;

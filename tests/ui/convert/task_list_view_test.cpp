@@ -64,14 +64,20 @@ protected:
         view->show();
     }
 
-    // Adds the clip n times: row 0 is the last one added.
+    // Adds the clip n times.
     void addRows(int n)
     {
         QStringList paths;
         for (int i = 0; i < n; ++i)
             paths << toQ(clip);
-        view->addFiles(paths);
+        addFiles(paths);
         ASSERT_EQ(view->model().rowCount(), n);
+    }
+    // As a drop does, then waits until the probing thread is through.
+    void addFiles(const QStringList& paths)
+    {
+        view->addFiles(paths);
+        ASSERT_TRUE(test::pumpUntil([&] { return !view->addingFiles(); }, 60000));
     }
     QString cell(int row, int column) const { return toQ(view->model().row(row).text[static_cast<size_t>(column)]); }
     QWidget* vp() const { return view->viewport(); }
@@ -195,7 +201,7 @@ TEST_F(TaskListViewTest, LongPathsEndInAnEllipsisWithinTheirColumn)
 {
     const std::string longName = std::string(120, 'x') + " 很长的文件名.avi";
     const std::string longClip = test::copyAs(clip, longName);
-    view->addFiles({toQ(longClip)});
+    addFiles({toQ(longClip)});
     ASSERT_EQ(view->model().rowCount(), 1);
     const QHeaderView* header = view->header();
     const int width = header->sectionSize(5) - 2;
@@ -283,17 +289,18 @@ TEST_F(TaskListViewTest, ACheckClickTogglesOnlyThatRowAndOtherClicksOnlySelect)
         EXPECT_EQ(view->header()->sectionSize(c), reset[c]) << "column widths reset with the last row, column " << c;
 }
 
-TEST_F(TaskListViewTest, LeavingARowCommitsThePanelBeforeTheNextRowLoads)
+TEST_F(TaskListViewTest, MovingTheSelectionLoadsTheNewRowAndChangesNoRow)
 {
     addRows(2);
     test::click(vp(), inText(0));
+    const int32_t bitrate = view->model().task(0)->videoBitrateIndex;
     hub.settings.selectModel(3, 0, 9);
-    hub.settings.videoBitrateIndex = 3;
+    hub.settings.videoBitrateIndex = bitrate + 3;
     hub.log.clear();
     test::click(vp(), inText(1));
-    const std::vector<std::string> expected = {"get", "load"};
-    EXPECT_EQ(hub.log, expected) << "the lost row asks for the panel's settings, then the gained row loads";
-    EXPECT_EQ(view->model().task(0)->videoBitrateIndex, 3) << "committed to the row that lost the selection";
+    const std::vector<std::string> expected = {"load"};
+    EXPECT_EQ(hub.log, expected) << "only the gained row loads; the panel is not read";
+    EXPECT_EQ(view->model().task(0)->videoBitrateIndex, bitrate) << "the row that lost the selection is unchanged";
     EXPECT_TRUE(view->model().row(1).selected && view->model().row(1).focused);
     EXPECT_FALSE(view->model().row(0).selected);
 
@@ -319,7 +326,7 @@ TEST_F(TaskListViewTest, RowsComingAndGoingKeepTheSelectionInStepWithTheModel)
         return true;
     };
 
-    view->addFiles({toQ(clip)});  // idle: the new row goes on top
+    addFiles({toQ(clip)});  // idle: the new row goes on top
     ASSERT_EQ(view->model().rowCount(), 3);
     test::pumpEvents(10);
     EXPECT_EQ(view->model().task(2), chosen);
@@ -379,7 +386,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
                          toQ(dangling)};
     {
         test::BoxAnswerer answerer;
-        view->addFiles(paths);
+        addFiles(paths);
         ASSERT_EQ(answerer.seen().size(), 1u) << "one box for every refusal of the drop";
         const QStringList said = answerer.seen()[0].lines;
         const qsizetype gone = said.indexOf(QStringLiteral("找不到源文件,它可能已被移动或删除。"));
@@ -389,12 +396,12 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
         EXPECT_FALSE(said.mid(0, gone).contains(toQ(dangling)));
     }
     ASSERT_EQ(view->model().rowCount(), 2);
-    EXPECT_EQ(cell(0, 5), toQ(other)) << "while idle each new row goes to the top";
-    EXPECT_EQ(cell(1, 5), toQ(clip));
+    EXPECT_EQ(cell(0, 5), toQ(clip)) << "while idle a drop's rows go to the top, in the drop's order";
+    EXPECT_EQ(cell(1, 5), toQ(other));
 
     {
         test::BoxAnswerer answerer;
-        view->addFiles({toQ(clip), toQ(folder)});
+        addFiles({toQ(clip), toQ(folder)});
         test::pumpEvents(50);
         EXPECT_EQ(answerer.seen().size(), 0u) << "no box when nothing is refused";
     }
@@ -411,7 +418,7 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     EXPECT_EQ(TaskListView::refusalText({QStringLiteral("/a b.txt")}), QStringLiteral("不能识别的文件类型。\r\n/a b.txt"));
 
     hub.haveSettings = false;
-    view->addFiles({toQ(clip)});
+    addFiles({toQ(clip)});
     EXPECT_EQ(view->model().rowCount(), 3) << "without the panel's settings nothing is added";
 }
 
@@ -429,7 +436,7 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
         std::ofstream(tree + "/" + name) << "not media\n";
     {
         test::BoxAnswerer answerer;
-        view->addFiles({toQ(tree), toQ(test::makeTextFile("notes one.txt"))});
+        addFiles({toQ(tree), toQ(test::makeTextFile("notes one.txt"))});
         ASSERT_EQ(answerer.seen().size(), 1u) << "one box for the whole drop";
         const QStringList& lines = answerer.seen().front().lines;
         // The file dropped by itself is named; the folder's are counted.
@@ -447,7 +454,7 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
     stdfs::create_directories(tree);
     std::ofstream(tree + "/x.txt") << "x";
     test::BoxAnswerer answerer;
-    view->addFiles({toQ(tree)});
+    addFiles({toQ(tree)});
     ASSERT_EQ(answerer.seen().size(), 1u);
     EXPECT_TRUE(answerer.seen().front().lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(1)));
     EXPECT_EQ(view->model().rowCount(), 7);
@@ -463,7 +470,7 @@ TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
     const std::string other = test::makeClip("other clip", 1);
     for (const char* name : {"x.avi", "a/x.avi", "a/b/x.avi"})
         stdfs::copy_file(other, tree + "/" + name);
-    view->addFiles({toQ(tree)});
+    addFiles({toQ(tree)});
     ASSERT_EQ(view->model().rowCount(), 3);
 
     for (const bool keep : {true, false}) {
@@ -539,13 +546,13 @@ TEST_F(TaskListViewTest, DroppedNamesOfAnyBytesShowReadablyAndConvertUnderTheirE
                         + "\r\nfile://" + QByteArray::fromStdString(backslash).toPercentEncoding("/") + "\r\n");
     view->addFiles(localPathsOf(&dropped));
     ASSERT_TRUE(test::pumpUntil([&] { return view->model().rowCount() == 2; }, 10000));
-    // Row 0 is the last one added.
-    EXPECT_EQ(view->model().task(1)->sourcePath, gbk.c_str());
-    EXPECT_EQ(view->model().task(0)->sourcePath, backslash.c_str());
-    EXPECT_EQ(cell(1, 5), toQ(folder) + QStringLiteral("/你好.avi"));
-    EXPECT_EQ(cell(0, 5), toQ(backslash));
-    EXPECT_EQ(view->model().task(1)->outputPath, (outDir + "/\xc4\xe3\xba\xc3.avi-flv.flv").c_str());
-    EXPECT_EQ(view->model().task(0)->outputPath, (outDir + "/back\\slash.avi-flv.flv").c_str());
+    // The drop's rows go on top in the drop's order.
+    EXPECT_EQ(view->model().task(0)->sourcePath, gbk.c_str());
+    EXPECT_EQ(view->model().task(1)->sourcePath, backslash.c_str());
+    EXPECT_EQ(cell(0, 5), toQ(folder) + QStringLiteral("/你好.avi"));
+    EXPECT_EQ(cell(1, 5), toQ(backslash));
+    EXPECT_EQ(view->model().task(0)->outputPath, (outDir + "/\xc4\xe3\xba\xc3.avi-flv.flv").c_str());
+    EXPECT_EQ(view->model().task(1)->outputPath, (outDir + "/back\\slash.avi-flv.flv").c_str());
 
     view->addFiles({QFile::decodeName(QByteArray::fromStdString(gbk))});
     ASSERT_TRUE(test::pumpUntil([&] { return view->model().rowCount() == 3; }, 10000));
@@ -571,7 +578,7 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     test::requireHelperKit();
     const std::string longClip = test::makeClip("long clip for stopping", 900, "160x120");
     const std::string marker = "long clip for stopping";
-    view->addFiles({toQ(longClip)});
+    addFiles({toQ(longClip)});
     ASSERT_EQ(view->model().rowCount(), 1);
     view->model().setChecked(0, true);
 

@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 
 #include "ui/controls/skin_button.h"
 #include "ui/convert/parameter_panel.h"
 #include "ui/convert/task_list_view.h"
+#include "ui/controls/skin_time_picker.h"
 #include "ui/main/main_window.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/support/main_window_fixture.h"
@@ -59,6 +62,7 @@ protected:
 TEST_F(KeyboardTest, TabWalksTheConvertViewInScreenOrderWithAVisibleMark)
 {
     window->dropFiles({q(shortClip())}, window->taskList()->geometry().center());
+    ASSERT_TRUE(waitForAddedFiles());
     activate();
     QWidget* first = window->tabButton(MainWindow::View::Convert);
     first->setFocus(Qt::TabFocusReason);
@@ -107,6 +111,10 @@ TEST_F(KeyboardTest, TabWalksTheConvertViewInScreenOrderWithAVisibleMark)
     }
     EXPECT_EQ(tabs, 4);
     EXPECT_EQ(bottom, 4);
+    // Each time picker is one stop, ticked or not.
+    EXPECT_EQ(std::count_if(stops.begin(), stops.end(),
+                            [](QWidget* w) { return qobject_cast<SkinTimePicker*>(w->parentWidget()) != nullptr; }),
+              2);
     EXPECT_GT(stops.size(), 20u) << "the parameter panel's controls take part";
     EXPECT_EQ(window->control(MainWindow::kClose)->focusPolicy(), Qt::NoFocus);
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "core/messages.h"
 #include "tasks/task_list_model.h"
 #include "tasks/task_state.h"
+#include "ui/controls/skin_button.h"
 #include "ui/controls/skin_header.h"
 #include "ui/controls/small_button.h"
 #include "ui/convert/parameter_panel.h"
@@ -26,6 +28,8 @@
 #include "ui/convert/task_item_model.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
+#include "ui/notify/confirm_box.h"
+#include "ui/main/options_panel.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/slide_panel.h"
 #include "ui/main/support/main_window_fixture.h"
@@ -114,6 +118,14 @@ std::string probeFormat(const std::string& path)
     return shell("ffprobe -v error -show_entries format=format_name -of default=noprint_wrappers=1:nokey=1 '" + path + "'");
 }
 
+// The brand of an MP4-family file ("3gp5", "isom", ...), or the container's name.
+std::string probeBrand(const std::string& path)
+{
+    const std::string brand = shell("ffprobe -v error -show_entries format_tags=major_brand -of "
+                                    "default=noprint_wrappers=1:nokey=1 '" + path + "'");
+    return brand.empty() ? probeFormat(path) : brand;
+}
+
 std::string probeField(const std::string& path, const std::string& entries)
 {
     return shell("ffprobe -v error -select_streams v:0 -show_entries " + entries
@@ -157,6 +169,14 @@ TEST_F(MainWindowRun, StopButtonStopsTheRunAndLeavesNothingRunning)
     startAnswering(false);
     ASSERT_TRUE(pumpUntil([&] { return qf::tasks::isActiveState(list().task(0)->state) && encodersRunning() > 0; },
                           30000));
+    {
+        // Delete keeps the running row and says why.
+        BoxAnswerer answers({{0, false}});
+        QTest::mouseClick(window->control(MainWindow::kDelete), Qt::LeftButton);
+        ASSERT_EQ(answers.seen().size(), 1u);
+        EXPECT_EQ(answers.seen()[0].lines.join(QString()), q(TaskListView::kKeptRowsText));
+        EXPECT_EQ(list().rowCount(), 1);
+    }
     QTest::mouseClick(window->control(MainWindow::kStop), Qt::LeftButton);
     ASSERT_TRUE(waitForState(0, "未完成", 20000)) << cell(0, qf::tasks::kColumnState).toStdString();
     EXPECT_TRUE(pumpUntil([&] { return !window->taskList()->isConverting(); }, 5000));
@@ -193,6 +213,25 @@ TEST_F(MainWindowRun, CloseDuringARunAsksThenStopsEverything)
     EXPECT_FALSE(stdfs::exists(output)) << "a half-written output was left: " << output;
     for (const auto& entry : stdfs::directory_iterator(outputFolder()))
         ADD_FAILURE() << "left in the output folder: " << entry.path();
+}
+
+TEST_F(MainWindowRun, ACloseAskedDuringARunGoesAheadWhenTheRunEndsFirst)
+{
+    dropOnList(shortClip());
+    clickCheckBox(0);
+    choose(1019, 7);   // MP3
+    startAnswering(false);
+    ASSERT_TRUE(window->taskList()->isConverting());
+    bool asked = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &look,
+                     [&] { asked = asked || qobject_cast<ConfirmBox*>(QApplication::activeModalWidget()); });
+    look.start(20);
+    // Nobody answers: the box goes when the run has ended, and the window with it.
+    EXPECT_TRUE(window->requestClose());
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(cell(0, qf::tasks::kColumnState), q("已完成"));
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(MainWindowRun, ShutdownAfterTheLastTaskWhenChosen)
@@ -363,4 +402,132 @@ TEST_F(MainWindowRun, TwoPassProgressRunsOnceFromZeroToAHundred)
     }
     EXPECT_TRUE(secondPass) << "a DVD output is made in two passes";
     EXPECT_EQ(seen.back().second, 100);
+}
+
+TEST_F(MainWindowRun, SelectingRowsByMouseAndKeyboardNeverChangesThem)
+{
+    for (int i = 0; i < 3; ++i)
+        dropOnList(shortClip());
+    ASSERT_EQ(list().rowCount(), 3);
+    TaskListView* view = window->taskList();
+    // Three formats, each given to its row alone: 3gp, mp4 (XviD), mp3.
+    clickRow(0);
+    choose(1019, 0);
+    clickRow(1);
+    choose(1019, 0);
+    const int xvid = qobject_cast<QComboBox*>(window->parameterPanel()->control(1021))->findText(q("mp4-XVID,AAC"));
+    ASSERT_GE(xvid, 0);
+    choose(1021, xvid);
+    clickRow(2);
+    choose(1019, 7);
+    clickEmptyPartOfTheList();
+    std::vector<QString> formats;
+    for (int r = 0; r < 3; ++r)
+        formats.push_back(cell(r, qf::tasks::kColumnFormat));
+    ASSERT_NE(formats[0], formats[1]);
+    auto keys = [&](std::initializer_list<std::pair<Qt::Key, Qt::KeyboardModifiers>> presses) {
+        view->setFocus();
+        for (const auto& [key, modifiers] : presses) {
+            QTest::keyClick(view, key, modifiers);
+            pumpFor(20);
+        }
+    };
+
+    // Each route twice, the second time in another order; no edit at all.
+    for (const auto& [first, last] : {std::pair{0, 2}, std::pair{2, 0}}) {
+        clickRow(first);
+        clickRow(1, Qt::ControlModifier);
+        clickRow(last, Qt::ControlModifier);
+        clickEmptyPartOfTheList();
+        clickRow(first);
+        clickRow(last, Qt::ShiftModifier);
+        clickEmptyPartOfTheList();
+        clickRow(first);
+        const Qt::Key toward = first == 0 ? Qt::Key_Down : Qt::Key_Up;
+        const Qt::Key back = first == 0 ? Qt::Key_Up : Qt::Key_Down;
+        keys({{toward, Qt::ShiftModifier}, {toward, Qt::ShiftModifier}, {back, Qt::NoModifier},
+              {Qt::Key_A, Qt::ControlModifier}, {toward, Qt::NoModifier}});
+        clickEmptyPartOfTheList();
+        for (int r = 0; r < 3; ++r)
+            ASSERT_EQ(cell(r, qf::tasks::kColumnFormat), formats[static_cast<size_t>(r)]) << "row " << r << " from " << first;
+    }
+
+    QTest::mouseClick(view->skinHeader()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      view->skinHeader()->checkBoxRect().center());
+    startAnswering(false);
+    ASSERT_TRUE(pumpUntil([&] { return allDone(); }, 240000));
+    std::vector<std::string> outputs;
+    for (int r = 0; r < 3; ++r) {
+        outputs.push_back(list().task(r)->outputPath.c_str());
+        EXPECT_EQ(cell(r, qf::tasks::kColumnFormat), formats[static_cast<size_t>(r)]);
+        ASSERT_TRUE(stdfs::exists(outputs.back())) << outputs.back();
+    }
+    EXPECT_EQ(probeBrand(outputs[0]).substr(0, 3), "3gp") << outputs[0];
+    EXPECT_EQ(probeField(outputs[1], "stream=codec_name"), "mpeg4\n") << outputs[1];
+    EXPECT_NE(probeBrand(outputs[1]).substr(0, 3), "3gp") << outputs[1];
+    EXPECT_EQ(probeFormat(outputs[2]), "mp3\n") << outputs[2];
+}
+
+TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
+{
+    // A tree with the same name in two folders, kept below the output folder.
+    const std::string tree = outputFolder() + "-tree";
+    stdfs::remove_all(tree);
+    stdfs::create_directories(tree + "/sub");
+    for (const std::string& to : {tree + "/clip.avi", tree + "/sub/clip.avi", tree + "/zz.avi"})
+        stdfs::copy_file(shortClip(), to);
+    qf::convert::settings().setKeepFolderTree(true);
+    choose(1019, 7);  // MP3: the quickest
+    dropOnList(tree);
+    ASSERT_EQ(list().rowCount(), 3);
+    // In name order, each showing where it will write.
+    const std::string first = outputFolder() + "-first";
+    const std::string second = outputFolder() + "-second";
+    stdfs::create_directories(second);
+    // A file of the plain name stands in the second folder already.
+    std::ofstream(second + "/zz.avi-mp3.mp3") << "taken";
+    auto chooseFolder = [&](const std::string& folder) {
+        window->toolbar()->setFolderPicker([folder](QWidget*, const QString&) { return q(folder); });
+        QTest::mouseClick(window->toolbar()->folderButton(), Qt::LeftButton);
+        pumpFor(20);
+    };
+    chooseFolder(first);
+    const std::vector<std::string> before = {first + "/clip.avi-mp3.mp3", first + "/sub/clip.avi-mp3.mp3",
+                                             first + "/zz.avi-mp3.mp3"};
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(cell(r, qf::tasks::kColumnOutput), q(before[static_cast<size_t>(r)])) << r;
+        EXPECT_TRUE(TaskListView::hoverText(*list().task(r)).endsWith(q(before[static_cast<size_t>(r)])));
+    }
+    // Without the tree the two clips share a name: the second is numbered.
+    QTest::mouseClick(window->tabButton(MainWindow::View::Options), Qt::LeftButton);
+    pumpFor(20);
+    QWidget* keepTree = window->optionsPanel()->control(OptionsPanel::kKeepTreeId);
+    ASSERT_NE(keepTree, nullptr);
+    QTest::mouseClick(keepTree, Qt::LeftButton);
+    EXPECT_FALSE(qf::convert::settings().keepFolderTree());
+    EXPECT_EQ(cell(1, qf::tasks::kColumnOutput), q(first + "/clip.avi-mp3 (2).mp3"));
+    QTest::mouseClick(keepTree, Qt::LeftButton);
+    EXPECT_EQ(cell(1, qf::tasks::kColumnOutput), q(before[1]));
+    QTest::mouseClick(window->tabButton(MainWindow::View::Convert), Qt::LeftButton);
+    pumpFor(20);
+
+    // Started, then the folder changes while the first row runs: the rows
+    // still queued follow it.
+    QTest::mouseClick(window->taskList()->skinHeader()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      window->taskList()->skinHeader()->checkBoxRect().center());
+    startAnswering(false);
+    chooseFolder(second);
+    const std::vector<std::string> planned = {before[0], second + "/sub/clip.avi-mp3.mp3", second + "/zz.avi-mp3 (2).mp3"};
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(cell(r, qf::tasks::kColumnOutput), q(planned[static_cast<size_t>(r)])) << r;
+    ASSERT_TRUE(pumpUntil([&] { return allDone(); }, 240000));
+    for (int r = 0; r < 3; ++r) {
+        const std::string& output = planned[static_cast<size_t>(r)];
+        EXPECT_EQ(std::string(list().task(r)->outputPath.c_str()), output);
+        EXPECT_EQ(probeFormat(output), "mp3\n") << output;
+    }
+    std::error_code ec;
+    stdfs::remove_all(tree, ec);
+    stdfs::remove_all(first, ec);
+    stdfs::remove_all(second, ec);
 }

@@ -122,6 +122,7 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
     }
 
     window->taskList()->addFiles({q(longClip())});
+    ASSERT_TRUE(waitForAddedFiles());
     ASSERT_EQ(rows(), 1);
     {
         BoxAnswerer answers({{0, false}});
@@ -212,6 +213,7 @@ TEST_F(MainWindowTest, EveryChosenFileReachesTheListHoweverLongTheSelection)
     }
     window->setFilePicker([&](QWidget*) { return chosen; });
     press(MainWindow::kOpenFiles);
+    ASSERT_TRUE(waitForAddedFiles());
     EXPECT_EQ(rows(), 40);
     std::filesystem::remove_all(folder);
 

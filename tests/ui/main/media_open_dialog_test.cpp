@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -62,4 +63,20 @@ TEST(MediaOpenDialog, OpenTakesFoldersFilesAndBothTogether)
     Chosen wrong = openWith(root, QStringLiteral("\"季度 clips\" \"nope.avi\""));
     EXPECT_NE(wrong.result, QDialog::Accepted);
     EXPECT_TRUE(wrong.paths.isEmpty()) << wrong.paths.join(u'|').toStdString();
+
+    // Enter after a typed folder, by name or by path, goes into it; Enter
+    // after a file's name takes the file.
+    MediaOpenDialog dialog(nullptr, QStringLiteral("选择影音文件"), {QStringLiteral("Media (*.avi)")});
+    dialog.setDirectory(root);
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("季度 clips"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(dialog.directory().absolutePath(), root + QStringLiteral("/季度 clips"));
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    edit->setText(root + QStringLiteral("/季度 clips/sub"));
+    QTest::keyClick(edit, Qt::Key_Enter);
+    EXPECT_EQ(dialog.directory().absolutePath(), root + QStringLiteral("/季度 clips/sub"));
+    EXPECT_TRUE(edit->text().isEmpty());
+    EXPECT_TRUE(dialog.chosen().isEmpty());
 }

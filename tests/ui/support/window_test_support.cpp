@@ -18,6 +18,7 @@
 #include "probe/media_info_library.h"
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_check_box.h"
+#include "ui/convert/task_list_view.h"
 #include "ui/notify/confirm_box.h"
 
 namespace qf::ui::test {
@@ -209,6 +210,19 @@ void dropOn(QWidget* target, const QStringList& paths, QPoint at)
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
+    waitForAddedFiles();
+}
+
+bool waitForAddedFiles(int timeoutMs)
+{
+    return pumpUntil(
+        [] {
+            for (QWidget* widget : QApplication::allWidgets())
+                if (auto* list = qobject_cast<TaskListView*>(widget); list && list->addingFiles())
+                    return false;
+            return true;
+        },
+        timeoutMs);
 }
 
 } // namespace qf::ui::test

@@ -84,8 +84,11 @@ private:
     QPointer<ConfirmBox> answering_;
 };
 
-// Sends a drop of local files to a widget at a point of it.
+// Sends a drop of local files to a widget at a point of it, then waits until
+// the files it added to a task list are in.
 void dropOn(QWidget* target, const QStringList& paths, QPoint at);
+// Pumps events until no task list is still probing files it was given.
+bool waitForAddedFiles(int timeoutMs = 60000);
 
 QString q(const std::string& text);
 
