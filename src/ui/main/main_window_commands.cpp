@@ -117,14 +117,11 @@ void MainWindow::startConversion()
         return;
     }
     // A stop time that is not after its start cannot be converted: said
-    // before anything starts, for the settings each checked row will run with.
+    // before anything starts (a panel edit has already reached its rows).
     for (int row = 0; row < list.rowCount(); ++row) {
         if (!list.row(row).checked || tasks::isActiveState(list.task(row)->state))
             continue;
-        const convert::ConversionSettings* settings = list.task(row);
-        if ((list.row(row).pending || list.row(row).selected) && panel_->currentSettings())
-            settings = panel_->currentSettings();
-        if (!convert::stopFollowsStart(*settings)) {
+        if (!convert::stopFollowsStart(*list.task(row))) {
             ConfirmBox::ask(this, toQ(convert::kStopBeforeStartText), kConfirmOk);
             return;
         }
