@@ -43,8 +43,8 @@ double threadCpuMs()
 }
 
 struct Stall {
-    double wallMs = 0;  // the longest gap between two ticks beyond the period
-    double cpuMs = 0;   // the most CPU time the UI thread itself used between two ticks
+    double wallMs = 0; // the longest gap between two ticks beyond the period
+    double cpuMs = 0; // the most CPU time the UI thread itself used between two ticks
 };
 
 // Runs the event loop while busy() holds (at least minMs) with a kTimerMs
@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     auto window = std::make_unique<ui::MainWindow>();
     window->show();
     ui::TaskListView* list = window->taskList();
-    (void)longestStall([] { return false; }, 500, 500);  // the window's other pages are made after its first paint
+    (void)longestStall([] { return false; }, 500, 500); // the window's other pages are made after its first paint
     const Stall idle = longestStall([] { return false; }, 2000, 2000);
 
     // A click on the stop button and on the list while the files come in:
@@ -114,10 +114,13 @@ int main(int argc, char** argv)
     qint64 stopHandled = -1;
     QTimer::singleShot(50, window.get(), [&] {
         const qint64 asked = clock.elapsed();
-        QMetaObject::invokeMethod(window.get(), [&, asked] {
-            window->command(ui::MainWindow::kStop);
-            stopHandled = clock.elapsed() - asked;
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            window.get(),
+            [&, asked] {
+                window->command(ui::MainWindow::kStop);
+                stopHandled = clock.elapsed() - asked;
+            },
+            Qt::QueuedConnection);
     });
     window->dropFiles({ui::toQ((work / "files").string())}, list->geometry().center());
     const Stall adding = longestStall([&] { return list->addingFiles(); }, 100, 600000);
@@ -125,14 +128,15 @@ int main(int argc, char** argv)
 
     bool inOrder = list->model().rowCount() == count;
     for (int r = 1; inOrder && r < count; ++r)
-        inOrder = std::string(list->model().task(r - 1)->sourcePath.c_str()) < list->model().task(r)->sourcePath.c_str();
+        inOrder
+            = std::string(list->model().task(r - 1)->sourcePath.c_str()) < list->model().task(r)->sourcePath.c_str();
     std::printf("adding %d files: %.1f s, rows %d %s\n"
                 "  longest UI stall (wall clock) %.1f ms (target < 50 ms); idle window %.1f ms; ratio %.1f\n"
                 "  most UI-thread CPU time between two ticks %.1f ms; idle window %.1f ms\n"
                 "  a stop click was handled %lld ms after it came\n",
-                count, seconds, list->model().rowCount(), inOrder ? "in name order" : "NOT in name order", adding.wallMs,
-                idle.wallMs, idle.wallMs > 0 ? adding.wallMs / idle.wallMs : 0.0, adding.cpuMs, idle.cpuMs,
-                static_cast<long long>(stopHandled));
+                count, seconds, list->model().rowCount(), inOrder ? "in name order" : "NOT in name order",
+                adding.wallMs, idle.wallMs, idle.wallMs > 0 ? adding.wallMs / idle.wallMs : 0.0, adding.cpuMs,
+                idle.cpuMs, static_cast<long long>(stopHandled));
 
     window.reset();
     stdfs::remove_all(work);

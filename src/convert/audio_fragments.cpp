@@ -82,8 +82,7 @@ void CommandLineBuilder::appendAudioCodec()
         break;
     case kAudioCodecCopy:
     case kAudioCodecNone:
-    case kAudioCodecFlac:
-        break;
+    case kAudioCodecFlac: break;
     default:
         appendAudioBitrate();
         break;

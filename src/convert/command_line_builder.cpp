@@ -85,8 +85,7 @@ void CommandLineBuilder::appendHead(core::TextString& line)
     }
     if (!endPosition.empty()) {
         line.append(" -endpos ");
-        if (core::isTimeText(startTime.c_str()) && core::isTimeText(endPosition.c_str())
-            && stopFollowsStart(*this)) {
+        if (core::isTimeText(startTime.c_str()) && core::isTimeText(endPosition.c_str()) && stopFollowsStart(*this)) {
             char length[16];
             core::formatSeconds(core::parseTime(endPosition.c_str()) - core::parseTime(startTime.c_str()), length);
             line.append(length);

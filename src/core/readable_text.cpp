@@ -8,7 +8,7 @@ namespace qf::core {
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
 } // namespace
 
@@ -21,22 +21,22 @@ size_t utf8SequenceLength(std::string_view bytes)
     if (lead < 0x80)
         return 1;
     size_t length = 0;
-    unsigned char low = 0x80;   // bounds of the second byte
+    unsigned char low = 0x80; // bounds of the second byte
     unsigned char high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         if (lead == 0xE0)
-            low = 0xA0;        // overlong
+            low = 0xA0; // overlong
         else if (lead == 0xED)
-            high = 0x9F;       // surrogates
+            high = 0x9F; // surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
         if (lead == 0xF0)
-            low = 0x90;        // overlong
+            low = 0x90; // overlong
         else if (lead == 0xF4)
-            high = 0x8F;       // above U+10FFFF
+            high = 0x8F; // above U+10FFFF
     } else {
         return 0;
     }
@@ -65,7 +65,7 @@ bool decodeGbk(std::string_view part, std::string& out)
     const iconv_t converter = gbk.handle;
     if (converter == reinterpret_cast<iconv_t>(-1))
         return false;
-    ::iconv(converter, nullptr, nullptr, nullptr, nullptr);   // back to the initial state
+    ::iconv(converter, nullptr, nullptr, nullptr, nullptr); // back to the initial state
     std::string in(part);
     std::string decoded(part.size() * 3 + 4, '\0');
     char* from = in.data();

@@ -130,8 +130,8 @@ PlayerState PlayerEngine::startPlayback(const void* entry, const char* path, std
         return state();
     settings_.take();
     const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
-    lastCommandLine_ =
-        buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()), path, videoFilters);
+    lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()),
+                                              path, videoFilters);
     if (!playerStartable(lastCommandLine_))
         return state();
     const uint32_t launch = ++launches_;

@@ -194,7 +194,6 @@ public:
     // player is left.
     bool stopPlaybackAndWait(int timeoutMs);
 
-
     PlayerState state() const { return stateOf(status_.load()); }
     int32_t position() const { return position_; }
     int32_t length() const { return length_; }
@@ -227,12 +226,12 @@ private:
     };
     struct Command {
         enum class Kind {
-            PlayEntry,      // start the process of a launch (WM_PLAY_ENTRY)
-            Stop,           // end the launch's process as a requested stop
-            Write,          // send the line to the launch's player
-            AskPosition,    // the poll's question
-            Query,          // a question whose answer the caller waits for
-            Seek,           // a seek that lands at or before its point
+            PlayEntry, // start the process of a launch (WM_PLAY_ENTRY)
+            Stop, // end the launch's process as a requested stop
+            Write, // send the line to the launch's player
+            AskPosition, // the poll's question
+            Query, // a question whose answer the caller waits for
+            Seek, // a seek that lands at or before its point
             Quit,
         };
         explicit Command(Kind k, uint32_t forLaunch = 0, const void* forEntry = nullptr)
@@ -245,9 +244,9 @@ private:
         std::string text;                   // PlayEntry: the command line; otherwise the line
         std::string_view tag;               // Query: the answer's tag
         std::shared_ptr<QueryReply> reply;  // Query
-        int64_t ms = 0;                     // Seek: the point, or the step when `step`
+        int64_t ms = 0; // Seek: the point, or the step when `step`
         bool step = false;
-        bool paused = false;                // Seek: sent while paused
+        bool paused = false; // Seek: sent while paused
     };
     // The position question pollPosition leaves with the player. The player
     // answers questions in order, one line each.
@@ -361,8 +360,8 @@ private:
     // The last launch whose process the engine thread has ended (or never
     // started), for stopPlaybackAndWait.
     std::mutex goneMutex_;
-    std::condition_variable goneChanged_;   // guarded by goneMutex_
-    uint32_t goneLaunch_ = 0;               // guarded by goneMutex_
+    std::condition_variable goneChanged_; // guarded by goneMutex_
+    uint32_t goneLaunch_ = 0; // guarded by goneMutex_
     void launchGone(uint32_t launch);
 
     std::mutex queueMutex_;

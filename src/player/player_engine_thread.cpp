@@ -291,8 +291,7 @@ void PlayerEngine::noteLine(std::string_view line)
         if (std::string output = videoOutputOfLine(line); !output.empty()) {
             facts_.videoOutput = std::move(output);
             displaySizeOfLine(line, facts_.displayWidth, facts_.displayHeight);
-        }
-        else if (const int32_t length = identifiedLength(line); length > 0)
+        } else if (const int32_t length = identifiedLength(line); length > 0)
             facts_.announcedLength = length;
         else if (const int32_t late = parseAnswerSeconds(line, kLengthAnswerTag); late > 0)
             facts_.announcedLength = late;   // the answer to a question given up on, or not waited for
@@ -455,7 +454,7 @@ void PlayerEngine::tellLanded(int64_t ms)
         return;
     PositionQuestion& q = facts_.question;
     if (q.asked)
-        return;   // the answer to that question comes after the seek
+        return; // the answer to that question comes after the seek
     q.answered = true;
     q.answerMs = ms;
     q.askedAt = Clock::now();

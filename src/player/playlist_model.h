@@ -42,7 +42,7 @@ struct PlaylistEntry {
     // aspect ratio and the rotation applied (0 x 0 without video).
     int32_t displayWidth = 0;
     int32_t displayHeight = 0;
-    int32_t rotation = 0;    // 0, 90, 180 or 270
+    int32_t rotation = 0; // 0, 90, 180 or 270
 };
 
 // The display aspect ratio in MediaInfo's text ("16:9", "2.40:1", "0.562"),

@@ -119,9 +119,8 @@ int32_t identifiedLength(std::string_view line)
     return parseAnswerSeconds(line, kTag);
 }
 
-std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
-                                   std::string_view drivers, std::string_view mediaPath,
-                                   std::string_view videoFilters)
+std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId, std::string_view drivers,
+                                   std::string_view mediaPath, std::string_view videoFilters)
 {
     std::string line(quotedPlayerPath);
     if (windowId != 0)
@@ -141,9 +140,9 @@ std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t w
 std::string_view rotationFilter(int32_t degrees)
 {
     switch (degrees) {
-    case 90: return "rotate=1";           // a quarter turn clockwise
+    case 90: return "rotate=1"; // a quarter turn clockwise
     case 180: return "flip,mirror";
-    case 270: return "rotate=2";          // a quarter turn anticlockwise
+    case 270: return "rotate=2"; // a quarter turn anticlockwise
     default: return {};
     }
 }

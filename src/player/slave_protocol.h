@@ -52,9 +52,8 @@ int32_t identifiedLength(std::string_view line);
 // scales in software to the window's size, also when the window is resized),
 // the drivers and the media path as one argument that
 // the command-line splitter gives back byte for byte.
-std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId,
-                                   std::string_view drivers, std::string_view mediaPath,
-                                   std::string_view videoFilters = {});
+std::string buildPlayerCommandLine(std::string_view quotedPlayerPath, uint32_t windowId, std::string_view drivers,
+                                   std::string_view mediaPath, std::string_view videoFilters = {});
 
 // The video filter that turns a picture stored turned by this many degrees
 // clockwise upright (MediaInfo's "Rotation"); empty for 0 and anything else.

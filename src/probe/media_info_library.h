@@ -35,10 +35,10 @@ struct MediaInfoEntryPoints {
 
     // The file's bytes handed over by the caller, for names the library
     // cannot open by itself. Optional: null when the library lacks them.
-    size_t (*bufferInit)(void* handle, uint64_t fileSize, uint64_t offset) = nullptr;  // MediaInfoA_Open_Buffer_Init
+    size_t (*bufferInit)(void* handle, uint64_t fileSize, uint64_t offset) = nullptr; // MediaInfoA_Open_Buffer_Init
     // Returns status bits: 1 accepted, 8 finished.
     size_t (*bufferContinue)(void* handle, const uint8_t* bytes, size_t size) = nullptr;
-    uint64_t (*bufferGoToGet)(void* handle) = nullptr;   // the offset wanted next; UINT64_MAX for none
+    uint64_t (*bufferGoToGet)(void* handle) = nullptr; // the offset wanted next; UINT64_MAX for none
     size_t (*bufferFinalize)(void* handle) = nullptr;
     bool canReadBuffers() const { return bufferInit && bufferContinue && bufferGoToGet && bufferFinalize; }
 };

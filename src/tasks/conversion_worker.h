@@ -189,12 +189,12 @@ private:
     void tickTimerMain(std::stop_token stop);
 
     const Environment environment_;  // immutable after construction
-    std::string workFolder_;         // worker thread: the running task's work folder (its claim's)
-    std::string outputBeingMade_;    // worker thread: where the running task's programs write its output
-    std::string lastToolLine_;       // worker thread: the last line the running tool printed
+    std::string workFolder_; // worker thread: the running task's work folder (its claim's)
+    std::string outputBeingMade_; // worker thread: where the running task's programs write its output
+    std::string lastToolLine_; // worker thread: the last line the running tool printed
     double reachedSeconds_ = -1;     // worker thread: the furthest "Pos:" of the last encoder pass; -1 none
     int lastExitStatus_ = 0;         // worker thread: how the last encoder pass ended (128 + n: signal n)
-    int outputFolderFd_ = -1;        // worker thread: the running task's output folder, or -1
+    int outputFolderFd_ = -1; // worker thread: the running task's output folder, or -1
 
     std::atomic<core::NotificationSink*> owner_{nullptr};
     std::atomic<bool> busy_{false};

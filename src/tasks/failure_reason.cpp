@@ -85,7 +85,8 @@ const char* failureSentence(FailureCause cause)
     case FailureCause::DiskFull: return "磁盘空间不足,输出文件没能写完。";
     case FailureCause::ProgramMissing: return "缺少转换所需的程序,请重新安装本软件。";
     case FailureCause::FolderFailed: return "不能创建输出文件夹,请另选一个输出文件夹。";
-    case FailureCause::NoVideo: return "源文件没有视频,不能转换为视频格式;请选择音频格式(mp3、wma、m4a、flac 或 opus)。";
+    case FailureCause::NoVideo:
+        return "源文件没有视频,不能转换为视频格式;请选择音频格式(mp3、wma、m4a、flac 或 opus)。";
     case FailureCause::NoAudio: return "源文件没有音频,不能转换为音频格式。";
     case FailureCause::Damaged: return "源文件已损坏,或者无法读取。";
     case FailureCause::NameTooLong: return "文件名太长:请缩短源文件名或输出文件夹的路径。";

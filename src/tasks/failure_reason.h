@@ -9,24 +9,24 @@
 namespace qf::tasks {
 
 enum class FailureCause {
-    Unknown,         // classify the program's line
-    None,            // no sentence: the program's line alone
-    NoPermission,    // to read the source or to write the output: the line does not say which
+    Unknown, // classify the program's line
+    None, // no sentence: the program's line alone
+    NoPermission, // to read the source or to write the output: the line does not say which
     NoWritePermission,
     DiskFull,
     ProgramMissing,
     FolderFailed,
-    NoVideo,         // a video format for a source without video
-    NoAudio,         // an audio format for a source without audio
+    NoVideo, // a video format for a source without video
+    NoAudio, // an audio format for a source without audio
     Damaged,
     NameTooLong,
     SourceMissing,
     BadParameters,
-    EncoderEnded,    // the encoder ended (killed) before it finished
+    EncoderEnded, // the encoder ended (killed) before it finished
     StopBeforeStart, // the stop time is not after the start time
-    NothingEncoded,  // the start lies past the end, or the source is too short
-    OutputFolderGone,  // removed or renamed while the task ran
-    NoDecodableSound,  // a sound track of notes (MIDI), not of sound
+    NothingEncoded, // the start lies past the end, or the source is too short
+    OutputFolderGone, // removed or renamed while the task ran
+    NoDecodableSound, // a sound track of notes (MIDI), not of sound
 };
 
 // The cause a program's line names, by the wording of the encoder, the

@@ -46,7 +46,7 @@ private:
 
     std::string buffer_;       // converted bytes; those before start_ are taken
     size_t start_ = 0;
-    bool afterCarriageReturn_ = false;   // the last byte seen was CR: a line feed now is its partner
+    bool afterCarriageReturn_ = false; // the last byte seen was CR: a line feed now is its partner
     bool finished_ = false;
 };
 

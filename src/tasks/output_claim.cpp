@@ -294,7 +294,7 @@ static std::string folderNow(int lockFd, const std::string& folder)
     const std::string_view owner(link, static_cast<size_t>(n));
     const std::string_view ownFile = "/owner";
     if (!owner.ends_with(ownFile))
-        return {};   // " (deleted)"
+        return {}; // " (deleted)"
     const std::string_view now = owner.substr(0, owner.size() - ownFile.size());
     const size_t slash = now.rfind('/');
     const std::string_view name = slash == std::string_view::npos ? now : now.substr(slash + 1);

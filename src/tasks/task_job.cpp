@@ -26,7 +26,7 @@ namespace {
 
 constexpr size_t kProbeLineSize = 1024;
 constexpr size_t kToolLineSize = 512;
-constexpr int kFolderCheckMs = 250;   // how often a running encoder's output folder is looked at
+constexpr int kFolderCheckMs = 250; // how often a running encoder's output folder is looked at
 
 bool isAudioFormat(int32_t format)
 {
@@ -81,7 +81,7 @@ void ConversionWorker::fail(ConversionTask& task, uint32_t code, std::string_vie
 
 bool ConversionWorker::refusedBeforeRunning(ConversionTask& task)
 {
-    const convert::ConversionSettings& settings = task;   // its start time, not the task's
+    const convert::ConversionSettings& settings = task; // its start time, not the task's
     if (!convert::stopFollowsStart(settings)) {
         fail(task, core::NOTIFY_BAD_PARAMETERS,
              std::string("the stop time ") + settings.endPosition.c_str() + " is not after the start time "

@@ -217,7 +217,8 @@ ConversionTask* TaskListModel::addProbedFile(const char* path, const probe::Medi
     task->copyFrom(*settings);
     task->takeMediaSummary(facts);
 
-    const size_t at = queue_.isBusy() ? rows_.size() : std::min(static_cast<size_t>(std::max(position, 0)), rows_.size());
+    const size_t at
+        = queue_.isBusy() ? rows_.size() : std::min(static_cast<size_t>(std::max(position, 0)), rows_.size());
     TaskRow row;
     row.task = std::move(owned);
     rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));

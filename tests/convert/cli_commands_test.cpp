@@ -103,15 +103,17 @@ TEST_F(CliTest, CommandsAppliesSetsTimesAndMediaFlags)
                       "videoBitrateIndex=9 --set frameSizeIndex=0 --output-folder /o "
                       + shellQuote(clip_));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, enc() + " \"" + clip_
-                         + "\" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 "
-                           "-vf-add  -nosound -of rawvideo -ovc lavc -lavcopts vcodec=flv:vbitrate=600 -o \"/o/clip "
-                           "one.avi-flv.flv\"\n\n");
+    EXPECT_EQ(r.out,
+              enc() + " \"" + clip_
+                  + "\" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 "
+                    "-vf-add  -nosound -of rawvideo -ovc lavc -lavcopts vcodec=flv:vbitrate=600 -o \"/o/clip "
+                    "one.avi-flv.flv\"\n\n");
 }
 
 TEST_F(CliTest, ModelAndFormatByName)
 {
-    const CliRun byName = run("commands -c 网页\\ WebM -m 720p -f WEBM-vp9,opus --media audio --output-folder /o " + shellQuote(clip_));
+    const CliRun byName
+        = run("commands -c 网页\\ WebM -m 720p -f WEBM-vp9,opus --media audio --output-folder /o " + shellQuote(clip_));
     const CliRun byIndex = run("commands -c 11 -m 1 -f 18 --media audio --output-folder /o " + shellQuote(clip_));
     ASSERT_EQ(byName.status, 0) << byName.err;
     EXPECT_EQ(byName.out, byIndex.out);

@@ -212,15 +212,15 @@ TEST(OutputNaming, ALinuxNameKeepsEveryByte)
 
 TEST(OutputNaming, EveryFormatHasItsSuffixAndLabel)
 {
-    const char* suffixes[] = {"-3gp.3gp", "-pmp.pmp", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mp4.mp4",
-                              "-mp4.mp4", "-mp3.mp3", "-flv.flv", "-mpg.mpg", "-mpg.mpg", "-wmv.wmv", "-wma.wma",
-                              "-mp4.mp4", "-mp4.mp4", "-mp4.mp4", "-mkv.mkv", "-webm.webm", "-m4a.m4a",
-                              "-flac.flac", "-opus.opus"};
-    const char* labels[] = {"3gp", "pmp-X264,AAC", "mp4-X264,AAC", "mp4-XVID,AAC", "mp4-DIVX,AAC",
-                            "mp4-X264,AAC", "mp4-XVID,AAC", "mp4-DIVX,AAC", "mp3", "flv-Flash",
-                            "mpg-NTSC", "mpg-PAL", "wmv-WMVideo", "wma-WMAudio",
-                            "mp4-H264,AAC", "mp4-H265,AAC", "mp4-AV1,AAC", "mkv-AV1,Opus", "webm-VP9,Opus",
-                            "m4a-AAC", "flac", "opus"};
+    const char* suffixes[]
+        = {"-3gp.3gp", "-pmp.pmp", "-mp4.mp4",   "-mp4.mp4", "-mp4.mp4",   "-mp4.mp4",  "-mp4.mp4", "-mp4.mp4",
+           "-mp3.mp3", "-flv.flv", "-mpg.mpg",   "-mpg.mpg", "-wmv.wmv",   "-wma.wma",  "-mp4.mp4", "-mp4.mp4",
+           "-mp4.mp4", "-mkv.mkv", "-webm.webm", "-m4a.m4a", "-flac.flac", "-opus.opus"};
+    const char* labels[]
+        = {"3gp",           "pmp-X264,AAC", "mp4-X264,AAC", "mp4-XVID,AAC", "mp4-DIVX,AAC", "mp4-X264,AAC",
+           "mp4-XVID,AAC",  "mp4-DIVX,AAC", "mp3",          "flv-Flash",    "mpg-NTSC",     "mpg-PAL",
+           "wmv-WMVideo",   "wma-WMAudio",  "mp4-H264,AAC", "mp4-H265,AAC", "mp4-AV1,AAC",  "mkv-AV1,Opus",
+           "webm-VP9,Opus", "m4a-AAC",      "flac",         "opus"};
     static_assert(std::size(suffixes) == kFormatCount && std::size(labels) == kFormatCount);
     for (int32_t f = 0; f < kFormatCount; ++f) {
         CommandLineBuilder b;

@@ -52,105 +52,104 @@ struct Case {
 #define FILM_FIRST R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")"
 #define FILM_SECOND R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 24000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"
 
-const Case kDefaults[] = {
-    {"phone_3gp", 0, 0, 0, "", "av", "", "",
-     R"(  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")"},
-    {"phone_mp4_x264", 0, 0, 5, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=320:240,harddup -ofps 15 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
-    {"phone_mp4_xvid", 0, 0, 6, "", "av", "", "",
-     R"( -sws 9 -af volnorm -srate 44100 -vf-add scale=320:240,harddup -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=128:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"},
-    {"phone_mp3", 0, 0, 8, "", "av", "", "", MP3_DEFAULT},
-    {"ipod_touch_x264", 1, 0, 5, "", "av", "", "", IPOD_MP4_X264},
-    {"ipod_touch_xvid", 1, 0, 6, "", "av", "", "", IPOD_MP4_XVID},
-    {"ipod_touch_divx", 1, 0, 7, "", "av", "", "", IPOD_MP4_DIVX},
-    {"ipod_touch_mp3", 1, 0, 8, "", "av", "", "", MP3_DEFAULT},
-    {"ipod_classic_x264", 1, 1, 5, "", "av", "", "", IPOD_MP4_X264},
-    {"ipod_classic_xvid", 1, 1, 6, "", "av", "", "", IPOD_MP4_XVID},
-    {"ipod_classic_divx", 1, 1, 7, "", "av", "", "", IPOD_MP4_DIVX},
-    {"ipod_classic_mp3", 1, 1, 8, "", "av", "", "", MP3_DEFAULT},
-    {"ipod_nano_x264", 1, 2, 5, "", "av", "", "", IPOD_MP4_X264},
-    {"ipod_nano_xvid", 1, 2, 6, "", "av", "", "", IPOD_MP4_XVID},
-    {"ipod_nano_divx", 1, 2, 7, "", "av", "", "", IPOD_MP4_DIVX},
-    {"ipod_nano_mp3", 1, 2, 8, "", "av", "", "", MP3_DEFAULT},
-    {"ipod_shuffle_mp3", 1, 3, 8, "", "av", "", "", MP3_DEFAULT},
-    {"psp_pmp", 2, 0, 1, "", "av", "", "",
-     R"( -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")"},
-    {"psp_mp4_x264", 2, 0, 2, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
-    {"psp_mp4_xvid", 2, 0, 3, "", "av", "", "",
-     R"( -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=64:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"},
-    {"psp_mp4_divx", 2, 0, 4, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 24000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=64:mpeg=4:object=2:raw -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aglobal=1:vglobal=1 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"psp_mp3", 2, 0, 8, "", "av", "", "", MP3_DEFAULT},
-    {"flash_flv", 3, 0, 9, "", "av", "", "", FLV_DEFAULT},
-    {"dvd_ntsc", 4, 0, 10, "", "av", "", "", DVD_FIRST, DVD_SECOND},
-    {"dvd_pal", 4, 0, 11, "", "av", "", "",
-     R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:576,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=15:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:576,harddup -ofps 25 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=15:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
-    {"dvd_film_ntsc", 4, 1, 10, "", "av", "", "", FILM_FIRST, FILM_SECOND},
-    {"dvd_film_pal", 4, 1, 11, "", "av", "", "",
-     R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:576,harddup -ofps 24000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:576,harddup -ofps 24000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
-    {"svcd_ntsc", 5, 0, 10, "", "av", "", "",
-     R"( -of mpeg -mpegopts format=xsvcd -vf-add scale=480:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:turbo:trell:mbd=2:keyint=18:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=xsvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=480:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=mp2:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:trell:mbd=2:keyint=18:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
-    {"svcd_pal", 5, 0, 11, "", "av", "", "",
-     R"( -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:turbo:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=xsvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=480:576,harddup -ofps 25 -oac lavc -lavcopts acodec=mp2:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
-    {"xvcd_ntsc", 5, 1, 10, "", "av", "", "",
-     R"( -of mpeg -mpegopts format=xvcd -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:turbo:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=xvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=352:240,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
-    {"xvcd_pal", 5, 1, 11, "", "av", "", "",
-     R"( -of mpeg -mpegopts format=xvcd -vf-add scale=352:288,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:turbo:trell:mbd=2:keyint=15:vrc_buf_size=327:vrc_minrate=1152:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
-     R"( -of mpeg -mpegopts format=xvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=352:288,harddup -ofps 25 -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=15:vrc_buf_size=327:vrc_minrate=1152:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
-    {"windows_media_wmv", 6, 0, 12, "", "av", "", "", WMV_DEFAULT},
-    {"windows_media_wma", 6, 0, 13, "", "av", "", "", WMA_DEFAULT},
-    {"mp3", 7, 0, 8, "", "av", "", "", MP3_DEFAULT},
-    // Today's players: H.264 High, HEVC (hvc1), AV1, VP9 and the music formats.
-    {"hd_2160p", 8, 0, 14, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=3840:2160:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=51:vrc_maxrate=50000:vrc_buf_size=62500 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hd_1080p", 8, 1, 14, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hd_720p", 8, 2, 14, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=40:vrc_maxrate=10000:vrc_buf_size=12500 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hd_480p", 8, 3, 14, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=31:vrc_maxrate=4000:vrc_buf_size=5000 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hd_source_size", 8, 4, 14, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hevc_2160p", 9, 0, 15, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=3840:2160:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=40000:vrc_buf_size=50000 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hevc_1080p", 9, 1, 15, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hevc_720p", 9, 2, 15, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=6000:vrc_buf_size=7500 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hevc_source_size", 9, 3, 15, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast -o "D:/out/clip.avi-mp4.mp4")"},
-    {"hevc_source_size_10bit", 9, 4, 15, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:highbitdepth -o "D:/out/clip.avi-mp4.mp4")"},
-    {"av1_1080p_mkv", 10, 0, 17, "", "av", "", "",
-     R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
-    {"av1_1080p_mp4", 10, 0, 16, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"av1_720p_mkv", 10, 1, 17, "", "av", "", "",
-     R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
-    {"av1_720p_mp4", 10, 1, 16, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"av1_source_size_mkv", 10, 2, 17, "", "av", "", "",
-     R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
-    {"av1_source_size_mp4", 10, 2, 16, "", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
-    {"webm_1080p", 11, 0, 18, "", "av", "", "",
-     R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
-    {"webm_720p", 11, 1, 18, "", "av", "", "",
-     R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
-    {"webm_480p", 11, 2, 18, "", "av", "", "",
-     R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
-    {"music_m4a", 12, 0, 19, "", "av", "", "",
-     R"(  -oac faac -faacopts br=256:mpeg=4:object=2 -ovc frameno -of rawaudio -o "D:/out/clip.avi-m4a.m4a")"},
-    {"music_flac", 12, 0, 20, "", "av", "", "",
-     R"( -channels 8 -oac lavc -lavcopts acodec=flac -ovc frameno -of rawaudio -o "D:/out/clip.avi-flac.flac")"},
-    {"music_opus", 12, 0, 21, "", "av", "", "",
-     R"(  -srate 48000 -oac lavc -lavcopts acodec=libopus:abitrate=160 -ovc frameno -of rawaudio -o "D:/out/clip.avi-opus.opus")"},
+const Case kDefaults[]
+    = {
+        {"phone_3gp", 0, 0, 0, "", "av", "", "",
+         R"(  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")"},
+        {"phone_mp4_x264", 0, 0, 5, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=320:240,harddup -ofps 15 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
+        {"phone_mp4_xvid", 0, 0, 6, "", "av", "", "",
+         R"( -sws 9 -af volnorm -srate 44100 -vf-add scale=320:240,harddup -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=128:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"},
+        {"phone_mp3", 0, 0, 8, "", "av", "", "", MP3_DEFAULT},
+        {"ipod_touch_x264", 1, 0, 5, "", "av", "", "", IPOD_MP4_X264},
+        {"ipod_touch_xvid", 1, 0, 6, "", "av", "", "", IPOD_MP4_XVID},
+        {"ipod_touch_divx", 1, 0, 7, "", "av", "", "", IPOD_MP4_DIVX},
+        {"ipod_touch_mp3", 1, 0, 8, "", "av", "", "", MP3_DEFAULT},
+        {"ipod_classic_x264", 1, 1, 5, "", "av", "", "", IPOD_MP4_X264},
+        {"ipod_classic_xvid", 1, 1, 6, "", "av", "", "", IPOD_MP4_XVID},
+        {"ipod_classic_divx", 1, 1, 7, "", "av", "", "", IPOD_MP4_DIVX},
+        {"ipod_classic_mp3", 1, 1, 8, "", "av", "", "", MP3_DEFAULT},
+        {"ipod_nano_x264", 1, 2, 5, "", "av", "", "", IPOD_MP4_X264},
+        {"ipod_nano_xvid", 1, 2, 6, "", "av", "", "", IPOD_MP4_XVID},
+        {"ipod_nano_divx", 1, 2, 7, "", "av", "", "", IPOD_MP4_DIVX},
+        {"ipod_nano_mp3", 1, 2, 8, "", "av", "", "", MP3_DEFAULT},
+        {"ipod_shuffle_mp3", 1, 3, 8, "", "av", "", "", MP3_DEFAULT},
+        {"psp_pmp", 2, 0, 1, "", "av", "", "",
+         R"( -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")"},
+        {"psp_mp4_x264", 2, 0, 2, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
+        {"psp_mp4_xvid", 2, 0, 3, "", "av", "", "",
+         R"( -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=64:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"},
+        {"psp_mp4_divx", 2, 0, 4, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 24000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=64:mpeg=4:object=2:raw -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aglobal=1:vglobal=1 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"psp_mp3", 2, 0, 8, "", "av", "", "", MP3_DEFAULT},
+        {"flash_flv", 3, 0, 9, "", "av", "", "", FLV_DEFAULT},
+        {"dvd_ntsc", 4, 0, 10, "", "av", "", "", DVD_FIRST, DVD_SECOND},
+        {"dvd_pal", 4, 0, 11, "", "av", "", "",
+         R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:576,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=15:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+         R"( -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:576,harddup -ofps 25 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=15:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+        {"dvd_film_ntsc", 4, 1, 10, "", "av", "", "", FILM_FIRST, FILM_SECOND},
+        {"dvd_film_pal", 4, 1, 11, "", "av", "", "",
+         R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:576,harddup -ofps 24000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")", R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:576,harddup -ofps 24000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+        {"svcd_ntsc", 5, 0, 10, "", "av", "", "",
+         R"( -of mpeg -mpegopts format=xsvcd -vf-add scale=480:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:turbo:trell:mbd=2:keyint=18:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+         R"( -of mpeg -mpegopts format=xsvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=480:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=mp2:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:trell:mbd=2:keyint=18:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+        {"svcd_pal", 5, 0, 11, "", "av", "", "",
+         R"( -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:turbo:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+         R"( -of mpeg -mpegopts format=xsvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=480:576,harddup -ofps 25 -oac lavc -lavcopts acodec=mp2:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:trell:mbd=2:keyint=15:vrc_buf_size=917:vrc_minrate=600:vrc_maxrate=2500:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+        {"xvcd_ntsc", 5, 1,
+         10, "", "av", "", "", R"( -of mpeg -mpegopts format=xvcd -vf-add scale=352:240,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:turbo:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")", R"( -of mpeg -mpegopts format=xvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=352:240,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=18:vrc_buf_size=327:vrc_minrate=1152:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+        {"xvcd_pal", 5, 1, 11, "", "av", "", "",
+         R"( -of mpeg -mpegopts format=xvcd -vf-add scale=352:288,harddup -ofps 25 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:turbo:trell:mbd=2:keyint=15:vrc_buf_size=327:vrc_minrate=1152:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
+         R"( -of mpeg -mpegopts format=xvcd -af volnorm,lavcresample=44100 -srate 44100 -vf-add scale=352:288,harddup -ofps 25 -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152:trell:mbd=2:keyint=15:vrc_buf_size=327:vrc_minrate=1152:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
+        {"windows_media_wmv", 6, 0, 12, "", "av", "", "", WMV_DEFAULT},
+        {"windows_media_wma", 6, 0, 13, "", "av", "", "", WMA_DEFAULT},
+        {"mp3", 7, 0, 8, "", "av", "", "", MP3_DEFAULT},
+        // Today's players: H.264 High, HEVC (hvc1), AV1, VP9 and the music formats.
+        {"hd_2160p", 8, 0, 14, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=3840:2160:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=51:vrc_maxrate=50000:vrc_buf_size=62500 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hd_1080p", 8, 1, 14, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hd_720p", 8, 2, 14, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=40:vrc_maxrate=10000:vrc_buf_size=12500 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hd_480p", 8, 3, 14, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=31:vrc_maxrate=4000:vrc_buf_size=5000 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hd_source_size", 8, 4, 14, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hevc_2160p", 9, 0, 15, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=3840:2160:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=40000:vrc_buf_size=50000 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hevc_1080p", 9, 1, 15, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hevc_720p", 9, 2, 15, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=6000:vrc_buf_size=7500 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hevc_source_size", 9, 3, 15, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast -o "D:/out/clip.avi-mp4.mp4")"},
+        {"hevc_source_size_10bit", 9, 4, 15, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:highbitdepth -o "D:/out/clip.avi-mp4.mp4")"},
+        {"av1_1080p_mkv", 10, 0, 17, "", "av", "", "",
+         R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
+        {"av1_1080p_mp4", 10, 0, 16, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"av1_720p_mkv", 10, 1, 17, "", "av", "", "",
+         R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
+        {"av1_720p_mp4", 10, 1, 16, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"av1_source_size_mkv", 10, 2, 17,
+         "", "av", "", "", R"( -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")"},
+        {"av1_source_size_mp4", 10, 2, 16, "", "av", "", "",
+         R"( -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mp4.mp4")"},
+        {"webm_1080p", 11, 0, 18, "", "av", "", "",
+         R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
+        {"webm_720p", 11, 1, 18, "", "av", "", "",
+         R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
+        {"webm_480p", 11, 2, 18, "", "av", "", "",
+         R"( -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")"},
+        {"music_m4a", 12, 0, 19, "", "av", "", "",
+         R"(  -oac faac -faacopts br=256:mpeg=4:object=2 -ovc frameno -of rawaudio -o "D:/out/clip.avi-m4a.m4a")"},
+        {"music_flac", 12, 0, 20, "", "av", "", "",
+         R"( -channels 8 -oac lavc -lavcopts acodec=flac -ovc frameno -of rawaudio -o "D:/out/clip.avi-flac.flac")"},
+        {"music_opus", 12, 0, 21, "", "av", "", "",
+         R"(  -srate 48000 -oac lavc -lavcopts acodec=libopus:abitrate=160 -ovc frameno -of rawaudio -o "D:/out/clip.avi-opus.opus")"},
 };
 
 const Case kVariations[] = {
@@ -180,14 +179,15 @@ const Case kVariations[] = {
     {"flv_no_filter_at_all", 3, 0, 9, "frameSizeIndex=0", "av", "", "",
      R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add  -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"},
     {"phone_mp4_all_filters_no_size", 0, 0, 5,
-     "pictureAdjust=1 gamma=7 contrast=-15 brightness=-10 saturation=25 deinterlace=1 inverseTelecine=1 frameSizeIndex=0",
+     "pictureAdjust=1 gamma=7 contrast=-15 brightness=-10 saturation=25 deinterlace=1 inverseTelecine=1 "
+     "frameSizeIndex=0",
      "av", "", "",
      R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add yadif,filmdint,eq2=0.7:-1.5:-1:2.5,harddup -ofps 15 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
     {"phone_mp4_telecine_neutral_picture", 0, 0, 5, "inverseTelecine=1 pictureAdjust=1 contrast=0 frameRateIndex=7",
      "av", "", "",
      R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add filmdint,scale=320:240,eq2=1:0:0:1,harddup -ofps 24000/1001 -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
-    {"phone_mp4_only_extra_filter", 0, 0, 5, "frameSizeIndex=0 frameRateIndex=0", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add harddup -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
+    {"phone_mp4_only_extra_filter", 0, 0, 5, "frameSizeIndex=0 frameRateIndex=0", "av", "",
+     "", R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add harddup -oac faac -faacopts br=96:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
     // Video codec, bitrate, size, rate, quality and aspect rows.
     {"flv_mpeg1_last_rows", 3, 0, 9, "videoCodec=4 videoBitrateIndex=19 frameSizeIndex=9", "av", "", "",
      R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=352:288 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152 -o "D:/out/clip.avi-flv.flv")"},
@@ -214,8 +214,8 @@ const Case kVariations[] = {
      R"( -of lavf -lavfopts format=wmv -af volnorm -srate 24000 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav1:abitrate=320 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"},
     {"wmv_audio_copy", 6, 0, 12, "audioCodec=7", "av", "", "",
      R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac copy -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"},
-    {"wmv_aac_mpeg2", 6, 0, 12, "audioCodec=1", "av", "", "",
-     R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac faac -faacopts br=96:mpeg=2:object=2 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"},
+    {"wmv_aac_mpeg2", 6, 0,
+     12, "audioCodec=1", "av", "", "", R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac faac -faacopts br=96:mpeg=2:object=2 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"},
     {"wmv_no_audio_codec_row", 6, 0, 12, "audioCodec=8", "av", "", "",
      R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -nosound -of rawvideo -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"},
     {"wmv_stereo", 6, 0, 12, "channelMode=1", "av", "", "",
@@ -240,12 +240,14 @@ const Case kVariations[] = {
     // MP3 and AAC options.
     {"mp3_vbr_volume_algorithm", 7, 0, 8, "mp3Method=3 mp3VbrQuality=4 mp3Volume=3 mp3AlgorithmQuality=1", "av", "", "",
      R"(  -srate 48000 -oac mp3lame -lameopts vbr=2:q=4:mode=1:vol=2:aq=0 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
-    {"mp3_cbr_mono_ignores_quality", 7, 0, 8, "mp3Method=1 audioBitrateIndex=11 mp3Mode=3 mp3VbrQuality=9", "av", "", "",
+    {"mp3_cbr_mono_ignores_quality", 7, 0, 8, "mp3Method=1 audioBitrateIndex=11 mp3Mode=3 mp3VbrQuality=9", "av", "",
+     "",
      R"(  -srate 48000 -oac mp3lame -lameopts cbr:br=320:mode=4 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
-    {"mp3_vbr4_ignores_bitrate", 7, 0, 8, "mp3Method=5 audioBitrateIndex=0 mp3Volume=11 mp3AlgorithmQuality=10 mp3Mode=2",
-     "av", "", "",
+    {"mp3_vbr4_ignores_bitrate", 7, 0, 8,
+     "mp3Method=5 audioBitrateIndex=0 mp3Volume=11 mp3AlgorithmQuality=10 mp3Mode=2", "av", "", "",
      R"(  -srate 48000 -oac mp3lame -lameopts vbr=4:q=0:mode=3:vol=10:aq=9 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
-    {"mp3_volnorm_rate_stream", 7, 0, 8, "mp3Method=2 volumeNormalize=1 sampleRateIndex=3 audioStreamId=2", "av", "", "",
+    {"mp3_volnorm_rate_stream", 7, 0, 8, "mp3Method=2 volumeNormalize=1 sampleRateIndex=3 audioStreamId=2", "av", "",
+     "",
      R"(  -af volnorm -srate 44100 -aid 2 -oac mp3lame -lameopts vbr=1:q=0:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
     {"mp3_mix_joint", 7, 0, 8, "channelMode=4 mp3Mode=1", "av", "", "",
      R"(  -af pan=1:0.5:0.5 -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=2 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
@@ -253,8 +255,8 @@ const Case kVariations[] = {
      R"(  -srate 48000 -oac faac -faacopts br=128:mpeg=2:object=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
     {"flv_vbr_keeps_quality_five", 3, 0, 9, "mp3Method=2", "av", "", "",
      R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts vbr=1:q=5:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"},
-    {"psp_aac_object_and_mpeg2", 2, 0, 2, "aacObjectType=0 audioCodec=1 audioBitrateIndex=3", "av", "", "",
-     R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=80:mpeg=2:object=1:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
+    {"psp_aac_object_and_mpeg2", 2, 0, 2,
+     "aacObjectType=0 audioCodec=1 audioBitrateIndex=3", "av", "", "", R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=80:mpeg=2:object=1:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
     {"psp_aac_object_four", 2, 0, 2, "aacObjectType=3", "av", "", "",
      R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=368:208,harddup -ofps 30000/1001 -oac faac -faacopts br=96:mpeg=4:object=4:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=30:bframes=3:frameref=2:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"},
     // Passes.
@@ -277,8 +279,8 @@ const Case kVariations[] = {
      R"( -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"},
     {"mp3_start_only", 7, 0, 8, "", "av", "00:00:05", "",
      R"(  -ss 00:00:05 -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"},
-    {"phone_3gp_stop_only", 0, 0, 0, "", "av", "", "01:02:03",
-     R"(  -endpos 01:02:03 -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")"},
+    {"phone_3gp_stop_only", 0,
+     0, 0, "", "av", "", "01:02:03", R"(  -endpos 01:02:03 -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")"},
     {"dvd_times_in_both_passes", 4, 0, 10, "", "av", "00:00:10", "00:00:20",
      R"( -of mpeg -mpegopts format=dvd -ss 00:00:10 -endpos 00:00:10 -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
      R"( -of mpeg -mpegopts format=dvd -ss 00:00:10 -endpos 00:00:10 -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"},
@@ -476,27 +478,29 @@ TEST(CommandLines, TheCliPrintsTheSameLinesAndModelLists)
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << out;
     const std::string handheld = "    5 mp4-X264,AAC\n    6 mp4-XVID,AAC\n    7 mp4-DIVX,AAC\n    8 mp3\n";
     const std::string disc = "    10 mpg-NTSC\n    11 mpg-PAL\n";
-    EXPECT_EQ(out, "0 手机\n  0 默认参数\n    0 3gp\n    5 mp4-X264,AAC\n    6 mp4-XVID,AAC\n    8 mp3\n"
-                   "1 IPOD\n  0 Touch\n" + handheld + "  1 Classic\n" + handheld + "  2 Nano\n" + handheld
-                       + "  3 Shuffle\n    8 mp3\n"
-                         "2 PSP\n  0 默认参数\n    1 pmp-X264,AAC\n    2 mp4-X264,AAC\n    3 mp4-XVID,AAC\n"
-                         "    4 mp4-DIVX,AAC\n    8 mp3\n"
-                         "3 Flash Player\n  0 默认参数\n    9 flv\n"
-                         "4 DVD\n  0 DVD\n" + disc + "  1 DVD-Film\n" + disc
-                       + "5 VCD\n  0 SVCD\n" + disc + "  1 XVCD\n" + disc
-                       + "6 Windows Media\n  0 默认参数\n    12 wmv-WMVideo\n    13 wma-WMAudio\n"
-                         "7 MP3\n  0 默认参数\n    8 mp3\n"
-                         "8 通用高清\n  0 2160p\n    14 mp4-H264,AAC\n  1 1080p\n    14 mp4-H264,AAC\n"
-                         "  2 720p\n    14 mp4-H264,AAC\n  3 480p\n    14 mp4-H264,AAC\n  4 原始大小\n    14 mp4-H264,AAC\n"
-                         "9 HEVC\n  0 2160p\n    15 mp4-H265,AAC\n  1 1080p\n    15 mp4-H265,AAC\n"
-                         "  2 720p\n    15 mp4-H265,AAC\n  3 原始大小\n    15 mp4-H265,AAC\n"
-                         "  4 原始大小 10-bit\n    15 mp4-H265,AAC\n"
-                         "10 AV1\n  0 1080p\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
-                         "  1 720p\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
-                         "  2 原始大小\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
-                         "11 网页 WebM\n  0 1080p\n    18 webm-VP9,Opus\n  1 720p\n    18 webm-VP9,Opus\n"
-                         "  2 480p\n    18 webm-VP9,Opus\n"
-                         "12 音乐/无损\n  0 默认参数\n    19 m4a-AAC\n    20 flac\n    21 opus\n");
+    EXPECT_EQ(out,
+              "0 手机\n  0 默认参数\n    0 3gp\n    5 mp4-X264,AAC\n    6 mp4-XVID,AAC\n    8 mp3\n"
+              "1 IPOD\n  0 Touch\n"
+                  + handheld + "  1 Classic\n" + handheld + "  2 Nano\n" + handheld
+                  + "  3 Shuffle\n    8 mp3\n"
+                    "2 PSP\n  0 默认参数\n    1 pmp-X264,AAC\n    2 mp4-X264,AAC\n    3 mp4-XVID,AAC\n"
+                    "    4 mp4-DIVX,AAC\n    8 mp3\n"
+                    "3 Flash Player\n  0 默认参数\n    9 flv\n"
+                    "4 DVD\n  0 DVD\n"
+                  + disc + "  1 DVD-Film\n" + disc + "5 VCD\n  0 SVCD\n" + disc + "  1 XVCD\n" + disc
+                  + "6 Windows Media\n  0 默认参数\n    12 wmv-WMVideo\n    13 wma-WMAudio\n"
+                    "7 MP3\n  0 默认参数\n    8 mp3\n"
+                    "8 通用高清\n  0 2160p\n    14 mp4-H264,AAC\n  1 1080p\n    14 mp4-H264,AAC\n"
+                    "  2 720p\n    14 mp4-H264,AAC\n  3 480p\n    14 mp4-H264,AAC\n  4 原始大小\n    14 mp4-H264,AAC\n"
+                    "9 HEVC\n  0 2160p\n    15 mp4-H265,AAC\n  1 1080p\n    15 mp4-H265,AAC\n"
+                    "  2 720p\n    15 mp4-H265,AAC\n  3 原始大小\n    15 mp4-H265,AAC\n"
+                    "  4 原始大小 10-bit\n    15 mp4-H265,AAC\n"
+                    "10 AV1\n  0 1080p\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
+                    "  1 720p\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
+                    "  2 原始大小\n    17 mkv-AV1,Opus\n    16 mp4-AV1,AAC\n"
+                    "11 网页 WebM\n  0 1080p\n    18 webm-VP9,Opus\n  1 720p\n    18 webm-VP9,Opus\n"
+                    "  2 480p\n    18 webm-VP9,Opus\n"
+                    "12 音乐/无损\n  0 默认参数\n    19 m4a-AAC\n    20 flac\n    21 opus\n");
     stdfs::remove_all(dir);
 }
 

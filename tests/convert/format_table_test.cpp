@@ -178,10 +178,10 @@ TEST(FormatTable, InstallingTheEmptyTableRestoresTheBuiltInRows)
 TEST(ParameterRanges, FollowTheValueTablesAndTheSliders)
 {
     // The CLI and the preset checks accept exactly these values.
-    const ValueRange expected[ConversionSettings::kParameterCount] = {
-        {0, 12}, {0, 39}, {0, 22}, {0, 12}, {0, 7}, {0, 1}, {0, 1},  {0, 1},  {0, 1}, {0, 5},
-        {0, 1}, {1, 100}, {-20, 20}, {-10, 10}, {0, 30}, {0, 10}, {0, 5}, {0, 9}, {0, 4}, {0, 1},
-        {0, 11}, {0, 9}, {0, 11}, {0, 3}, {0, 5}, {0, 10}, {0, 3}};
+    const ValueRange expected[ConversionSettings::kParameterCount]
+        = {{0, 12}, {0, 39}, {0, 22},  {0, 12},   {0, 7},    {0, 1},  {0, 1},  {0, 1},  {0, 1},
+           {0, 5},  {0, 1},  {1, 100}, {-20, 20}, {-10, 10}, {0, 30}, {0, 10}, {0, 5},  {0, 9},
+           {0, 4},  {0, 1},  {0, 11},  {0, 9},    {0, 11},   {0, 3},  {0, 5},  {0, 10}, {0, 3}};
     for (int i = 0; i < ConversionSettings::kParameterCount; ++i) {
         EXPECT_EQ(kParameterRanges[size_t(i)].min, expected[i].min) << ConversionSettings::parameterName(i);
         EXPECT_EQ(kParameterRanges[size_t(i)].max, expected[i].max) << ConversionSettings::parameterName(i);

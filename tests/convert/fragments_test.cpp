@@ -219,8 +219,8 @@ const FragmentCase kCases[] = {
          b.extraAudioCodecOptions = ":raw";
      },
      " -oac faac -faacopts br=96:mpeg=4:object=2:raw"},
-    {"aac_mpeg2", &CommandLineBuilder::appendAudioCodec,
-     [](CommandLineBuilder& b) { b.audioCodec = 1; }, " -oac faac -faacopts br=32:mpeg=2:object=1"},
+    {"aac_mpeg2", &CommandLineBuilder::appendAudioCodec, [](CommandLineBuilder& b) { b.audioCodec = 1; },
+     " -oac faac -faacopts br=32:mpeg=2:object=1"},
     {"ac3", &CommandLineBuilder::appendAudioCodec,
      [](CommandLineBuilder& b) {
          b.audioCodec = 3;
@@ -287,9 +287,8 @@ TEST(FragmentTables, EveryRowGivesItsValue)
         EXPECT_EQ(std::string(b.scratch().c_str()),
                   std::string(" -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=100:aspect=") + aspects[i - 1]);
     }
-    const int kbps[] = {100, 128, 200, 256, 300, 384, 400, 500, 512, 600,
-                        640, 700, 800, 900, 1000, 1200, 1500, 1800, 2000, 1152,
-                        2500, 3000, 4000, 5000, 6000, 8000, 10000, 12000, 16000};
+    const int kbps[] = {100,  128,  200,  256,  300,  384,  400,  500,  512,  600,  640,  700,   800,   900,  1000,
+                        1200, 1500, 1800, 2000, 1152, 2500, 3000, 4000, 5000, 6000, 8000, 10000, 12000, 16000};
     const int crf[] = {18, 20, 22, 23, 24, 26, 28, 30, 32, 35, 38};
     static_assert(std::size(kbps) + std::size(crf) == kVideoBitrates.size());
     for (int32_t i = 0; i < int32_t(kVideoBitrates.size()); ++i) {
@@ -298,13 +297,13 @@ TEST(FragmentTables, EveryRowGivesItsValue)
         b.videoBitrateIndex = i;
         b.appendVideoCodec();
         const std::string rate = i < int32_t(std::size(kbps)) ? "bitrate=" + std::to_string(kbps[i])
-                                                               : "crf=" + std::to_string(crf[i - std::size(kbps)]);
+                                                              : "crf=" + std::to_string(crf[i - std::size(kbps)]);
         EXPECT_EQ(std::string(b.scratch().c_str()), " -ovc xvid -xvidencopts " + rate);
     }
     // Under the codec library's heads a quality row forms vcrf, as a rate row forms vbitrate.
-    const char* heads[] = {" -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28",
-                           " -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=28", " -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=28",
-                           " -ovc x264 -ffourcc H264 -x264encopts crf=28"};
+    const char* heads[] = {
+        " -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28", " -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=28",
+        " -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=28", " -ovc x264 -ffourcc H264 -x264encopts crf=28"};
     const int32_t codecs[] = {kVideoCodecH265, kVideoCodecVp9, kVideoCodecAv1, kVideoCodecX264};
     for (size_t i = 0; i < std::size(codecs); ++i) {
         CommandLineBuilder b = neutral();

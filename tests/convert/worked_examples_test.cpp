@@ -82,8 +82,9 @@ TEST(WorkedExample, StartAndStopTimesFollowTheContainerOptions)
     b.endPosition = "00:02:30";
     b.makeOutputPath("D:/out");
     b.buildCommands();
-    EXPECT_EQ(std::string(b.firstCommand().c_str()),
-              R"("C:/Tools/Conv/ALDER.DAT" "D:/in/clip.avi" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")");
+    EXPECT_EQ(
+        std::string(b.firstCommand().c_str()),
+        R"("C:/Tools/Conv/ALDER.DAT" "D:/in/clip.avi" -of lavf -lavfopts format=flv -ss 00:01:00 -endpos 00:01:30 -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")");
 }
 
 } // namespace

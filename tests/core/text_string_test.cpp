@@ -218,11 +218,13 @@ TEST(ReadableText, NamesOfAnyBytes)
         {"/m/电影 1.avi", true, "/m/电影 1.avi", "/m/电影 1.avi"},
         {"/m/\xc4\xe3\xba\xc3.avi", false, "/m/你好.avi", "/m/你好.avi"},
         {"/电影/\xc4\xe3/\xff.avi", false, "/电影/你/\xEF\xBF\xBD.avi", "/电影/你/\xEF\xBF\xBD.avi"},
-        {"a\nb\t\"c\".avi", true, "a\nb\t\"c\".avi", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\"c\".avi"},
-        {"\xc0\xaf.avi", false, nullptr, nullptr},              // overlong '/': never a separator
-        {"\xed\xa0\x80", false, nullptr, nullptr},              // a surrogate
-        {"\xf4\x90\x80\x80", false, nullptr, nullptr},          // above U+10FFFF
-        {"\xe4\xbd", false, nullptr, nullptr},                  // cut off
+        {"a\nb\t\"c\".avi", true, "a\nb\t\"c\".avi",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD\"c\".avi"},
+        {"\xc0\xaf.avi", false, nullptr, nullptr}, // overlong '/': never a separator
+        {"\xed\xa0\x80", false, nullptr, nullptr}, // a surrogate
+        {"\xf4\x90\x80\x80", false, nullptr, nullptr}, // above U+10FFFF
+        {"\xe4\xbd", false, nullptr, nullptr}, // cut off
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.bytes);

@@ -303,9 +303,11 @@ std::string pausingKit(const std::string& base)
     for (const auto& [name, step] : steps) {
         const std::string path = kit + "/" + name;
         stdfs::rename(path, path + ".real");
-        std::ofstream(path) << "#!/bin/sh\n" << step << "\n\"$0.real\" \"$@\"\nstatus=$?\n"
-                            << "if [ \"$step\" = \"$QF_PAUSE_STEP\" ]; then : > \"$QF_PAUSE_MARKER\"; kill -STOP $$; fi\n"
-                            << "exit $status\n";
+        std::ofstream(path)
+            << "#!/bin/sh\n"
+            << step << "\n\"$0.real\" \"$@\"\nstatus=$?\n"
+            << "if [ \"$step\" = \"$QF_PAUSE_STEP\" ]; then : > \"$QF_PAUSE_MARKER\"; kill -STOP $$; fi\n"
+            << "exit $status\n";
         stdfs::permissions(path, stdfs::perms::owner_all | stdfs::perms::group_read | stdfs::perms::group_exec);
     }
     return kit;
@@ -330,8 +332,8 @@ TEST(CliBatch, AKilledRunLeavesNoOutputAndARerunWithSkipConvertsExactlyWhatIsMis
 {
     struct Case {
         const char* phase;
-        const char* format;   // -c, -m, -f
-        const char* suffix;   // of the output's name
+        const char* format; // -c, -m, -f
+        const char* suffix; // of the output's name
     } cases[] = {
         {"pass1", "-c 4 -m 0 -f 10", "-mpg.mpg"},
         {"pass2", "-c 4 -m 0 -f 10", "-mpg.mpg"},
@@ -369,7 +371,7 @@ TEST(CliBatch, AKilledRunLeavesNoOutputAndARerunWithSkipConvertsExactlyWhatIsMis
             ::setenv("QF_PAUSE_STEP", c.phase, 1);
             ::setenv("QF_PAUSE_MARKER", marker.c_str(), 1);
             const std::string command = "exec " + convert + "--if-exists skip " + quote(a) + " " + quote(b) + " >"
-                                        + quote(killedLog) + " 2>&1";
+                + quote(killedLog) + " 2>&1";
             ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -399,7 +401,8 @@ TEST(CliBatch, AKilledRunLeavesNoOutputAndARerunWithSkipConvertsExactlyWhatIsMis
         for (const auto& entry : stdfs::directory_iterator(out))
             all.insert(entry.path().filename().string());
         EXPECT_EQ(all, (std::set<std::string>{outA, outB}));
-        const std::string streams = run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + quote(out + "/" + outB));
+        const std::string streams
+            = run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + quote(out + "/" + outB));
         EXPECT_NE(streams.find("video"), std::string::npos) << streams;
         EXPECT_NE(streams.find("audio"), std::string::npos) << streams;
     }

@@ -57,8 +57,8 @@ TEST(CliConvert, UsageErrors)
         std::string args;
         int status;
     } cases[] = {
-        {"convert -c 3 -m 0 -f 9", 2},                     // no file
-        {"convert -c 3 -m 0 -f 12 " + quote(clip()), 2},   // Flash Player has no wmv
+        {"convert -c 3 -m 0 -f 9", 2}, // no file
+        {"convert -c 3 -m 0 -f 12 " + quote(clip()), 2}, // Flash Player has no wmv
         {"convert -c 3 -m 0 -f 9 --set nope=1 " + quote(clip()), 2},
         {"convert -c 3 -m 0 -f 9 --start 00:00:05 --stop 00:00:02 " + quote(clip()), 2},
         {"convert -c 3 -m 0 -f 9 --start 00:00:05 --stop 00:00:05 " + quote(clip()), 2},
@@ -162,8 +162,8 @@ TEST(CliConvert, TheOutputRunsFromTheStartToTheStopTime)
     // Three seconds are what was asked for: no warning of a short output.
     EXPECT_EQ(log.find("源文件可能已损坏"), std::string::npos) << log;
     const std::string output = out + "/" + stdfs::path(clip()).filename().string() + "-flv.flv";
-    const std::string seconds =
-        run("ffprobe -v error -show_entries format=duration -of default=noprint_wrappers=1:nokey=1 " + quote(output));
+    const std::string seconds
+        = run("ffprobe -v error -show_entries format=duration -of default=noprint_wrappers=1:nokey=1 " + quote(output));
     EXPECT_NEAR(std::stod(seconds), 3.0, 0.25) << seconds;
 
     log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --start 00:00:05 --stop 00:00:02 --output-folder " + quote(out)
@@ -195,7 +195,7 @@ TEST(CliConvert, EachFailureSaysItsCauseInChineseFirst)
 {
     const std::string out = kDataDir + "/cli-reason";
     if (stdfs::exists(out + "/locked"))
-        run("chattr -i " + quote(out + "/locked"));   // left so by a run that did not finish
+        run("chattr -i " + quote(out + "/locked")); // left so by a run that did not finish
     stdfs::remove_all(out);
     stdfs::create_directories(out);
     const std::string tiny = out + "/tiny.wav";
@@ -217,9 +217,9 @@ TEST(CliConvert, EachFailureSaysItsCauseInChineseFirst)
     struct Case {
         const char* name;
         std::string args;
-        const char* state;      // "" for a file refused before it becomes a task
+        const char* state; // "" for a file refused before it becomes a task
         const char* sentence;
-        std::string line;       // what the program's line holds
+        std::string line; // what the program's line holds
     } cases[] = {
         {"start past the end", "-c 3 -m 0 -f 9 --start 00:05:00 " + quote(clip()), "无法解析资源文件",
          "没有转换出任何内容:开始时间超出了源文件的长度,或源文件太短。", "Nothing was encoded"},
@@ -237,8 +237,8 @@ TEST(CliConvert, EachFailureSaysItsCauseInChineseFirst)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         int status = -1;
-        const std::string log =
-            run(quote(kCli) + " convert --output-folder " + quote(out + "/files") + " " + c.args, &status);
+        const std::string log
+            = run(quote(kCli) + " convert --output-folder " + quote(out + "/files") + " " + c.args, &status);
         EXPECT_EQ(status, 1) << log;
         EXPECT_EQ(log.find("->"), std::string::npos) << log;
         if (*c.state == 0) {
@@ -260,7 +260,7 @@ TEST(CliConvert, EachFailureSaysItsCauseInChineseFirst)
 // The processes below `root` whose name is `name`.
 std::vector<pid_t> descendantsNamed(pid_t root, const std::string& name)
 {
-    std::map<pid_t, std::pair<pid_t, std::string>> all;   // pid -> parent, name
+    std::map<pid_t, std::pair<pid_t, std::string>> all; // pid -> parent, name
     for (const auto& entry : stdfs::directory_iterator("/proc")) {
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos)
@@ -297,7 +297,8 @@ const std::string& longClip()
         if (!stdfs::exists(target)) {
             const std::string scratch = kDataDir + "/long." + std::to_string(getpid()) + ".avi";
             run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=240 -f lavfi -i "
-                "sine=duration=240 -c:v mpeg4 -q:v 20 -c:a mp3 -b:a 64k " + quote(scratch));
+                "sine=duration=240 -c:v mpeg4 -q:v 20 -c:a mp3 -b:a 64k "
+                + quote(scratch));
             stdfs::rename(scratch, target);
         }
         return target;
@@ -313,24 +314,49 @@ TEST(CliConvert, WhatBefallsARunningTaskIsSaidInChineseAndLeavesNothing)
     enum class Act { KillFfmpeg, KillEncoder, RenameFolder, RemoveFolder };
     struct Case {
         const char* name;
-        std::vector<const char*> format;   // -c, -m, -f
-        const char* running;               // the state shown while the encoder runs
+        std::vector<const char*> format; // -c, -m, -f
+        const char* running; // the state shown while the encoder runs
         Act act;
         const char* state;
         const char* sentence;
         const char* line;
     } cases[] = {
-        {"ffmpeg killed in the first pass", {"4", "0", "10"}, "一次编码", Act::KillFfmpeg, "无法解析资源文件",
-         "编码器意外终止,转换没有完成。", "ffmpeg ended by signal 9"},
+        {"ffmpeg killed in the first pass",
+         {"4", "0", "10"},
+         "一次编码",
+         Act::KillFfmpeg,
+         "无法解析资源文件",
+         "编码器意外终止,转换没有完成。",
+         "ffmpeg ended by signal 9"},
         // The muxer must not run on what a killed encoder left.
-        {"encoder killed for 3GP", {"0", "0", "0"}, "正在转换", Act::KillEncoder, "无法解析资源文件",
-         "编码器意外终止,转换没有完成。", "the encoder ended by signal 9"},
-        {"encoder killed for PMP", {"2", "0", "1"}, "正在转换", Act::KillEncoder, "无法解析资源文件",
-         "编码器意外终止,转换没有完成。", "the encoder ended by signal 9"},
-        {"output folder renamed", {"3", "0", "9"}, "正在转换", Act::RenameFolder, "错误",
-         "输出文件夹在转换过程中被删除或改名,转换已停止。", "was removed or renamed"},
-        {"output folder removed", {"3", "0", "9"}, "正在转换", Act::RemoveFolder, "错误",
-         "输出文件夹在转换过程中被删除或改名,转换已停止。", "was removed or renamed"},
+        {"encoder killed for 3GP",
+         {"0", "0", "0"},
+         "正在转换",
+         Act::KillEncoder,
+         "无法解析资源文件",
+         "编码器意外终止,转换没有完成。",
+         "the encoder ended by signal 9"},
+        {"encoder killed for PMP",
+         {"2", "0", "1"},
+         "正在转换",
+         Act::KillEncoder,
+         "无法解析资源文件",
+         "编码器意外终止,转换没有完成。",
+         "the encoder ended by signal 9"},
+        {"output folder renamed",
+         {"3", "0", "9"},
+         "正在转换",
+         Act::RenameFolder,
+         "错误",
+         "输出文件夹在转换过程中被删除或改名,转换已停止。",
+         "was removed or renamed"},
+        {"output folder removed",
+         {"3", "0", "9"},
+         "正在转换",
+         Act::RemoveFolder,
+         "错误",
+         "输出文件夹在转换过程中被删除或改名,转换已停止。",
+         "was removed or renamed"},
     };
     const std::string source = longClip();
     ASSERT_TRUE(stdfs::exists(source));
@@ -460,7 +486,8 @@ TEST(CliConvert, AVideoFormatForASongFailsInChineseBeforeAnythingRuns)
                                 &status);
     EXPECT_EQ(status, 1) << log;
     EXPECT_NE(log.find("错误的转换参数"), std::string::npos) << log;
-    EXPECT_NE(log.find("\n    源文件没有视频,不能转换为视频格式;请选择音频格式(mp3、wma、m4a、flac 或 opus)。\n    the source has no video stream"),
+    EXPECT_NE(log.find("\n    源文件没有视频,不能转换为视频格式;请选择音频格式(mp3、wma、m4a、flac 或 opus)。\n    the "
+                       "source has no video stream"),
               std::string::npos)
         << log;
     EXPECT_FALSE(stdfs::exists(out + "/files")) << "nothing was made";
@@ -499,32 +526,38 @@ TEST(CliConvert, AnyFileNameConvertsAndIsPrintedAsStrictUtf8)
         stdfs::copy_file(clip(), out + "/" + name);
         files += " " + quote(out + "/" + name);
     }
-    const std::string common = quote(kCli) + " convert -c 3 -m 0 -f 9 --stop 00:00:01 --output-folder "
-        + quote(out + "/files");
+    const std::string common
+        = quote(kCli) + " convert -c 3 -m 0 -f 9 --stop 00:00:01 --output-folder " + quote(out + "/files");
     int status = -1;
-    const std::string json = run("(" + common + " --progress json" + files + " 2>" + quote(out + "/err.txt") + ")", &status);
+    const std::string json
+        = run("(" + common + " --progress json" + files + " 2>" + quote(out + "/err.txt") + ")", &status);
     EXPECT_EQ(status, 0) << json << run("cat " + quote(out + "/err.txt"));
     for (const std::string& name : names) {
         const std::string output = out + "/files/" + name + "-flv.flv";
-        const std::string streams = run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + quote(output));
+        const std::string streams
+            = run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + quote(output));
         EXPECT_NE(streams.find("video"), std::string::npos) << name << ": " << streams;
     }
     // A strict decoder takes every byte; each line is one object; where a
     // path is not UTF-8, its exact bytes come back from the hex member.
-    const std::string checker = "import json,sys,binascii\n"
-                                "text=sys.stdin.buffer.read().decode('utf-8','strict')\n"
-                                "done=set()\n"
-                                "for line in text.splitlines():\n"
-                                "  o=json.loads(line)\n"
-                                "  if o['state']=='summary': continue\n"
-                                "  f=binascii.unhexlify(o['file_bytes']) if 'file_bytes' in o else o['file'].encode()\n"
-                                "  p=binascii.unhexlify(o['output_bytes']) if 'output_bytes' in o else o['output'].encode()\n"
-                                "  assert p==b'" + out + "/files/'+f.rsplit(b'/',1)[1]+b'-flv.flv', (f,p)\n"
-                                "  if o['state']=='done': done.add(f)\n"
-                                "for f in sorted(done): sys.stdout.buffer.write(f+b'|')\n";
+    const std::string checker
+        = "import json,sys,binascii\n"
+          "text=sys.stdin.buffer.read().decode('utf-8','strict')\n"
+          "done=set()\n"
+          "for line in text.splitlines():\n"
+          "  o=json.loads(line)\n"
+          "  if o['state']=='summary': continue\n"
+          "  f=binascii.unhexlify(o['file_bytes']) if 'file_bytes' in o else o['file'].encode()\n"
+          "  p=binascii.unhexlify(o['output_bytes']) if 'output_bytes' in o else o['output'].encode()\n"
+          "  assert p==b'"
+        + out
+        + "/files/'+f.rsplit(b'/',1)[1]+b'-flv.flv', (f,p)\n"
+          "  if o['state']=='done': done.add(f)\n"
+          "for f in sorted(done): sys.stdout.buffer.write(f+b'|')\n";
     std::ofstream(out + "/check.py") << checker;
     std::ofstream(out + "/progress.jsonl", std::ios::binary) << json;
-    const std::string parsed = run("python3 " + quote(out + "/check.py") + " <" + quote(out + "/progress.jsonl"), &status);
+    const std::string parsed
+        = run("python3 " + quote(out + "/check.py") + " <" + quote(out + "/progress.jsonl"), &status);
     EXPECT_EQ(status, 0) << parsed;
     std::set<std::string> done;
     for (const std::string& name : names)
@@ -539,11 +572,14 @@ TEST(CliConvert, AnyFileNameConvertsAndIsPrintedAsStrictUtf8)
     const std::string text = run("(" + common + " --if-exists skip" + files + " 2>&1)", &status);
     EXPECT_EQ(status, 0) << text;
     std::ofstream(out + "/text.txt", std::ios::binary) << text;
-    EXPECT_EQ(run("python3 -c \"import sys; t=sys.stdin.buffer.read().decode('utf-8','strict'); print(len(t.splitlines()))\" <"
+    EXPECT_EQ(run("python3 -c \"import sys; t=sys.stdin.buffer.read().decode('utf-8','strict'); "
+                  "print(len(t.splitlines()))\" <"
                   + quote(out + "/text.txt")),
-              "4\n")   // three files and the summary
+              "4\n") // three files and the summary
         << text;
-    for (const char* shown : {"/你好.avi（", "/back\\slash.avi（", "/line\xEF\xBF\xBD" "break \"quoted\".avi（"})
+    for (const char* shown : {"/你好.avi（", "/back\\slash.avi（",
+                              "/line\xEF\xBF\xBD"
+                              "break \"quoted\".avi（"})
         EXPECT_NE(text.find(std::string("跳过：") + out + shown), std::string::npos) << shown << "\n" << text;
 }
 

@@ -30,11 +30,13 @@ namespace stdfs = std::filesystem;
 std::map<std::string, std::string> probe(const std::string& file)
 {
     std::map<std::string, std::string> facts;
-    const std::string out = run("ffprobe -v error -show_entries "
-                                "format=format_name,duration:format_tags=major_brand:"
-                                "stream=codec_type,codec_name,profile,width,height,r_frame_rate,sample_rate,channels,display_aspect_ratio,"
-                                "codec_tag_string,pix_fmt,field_order,color_transfer "
-                                "-of compact " + quote(file));
+    const std::string out = run(
+        "ffprobe -v error -show_entries "
+        "format=format_name,duration:format_tags=major_brand:"
+        "stream=codec_type,codec_name,profile,width,height,r_frame_rate,sample_rate,channels,display_aspect_ratio,"
+        "codec_tag_string,pix_fmt,field_order,color_transfer "
+        "-of compact "
+        + quote(file));
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
         std::vector<std::string> fields;
@@ -443,13 +445,13 @@ INSTANTIATE_TEST_SUITE_P(VideoFormats, ConvertVideoOnly, ::testing::ValuesIn(kVi
 // picture alone. One-second clips, small except where a box must shrink them.
 struct TodaySource {
     const char* name;
-    const char* file;  // under kDataDir/sources
-    const char* make;  // ffmpeg arguments (inputs and outputs) before the file name
-    const char* then;  // a shell step on the made file ("" for none), "{}" is the file
-    int shownWidth;    // 0: no video
+    const char* file; // under kDataDir/sources
+    const char* make; // ffmpeg arguments (inputs and outputs) before the file name
+    const char* then; // a shell step on the made file ("" for none), "{}" is the file
+    int shownWidth; // 0: no video
     int shownHeight;
-    double fps;        // the frame rate it plays at
-    int channels;      // 0: no audio
+    double fps; // the frame rate it plays at
+    int channels; // 0: no audio
     bool tenBit;
 };
 
@@ -469,8 +471,8 @@ const TodaySource kTodaySources[] = {
     // Filmed sideways and stored turned: shown 720x1280.
     {"PortraitPhone", "today-portrait.mp4",
      "-f lavfi -i testsrc2=size=1280x720:rate=30:duration=1 " QF_SINE "-ac 2 -c:v libx264 -preset ultrafast -c:a aac",
-     "ffmpeg -v error -y -i {} -c copy -metadata:s:v:0 rotate=90 {}.turned.mp4 && mv {}.turned.mp4 {}", 720, 1280,
-     30, 2, false},
+     "ffmpeg -v error -y -i {} -c copy -metadata:s:v:0 rotate=90 {}.turned.mp4 && mv {}.turned.mp4 {}", 720, 1280, 30,
+     2, false},
     // A phone's variable frame timing around 30 fps.
     {"VariableRate", "today-vfr.mp4",
      "-f lavfi -i testsrc2=size=160x120:rate=30:duration=1 " QF_SINE "-ac 2 "
@@ -501,14 +503,14 @@ struct TodayFormat {
     int model;
     int format;
     const char* container;
-    const char* videoCodec;  // "" for the audio formats
-    const char* profile;     // of the video stream
-    const char* tag;         // codec tag the players look for, "" for any
-    int boxWidth;            // 0: the source's own size
+    const char* videoCodec; // "" for the audio formats
+    const char* profile; // of the video stream
+    const char* tag; // codec tag the players look for, "" for any
+    int boxWidth; // 0: the source's own size
     int boxHeight;
     double fpsCap;
     const char* audioCodec;
-    int sampleRate;          // 0: the source's
+    int sampleRate; // 0: the source's
     bool keepsSurround;
     bool keepsTenBits;
 };
@@ -528,7 +530,7 @@ const TodayFormat kTodayFormats[] = {
 struct TodayCase {
     const TodaySource* source;
     const TodayFormat* format;
-    bool play;  // the first case of each format also plays in mplayer
+    bool play; // the first case of each format also plays in mplayer
 };
 
 void PrintTo(const TodayCase& c, std::ostream* os) { *os << c.source->name << " to format " << c.format->format; }
@@ -537,7 +539,9 @@ void PrintTo(const TodayCase& c, std::ostream* os) { *os << c.source->name << " 
 std::vector<TodayCase> todayCases()
 {
     const std::map<int, std::vector<std::string>> axis = {
-        {14, {"TenBit", "Yuv422", "HdrPq", "PortraitPhone", "VariableRate", "Wide60", "Interlaced", "Surround51", "VideoOnly"}},
+        {14,
+         {"TenBit", "Yuv422", "HdrPq", "PortraitPhone", "VariableRate", "Wide60", "Interlaced", "Surround51",
+          "VideoOnly"}},
         {15, {"PortraitPhone", "Yuv422", "Surround51", "VideoOnly"}},
         {16, {"TenBit", "Surround51"}},
         {17, {"VariableRate", "Interlaced"}},
@@ -548,7 +552,8 @@ std::vector<TodayCase> todayCases()
     };
     std::vector<TodayCase> all;
     for (const TodayFormat& f : kTodayFormats) {
-        std::vector<std::string> names = f.keepsTenBits ? std::vector<std::string>{"TenBit", "Yuv422"} : axis.at(f.format);
+        std::vector<std::string> names
+            = f.keepsTenBits ? std::vector<std::string>{"TenBit", "Yuv422"} : axis.at(f.format);
         bool first = true;
         for (const std::string& name : names)
             for (const TodaySource& s : kTodaySources)
@@ -611,12 +616,13 @@ TEST_P(ConvertToday, FitsThePlayersOfToday)
     const TodaySource& s = *GetParam().source;
     const TodayFormat& f = *GetParam().format;
     const std::string source = todaySourceFile(s);
-    const std::string out = kDataDir + "/today-" + s.name + "-" + std::to_string(f.format) + "-" + std::to_string(f.model);
+    const std::string out
+        = kDataDir + "/today-" + s.name + "-" + std::to_string(f.format) + "-" + std::to_string(f.model);
     stdfs::remove_all(out);
     int status = -1;
-    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(f.category) + " -m "
-                                    + std::to_string(f.model) + " -f " + std::to_string(f.format) + " --output-folder "
-                                    + quote(out) + " " + quote(source),
+    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(f.category)
+                                    + " -m " + std::to_string(f.model) + " -f " + std::to_string(f.format)
+                                    + " --output-folder " + quote(out) + " " + quote(source),
                                 &status);
     ASSERT_EQ(status, 0) << log;
     ASSERT_NE(log.find("已完成"), std::string::npos) << log;
@@ -697,9 +703,10 @@ TEST(ConvertToday, MusicFormatsPlay)
         const std::string out = kDataDir + "/today-play-" + std::to_string(format);
         stdfs::remove_all(out);
         int status = -1;
-        const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c 12 -m 0 -f " + std::to_string(format)
-                                        + " --output-folder " + quote(out) + " " + quote(source),
-                                    &status);
+        const std::string log
+            = run(quote(kProgramDir + "/quillfer-cli") + " convert -c 12 -m 0 -f " + std::to_string(format)
+                      + " --output-folder " + quote(out) + " " + quote(source),
+                  &status);
         ASSERT_EQ(status, 0) << log;
         for (const auto& entry : stdfs::directory_iterator(out)) {
             const std::string played

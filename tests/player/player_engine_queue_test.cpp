@@ -104,9 +104,9 @@ TEST_F(EngineQueueTest, CommandsKeepTheirOrderAcrossAStopAndTheNextLaunch)
     engine.setBrightness(10);   // stored only: nothing plays
     startAndWaitPlaying(&entryB, "normal");
     engine.seekAbsolute(9);
-    const std::vector<std::string> expected{"volume 30 1", "seek 4 0", "pause", "pausing_keep mute 1", "quit",
-                                            "volume 30 1", "brightness -75 1", "contrast 0 1", "hue 0 1",
-                                            "saturation 0 1", "seek 9.000 2", "get_time_pos"};
+    const std::vector<std::string> expected{
+        "volume 30 1",      "seek 4 0",     "pause",   "pausing_keep mute 1", "quit",         "volume 30 1",
+        "brightness -75 1", "contrast 0 1", "hue 0 1", "saturation 0 1",      "seek 9.000 2", "get_time_pos"};
     std::vector<std::string> sent = testing::waitForCommands(5 + expected.size(), 3000);
     ASSERT_EQ(sent.size(), 5 + expected.size());
     sent.erase(sent.begin(), sent.begin() + 5);

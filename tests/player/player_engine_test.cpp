@@ -279,9 +279,19 @@ TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
     engine.setMute(false);
     engine.seekAbsolute(12);
     engine.togglePause();
-    const std::vector<std::string> expected{
-        "volume 100 1", "seek -3 0", "mute 1", "pause", "pausing_keep mute 0", "pausing_keep seek 12.000 2",
-        "pausing_keep get_time_pos", "pause", "volume 20 1", "brightness -85 1", "contrast 0 1", "hue 0 1", "saturation 7 1"};
+    const std::vector<std::string> expected{"volume 100 1",
+                                            "seek -3 0",
+                                            "mute 1",
+                                            "pause",
+                                            "pausing_keep mute 0",
+                                            "pausing_keep seek 12.000 2",
+                                            "pausing_keep get_time_pos",
+                                            "pause",
+                                            "volume 20 1",
+                                            "brightness -85 1",
+                                            "contrast 0 1",
+                                            "hue 0 1",
+                                            "saturation 7 1"};
     std::vector<std::string> sent = testing::waitForCommands(5 + expected.size(), 2000);
     ASSERT_EQ(sent.size(), 5 + expected.size());
     sent.erase(sent.begin(), sent.begin() + 5);

@@ -77,21 +77,19 @@ TEST_F(PlaylistModelTest, DisplayShapeTakesTheAspectRatioAndTheRotation)
 {
     struct Case {
         int32_t width, height;
-        const char* aspect;   // MediaInfo's DisplayAspectRatio/String
+        const char* aspect; // MediaInfo's DisplayAspectRatio/String
         int32_t rotation;
         int32_t shownWidth, shownHeight;
     };
     const Case cases[] = {
-        {320, 240, "4:3", 0, 320, 240},
-        {720, 576, "16:9", 0, 1024, 576},      // anamorphic PAL
-        {1080, 1920, "0.562", 0, 1080, 1920},  // portrait, square pixels (rounded text)
+        {320, 240, "4:3", 0, 320, 240},        {720, 576, "16:9", 0, 1024, 576}, // anamorphic PAL
+        {1080, 1920, "0.562", 0, 1080, 1920}, // portrait, square pixels (rounded text)
         {1920, 1080, "16:9", 270, 1080, 1920}, // a phone's portrait, stored turned
-        {1920, 1080, "16:9", 90, 1080, 1920},
-        {1920, 1080, "16:9", 180, 1920, 1080},
-        {1920, 804, "2.40:1", 0, 1920, 804},   // 2.388 named 2.40: square pixels
-        {480, 480, "4:3", 0, 640, 480},        // VCD-like, wide pixels
-        {640, 360, "", 45, 640, 360},          // no ratio, no quarter turn
-        {640, 360, "1,778", 0, 640, 360},      // not a ratio in the C locale
+        {1920, 1080, "16:9", 90, 1080, 1920},  {1920, 1080, "16:9", 180, 1920, 1080},
+        {1920, 804, "2.40:1", 0, 1920, 804}, // 2.388 named 2.40: square pixels
+        {480, 480, "4:3", 0, 640, 480}, // VCD-like, wide pixels
+        {640, 360, "", 45, 640, 360}, // no ratio, no quarter turn
+        {640, 360, "1,778", 0, 640, 360}, // not a ratio in the C locale
     };
     for (const Case& c : cases) {
         summary.hasVideo = true;
@@ -103,7 +101,7 @@ TEST_F(PlaylistModelTest, DisplayShapeTakesTheAspectRatioAndTheRotation)
         e->setRotation(c.rotation);
         EXPECT_EQ(e->displayWidth, c.shownWidth) << c.width << "x" << c.height << " " << c.aspect << " " << c.rotation;
         EXPECT_EQ(e->displayHeight, c.shownHeight) << c.width << "x" << c.height << " " << c.aspect;
-        e->setRotation(c.rotation);   // idempotent
+        e->setRotation(c.rotation); // idempotent
         EXPECT_EQ(e->displayWidth, c.shownWidth);
     }
     summary.hasVideo = false;

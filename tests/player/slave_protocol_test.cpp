@@ -89,7 +89,7 @@ TEST(SlaveProtocolTest, DisplaySizeFromTheVideoOutputLine)
 {
     struct Case {
         const char* line;
-        int32_t width, height;   // 0: none
+        int32_t width, height; // 0: none
     };
     const Case cases[] = {
         {"VO: [x11] 160x120 => 214x120 Planar YV12  [zoom]", 214, 120},

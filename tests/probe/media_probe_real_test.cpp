@@ -132,11 +132,11 @@ TEST_F(RealLibraryTest, AnyFileNameGivesTheFactsOfThePlainName)
     const std::string dir = probeMedia().dir + "/names-" + std::to_string(::getpid());
     std::filesystem::create_directories(dir + "/http:");
     const std::string names[] = {
-        "\xc4\xe3\xba\xc3.avi",          // GBK, as archives from Chinese Windows carry
+        "\xc4\xe3\xba\xc3.avi", // GBK, as archives from Chinese Windows carry
         "back\\slash.avi",
-        "http://x.avi",                     // a folder "http:" holding x.avi
+        "http://x.avi", // a folder "http:" holding x.avi
         "line\nbreak \"quoted\" $(x).avi",
-        "\xff\xfe\x80.avi",               // not GBK either
+        "\xff\xfe\x80.avi", // not GBK either
     };
     for (const std::string& name : names) {
         const std::string path = dir + "/" + name;
@@ -157,7 +157,8 @@ TEST_F(RealLibraryTest, ReadingTheBytesMatchesOpeningByName)
 {
     const std::string mp4 = probeMedia().dir + "/index-at-end-" + std::to_string(::getpid()) + ".mp4";
     ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=96x64:rate=25:duration=3 -f lavfi "
-                           "-i sine=duration=3 -c:v mpeg4 -c:a aac -shortest '" + mp4 + "'")
+                           "-i sine=duration=3 -c:v mpeg4 -c:a aac -shortest '"
+                           + mp4 + "'")
                               .c_str()),
               0);
     for (const std::string& path : {probeMedia().videoAndAudio, probeMedia().audioOnly, probeMedia().videoOnly, mp4}) {

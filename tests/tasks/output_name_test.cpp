@@ -155,7 +155,7 @@ pid_t claimInAChild(const std::string& wanted, int* release)
             writeFile(claim->workPath() + ".part", "half");
         char c = claim ? 'y' : 'n';
         (void)::write(ready[1], &c, 1);
-        (void)::read(hold[0], &c, 1);  // until the test lets go (or kills us)
+        (void)::read(hold[0], &c, 1); // until the test lets go (or kills us)
         ::_exit(0);
     }
     ::close(ready[1]);
@@ -183,8 +183,9 @@ TEST_F(OutputNameTest, WhatKilledRunsLeftIsRemovedAndNothingElse)
     writeFile(in("a.mp3.part"), "the user's");
     auto own = OutputClaim::make(in("d.mp3"), in("d.mp3"), false);
     ASSERT_NE(own, nullptr);
-    EXPECT_EQ(listDir(dir_.string()), (std::vector<std::string>{".a.mp3.quillfer", ".b.mp3.quillfer", ".c.mp3.quillfer",
-                                                                 ".d.mp3.quillfer", "a.mp3.part"}));
+    EXPECT_EQ(listDir(dir_.string()),
+              (std::vector<std::string>{".a.mp3.quillfer", ".b.mp3.quillfer", ".c.mp3.quillfer", ".d.mp3.quillfer",
+                                        "a.mp3.part"}));
 
     removeAbandonedWork(dir_.string());
     EXPECT_EQ(listDir(dir_.string()),

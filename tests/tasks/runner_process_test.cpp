@@ -119,7 +119,8 @@ TEST_F(RunnerTest, OutputShapes)
         {"three bytes without a line feed", "printf abc", {"abc"}},
         {"CR LF", "printf 'one\\r\\ntwo\\r\\n'", {"one\n", "two\n"}},
         {"only blank lines", "printf '\\n\\n\\n'", {"\n", "\n", "\n"}},
-        {"last line unterminated after a pause", "printf 'Pos: 1 ( 1%%)\\n'; sleep 0.1; printf 'Exiting... (error parsing command line)'",
+        {"last line unterminated after a pause",
+         "printf 'Pos: 1 ( 1%%)\\n'; sleep 0.1; printf 'Exiting... (error parsing command line)'",
          {"Pos: 1 ( 1%)\n", "Exiting... (error parsing command line)"}},
         {"CR-separated updates", script, updateLines},
         {"standard error joins the output", "echo out; echo err >&2", {"out\n", "err\n"}},
@@ -305,9 +306,8 @@ TEST_F(RunnerTest, ReadsARealToolToItsLastLine)
     // its own; the final figures are there.
     EXPECT_NE(all.find("size="), std::string::npos) << all;
     EXPECT_EQ(all.find('\r'), std::string::npos) << all;
-    EXPECT_GE(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.starts_with("size="); }),
-              1)
+    EXPECT_GE(
+        std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("size="); }), 1)
         << all;
     EXPECT_NE(lines.back().find("global headers"), std::string::npos) << lines.back();
     runner.close();

@@ -103,16 +103,21 @@ TEST_F(TaskJobTest, EncoderOutputDecidesTheSinglePassResult)
         const char* encoder;  // body of the fake encoder
         Events expected;
     } cases[] = {
-        {"progress", "echo 'Pos: 1s (50%)'; echo 'Pos: 2s (100%)'; printf x > \"$OUT\"",
+        {"progress",
+         "echo 'Pos: 1s (50%)'; echo 'Pos: 2s (100%)'; printf x > \"$OUT\"",
          {"state 5", "progress 50%", "progress 100%", "state 8", "done"}},
-        {"crlf and blanks", "printf '\\r\\n\\n   \\nPos: 1s ( 7%%)\\r\\n'; printf x > \"$OUT\"",
+        {"crlf and blanks",
+         "printf '\\r\\n\\n   \\nPos: 1s ( 7%%)\\r\\n'; printf x > \"$OUT\"",
          {"state 5", "progress 7%", "state 8", "done"}},
         {"blank lines only", "echo; echo; printf x > \"$OUT\"", {"state 5", "state 8", "done"}},
-        {"rewritten progress", "printf 'Pos: 1s (10%%)\\rPos: 2s (20%%)\\r'; printf x > \"$OUT\"",
+        {"rewritten progress",
+         "printf 'Pos: 1s (10%%)\\rPos: 2s (20%%)\\r'; printf x > \"$OUT\"",
          {"state 5", "progress 10%", "progress 20%", "state 8", "done"}},
-        {"refused options", "echo 'Unknown option'; echo 'Exiting... (error parsing command line)'; sleep 5",
+        {"refused options",
+         "echo 'Unknown option'; echo 'Exiting... (error parsing command line)'; sleep 5",
          {"state 5", "bad"}},
-        {"fatal error", "echo 'Pos: 1s (3%)'; echo 'Exiting... (End of file)'; printf x > \"$OUT\"",
+        {"fatal error",
+         "echo 'Pos: 1s (3%)'; echo 'Exiting... (End of file)'; printf x > \"$OUT\"",
          {"state 5", "progress 3%", "failed"}},
         {"fatal error without line feed", "printf 'Exiting...'", {"state 5", "failed"}},
         {"fatal error on standard error", "echo 'Exiting...' >&2", {"state 5", "failed"}},
@@ -159,7 +164,7 @@ TEST_F(TaskJobTest, OutputFolderAndParameterFailures)
     EXPECT_EQ(run(), (Events{"folder"}));
 
     prepare(3, 0, 9);
-    task.outputFormat = convert::kFormatCount;  // no command line for it
+    task.outputFormat = convert::kFormatCount; // no command line for it
     EXPECT_EQ(run(), (Events{"bad"}));
 
     prepare(4, 0, 10);
@@ -343,15 +348,15 @@ TEST_F(TaskJobTest, TheOutputsNameHoldsNothingUntilTheRunEndsAndAKilledRunsLefto
         auto claim = OutputClaim::make(task.outputPath.c_str(), task.outputPath.c_str(), false);
         if (claim)
             writeFile(claim->workPath() + ".part", "half");
-        ::_exit(claim ? 0 : 1);  // no destructor runs, as under SIGKILL
+        ::_exit(claim ? 0 : 1); // no destructor runs, as under SIGKILL
     }
     int status = -1;
     ASSERT_EQ(::waitpid(killed, &status, 0), killed);
     ASSERT_EQ(status, 0);
     ASSERT_EQ(listDir(outDir()), (Events{".clip.avi-flv.flv.quillfer"}));
-    programs.write("ALDER.DAT", "ls -A \"$(dirname \"$(dirname \"$OUT\")\")\" > '" + programs.dir()
-                                    + "/seen'; ls -A \"$(dirname \"$OUT\")\" >> '" + programs.dir()
-                                    + "/seen'; printf x > \"$OUT\"");
+    programs.write("ALDER.DAT",
+                   "ls -A \"$(dirname \"$(dirname \"$OUT\")\")\" > '" + programs.dir()
+                       + "/seen'; ls -A \"$(dirname \"$OUT\")\" >> '" + programs.dir() + "/seen'; printf x > \"$OUT\"");
     EXPECT_EQ(run().back(), "done");
     // While the encoder ran, the folder held the run's own claim alone, with
     // nothing of the killed run in it.
@@ -576,7 +581,8 @@ TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
     } cases[] = {
         {"disk full", "echo \"Exiting... (Cannot open output file 'o.flv': No space left on device)\"",
          "磁盘空间不足,输出文件没能写完。\r\nCannot open output file 'o.flv': No space left on device"},
-        {"refused option", "echo '-badoption is not an MEncoder option'; echo 'Exiting... (error parsing command line)'",
+        {"refused option",
+         "echo '-badoption is not an MEncoder option'; echo 'Exiting... (error parsing command line)'",
          "编码器不接受这些转换参数。\r\n-badoption is not an MEncoder option"},
         {"damaged", "echo 'Exiting... (Cannot read the source: Invalid data found when processing input)'",
          "源文件已损坏,或者无法读取。\r\nCannot read the source: Invalid data found when processing input"},

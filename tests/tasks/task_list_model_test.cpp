@@ -236,7 +236,9 @@ TEST_F(TaskListModelTest, SelectingNeverChangesARowOnlyAnEditDoes)
 
     // With rows of two formats selected, a value edit reaches both and
     // each keeps its own format and times.
-    auto start = [](ConversionTask* t) -> core::TextString& { return static_cast<convert::ConversionSettings&>(*t).startTime; };
+    auto start = [](ConversionTask* t) -> core::TextString& {
+        return static_cast<convert::ConversionSettings&>(*t).startTime;
+    };
     start(a) = "00:00:05";
     model.setSelection(0, true, false);
     host.settings.videoBitrateIndex = 7;
@@ -315,7 +317,7 @@ TEST_F(TaskListModelTest, StartQueuesCheckedRowsTopToBottom)
     EXPECT_TRUE(queue.busy);
     EXPECT_EQ(text(0, kColumnState), "正在转换");
     EXPECT_EQ(text(2, kColumnState), "排队");
-    EXPECT_EQ(a->outputFormat, 12);  // the selected row took the edit
+    EXPECT_EQ(a->outputFormat, 12); // the selected row took the edit
     EXPECT_EQ(c->outputFormat, 9);
     EXPECT_EQ(b->state, kStateNotDone);
     EXPECT_FALSE(model.start());     // busy
@@ -528,16 +530,16 @@ TEST_F(TaskListModelTest, RowsSweptIntoASelectionKeepTheirOwnUntilAnEdit)
     EXPECT_EQ(text(2, kColumnOutput), a->outputPath.c_str());
     EXPECT_EQ(b->outputFormat, 9);
     EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");
-    EXPECT_EQ(c->outputFormat, 12);  // unchecked, still selected
+    EXPECT_EQ(c->outputFormat, 12); // unchecked, still selected
     EXPECT_EQ(text(0, kColumnOutput), "/out/c.avi-wmv.wmv");
 }
 
 TEST_F(TaskListModelTest, FollowingTheFolderHandsOutOneTaskAtATime)
 {
     model.setOutputsFollowFolder(true);
-    ConversionTask* a = add("/in/a.avi");  // row 2
-    ConversionTask* b = add("/in/b.avi");  // row 1
-    ConversionTask* c = add("/in/c.avi");  // row 0
+    ConversionTask* a = add("/in/a.avi"); // row 2
+    ConversionTask* b = add("/in/b.avi"); // row 1
+    ConversionTask* c = add("/in/c.avi"); // row 0
     model.setAllChecks(true);
     ASSERT_TRUE(model.start());
     EXPECT_EQ(queue.queued, (std::vector<ConversionTask*>{c}));

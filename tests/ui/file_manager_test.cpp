@@ -84,7 +84,8 @@ TEST_F(FileManagerTest, TheInterfaceShowsTheFileSelected)
     const std::string gbk = folder.toStdString() + "/\xc4\xe3.avi";
     std::ofstream(gbk) << "x";
     EXPECT_TRUE(revealFile(nullptr, pathToQ(gbk)));
-    EXPECT_EQ(urls, QStringList{QString::fromLatin1("file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/"))});
+    EXPECT_EQ(urls,
+              QStringList{QString::fromLatin1("file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/"))});
     EXPECT_TRUE(urls.front().endsWith(QStringLiteral("/%C4%E3.avi"))) << urls.front().toStdString();
     EXPECT_TRUE(openFolder(nullptr, folder + QStringLiteral("/")));
     EXPECT_EQ(method, QStringLiteral("ShowFolders"));

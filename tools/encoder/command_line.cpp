@@ -52,8 +52,8 @@ constexpr std::array kSubOptionRules = {
     SubOptionRule{"o", Kind::EncoderOptions, 0, 0, nullptr, kLavc, false},
     // A source of more than 8 bits keeps 10 (HEVC Main 10).
     SubOptionRule{"highbitdepth", Kind::Flag, 0, 1, nullptr, kLavc, false},
-    SubOptionRule{"preset", Kind::Choice, 0, 0,
-                  "ultrafast|superfast|veryfast|faster|fast|medium|slow|slower|veryslow", kX264, false},
+    SubOptionRule{"preset", Kind::Choice, 0, 0, "ultrafast|superfast|veryfast|faster|fast|medium|slow|slower|veryslow",
+                  kX264, false},
     SubOptionRule{"profile", Kind::Choice, 0, 0, "baseline|main|high", kX264, false},
     SubOptionRule{"pass", Kind::Int, 1, 2, nullptr, kXvid | kX264, false},
     SubOptionRule{"vpass", Kind::Int, 1, 2, nullptr, kVideo, false},
@@ -272,9 +272,8 @@ struct FilterRule {
 // frames the source marks interlaced; fpscap=N keeps the source's frame
 // rate up to N, constant.
 constexpr std::array kVideoFilterRules = {
-    FilterRule{"scale", 2, 2},   FilterRule{"yadif", 0, 1},     FilterRule{"filmdint", 0, 0},
-    FilterRule{"eq2", 1, 4},     FilterRule{"harddup", 0, 0},   FilterRule{"dsize", 2, 4},
-    FilterRule{"autodeint", 0, 0}, FilterRule{"fpscap", 1, 1},
+    FilterRule{"scale", 2, 2},   FilterRule{"yadif", 0, 1}, FilterRule{"filmdint", 0, 0},  FilterRule{"eq2", 1, 4},
+    FilterRule{"harddup", 0, 0}, FilterRule{"dsize", 2, 4}, FilterRule{"autodeint", 0, 0}, FilterRule{"fpscap", 1, 1},
 };
 
 constexpr std::array kAudioFilterRules = {

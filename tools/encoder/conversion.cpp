@@ -144,7 +144,8 @@ public:
             return fail("Cannot open file " + quoted(command_.source) + ": " + std::strerror(errno));
         }
         if (isMidi(command_.source))
-            return fail("No sound that can be decoded: " + quoted(command_.source) + " is MIDI, notes for a synthesiser");
+            return fail("No sound that can be decoded: " + quoted(command_.source)
+                        + " is MIDI, notes for a synthesiser");
         // Facts that the translation cannot do without fail the run when they
         // cannot be read; the others only improve it.
         if (wantsSourceFacts(command_)) {

@@ -50,8 +50,8 @@ std::optional<std::string> containerForExtension(const std::string& ext)
 
 std::optional<std::string> lavfMuxerFor(const std::string& format)
 {
-    if (format == "mp4" || format == "flv" || format == "3gp" || format == "mov" || format == "avi"
-        || format == "ipod" || format == "matroska" || format == "webm")
+    if (format == "mp4" || format == "flv" || format == "3gp" || format == "mov" || format == "avi" || format == "ipod"
+        || format == "matroska" || format == "webm")
         return format;
     if (format == "wmv" || format == "asf")
         return std::string("asf"); // no muxer is named "wmv"
@@ -157,9 +157,17 @@ bool wantsModernChain(const Command& c)
 // average itself to the thousandth.
 std::string nominalRate(double fps)
 {
-    static constexpr std::pair<double, const char*> kRates[] = {
-        {24000.0 / 1001, "24000/1001"}, {24, "24"}, {25, "25"}, {30000.0 / 1001, "30000/1001"}, {30, "30"},
-        {48, "48"}, {50, "50"}, {60000.0 / 1001, "60000/1001"}, {60, "60"}, {100, "100"}, {120, "120"}};
+    static constexpr std::pair<double, const char*> kRates[] = {{24000.0 / 1001, "24000/1001"},
+                                                                {24, "24"},
+                                                                {25, "25"},
+                                                                {30000.0 / 1001, "30000/1001"},
+                                                                {30, "30"},
+                                                                {48, "48"},
+                                                                {50, "50"},
+                                                                {60000.0 / 1001, "60000/1001"},
+                                                                {60, "60"},
+                                                                {100, "100"},
+                                                                {120, "120"}};
     const char* best = nullptr;
     double bestDistance = 0.01;
     for (const auto& [rate, text] : kRates) {

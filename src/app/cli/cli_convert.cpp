@@ -278,8 +278,9 @@ void printJson(const std::string& file, const char* state, int percent, long ela
                const std::string& reason)
 {
     std::printf("{\"file\":%s,\"state\":\"%s\",\"percent\":%d,\"elapsed\":%ld,\"output\":%s,\"reason\":%s%s%s}\n",
-                jsonString(file).c_str(), state, percent, elapsed, jsonString(output).c_str(), jsonString(reason).c_str(),
-                exactBytesField("file_bytes", file).c_str(), exactBytesField("output_bytes", output).c_str());
+                jsonString(file).c_str(), state, percent, elapsed, jsonString(output).c_str(),
+                jsonString(reason).c_str(), exactBytesField("file_bytes", file).c_str(),
+                exactBytesField("output_bytes", output).c_str());
     std::fflush(stdout);
 }
 
@@ -471,8 +472,9 @@ public:
 
     static std::string describe(const tasks::TaskRow& entry)
     {
-        return core::printableText(entry.text[tasks::kColumnSource].view()) + "  " + entry.text[tasks::kColumnState].c_str() + "  "
-            + entry.text[tasks::kColumnElapsed].c_str() + "  " + entry.text[tasks::kColumnProgress].c_str();
+        return core::printableText(entry.text[tasks::kColumnSource].view()) + "  "
+            + entry.text[tasks::kColumnState].c_str() + "  " + entry.text[tasks::kColumnElapsed].c_str() + "  "
+            + entry.text[tasks::kColumnProgress].c_str();
     }
 
 private:

@@ -21,8 +21,7 @@ constexpr qint64 kDrainBudgetMs = 8;
 
 FileProber::FileProber(Found found, Finished finished, QObject* parent)
     : QObject(parent), found_(std::move(found)), finished_(std::move(finished))
-{
-}
+{}
 
 FileProber::~FileProber()
 {
@@ -122,7 +121,8 @@ void FileProber::post(Event event)
     if (drainPosted_)
         return;
     drainPosted_ = true;
-    QMetaObject::invokeMethod(this, [this] { drain(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { drain(); }, Qt::QueuedConnection);
 }
 
 void FileProber::drain()
@@ -150,7 +150,8 @@ void FileProber::drain()
         }
         if (spent.elapsed() >= kDrainBudgetMs) {
             // The rest in a later turn, after the input that waits.
-            QMetaObject::invokeMethod(this, [this] { drain(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { drain(); }, Qt::QueuedConnection);
             return;
         }
     }

@@ -43,7 +43,7 @@ public:
     struct Result {
         File file;
         bool recognised = false;
-        bool missing = false;   // not recognised because it is not there (a link to nothing)
+        bool missing = false; // not recognised because it is not there (a link to nothing)
         probe::MediaFacts facts;
     };
     using Found = std::function<void(int job, const Result& result)>;
@@ -83,16 +83,16 @@ private:
 
     Found found_;
     Finished finished_;
-    int nextJob_ = 1;        // UI thread
-    int unfinished_ = 0;     // UI thread
+    int nextJob_ = 1; // UI thread
+    int unfinished_ = 0; // UI thread
     std::atomic<bool> quitting_{false};
 
     std::mutex mutex_;
-    std::condition_variable wake_;  // guarded by mutex_: jobs_ grew or quitting_
-    std::deque<Job> jobs_;          // guarded by mutex_
-    std::deque<Event> ready_;       // guarded by mutex_
-    bool drainPosted_ = false;      // guarded by mutex_
-    std::thread thread_;            // UI thread: started with the first job
+    std::condition_variable wake_; // guarded by mutex_: jobs_ grew or quitting_
+    std::deque<Job> jobs_; // guarded by mutex_
+    std::deque<Event> ready_; // guarded by mutex_
+    bool drainPosted_ = false; // guarded by mutex_
+    std::thread thread_; // UI thread: started with the first job
 };
 
 } // namespace qf::ui

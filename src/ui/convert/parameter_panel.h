@@ -161,7 +161,7 @@ private:
     convert::ConversionSettings settings_;
     convert::DeviceModelList models_;
     std::array<QWidget*, 37> controls_{};  // by id - 1001
-    bool showing_ = false;  // a record is being shown: nothing the user did
+    bool showing_ = false; // a record is being shown: nothing the user did
 };
 
 } // namespace qf::ui

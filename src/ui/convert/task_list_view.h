@@ -142,7 +142,7 @@ private:
     struct AddJob {
         int position = 0;
         QStringList refused;
-        QStringList missing;   // the refused files that are not there at all
+        QStringList missing; // the refused files that are not there at all
         int refusedInFolders = 0;
     };
     void fileProbed(int job, const FileProber::Result& result);
@@ -166,7 +166,7 @@ private:
     bool syncing_ = false;
     bool applyingWidths_ = false;
     bool inGeometry_ = false;
-    FileProber* fileProber_ = nullptr;  // child object
+    FileProber* fileProber_ = nullptr; // child object
     std::map<int, AddJob> addJobs_;
 };
 

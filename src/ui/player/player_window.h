@@ -199,7 +199,7 @@ private:
     QTimer positionTimer_;
     FileChooser chooseFiles_;
     MessageBox messageBox_;
-    QSize sizedShape_;   // the shape the video window was last sized for
+    QSize sizedShape_; // the shape the video window was last sized for
     // Where fast forward or rewind has got to, in seconds, while it runs.
     int64_t speedClock_ = 0;
     bool speedClockRunning_ = false;

@@ -38,8 +38,7 @@ class TipFilter final : public QObject {
 public:
     TipFilter(QObject* parent, QString text, bool whileDisabled = false)
         : QObject(parent), text_(std::move(text)), whileDisabled_(whileDisabled)
-    {
-    }
+    {}
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* widget = static_cast<QWidget*>(watched);

@@ -90,8 +90,9 @@ bool PlayerWindow::isActive() const
 
 bool PlayerWindow::started(PlaylistEntry* entry)
 {
-    return entry && engine_.startPlayback(entry, entry->path.c_str(), player::rotationFilter(entry->rotation)) ==
-                        PlayerState::Starting;
+    return entry
+        && engine_.startPlayback(entry, entry->path.c_str(), player::rotationFilter(entry->rotation))
+        == PlayerState::Starting;
 }
 
 void PlayerWindow::playNextAvailable()
@@ -377,7 +378,8 @@ void PlayerWindow::positionTick()
     tellNoSound();
     // The player names the picture's shown size once its video output is
     // open, which may come after code 9.
-    if (PlaylistEntry* current = playlist_.currentEntry(); current && isActive() && pictureShape(current) != sizedShape_)
+    if (PlaylistEntry* current = playlist_.currentEntry();
+        current && isActive() && pictureShape(current) != sizedShape_)
         sizeVideo(current);
     // Never waits for the player: the answer to this tick's question is
     // taken by the next one.

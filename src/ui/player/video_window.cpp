@@ -72,9 +72,9 @@ protected:
     }
     bool event(QEvent* event) override
     {
-        if (event->type() == QEvent::PlatformSurface &&
-            static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
-                QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+        if (event->type() == QEvent::PlatformSurface
+            && static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType()
+                == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
             video_->surfaceAboutToGo();
         return QRasterWindow::event(event);
     }

@@ -15,7 +15,7 @@ namespace qf::ui {
 
 namespace {
 
-constexpr char16_t kCarriedByteBase = 0xDC00;   // + the byte (0x80..0xFF)
+constexpr char16_t kCarriedByteBase = 0xDC00; // + the byte (0x80..0xFF)
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 
 void appendUtf8(char32_t c, std::string& out)

@@ -95,10 +95,11 @@ std::string keyframeClip()
 {
     const std::string path = dataDir() + "/keyframes10s_30s.mp4";
     const bool made = publish(path, [&](const std::string& temp) {
-        const std::string command =
-            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=25:duration=30"
-            " -f lavfi -i sine=frequency=440:duration=30 -c:v libx264 -preset ultrafast -g 250 -keyint_min 250"
-            " -sc_threshold 0 -c:a aac -shortest -f mp4 '" + temp + "'";
+        const std::string command
+            = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=25:duration=30"
+              " -f lavfi -i sine=frequency=440:duration=30 -c:v libx264 -preset ultrafast -g 250 -keyint_min 250"
+              " -sc_threshold 0 -c:a aac -shortest -f mp4 '"
+            + temp + "'";
         return std::system(command.c_str()) == 0;
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path;

@@ -325,11 +325,11 @@ TEST_F(EncoderIntegration, FailuresSayExiting) {
 
   // MIDI holds notes, not sound: said as such, not as a damaged file.
   {
-    const char midi[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0d\0\x90\x3c\x40\x83\x60\x80\x3c\x40\0\xff\x2f\0";
-    std::FILE* f = std::fopen((dir_ / "tune.mid").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(midi, 1, sizeof midi - 1, f);
-    std::fclose(f);
+      const char midi[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0d\0\x90\x3c\x40\x83\x60\x80\x3c\x40\0\xff\x2f\0";
+      std::FILE* f = std::fopen((dir_ / "tune.mid").c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::fwrite(midi, 1, sizeof midi - 1, f);
+      std::fclose(f);
   }
   ToolRun notes = encode(R"("tune.mid" -srate 44100 -oac mp3lame -ovc frameno -of rawaudio -o "m.mp3")");
   expectFailure(notes, "No sound that can be decoded");

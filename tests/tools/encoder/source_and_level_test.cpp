@@ -18,7 +18,8 @@ TEST(EncoderSourceFacts, ReadsSizeRotationRateAndChannels) {
   // ffprobe's compact lines; the side data of a phone clip shares the stream's line.
   SourceFacts f = parseProbeOutput(
       "stream|index=0|codec_name=h264|codec_type=video|width=1920|height=1080|id=0x1|r_frame_rate=30/1|"
-      "avg_frame_rate=30000/1001|pix_fmt=yuv420p10le|color_transfer=arib-std-b67|field_order=tt|side_data|rotation=-90\n\n"
+      "avg_frame_rate=30000/"
+      "1001|pix_fmt=yuv420p10le|color_transfer=arib-std-b67|field_order=tt|side_data|rotation=-90\n\n"
       "stream|index=1|codec_name=aac|codec_type=audio|channels=6|id=0x2|r_frame_rate=0/0|avg_frame_rate=0/0\n"
       "format|format_name=mov,mp4,m4a,3gp,3g2,mj2|duration=12.5\n");
   ASSERT_EQ(f.streams.size(), 2u);

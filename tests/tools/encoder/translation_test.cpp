@@ -39,7 +39,8 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi"  -srate 22050 -vf-add scale=176:114,harddup -ofps 10 -oac faac -faacopts br=32:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=100:max_bframes=0 -o "D:/out/clip.avi-3gp.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
-     "scale=w='max(2,min(176,2*round(114*dar/2)))':h='max(2,min(114,2*round(176/dar/2)))':flags=bicubic,fps=10,pad=176:114:(ow-iw)/2:(oh-ih)/2,"
+     "scale=w='max(2,min(176,2*round(114*dar/2)))':h='max(2,min(114,2*round(176/dar/"
+     "2)))':flags=bicubic,fps=10,pad=176:114:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -fps_mode cfr "
      "-c:v libxvid -b:v 100k -bf 0 -g 100 -trellis 1 -me_quality 6 -mbd rd -vtag XVID -flags:v +cgop "
      "-af aformat=channel_layouts=mono|stereo -ar 22050 -c:a aac -b:a 32k -profile:a aac_low "
@@ -49,7 +50,8 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -sws 9 -af volnorm -srate 44100 -channels 2 -vf-add scale=480:272,harddup -oac faac -faacopts br=96:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:level_idc=13:pictiming:nopsnr:nossim -o "D:/out/clip.avi-pmp.avi")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
-     "scale=w='max(2,min(480,2*round(272*dar/2)))':h='max(2,min(272,2*round(480/dar/2)))':flags=lanczos,pad=480:272:(ow-iw)/2:(oh-ih)/2,"
+     "scale=w='max(2,min(480,2*round(272*dar/2)))':h='max(2,min(272,2*round(480/dar/"
+     "2)))':flags=lanczos,pad=480:272:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -sws_flags lanczos -fps_mode cfr "
      "-c:v libx264 -crf 22 -profile:v main -x264-params 8x8dct=0:pic-struct=1:psnr=0:ssim=0 -vtag H264 "
      "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a aac -b:a 96k "
@@ -61,7 +63,8 @@ const WorkedExample kWorkedExamples[] = {
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
      "scale=w='max(2,min(368,2*round(208*dar/2)))':h='max(2,min(208,2*round(368/dar/2)))':flags=lanczos,fps=30000/1001,"
      "pad=368:208:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p -sws_flags lanczos "
-     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -profile:v main -refs 2 -x264-params 8x8dct=0:partitions=all "
+     "-fps_mode cfr -c:v libx264 -b:v 500k -level 30 -bf 3 -profile:v main -refs 2 -x264-params "
+     "8x8dct=0:partitions=all "
      "-flags:v +global_header -af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 "
      "-ar 48000 -c:a aac -b:a 96k -profile:a aac_low -f mp4 file:D:/out/clip.avi-mp4.mp4.part",
      0, PassLog::None},
@@ -85,7 +88,8 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
-     "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
+     "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/"
+     "2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -c:v flv -b:v 500k -g 250 "
      "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a libmp3lame -b:a 96k "
      "-joint_stereo 1 -compression_level 5 -sample_fmt s16p -f flv file:D:/out/clip.avi-flv.flv.part",
@@ -94,7 +98,8 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")",
      "-i file:D:/in/clip.avi -map 0:v:0 "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,scale=720:480:flags=bicubic,fps=30000/1001,format=yuv420p "
-     "-fps_mode cfr -c:v mpeg2video -b:v 2000k -g 18 -precmp sad -cmp sad -subcmp sad -mbcmp satd -pre_dia_size 0 -dia_size 1 "
+     "-fps_mode cfr -c:v mpeg2video -b:v 2000k -g 18 -precmp sad -cmp sad -subcmp sad -mbcmp satd -pre_dia_size 0 "
+     "-dia_size 1 "
      "-mbd simple -trellis 0 -noise_reduction 0 -mpv_flags -mv0-qp_rd-cbp_rd -bufsize 1835k -maxrate 9600k "
      "-aspect 16/9 -pass 1 -passlogfile divx2pass -an -f dvd -packetsize 2048 -muxrate 10080000 /dev/null",
      1, PassLog::FfmpegPrefix},
@@ -111,7 +116,8 @@ const WorkedExample kWorkedExamples[] = {
      R"("D:/in/clip.avi" -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? "
      "-vf setsar='if(gt(sar,0),sar,1)':max=65535,"
-     "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
+     "scale=w='max(2,min(320,2*round(240*dar/2)))':h='max(2,min(240,2*round(320/dar/"
+     "2)))':flags=bicubic,pad=320:240:(ow-iw)/2:(oh-ih)/2,"
      "setsar=1,format=yuv420p -c:v wmv2 -b:v 500k -g 250 "
      "-af aformat=channel_layouts=stereo,dynaudnorm=f=500:g=15:p=0.95:m=5 -ar 44100 -c:a wmav2 -b:a 96k "
      "-f asf file:D:/out/clip.avi-wmv.wmv.part",
@@ -126,7 +132,9 @@ const WorkedExample kWorkedExamples[] = {
     {"HdMp4H264High",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc x264 -ffourcc H264 -x264encopts crf=22:profile=high:preset=fast:level_idc=41:vrc_maxrate=20000:vrc_buf_size=25000 -o "D:/out/clip.avi-mp4.mp4")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
-     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1920/(iw*sar),1080/ih))/2))':h='max(2,2*round(ih*min(1,min(1920/(iw*sar),1080/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1920/"
+     "(iw*sar),1080/ih))/2))':h='max(2,2*round(ih*min(1,min(1920/(iw*sar),1080/ih))/"
+     "2))':flags=lanczos,setsar=1,format=yuv420p "
      "-sws_flags lanczos -c:v libx264 -crf 22 -preset fast -level 41 -profile:v high -bufsize 25000k "
      "-maxrate 20000k -af aformat=channel_layouts=mono|stereo -ar 48000 -c:a aac -b:a 160k -profile:a "
      "aac_low -f mp4 -movflags +faststart file:D:/out/clip.avi-mp4.mp4.part",
@@ -134,7 +142,9 @@ const WorkedExample kWorkedExamples[] = {
     {"HevcMp4Hvc1",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -sws 9 -srate 48000 -vf-add dsize=1920:1080:0:2,scale=0:0,autodeint,fpscap=60 -oac faac -faacopts br=160:mpeg=4:object=2 -ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:o=preset=fast:vrc_maxrate=12000:vrc_buf_size=15000 -o "D:/out/clip.avi-mp4.mp4")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
-     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1920/(iw*sar),1080/ih))/2))':h='max(2,2*round(ih*min(1,min(1920/(iw*sar),1080/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1920/"
+     "(iw*sar),1080/ih))/2))':h='max(2,2*round(ih*min(1,min(1920/(iw*sar),1080/ih))/"
+     "2))':flags=lanczos,setsar=1,format=yuv420p "
      "-sws_flags lanczos -c:v libx265 -crf 28 -g 250 -bufsize 15000k -maxrate 12000k -preset fast -tag:v "
      "hvc1 -af aformat=channel_layouts=mono|stereo -ar 48000 -c:a aac -b:a 160k -profile:a aac_low -f mp4 "
      "-movflags +faststart file:D:/out/clip.avi-mp4.mp4.part",
@@ -142,14 +152,18 @@ const WorkedExample kWorkedExamples[] = {
     {"Av1MkvOpus",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=matroska -sws 9 -srate 48000 -vf-add dsize=1280:720:0:2,scale=0:0,autodeint,fpscap=60 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libsvtav1:vcrf=35:o=preset=8 -o "D:/out/clip.avi-mkv.mkv")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
-     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1280/(iw*sar),720/ih))/2))':h='max(2,2*round(ih*min(1,min(1280/(iw*sar),720/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(1280/"
+     "(iw*sar),720/ih))/2))':h='max(2,2*round(ih*min(1,min(1280/(iw*sar),720/ih))/"
+     "2))':flags=lanczos,setsar=1,format=yuv420p "
      "-sws_flags lanczos -c:v libsvtav1 -crf 35 -g 250 -preset 8 -af aformat=channel_layouts=mono|stereo "
      "-ar 48000 -c:a libopus -b:a 128k -f matroska file:D:/out/clip.avi-mkv.mkv.part",
      0, PassLog::None},
     {"WebmVp9Opus",
      R"("D:/in/clip.avi" -of lavf -lavfopts format=webm -sws 9 -srate 48000 -vf-add dsize=854:480:0:2,scale=0:0,autodeint,fpscap=30 -oac lavc -lavcopts acodec=libopus:abitrate=128 -ovc lavc -lavcopts vcodec=libvpx-vp9:vcrf=32:o=deadline=good,cpu-used=4,row-mt=1 -o "D:/out/clip.avi-webm.webm")",
      "-downmix stereo -i file:D:/in/clip.avi -map 0:v:0 -map 0:a:0? -vf "
-     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(854/(iw*sar),480/ih))/2))':h='max(2,2*round(ih*min(1,min(854/(iw*sar),480/ih))/2))':flags=lanczos,setsar=1,format=yuv420p "
+     "yadif=deint=interlaced,setsar='if(gt(sar,0),sar,1)':max=65535,scale=w='max(2,2*round(iw*sar*min(1,min(854/"
+     "(iw*sar),480/ih))/2))':h='max(2,2*round(ih*min(1,min(854/(iw*sar),480/ih))/"
+     "2))':flags=lanczos,setsar=1,format=yuv420p "
      "-sws_flags lanczos -c:v libvpx-vp9 -crf 32 -b:v 0 -g 250 -deadline good -cpu-used 4 -row-mt 1 -af "
      "aformat=channel_layouts=mono|stereo -ar 48000 -c:a libopus -b:a 128k -f webm "
      "file:D:/out/clip.avi-webm.webm.part",
@@ -547,52 +561,70 @@ std::string x264Tail(const std::string& options) {
 // The rules of today's players read the source: the frame rate capped (and a
 // variable rate made the nearest standard one), odd sizes made even, HDR
 // tone-mapped into 8 bits, 10 bits kept where the model says so.
-TEST(EncoderTodaysRules, FollowTheSourceFacts) {
-  const std::string hd = kWorkedExamples[std::size(kWorkedExamples) - 9].line;
-  const std::string hevc10 =
-      R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -vf-add autodeint,fpscap=60 -oac faac )"
-      R"(-ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:highbitdepth -o "D:/out/o.mp4")";
-  ASSERT_NE(hd.find("fpscap=60"), std::string::npos);
-  EXPECT_TRUE(wantsSourceFacts(parseCommandLine(splitLine(hd)).command));
-  EXPECT_FALSE(wantsSourceFacts(parseCommandLine(splitLine(kWorkedExamples[5].line)).command)) << "the FLV line";
-  struct Case {
-    const char* name;
-    std::string line;
-    int width, height;
-    double fps;
-    const char* pixelFormat;
-    const char* transfer;
-    std::vector<const char*> contains;
-    std::vector<const char*> excludes;
-  };
-  const Case cases[] = {
-      {"HighRateCapped", hd, 1920, 1080, 120, "yuv420p", "bt709", {",fps=60,"}, {"zscale", "crop="}},
-      {"PhoneVariableRateSnapped", hd, 1920, 1080, 29.87, "yuv420p", "", {",fps=30000/1001,"}, {}},
-      {"OddRateKept", hd, 640, 480, 12.5, "yuv420p", "", {",fps=12500/1000,"}, {}},
-      {"HdrToneMappedInto8Bits", hd, 3840, 2160, 25, "yuv420p10le", "smpte2084",
-       {"tonemap=tonemap=hable", "zscale=t=bt709:m=bt709:r=tv,format=yuv420p "}, {"yuv420p10le"}},
-      {"HlgToneMapped", hd, 1920, 1080, 50, "yuv420p10le", "arib-std-b67", {"tonemap="}, {}},
-      {"TenBitKeptForMain10", hevc10, 1921, 1080, 25, "yuv420p10le", "", {"crop=trunc(iw/2)*2:trunc(ih/2)*2", "format=yuv420p10le"}, {"tonemap"}},
-      {"EightBitSourceStaysEightBit", hevc10, 1920, 1080, 25, "yuv420p", "", {"format=yuv420p "}, {"10le", "crop="}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SourceFacts facts;
-    facts.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
-    facts.durationSeconds = 10;
-    SourceStream video{0, 1, "video", "h264"};
-    video.width = c.width;
-    video.height = c.height;
-    video.frameRate = c.fps;
-    video.pixelFormat = c.pixelFormat;
-    video.colorTransfer = c.transfer;
-    facts.streams = {video};
-    Translation t = translate(parseCommandLine(splitLine(c.line)).command, &facts);
-    ASSERT_EQ(t.failure, FailureKind::None) << t.error;
-    std::string tail = joinTail(t) + " ";
-    for (const char* piece : c.contains) EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
-    for (const char* piece : c.excludes) EXPECT_EQ(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
-  }
+TEST(EncoderTodaysRules, FollowTheSourceFacts)
+{
+    const std::string hd = kWorkedExamples[std::size(kWorkedExamples) - 9].line;
+    const std::string hevc10
+        = R"("D:/in/clip.avi" -of lavf -lavfopts format=mp4:faststart -vf-add autodeint,fpscap=60 -oac faac )"
+          R"(-ovc lavc -ffourcc hvc1 -lavcopts vcodec=libx265:vcrf=28:highbitdepth -o "D:/out/o.mp4")";
+    ASSERT_NE(hd.find("fpscap=60"), std::string::npos);
+    EXPECT_TRUE(wantsSourceFacts(parseCommandLine(splitLine(hd)).command));
+    EXPECT_FALSE(wantsSourceFacts(parseCommandLine(splitLine(kWorkedExamples[5].line)).command)) << "the FLV line";
+    struct Case {
+        const char* name;
+        std::string line;
+        int width, height;
+        double fps;
+        const char* pixelFormat;
+        const char* transfer;
+        std::vector<const char*> contains;
+        std::vector<const char*> excludes;
+    };
+    const Case cases[] = {
+        {"HighRateCapped", hd, 1920, 1080, 120, "yuv420p", "bt709", {",fps=60,"}, {"zscale", "crop="}},
+        {"PhoneVariableRateSnapped", hd, 1920, 1080, 29.87, "yuv420p", "", {",fps=30000/1001,"}, {}},
+        {"OddRateKept", hd, 640, 480, 12.5, "yuv420p", "", {",fps=12500/1000,"}, {}},
+        {"HdrToneMappedInto8Bits",
+         hd,
+         3840,
+         2160,
+         25,
+         "yuv420p10le",
+         "smpte2084",
+         {"tonemap=tonemap=hable", "zscale=t=bt709:m=bt709:r=tv,format=yuv420p "},
+         {"yuv420p10le"}},
+        {"HlgToneMapped", hd, 1920, 1080, 50, "yuv420p10le", "arib-std-b67", {"tonemap="}, {}},
+        {"TenBitKeptForMain10",
+         hevc10,
+         1921,
+         1080,
+         25,
+         "yuv420p10le",
+         "",
+         {"crop=trunc(iw/2)*2:trunc(ih/2)*2", "format=yuv420p10le"},
+         {"tonemap"}},
+        {"EightBitSourceStaysEightBit", hevc10, 1920, 1080, 25, "yuv420p", "", {"format=yuv420p "}, {"10le", "crop="}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SourceFacts facts;
+        facts.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
+        facts.durationSeconds = 10;
+        SourceStream video{0, 1, "video", "h264"};
+        video.width = c.width;
+        video.height = c.height;
+        video.frameRate = c.fps;
+        video.pixelFormat = c.pixelFormat;
+        video.colorTransfer = c.transfer;
+        facts.streams = {video};
+        Translation t = translate(parseCommandLine(splitLine(c.line)).command, &facts);
+        ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+        std::string tail = joinTail(t) + " ";
+        for (const char* piece : c.contains)
+            EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+        for (const char* piece : c.excludes)
+            EXPECT_EQ(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+    }
 }
 
 TEST(EncoderX264Profile, BaselineWithoutCabacAndBframesMainOtherwiseHighOnlyWhenAsked) {

@@ -198,15 +198,16 @@ TEST_F(PanelTest, TheChainFillsTheRecordWithTheDefaultsOfTheChosenModelAndFormat
 
     // Today's categories show their models and defaults from the same tables:
     // constant quality reads "CRF", the box is a size row.
-    choose(panel, 1019, 8);  // 通用高清
-    EXPECT_EQ(rows(panel, 1020), (QStringList{QStringLiteral("2160p"), QStringLiteral("1080p"), QStringLiteral("720p"),
-                                              QStringLiteral("480p"), QStringLiteral("原始大小")}));
+    choose(panel, 1019, 8); // 通用高清
+    EXPECT_EQ(rows(panel, 1020),
+              (QStringList{QStringLiteral("2160p"), QStringLiteral("1080p"), QStringLiteral("720p"),
+                           QStringLiteral("480p"), QStringLiteral("原始大小")}));
     choose(panel, 1020, 1);
     EXPECT_EQ(rows(panel, 1021), QStringList{QStringLiteral("mp4-H264,AAC")});
     EXPECT_EQ(panel.combo(1024)->currentText(), QStringLiteral("CRF 22"));
     EXPECT_EQ(panel.combo(1025)->currentText(), QStringLiteral("1920*1080"));
     EXPECT_EQ(panel.combo(1022)->currentText(), QStringLiteral("X264"));
-    choose(panel, 1019, 12);  // 音乐/无损: m4a, flac, opus
+    choose(panel, 1019, 12); // 音乐/无损: m4a, flac, opus
     choose(panel, 1021, 1);
     EXPECT_EQ(panel.settings().outputFormat, 20);
     EXPECT_EQ(panel.combo(1027)->currentText(), QStringLiteral("FLAC"));

@@ -326,7 +326,7 @@ TEST_F(TaskListViewTest, RowsComingAndGoingKeepTheSelectionInStepWithTheModel)
         return true;
     };
 
-    addFiles({toQ(clip)});  // idle: the new row goes on top
+    addFiles({toQ(clip)}); // idle: the new row goes on top
     ASSERT_EQ(view->model().rowCount(), 3);
     test::pumpEvents(10);
     EXPECT_EQ(view->model().task(2), chosen);
@@ -381,8 +381,12 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     const std::string dangling = test::dataDir() + "/gone.avi";
     stdfs::remove(dangling);
     stdfs::create_symlink(test::dataDir() + "/nothing.avi", dangling);
-    QStringList paths = {toQ(folder), toQ(clip), toQ(test::makeTextFile("notes one.txt")), toQ(other),
-                         toQ(test::makeTextFile("notes two.txt")), toQ(test::dataDir() + "/missing.avi"),
+    QStringList paths = {toQ(folder),
+                         toQ(clip),
+                         toQ(test::makeTextFile("notes one.txt")),
+                         toQ(other),
+                         toQ(test::makeTextFile("notes two.txt")),
+                         toQ(test::dataDir() + "/missing.avi"),
                          toQ(dangling)};
     {
         test::BoxAnswerer answerer;
@@ -542,8 +546,9 @@ TEST_F(TaskListViewTest, DroppedNamesOfAnyBytesShowReadablyAndConvertUnderTheirE
     stdfs::copy_file(clip, gbk);
     stdfs::copy_file(clip, backslash);
     QMimeData dropped;
-    dropped.setData(QStringLiteral("text/uri-list"), "file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/")
-                        + "\r\nfile://" + QByteArray::fromStdString(backslash).toPercentEncoding("/") + "\r\n");
+    dropped.setData(QStringLiteral("text/uri-list"),
+                    "file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/") + "\r\nfile://"
+                        + QByteArray::fromStdString(backslash).toPercentEncoding("/") + "\r\n");
     view->addFiles(localPathsOf(&dropped));
     ASSERT_TRUE(test::pumpUntil([&] { return view->model().rowCount() == 2; }, 10000));
     // The drop's rows go on top in the drop's order.

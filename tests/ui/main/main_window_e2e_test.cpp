@@ -122,7 +122,8 @@ std::string probeFormat(const std::string& path)
 std::string probeBrand(const std::string& path)
 {
     const std::string brand = shell("ffprobe -v error -show_entries format_tags=major_brand -of "
-                                    "default=noprint_wrappers=1:nokey=1 '" + path + "'");
+                                    "default=noprint_wrappers=1:nokey=1 '"
+                                    + path + "'");
     return brand.empty() ? probeFormat(path) : brand;
 }
 
@@ -219,7 +220,7 @@ TEST_F(MainWindowRun, ACloseAskedDuringARunGoesAheadWhenTheRunEndsFirst)
 {
     dropOnList(shortClip());
     clickCheckBox(0);
-    choose(1019, 7);   // MP3
+    choose(1019, 7); // MP3
     startAnswering(false);
     ASSERT_TRUE(window->taskList()->isConverting());
     bool asked = false;
@@ -445,11 +446,15 @@ TEST_F(MainWindowRun, SelectingRowsByMouseAndKeyboardNeverChangesThem)
         clickRow(first);
         const Qt::Key toward = first == 0 ? Qt::Key_Down : Qt::Key_Up;
         const Qt::Key back = first == 0 ? Qt::Key_Up : Qt::Key_Down;
-        keys({{toward, Qt::ShiftModifier}, {toward, Qt::ShiftModifier}, {back, Qt::NoModifier},
-              {Qt::Key_A, Qt::ControlModifier}, {toward, Qt::NoModifier}});
+        keys({{toward, Qt::ShiftModifier},
+              {toward, Qt::ShiftModifier},
+              {back, Qt::NoModifier},
+              {Qt::Key_A, Qt::ControlModifier},
+              {toward, Qt::NoModifier}});
         clickEmptyPartOfTheList();
         for (int r = 0; r < 3; ++r)
-            ASSERT_EQ(cell(r, qf::tasks::kColumnFormat), formats[static_cast<size_t>(r)]) << "row " << r << " from " << first;
+            ASSERT_EQ(cell(r, qf::tasks::kColumnFormat), formats[static_cast<size_t>(r)])
+                << "row " << r << " from " << first;
     }
 
     QTest::mouseClick(view->skinHeader()->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -477,7 +482,7 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
     for (const std::string& to : {tree + "/clip.avi", tree + "/sub/clip.avi", tree + "/zz.avi"})
         stdfs::copy_file(shortClip(), to);
     qf::convert::settings().setKeepFolderTree(true);
-    choose(1019, 7);  // MP3: the quickest
+    choose(1019, 7); // MP3: the quickest
     dropOnList(tree);
     ASSERT_EQ(list().rowCount(), 3);
     // In name order, each showing where it will write.
@@ -492,8 +497,8 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
         pumpFor(20);
     };
     chooseFolder(first);
-    const std::vector<std::string> before = {first + "/clip.avi-mp3.mp3", first + "/sub/clip.avi-mp3.mp3",
-                                             first + "/zz.avi-mp3.mp3"};
+    const std::vector<std::string> before
+        = {first + "/clip.avi-mp3.mp3", first + "/sub/clip.avi-mp3.mp3", first + "/zz.avi-mp3.mp3"};
     for (int r = 0; r < 3; ++r) {
         EXPECT_EQ(cell(r, qf::tasks::kColumnOutput), q(before[static_cast<size_t>(r)])) << r;
         EXPECT_TRUE(TaskListView::hoverText(*list().task(r)).endsWith(q(before[static_cast<size_t>(r)])));
@@ -517,7 +522,8 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
                       window->taskList()->skinHeader()->checkBoxRect().center());
     startAnswering(false);
     chooseFolder(second);
-    const std::vector<std::string> planned = {before[0], second + "/sub/clip.avi-mp3.mp3", second + "/zz.avi-mp3 (2).mp3"};
+    const std::vector<std::string> planned
+        = {before[0], second + "/sub/clip.avi-mp3.mp3", second + "/zz.avi-mp3 (2).mp3"};
     for (int r = 0; r < 3; ++r)
         EXPECT_EQ(cell(r, qf::tasks::kColumnOutput), q(planned[static_cast<size_t>(r)])) << r;
     ASSERT_TRUE(pumpUntil([&] { return allDone(); }, 240000));

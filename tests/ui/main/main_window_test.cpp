@@ -136,8 +136,8 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
     // A checked row: the start-time box with its shutdown choice, then the run.
     window->taskList()->model().setChecked(0, true);
     // But not with a stop time before the start: that is said, and nothing starts.
-    qf::convert::ConversionSettings* times[] = {window->taskList()->model().task(0),
-                                                window->parameterPanel()->currentSettings()};
+    qf::convert::ConversionSettings* times[]
+        = {window->taskList()->model().task(0), window->parameterPanel()->currentSettings()};
     for (qf::convert::ConversionSettings* record : times) {
         record->startTime = "00:02:00";
         record->endPosition = "00:01:00";

@@ -263,7 +263,10 @@ TEST_F(PlayerDesktopX11, EveryPictureKeepsItsShapeCentredOnTheBackground)
                 window->command(mode);
                 const bool full = mode == kMenuFullScreen;
                 const QRect where = full ? screenRect() : videoAreaOnScreen();
-                const std::string what = std::string(output) + " " + c.tag + (full ? " full screen" : mode == kMenuFitArea ? " 最大显示" : " 原始大小");
+                const std::string what = std::string(output) + " " + c.tag
+                    + (full                       ? " full screen"
+                           : mode == kMenuFitArea ? " 最大显示"
+                                                  : " 原始大小");
                 // Once the player has drawn at the new size: the picture's
                 // shape within 2 %, its red border at its edges, centred on
                 // the background, at its own size or as large as fits.
@@ -272,22 +275,29 @@ TEST_F(PlayerDesktopX11, EveryPictureKeepsItsShapeCentredOnTheBackground)
                 QRect r;
                 const auto placed = [&] {
                     const int w = image.width(), h = image.height();
-                    return r.isValid() && std::abs(double(r.width()) / r.height() - shape) / shape < 0.02 &&
-                           pictureReachesEdges(image.copy(r), 2) && std::abs(r.left() - (w - 1 - r.right())) <= 2 &&
-                           std::abs(r.top() - (h - 1 - r.bottom())) <= 2 &&
-                           (ownSize ? std::abs(r.width() - c.width) <= 2 : r.width() >= w - 2 || r.height() >= h - 2);
+                    return r.isValid() && std::abs(double(r.width()) / r.height() - shape) / shape < 0.02
+                        && pictureReachesEdges(image.copy(r), 2) && std::abs(r.left() - (w - 1 - r.right())) <= 2
+                        && std::abs(r.top() - (h - 1 - r.bottom())) <= 2
+                        && (ownSize ? std::abs(r.width() - c.width) <= 2 : r.width() >= w - 2 || r.height() >= h - 2);
                 };
-                EXPECT_TRUE(waitUntil([&] {
-                    image = grabScreen(where);
-                    r = pictureBounds(image);
-                    return placed();
-                }, 5000)) << what << ": picture " << r.width() << "x" << r.height() << " at " << r.x() << "," << r.y()
-                          << " in " << where.width() << "x" << where.height();
+                EXPECT_TRUE(waitUntil(
+                    [&] {
+                        image = grabScreen(where);
+                        r = pictureBounds(image);
+                        return placed();
+                    },
+                    5000))
+                    << what << ": picture " << r.width() << "x" << r.height() << " at " << r.x() << "," << r.y()
+                    << " in " << where.width() << "x" << where.height();
                 std::cout << "[ SHAPE ] " << what << ": " << r.width() << "x" << r.height() << " at " << r.x() << ","
                           << r.y() << " in " << where.width() << "x" << where.height() << ", shape "
                           << double(r.width()) / r.height() << " for " << shape << "\n";
                 if (std::string(c.tag) == "portrait")
-                    image.save(shot((std::string("player_shape_portrait_") + output + (full ? "_fullscreen" : mode == kMenuFitArea ? "_fit_area" : "_actual_size")).c_str()));
+                    image.save(shot((std::string("player_shape_portrait_") + output
+                                     + (full                       ? "_fullscreen"
+                                            : mode == kMenuFitArea ? "_fit_area"
+                                                                   : "_actual_size"))
+                                        .c_str()));
                 if (full)
                     pressKey(video(), Qt::Key_Escape);
                 if (HasFatalFailure())

@@ -373,7 +373,7 @@ TEST_F(PlayerWindowTest, EveryShapeIsKeptInBothModesAndFullScreen)
     struct Clip {
         const char* tag;
         int width, height;
-        const char* filters;   // ffmpeg's, after the test source
+        const char* filters; // ffmpeg's, after the test source
         QRect fitArea, actualSize;
     };
     const Clip clips[] = {
@@ -466,11 +466,13 @@ TEST(PlayerWindowDialog, TitleAndFiltersInOrder)
     EXPECT_EQ(PlayerWindow::openDialogTitle(), QStringLiteral("选择影音文件"));
     const QStringList filters = PlayerWindow::openDialogFilters();
     ASSERT_EQ(filters.size(), 4);
-    EXPECT_EQ(filters[0], QStringLiteral("Media Files (影音文件) (*.asf *.avi *.avs *.dat *.flv *.mkv *.mp4 *.mts "
-                                         "*.m2ts *.mpg *.mpeg *.mov *.ram *.rm *.rmvb *.ts *.vob *.wmv "
-                                         "*.aac *.ac3 *.flac *.mp2 *.mp3 *.ogg *.wav *.wma)"));
+    EXPECT_EQ(filters[0],
+              QStringLiteral("Media Files (影音文件) (*.asf *.avi *.avs *.dat *.flv *.mkv *.mp4 *.mts "
+                             "*.m2ts *.mpg *.mpeg *.mov *.ram *.rm *.rmvb *.ts *.vob *.wmv "
+                             "*.aac *.ac3 *.flac *.mp2 *.mp3 *.ogg *.wav *.wma)"));
     EXPECT_EQ(filters[1], QStringLiteral("Video Files (视频文件) (*.m2v *.m4v)"));
-    EXPECT_EQ(filters[2], QStringLiteral("Audio Files (音频文件) (*.aac *ac3 *.asf *.flac *.mp2 *.mp3 *.ogg *.wav *.wma)"));
+    EXPECT_EQ(filters[2],
+              QStringLiteral("Audio Files (音频文件) (*.aac *ac3 *.asf *.flac *.mp2 *.mp3 *.ogg *.wav *.wma)"));
     EXPECT_EQ(filters[3], QStringLiteral("* All Files (所有文件) (*)"));
 }
 

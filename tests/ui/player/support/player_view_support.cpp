@@ -76,13 +76,13 @@ QString framedClip(int seconds, const QString& tag, int width, int height)
 
 QString shapedClip(const char* tag, int width, int height, const char* filters)
 {
-    const QString path =
-        QStringLiteral("%1/%2_shaped_%3x%4.avi").arg(playerDataDir(), QString::fromUtf8(tag)).arg(width).arg(height);
+    const QString path
+        = QStringLiteral("%1/%2_shaped_%3x%4.avi").arg(playerDataDir(), QString::fromUtf8(tag)).arg(width).arg(height);
     const bool made = publish(path, [&](const std::string& temp) {
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        return "ffmpeg -nostdin -v error -y -f lavfi -i color=c=blue:size=" + size +
-               ":rate=25:duration=10,drawbox=x=0:y=0:w=iw:h=ih:color=red:t=4" + filters +
-               " -c:v mpeg4 -q:v 3 -f avi '" + temp + "'";
+        return "ffmpeg -nostdin -v error -y -f lavfi -i color=c=blue:size=" + size
+            + ":rate=25:duration=10,drawbox=x=0:y=0:w=iw:h=ih:color=red:t=4" + filters + " -c:v mpeg4 -q:v 3 -f avi '"
+            + temp + "'";
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path.toStdString();
     return path;
@@ -94,7 +94,8 @@ QString keyframeClip(const QString& tag)
     const bool made = publish(path, [&](const std::string& temp) {
         return "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=25:duration=30 -f lavfi -i "
                "sine=frequency=440:duration=30 -c:v libx264 -preset ultrafast -g 250 -keyint_min 250 -sc_threshold 0 "
-               "-c:a aac -shortest -f mp4 '" + temp + "'";
+               "-c:a aac -shortest -f mp4 '"
+            + temp + "'";
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path.toStdString();
     return path;
