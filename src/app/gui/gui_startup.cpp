@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <unistd.h>
@@ -98,6 +99,21 @@ int takeFiles(ui::MainWindow& window, const QStringList& files)
             window.showView(ui::MainWindow::View::Convert);
         window.taskList()->addFiles(files);
     }
+    // The answer counts the rows of every file given so far (these, and
+    // those of the first start): they are probed off the UI thread, and the
+    // window goes on answering while the answer waits (at most a little
+    // less than the other start waits for it).
+    ui::TaskListView* list = window.taskList();
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&wait, list] {
+        if (!list->addingFiles())
+            wait.quit();
+    });
+    QTimer::singleShot(15000, &wait, &QEventLoop::quit);
+    poll.start(10);
+    if (list->addingFiles())
+        wait.exec();
     return window.taskList()->model().rowCount();
 }
 
