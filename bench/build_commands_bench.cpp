@@ -74,8 +74,8 @@ int main(int argc, char** argv)
 
                 const double buildNs = nsPer(build, iterations);
                 const double copyNs = nsPer(copy, iterations);
-                std::printf("%-14s %-10s %6d %12.1f %12.1f %7.1f\n", qf::convert::categoryName(category), m.name.c_str(),
-                            f.format, buildNs, copyNs, buildNs / copyNs);
+                std::printf("%-14s %-10s %6d %12.1f %12.1f %7.1f\n", qf::convert::categoryName(category),
+                            m.name.c_str(), f.format, buildNs, copyNs, buildNs / copyNs);
                 totalBuild += buildNs;
                 totalCopy += copyNs;
                 ++combos;

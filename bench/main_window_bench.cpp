@@ -119,7 +119,8 @@ int main(int argc, char** argv)
         for (const QString& path : paths)
             accepted += prober.probe(ui::fromQ(path).c_str(), facts) ? 1 : 0;
         if (accepted != paths.size())
-            std::fprintf(stderr, "main_window_bench: only %d of %lld files probe\n", accepted, static_cast<long long>(paths.size()));
+            std::fprintf(stderr, "main_window_bench: only %d of %lld files probe\n", accepted,
+                         static_cast<long long>(paths.size()));
     }
     const double probeMs = probeClock.nsecsElapsed() / 1e6;
     QElapsedTimer dropClock;
@@ -129,8 +130,9 @@ int main(int argc, char** argv)
     while (list->addingFiles())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const double dropMs = dropClock.nsecsElapsed() / 1e6;
-    std::printf("b) %lld files: drop on the window %.1f ms, engine probe alone %.1f ms, ratio %.2f (target <= 1.5); rows %d\n",
-                static_cast<long long>(paths.size()), dropMs, probeMs, dropMs / probeMs, list->model().rowCount());
+    std::printf(
+        "b) %lld files: drop on the window %.1f ms, engine probe alone %.1f ms, ratio %.2f (target <= 1.5); rows %d\n",
+        static_cast<long long>(paths.size()), dropMs, probeMs, dropMs / probeMs, list->model().rowCount());
 
     window.reset();
     stdfs::remove_all(out);

@@ -76,8 +76,7 @@ double baselineRun(const std::string& commandLine)
 // Times every engine call the UI thread makes.
 class CallTimer {
 public:
-    template <typename F>
-    auto operator()(const char* name, F&& call)
+    template <typename F> auto operator()(const char* name, F&& call)
     {
         const auto t0 = Clock::now();
         if constexpr (std::is_void_v<decltype(call())>) {
@@ -124,7 +123,8 @@ int main(int argc, char** argv)
     const std::string dir = dirTemplate;
     const std::string clip = dir + "/clip.avi";
     const std::string make = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=5 "
-                             "-f lavfi -i sine=frequency=440:duration=5 -c:v mpeg4 -c:a mp2 -shortest '" + clip + "'";
+                             "-f lavfi -i sine=frequency=440:duration=5 -c:v mpeg4 -c:a mp2 -shortest '"
+        + clip + "'";
     if (std::system(make.c_str()) != 0) {
         std::fprintf(stderr, "player_bench: ffmpeg could not make the clip (scripts/install-deps.sh)\n");
         return 1;

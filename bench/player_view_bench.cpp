@@ -264,8 +264,8 @@ std::string longestEvent_;
 double startStall(PlayerWindow& window, double* handling, double* own)
 {
     int playing = 0;
-    const QMetaObject::Connection counted =
-        QObject::connect(&window, &PlayerWindow::engineReported, &window, [&](int code) { playing += code == 9; });
+    const QMetaObject::Connection counted
+        = QObject::connect(&window, &PlayerWindow::engineReported, &window, [&](int code) { playing += code == 9; });
     TickGaps gaps;
     pump(50);
     timedApp()->record(true);
@@ -315,7 +315,8 @@ void startStallRuns(PlayerWindow& window, int runs)
         handling.push_back(ms);
         own.push_back(ownMs);
     }
-    const auto longest = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
+    const auto longest
+        = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
     std::printf("UI thread while starting, %d runs each (a failed start counts as -1)\n", runs);
     std::printf("  from a stopped player: median %8.2f ms, longest %8.2f ms   (target < 5)\n", median(fromStopped),
                 longest(fromStopped));
@@ -404,13 +405,14 @@ int main(int argc, char** argv)
     qf::ui::setFloatingTipsEnabled(false);
 
     const QString clip = QStringLiteral("/tmp/player_view_bench_clip.avi");
-    if (QProcess::execute(QStringLiteral("ffmpeg"),
-                          {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc=size=320x240:rate=25:duration=30"), QStringLiteral("-f"),
-                           QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=30"),
-                           QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-c:a"), QStringLiteral("mp2"),
-                           QStringLiteral("-shortest"), clip}) != 0) {
+    if (QProcess::execute(
+            QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+             QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+             QStringLiteral("testsrc=size=320x240:rate=25:duration=30"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=30"), QStringLiteral("-c:v"),
+             QStringLiteral("mpeg4"), QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-shortest"), clip})
+        != 0) {
         std::fprintf(stderr, "player_view_bench: ffmpeg could not make the clip\n");
         return 1;
     }
@@ -427,8 +429,9 @@ int main(int argc, char** argv)
     const Status sound = window.engine().soundOutputStatus();
     std::printf("sound output search (once per run, in the background)  %8.2f ms: %s\n",
                 static_cast<double>(searched.nsecsElapsed()) / 1e6,
-                sound == Status::Found ? "found" : sound == Status::NoneWorks ? "none works, plays silently"
-                                                                               : "not searched (drivers from the environment)");
+                sound == Status::Found           ? "found"
+                    : sound == Status::NoneWorks ? "none works, plays silently"
+                                                 : "not searched (drivers from the environment)");
     pump(300);
     window.addPaths({clip});
     pump(1500);
@@ -455,7 +458,8 @@ int main(int argc, char** argv)
             const bool viewSide = (run + side) % 2 == 0;
             const double ms = viewSide ? viewRun(window) : baselineRun(window.videoWindow(), commandLine);
             if (ms < 0) {
-                std::fprintf(stderr, "player_view_bench: no picture within 5 s (%s)\n", viewSide ? "view" : "player alone");
+                std::fprintf(stderr, "player_view_bench: no picture within 5 s (%s)\n",
+                             viewSide ? "view" : "player alone");
                 return 1;
             }
             (viewSide ? view : alone).push_back(ms);

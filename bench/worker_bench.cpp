@@ -97,7 +97,7 @@ std::unique_ptr<tasks::ConversionTask> makeTask(const std::string& source, const
 {
     auto task = std::make_unique<tasks::ConversionTask>();
     task->sourcePath = source.c_str();
-    task->selectModel(3, 0, 9);  // flv: one pass, no post-processing
+    task->selectModel(3, 0, 9); // flv: one pass, no post-processing
     task->media.hasVideo = true;
     task->media.hasAudio = true;
     task->makeOutputPath(outDir.c_str());
@@ -119,7 +119,8 @@ bool groupAlive(pid_t group)
             continue;
         char state = 0;
         long ppid = 0, pgrp = 0;
-        if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &ppid, &pgrp) == 3 && pgrp == group && state != 'Z')
+        if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &ppid, &pgrp) == 3 && pgrp == group
+            && state != 'Z')
             return true;
     }
     return false;
@@ -159,7 +160,10 @@ tasks::ConversionWorker::Environment environmentFor(const std::string& dir)
     return environment;
 }
 
-void setEncoder(const std::string& dir) { convert::CommandLineBuilder::setEncoderPath(("\"" + dir + "/ALDER.DAT\"").c_str()); }
+void setEncoder(const std::string& dir)
+{
+    convert::CommandLineBuilder::setEncoderPath(("\"" + dir + "/ALDER.DAT\"").c_str());
+}
 
 void benchOverhead(const std::string& programDir, const std::string& clip, int runs)
 {
@@ -183,8 +187,8 @@ void benchOverhead(const std::string& programDir, const std::string& clip, int r
     }
     if (harness.done != runs)
         std::printf("warning: only %d of %d worker runs converted (%d failed)\n", harness.done, runs, harness.failed);
-    std::printf("a) encoder run, median of %d: direct %.3f s, through the worker %.3f s, ratio %.3f (target <= 1.02)\n", runs,
-                median(direct), median(worker), median(worker) / median(direct));
+    std::printf("a) encoder run, median of %d: direct %.3f s, through the worker %.3f s, ratio %.3f (target <= 1.02)\n",
+                runs, median(direct), median(worker), median(worker) / median(direct));
 }
 
 void benchIdleCpu()
@@ -198,8 +202,8 @@ void benchIdleCpu()
     harness.runAll({task.get()});
     const double wall = seconds(Clock::now() - t0);
     const double cpu = cpuSeconds() - cpu0;
-    std::printf("b) silent child for %.1f s: this process used %.3f s of CPU = %.2f%% of one core (target < 1%%)\n", wall, cpu,
-                100.0 * cpu / wall);
+    std::printf("b) silent child for %.1f s: this process used %.3f s of CPU = %.2f%% of one core (target < 1%%)\n",
+                wall, cpu, 100.0 * cpu / wall);
 }
 
 void benchStopLatency(int runs)
@@ -236,12 +240,14 @@ void benchStopLatency(int runs)
         }
         latencies.push_back(seconds(Clock::now() - t0) * 1000);
         if (i == 0)
-            std::printf("   first run: stopped notification after %.1f ms, group gone after %.1f ms\n", stoppedAt, latencies.back());
+            std::printf("   first run: stopped notification after %.1f ms, group gone after %.1f ms\n", stoppedAt,
+                        latencies.back());
         while (!harness.finished)
             harness.sink.waitAndPump(5);
     }
-    std::printf("c) stop latency (stopped notification and no live process left in the group) over %d runs: median %.1f ms, worst %.1f ms (target < 150 ms)\n", runs, median(latencies),
-                *std::max_element(latencies.begin(), latencies.end()));
+    std::printf("c) stop latency (stopped notification and no live process left in the group) over %d runs: median "
+                "%.1f ms, worst %.1f ms (target < 150 ms)\n",
+                runs, median(latencies), *std::max_element(latencies.begin(), latencies.end()));
 }
 
 void benchQueue(int count)

@@ -26,7 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         if (end != size)
             std::abort();
-    } catch (const ToolError&) {
-    }
+    } catch (const ToolError&) {}
     return 0;
 }

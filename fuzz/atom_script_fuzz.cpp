@@ -30,7 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::string decoded = decodePercent(text);
         if (decoded.size() > size)
             std::abort();
-    } catch (const ToolError&) {
-    }
+    } catch (const ToolError&) {}
     return 0;
 }

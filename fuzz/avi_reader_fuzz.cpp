@@ -35,20 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         try {
             if (!(videoFrameRate(header, file.path()) > 0))
                 std::abort();
-        } catch (const ToolError&) {
-        }
+        } catch (const ToolError&) {}
         for (size_t s = 0; s < header.streams.size(); ++s) {
             try {
                 for (const AviChunk& chunk : streamChunks(file, header, static_cast<int>(s)))
                     checkInside(chunk.offset, chunk.size, file.size());
-            } catch (const ToolError&) {
-            }
+            } catch (const ToolError&) {}
             try {
                 (void)indexKeyframes(file, header, static_cast<int>(s));
-            } catch (const ToolError&) {
-            }
+            } catch (const ToolError&) {}
         }
-    } catch (const ToolError&) {
-    }
+    } catch (const ToolError&) {}
     return 0;
 }

@@ -27,8 +27,8 @@ void checkConfig(std::string_view bytes)
     const size_t payload = bytes.size() > 2 ? static_cast<unsigned char>(bytes[2]) * 32u + 1 : 1;
     const std::string frame = adtsHeader(*config, payload) + std::string(payload, '\x55');
     qf::kit::AacStream stream = qf::kit::parseAdts(frame, "header");
-    if (stream.frames.size() != 1 || stream.frames[0].size != payload || stream.channels != unsigned(config->channelConfig) ||
-        stream.profile != unsigned(config->objectType - 1))
+    if (stream.frames.size() != 1 || stream.frames[0].size != payload
+        || stream.channels != unsigned(config->channelConfig) || stream.profile != unsigned(config->objectType - 1))
         std::abort();
 }
 

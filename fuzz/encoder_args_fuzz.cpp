@@ -20,10 +20,10 @@ namespace {
 
 const SourceFacts& sampleFacts()
 {
-    static const SourceFacts facts = parseProbeOutput(
-        "format|format_name=avi|duration=12.500000\n"
-        "stream|index=0|codec_name=mpeg4|codec_type=video|width=320|height=240|r_frame_rate=25/1\n"
-        "stream|index=1|codec_name=mp3|codec_type=audio|channels=2\n");
+    static const SourceFacts facts
+        = parseProbeOutput("format|format_name=avi|duration=12.500000\n"
+                           "stream|index=0|codec_name=mpeg4|codec_type=video|width=320|height=240|r_frame_rate=25/1\n"
+                           "stream|index=1|codec_name=mp3|codec_type=audio|channels=2\n");
     return facts;
 }
 

@@ -26,7 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (std::optional<int> n = countMp4Tracks(file))
             if (*n < 0 || static_cast<size_t>(*n) * 8 > size)
                 std::abort();
-    } catch (const ToolError&) {
-    }
+    } catch (const ToolError&) {}
     return 0;
 }

@@ -83,9 +83,7 @@ void CommandLineBuilder::appendAudioCodec()
     case kAudioCodecCopy:
     case kAudioCodecNone:
     case kAudioCodecFlac: break;
-    default:
-        appendAudioBitrate();
-        break;
+    default: appendAudioBitrate(); break;
     }
 }
 

@@ -55,7 +55,8 @@ bool readInt(core::ByteBuffer& in, int32_t& value)
     uint8_t le[4];
     if (!in.readFixed(le, 4))
         return false;
-    value = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
+    value
+        = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
     return true;
 }
 
@@ -137,7 +138,7 @@ ConfigurationPaths configurationPaths(const char* programDirectory, bool program
 {
     ConfigurationPaths paths;
     core::TextString local = core::TextString::formatted("%s/%s", programDirectory ? programDirectory : "",
-                                                          core::external::kConfigurationFile);
+                                                         core::external::kConfigurationFile);
     if (programDirectoryWritable) {
         paths.readPath = local;
         paths.writePath = local;
@@ -281,8 +282,8 @@ bool saveConfigurationFile(const Configuration& config, const char* path)
     core::ByteBuffer bytes;
     encodeConfiguration(config, bytes);
     // A cut write keeps the previous file.
-    return core::writeFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.length()));
+    return core::writeFileAtomically(path,
+                                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.length()));
 }
 
 bool loadConfiguration(LoadMode mode)

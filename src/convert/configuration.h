@@ -32,16 +32,16 @@ struct ApplicationOptions {
     bool showFloatingTips = true;
     bool promptNoFiles = true;
     bool promptNoneChecked = true;
-    int32_t playerVolume = 50;      // 0..100
+    int32_t playerVolume = 50; // 0..100
     bool autoPlay = false;
     bool loopPlay = false;
-    bool shutdownWhenDone = false;  // never stored: every run starts with it off
-    bool keepFolderTree = false;    // outputs keep the subfolder their source was found in
+    bool shutdownWhenDone = false; // never stored: every run starts with it off
+    bool keepFolderTree = false; // outputs keep the subfolder their source was found in
 };
 
 struct Configuration {
-    DeviceModelList presets;        // in the order they were created or loaded
-    core::TextString outputFolder;  // forward slashes, no trailing slash
+    DeviceModelList presets; // in the order they were created or loaded
+    core::TextString outputFolder; // forward slashes, no trailing slash
     ApplicationOptions options;
 };
 
@@ -87,13 +87,13 @@ private:
 Settings& settings();
 
 enum class LoadMode {
-    ReadWrite,  // the application: creates the output folder, keeps an unreadable file as "cfg.bad"
-    ReadOnly,   // the CLI: touches nothing on disk
+    ReadWrite, // the application: creates the output folder, keeps an unreadable file as "cfg.bad"
+    ReadOnly, // the CLI: touches nothing on disk
 };
 
 struct ConfigurationPaths {
-    core::TextString readPath;   // the file to read (may be missing)
-    core::TextString writePath;  // the file to write
+    core::TextString readPath; // the file to read (may be missing)
+    core::TextString writePath; // the file to write
 };
 
 // The locations for a program directory; the one-argument form asks the file

@@ -47,10 +47,10 @@ constexpr std::array<ParameterSlot, ConversionSettings::kParameterCount> kParame
 
 using TextMember = core::TextString ConversionSettings::*;
 
-constexpr std::array<TextMember, ConversionSettings::kPresetStringCount> kPresetStrings = {
-    &ConversionSettings::containerOptions, &ConversionSettings::extraVideoCodecOptions,
-    &ConversionSettings::extraVideoFilters, &ConversionSettings::extraAudioCodecOptions,
-    &ConversionSettings::extraAudioFilters};
+constexpr std::array<TextMember, ConversionSettings::kPresetStringCount> kPresetStrings
+    = {&ConversionSettings::containerOptions, &ConversionSettings::extraVideoCodecOptions,
+       &ConversionSettings::extraVideoFilters, &ConversionSettings::extraAudioCodecOptions,
+       &ConversionSettings::extraAudioFilters};
 
 int32_t fromLittleEndian(const uint8_t b[4])
 {

@@ -10,28 +10,74 @@ namespace qf::convert {
 namespace {
 
 // Every member of a shared reset except the video codec's own choice.
-constexpr ParameterValues kHandheldReset = {
-    .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
-    .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0, .saturation = 10,
-    .audioCodec = kAudioCodecAacMpeg4, .audioStreamId = 0, .channelMode = 0, .volumeNormalize = 1,
-    .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
-    .aacObjectType = 1};
+constexpr ParameterValues kHandheldReset = {.aspectIndex = 0,
+                                            .twoPass = 0,
+                                            .turbo = 0,
+                                            .deinterlace = 0,
+                                            .inverseTelecine = 0,
+                                            .pictureAdjust = 0,
+                                            .gamma = 10,
+                                            .contrast = 10,
+                                            .brightness = 0,
+                                            .saturation = 10,
+                                            .audioCodec = kAudioCodecAacMpeg4,
+                                            .audioStreamId = 0,
+                                            .channelMode = 0,
+                                            .volumeNormalize = 1,
+                                            .mp3VbrQuality = 0,
+                                            .mp3Volume = 0,
+                                            .mp3Mode = 0,
+                                            .mp3Method = 0,
+                                            .mp3AlgorithmQuality = 0,
+                                            .aacObjectType = 1};
 
-constexpr ParameterValues kDiscReset = {
-    .twoPass = 1, .turbo = 1, .deinterlace = 0, .inverseTelecine = 0, .qualityIndex = 0,
-    .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0, .saturation = 10,
-    .audioStreamId = 0, .channelMode = 0, .volumeNormalize = 1,
-    .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
-    .aacObjectType = 0};
+constexpr ParameterValues kDiscReset = {.twoPass = 1,
+                                        .turbo = 1,
+                                        .deinterlace = 0,
+                                        .inverseTelecine = 0,
+                                        .qualityIndex = 0,
+                                        .pictureAdjust = 0,
+                                        .gamma = 10,
+                                        .contrast = 10,
+                                        .brightness = 0,
+                                        .saturation = 10,
+                                        .audioStreamId = 0,
+                                        .channelMode = 0,
+                                        .volumeNormalize = 1,
+                                        .mp3VbrQuality = 0,
+                                        .mp3Volume = 0,
+                                        .mp3Mode = 0,
+                                        .mp3Method = 0,
+                                        .mp3AlgorithmQuality = 0,
+                                        .aacObjectType = 0};
 
-constexpr ParameterValues kAudioOnlyReset = {
-    .videoCodec = kVideoCodecNone, .videoBitrateIndex = 0, .frameSizeIndex = 0, .frameRateIndex = 0,
-    .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
-    .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0, .saturation = 10,
-    .audioCodec = kAudioCodecMp3, .sampleRateIndex = 4, .audioStreamId = 0, .channelMode = 0,
-    .volumeNormalize = 0, .audioBitrateIndex = 6,
-    .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0, .mp3Method = 0, .mp3AlgorithmQuality = 0,
-    .aacObjectType = 0};
+constexpr ParameterValues kAudioOnlyReset = {.videoCodec = kVideoCodecNone,
+                                             .videoBitrateIndex = 0,
+                                             .frameSizeIndex = 0,
+                                             .frameRateIndex = 0,
+                                             .aspectIndex = 0,
+                                             .twoPass = 0,
+                                             .turbo = 0,
+                                             .deinterlace = 0,
+                                             .inverseTelecine = 0,
+                                             .qualityIndex = 0,
+                                             .pictureAdjust = 0,
+                                             .gamma = 10,
+                                             .contrast = 10,
+                                             .brightness = 0,
+                                             .saturation = 10,
+                                             .audioCodec = kAudioCodecMp3,
+                                             .sampleRateIndex = 4,
+                                             .audioStreamId = 0,
+                                             .channelMode = 0,
+                                             .volumeNormalize = 0,
+                                             .audioBitrateIndex = 6,
+                                             .mp3VbrQuality = 0,
+                                             .mp3Volume = 0,
+                                             .mp3Mode = 0,
+                                             .mp3Method = 0,
+                                             .mp3AlgorithmQuality = 0,
+                                             .aacObjectType = 0};
 
 constexpr const char* kMp4Container = "-of lavf -lavfopts format=mp4 -sws 9";
 constexpr const char* kSws = "-sws 9";
@@ -44,13 +90,33 @@ constexpr const char* kVcdResample = ",lavcresample=44100";
 
 using R = DefaultsReset;
 
-constexpr ParameterValues kWindowsMedia = {
-    .videoCodec = 7, .videoBitrateIndex = 7, .frameSizeIndex = 7, .frameRateIndex = 0,
-    .aspectIndex = 0, .twoPass = 0, .turbo = 0, .deinterlace = 0, .inverseTelecine = 0,
-    .qualityIndex = 0, .pictureAdjust = 0, .gamma = 10, .contrast = 10, .brightness = 0,
-    .saturation = 10, .audioCodec = 6, .sampleRateIndex = 3, .audioStreamId = 0, .channelMode = 0,
-    .volumeNormalize = 1, .audioBitrateIndex = 4, .mp3VbrQuality = 0, .mp3Volume = 0, .mp3Mode = 0,
-    .mp3Method = 0, .mp3AlgorithmQuality = 0, .aacObjectType = 1};
+constexpr ParameterValues kWindowsMedia = {.videoCodec = 7,
+                                           .videoBitrateIndex = 7,
+                                           .frameSizeIndex = 7,
+                                           .frameRateIndex = 0,
+                                           .aspectIndex = 0,
+                                           .twoPass = 0,
+                                           .turbo = 0,
+                                           .deinterlace = 0,
+                                           .inverseTelecine = 0,
+                                           .qualityIndex = 0,
+                                           .pictureAdjust = 0,
+                                           .gamma = 10,
+                                           .contrast = 10,
+                                           .brightness = 0,
+                                           .saturation = 10,
+                                           .audioCodec = 6,
+                                           .sampleRateIndex = 3,
+                                           .audioStreamId = 0,
+                                           .channelMode = 0,
+                                           .volumeNormalize = 1,
+                                           .audioBitrateIndex = 4,
+                                           .mp3VbrQuality = 0,
+                                           .mp3Volume = 0,
+                                           .mp3Mode = 0,
+                                           .mp3Method = 0,
+                                           .mp3AlgorithmQuality = 0,
+                                           .aacObjectType = 1};
 
 // Today's players: every member set, so nothing of the previously shown
 // model stays. Constant quality with the frame size a box (value tables);
@@ -658,34 +724,16 @@ bool modelMatches(const DefaultsRow& row, int32_t model)
 }
 
 // ParameterValues mirrors the 27 integers of the record, in their order.
-constexpr std::array<int16_t ParameterValues::*, ConversionSettings::kParameterCount> kValueSlots = {
-    &ParameterValues::videoCodec,
-    &ParameterValues::videoBitrateIndex,
-    &ParameterValues::frameSizeIndex,
-    &ParameterValues::frameRateIndex,
-    &ParameterValues::aspectIndex,
-    &ParameterValues::twoPass,
-    &ParameterValues::turbo,
-    &ParameterValues::deinterlace,
-    &ParameterValues::inverseTelecine,
-    &ParameterValues::qualityIndex,
-    &ParameterValues::pictureAdjust,
-    &ParameterValues::gamma,
-    &ParameterValues::contrast,
-    &ParameterValues::brightness,
-    &ParameterValues::saturation,
-    &ParameterValues::audioCodec,
-    &ParameterValues::sampleRateIndex,
-    &ParameterValues::audioStreamId,
-    &ParameterValues::channelMode,
-    &ParameterValues::volumeNormalize,
-    &ParameterValues::audioBitrateIndex,
-    &ParameterValues::mp3VbrQuality,
-    &ParameterValues::mp3Volume,
-    &ParameterValues::mp3Mode,
-    &ParameterValues::mp3Method,
-    &ParameterValues::mp3AlgorithmQuality,
-    &ParameterValues::aacObjectType};
+constexpr std::array<int16_t ParameterValues::*, ConversionSettings::kParameterCount> kValueSlots
+    = {&ParameterValues::videoCodec,     &ParameterValues::videoBitrateIndex,   &ParameterValues::frameSizeIndex,
+       &ParameterValues::frameRateIndex, &ParameterValues::aspectIndex,         &ParameterValues::twoPass,
+       &ParameterValues::turbo,          &ParameterValues::deinterlace,         &ParameterValues::inverseTelecine,
+       &ParameterValues::qualityIndex,   &ParameterValues::pictureAdjust,       &ParameterValues::gamma,
+       &ParameterValues::contrast,       &ParameterValues::brightness,          &ParameterValues::saturation,
+       &ParameterValues::audioCodec,     &ParameterValues::sampleRateIndex,     &ParameterValues::audioStreamId,
+       &ParameterValues::channelMode,    &ParameterValues::volumeNormalize,     &ParameterValues::audioBitrateIndex,
+       &ParameterValues::mp3VbrQuality,  &ParameterValues::mp3Volume,           &ParameterValues::mp3Mode,
+       &ParameterValues::mp3Method,      &ParameterValues::mp3AlgorithmQuality, &ParameterValues::aacObjectType};
 
 void apply(const ParameterValues& values, ConversionSettings& s)
 {
@@ -715,18 +763,13 @@ void ConversionSettings::applyDefaults()
         return;
     apply(row->values, *this);
     switch (row->reset) {
-    case DefaultsReset::None:
-        break;
+    case DefaultsReset::None: break;
     case DefaultsReset::Handheld:
         apply(kHandheldReset, *this);
         qualityIndex = videoCodec == 0 ? 5 : 0;
         break;
-    case DefaultsReset::Disc:
-        apply(kDiscReset, *this);
-        break;
-    case DefaultsReset::AudioOnly:
-        apply(kAudioOnlyReset, *this);
-        break;
+    case DefaultsReset::Disc: apply(kDiscReset, *this); break;
+    case DefaultsReset::AudioOnly: apply(kAudioOnlyReset, *this); break;
     }
     // A row made for one audio-only format leaves no video codec behind,
     // whatever values it shares with its video sibling.

@@ -9,14 +9,14 @@
 
 namespace qf::convert {
 
-inline constexpr int16_t kKeep = INT16_MIN;   // "this row does not set the member"
+inline constexpr int16_t kKeep = INT16_MIN; // "this row does not set the member"
 inline constexpr int32_t kAnyModel = -1;
 inline constexpr int32_t kAnyFormat = -1;
-inline constexpr int32_t kModelsFrom2 = -2;   // model index 2 and above
+inline constexpr int32_t kModelsFrom2 = -2; // model index 2 and above
 
 enum class DefaultsReset : uint8_t {
     None,
-    Handheld,   // after the row's video codec is set: qualityIndex depends on it
+    Handheld, // after the row's video codec is set: qualityIndex depends on it
     Disc,
     AudioOnly,
 };
@@ -62,9 +62,9 @@ struct PresetStrings {
 
 struct DefaultsRow {
     int32_t category;
-    int32_t modelFrom;   // kAnyModel, kModelsFrom2, or the first model index
-    int32_t modelTo;     // last model index (ignored for kAnyModel / kModelsFrom2)
-    int32_t format;      // kAnyFormat or one format value
+    int32_t modelFrom; // kAnyModel, kModelsFrom2, or the first model index
+    int32_t modelTo; // last model index (ignored for kAnyModel / kModelsFrom2)
+    int32_t format; // kAnyFormat or one format value
     ParameterValues values;
     DefaultsReset reset;
     PresetStrings strings;

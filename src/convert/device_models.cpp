@@ -19,7 +19,8 @@ bool readInt(core::ByteBuffer& in, int32_t& value)
     uint8_t le[4];
     if (!in.readFixed(le, 4))
         return false;
-    value = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
+    value
+        = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
     return true;
 }
 
@@ -36,7 +37,8 @@ std::span<const BuiltinModel> builtinModels(int32_t category)
             first = i;
         ++count;
     }
-    return count ? std::span<const BuiltinModel>(kBuiltinModels).subspan(first, count) : std::span<const BuiltinModel>();
+    return count ? std::span<const BuiltinModel>(kBuiltinModels).subspan(first, count)
+                 : std::span<const BuiltinModel>();
 }
 
 const char* formatChoiceLabel(int32_t format)
@@ -183,8 +185,7 @@ void buildCategoryList(int32_t category, const DeviceModelList& presets, DeviceM
     list.renumber();
 }
 
-int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& presets,
-                  DeviceModelList& list)
+int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& presets, DeviceModelList& list)
 {
     if (settings.category < 0 || settings.category >= kCategoryCount || !formatEntry(settings.outputFormat))
         return -1;

@@ -30,7 +30,7 @@ struct BuiltinModel {
     int32_t category;
     const char* name;
     uint8_t formatCount;
-    std::array<int8_t, 5> formats;   // in the order the format combo shows them
+    std::array<int8_t, 5> formats; // in the order the format combo shows them
 };
 
 inline constexpr std::array<BuiltinModel, 30> kBuiltinModels = {{
@@ -90,8 +90,8 @@ public:
     int32_t category = 0;
     int32_t modelIndex = 0;
     core::TextString name;
-    core::ByteBuffer presetBytes;       // the parameter block; empty for built-in models
-    std::vector<FormatChoice> formats;  // never empty for a usable entry
+    core::ByteBuffer presetBytes; // the parameter block; empty for built-in models
+    std::vector<FormatChoice> formats; // never empty for a usable entry
 
     bool listsFormat(int32_t format) const;
     // What choosing this entry and one of its formats does to a record:

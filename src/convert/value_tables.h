@@ -84,18 +84,18 @@ enum class CommandLayout : uint8_t {
 
 // The optional fragments of a single-line command.
 struct SingleLineParts {
-    bool audioStream = false;        // the stream choice, after the sample rate
-    bool videoFilters = false;       // the video filter chain, before the codecs
-    bool extraVideoOptions = false;  // the preset's video codec options, last
+    bool audioStream = false; // the stream choice, after the sample rate
+    bool videoFilters = false; // the video filter chain, before the codecs
+    bool extraVideoOptions = false; // the preset's video codec options, last
 };
 
 // What turns the encoder's file into the output afterwards.
 enum class PostProcessing : uint8_t {
-    None,             // the encoder writes the output itself
-    Mux3gp,           // AVI split into streams, muxed to 3GP
-    MuxPmp,           // AVI split into streams, muxed to PMP
-    MuxMp4WithAtoms,  // muxed to MP4, then the handheld atom edit
-    MuxMp4,           // muxed to MP4
+    None, // the encoder writes the output itself
+    Mux3gp, // AVI split into streams, muxed to 3GP
+    MuxPmp, // AVI split into streams, muxed to PMP
+    MuxMp4WithAtoms, // muxed to MP4, then the handheld atom edit
+    MuxMp4, // muxed to MP4
 };
 
 // A text replaced, every occurrence left to right, in a finished command's
@@ -113,16 +113,16 @@ inline constexpr std::array<TextReplacement, 2> kPmpRewrites = {{
 }};
 
 struct FormatEntry {
-    const char* label = "";       // what the task list shows
-    const char* panelLabel = "";  // what the format combo shows (only flv differs)
-    const char* suffix = "";      // appended to the source's file name in the output folder
+    const char* label = ""; // what the task list shows
+    const char* panelLabel = ""; // what the format combo shows (only flv differs)
+    const char* suffix = ""; // appended to the source's file name in the output folder
     // No video stream: the builder forces "no video", the panel's video
     // combos are off, and a source without audio has nothing to give.
     bool audioOnly = false;
     // The encoder options fix the channels: the panel's channel combo is off.
     bool fixedChannels = false;
     CommandLayout layout = CommandLayout::SingleLine;
-    const char* intermediateExtension = "";  // Intermediate layout: ".avi" or ".mp4"
+    const char* intermediateExtension = ""; // Intermediate layout: ".avi" or ".mp4"
     SingleLineParts singleLine = {};
     std::span<const TextReplacement> optionRewrites = {};
     PostProcessing postProcessing = PostProcessing::None;
@@ -376,7 +376,7 @@ inline constexpr std::array<RowValue, 13> kFrameRates = {{
     {"30 fps", "30"},
     {"10 fps", "10"},
 }};
-inline constexpr int kFrameRateFilm = 7;  // 24000/1001
+inline constexpr int kFrameRateFilm = 7; // 24000/1001
 
 // aspectIndex (combo 1036). Rows 4, 6 and 7 show no decimal point; the values do.
 inline constexpr std::array<RowValue, 8> kAspects = {{
@@ -391,8 +391,8 @@ inline constexpr std::array<RowValue, 8> kAspects = {{
 }};
 
 // qualityIndex (the quality slider): macroblock decision options.
-inline constexpr std::array<const char*, 6> kQualities = {
-    "", ":mbd=0", ":mbd=1", ":mbd=1:mv0", ":mbd=2:mv0", ":mbd=2:mv0:trell"};
+inline constexpr std::array<const char*, 6> kQualities
+    = {"", ":mbd=0", ":mbd=1", ":mbd=1:mv0", ":mbd=2:mv0", ":mbd=2:mv0:trell"};
 
 // ---- Audio ----
 
@@ -453,8 +453,8 @@ inline constexpr std::array<RowValue, 5> kChannelModes = {{
 }};
 
 // audioBitrateIndex (combo 1030, rows "<n> kbps").
-inline constexpr std::array<const char*, 12> kAudioBitrates = {
-    "32", "48", "64", "80", "96", "112", "128", "160", "192", "224", "256", "320"};
+inline constexpr std::array<const char*, 12> kAudioBitrates
+    = {"32", "48", "64", "80", "96", "112", "128", "160", "192", "224", "256", "320"};
 
 // mp3Mode (combo 1032): the encoder receives the row index plus one.
 inline constexpr std::array<const char*, 4> kMp3Modes = {"Stereo", "Joint", "Dual", "Mono"};
@@ -474,10 +474,10 @@ inline constexpr int kMp3LastBitrateMethod = 1;
 // mp3Volume (1031) rows "默认","0".."10" are 0..11; mp3AlgorithmQuality (1034)
 // rows "默认","0".."9" are 0..10; audioStreamId (1037) rows "原始","1".."9" are 0..9.
 inline constexpr std::array<const char*, 10> kMp3VbrQualityRows = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
-inline constexpr std::array<const char*, 12> kMp3VolumeRows = {
-    "默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-inline constexpr std::array<const char*, 11> kMp3AlgorithmQualityRows = {
-    "默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+inline constexpr std::array<const char*, 12> kMp3VolumeRows
+    = {"默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+inline constexpr std::array<const char*, 11> kMp3AlgorithmQualityRows
+    = {"默认", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 inline constexpr std::array<const char*, 10> kAudioStreamRows = {"原始", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 
 // The valid values of the 27 parameter integers, in their record order:
@@ -488,8 +488,7 @@ struct ValueRange {
 };
 
 // The row indexes of a table: 0 .. its size - 1.
-template <typename Table>
-constexpr ValueRange rowsOf(const Table&)
+template <typename Table> constexpr ValueRange rowsOf(const Table&)
 {
     return {0, static_cast<int32_t>(std::tuple_size_v<Table>) - 1};
 }
@@ -504,44 +503,42 @@ inline constexpr ValueRange kSaturationRange = {0, 30};
 inline constexpr int32_t kAacObjectTypeCount = 4;
 
 inline constexpr std::array<ValueRange, 27> kParameterRanges = {{
-    rowsOf(kVideoCodecs),                  // videoCodec
-    rowsOf(kVideoBitrates),                // videoBitrateIndex
-    rowsOf(kFrameSizes),                   // frameSizeIndex
-    rowsOf(kFrameRates),                   // frameRateIndex
-    rowsOf(kAspects),                      // aspectIndex
-    kSwitchValues,                         // twoPass
-    kSwitchValues,                         // turbo
-    kSwitchValues,                         // deinterlace
-    kSwitchValues,                         // inverseTelecine
-    rowsOf(kQualities),                    // qualityIndex
-    kSwitchValues,                         // pictureAdjust
-    kGammaRange,                           // gamma
-    kContrastRange,                        // contrast
-    kBrightnessRange,                      // brightness
-    kSaturationRange,                      // saturation
-    rowsOf(kAudioCodecs),                  // audioCodec
-    rowsOf(kSampleRates),                  // sampleRateIndex
-    rowsOf(kAudioStreamRows),              // audioStreamId
-    rowsOf(kChannelModes),                 // channelMode
-    kSwitchValues,                         // volumeNormalize
-    rowsOf(kAudioBitrates),                // audioBitrateIndex
-    rowsOf(kMp3VbrQualityRows),            // mp3VbrQuality
-    rowsOf(kMp3VolumeRows),                // mp3Volume
-    rowsOf(kMp3Modes),                     // mp3Mode
-    rowsOf(kMp3Methods),                   // mp3Method
-    rowsOf(kMp3AlgorithmQualityRows),      // mp3AlgorithmQuality
-    {0, kAacObjectTypeCount - 1},          // aacObjectType
+    rowsOf(kVideoCodecs), // videoCodec
+    rowsOf(kVideoBitrates), // videoBitrateIndex
+    rowsOf(kFrameSizes), // frameSizeIndex
+    rowsOf(kFrameRates), // frameRateIndex
+    rowsOf(kAspects), // aspectIndex
+    kSwitchValues, // twoPass
+    kSwitchValues, // turbo
+    kSwitchValues, // deinterlace
+    kSwitchValues, // inverseTelecine
+    rowsOf(kQualities), // qualityIndex
+    kSwitchValues, // pictureAdjust
+    kGammaRange, // gamma
+    kContrastRange, // contrast
+    kBrightnessRange, // brightness
+    kSaturationRange, // saturation
+    rowsOf(kAudioCodecs), // audioCodec
+    rowsOf(kSampleRates), // sampleRateIndex
+    rowsOf(kAudioStreamRows), // audioStreamId
+    rowsOf(kChannelModes), // channelMode
+    kSwitchValues, // volumeNormalize
+    rowsOf(kAudioBitrates), // audioBitrateIndex
+    rowsOf(kMp3VbrQualityRows), // mp3VbrQuality
+    rowsOf(kMp3VolumeRows), // mp3Volume
+    rowsOf(kMp3Modes), // mp3Mode
+    rowsOf(kMp3Methods), // mp3Method
+    rowsOf(kMp3AlgorithmQualityRows), // mp3AlgorithmQuality
+    {0, kAacObjectTypeCount - 1}, // aacObjectType
 }};
 
 // Row lookups that tolerate any stored integer.
-template <typename T, std::size_t N>
-constexpr const T* tableEntry(const std::array<T, N>& table, int32_t index)
+template <typename T, std::size_t N> constexpr const T* tableEntry(const std::array<T, N>& table, int32_t index)
 {
     return index >= 0 && static_cast<std::size_t>(index) < N ? &table[static_cast<std::size_t>(index)] : nullptr;
 }
 
-template <std::size_t N>
-constexpr const char* tableText(const std::array<const char*, N>& table, int32_t index)
+template <std::size_t N> constexpr const char* tableText(const std::array<const char*, N>& table, int32_t index)
 {
     const char* const* p = tableEntry(table, index);
     return p ? *p : "";

@@ -23,9 +23,13 @@ public:
     static constexpr uint32_t kGrowStep = 256;
 
     ByteBuffer();
-    explicit ByteBuffer(uint32_t size);   // capacity size + 1
+    explicit ByteBuffer(uint32_t size); // capacity size + 1
     ByteBuffer(const ByteBuffer& other);
-    ByteBuffer& operator=(const ByteBuffer& other) { assign(other); return *this; }
+    ByteBuffer& operator=(const ByteBuffer& other)
+    {
+        assign(other);
+        return *this;
+    }
     virtual ~ByteBuffer();
 
     const uint8_t* data() const { return data_; }
@@ -37,13 +41,17 @@ public:
 
     void appendBytes(const void* bytes, uint32_t count);
     void appendBlock(const void* bytes, uint32_t count);
-    void appendBlock(const char* text);         // without the terminator; null is an empty block
+    void appendBlock(const char* text); // without the terminator; null is an empty block
     void appendBlock(const TextString& text);
-    void appendBlock(const ByteBuffer& other);  // the other buffer's data as one block
-    void appendUint32(uint32_t value);          // 4 bytes, little-endian, no length prefix
+    void appendBlock(const ByteBuffer& other); // the other buffer's data as one block
+    void appendUint32(uint32_t value); // 4 bytes, little-endian, no length prefix
     void assign(const ByteBuffer& other);
-    void setLength(uint32_t n);                 // the smaller of n and the capacity
-    void clear() { setLength(0); rewind(); }
+    void setLength(uint32_t n); // the smaller of n and the capacity
+    void clear()
+    {
+        setLength(0);
+        rewind();
+    }
     void rewind() { cursor_ = 0; }
 
     bool readFixed(void* dest, uint32_t n);
@@ -58,7 +66,7 @@ private:
     uint8_t* data_;
     uint32_t length_ = 0;
     uint32_t capacity_;
-    uint32_t cursor_ = 0;  // read position, an offset into data_
+    uint32_t cursor_ = 0; // read position, an offset into data_
 };
 
 } // namespace qf::core

@@ -11,10 +11,10 @@ namespace qf::core::fs {
 // True for a path in Windows form, whose backslashes separate.
 bool backslashSeparates(const char* path);
 
-bool exists(const char* path);        // false for null
+bool exists(const char* path); // false for null
 bool isDirectory(const char* path);
-bool isFile(const char* path);        // exists and is not a directory
-int64_t fileSize(const char* path);   // -1 for null, missing or directory
+bool isFile(const char* path); // exists and is not a directory
+int64_t fileSize(const char* path); // -1 for null, missing or directory
 
 // Every separator of the other kind becomes ch ('/' turns backslashes into
 // slashes; any other ch turns slashes into ch).

@@ -8,12 +8,12 @@ namespace qf::core {
 
 inline constexpr uint32_t WM_USER = 0x400;
 
-inline constexpr uint32_t WM_TRAY_NOTIFY = WM_USER + 1;   // tray icon -> main window
+inline constexpr uint32_t WM_TRAY_NOTIFY = WM_USER + 1; // tray icon -> main window
 inline constexpr uint32_t WM_SWITCH_NOTIFY = WM_USER + 2; // switch button -> parent; wParam 0/1
-inline constexpr uint32_t WM_MAIN_REQUEST = WM_USER + 3;  // panels, task list -> main window
-inline constexpr uint32_t WM_TASK_NOTIFY = WM_USER + 6;   // worker, its timer -> task list
-inline constexpr uint32_t WM_QUEUE_TASK = WM_USER + 7;    // UI thread -> worker thread
-inline constexpr uint32_t WM_PLAY_ENTRY = WM_USER + 9;    // player window -> engine thread
+inline constexpr uint32_t WM_MAIN_REQUEST = WM_USER + 3; // panels, task list -> main window
+inline constexpr uint32_t WM_TASK_NOTIFY = WM_USER + 6; // worker, its timer -> task list
+inline constexpr uint32_t WM_QUEUE_TASK = WM_USER + 7; // UI thread -> worker thread
+inline constexpr uint32_t WM_PLAY_ENTRY = WM_USER + 9; // player window -> engine thread
 inline constexpr uint32_t WM_PLAYER_NOTIFY = WM_USER + 10; // engine, sliders, playlist -> player windows
 
 // WM_MAIN_REQUEST codes (first parameter).
@@ -58,10 +58,10 @@ enum PlayerNotification : uint32_t {
     PLAYER_ASK_FULL_SCREEN = 2,
     PLAYER_PLAY_ENTRY = 3,
     PLAYER_STOP_CURRENT = 4,
-    PLAYER_STOPPED = 6,       // playback stopped on request
-    PLAYER_ENDED = 7,         // the player process ended by itself
-    PLAYER_STARTING = 8,      // the player process was created
-    PLAYER_PLAYING = 9,       // the player printed its start line
+    PLAYER_STOPPED = 6, // playback stopped on request
+    PLAYER_ENDED = 7, // the player process ended by itself
+    PLAYER_STARTING = 8, // the player process was created
+    PLAYER_PLAYING = 9, // the player printed its start line
 };
 
 } // namespace qf::core

@@ -64,19 +64,19 @@ private:
     struct Item {
         Message msg;
         bool synchronous = false;
-        bool taken = false;  // the receiver has started the handler
+        bool taken = false; // the receiver has started the handler
         bool done = false;
         intptr_t result = 0;
     };
 
-    Handler handler_;              // immutable after construction
-    const std::thread::id owner_;  // immutable after construction
+    Handler handler_; // immutable after construction
+    const std::thread::id owner_; // immutable after construction
 
     mutable std::mutex mutex_;
-    std::condition_variable arrived_;  // guarded by mutex_: queue_ grew
+    std::condition_variable arrived_; // guarded by mutex_: queue_ grew
     std::condition_variable answered_; // guarded by mutex_: a send finished
-    std::deque<Item*> queue_;          // guarded by mutex_
-    bool shutDown_ = false;            // guarded by mutex_
+    std::deque<Item*> queue_; // guarded by mutex_
+    bool shutDown_ = false; // guarded by mutex_
 };
 
 } // namespace qf::core

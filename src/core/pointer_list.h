@@ -16,10 +16,10 @@ public:
     PointerList& operator=(const PointerList&) = delete;
     virtual ~PointerList();
 
-    uint32_t add(void* p);                    // returns the new count
+    uint32_t add(void* p); // returns the new count
     uint32_t insert(uint32_t index, void* p); // returns the position used
-    void* get(uint32_t index) const;          // null when out of range
-    void* removeAt(uint32_t index);           // returns the removed pointer, null when out of range
+    void* get(uint32_t index) const; // null when out of range
+    void* removeAt(uint32_t index); // returns the removed pointer, null when out of range
     void clear();
 
     uint32_t count() const { return count_; }

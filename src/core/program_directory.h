@@ -33,7 +33,7 @@ private:
 };
 
 struct ProgramLocation {
-    TextString executablePath{1023};   // slash-separated
+    TextString executablePath{1023}; // slash-separated
     TextString programDirectory{1023}; // slash-separated, no trailing slash
 };
 

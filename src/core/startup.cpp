@@ -6,8 +6,7 @@ namespace qf::core {
 
 namespace {
 
-template <typename F, typename... Args>
-void runIf(const F& hook, Args&&... args)
+template <typename F, typename... Args> void runIf(const F& hook, Args&&... args)
 {
     if (hook)
         hook(std::forward<Args>(args)...);
@@ -20,8 +19,7 @@ Application::Application(ProgramLocator& locator, StartupHooks hooks) : locator_
 bool Application::startUp()
 {
     const bool coreReady = findProgramDirectory(locator_, programLocation())
-        && (!hooks_.loadMediaLibrary || hooks_.loadMediaLibrary())
-        && (!hooks_.bindLayered || hooks_.bindLayered());
+        && (!hooks_.loadMediaLibrary || hooks_.loadMediaLibrary()) && (!hooks_.bindLayered || hooks_.bindLayered());
     if (!coreReady) {
         runIf(hooks_.reportFailure, kInitFailedText);
         return false;

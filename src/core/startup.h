@@ -24,22 +24,22 @@ namespace qf::core {
 inline constexpr const char* kInitFailedText = "程序初始化失败";
 
 struct StartupHooks {
-    std::function<bool()> loadMediaLibrary;            // 2
-    std::function<bool()> bindLayered;                 // 3
-    std::function<void(const char*)> setEncoderPath;   // 5
-    std::function<void()> enableEmbeddedControls;      // 6
-    std::function<void()> createSharedResources;       // 7
-    std::function<void()> loadConfiguration;           // 8: applies the defaults itself on failure
-    std::function<void()> loadSharedMenu;              // 9
-    std::function<int()> runMainWindow;                // 10: returns the exit status
+    std::function<bool()> loadMediaLibrary; // 2
+    std::function<bool()> bindLayered; // 3
+    std::function<void(const char*)> setEncoderPath; // 5
+    std::function<void()> enableEmbeddedControls; // 6
+    std::function<void()> createSharedResources; // 7
+    std::function<void()> loadConfiguration; // 8: applies the defaults itself on failure
+    std::function<void()> loadSharedMenu; // 9
+    std::function<int()> runMainWindow; // 10: returns the exit status
 
-    std::function<void(const char*)> reportFailure;    // shows kInitFailedText
+    std::function<void(const char*)> reportFailure; // shows kInitFailedText
 
-    std::function<void()> destroySharedResources;      // exit 1
-    std::function<void()> unloadMediaLibrary;          // exit 2
-    std::function<void()> unbindLayered;               // exit 3
-    std::function<void()> saveConfiguration;           // exit 4
-    std::function<void()> destroySharedMenu;           // exit 5
+    std::function<void()> destroySharedResources; // exit 1
+    std::function<void()> unloadMediaLibrary; // exit 2
+    std::function<void()> unbindLayered; // exit 3
+    std::function<void()> saveConfiguration; // exit 4
+    std::function<void()> destroySharedMenu; // exit 5
 };
 
 class Application {
@@ -51,8 +51,8 @@ public:
     int run();
 
     // The separate halves, for front-ends without a main window (the CLI).
-    bool startUp();      // steps 1-9; false after reporting a failure
-    void shutDown();     // the exit sequence
+    bool startUp(); // steps 1-9; false after reporting a failure
+    void shutDown(); // the exit sequence
 
     bool configurationLoaded() const { return configurationLoaded_; }
 

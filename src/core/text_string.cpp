@@ -18,7 +18,10 @@ char* allocate(uint32_t capacity)
     return p;
 }
 
-uint32_t roundedGrowth(uint32_t needed) { return needed / TextString::kGrowStep * TextString::kGrowStep + TextString::kGrowStep; }
+uint32_t roundedGrowth(uint32_t needed)
+{
+    return needed / TextString::kGrowStep * TextString::kGrowStep + TextString::kGrowStep;
+}
 
 } // namespace
 
@@ -143,10 +146,7 @@ void TextString::append(const char* text)
 
 void TextString::append(const TextString& other) { appendBytes(other.text_, other.length()); }
 
-TextString TextString::concat(const char* a, const char* b)
-{
-    return formatted("%s%s", a ? a : "", b ? b : "");
-}
+TextString TextString::concat(const char* a, const char* b) { return formatted("%s%s", a ? a : "", b ? b : ""); }
 
 TextString TextString::formatted(const char* fmt, ...)
 {

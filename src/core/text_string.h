@@ -21,19 +21,27 @@ public:
     static constexpr uint32_t kGrowStep = 128;
     static constexpr uint32_t kMaxFormatCapacity = 0x9FFFFF;
 
-    TextString();                              // capacity 64, empty
-    explicit TextString(uint32_t size);        // capacity size + 1, empty
-    TextString(const char* text);              // capacity length + 1 (null: empty, capacity 1)
-    TextString(const TextString& other);       // capacity other's length + 1
-    TextString(TextString&& other) noexcept;   // steals; other becomes empty (default capacity)
+    TextString(); // capacity 64, empty
+    explicit TextString(uint32_t size); // capacity size + 1, empty
+    TextString(const char* text); // capacity length + 1 (null: empty, capacity 1)
+    TextString(const TextString& other); // capacity other's length + 1
+    TextString(TextString&& other) noexcept; // steals; other becomes empty (default capacity)
     virtual ~TextString();
 
     // Formatting constructor: capacity starts at 128 and doubles until it fits.
     static TextString formatted(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
-    TextString& operator=(const TextString& other) { assign(other); return *this; }
+    TextString& operator=(const TextString& other)
+    {
+        assign(other);
+        return *this;
+    }
     TextString& operator=(TextString&& other) noexcept;
-    TextString& operator=(const char* text) { assign(text); return *this; }
+    TextString& operator=(const char* text)
+    {
+        assign(text);
+        return *this;
+    }
 
     const char* c_str() const { return text_; }
     const char* text() const { return text_; }
@@ -88,8 +96,8 @@ private:
     void growFor(uint32_t currentLength, uint32_t adding);
     bool ownsPointer(const char* p) const { return p >= text_ && p < text_ + capacity_; }
 
-    char* text_;         // never null, always zero-terminated
-    uint32_t capacity_;  // bytes allocated for text_
+    char* text_; // never null, always zero-terminated
+    uint32_t capacity_; // bytes allocated for text_
 };
 
 } // namespace qf::core

@@ -9,8 +9,7 @@ namespace qf::player {
 
 bool OutputReader::hasLine() const
 {
-    return buffer_.find('\n') != std::string::npos || buffer_.size() >= kMaxLine ||
-           (atEnd_ && !buffer_.empty());
+    return buffer_.find('\n') != std::string::npos || buffer_.size() >= kMaxLine || (atEnd_ && !buffer_.empty());
 }
 
 bool OutputReader::fill(platform::ChildProcess& process)

@@ -23,10 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int32_t limited(int64_t value, int64_t low, int64_t high)
-{
-    return static_cast<int32_t>(std::clamp(value, low, high));
-}
+int32_t limited(int64_t value, int64_t low, int64_t high) { return static_cast<int32_t>(std::clamp(value, low, high)); }
 
 // While paused, a command must not wake the player behind the engine's back.
 const char* pausePrefix(PlayerState state) { return state == PlayerState::Paused ? "pausing_keep " : ""; }
@@ -35,8 +32,7 @@ const char* pausePrefix(PlayerState state) { return state == PlayerState::Paused
 
 PlayerEngine::PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow)
     : videoSink_(videoWindow), playerSink_(playerWindow)
-{
-}
+{}
 
 PlayerEngine::~PlayerEngine() { stopThread(); }
 
@@ -120,8 +116,8 @@ bool PlayerEngine::playerStartable(const std::string& commandLine) const
 PlayerState PlayerEngine::startPlayback(const void* entry, const char* path, std::string_view videoFilters)
 {
     const uint64_t status = status_.load();
-    if (stateOf(status) == PlayerState::Paused &&
-        changeState(launchOf(status), PlayerState::Paused, PlayerState::Playing)) {
+    if (stateOf(status) == PlayerState::Paused
+        && changeState(launchOf(status), PlayerState::Paused, PlayerState::Playing)) {
         postWrite(launchOf(status), "pause\n");
         return PlayerState::Playing;
     }
@@ -185,10 +181,7 @@ void PlayerEngine::launchGone(uint32_t launch)
     goneChanged_.notify_all();
 }
 
-void PlayerEngine::terminatePlayer()
-{
-    post(Command{Command::Kind::Stop, launchOf(status_.load())});
-}
+void PlayerEngine::terminatePlayer() { post(Command{Command::Kind::Stop, launchOf(status_.load())}); }
 
 void PlayerEngine::forgetPositionQuestionLocked()
 {

@@ -74,17 +74,17 @@ enum class PlayerState : int32_t {
 class PlayerEngine {
 public:
     // Fixed waits, in milliseconds.
-    static constexpr int kStartupSilenceMs = 2000;  // no start line for this long: go on anyway
-    static constexpr int kPipePollMs = 2;           // the engine thread looks at its queue this often
-    static constexpr int kQueryWaitMs = 200;        // wait for a query's answer
-    static constexpr int kQueryTurnMs = 300;        // and for the engine thread to come to the query
-    static constexpr int kAnswerOverdueMs = 250;    // a position answer not seen by then may be unread
-    static constexpr int kCatchUpMs = 1000;         // pollPosition's bound on the engine thread's turn (a safety net)
+    static constexpr int kStartupSilenceMs = 2000; // no start line for this long: go on anyway
+    static constexpr int kPipePollMs = 2; // the engine thread looks at its queue this often
+    static constexpr int kQueryWaitMs = 200; // wait for a query's answer
+    static constexpr int kQueryTurnMs = 300; // and for the engine thread to come to the query
+    static constexpr int kAnswerOverdueMs = 250; // a position answer not seen by then may be unread
+    static constexpr int kCatchUpMs = 1000; // pollPosition's bound on the engine thread's turn (a safety net)
     // A player that leaves its full input pipe unread this long is stuck.
     static constexpr int kWriteWaitMs = 100;
-    static constexpr int kCloseTries = 11;          // "quit", then 11 waits of 10 ms, then kill
+    static constexpr int kCloseTries = 11; // "quit", then 11 waits of 10 ms, then kill
     static constexpr int kCloseWaitMs = 10;
-    static constexpr int kPositionLostMs = 3000;    // pollPosition asks again after this long unanswered
+    static constexpr int kPositionLostMs = 3000; // pollPosition asks again after this long unanswered
     // Seeks. The player's own seek to a point snaps forward to the next
     // keyframe (or back to the last one past the final keyframe); a seek
     // back by an amount snaps back. So a seek goes to the point, and when it
@@ -161,9 +161,9 @@ public:
     // unless Playing.
     int32_t pollPosition();
 
-    void setMute(bool on);             // sent while Playing or Paused (stays paused)
-    void setVolume(uint32_t volume);   // stores min(volume, 100) always; sent while Playing
-    void seekRelative(int32_t seconds);   // sent while Playing; the position estimate moves always
+    void setMute(bool on); // sent while Playing or Paused (stays paused)
+    void setVolume(uint32_t volume); // stores min(volume, 100) always; sent while Playing
+    void seekRelative(int32_t seconds); // sent while Playing; the position estimate moves always
     // position := seconds; sent while Playing or Paused. The player lands on
     // a keyframe at or before that point (see Seeks).
     void seekAbsolute(uint32_t seconds);
@@ -219,10 +219,10 @@ private:
     // The answer to a waiting query, handed from the engine thread.
     struct QueryReply {
         std::mutex mutex;
-        std::condition_variable done;    // guarded by mutex
-        bool finished = false;           // guarded by mutex
-        bool abandoned = false;          // guarded by mutex: the caller stopped waiting
-        std::optional<int32_t> answer;   // guarded by mutex
+        std::condition_variable done; // guarded by mutex
+        bool finished = false; // guarded by mutex
+        bool abandoned = false; // guarded by mutex: the caller stopped waiting
+        std::optional<int32_t> answer; // guarded by mutex
     };
     struct Command {
         enum class Kind {
@@ -236,14 +236,13 @@ private:
         };
         explicit Command(Kind k, uint32_t forLaunch = 0, const void* forEntry = nullptr)
             : kind(k), launch(forLaunch), entry(forEntry)
-        {
-        }
+        {}
         Kind kind;
         uint32_t launch;
-        const void* entry;                  // PlayEntry
-        std::string text;                   // PlayEntry: the command line; otherwise the line
-        std::string_view tag;               // Query: the answer's tag
-        std::shared_ptr<QueryReply> reply;  // Query
+        const void* entry; // PlayEntry
+        std::string text; // PlayEntry: the command line; otherwise the line
+        std::string_view tag; // Query: the answer's tag
+        std::shared_ptr<QueryReply> reply; // Query
         int64_t ms = 0; // Seek: the point, or the step when `step`
         bool step = false;
         bool paused = false; // Seek: sent while paused
@@ -251,12 +250,12 @@ private:
     // The position question pollPosition leaves with the player. The player
     // answers questions in order, one line each.
     struct PositionQuestion {
-        bool asked = false;         // sent, answer not yet seen
+        bool asked = false; // sent, answer not yet seen
         std::chrono::steady_clock::time_point askedAt;
-        bool answered = false;      // answer seen, not yet taken
+        bool answered = false; // answer seen, not yet taken
         int64_t answerMs = 0;
-        int32_t shiftSeconds = 0;   // relative seeks sent after the question
-        int staleAnswers = 0;       // position answers still owed to dropped questions
+        int32_t shiftSeconds = 0; // relative seeks sent after the question
+        int staleAnswers = 0; // position answers still owed to dropped questions
     };
     // What the player said about the current launch.
     struct Facts {
@@ -266,7 +265,7 @@ private:
         int32_t displayHeight = 0;
         int32_t announcedLength = 0;
         PositionQuestion question;
-        uint64_t caughtUp = 0;      // the last catch-up request the engine thread answered
+        uint64_t caughtUp = 0; // the last catch-up request the engine thread answered
     };
     // The engine thread's launch and its process.
     struct Current {
@@ -274,13 +273,13 @@ private:
         intptr_t entry = 0;
         std::unique_ptr<platform::ChildProcess> process;
         OutputReader reader;
-        bool starting = false;          // the start line is still awaited
+        bool starting = false; // the start line is still awaited
         bool startLineSeen = false;
         std::chrono::steady_clock::duration silence{};
         // The settings as the start-up sent them.
         uint32_t sentVolume = 0;
         int32_t sentPicture[4] = {};
-        uint64_t caughtUp = 0;          // the last catch-up request answered
+        uint64_t caughtUp = 0; // the last catch-up request answered
     };
 
     static uint64_t packed(uint32_t launch, PlayerState state)
@@ -296,7 +295,7 @@ private:
     void post(Command command);
     void postWrite(uint32_t launch, std::string line);
     std::optional<int32_t> runQuery(uint32_t launch, const char* line, std::string_view tag);
-    void forgetPositionQuestionLocked();   // holds factsMutex_
+    void forgetPositionQuestionLocked(); // holds factsMutex_
     bool playerStartable(const std::string& commandLine) const;
 
     // Engine thread.
@@ -322,15 +321,15 @@ private:
     void catchUp();
     void acknowledgeCatchUp(uint64_t request);
 
-    core::NotificationSink& videoSink_;    // immutable after construction
-    core::NotificationSink& playerSink_;   // immutable after construction
+    core::NotificationSink& videoSink_; // immutable after construction
+    core::NotificationSink& playerSink_; // immutable after construction
 
     // UI thread only.
     std::thread thread_;
     int32_t position_ = 0;
     int32_t length_ = 0;
-    uint32_t launches_ = 0;                // launches made so far
-    std::string playerPath_;               // empty: the program directory's
+    uint32_t launches_ = 0; // launches made so far
+    std::string playerPath_; // empty: the program directory's
     std::string lastCommandLine_;
 
     // Engine thread only.
@@ -342,8 +341,8 @@ private:
     std::atomic<int32_t> contrast_{0};
     std::atomic<int32_t> hue_{0};
     std::atomic<int32_t> saturation_{0};
-    EngineSettings settings_;              // taken again before each launch
-    std::atomic<bool> quitting_{false};    // stopThread is under way: report nothing
+    EngineSettings settings_; // taken again before each launch
+    std::atomic<bool> quitting_{false}; // stopThread is under way: report nothing
     std::atomic<uint64_t> catchUpRequest_{0};
 
     // (launch << 32) | state. The UI thread makes launches, stops and pauses;
@@ -352,10 +351,10 @@ private:
 
     // Held only around reading or changing the facts, never around I/O.
     mutable std::mutex factsMutex_;
-    std::condition_variable caughtUp_;     // guarded by factsMutex_
-    Facts facts_;                          // guarded by factsMutex_
+    std::condition_variable caughtUp_; // guarded by factsMutex_
+    Facts facts_; // guarded by factsMutex_
 
-    SoundOutputFinder sound_;              // started and stopped on the UI thread
+    SoundOutputFinder sound_; // started and stopped on the UI thread
 
     // The last launch whose process the engine thread has ended (or never
     // started), for stopPlaybackAndWait.
@@ -365,8 +364,8 @@ private:
     void launchGone(uint32_t launch);
 
     std::mutex queueMutex_;
-    std::condition_variable queueChanged_;  // guarded by queueMutex_
-    std::deque<Command> queue_;             // guarded by queueMutex_
+    std::condition_variable queueChanged_; // guarded by queueMutex_
+    std::deque<Command> queue_; // guarded by queueMutex_
 };
 
 } // namespace qf::player

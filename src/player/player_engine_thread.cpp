@@ -138,7 +138,8 @@ void PlayerEngine::playEntry(Command& command)
 void PlayerEngine::serviceProcess()
 {
     catchUp();
-    if (current_.starting && (current_.startLineSeen || current_.silence >= std::chrono::milliseconds(kStartupSilenceMs)))
+    if (current_.starting
+        && (current_.startLineSeen || current_.silence >= std::chrono::milliseconds(kStartupSilenceMs)))
         beginPlaying(true);
     if (current_.process->hasExited()) {
         // A player that ended before its start line still passes through
@@ -200,8 +201,8 @@ void PlayerEngine::sendChangedSettings()
     // was only stored: send it now.
     if (const uint32_t volume = settings_.volume(); volume != current_.sentVolume)
         write(core::TextString::formatted("volume %u 1\n", volume).view());
-    static constexpr const char* kPicture[4] = {"brightness %d 1\n", "contrast %d 1\n", "hue %d 1\n",
-                                                "saturation %d 1\n"};
+    static constexpr const char* kPicture[4]
+        = {"brightness %d 1\n", "contrast %d 1\n", "hue %d 1\n", "saturation %d 1\n"};
     const int32_t now[4] = {brightness_.load(), contrast_.load(), hue_.load(), saturation_.load()};
     for (int i = 0; i < 4; ++i)
         if (now[i] != current_.sentPicture[i])
@@ -249,8 +250,7 @@ void PlayerEngine::endProcess()
         for (int tries = 0; tries < kCloseTries; ++tries) {
             // Keep its output flowing: a player blocked on a full pipe
             // cannot quit.
-            while (current_.reader.readLine(process, discarded)) {
-            }
+            while (current_.reader.readLine(process, discarded)) {}
             if (process.waitExit(kCloseWaitMs))
                 break;
         }
@@ -294,7 +294,7 @@ void PlayerEngine::noteLine(std::string_view line)
         } else if (const int32_t length = identifiedLength(line); length > 0)
             facts_.announcedLength = length;
         else if (const int32_t late = parseAnswerSeconds(line, kLengthAnswerTag); late > 0)
-            facts_.announcedLength = late;   // the answer to a question given up on, or not waited for
+            facts_.announcedLength = late; // the answer to a question given up on, or not waited for
         return;
     }
     PositionQuestion& q = facts_.question;

@@ -3,8 +3,8 @@
 // switches. They are options of the configuration (convert::settings()),
 // loaded from and saved in the "cfg" file with the other user settings, and
 // like the whole configuration they belong to the UI thread: the functions
-// below are the player's typed access to them, for the UI thread only. The engine thread never reads them: the engine keeps its own
-// copy of what it sends (EngineSettings).
+// below are the player's typed access to them, for the UI thread only. The engine thread never reads them: the engine
+// keeps its own copy of what it sends (EngineSettings).
 
 #include <atomic>
 #include <cstdint>

@@ -210,7 +210,7 @@ void PlaylistModel::deleteSelected()
         // being played.
         current_ = -1;
     else if (current_ > rowCount())
-        current_ = rowCount();  // still past the end
+        current_ = rowCount(); // still past the end
     if (listener_)
         listener_->rowsChanged();
 }

@@ -33,11 +33,11 @@ struct PlaylistEntry {
     // else 0); a quarter turn swaps the display width and height.
     void setRotation(int32_t degrees);
 
-    core::TextString path;   // full path, every backslash turned into a slash
-    int32_t width = 0;       // pixels
+    core::TextString path; // full path, every backslash turned into a slash
+    int32_t width = 0; // pixels
     int32_t height = 0;
     bool hasVideo = false;
-    int32_t duration = 0;    // whole seconds; the player window replaces it with the player's length
+    int32_t duration = 0; // whole seconds; the player window replaces it with the player's length
     // The shape the picture is shown in: the stored size with the display
     // aspect ratio and the rotation applied (0 x 0 without video).
     int32_t displayWidth = 0;
@@ -52,9 +52,9 @@ double parseAspectRatio(const char* text);
 // What the widget must redraw. All optional.
 struct PlaylistListener {
     virtual ~PlaylistListener() = default;
-    virtual void rowChanged(int /*row*/) {}     // its colours changed (current or selection)
-    virtual void rowVisible(int /*row*/) {}     // scroll it into view
-    virtual void rowsChanged() {}               // rows were added or removed
+    virtual void rowChanged(int /*row*/) {} // its colours changed (current or selection)
+    virtual void rowVisible(int /*row*/) {} // scroll it into view
+    virtual void rowsChanged() {} // rows were added or removed
 };
 
 class PlaylistModel {
@@ -78,7 +78,7 @@ public:
     PlaylistEntry* addEntry(const probe::MediaSummary& summary, const char* path);
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
-    PlaylistEntry* entryAt(int row) const;       // null outside the rows
+    PlaylistEntry* entryAt(int row) const; // null outside the rows
     // The part of the row's path after its last slash (the whole path when
     // it has none); empty outside the rows.
     const char* shownName(int row) const;

@@ -22,10 +22,7 @@ bool startsWithNoCase(std::string_view line, std::string_view prefix)
     return true;
 }
 
-bool isBlank(std::string_view text)
-{
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
+bool isBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 // Always in quotes, with the escapes the command-line splitter undoes: a
 // quote in a file name must not end the argument and smuggle options onto

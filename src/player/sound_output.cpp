@@ -91,7 +91,7 @@ void SoundOutputFinder::search(std::string quotedPlayerPath)
     using Clock = std::chrono::steady_clock;
     platform::ChildProcess process;
     platform::ChildProcess::Options options;
-    options.stdinPipe = true;   // never the terminal's
+    options.stdinPipe = true; // never the terminal's
     // The drivers that fail say so on standard error, a score of lines at
     // every start: read and dropped with the rest, never the user's terminal.
     options.mergeStderr = true;

@@ -66,10 +66,10 @@ private:
     void search(std::string quotedPlayerPath);
 
     mutable std::mutex mutex_;
-    Status status_ = Status::NotSearched;   // guarded by mutex_
-    std::string found_;                     // guarded by mutex_
-    bool stopping_ = false;                 // guarded by mutex_
-    std::thread thread_;                    // owner's thread only
+    Status status_ = Status::NotSearched; // guarded by mutex_
+    std::string found_; // guarded by mutex_
+    bool stopping_ = false; // guarded by mutex_
+    std::thread thread_; // owner's thread only
 };
 
 } // namespace qf::player

@@ -9,8 +9,7 @@ namespace qf::probe {
 namespace {
 
 // Resolves one entry point into its typed pointer; false when it is missing.
-template <typename F>
-bool resolve(const platform::SharedLibrary& library, const char* name, F& out)
+template <typename F> bool resolve(const platform::SharedLibrary& library, const char* name, F& out)
 {
     void* address = library.symbol(name);
     if (address == nullptr)
@@ -37,14 +36,10 @@ bool MediaInfoLibrary::load(const char* path)
     // same way; every one must exist even where it is never called.
     MediaInfoEntryPoints api;
     const bool complete = resolve(library_, "MediaInfoA_New", api.create)
-        && resolve(library_, "MediaInfoA_Delete", api.destroy)
-        && resolve(library_, "MediaInfoA_Open", api.open)
-        && resolve(library_, "MediaInfoA_Close", api.close)
-        && resolve(library_, "MediaInfoA_Inform", api.inform)
-        && resolve(library_, "MediaInfoA_GetI", api.getI)
-        && resolve(library_, "MediaInfoA_Get", api.get)
-        && resolve(library_, "MediaInfoA_Option", api.option)
-        && resolve(library_, "MediaInfoA_State_Get", api.stateGet)
+        && resolve(library_, "MediaInfoA_Delete", api.destroy) && resolve(library_, "MediaInfoA_Open", api.open)
+        && resolve(library_, "MediaInfoA_Close", api.close) && resolve(library_, "MediaInfoA_Inform", api.inform)
+        && resolve(library_, "MediaInfoA_GetI", api.getI) && resolve(library_, "MediaInfoA_Get", api.get)
+        && resolve(library_, "MediaInfoA_Option", api.option) && resolve(library_, "MediaInfoA_State_Get", api.stateGet)
         && resolve(library_, "MediaInfoA_Count_Get", api.countGet);
     if (!complete) {
         unload();

@@ -21,17 +21,18 @@ inline constexpr const char* kMediaInfoLibraryName = "OLIVE.dll";
 // The library's entry points. Stream kinds and kinds of information are the
 // library's C enumerations, passed as int.
 struct MediaInfoEntryPoints {
-    void* (*create)() = nullptr;                                          // MediaInfoA_New
-    void (*destroy)(void* handle) = nullptr;                              // MediaInfoA_Delete
-    size_t (*open)(void* handle, const char* path) = nullptr;             // MediaInfoA_Open: 0 on failure
-    void (*close)(void* handle) = nullptr;                                // MediaInfoA_Close
-    const char* (*inform)(void* handle, size_t reserved) = nullptr;       // MediaInfoA_Inform
+    void* (*create)() = nullptr; // MediaInfoA_New
+    void (*destroy)(void* handle) = nullptr; // MediaInfoA_Delete
+    size_t (*open)(void* handle, const char* path) = nullptr; // MediaInfoA_Open: 0 on failure
+    void (*close)(void* handle) = nullptr; // MediaInfoA_Close
+    const char* (*inform)(void* handle, size_t reserved) = nullptr; // MediaInfoA_Inform
     const char* (*getI)(void* handle, int kind, size_t number, size_t parameter, int info) = nullptr;
     const char* (*get)(void* handle, int kind, size_t number, const char* parameter, int info,
-                       int search) = nullptr;                              // MediaInfoA_Get
+                       int search)
+        = nullptr; // MediaInfoA_Get
     const char* (*option)(void* handle, const char* option, const char* value) = nullptr;
-    size_t (*stateGet)(void* handle) = nullptr;                            // MediaInfoA_State_Get
-    size_t (*countGet)(void* handle, int kind, size_t number) = nullptr;   // MediaInfoA_Count_Get
+    size_t (*stateGet)(void* handle) = nullptr; // MediaInfoA_State_Get
+    size_t (*countGet)(void* handle, int kind, size_t number) = nullptr; // MediaInfoA_Count_Get
 
     // The file's bytes handed over by the caller, for names the library
     // cannot open by itself. Optional: null when the library lacks them.

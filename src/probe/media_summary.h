@@ -34,21 +34,21 @@ struct MediaFacts {
     MediaFacts& operator=(MediaFacts&&) = default;
     virtual ~MediaFacts() = default;
 
-    core::TextString format;            // container, e.g. "AVI"
-    core::TextString extensions;        // the format's usual extensions, blank-separated
+    core::TextString format; // container, e.g. "AVI"
+    core::TextString extensions; // the format's usual extensions, blank-separated
     bool hasVideo = false;
     core::TextString videoFormat;
-    core::TextString videoSize;         // "<width> x <height> pixels"
-    core::TextString videoFrameRate;    // "<rate> fps"
+    core::TextString videoSize; // "<width> x <height> pixels"
+    core::TextString videoFrameRate; // "<rate> fps"
     core::TextString videoBitRate;
     core::TextString videoAspectRatio;
-    core::TextString videoDuration;     // HH:MM:SS.mmm
+    core::TextString videoDuration; // HH:MM:SS.mmm
     bool hasAudio = false;
     core::TextString audioFormat;
     core::TextString audioBitRate;
     core::TextString audioSamplingRate; // "<rate> Hz"
     core::TextString audioStreamKindId;
-    core::TextString audioDuration;     // HH:MM:SS.mmm
+    core::TextString audioDuration; // HH:MM:SS.mmm
 };
 
 class MediaSummary : public MediaFacts {
@@ -64,8 +64,8 @@ public:
     ~MediaSummary() override;
 
     // Numbers read along with the texts (meaningful only when hasVideo).
-    uint32_t durationSeconds = 0;   // whole seconds of the container, truncated
-    int32_t width = 0;              // pixels; 0 when the library has no number
+    uint32_t durationSeconds = 0; // whole seconds of the container, truncated
+    int32_t width = 0; // pixels; 0 when the library has no number
     int32_t height = 0;
 
     bool hasHandle() const
@@ -82,7 +82,7 @@ public:
     bool probeFile(const char* path);
 
     // The steps of probeFile, for callers that need them one by one.
-    bool open(const char* path);   // false without a handle or when the library cannot read it
+    bool open(const char* path); // false without a handle or when the library cannot read it
     // Opens by reading the file here and handing its bytes to the library:
     // what open does for a name the library cannot take itself (one that is
     // not UTF-8, or reads as an address). False without a handle, for

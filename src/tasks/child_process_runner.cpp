@@ -50,7 +50,7 @@ void ChildProcessRunner::pump(size_t maxBytes)
     while (!reader_.finished() && !reader_.lineReady(maxBytes)) {
         const ptrdiff_t got = child_->read(chunk, sizeof chunk);
         if (got < 0)
-            return;   // nothing pending now
+            return; // nothing pending now
         if (got == 0)
             reader_.finish();
         else

@@ -95,7 +95,7 @@ private:
     std::unique_ptr<platform::ChildProcess> child_;
     LineReader reader_;
     bool streamOpen_ = false;
-    size_t lineBytes_ = kLineSize - 1;   // the line size of the last readLine, less its terminator
+    size_t lineBytes_ = kLineSize - 1; // the line size of the last readLine, less its terminator
     std::string error_;
 };
 

@@ -19,15 +19,15 @@ namespace qf::tasks {
 
 class ConversionTask : public convert::CommandLineBuilder {
 public:
-    static constexpr uint32_t kLineBufferSize = 1024;  // bytes, the zero included
+    static constexpr uint32_t kLineBufferSize = 1024; // bytes, the zero included
 
     ConversionTask();
     ConversionTask(const ConversionTask&) = delete;
     ConversionTask& operator=(const ConversionTask&) = delete;
     ~ConversionTask() override;
 
-    int32_t state = kStateNotDone;  // a TaskState; the task list sets it
-    std::time_t startTime = 0;      // calendar seconds; set on entering 5 or 6
+    int32_t state = kStateNotDone; // a TaskState; the task list sets it
+    std::time_t startTime = 0; // calendar seconds; set on entering 5 or 6
 
     // The last encoder output line, without its line end. Written by the
     // worker; the task list reads it while handling a progress notification.

@@ -126,8 +126,8 @@ void ConversionWorker::notify(uint32_t code, uint32_t detail, ConversionTask* ta
     core::NotificationSink* sink = owner_.load();
     if (!sink || quitting_.load() || receiverGone_.load())
         return;
-    const intptr_t result = sink->send(core::WM_TASK_NOTIFY, core::makeTaskNotifyParam(code, detail),
-                                       reinterpret_cast<intptr_t>(task));
+    const intptr_t result
+        = sink->send(core::WM_TASK_NOTIFY, core::makeTaskNotifyParam(code, detail), reinterpret_cast<intptr_t>(task));
     if (result == core::NotificationSink::kRefused)
         receiverGone_.store(true);
 }

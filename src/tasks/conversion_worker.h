@@ -62,7 +62,7 @@ namespace qf::tasks {
 class ConversionWorker : public ChildProcessRunner, public TaskQueue {
 public:
     static constexpr int kTickIntervalMs = 1002;
-    static constexpr int kPollMs = 10;           // between reads of a silent program
+    static constexpr int kPollMs = 10; // between reads of a silent program
     // An output shorter than the source by more than this is reported as
     // coming from a damaged source.
     static constexpr double kShortOutputToleranceSeconds = 1.0;
@@ -70,10 +70,10 @@ public:
     // Where the programs are. Copied at construction; immutable afterwards.
     struct Environment {
         core::ToolPaths tools;
-        core::TextString programDirectory;  // no trailing slash
+        core::TextString programDirectory; // no trailing slash
     };
 
-    ConversionWorker();  // from the process-wide tool paths and program directory
+    ConversionWorker(); // from the process-wide tool paths and program directory
     explicit ConversionWorker(Environment environment);
     ConversionWorker(const ConversionWorker&) = delete;
     ConversionWorker& operator=(const ConversionWorker&) = delete;
@@ -147,8 +147,7 @@ private:
     // Keeps the reason with the task (the Chinese sentence of its cause, then
     // the program's line; Unknown: the cause is read from the line), then
     // sends the failed, bad-parameters or folder-failed notification.
-    void fail(ConversionTask& task, uint32_t code, std::string_view reason,
-              FailureCause cause = FailureCause::Unknown);
+    void fail(ConversionTask& task, uint32_t code, std::string_view reason, FailureCause cause = FailureCause::Unknown);
     // A video format for a source without video, or an audio format for one
     // without audio: fails the task before anything is made or run.
     bool refusedBeforeRunning(ConversionTask& task);
@@ -188,28 +187,28 @@ private:
     bool outputFolderMoved(const ConversionTask& task) const;
     void tickTimerMain(std::stop_token stop);
 
-    const Environment environment_;  // immutable after construction
+    const Environment environment_; // immutable after construction
     std::string workFolder_; // worker thread: the running task's work folder (its claim's)
     std::string outputBeingMade_; // worker thread: where the running task's programs write its output
     std::string lastToolLine_; // worker thread: the last line the running tool printed
-    double reachedSeconds_ = -1;     // worker thread: the furthest "Pos:" of the last encoder pass; -1 none
-    int lastExitStatus_ = 0;         // worker thread: how the last encoder pass ended (128 + n: signal n)
+    double reachedSeconds_ = -1; // worker thread: the furthest "Pos:" of the last encoder pass; -1 none
+    int lastExitStatus_ = 0; // worker thread: how the last encoder pass ended (128 + n: signal n)
     int outputFolderFd_ = -1; // worker thread: the running task's output folder, or -1
 
     std::atomic<core::NotificationSink*> owner_{nullptr};
     std::atomic<bool> busy_{false};
     std::atomic<bool> stop_{false};
-    std::atomic<bool> quitting_{false};      // endThread has begun
-    std::atomic<bool> receiverGone_{false};  // a send was refused
+    std::atomic<bool> quitting_{false}; // endThread has begun
+    std::atomic<bool> receiverGone_{false}; // a send was refused
 
     std::mutex mutex_;
-    std::condition_variable queued_;   // guarded by mutex_: queue_ grew or quitting_
-    std::deque<intptr_t> queue_;       // guarded by mutex_
-    std::thread thread_;               // host thread only
+    std::condition_variable queued_; // guarded by mutex_: queue_ grew or quitting_
+    std::deque<intptr_t> queue_; // guarded by mutex_
+    std::thread thread_; // host thread only
 
     std::mutex tickMutex_;
     std::condition_variable_any tickWake_;
-    std::jthread tickThread_;          // host thread only
+    std::jthread tickThread_; // host thread only
 };
 
 } // namespace qf::tasks

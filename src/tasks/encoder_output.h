@@ -10,10 +10,10 @@
 namespace qf::tasks {
 
 enum class EncoderLine {
-    Other,          // ignored
-    Progress,       // holds "Pos:"
-    Failed,         // holds "Exiting..." (and not the bad-options marker)
-    BadParameters,  // holds "Exiting..." and "error parsing command line"
+    Other, // ignored
+    Progress, // holds "Pos:"
+    Failed, // holds "Exiting..." (and not the bad-options marker)
+    BadParameters, // holds "Exiting..." and "error parsing command line"
 };
 
 // "Pos:" wins over "Exiting..." when a line holds both.

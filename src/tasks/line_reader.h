@@ -41,10 +41,10 @@ public:
     bool nextLine(char* buffer, size_t size);
 
 private:
-    size_t readyLength(size_t maxBytes) const;   // 0: no line ready
+    size_t readyLength(size_t maxBytes) const; // 0: no line ready
     void consume(size_t count);
 
-    std::string buffer_;       // converted bytes; those before start_ are taken
+    std::string buffer_; // converted bytes; those before start_ are taken
     size_t start_ = 0;
     bool afterCarriageReturn_ = false; // the last byte seen was CR: a line feed now is its partner
     bool finished_ = false;

@@ -16,7 +16,8 @@ core::TextString numberedPath(std::string_view path, int n)
 {
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
-    const size_t cut = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1) ? dot : path.size();
+    const size_t cut
+        = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1) ? dot : path.size();
     core::TextString candidate;
     candidate.assignBytes(path.data(), static_cast<uint32_t>(cut));
     candidate.appendFormat(" (%d)", n);

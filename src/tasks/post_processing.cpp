@@ -67,7 +67,8 @@ bool ConversionWorker::muxMp4Style(ConversionTask& task, bool is3gp)
     const char* final = is3gp ? ".3gp" : ".mp4";
 
     int32_t rate = 0;
-    if (!runFrameRateProbe(task, toolCommand(is3gp ? ToolCommand::Probe3gp : ToolCommand::ProbeMp4, tools, base).c_str(), rate)) {
+    if (!runFrameRateProbe(
+            task, toolCommand(is3gp ? ToolCommand::Probe3gp : ToolCommand::ProbeMp4, tools, base).c_str(), rate)) {
         removeFiles(base, {".avi"});
         return false;
     }
@@ -101,7 +102,8 @@ bool ConversionWorker::muxMp4Style(ConversionTask& task, bool is3gp)
         failMissing(task, base, final);
         return false;
     }
-    if (audio && !runTool(task, toolCommand(is3gp ? ToolCommand::Audio3gp : ToolCommand::AudioMp4, tools, base).c_str())) {
+    if (audio
+        && !runTool(task, toolCommand(is3gp ? ToolCommand::Audio3gp : ToolCommand::AudioMp4, tools, base).c_str())) {
         removeFiles(base, {".avi", ".m4v", ".aac", final});
         return false;
     }
@@ -188,7 +190,9 @@ bool ConversionWorker::postProcessPmp(ConversionTask& task)
         failMissing(task, base, ".aac");
         return false;
     }
-    if (!runTool(task, toolCommand(audio ? ToolCommand::PmpMux : ToolCommand::PmpMuxSilent, environment_.tools, base).c_str())) {
+    if (!runTool(
+            task,
+            toolCommand(audio ? ToolCommand::PmpMux : ToolCommand::PmpMuxSilent, environment_.tools, base).c_str())) {
         removeFiles(base, {".avi", ".aac", ".pmp", ".pmp.log"});
         return false;
     }

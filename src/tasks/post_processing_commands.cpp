@@ -4,21 +4,20 @@
 
 namespace qf::tasks {
 
-const char* const kAtomEditScript =
-    "[Config]\r\n"
-    "Title=PSP MPEG-4 SP/ASP\r\n"
-    "MQV=2\r\n"
-    "CODEC=1\r\n"
-    "Build_edts=1\r\n"
-    "\r\n"
-    "[DeleteAtom]\r\n"
-    "Item0=ftyp\r\n"
-    "Item1=free\r\n"
-    "Item2=udta\r\n"
-    "Item3=iods\r\n"
-    "\r\n"
-    "[InsertAtom]\r\n"
-    "Item0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n";
+const char* const kAtomEditScript = "[Config]\r\n"
+                                    "Title=PSP MPEG-4 SP/ASP\r\n"
+                                    "MQV=2\r\n"
+                                    "CODEC=1\r\n"
+                                    "Build_edts=1\r\n"
+                                    "\r\n"
+                                    "[DeleteAtom]\r\n"
+                                    "Item0=ftyp\r\n"
+                                    "Item1=free\r\n"
+                                    "Item2=udta\r\n"
+                                    "Item3=iods\r\n"
+                                    "\r\n"
+                                    "[InsertAtom]\r\n"
+                                    "Item0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n";
 
 core::TextString withSuffix(const char* base, const char* suffix)
 {

@@ -11,17 +11,17 @@
 namespace qf::tasks {
 
 enum class ToolCommand {
-    Probe3gp,      // frame-rate probe; the tool and the file touch: "P""B.avi"
-    ProbeMp4,      // frame-rate probe, one blank between
-    ExtractVideo,  // encoder: B.avi -> B.m4v
-    ExtractAudio,  // encoder: B.avi -> B.aac
-    Video3gp,      // muxer: B.m4v at the rate -> new B.3gp
-    Audio3gp,      // muxer: B.aac added to B.3gp
+    Probe3gp, // frame-rate probe; the tool and the file touch: "P""B.avi"
+    ProbeMp4, // frame-rate probe, one blank between
+    ExtractVideo, // encoder: B.avi -> B.m4v
+    ExtractAudio, // encoder: B.avi -> B.aac
+    Video3gp, // muxer: B.m4v at the rate -> new B.3gp
+    Audio3gp, // muxer: B.aac added to B.3gp
     VideoMp4,
     AudioMp4,
-    PmpMux,        // B.avi + B.aac -> B.pmp (and B.pmp.log)
-    PmpMuxSilent,  // B.avi alone -> B.pmp with a silent track (a PMP reader needs audio)
-    AtomEdit,      // B.mp4 -> B.tmp, as the script directs
+    PmpMux, // B.avi + B.aac -> B.pmp (and B.pmp.log)
+    PmpMuxSilent, // B.avi alone -> B.pmp with a silent track (a PMP reader needs audio)
+    AtomEdit, // B.mp4 -> B.tmp, as the script directs
 };
 
 // `rate` is used by Video3gp and VideoMp4 only.

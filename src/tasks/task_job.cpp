@@ -170,21 +170,11 @@ void ConversionWorker::runTask(ConversionTask& task)
     bool finished = false;
     const convert::FormatEntry* format = convert::formatEntry(task.outputFormat);
     switch (format ? format->postProcessing : convert::PostProcessing::None) {
-    case convert::PostProcessing::Mux3gp:
-        finished = postProcess3gp(task);
-        break;
-    case convert::PostProcessing::MuxPmp:
-        finished = postProcessPmp(task);
-        break;
-    case convert::PostProcessing::MuxMp4WithAtoms:
-        finished = postProcessMp4WithAtoms(task);
-        break;
-    case convert::PostProcessing::MuxMp4:
-        finished = postProcessMp4(task);
-        break;
-    case convert::PostProcessing::None:
-        finished = checkFinalOutput(task);
-        break;
+    case convert::PostProcessing::Mux3gp: finished = postProcess3gp(task); break;
+    case convert::PostProcessing::MuxPmp: finished = postProcessPmp(task); break;
+    case convert::PostProcessing::MuxMp4WithAtoms: finished = postProcessMp4WithAtoms(task); break;
+    case convert::PostProcessing::MuxMp4: finished = postProcessMp4(task); break;
+    case convert::PostProcessing::None: finished = checkFinalOutput(task); break;
     }
     // The last step may have ended just as the stop came: a stop that comes
     // before the task is reported done still ends it as not done.
@@ -253,7 +243,8 @@ bool ConversionWorker::firstPassLeftItsLog(ConversionTask& task)
         fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_) + " during the first pass",
              FailureCause::EncoderEnded);
     else
-        fail(task, core::NOTIFY_FAILED, std::string("the first pass left no two-pass log ") + core::external::kTwoPassLog,
+        fail(task, core::NOTIFY_FAILED,
+             std::string("the first pass left no two-pass log ") + core::external::kTwoPassLog,
              FailureCause::EncoderEnded);
     return false;
 }
@@ -300,7 +291,8 @@ bool ConversionWorker::checkFinalOutput(ConversionTask& task)
     if (core::fs::fileSize(outputBeingMade_.c_str()) > 0)
         return true;
     if (lastExitStatus_ > 128)
-        fail(task, core::NOTIFY_FAILED, describeEnd("the encoder", lastExitStatus_) + " without writing the output file",
+        fail(task, core::NOTIFY_FAILED,
+             describeEnd("the encoder", lastExitStatus_) + " without writing the output file",
              FailureCause::EncoderEnded);
     else
         fail(task, core::NOTIFY_FAILED, "the encoder ended without writing the output file");
@@ -389,9 +381,7 @@ bool ConversionWorker::runEncoderPass(ConversionTask& task, const char* commandL
             fail(task, core::NOTIFY_FAILED, reason);
             return false;
         }
-        case EncoderLine::Other:
-            previous = line;
-            break;
+        case EncoderLine::Other: previous = line; break;
         }
     }
 }

@@ -45,8 +45,7 @@ bool LibraryMediaProber::probe(const char* path, probe::MediaFacts& out)
 
 TaskListModel::TaskListModel(TaskListHost& host, MediaProber& prober, TaskQueue& queue, TaskListObserver* observer)
     : host_(host), prober_(prober), queue_(queue), observer_(observer), clock_([] { return std::time(nullptr); })
-{
-}
+{}
 
 TaskListModel::~TaskListModel()
 {
@@ -173,7 +172,8 @@ core::TextString TaskListModel::uniqueOutputPath(const ConversionTask& task, con
     return uniquePath(task.outputPath, task, ownFile);
 }
 
-core::TextString TaskListModel::uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile) const
+core::TextString TaskListModel::uniquePath(const core::TextString& wanted, const ConversionTask& task,
+                                           const char* ownFile) const
 {
     auto taken = [&](const core::TextString& candidate) {
         if (core::fs::exists(candidate.c_str()) && !(ownFile && *ownFile && candidate == ownFile))
@@ -464,13 +464,9 @@ void TaskListModel::onNotification(uint32_t code, uint32_t detail, ConversionTas
         // A stopped run starts over from nothing next time.
         showProgress(r, 0);
         break;
-    case core::NOTIFY_FAILED:
-        t.state = kStateUnreadable;
-        break;
-    case core::NOTIFY_BAD_PARAMETERS:
-        t.state = kStateBadParameters;
-        break;
-    default:  // 5 and NOTIFY_FOLDER_FAILED
+    case core::NOTIFY_FAILED: t.state = kStateUnreadable; break;
+    case core::NOTIFY_BAD_PARAMETERS: t.state = kStateBadParameters; break;
+    default: // 5 and NOTIFY_FOLDER_FAILED
         t.state = kStateError;
         break;
     }

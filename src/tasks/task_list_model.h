@@ -31,11 +31,11 @@
 namespace qf::tasks {
 
 enum TaskColumn : int {
-    kColumnCheck = 0,     // check box only, no text
-    kColumnFormat = 1,    // output format name
-    kColumnState = 2,     // state text
-    kColumnElapsed = 3,   // "00:00:00" until the task runs
-    kColumnProgress = 4,  // "0%" until the first progress line
+    kColumnCheck = 0, // check box only, no text
+    kColumnFormat = 1, // output format name
+    kColumnState = 2, // state text
+    kColumnElapsed = 3, // "00:00:00" until the task runs
+    kColumnProgress = 4, // "0%" until the first progress line
     kColumnSource = 5,
     kColumnOutput = 6,
     kColumnCount = 7,
@@ -84,7 +84,7 @@ class TaskQueue {
 public:
     virtual ~TaskQueue() = default;
     virtual bool isBusy() const = 0;
-    virtual void markBusy() = 0;                 // the first task of a run is being queued
+    virtual void markBusy() = 0; // the first task of a run is being queued
     virtual void enqueue(ConversionTask* task) = 0;
     virtual void enqueueEnd() = 0;
     virtual void requestStop() = 0;
@@ -129,7 +129,7 @@ struct TaskRow {
     // The percentage on show for the current run, 0..100; a two-pass run
     // spends 0..50 on the first pass and 50..100 on the second.
     int progress = 0;
-    std::array<core::TextString, kColumnCount> text;  // text[0] stays empty
+    std::array<core::TextString, kColumnCount> text; // text[0] stays empty
 };
 
 class TaskListModel {
@@ -191,7 +191,8 @@ public:
     // ownFile: a file the task wrote itself, which does not count as taken.
     core::TextString uniqueOutputPath(const ConversionTask& task, const char* ownFile = nullptr) const;
     // The same rule for any path the task might write.
-    core::TextString uniquePath(const core::TextString& wanted, const ConversionTask& task, const char* ownFile = nullptr) const;
+    core::TextString uniquePath(const core::TextString& wanted, const ConversionTask& task,
+                                const char* ownFile = nullptr) const;
 
     // User input on rows.
     void setChecked(int row, bool checked);
@@ -262,7 +263,7 @@ private:
     Clock clock_;
 
     std::vector<TaskRow> rows_;
-    std::unordered_map<const ConversionTask*, size_t> rowIndex_;  // task -> its row, always in step with rows_
+    std::unordered_map<const ConversionTask*, size_t> rowIndex_; // task -> its row, always in step with rows_
     std::array<int, kColumnCount> columnWidths_ = kInitialColumnWidths;
     bool headerChecked_ = false;
     bool followFolder_ = false;

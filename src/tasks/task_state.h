@@ -6,12 +6,12 @@
 namespace qf::tasks {
 
 enum TaskState : int32_t {
-    kStateNotDone = 0,        // new, or stopped
-    kStateError = 1,          // the output folder could not be made
-    kStateUnreadable = 2,     // a program could not start, the encoder gave up, or a file is missing
-    kStateBadParameters = 3,  // the settings gave no command line, or the encoder refused it
+    kStateNotDone = 0, // new, or stopped
+    kStateError = 1, // the output folder could not be made
+    kStateUnreadable = 2, // a program could not start, the encoder gave up, or a file is missing
+    kStateBadParameters = 3, // the settings gave no command line, or the encoder refused it
     kStateQueued = 4,
-    kStateConverting = 5,     // single pass
+    kStateConverting = 5, // single pass
     kStateFirstPass = 6,
     kStateSecondPass = 7,
     kStateMuxing = 8,

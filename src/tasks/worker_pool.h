@@ -15,14 +15,14 @@ namespace qf::tasks {
 
 class WorkerPool final : public TaskQueue {
 public:
-    explicit WorkerPool(int count);  // at least one worker
+    explicit WorkerPool(int count); // at least one worker
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
     ~WorkerPool() override;
 
     int queueFinishedCount() const { return static_cast<int>(workers_.size()); }
     void startThreads(core::NotificationSink& owner);
-    void startTickTimer();  // one tick for the whole pool
+    void startTickTimer(); // one tick for the whole pool
     void stopTickTimer();
     void endThreads();
 
@@ -35,7 +35,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<ConversionWorker>> workers_;
-    size_t next_ = 0;  // host thread: the worker the next task goes to
+    size_t next_ = 0; // host thread: the worker the next task goes to
 };
 
 } // namespace qf::tasks

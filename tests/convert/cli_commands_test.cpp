@@ -86,9 +86,10 @@ TEST_F(CliTest, CommandsPrintsBothLinesOfADiscConversion)
     const std::string head = enc() + " \"" + clip_ + "\" -of mpeg -mpegopts format=dvd";
     const std::string out = " -o \"" + dir_ + "/out/clip one.avi-mpg.mpg\"";
     EXPECT_EQ(r.out,
-              head + " -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts "
-                     "vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:"
-                     "vrc_maxrate=9600:vpass=1 -nosound -o \""
+              head
+                  + " -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts "
+                    "vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:"
+                    "vrc_maxrate=9600:vpass=1 -nosound -o \""
                   + dir_ + "/out/clip one.avi-mpg.mpg\"\n" + head
                   + " -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 "
                     "-oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:"
@@ -100,8 +101,8 @@ TEST_F(CliTest, CommandsPrintsBothLinesOfADiscConversion)
 TEST_F(CliTest, CommandsAppliesSetsTimesAndMediaFlags)
 {
     const CliRun r = run("commands -c 3 -m 0 -f 9 --media video --start 00:01:00 --stop 00:02:30 --set "
-                      "videoBitrateIndex=9 --set frameSizeIndex=0 --output-folder /o "
-                      + shellQuote(clip_));
+                         "videoBitrateIndex=9 --set frameSizeIndex=0 --output-folder /o "
+                         + shellQuote(clip_));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               enc() + " \"" + clip_
@@ -150,7 +151,7 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
     }
-    EXPECT_EQ(run("commands -c 4 -m 0 -f 10 --media av").status, 2);   // no file
+    EXPECT_EQ(run("commands -c 4 -m 0 -f 10 --media av").status, 2); // no file
     const CliRun missing = run("commands -c 4 -m 0 -f 10 --media av /no/such.avi");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("/no/such.avi"), std::string::npos);
@@ -264,7 +265,7 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
     empty.outputFolder = (dir_ + "/输出").c_str();
     ASSERT_TRUE(saveConfigurationFile(empty, (prog_ + "/cfg").c_str()));
     ASSERT_EQ(run("presets import " + shellQuote(file)).status, 0);
-    EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1);  // there already
+    EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1); // there already
     Configuration back;
     ASSERT_TRUE(loadConfigurationFile(back, (prog_ + "/cfg").c_str(), prog_.c_str(), LoadMode::ReadOnly));
     ASSERT_EQ(back.presets.size(), 1);

@@ -118,7 +118,8 @@ TEST(CommandAssembly, DiscWithoutTwoPassHasOnlyTheMainCommand)
     b.twoPass = 0;
     b.buildCommands();
     EXPECT_EQ(first(b), "");
-    EXPECT_TRUE(second(b).ends_with(":trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600 -o \"D:/out/clip.avi-mpg.mpg\""))
+    EXPECT_TRUE(
+        second(b).ends_with(":trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600 -o \"D:/out/clip.avi-mpg.mpg\""))
         << second(b);
     EXPECT_FALSE(has(second(b), "vpass"));
 }

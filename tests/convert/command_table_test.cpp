@@ -28,11 +28,11 @@ struct Case {
     int32_t category;
     int32_t model;
     int32_t format;
-    const char* sets = "";    // "member=value member=value ..." applied after the defaults
+    const char* sets = ""; // "member=value member=value ..." applied after the defaults
     const char* media = "av"; // av, video (no audio) or audio (no video)
     const char* start = "";
     const char* stop = "";
-    const char* first = "";   // after kPrefix; empty = no command
+    const char* first = ""; // after kPrefix; empty = no command
     const char* second = "";
     int32_t previousCategory = -1; // a model shown before this one, when >= 0
     int32_t previousModel = 0;
@@ -40,17 +40,28 @@ struct Case {
 };
 
 // Shared tails.
-#define MP3_DEFAULT R"(  -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"
-#define FLV_DEFAULT R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"
-#define WMV_DEFAULT R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"
-#define WMA_DEFAULT R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "D:/out/clip.avi-wma.wma")"
-#define IPOD_MP4_X264 R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=640:480,harddup -ofps 30000/1001 -oac faac -faacopts br=128:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=13:nocabac:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"
-#define IPOD_MP4_XVID R"( -sws 9 -af volnorm -srate 48000 -vf-add scale=640:480,harddup -ofps 30000/1001 -oac faac -faacopts br=128:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"
-#define IPOD_MP4_DIVX R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=640:480,harddup -ofps 30000/1001 -oac faac -faacopts br=128:mpeg=4:object=2:raw -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aglobal=1:vglobal=1 -o "D:/out/clip.avi-mp4.mp4")"
-#define DVD_FIRST R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")"
-#define DVD_SECOND R"( -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"
-#define FILM_FIRST R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")"
-#define FILM_SECOND R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 24000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"
+#define MP3_DEFAULT                                                                                                    \
+    R"(  -srate 48000 -oac mp3lame -lameopts abr:br=128:mode=1 -ovc frameno -of rawaudio -o "D:/out/clip.avi-mp3.mp3")"
+#define FLV_DEFAULT                                                                                                    \
+    R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")"
+#define WMV_DEFAULT                                                                                                    \
+    R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -vf-add scale=320:240 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc lavc -lavcopts vcodec=wmv2:vbitrate=500 -o "D:/out/clip.avi-wmv.wmv")"
+#define WMA_DEFAULT                                                                                                    \
+    R"( -of lavf -lavfopts format=wmv -af volnorm -srate 44100 -oac lavc -lavcopts acodec=wmav2:abitrate=96 -ovc frameno -of rawaudio -o "D:/out/clip.avi-wma.wma")"
+#define IPOD_MP4_X264                                                                                                  \
+    R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=640:480,harddup -ofps 30000/1001 -oac faac -faacopts br=128:mpeg=4:object=2:raw -ovc x264 -ffourcc H264 -x264encopts bitrate=500:level_idc=13:nocabac:global_header:partitions=all -o "D:/out/clip.avi-mp4.mp4")"
+#define IPOD_MP4_XVID                                                                                                  \
+    R"( -sws 9 -af volnorm -srate 48000 -vf-add scale=640:480,harddup -ofps 30000/1001 -oac faac -faacopts br=128:mpeg=4:object=2 -ovc xvid -xvidencopts bitrate=500:max_bframes=0 -o "D:/out/clip.avi-mp4.avi")"
+#define IPOD_MP4_DIVX                                                                                                  \
+    R"( -of lavf -lavfopts format=mp4 -sws 9 -af volnorm -srate 48000 -vf-add scale=640:480,harddup -ofps 30000/1001 -oac faac -faacopts br=128:mpeg=4:object=2:raw -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aglobal=1:vglobal=1 -o "D:/out/clip.avi-mp4.mp4")"
+#define DVD_FIRST                                                                                                      \
+    R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")"
+#define DVD_SECOND                                                                                                     \
+    R"( -of mpeg -mpegopts format=dvd -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 30000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"
+#define FILM_FIRST                                                                                                     \
+    R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:turbo:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")"
+#define FILM_SECOND                                                                                                    \
+    R"( -of mpeg -mpegopts format=dvd:tsaf:telecine -af volnorm,lavcresample=48000 -srate 48000 -vf-add scale=720:480,harddup -ofps 24000/1001 -oac lavc -lavcopts acodec=ac3:abitrate=128 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=12:vrc_buf_size=1835:vrc_maxrate=9600:vpass=2 -o "D:/out/clip.avi-mpg.mpg")"
 
 const Case kDefaults[]
     = {
@@ -379,9 +390,10 @@ TEST(CommandLines, BackslashSourceAndFormatChange)
     EXPECT_STREQ(b.outputPathForFormat(kFormatCount).c_str(), "D:/out/clip.avi");
     EXPECT_STREQ(b.outputPathForFormat(-1).c_str(), "D:/out/clip.avi-flv.flv");
     b.buildCommands();
-    EXPECT_EQ(std::string(b.firstCommand().c_str()),
-              std::string(kPrefix)
-                  + R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")");
+    EXPECT_EQ(
+        std::string(b.firstCommand().c_str()),
+        std::string(kPrefix)
+            + R"( -of lavf -lavfopts format=flv -af volnorm -srate 44100 -vf-add scale=320:240 -oac mp3lame -lameopts cbr:br=96:mode=1 -ovc lavc -lavcopts vcodec=flv:vbitrate=500 -o "D:/out/clip.avi-flv.flv")");
     EXPECT_STREQ(b.intermediateBase().c_str(), "");
 }
 
@@ -394,7 +406,9 @@ TEST(CommandLines, IntermediateBaseOfMuxedAndDirectFormats)
         b.sourcePath = "D:/in/clip.avi";
         b.makeOutputPath("D:/out");
         b.buildCommands();
-        const char* base = format == 0 ? "D:/out/clip.avi-3gp" : format == 1 ? "D:/out/clip.avi-pmp" : "D:/out/clip.avi-mp4";
+        const char* base = format == 0 ? "D:/out/clip.avi-3gp"
+            : format == 1              ? "D:/out/clip.avi-pmp"
+                                       : "D:/out/clip.avi-mp4";
         EXPECT_STREQ(b.intermediateBase().c_str(), base) << format;
     }
 }
@@ -409,9 +423,10 @@ TEST(CommandLines, SecondBuildHasNoTurbo)
     b.makeOutputPath("D:/out");
     b.buildCommands();
     b.buildCommands();
-    EXPECT_EQ(std::string(b.firstCommand().c_str()),
-              std::string(kPrefix)
-                  + R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")");
+    EXPECT_EQ(
+        std::string(b.firstCommand().c_str()),
+        std::string(kPrefix)
+            + R"( -of mpeg -mpegopts format=dvd -vf-add scale=720:480,harddup -ofps 30000/1001 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:trell:mbd=2:keyint=18:vrc_buf_size=1835:vrc_maxrate=9600:vpass=1 -nosound -o "D:/out/clip.avi-mpg.mpg")");
 }
 
 std::string replaceAll(std::string s, const std::string& from, const std::string& to)
@@ -470,9 +485,8 @@ TEST(CommandLines, TheCliPrintsTheSameLinesAndModelLists)
     }
     // Categories, built-in models and formats, in the panel's order and with
     // the panel's labels (format 9 reads "flv" there).
-    const int raw = std::system(("HOME='" + dir + "/home' '" + prog + "/quillfer-cli' formats >'" + dir
-                                 + "/stdout' 2>&1")
-                                    .c_str());
+    const int raw = std::system(
+        ("HOME='" + dir + "/home' '" + prog + "/quillfer-cli' formats >'" + dir + "/stdout' 2>&1").c_str());
     std::ifstream in(dir + "/stdout", std::ios::binary);
     const std::string out((std::istreambuf_iterator<char>(in)), {});
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << out;

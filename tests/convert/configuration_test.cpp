@@ -121,7 +121,7 @@ TEST_F(ConfigurationFile, RoundTripKeepsPresetsFolderAndOptions)
     EXPECT_EQ(loaded.options.playerVolume, 77);
     EXPECT_TRUE(loaded.options.autoPlay);
     EXPECT_TRUE(loaded.options.loopPlay);
-    EXPECT_FALSE(loaded.options.shutdownWhenDone);   // never stored
+    EXPECT_FALSE(loaded.options.shutdownWhenDone); // never stored
 
     // Saving what was loaded gives the same bytes.
     core::ByteBuffer a, b;
@@ -138,12 +138,10 @@ TEST_F(ConfigurationFile, FileLayoutIsBlocksInOrder)
     c.outputFolder = "/o";
     core::ByteBuffer bytes;
     encodeConfiguration(c, bytes);
-    const uint8_t expected[] = {4, 0, 0, 0, 0, 0, 0, 0,   // no presets
-                                2, 0, 0, 0, '/', 'o',     // folder
-                                1, 0, 0, 0, 1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 1,
-                                4, 0, 0, 0, 50, 0, 0, 0,  // volume
-                                1, 0, 0, 0, 0, 1, 0, 0, 0, 0,
-                                1, 0, 0, 0, 0};           // keepFolderTree, appended last
+    const uint8_t expected[] = {4, 0, 0, 0, 0,   0,   0, 0, // no presets
+                                2, 0, 0, 0, '/', 'o', // folder
+                                1, 0, 0, 0, 1,   1,   0, 0, 0, 1, 1, 0, 0, 0, 1, 4, 0, 0, 0, 50, 0, 0, 0, // volume
+                                1, 0, 0, 0, 0,   1,   0, 0, 0, 0, 1, 0, 0, 0, 0}; // keepFolderTree, appended last
     ASSERT_EQ(bytes.length(), sizeof expected);
     EXPECT_EQ(0, std::memcmp(bytes.data(), expected, sizeof expected));
 }
@@ -195,7 +193,8 @@ TEST_F(ConfigurationFile, UnreadableFilesGiveTheDefaultsAndAreKept)
         {"cut_in_a_preset", fullBytes.substr(0, 60)},
         {"empty_output_folder",
          std::string(reinterpret_cast<const char*>(emptyFolderBytes.data()), emptyFolderBytes.length())},
-        {"volume_item_of_two_bytes", [&] {
+        {"volume_item_of_two_bytes",
+         [&] {
              // The volume item, then autoPlay, loopPlay and keepFolderTree.
              std::string s = fullBytes.substr(0, fullBytes.size() - 23);
              s += std::string("\x02\x00\x00\x00\x32\x00", 6);
@@ -240,7 +239,7 @@ TEST_F(ConfigurationFile, APresetThatDoesNotDecodeDiscardsTheFile)
     Configuration c = sample();
     core::ByteBuffer record;
     c.presets.at(0)->encode(record);
-    record.data()[4] ^= 1;   // item 1's value
+    record.data()[4] ^= 1; // item 1's value
     DeviceModel decoded;
     EXPECT_FALSE(decoded.decode(record));
 }
@@ -248,15 +247,15 @@ TEST_F(ConfigurationFile, APresetThatDoesNotDecodeDiscardsTheFile)
 TEST_F(ConfigurationFile, MissingFileGivesDefaultsWithoutABadCopy)
 {
     Configuration loaded = sample();
-    EXPECT_FALSE(loadConfigurationFile(loaded, cfg_.c_str(), programDir_.c_str(), LoadMode::ReadWrite,
-                                       (cfg_ + ".bad").c_str()));
+    EXPECT_FALSE(
+        loadConfigurationFile(loaded, cfg_.c_str(), programDir_.c_str(), LoadMode::ReadWrite, (cfg_ + ".bad").c_str()));
     expectDefaults(loaded);
     EXPECT_FALSE(core::fs::exists((cfg_ + ".bad").c_str()));
 
     // A directory named cfg is no file either, and is left alone.
     ASSERT_TRUE(core::fs::makePath(cfg_.c_str(), true));
-    EXPECT_FALSE(loadConfigurationFile(loaded, cfg_.c_str(), programDir_.c_str(), LoadMode::ReadWrite,
-                                       (cfg_ + ".bad").c_str()));
+    EXPECT_FALSE(
+        loadConfigurationFile(loaded, cfg_.c_str(), programDir_.c_str(), LoadMode::ReadWrite, (cfg_ + ".bad").c_str()));
     EXPECT_TRUE(core::fs::isDirectory(cfg_.c_str()));
 }
 
@@ -286,8 +285,8 @@ TEST_F(ConfigurationFile, ReadOnlyLoadTouchesNothing)
     EXPECT_FALSE(core::fs::exists((dir_ + "/not-made").c_str()));
 
     writeFile(cfg_, "junk", 4);
-    EXPECT_FALSE(loadConfigurationFile(loaded, cfg_.c_str(), programDir_.c_str(), LoadMode::ReadOnly,
-                                       (cfg_ + ".bad").c_str()));
+    EXPECT_FALSE(
+        loadConfigurationFile(loaded, cfg_.c_str(), programDir_.c_str(), LoadMode::ReadOnly, (cfg_ + ".bad").c_str()));
     EXPECT_EQ(readFile(cfg_), "junk");
     EXPECT_FALSE(core::fs::exists((cfg_ + ".bad").c_str()));
     EXPECT_FALSE(core::fs::exists(defaultFolder().c_str()));
@@ -336,7 +335,7 @@ TEST(Settings, TypedAccessIsWhatTheFileSaves)
     const Configuration saved = owner.record();
     owner.setPlayerVolume(250);
     EXPECT_EQ(owner.playerVolume(), 100u);
-    owner.record().options.playerVolume = -5;   // a value no setter stores
+    owner.record().options.playerVolume = -5; // a value no setter stores
     EXPECT_EQ(owner.playerVolume(), 0u);
     owner.setPlayerVolume(70);
     owner.setKeepFolderTree(true);
@@ -379,7 +378,7 @@ TEST_F(ConfigurationFile, InstalledCopyUsesTheUsersConfigFolder)
     Configuration c;
     ASSERT_TRUE(loadConfigurationFile(c, installed.readPath.c_str(), programDir_.c_str(), LoadMode::ReadWrite));
     c.options.playerVolume = 12;
-    ASSERT_TRUE(saveConfigurationFile(c, installed.writePath.c_str()));   // creates xdg/quillfer
+    ASSERT_TRUE(saveConfigurationFile(c, installed.writePath.c_str())); // creates xdg/quillfer
 
     installed = configurationPaths(programDir_.c_str(), false);
     EXPECT_EQ(str(installed.readPath), user);

@@ -125,7 +125,7 @@ TEST(ModelDefaults, UnnamedCombinationsOnlyStoreTheChoice)
     ConversionSettings s;
     s.selectModel(3, 0, 9);
     ConversionSettings before = s;
-    s.selectModel(1, 5, 5);   // no such IPOD model
+    s.selectModel(1, 5, 5); // no such IPOD model
     EXPECT_EQ(s.category, 1);
     EXPECT_EQ(s.model, 5);
     for (int i = 0; i < ConversionSettings::kParameterCount; ++i)
@@ -136,7 +136,7 @@ TEST(ModelDefaults, UnnamedCombinationsOnlyStoreTheChoice)
     s.selectModel(4, 3, 11);
     EXPECT_EQ(s.videoCodec, 5);
     EXPECT_EQ(s.frameSizeIndex, 18);
-    EXPECT_EQ(s.frameRateIndex, 0);   // not shared: left as it was
+    EXPECT_EQ(s.frameRateIndex, 0); // not shared: left as it was
     EXPECT_EQ(s.twoPass, 1);
     EXPECT_EQ(str(s.extraVideoFilters), "harddup");
     EXPECT_EQ(str(s.extraAudioFilters), ",lavcresample=48000");
@@ -152,9 +152,9 @@ TEST(PresetBlock, RoundTripsAndRefusesBrokenBlocks)
     a.aacObjectType = 3;
     core::ByteBuffer block;
     a.saveParameters(block);
-    EXPECT_EQ(block.length(), 27u * 8 + 5 * 4 + a.containerOptions.length() + a.extraVideoCodecOptions.length()
-                                  + a.extraVideoFilters.length() + a.extraAudioCodecOptions.length()
-                                  + a.extraAudioFilters.length());
+    EXPECT_EQ(block.length(),
+              27u * 8 + 5 * 4 + a.containerOptions.length() + a.extraVideoCodecOptions.length()
+                  + a.extraVideoFilters.length() + a.extraAudioCodecOptions.length() + a.extraAudioFilters.length());
 
     ConversionSettings b;
     b.selectModelFromPreset(4, 2, 10, block);
@@ -204,7 +204,7 @@ TEST(ModelList, PresetsFirstAndBuiltInModelsKeepTheirIndexes)
     EXPECT_EQ(addPreset("我的影碟", film, presets, panel), 0);
     ConversionSettings phone;
     phone.selectModel(0, 0, 0);
-    EXPECT_EQ(addPreset("phone", phone, presets, panel), 1);   // into the panel's list all the same
+    EXPECT_EQ(addPreset("phone", phone, presets, panel), 1); // into the panel's list all the same
     EXPECT_EQ(addPreset("none", ConversionSettings(), presets, panel), -1);
 
     buildCategoryList(4, presets, panel);

@@ -39,15 +39,16 @@ TEST(FormatTable, AnAddedAudioRowGivesItsOwnSingleLineNameAndLabels)
     const ExtendedFormatTable table{test::kTestAudioFormat};
     const int32_t format = ExtendedFormatTable::added();
     CommandLineBuilder b = builderFor(kCategoryMp3, 0, format, format);
-    b.videoCodec = 1;  // an audio-only row takes the video away whatever the panel says
+    b.videoCodec = 1; // an audio-only row takes the video away whatever the panel says
     b.audioStreamId = 2;
     b.extraVideoCodecOptions = ":x=1";
     b.buildCommands();
 
     EXPECT_EQ(text(b.outputPath), "D:/out/clip.avi-m4a.m4a");
     EXPECT_EQ(text(b.firstCommand()),
-              std::string(kPrefix) + R"(  -srate 48000 -aid 2 -oac mp3lame -lameopts abr:br=128:mode=1)"
-                                     R"( -ovc frameno -of rawaudio:x=1 -o "D:/out/clip.avi-m4a.m4a")");
+              std::string(kPrefix)
+                  + R"(  -srate 48000 -aid 2 -oac mp3lame -lameopts abr:br=128:mode=1)"
+                    R"( -ovc frameno -of rawaudio:x=1 -o "D:/out/clip.avi-m4a.m4a")");
     EXPECT_TRUE(b.secondCommand().empty());
     EXPECT_TRUE(b.intermediateBase().empty());
     EXPECT_EQ(b.videoCodec, kVideoCodecNone);

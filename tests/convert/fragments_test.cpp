@@ -345,7 +345,8 @@ TEST(FragmentTables, Mp3MethodRowsChooseBitrateOrQuality)
         b.audioBitrateIndex = 1;
         b.appendAudioCodec();
         const std::string rate = m <= 1 ? ":br=48" : ":q=2";
-        EXPECT_EQ(std::string(b.scratch().c_str()), std::string(" -oac mp3lame -lameopts ") + methods[m] + rate + ":mode=1");
+        EXPECT_EQ(std::string(b.scratch().c_str()),
+                  std::string(" -oac mp3lame -lameopts ") + methods[m] + rate + ":mode=1");
     }
 }
 

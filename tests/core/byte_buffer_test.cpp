@@ -21,8 +21,8 @@ TEST(ByteBuffer, BlocksRoundTrip)
     inner.appendBlock("nested");
     b.appendBlock(inner);
 
-    EXPECT_EQ(b.data()[0], 4);   // little-endian length
-    EXPECT_EQ(b.data()[4], 4);   // little-endian value
+    EXPECT_EQ(b.data()[0], 4); // little-endian length
+    EXPECT_EQ(b.data()[4], 4); // little-endian value
 
     uint32_t n = 0;
     TextString name, empty("x");
@@ -37,7 +37,7 @@ TEST(ByteBuffer, BlocksRoundTrip)
     TextString nested;
     ASSERT_TRUE(back.readBlock(nested));
     EXPECT_EQ(nested, "nested");
-    EXPECT_FALSE(b.readBlock(name));   // nothing left
+    EXPECT_FALSE(b.readBlock(name)); // nothing left
 }
 
 TEST(ByteBuffer, ReadFailures)
@@ -46,21 +46,25 @@ TEST(ByteBuffer, ReadFailures)
     const uint32_t v = 7;
     b.appendBlock(&v, 4);
     uint16_t small = 0;
-    EXPECT_FALSE(b.readFixed(&small, 2));   // stored length differs
+    EXPECT_FALSE(b.readFixed(&small, 2)); // stored length differs
     uint32_t ok = 0;
-    EXPECT_TRUE(b.readFixed(&ok, 4));       // the failed read moved nothing
+    EXPECT_TRUE(b.readFixed(&ok, 4)); // the failed read moved nothing
 
     ByteBuffer shortLength;
-    shortLength.appendBytes("\x05\x00\x00", 3);   // fewer than 4 bytes for the length
+    shortLength.appendBytes("\x05\x00\x00", 3); // fewer than 4 bytes for the length
     TextString t;
     EXPECT_FALSE(shortLength.readBlock(t));
 
     ByteBuffer truncated;
-    truncated.appendBytes("\x08\x00\x00\x00" "abc", 7);   // says 8, holds 3
+    truncated.appendBytes("\x08\x00\x00\x00"
+                          "abc",
+                          7); // says 8, holds 3
     EXPECT_FALSE(truncated.readBlock(t));
 
     ByteBuffer huge;
-    huge.appendBytes("\xff\xff\xff\xff" "abc", 7);   // a length that would overflow naive checks
+    huge.appendBytes("\xff\xff\xff\xff"
+                     "abc",
+                     7); // a length that would overflow naive checks
     EXPECT_FALSE(huge.readBlock(t));
 }
 
@@ -70,9 +74,9 @@ TEST(ByteBuffer, GrowthAndLength)
     EXPECT_EQ(b.capacity(), 256u);
     char bytes[300] = {};
     b.appendBytes(bytes, 255);
-    EXPECT_EQ(b.capacity(), 256u);   // 256 needed: fits
+    EXPECT_EQ(b.capacity(), 256u); // 256 needed: fits
     b.appendBytes(bytes, 1);
-    EXPECT_EQ(b.capacity(), 512u);   // 257 rounded down to 256, plus 256
+    EXPECT_EQ(b.capacity(), 512u); // 257 rounded down to 256, plus 256
     EXPECT_EQ(ByteBuffer(10).capacity(), 11u);
     b.setLength(100000);
     EXPECT_EQ(b.length(), b.capacity());
@@ -91,17 +95,17 @@ TEST(PointerList, AddInsertGetAndGrowth)
         EXPECT_EQ(list.add(&items[i]), uint32_t(i + 1));
     EXPECT_EQ(list.capacity(), 8u);
     list.add(&items[8]);
-    EXPECT_EQ(list.capacity(), 16u);   // 9 rounded down to 8, plus 8
+    EXPECT_EQ(list.capacity(), 16u); // 9 rounded down to 8, plus 8
     EXPECT_EQ(list.insert(0, &items[9]), 0u);
     EXPECT_EQ(list.get(0), &items[9]);
     EXPECT_EQ(list.get(1), &items[0]);
-    EXPECT_EQ(list.insert(100, &items[10]), 10u);   // appends
+    EXPECT_EQ(list.insert(100, &items[10]), 10u); // appends
     EXPECT_EQ(list.get(10), &items[10]);
     EXPECT_EQ(list.get(11), nullptr);
 
     EXPECT_EQ(list.next(), &items[9]);
     EXPECT_EQ(list.next(), &items[0]);
-    list.insert(1, &items[11]);   // resets the iteration
+    list.insert(1, &items[11]); // resets the iteration
     EXPECT_EQ(list.next(), &items[9]);
     EXPECT_EQ(list.removeAt(0), &items[9]);
     list.clear();

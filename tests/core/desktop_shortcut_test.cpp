@@ -84,7 +84,10 @@ TEST(DesktopShortcut, ExecQuotesAndEscapesThePath)
 {
     // Quoting escapes " ` $ \ with a backslash; the string rules then double
     // every backslash; a literal % is written %%.
-    struct Case { const char* path; const char* exec; };
+    struct Case {
+        const char* path;
+        const char* exec;
+    };
     const Case cases[] = {
         {"/usr/bin/quillfer", R"("/usr/bin/quillfer")"},
         {"/opt/my app/quillfer", R"("/opt/my app/quillfer")"},
@@ -103,9 +106,9 @@ TEST(DesktopShortcut, RefusesPathsADesktopEntryCannotHold)
 {
     EXPECT_EQ(desktopEntryText("/opt/a\nb"), "");
     EXPECT_EQ(desktopEntryText("/opt/a\tb"), "");
-    EXPECT_EQ(desktopEntryText("/opt/\xC3("), "");      // cut sequence
-    EXPECT_EQ(desktopEntryText("/opt/\xC0\xAF"), "");   // overlong slash
-    EXPECT_EQ(desktopEntryText("/opt/\xE4\xB8"), "");   // truncated at the end
+    EXPECT_EQ(desktopEntryText("/opt/\xC3("), ""); // cut sequence
+    EXPECT_EQ(desktopEntryText("/opt/\xC0\xAF"), ""); // overlong slash
+    EXPECT_EQ(desktopEntryText("/opt/\xE4\xB8"), ""); // truncated at the end
     EXPECT_EQ(desktopEntryText(""), "");
     EXPECT_NE(desktopEntryText("/opt/中文"), "");
 }
@@ -122,7 +125,7 @@ TEST(DesktopShortcut, WritesAnExecutableEntryThatStartsTheProgram)
     EXPECT_EQ(desktopShortcutPath(desk), file);
     EXPECT_EQ(readFile(file), "[Desktop Entry]\nType=Application\nName=Tarnwell3.5\nExec=\"" + exe + "\"\n");
     EXPECT_EQ(modeOf(file) & 0111, 0111u) << std::oct << modeOf(file);
-    EXPECT_EQ(listFolder(desk), std::vector<std::string>{"Tarnwell3.5.desktop"});  // no temporary left
+    EXPECT_EQ(listFolder(desk), std::vector<std::string>{"Tarnwell3.5.desktop"}); // no temporary left
 
     const auto [status, output] = validate(file);
     EXPECT_EQ(status, 0) << output;
@@ -136,7 +139,7 @@ TEST(DesktopShortcut, ValidatesWithAwkwardProgramPaths)
     const char* folders[] = {"/my app", "/q$fer", "/a\\b", "/a\"b", "/100%", "/转换 程序"};
     for (const char* folder : folders) {
         const std::string dir = base + folder;
-        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0) << dir;  // not makePath: it splits at backslashes
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0) << dir; // not makePath: it splits at backslashes
         const std::string exe = makeFile(dir + "/quillfer");
         ASSERT_TRUE(createDesktopShortcut(desk, exe)) << exe;
         const auto [status, output] = validate(desk + "/Tarnwell3.5.desktop");
@@ -149,7 +152,8 @@ TEST(DesktopShortcut, ReplacesOneOfTheSameName)
 {
     const std::string desk = scratch("replace");
     const std::string exe = makeFile(scratch("replace-programs") + "/quillfer");
-    const std::string file = makeFile(desk + "/Tarnwell3.5.desktop", "[Desktop Entry]\nType=Application\nName=old\nExec=/old\n");
+    const std::string file
+        = makeFile(desk + "/Tarnwell3.5.desktop", "[Desktop Entry]\nType=Application\nName=old\nExec=/old\n");
     ::chmod(file.c_str(), 0644);
     const std::string neighbour = makeFile(desk + "/notes.txt", "mine");
 
@@ -175,7 +179,7 @@ TEST(DesktopShortcut, FailsWithoutTouchingAnything)
     const std::string desk = base + "/desk";
     fs::makePath(desk.c_str(), true);
     EXPECT_FALSE(createDesktopShortcut(desk, base + "/missing", &error));
-    EXPECT_FALSE(createDesktopShortcut(desk, base, &error));  // a folder is no program
+    EXPECT_FALSE(createDesktopShortcut(desk, base, &error)); // a folder is no program
     EXPECT_TRUE(listFolder(desk).empty());
 
     // A folder that happens to have the shortcut's name stays as it is.

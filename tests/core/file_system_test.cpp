@@ -73,7 +73,7 @@ TEST(FileSystem, MakePathCreatesEveryLevel)
     const std::string deep = dir / "输出/x/y";
     EXPECT_TRUE(fs::makePath(deep.c_str(), true));
     EXPECT_TRUE(fs::isDirectory(deep.c_str()));
-    EXPECT_TRUE(fs::makePath(deep.c_str(), true));   // already there
+    EXPECT_TRUE(fs::makePath(deep.c_str(), true)); // already there
 
     const std::string file = dir / "f/g/h.txt";
     EXPECT_TRUE(fs::makePath(file.c_str(), false));
@@ -113,19 +113,23 @@ TEST(FileSystem, RemovePathIsRecursiveButNeverFollowsLinks)
     EXPECT_FALSE(fs::exists((dir / "tree").c_str()));
     EXPECT_TRUE(fs::isFile((precious / "keep.txt").c_str()));
 
-    EXPECT_FALSE(fs::removePath((dir / "tree").c_str()));   // missing fails
+    EXPECT_FALSE(fs::removePath((dir / "tree").c_str())); // missing fails
     writeFile(dir / "single", "z");
     EXPECT_TRUE(fs::removePath((dir / "single").c_str()));
 }
 
 TEST(ClockTime, TextRules)
 {
-    struct Case { const char* text; bool valid; uint32_t seconds; };
+    struct Case {
+        const char* text;
+        bool valid;
+        uint32_t seconds;
+    };
     const Case cases[] = {
-        {"00:00:00", true, 0},      {"01:02:05", true, 3725},  {"23:59:59", true, 86399},
-        {"24:00:00", false, 0},     {"00:60:00", false, 0},    {"00:00:60", false, 0},
-        {"1:02:03", false, 0},      {"01:02:033", false, 0},   {"01-02-03", false, 0},
-        {"0a:00:00", false, 0},     {"", false, 0},
+        {"00:00:00", true, 0},  {"01:02:05", true, 3725}, {"23:59:59", true, 86399},
+        {"24:00:00", false, 0}, {"00:60:00", false, 0},   {"00:00:60", false, 0},
+        {"1:02:03", false, 0},  {"01:02:033", false, 0},  {"01-02-03", false, 0},
+        {"0a:00:00", false, 0}, {"", false, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(qf::core::isTimeText(c.text), c.valid) << c.text;

@@ -32,12 +32,12 @@ TEST(QueuedSink, SendWaitsForTheHandlerAndReturnsItsResult)
         returned = true;
     });
     ASSERT_TRUE(threadComesToSleep(sender));
-    EXPECT_FALSE(returned.load());   // nobody pumped yet
+    EXPECT_FALSE(returned.load()); // nobody pumped yet
     while (!returned.load())
         sink.waitAndPump(20);
     worker.join();
     EXPECT_EQ(result.load(), 42);
-    EXPECT_EQ(seen, (std::vector<uint32_t>{NOTIFY_TICK, NOTIFY_DONE}));   // arrival order
+    EXPECT_EQ(seen, (std::vector<uint32_t>{NOTIFY_TICK, NOTIFY_DONE})); // arrival order
     // A send on the receiving thread runs directly.
     EXPECT_EQ(sink.send(WM_TASK_NOTIFY, 0, 5), 10);
 }
@@ -54,7 +54,7 @@ TEST(QueuedSink, ShutdownReleasesAWaitingSender)
     // Once the sender sleeps it waits in its send: nothing else in it sleeps.
     ASSERT_TRUE(threadComesToSleep(sender));
     EXPECT_EQ(result.load(), 0);
-    sink.shutdown();   // as a window closing while the worker waits
+    sink.shutdown(); // as a window closing while the worker waits
     worker.join();
     EXPECT_EQ(result.load(), NotificationSink::kRefused);
     EXPECT_EQ(sink.send(WM_TASK_NOTIFY, 0, 0), NotificationSink::kRefused);

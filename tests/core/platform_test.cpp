@@ -31,17 +31,21 @@ using Args = std::vector<std::string>;
 
 TEST(CommandLine, SplitsLikeProcessCreationAndTheCRuntime)
 {
-    struct Case { const char* line; Args args; };
+    struct Case {
+        const char* line;
+        Args args;
+    };
     const Case cases[] = {
-        {"\"P/BIRCH.DLL\"\"B.avi\"", {"P/BIRCH.DLL", "B.avi"}},   // touching quoted parts
-        {"\"C:/Tools/Conv/ALDER.DAT\" \"in put.avi\" -o \"out.avi\"", {"C:/Tools/Conv/ALDER.DAT", "in put.avi", "-o", "out.avi"}},
+        {"\"P/BIRCH.DLL\"\"B.avi\"", {"P/BIRCH.DLL", "B.avi"}}, // touching quoted parts
+        {"\"C:/Tools/Conv/ALDER.DAT\" \"in put.avi\" -o \"out.avi\"",
+         {"C:/Tools/Conv/ALDER.DAT", "in put.avi", "-o", "out.avi"}},
         {"\"P/CEDAR.DLL\" -c \"B.m4v\" -rate=10 \"B.3gp\"", {"P/CEDAR.DLL", "-c", "B.m4v", "-rate=10", "B.3gp"}},
         {"prog a\"b c\"d", {"prog", "ab cd"}},
-        {"prog a\\\\\"b c\"", {"prog", "a\\b c"}},        // 2n backslashes: n, quote toggles
-        {"prog a\\\\\\\"b", {"prog", "a\\\"b"}},          // 2n+1: n and a literal quote
-        {"prog a\\b\\\\c", {"prog", "a\\b\\\\c"}},         // other backslashes literal
-        {"prog \"a\"\"b\"", {"prog", "a\"b"}},             // "" inside quotes
-        {"prog \"\"", {"prog", ""}},                        // an empty quoted argument
+        {"prog a\\\\\"b c\"", {"prog", "a\\b c"}}, // 2n backslashes: n, quote toggles
+        {"prog a\\\\\\\"b", {"prog", "a\\\"b"}}, // 2n+1: n and a literal quote
+        {"prog a\\b\\\\c", {"prog", "a\\b\\\\c"}}, // other backslashes literal
+        {"prog \"a\"\"b\"", {"prog", "a\"b"}}, // "" inside quotes
+        {"prog \"\"", {"prog", ""}}, // an empty quoted argument
         {"  prog   a\tb  ", {"prog", "a", "b"}},
         {"\"unterminated", {"unterminated"}},
         {"prog \"open ended", {"prog", "open ended"}},
@@ -54,7 +58,8 @@ TEST(CommandLine, SplitsLikeProcessCreationAndTheCRuntime)
 
 TEST(CommandLine, QuoteArgumentRoundTrips)
 {
-    const std::vector<std::string> samples = {"plain", "with space", "quote\"inside", "trailing\\", "a\\\"b", "", "中文 路径\\\\"};
+    const std::vector<std::string> samples
+        = {"plain", "with space", "quote\"inside", "trailing\\", "a\\\"b", "", "中文 路径\\\\"};
     for (const auto& s : samples) {
         const Args got = splitCommandLine("prog " + qf::platform::quoteArgument(s));
         ASSERT_EQ(got.size(), 2u) << s;
@@ -198,7 +203,7 @@ TEST(ChildProcess, TerminateEndsTheWholeGroup)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_GT(grandchild, 0);
-    p.terminate(100);   // the leader ignores TERM: KILL follows
+    p.terminate(100); // the leader ignores TERM: KILL follows
     EXPECT_TRUE(p.hasExited());
     for (int i = 0; i < 3000 && processAlive(grandchild); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -420,11 +425,14 @@ TEST(Subprocess, ParentWithClosedStandardDescriptors)
 
 TEST(LineSplitter, EndsLinesAtLfCrAndCrLf)
 {
-    struct Case { std::vector<std::string> pieces; std::vector<std::string> lines; };
+    struct Case {
+        std::vector<std::string> pieces;
+        std::vector<std::string> lines;
+    };
     const Case cases[] = {
         {{"a\nb\r\nc\rd"}, {"a", "b", "c", "d"}},
-        {{"frame=1\r", "frame=2\r", "\n"}, {"frame=1", "frame=2"}},   // progress rewrites
-        {{"par", "tial", "\r", "\nnext"}, {"partial", "next"}},       // CR LF split across reads
+        {{"frame=1\r", "frame=2\r", "\n"}, {"frame=1", "frame=2"}}, // progress rewrites
+        {{"par", "tial", "\r", "\nnext"}, {"partial", "next"}}, // CR LF split across reads
         {{"\n\n\r\r"}, {}},
         {{}, {}},
     };
@@ -490,7 +498,8 @@ TEST(UserFolders, XdgSettingsAndFallbacks)
     const std::string home = QF_TEST_DATA_DIR "/core/home";
     const std::string config = home + "/cfgdir";
     qf::core::fs::makePath(config.c_str(), true);
-    std::ofstream(config + "/user-dirs.dirs") << "# comment\nXDG_DESKTOP_DIR=\"$HOME/桌面\"\nXDG_DOCUMENTS_DIR=\"/abs/文档/\"\n";
+    std::ofstream(config + "/user-dirs.dirs")
+        << "# comment\nXDG_DESKTOP_DIR=\"$HOME/桌面\"\nXDG_DOCUMENTS_DIR=\"/abs/文档/\"\n";
     const char* oldHome = std::getenv("HOME");
     const std::string savedHome = oldHome ? oldHome : "";
     ::setenv("HOME", home.c_str(), 1);

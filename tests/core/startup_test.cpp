@@ -50,7 +50,7 @@ TEST(ProgramDirectory, ThreeWaysOfFindingIt)
         EXPECT_EQ(paths.frameRateProbePath, "\"C:/BIRCH.DLL\"");
     }
     {
-        FakeLocator l;   // no executable path, no argument: the working directory
+        FakeLocator l; // no executable path, no argument: the working directory
         l.cwd = "D:\\work\\";
         ProgramLocation loc;
         ASSERT_TRUE(findProgramDirectory(l, loc));
@@ -58,7 +58,7 @@ TEST(ProgramDirectory, ThreeWaysOfFindingIt)
         EXPECT_EQ(loc.executablePath, "D:/work/Quillfer.exe");
     }
     {
-        FakeLocator l;   // the first argument must be an existing file
+        FakeLocator l; // the first argument must be an existing file
         l.arg = "/bin/sh";
         ProgramLocation loc;
         ASSERT_TRUE(findProgramDirectory(l, loc));
@@ -72,7 +72,7 @@ TEST(ProgramDirectory, ThreeWaysOfFindingIt)
         EXPECT_FALSE(findProgramDirectory(l, loc)) << bad;
     }
     {
-        FakeLocator l;   // nothing at all
+        FakeLocator l; // nothing at all
         ProgramLocation loc;
         EXPECT_FALSE(findProgramDirectory(l, loc));
     }
@@ -98,14 +98,23 @@ TEST(Startup, StepsRunInOrderAndExitAlwaysRuns)
     std::vector<std::string> steps;
     auto hooks = [&steps](bool libraryLoads) {
         StartupHooks h;
-        h.loadMediaLibrary = [&steps, libraryLoads] { steps.push_back("library"); return libraryLoads; };
-        h.bindLayered = [&steps] { steps.push_back("layered"); return true; };
+        h.loadMediaLibrary = [&steps, libraryLoads] {
+            steps.push_back("library");
+            return libraryLoads;
+        };
+        h.bindLayered = [&steps] {
+            steps.push_back("layered");
+            return true;
+        };
         h.setEncoderPath = [&steps](const char* p) { steps.push_back(std::string("encoder ") + p); };
         h.enableEmbeddedControls = [&steps] { steps.push_back("embedded"); };
         h.createSharedResources = [&steps] { steps.push_back("resources"); };
         h.loadConfiguration = [&steps] { steps.push_back("load cfg"); };
         h.loadSharedMenu = [&steps] { steps.push_back("menu"); };
-        h.runMainWindow = [&steps] { steps.push_back("main window"); return 0; };
+        h.runMainWindow = [&steps] {
+            steps.push_back("main window");
+            return 0;
+        };
         h.reportFailure = [&steps](const char* text) { steps.push_back(std::string("failure ") + text); };
         h.destroySharedResources = [&steps] { steps.push_back("~resources"); };
         h.unloadMediaLibrary = [&steps] { steps.push_back("~library"); };
@@ -116,24 +125,30 @@ TEST(Startup, StepsRunInOrderAndExitAlwaysRuns)
     };
 
     struct : ProgramLocator {
-        bool executablePath(TextString& out) override { out.assign("/opt/q/quillfer"); return true; }
+        bool executablePath(TextString& out) override
+        {
+            out.assign("/opt/q/quillfer");
+            return true;
+        }
         bool firstArgument(TextString&) override { return false; }
         bool workingDirectory(TextString&) override { return false; }
     } locator;
 
     Application ok(locator, hooks(true));
     EXPECT_EQ(ok.run(), 0);
-    const std::vector<std::string> expected = {
-        "library", "layered", "encoder \"/opt/q/ALDER.DAT\"", "embedded", "resources", "load cfg", "menu",
-        "main window", "~resources", "~library", "~layered", "save cfg", "~menu"};
+    const std::vector<std::string> expected = {"library",  "layered",     "encoder \"/opt/q/ALDER.DAT\"",
+                                               "embedded", "resources",   "load cfg",
+                                               "menu",     "main window", "~resources",
+                                               "~library", "~layered",    "save cfg",
+                                               "~menu"};
     EXPECT_EQ(steps, expected);
 
     steps.clear();
     Application failed(locator, hooks(false));
     EXPECT_EQ(failed.run(), 1);
-    const std::vector<std::string> failedSteps = {
-        "library", "failure 程序初始化失败", "~resources", "~library", "~layered", "~menu"};
-    EXPECT_EQ(steps, failedSteps);   // the configuration is never saved
+    const std::vector<std::string> failedSteps
+        = {"library", "failure 程序初始化失败", "~resources", "~library", "~layered", "~menu"};
+    EXPECT_EQ(steps, failedSteps); // the configuration is never saved
 }
 
 namespace {
@@ -141,7 +156,11 @@ namespace {
 std::vector<int> g_alphas;
 void fakeMakeLayered(WindowHandle) {}
 void fakeSetAlpha(WindowHandle, uint8_t a) { g_alphas.push_back(a); }
-bool fakeGetAlpha(WindowHandle, uint8_t* a) { *a = g_alphas.empty() ? 255 : uint8_t(g_alphas.back()); return true; }
+bool fakeGetAlpha(WindowHandle, uint8_t* a)
+{
+    *a = g_alphas.empty() ? 255 : uint8_t(g_alphas.back());
+    return true;
+}
 
 std::vector<int> runFade(uint32_t steps, uint8_t target)
 {
@@ -149,8 +168,7 @@ std::vector<int> runFade(uint32_t steps, uint8_t target)
     WindowFade fade;
     fade.start(nullptr, steps, target);
     int guard = 0;
-    while (!fade.tick(nullptr) && ++guard < 1000) {
-    }
+    while (!fade.tick(nullptr) && ++guard < 1000) {}
     return g_alphas;
 }
 
@@ -172,7 +190,7 @@ TEST(WindowFade, OpacitySequences)
     }
     LayeredBackend backend{fakeMakeLayered, fakeSetAlpha, fakeGetAlpha};
     ASSERT_TRUE(bindLayered(&backend));
-    EXPECT_TRUE(bindLayered(nullptr));   // already bound
+    EXPECT_TRUE(bindLayered(nullptr)); // already bound
 
     const std::vector<int> full = {80, 67, 84, 101, 118, 135, 152, 169, 186, 203, 255};
     EXPECT_EQ(runFade(10, 255), full);

@@ -38,9 +38,9 @@ std::string writeScript(const std::string& path, const std::string& body, mode_t
 // lines) and exits with the given status.
 std::string recordingStandIn(const std::string& dir, int status = 0)
 {
-    return writeScript(dir + "/shutdown", "n=0\nfor a in \"$@\"; do n=$((n+1)); printf '%s' \"$a\" > \"" + dir
-                                              + "/arg$n\"; done\necho $n > \"" + dir + "/count\"\nexit "
-                                              + std::to_string(status) + "\n");
+    return writeScript(dir + "/shutdown",
+                       "n=0\nfor a in \"$@\"; do n=$((n+1)); printf '%s' \"$a\" > \"" + dir
+                           + "/arg$n\"; done\necho $n > \"" + dir + "/count\"\nexit " + std::to_string(status) + "\n");
 }
 
 std::vector<std::string> recordedArguments(const std::string& dir)
@@ -111,7 +111,7 @@ TEST(SystemShutdown, FailsWhenTheCommandFailsOrIsMissing)
         std::string error;
         EXPECT_FALSE(requestSystemShutdown(&error));
         EXPECT_NE(error.find("status 1"), std::string::npos) << error;
-        EXPECT_EQ(recordedArguments(failing).size(), 3u);  // it was asked, and said no
+        EXPECT_EQ(recordedArguments(failing).size(), 3u); // it was asked, and said no
     }
     {
         ShutdownSearch search(scratch("missing"));
@@ -143,8 +143,8 @@ TEST(SystemShutdown, LooksThroughPathThenTheFallbacks)
     const std::string b = scratch("search-b");
     const std::string c = scratch("search-c");
     const std::string d = scratch("search-d");
-    writeScript(a + "/shutdown", "exit 0\n", 0644);   // not executable: skipped
-    fs::makePath((b + "/shutdown").c_str(), true);   // a folder: skipped
+    writeScript(a + "/shutdown", "exit 0\n", 0644); // not executable: skipped
+    fs::makePath((b + "/shutdown").c_str(), true); // a folder: skipped
     const std::string inC = writeScript(c + "/shutdown", "exit 0\n");
     const std::string inD = writeScript(d + "/shutdown", "exit 0\n");
 

@@ -12,12 +12,12 @@ TEST(TextStringGrowth, AppendRoundsCapacityToStepsOf128)
     TextString s;
     EXPECT_EQ(s.capacity(), 64u);
     s.append(std::string(100, 'a').c_str());
-    EXPECT_EQ(s.capacity(), 128u);   // 101 rounded down to 0, plus 128
+    EXPECT_EQ(s.capacity(), 128u); // 101 rounded down to 0, plus 128
     s.append(std::string(127, 'b').c_str());
-    EXPECT_EQ(s.capacity(), 256u);   // 228 rounded down to 128, plus 128
+    EXPECT_EQ(s.capacity(), 256u); // 228 rounded down to 128, plus 128
     EXPECT_EQ(s.length(), 227u);
     TextString exact(uint32_t{0});
-    exact.append(std::string(255, 'c').c_str());   // needs exactly 256
+    exact.append(std::string(255, 'c').c_str()); // needs exactly 256
     EXPECT_EQ(exact.capacity(), 384u);
 }
 
@@ -54,7 +54,7 @@ TEST(TextStringGrowth, ReserveSetsExactCapacityAndTerminates)
     char* p = s.reserve(1023);
     EXPECT_EQ(s.capacity(), 1024u);
     EXPECT_EQ(p[1023], 0);
-    s.reserve(10);   // already larger: unchanged
+    s.reserve(10); // already larger: unchanged
     EXPECT_EQ(s.capacity(), 1024u);
 }
 
@@ -83,7 +83,12 @@ TEST(TextStringEdit, AppendSelfDoublesAndNullIsIgnored)
 
 TEST(TextStringEdit, TrimsNeverLookBeforeTheStart)
 {
-    struct Case { const char* in; char ch; const char* left; const char* right; };
+    struct Case {
+        const char* in;
+        char ch;
+        const char* left;
+        const char* right;
+    };
     const Case cases[] = {
         {"", '/', "", ""},
         {"///", '/', "", ""},
@@ -149,7 +154,7 @@ TEST(TextStringReplace, ReplaceAllRules)
     EXPECT_EQ(empty.replaceAll("", ""), 0);
     EXPECT_EQ(empty.replaceAll("", "x"), 1);
     EXPECT_EQ(empty, "x");
-    EXPECT_EQ(empty.replaceAll("", "y"), 0);   // not empty any more
+    EXPECT_EQ(empty.replaceAll("", "y"), 0); // not empty any more
 
     TextString same("aaa");
     EXPECT_EQ(same.replaceAll("a", "a"), 0);
@@ -165,7 +170,7 @@ TEST(TextStringReplace, ReplaceAllRules)
 
     // Replacement texts inside the string's own buffer.
     TextString self("abcabc");
-    EXPECT_EQ(self.replaceAll(self.c_str() + 3, "x"), 2);   // a private copy of "abc" is used
+    EXPECT_EQ(self.replaceAll(self.c_str() + 3, "x"), 2); // a private copy of "abc" is used
     EXPECT_EQ(self, "xx");
 }
 
@@ -173,7 +178,7 @@ TEST(TextStringFormat, FormatGrowsByDoublingAndAppendKeepsText)
 {
     TextString s = TextString::formatted("%s", std::string(300, 'q').c_str());
     EXPECT_EQ(s.length(), 300u);
-    EXPECT_EQ(s.capacity(), 512u);   // 128 -> 256 -> 512
+    EXPECT_EQ(s.capacity(), 512u); // 128 -> 256 -> 512
     TextString t("keep:");
     t.appendFormat("%d-%s", 42, std::string(200, 'w').c_str());
     EXPECT_EQ(t.length(), 5u + 3u + 200u);

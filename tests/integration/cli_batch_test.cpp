@@ -33,10 +33,12 @@ std::string shortClip(const std::string& folder)
 {
     const std::string path = folder + "/short.avi";
     int status = -1;
-    const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=1.5"
-                                " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1.5 -ac 2 -c:v mpeg4"
-                                " -q:v 5 -c:a mp3 -b:a 96k " + quote(path),
-                                &status);
+    const std::string out
+        = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=1.5"
+              " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1.5 -ac 2 -c:v mpeg4"
+              " -q:v 5 -c:a mp3 -b:a 96k "
+                  + quote(path),
+              &status);
     EXPECT_EQ(status, 0) << out;
     return path;
 }
@@ -93,14 +95,16 @@ TEST(CliBatch, FourProcessesConvertingTwoPassDvdIntoOneFolderAtOnce)
         SCOPED_TRACE(name);
         const std::string file = out + "/" + name;
         int status = -1;
-        const std::string streams = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(file), &status);
+        const std::string streams
+            = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(file), &status);
         EXPECT_EQ(status, 0) << streams;
         EXPECT_NE(streams.find("mpeg2video"), std::string::npos) << streams;
         // A DVD program stream that the authoring tool takes as a title.
         const std::string dvd = base + "/dvd-" + std::to_string(&name - names.data());
-        const std::string authored = run("cd " + quote(base) + " && VIDEO_FORMAT=NTSC dvdauthor -o " + quote(dvd) + " -t "
-                                             + quote(file) + " 2>&1 && VIDEO_FORMAT=NTSC dvdauthor -o " + quote(dvd) + " -T 2>&1",
-                                         &status);
+        const std::string authored
+            = run("cd " + quote(base) + " && VIDEO_FORMAT=NTSC dvdauthor -o " + quote(dvd) + " -t " + quote(file)
+                      + " 2>&1 && VIDEO_FORMAT=NTSC dvdauthor -o " + quote(dvd) + " -T 2>&1",
+                  &status);
         EXPECT_EQ(status, 0) << authored;
         EXPECT_TRUE(stdfs::exists(dvd + "/VIDEO_TS/VTS_01_1.VOB")) << authored;
     }
@@ -147,15 +151,16 @@ TEST(CliBatch, AFolderTreeWithThreeJobsKeepsTheTreeAndReportsJsonLines)
     const std::string log
         = run("(" + batch + "--jobs 3 " + quote(tree) + " 2>" + quote(base + "/err.txt") + ")", &status);
     EXPECT_EQ(status, 0) << log << run("cat " + quote(base + "/err.txt"));
-    const std::set<std::string> expected = {"x.avi-mp3.mp3", "y.avi-mp3.mp3", "a/x.avi-mp3.mp3", "a/y.avi-mp3.mp3",
-                                            "a/b/x.avi-mp3.mp3", "c/z.avi-mp3.mp3"};
+    const std::set<std::string> expected = {"x.avi-mp3.mp3",   "y.avi-mp3.mp3",     "a/x.avi-mp3.mp3",
+                                            "a/y.avi-mp3.mp3", "a/b/x.avi-mp3.mp3", "c/z.avi-mp3.mp3"};
     std::set<std::string> made;
     for (const auto& entry : stdfs::recursive_directory_iterator(out))
         if (entry.is_regular_file())
             made.insert(entry.path().lexically_relative(out).string());
     EXPECT_EQ(made, expected);
     for (const std::string& name : expected) {
-        const std::string streams = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(out + "/" + name));
+        const std::string streams
+            = run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(out + "/" + name));
         EXPECT_NE(streams.find("mp3"), std::string::npos) << name << ": " << streams;
     }
     // Every line is one JSON object with the six members, the last the
@@ -256,16 +261,18 @@ TEST(CliBatch, TheLiveLineOfATerminalShowsEveryRunningTask)
     stdfs::remove_all(base);
     stdfs::create_directories(base);
     int status = -1;
-    const std::string made = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=6"
-                                 " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=6 -ac 2 -c:v mpeg4 -q:v 5"
-                                 " -c:a mp3 " + quote(base + "/第一段.avi") + " && cp " + quote(base + "/第一段.avi") + " "
-                                 + quote(base + "/second.avi"),
-                                 &status);
+    const std::string made = run(
+        "ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=6"
+        " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=6 -ac 2 -c:v mpeg4 -q:v 5"
+        " -c:a mp3 "
+            + quote(base + "/第一段.avi") + " && cp " + quote(base + "/第一段.avi") + " " + quote(base + "/second.avi"),
+        &status);
     ASSERT_EQ(status, 0) << made;
     const std::string command = "stty cols 60; " + quote(kCli) + " convert -c 0 -m 0 -f 0 --jobs 2 --output-folder "
-                                + quote(base + "/out") + " " + quote(base + "/第一段.avi") + " " + quote(base + "/second.avi");
+        + quote(base + "/out") + " " + quote(base + "/第一段.avi") + " " + quote(base + "/second.avi");
     // script(1) gives the program a terminal of its own.
-    const std::string log = run("script -qec " + quote(command) + " " + quote(base + "/typescript") + " >/dev/null", &status);
+    const std::string log
+        = run("script -qec " + quote(command) + " " + quote(base + "/typescript") + " >/dev/null", &status);
     EXPECT_EQ(status, 0) << log;
     const std::string checker = "import sys,re,unicodedata\n"
                                 "text=open(sys.argv[1],encoding='utf-8',newline='').read()\n"
@@ -276,7 +283,8 @@ TEST(CliBatch, TheLiveLineOfATerminalShowsEveryRunningTask)
                                 "  both+=('第一段' in part and 'second' in part)\n"
                                 "print(both>0, widest<60, widest)\n";
     std::ofstream(base + "/check.py") << checker;
-    const std::string verdict = run("python3 " + quote(base + "/check.py") + " " + quote(base + "/typescript"), &status);
+    const std::string verdict
+        = run("python3 " + quote(base + "/check.py") + " " + quote(base + "/typescript"), &status);
     EXPECT_EQ(status, 0) << verdict;
     EXPECT_EQ(verdict.substr(0, 10), "True True ") << verdict << run("cat -v " + quote(base + "/typescript"));
     EXPECT_TRUE(stdfs::exists(base + "/out/第一段.avi-3gp.3gp"));

@@ -41,8 +41,8 @@ TEST(CliConvert, RefusedFilesAreReportedAndTheOthersConverted)
     const std::string notes = out + "/notes.txt";
     std::ofstream(notes) << "not media\n";
     int status = -1;
-    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out) + " " + quote(notes)
-                                    + " " + quote(out + "/missing.avi") + " " + quote(clip()),
+    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out) + " "
+                                    + quote(notes) + " " + quote(out + "/missing.avi") + " " + quote(clip()),
                                 &status);
     EXPECT_EQ(status, 1) << log;
     EXPECT_NE(log.find("不能识别的文件类型。"), std::string::npos) << log;
@@ -73,55 +73,55 @@ TEST(CliConvert, UsageErrors)
 
 TEST(CliConvert, InterruptTermAndHangupStopTheRunningTask)
 {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal);
-    const std::string out = kDataDir + "/cli-interrupt-" + std::to_string(signal);
-    stdfs::remove_all(out);
-    stdfs::create_directories(out);
-    const std::string log = out + "/log.txt";
-    const std::string outputFolder = out + "/files";
-    const std::string source = clip();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const std::string out = kDataDir + "/cli-interrupt-" + std::to_string(signal);
+        stdfs::remove_all(out);
+        stdfs::create_directories(out);
+        const std::string log = out + "/log.txt";
+        const std::string outputFolder = out + "/files";
+        const std::string source = clip();
 
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::freopen(log.c_str(), "w", stdout);
-        dup2(fileno(stdout), STDERR_FILENO);
-        execl(kCli.c_str(), kCli.c_str(), "convert", "-c", "4", "-m", "0", "-f", "10", "--output-folder",
-              outputFolder.c_str(), source.c_str(), source.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::freopen(log.c_str(), "w", stdout);
+            dup2(fileno(stdout), STDERR_FILENO);
+            execl(kCli.c_str(), kCli.c_str(), "convert", "-c", "4", "-m", "0", "-f", "10", "--output-folder",
+                  outputFolder.c_str(), source.c_str(), source.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const auto end = Clock::now() + std::chrono::seconds(60);
+        while (readAll(log).find("一次编码") == std::string::npos && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_NE(readAll(log).find("一次编码"), std::string::npos) << "the first pass never began";
+        kill(pid, signal);
+        // Stopped, it ends long before its conversion would have; a generous
+        // limit only keeps a broken stop from hanging the suite.
+        int raw = 0;
+        pid_t ended = 0;
+        while ((ended = waitpid(pid, &raw, WNOHANG)) == 0 && Clock::now() < end + std::chrono::seconds(60))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ended == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+            FAIL() << "the stop was not taken: " << readAll(log);
+        }
+        ASSERT_EQ(ended, pid);
+        ASSERT_TRUE(WIFEXITED(raw)) << readAll(log);
+        EXPECT_EQ(WEXITSTATUS(raw), 1) << readAll(log);
+        const std::string text = readAll(log);
+        // Both tasks (the running one and the waiting one) end as not done.
+        size_t lastLines = 0;
+        for (size_t at = 0; (at = text.find("未完成", at)) != std::string::npos; ++at)
+            ++lastLines;
+        EXPECT_GE(lastLines, 2u) << text;
+        EXPECT_EQ(text.find("已完成"), std::string::npos) << text;
+        // Nothing was written, so no output line names a file, and nothing of
+        // the stopped task is left.
+        EXPECT_EQ(text.find("->"), std::string::npos) << text;
+        EXPECT_TRUE(stdfs::is_empty(outputFolder)) << text;
     }
-    const auto end = Clock::now() + std::chrono::seconds(60);
-    while (readAll(log).find("一次编码") == std::string::npos && Clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_NE(readAll(log).find("一次编码"), std::string::npos) << "the first pass never began";
-    kill(pid, signal);
-    // Stopped, it ends long before its conversion would have; a generous
-    // limit only keeps a broken stop from hanging the suite.
-    int raw = 0;
-    pid_t ended = 0;
-    while ((ended = waitpid(pid, &raw, WNOHANG)) == 0 && Clock::now() < end + std::chrono::seconds(60))
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (ended == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &raw, 0);
-        FAIL() << "the stop was not taken: " << readAll(log);
-    }
-    ASSERT_EQ(ended, pid);
-    ASSERT_TRUE(WIFEXITED(raw)) << readAll(log);
-    EXPECT_EQ(WEXITSTATUS(raw), 1) << readAll(log);
-    const std::string text = readAll(log);
-    // Both tasks (the running one and the waiting one) end as not done.
-    size_t lastLines = 0;
-    for (size_t at = 0; (at = text.find("未完成", at)) != std::string::npos; ++at)
-        ++lastLines;
-    EXPECT_GE(lastLines, 2u) << text;
-    EXPECT_EQ(text.find("已完成"), std::string::npos) << text;
-    // Nothing was written, so no output line names a file, and nothing of
-    // the stopped task is left.
-    EXPECT_EQ(text.find("->"), std::string::npos) << text;
-    EXPECT_TRUE(stdfs::is_empty(outputFolder)) << text;
-  }
 }
 
 TEST(CliConvert, UnrecognisedFilesGetTheTaskListsMessage)
@@ -448,20 +448,22 @@ TEST(CliConvert, ASourceCutInHalfIsDoneWithAWarningOfTheLengthReached)
         const std::string whole = out + "/whole-" + c.name;
         const std::string cut = out + "/" + c.name;
         run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=11 -f lavfi -i "
-            "sine=duration=11 " + std::string(c.codecs) + " " + quote(whole));
+            "sine=duration=11 "
+            + std::string(c.codecs) + " " + quote(whole));
         const auto size = stdfs::file_size(whole);
         stdfs::copy_file(whole, cut);
         stdfs::resize_file(cut, size / 2);
         int status = -1;
-        const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " "
-                                        + quote(cut),
-                                    &status);
+        const std::string log
+            = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " " + quote(cut),
+                  &status);
         // The state stays as it is; the warning says how far it got.
         EXPECT_EQ(status, 0) << log;
         EXPECT_NE(log.find("已完成"), std::string::npos) << log;
         const size_t warning = log.find("\n    源文件可能已损坏:只转换了 00:00:0");
         ASSERT_NE(warning, std::string::npos) << log;
-        EXPECT_EQ(log.substr(warning + std::string("\n    源文件可能已损坏:只转换了 00:00:0").size() + 1, 11), " / 00:00:11")
+        EXPECT_EQ(log.substr(warning + std::string("\n    源文件可能已损坏:只转换了 00:00:0").size() + 1, 11),
+                  " / 00:00:11")
             << log;
     }
     // A whole source gets no warning.
@@ -481,9 +483,8 @@ TEST(CliConvert, AVideoFormatForASongFailsInChineseBeforeAnythingRuns)
     const std::string song = out + "/song.mp3";
     run("ffmpeg -nostdin -y -loglevel error -f lavfi -i sine=duration=2 " + quote(song));
     int status = -1;
-    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " "
-                                    + quote(song),
-                                &status);
+    const std::string log = run(
+        quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " " + quote(song), &status);
     EXPECT_EQ(status, 1) << log;
     EXPECT_NE(log.find("错误的转换参数"), std::string::npos) << log;
     EXPECT_NE(log.find("\n    源文件没有视频,不能转换为视频格式;请选择音频格式(mp3、wma、m4a、flac 或 opus)。\n    the "
@@ -502,9 +503,9 @@ TEST(CliConvert, ANameTooLongIsSaidInChineseWithTheEncodersLine)
     const std::string source = out + "/" + std::string(248, 'n') + ".avi";
     stdfs::copy_file(clip(), source);
     int status = -1;
-    const std::string log = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " "
-                                    + quote(source),
-                                &status);
+    const std::string log
+        = run(quote(kCli) + " convert -c 3 -m 0 -f 9 --output-folder " + quote(out + "/files") + " " + quote(source),
+              &status);
     EXPECT_EQ(status, 1) << log;
     const size_t sentence = log.find("\n    文件名太长:请缩短源文件名或输出文件夹的路径。\n    ");
     ASSERT_NE(sentence, std::string::npos) << log;

@@ -50,7 +50,7 @@ std::map<std::string, std::string> probe(const std::string& file)
             if (f.rfind("codec_type=", 0) == 0)
                 section = f.substr(11);
         if (facts.count(section + ".codec_name"))
-            continue;  // only the first stream of a kind
+            continue; // only the first stream of a kind
         for (size_t i = 1; i < fields.size(); ++i) {
             const size_t eq = fields[i].find('=');
             if (eq != std::string::npos)
@@ -64,9 +64,9 @@ struct Expected {
     int format;
     int category;
     const char* suffix;
-    const char* container;   // ffprobe's format_name
-    const char* brand;       // major brand of MP4-family files, or ""
-    const char* videoCodec;  // "" when there is no video
+    const char* container; // ffprobe's format_name
+    const char* brand; // major brand of MP4-family files, or ""
+    const char* videoCodec; // "" when there is no video
     int width;
     int height;
     const char* frameRate;
@@ -105,8 +105,8 @@ TEST_P(ConvertFormat, ConvertsWithTheModelDefaults)
     stdfs::remove_all(out);
     int status = -1;
     const std::string cli = kProgramDir + "/quillfer-cli";
-    const std::string log = run(quote(cli) + " convert -c " + std::to_string(e.category) + " -m 0 -f " + std::to_string(e.format)
-                                    + " --output-folder " + quote(out) + " " + quote(clip()),
+    const std::string log = run(quote(cli) + " convert -c " + std::to_string(e.category) + " -m 0 -f "
+                                    + std::to_string(e.format) + " --output-folder " + quote(out) + " " + quote(clip()),
                                 &status);
     ASSERT_EQ(status, 0) << log;
     EXPECT_NE(log.find("已完成"), std::string::npos) << log;
@@ -158,12 +158,12 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, ConvertFormat, ::testing::ValuesIn(kFormats
 // second) keep the run short; the output sizes are the models' own.
 struct Source {
     const char* name;
-    const char* file;       // under kDataDir/sources
-    const char* make;       // ffmpeg arguments that write it (after the input options)
-    double seconds;         // the length the output must have; 0: cut, whatever is left
-    int shownWidth;         // the picture as shown (a phone clip is turned upright)
+    const char* file; // under kDataDir/sources
+    const char* make; // ffmpeg arguments that write it (after the input options)
+    double seconds; // the length the output must have; 0: cut, whatever is left
+    int shownWidth; // the picture as shown (a phone clip is turned upright)
     int shownHeight;
-    const char* postProcess;  // a shell step run on the made file ("" for none), "{}" is the file
+    const char* postProcess; // a shell step run on the made file ("" for none), "{}" is the file
 };
 
 constexpr const char* kPicture = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 ";
@@ -257,8 +257,8 @@ std::vector<SourceFormat> sourceFormats()
 // Mean grey level of each row (or column) of the decoded frame at 0.5 s.
 std::vector<double> profile(const std::string& file, int width, int height, bool rows)
 {
-    const std::string raw = run("ffmpeg -nostdin -v quiet -ss 0.5 -i " + quote(file)
-                                + " -frames:v 1 -f rawvideo -pix_fmt gray -");
+    const std::string raw
+        = run("ffmpeg -nostdin -v quiet -ss 0.5 -i " + quote(file) + " -frames:v 1 -f rawvideo -pix_fmt gray -");
     std::vector<double> means(rows ? height : width, 0.0);
     if (raw.size() != static_cast<size_t>(width) * height)
         return {};
@@ -280,10 +280,10 @@ TEST_P(ConvertSource, ConvertsEveryPictureAndSoundThatFfmpegDecodes)
     const std::string out = kDataDir + "/source-" + s.name + "-" + std::to_string(e.format);
     stdfs::remove_all(out);
     int status = -1;
-    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(e.category)
-                                    + " -m 0 -f " + std::to_string(e.format) + " --output-folder " + quote(out) + " "
-                                    + quote(source),
-                                &status);
+    const std::string log
+        = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(e.category) + " -m 0 -f "
+                  + std::to_string(e.format) + " --output-folder " + quote(out) + " " + quote(source),
+              &status);
     ASSERT_EQ(status, 0) << log;
     ASSERT_NE(log.find("已完成"), std::string::npos) << log;
     std::vector<std::string> left;
@@ -307,7 +307,8 @@ TEST_P(ConvertSource, ConvertsEveryPictureAndSoundThatFfmpegDecodes)
     EXPECT_EQ(facts["video.codec_name"], e.videoCodec);
     EXPECT_EQ(facts["video.width"], std::to_string(e.width));
     EXPECT_EQ(facts["video.height"], std::to_string(e.height));
-    const std::string pixels = run("ffprobe -v quiet -select_streams v:0 -show_entries stream=pix_fmt -of csv=p=0 " + quote(file));
+    const std::string pixels
+        = run("ffprobe -v quiet -select_streams v:0 -show_entries stream=pix_fmt -of csv=p=0 " + quote(file));
     EXPECT_EQ(pixels.substr(0, pixels.find_first_of(",\n")), "yuv420p") << pixels;
     if (std::string(e.videoCodec) == "h264") {
         const std::string profile = e.category == 0 ? "Baseline" : "Main";
@@ -316,8 +317,8 @@ TEST_P(ConvertSource, ConvertsEveryPictureAndSoundThatFfmpegDecodes)
     }
     if (e.format == 10 || e.format == 11) {
         const std::string dvd = out + "/authored";
-        const std::string authored = run(std::string("VIDEO_FORMAT=") + (e.format == 10 ? "NTSC" : "PAL") + " dvdauthor -o "
-                                             + quote(dvd) + " -t " + quote(file),
+        const std::string authored = run(std::string("VIDEO_FORMAT=") + (e.format == 10 ? "NTSC" : "PAL")
+                                             + " dvdauthor -o " + quote(dvd) + " -t " + quote(file),
                                          &status);
         EXPECT_EQ(status, 0) << authored;
         EXPECT_EQ(authored.find("moves backwards"), std::string::npos) << authored;
@@ -368,8 +369,11 @@ const std::string& videoOnlyClip()
         stdfs::create_directories(kDataDir);
         const std::string scratch = kDataDir + "/video-only." + std::to_string(getpid()) + ".avi";
         int status = -1;
-        const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x360:rate=24000/1001:duration=2 "
-                                    "-c:v msmpeg4 -q:v 5 " + quote(scratch), &status);
+        const std::string out
+            = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x360:rate=24000/1001:duration=2 "
+                  "-c:v msmpeg4 -q:v 5 "
+                      + quote(scratch),
+                  &status);
         if (status != 0) {
             ADD_FAILURE() << "ffmpeg could not make the clip: " << out;
             return target;
@@ -385,19 +389,31 @@ struct VideoOnly {
     int model;
     int format;
     const char* videoCodec;
-    const char* aspect;      // display aspect the output must show, or ""
-    bool silentTrack;        // the format cannot stand without audio
+    const char* aspect; // display aspect the output must show, or ""
+    bool silentTrack; // the format cannot stand without audio
 };
 
-void PrintTo(const VideoOnly& v, std::ostream* os) { *os << "format " << v.format << " of " << v.category << "/" << v.model; }
+void PrintTo(const VideoOnly& v, std::ostream* os)
+{
+    *os << "format " << v.format << " of " << v.category << "/" << v.model;
+}
 
 const VideoOnly kVideoOnly[] = {
-    {0, 0, 0, "mpeg4", "", false},      {2, 0, 1, "h264", "", true},       {2, 0, 2, "h264", "", false},
-    {2, 0, 3, "mpeg4", "", false},      {2, 0, 4, "mpeg4", "", false},     {0, 0, 5, "h264", "", false},
-    {0, 0, 6, "mpeg4", "", false},      {1, 0, 7, "mpeg4", "", false},     {3, 0, 9, "flv1", "", false},
-    {4, 0, 10, "mpeg2video", "16:9", false}, {4, 1, 11, "mpeg2video", "", false}, {6, 0, 12, "wmv2", "", false},
+    {0, 0, 0, "mpeg4", "", false},
+    {2, 0, 1, "h264", "", true},
+    {2, 0, 2, "h264", "", false},
+    {2, 0, 3, "mpeg4", "", false},
+    {2, 0, 4, "mpeg4", "", false},
+    {0, 0, 5, "h264", "", false},
+    {0, 0, 6, "mpeg4", "", false},
+    {1, 0, 7, "mpeg4", "", false},
+    {3, 0, 9, "flv1", "", false},
+    {4, 0, 10, "mpeg2video", "16:9", false},
+    {4, 1, 11, "mpeg2video", "", false},
+    {6, 0, 12, "wmv2", "", false},
     // The disc formats without an aspect option take the source's nearer one.
-    {5, 0, 10, "mpeg2video", "16:9", false}, {5, 1, 11, "mpeg1video", "16:9", false},
+    {5, 0, 10, "mpeg2video", "16:9", false},
+    {5, 1, 11, "mpeg1video", "16:9", false},
 };
 
 class ConvertVideoOnly : public ::testing::TestWithParam<VideoOnly> {};
@@ -409,9 +425,9 @@ TEST_P(ConvertVideoOnly, ConvertsToEveryVideoFormat)
         + std::to_string(v.format);
     stdfs::remove_all(out);
     int status = -1;
-    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(v.category) + " -m "
-                                    + std::to_string(v.model) + " -f " + std::to_string(v.format) + " --output-folder "
-                                    + quote(out) + " " + quote(videoOnlyClip()),
+    const std::string log = run(quote(kProgramDir + "/quillfer-cli") + " convert -c " + std::to_string(v.category)
+                                    + " -m " + std::to_string(v.model) + " -f " + std::to_string(v.format)
+                                    + " --output-folder " + quote(out) + " " + quote(videoOnlyClip()),
                                 &status);
     ASSERT_EQ(status, 0) << log;
     std::vector<std::string> left;

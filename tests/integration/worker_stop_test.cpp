@@ -113,7 +113,7 @@ TEST(WorkerQuit, DuringEachPassLeavesNoProgramAndNoFile)
 
         tasks::ConversionWorker worker(environment);
         uint32_t state = 0;
-        bool encoding = false;  // a progress line in the pass to stop
+        bool encoding = false; // a progress line in the pass to stop
         core::QueuedSink sink([&](const core::Message& m) {
             const uint32_t code = core::taskNotifyCode(m.wParam);
             if (code == core::NOTIFY_STATE_CHANGED)
@@ -160,8 +160,9 @@ public:
         stdfs::remove_all(dir_);
         stdfs::create_directories(dir_);
         const std::string steps[][2] = {
-            {"ALDER.DAT", "case \"$*\" in *'-of rawvideo'*) step=extract-video;; *'-oac copy'*) step=extract-audio;; "
-                          "*) step=encode;; esac"},
+            {"ALDER.DAT",
+             "case \"$*\" in *'-of rawvideo'*) step=extract-video;; *'-oac copy'*) step=extract-audio;; "
+             "*) step=encode;; esac"},
             {"BIRCH.DLL", "step=probe"},
             {"CEDAR.DLL", "case \"$*\" in *-rate=*) step=mux-video;; *) step=mux-audio;; esac"},
             {"LARCH.DAT", "step=pmp"},
@@ -170,7 +171,8 @@ public:
         for (const auto& [name, step] : steps) {
             const std::string path = dir_ + "/" + name;
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            out << "#!/bin/sh\n" << step << "\n"
+            out << "#!/bin/sh\n"
+                << step << "\n"
                 << quote(kProgramDir + "/" + name) << " \"$@\"\n"
                 << "[ \"$step\" = \"$QF_STOP_STEP\" ] && { : > " << quote(reachedMarker()) << "; exec sleep 30; }\n"
                 << "exit 0\n";
@@ -270,13 +272,14 @@ TEST(WorkerStop, AFirstPassKilledBeforeItsLogFailsWithItsOwnReason)
     const std::string source = kDataDir + "/killed pass source.avi";
     if (!stdfs::exists(source))
         run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=160x120:rate=25:duration=300 -f lavfi -i "
-            "sine=duration=300 -c:v mpeg4 -c:a mp3 " + quote(source));
+            "sine=duration=300 -c:v mpeg4 -c:a mp3 "
+            + quote(source));
     ASSERT_TRUE(stdfs::exists(source));
     const std::string out = kDataDir + "/killed-pass";
     stdfs::remove_all(out);
     tasks::ConversionTask task;
     task.sourcePath = source.c_str();
-    task.selectModel(4, 0, 10);  // DVD: two passes
+    task.selectModel(4, 0, 10); // DVD: two passes
     task.media.hasVideo = true;
     task.media.hasAudio = true;
     task.makeOutputPath(out.c_str());

@@ -68,14 +68,15 @@ TEST_F(EngineQueueTest, CallsGoOnWhileTheEngineThreadWaitsForAReport)
     // B is stopped, and C started, before the engine thread has taken B up.
     engine.stopPlayback();
     EXPECT_EQ(engine.state(), PlayerState::Idle);
-    engine.setVolume(35);   // stored for C's start-up
+    engine.setVolume(35); // stored for C's start-up
     ASSERT_EQ(engine.startPlayback(&entryC, media("normal").c_str()), PlayerState::Starting);
 
     ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 5000, 2));
     windows.pumpFor(100);
     EXPECT_EQ(windows.codes('v'), (std::vector<uint32_t>{PLAYER_STOPPED, PLAYER_STOPPED}));
-    EXPECT_EQ(windows.codes('p'),
-              (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING, PLAYER_STARTING, PLAYER_STARTING, PLAYER_PLAYING}));
+    EXPECT_EQ(
+        windows.codes('p'),
+        (std::vector<uint32_t>{PLAYER_STARTING, PLAYER_PLAYING, PLAYER_STARTING, PLAYER_STARTING, PLAYER_PLAYING}));
     EXPECT_EQ(engine.state(), PlayerState::Playing);
 
     // The reports name their launches: A's stop, then B's (which never
@@ -88,8 +89,9 @@ TEST_F(EngineQueueTest, CallsGoOnWhileTheEngineThreadWaitsForAReport)
     const std::vector<std::string> sent = testing::waitForCommands(5 + 1 + 5, 2000);
     ASSERT_EQ(sent.size(), 11u);
     EXPECT_EQ(sent[5], "quit");
-    EXPECT_EQ(std::vector<std::string>(sent.begin() + 6, sent.end()),
-              (std::vector<std::string>{"volume 35 1", "brightness -85 1", "contrast 0 1", "hue 0 1", "saturation 0 1"}));
+    EXPECT_EQ(
+        std::vector<std::string>(sent.begin() + 6, sent.end()),
+        (std::vector<std::string>{"volume 35 1", "brightness -85 1", "contrast 0 1", "hue 0 1", "saturation 0 1"}));
 }
 
 TEST_F(EngineQueueTest, CommandsKeepTheirOrderAcrossAStopAndTheNextLaunch)
@@ -101,7 +103,7 @@ TEST_F(EngineQueueTest, CommandsKeepTheirOrderAcrossAStopAndTheNextLaunch)
     engine.togglePause();
     engine.setMute(true);
     engine.stopPlayback();
-    engine.setBrightness(10);   // stored only: nothing plays
+    engine.setBrightness(10); // stored only: nothing plays
     startAndWaitPlaying(&entryB, "normal");
     engine.seekAbsolute(9);
     const std::vector<std::string> expected{
@@ -201,10 +203,12 @@ TEST_F(EngineQueueTest, TheEndOfAReplacedLaunchLeavesTheNextOneAlone)
         ASSERT_TRUE(windows.waitUntil([&] { return playingB() == round; }, 5000)) << "round " << round;
         EXPECT_EQ(engine.state(), PlayerState::Playing) << "round " << round;
         engine.stopPlayback();
-        ASSERT_TRUE(windows.waitUntil([&] { return windows.entries('v', PLAYER_STOPPED).size() +
-                                                       windows.entries('v', PLAYER_ENDED).size() ==
-                                                   static_cast<size_t>(2 * round); },
-                                      5000))
+        ASSERT_TRUE(windows.waitUntil(
+            [&] {
+                return windows.entries('v', PLAYER_STOPPED).size() + windows.entries('v', PLAYER_ENDED).size()
+                    == static_cast<size_t>(2 * round);
+            },
+            5000))
             << "round " << round;
     }
     windows.pumpFor(100);

@@ -221,11 +221,12 @@ TEST_F(RealPlayerTest, PolledPositionGrowsWhilePlayingAndStaysPutWhilePaused)
 TEST_F(FakePlayerTest, SendsTheSettingsAfterTheStartLine)
 {
     setPlayerVolume(30);
-    engine.setBrightness(10);   // -75
-    engine.setHue(100);         // -1
+    engine.setBrightness(10); // -75
+    engine.setHue(100); // -1
     startAndWaitPlaying(&entryA, media("normal"));
-    EXPECT_EQ(testing::waitForCommands(5, 2000),
-              (std::vector<std::string>{"volume 30 1", "brightness -75 1", "contrast 0 1", "hue -1 1", "saturation 0 1"}));
+    EXPECT_EQ(
+        testing::waitForCommands(5, 2000),
+        (std::vector<std::string>{"volume 30 1", "brightness -75 1", "contrast 0 1", "hue -1 1", "saturation 0 1"}));
 }
 
 TEST_F(RealPlayerTest, SeeksLandAtOrBeforeThePointWithTenSecondKeyframes)
@@ -274,8 +275,8 @@ TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
     engine.seekRelative(-3);
     engine.setMute(true);
     engine.togglePause();
-    engine.setVolume(20);       // stored only
-    engine.setSaturation(7);    // stored only
+    engine.setVolume(20); // stored only
+    engine.setSaturation(7); // stored only
     engine.setMute(false);
     engine.seekAbsolute(12);
     engine.togglePause();
@@ -318,8 +319,9 @@ TEST_F(FakePlayerTest, NothingIsSentBeforeThePlayerIsUp)
     EXPECT_EQ(engine.state(), PlayerState::Starting);
     ASSERT_TRUE(windows.waitFor('p', PLAYER_PLAYING, 3000));
     EXPECT_EQ(engine.state(), PlayerState::Playing) << "the pause was not taken";
-    EXPECT_EQ(testing::waitForCommands(5, 2000),
-              (std::vector<std::string>{"volume 40 1", "brightness -75 1", "contrast 5 1", "hue 0 1", "saturation 0 1"}));
+    EXPECT_EQ(
+        testing::waitForCommands(5, 2000),
+        (std::vector<std::string>{"volume 40 1", "brightness -75 1", "contrast 5 1", "hue 0 1", "saturation 0 1"}));
     windows.pumpFor(100);
     EXPECT_EQ(testing::loggedCommands().size(), 5u);
 }
@@ -426,7 +428,7 @@ TEST_F(FakePlayerTest, PolledAnswerReadByAnotherCommandIsStillTaken)
     const auto asked = Clock::now();
     engine.pollPosition();
     ASSERT_TRUE(testing::waitForAnswers(1, 5000));
-    engine.setVolume(30);   // its drain reads the waiting answer
+    engine.setVolume(30); // its drain reads the waiting answer
     const int32_t p = engine.pollPosition();
     EXPECT_GE(p, 3);
     EXPECT_LE(p, 3 + msBetween(asked, Clock::now()) / 1000);
@@ -488,9 +490,9 @@ TEST_F(FakePlayerTest, PollSendsNothingWhilePausedAndDropsTheOwedAnswer)
     std::vector<std::string> sent = testing::loggedCommands();
     ASSERT_GE(sent.size(), 5u);
     sent.erase(sent.begin(), sent.begin() + 5);
-    EXPECT_EQ(sent, (std::vector<std::string>{"get_time_pos", "pause", "pause", "volume 50 1", "brightness -85 1",
-                                              "contrast 0 1", "hue 0 1", "saturation 0 1", "get_time_pos",
-                                              "get_time_pos"}));
+    EXPECT_EQ(sent,
+              (std::vector<std::string>{"get_time_pos", "pause", "pause", "volume 50 1", "brightness -85 1",
+                                        "contrast 0 1", "hue 0 1", "saturation 0 1", "get_time_pos", "get_time_pos"}));
 }
 
 TEST_F(FakePlayerTest, NoStartLineAtAllStillPassesThroughPlaying)

@@ -25,10 +25,7 @@ protected:
         for (int i = 0; i < n; ++i)
             entries.push_back(model.addEntry(summary, ("/media/a" + std::to_string(i)).c_str()));
     }
-    std::string currentName() const
-    {
-        return model.currentEntry() ? model.shownName(model.currentIndex()) : "none";
-    }
+    std::string currentName() const { return model.currentEntry() ? model.shownName(model.currentIndex()) : "none"; }
     std::string name(const PlaylistEntry* e) const { return e ? model.shownName(model.rowOf(e)) : "none"; }
     void select(std::initializer_list<int> rows)
     {
@@ -48,7 +45,7 @@ TEST_F(PlaylistModelTest, EntriesTakeTheMediaFacts)
     summary.height = 360;
     summary.durationSeconds = 125;
     const PlaylistEntry* video = model.addEntry(summary, "C:\\clips\\film.avi");
-    summary.hasVideo = false;  // the old picture size stays in the prober, as it does after an audio file
+    summary.hasVideo = false; // the old picture size stays in the prober, as it does after an audio file
     summary.durationSeconds = 200;
     const PlaylistEntry* audio = model.addEntry(summary, "/music/song.mp3");
     const PlaylistEntry* bare = model.addEntry(summary, "song.mp3");
@@ -238,8 +235,8 @@ TEST_F(PlaylistModelTest, DeletingRowsShiftsTheSelectionMark)
 {
     addRows(5);
     select({0, 1, 3});
-    model.setSelected(3, false);  // the mark stays on row 3
-    model.deleteSelected();  // rows 0 and 1 go
+    model.setSelected(3, false); // the mark stays on row 3
+    model.deleteSelected(); // rows 0 and 1 go
     EXPECT_EQ(model.selectionMark(), 1);
     EXPECT_EQ(model.selectedEntry(), nullptr) << "the marked row is no longer selected";
     model.setSelected(1, true);
@@ -291,8 +288,8 @@ TEST_F(PlaylistModelTest, ListenerHearsRepaintsAndScrolls)
     model.nextEntry(true);
     model.nextEntry(false);
     model.markCurrent(entries[0]);
-    EXPECT_EQ(recorder.log, (std::vector<std::string>{"paint 0", "show 0", "paint 0", "paint 1", "show 1",
-                                                      "paint 1", "paint 0"}));
+    EXPECT_EQ(recorder.log,
+              (std::vector<std::string>{"paint 0", "show 0", "paint 0", "paint 1", "show 1", "paint 1", "paint 0"}));
 }
 
 TEST(PlaylistRealProbeTest, EntryFromARealClip)

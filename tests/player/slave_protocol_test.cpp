@@ -18,7 +18,8 @@ TEST(SlaveProtocolTest, AnswerMilliseconds)
     EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=-1.5", kPositionAnswerTag), 0);
     EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=", kPositionAnswerTag), 0);
     EXPECT_EQ(parseAnswerMilliseconds("ANS_LENGTH=3.5", kPositionAnswerTag), 0);
-    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=99999999999.5", kPositionAnswerTag), int64_t{INT32_MAX} * 1000);
+    EXPECT_EQ(parseAnswerMilliseconds("ANS_TIME_POSITION=99999999999.5", kPositionAnswerTag),
+              int64_t{INT32_MAX} * 1000);
 }
 
 TEST(SlaveProtocolTest, StartLines)

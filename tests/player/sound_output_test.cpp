@@ -98,9 +98,10 @@ TEST(SoundOutputFinderTest, RemembersTheOutputThatOpened)
     SoundOutputFinder finder;
     EXPECT_EQ(finder.status(), Status::NotSearched);
     EXPECT_EQ(finder.soundOutput(), kSoundOutputCandidates);
-    finder.start(standIn("ao-alsa", "echo 'AO: [pulse] Init failed: Connection refused'\n"
-                                    "echo 'Failed to initialize audio driver pulse'\n"
-                                    "echo 'AO: [alsa] 44100Hz 2ch s16le (2 bytes per sample)'\nsleep 30"));
+    finder.start(standIn("ao-alsa",
+                         "echo 'AO: [pulse] Init failed: Connection refused'\n"
+                         "echo 'Failed to initialize audio driver pulse'\n"
+                         "echo 'AO: [alsa] 44100Hz 2ch s16le (2 bytes per sample)'\nsleep 30"));
     ASSERT_TRUE(waitStatus(finder, Status::Found));
     EXPECT_EQ(finder.soundOutput(), "alsa");
     // Once per run: a second start searches no more.
@@ -121,8 +122,9 @@ TEST(SoundOutputFinderTest, NoOutputThatOpensMeansSilence)
 TEST(SoundOutputFinderTest, OnlyTheSilentOutputOpeningIsNoSoundAtAll)
 {
     SoundOutputFinder finder;
-    finder.start(standIn("ao-null", "echo 'Failed to initialize audio driver alsa'\n"
-                                    "echo 'AO: [null] 44100Hz 2ch s16le (2 bytes per sample)'\nsleep 30"));
+    finder.start(standIn("ao-null",
+                         "echo 'Failed to initialize audio driver alsa'\n"
+                         "echo 'AO: [null] 44100Hz 2ch s16le (2 bytes per sample)'\nsleep 30"));
     ASSERT_TRUE(waitStatus(finder, Status::NoneWorks));
     EXPECT_EQ(finder.soundOutput(), kSilentSoundOutput);
 }

@@ -38,8 +38,8 @@ Outcome runCli(const std::string& arguments, const std::string& program = QF_PRO
     EXPECT_NE(::mkdtemp(dir), nullptr);
     const stdfs::path out = stdfs::path(dir) / "out";
     const stdfs::path err = stdfs::path(dir) / "err";
-    const std::string command = "LC_ALL=C '" + program + "' " + arguments + " >'" + out.string() + "' 2>'"
-        + err.string() + "'";
+    const std::string command
+        = "LC_ALL=C '" + program + "' " + arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
     const int raw = std::system(command.c_str());
     Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     stdfs::remove_all(dir);
@@ -53,7 +53,8 @@ TEST(CliProbeTest, PrintsTheSummaryWithLineFeeds)
     const Outcome r = runCli("probe " + quoted(testing::probeMedia().videoAndAudio));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("源文件格式:AVI\n标准扩展名:avi\n\n视频编码:MPEG-4 Visual\n视频大小:160 x 120 pixels\n"
-                          "视频帧速:25.000 fps\n", 0),
+                          "视频帧速:25.000 fps\n",
+                          0),
               0u)
         << r.out;
     EXPECT_NE(r.out.find("\n\n音频编码:MPEG Audio\n"), std::string::npos) << r.out;
@@ -73,8 +74,8 @@ TEST(CliProbeTest, RefusedAndMissingFilesAreReportedAndFailTheRun)
 {
     const auto& media = testing::probeMedia();
     const std::string missing = media.dir + "/missing.avi";
-    const Outcome r = runCli("probe " + quoted(media.audioOnly) + " " + quoted(media.text) + " " + quoted(missing)
-                             + " " + quoted(media.videoOnly));
+    const Outcome r = runCli("probe " + quoted(media.audioOnly) + " " + quoted(media.text) + " " + quoted(missing) + " "
+                             + quoted(media.videoOnly));
     EXPECT_EQ(r.status, 1);
     // Several files: each summary is headed by its path.
     EXPECT_EQ(r.out.rfind(media.audioOnly + "\n源文件格式:MPEG Audio\n", 0), 0u) << r.out;

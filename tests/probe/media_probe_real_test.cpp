@@ -88,8 +88,8 @@ TEST_F(RealLibraryTest, FilesWithoutVideoOrAudioAreRefused)
 {
     MediaSummary summary;
     ASSERT_TRUE(summary.probeFile(probeMedia().videoAndAudio.c_str()));
-    for (const std::string& path : {probeMedia().text, probeMedia().image, probeMedia().dir + "/missing.avi",
-                                    probeMedia().dir}) {
+    for (const std::string& path :
+         {probeMedia().text, probeMedia().image, probeMedia().dir + "/missing.avi", probeMedia().dir}) {
         SCOPED_TRACE(path);
         EXPECT_FALSE(summary.probeFile(path.c_str()));
         EXPECT_TRUE(summary.isClosed());

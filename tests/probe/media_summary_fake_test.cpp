@@ -24,7 +24,8 @@ protected:
     {
         ASSERT_TRUE(control_.load(QF_FAKE_MEDIA_INFO)) << control_.error();
         reset_ = reinterpret_cast<void (*)()>(control_.symbol("FakeMediaInfo_Reset"));
-        setAnswer_ = reinterpret_cast<void (*)(int, const char*, const char*)>(control_.symbol("FakeMediaInfo_SetAnswer"));
+        setAnswer_
+            = reinterpret_cast<void (*)(int, const char*, const char*)>(control_.symbol("FakeMediaInfo_SetAnswer"));
         setCount_ = reinterpret_cast<void (*)(int, size_t)>(control_.symbol("FakeMediaInfo_SetCount"));
         setOpenResult_ = reinterpret_cast<void (*)(size_t)>(control_.symbol("FakeMediaInfo_SetOpenResult"));
         log_ = reinterpret_cast<const char* (*)()>(control_.symbol("FakeMediaInfo_Log"));
@@ -61,7 +62,7 @@ protected:
     }
     std::string log() const { return log_(); }
 
-    platform::SharedLibrary control_;   // keeps the stand-in mapped to read its log after unload
+    platform::SharedLibrary control_; // keeps the stand-in mapped to read its log after unload
     MediaInfoLibrary library_;
     void (*reset_)() = nullptr;
     void (*setAnswer_)(int, const char*, const char*) = nullptr;
@@ -166,7 +167,7 @@ TEST_F(FakeLibraryTest, AFileTheLibraryCannotOpenChangesNothing)
     reset_();
     setOpenResult_(0);
     EXPECT_FALSE(summary.probeFile("broken.avi"));
-    EXPECT_EQ(log(), "Open broken.avi\n");   // no Close for a file that never opened
+    EXPECT_EQ(log(), "Open broken.avi\n"); // no Close for a file that never opened
     EXPECT_TRUE(summary.hasVideo);
     EXPECT_TRUE(summary.hasAudio);
     EXPECT_TRUE(summary.isClosed());
@@ -227,7 +228,7 @@ TEST(MediaInfoLibraryTest, LoadFailsAndReleasesWhenTheFileOrAnEntryPointIsMissin
 
     ASSERT_TRUE(library.load(QF_FAKE_MEDIA_INFO));
     const uint64_t generation = library.generation();
-    EXPECT_TRUE(library.load(QF_FAKE_MEDIA_INFO_PARTIAL));   // already loaded: kept as it is
+    EXPECT_TRUE(library.load(QF_FAKE_MEDIA_INFO_PARTIAL)); // already loaded: kept as it is
     EXPECT_EQ(library.generation(), generation);
     EXPECT_NE(library.api().countGet, nullptr);
 }

@@ -60,8 +60,9 @@ TEST(MediaSummaryTextTest, EmptyTextsAndPercentSignsAreShownAsTheyAre)
     f.format = "100% odd %s";
     f.hasAudio = true;
     const std::string text(formatMediaSummaryText(f).view());
-    EXPECT_EQ(text, "源文件格式:100% odd %s\r\n标准扩展名:\r\n\r\n无视频\r\n"
-                    "\r\n音频编码:\r\n音频码率:\r\n音频采样:\r\n音频流  :\r\n音频时长:");
+    EXPECT_EQ(text,
+              "源文件格式:100% odd %s\r\n标准扩展名:\r\n\r\n无视频\r\n"
+              "\r\n音频编码:\r\n音频码率:\r\n音频采样:\r\n音频流  :\r\n音频时长:");
 }
 
 } // namespace

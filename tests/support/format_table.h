@@ -13,8 +13,7 @@ namespace qf::convert::test {
 
 class ExtendedFormatTable {
 public:
-    explicit ExtendedFormatTable(std::initializer_list<FormatEntry> added)
-        : rows_(kFormats.begin(), kFormats.end())
+    explicit ExtendedFormatTable(std::initializer_list<FormatEntry> added) : rows_(kFormats.begin(), kFormats.end())
     {
         rows_.insert(rows_.end(), added);
         previous_ = installFormatTable(rows_);
@@ -34,19 +33,25 @@ private:
 // An audio-only format that no built-in row describes: one pass straight
 // into the output, the stream choice and the preset's video options on it,
 // and the channels fixed by its options.
-inline constexpr FormatEntry kTestAudioFormat = {
-    .label = "m4a-AAC", .panelLabel = "m4a", .suffix = "-m4a.m4a", .audioOnly = true, .fixedChannels = true,
-    .layout = CommandLayout::SingleLine,
-    .singleLine = {.audioStream = true, .extraVideoOptions = true}};
+inline constexpr FormatEntry kTestAudioFormat = {.label = "m4a-AAC",
+                                                 .panelLabel = "m4a",
+                                                 .suffix = "-m4a.m4a",
+                                                 .audioOnly = true,
+                                                 .fixedChannels = true,
+                                                 .layout = CommandLayout::SingleLine,
+                                                 .singleLine = {.audioStream = true, .extraVideoOptions = true}};
 
 inline constexpr TextReplacement kTestRewrites[] = {{"harddup", "harddup,crop=16:16"}};
 
 // A video format through an AVI intermediate muxed to MP4, with its own
 // replacement in the options. The muxing steps name their file after the
 // container, so the suffix ends in ".mp4".
-inline constexpr FormatEntry kTestMuxedFormat = {
-    .label = "tab-XVID,AAC", .panelLabel = "tab-mp4", .suffix = "-tab.mp4",
-    .layout = CommandLayout::Intermediate, .intermediateExtension = ".avi",
-    .optionRewrites = kTestRewrites, .postProcessing = PostProcessing::MuxMp4};
+inline constexpr FormatEntry kTestMuxedFormat = {.label = "tab-XVID,AAC",
+                                                 .panelLabel = "tab-mp4",
+                                                 .suffix = "-tab.mp4",
+                                                 .layout = CommandLayout::Intermediate,
+                                                 .intermediateExtension = ".avi",
+                                                 .optionRewrites = kTestRewrites,
+                                                 .postProcessing = PostProcessing::MuxMp4};
 
 } // namespace qf::convert::test

@@ -33,4 +33,4 @@ inline bool threadComesToSleep(const std::atomic<pid_t>& tid)
     return false;
 }
 
-}  // namespace qf::test
+} // namespace qf::test

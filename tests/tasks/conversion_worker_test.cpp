@@ -65,8 +65,7 @@ protected:
     std::string hangingMarker() const { return programs.dir() + "/hanging"; }
 
     // Pumps the receiver until pred holds; false after timeoutMs.
-    template <class Pred>
-    bool pumpUntil(Pred pred, int timeoutMs = 10000)
+    template <class Pred> bool pumpUntil(Pred pred, int timeoutMs = 10000)
     {
         const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!pred()) {
@@ -105,7 +104,7 @@ protected:
         return intptr_t{0};
     }};
     ConversionWorker worker{programs.environment()};
-    std::vector<std::unique_ptr<ConversionTask>> tasks;  // destroyed before the worker
+    std::vector<std::unique_ptr<ConversionTask>> tasks; // destroyed before the worker
 };
 
 TEST_F(ConversionWorkerTest, RunsTasksInQueueOrderAndFinishesOnce)
@@ -116,8 +115,9 @@ TEST_F(ConversionWorkerTest, RunsTasksInQueueOrderAndFinishesOnce)
     worker.startThread(sink);
     queue({a, b, c});
     ASSERT_TRUE(pumpUntil([&] { return finished(); }));
-    EXPECT_EQ(events, (Events{"a state 5", "a state 8", "a done", "b state 5", "b state 8", "b done",
-                              "c state 5", "c state 8", "c done", "finished 0"}));
+    EXPECT_EQ(events,
+              (Events{"a state 5", "a state 8", "a done", "b state 5", "b state 8", "b done", "c state 5", "c state 8",
+                      "c done", "finished 0"}));
     EXPECT_FALSE(worker.isBusy());
     sink.waitAndPump(50);
     EXPECT_EQ(events.size(), 10u);
@@ -125,8 +125,10 @@ TEST_F(ConversionWorkerTest, RunsTasksInQueueOrderAndFinishesOnce)
 
 TEST_F(ConversionWorkerTest, StopWhileTheSecondTaskEncodes)
 {
-    programs.write("ALDER.DAT", "case \"$*\" in *b.avi*) : > '" + hangingMarker() + "'; exec sleep 30;; esac\n"
-                                "printf x > \"$OUT\"");
+    programs.write("ALDER.DAT",
+                   "case \"$*\" in *b.avi*) : > '" + hangingMarker()
+                       + "'; exec sleep 30;; esac\n"
+                         "printf x > \"$OUT\"");
     ConversionTask* a = addTask("a");
     ConversionTask* b = addTask("b");
     ConversionTask* c = addTask("c");
@@ -138,10 +140,11 @@ TEST_F(ConversionWorkerTest, StopWhileTheSecondTaskEncodes)
     // The encoder would sleep for 30 s: the run ends long before only when
     // the stop ends it.
     ASSERT_TRUE(pumpUntil([&] { return finished(); }, 20000));
-    EXPECT_EQ(events, (Events{"a state 5", "a state 8", "a done", "b state 5", "b stopped", "c stopped", "finished 1"}));
+    EXPECT_EQ(events,
+              (Events{"a state 5", "a state 8", "a done", "b state 5", "b stopped", "c stopped", "finished 1"}));
     EXPECT_FALSE(worker.isBusy());
     EXPECT_FALSE(worker.stopRequested());
-    EXPECT_EQ(programs.calls().size(), 2u);  // c never ran
+    EXPECT_EQ(programs.calls().size(), 2u); // c never ran
 
     // The next run is not touched by the old stop.
     events.clear();
@@ -157,9 +160,9 @@ TEST_F(ConversionWorkerTest, StopAtEveryPhaseLeavesNoIntermediates)
         int32_t category;
         int32_t format;
     } cases[] = {
-        {"encode", 0, 0},        {"probe", 0, 0},        {"extract-video", 0, 0}, {"extract-audio", 0, 0},
-        {"mux-video", 0, 0},     {"mux-audio", 0, 0},    {"mux-video", 0, 6},     {"atoms", 2, 3},
-        {"extract-audio", 2, 1}, {"pmp", 2, 1},          {"encode", 3, 9},
+        {"encode", 0, 0},        {"probe", 0, 0},     {"extract-video", 0, 0}, {"extract-audio", 0, 0},
+        {"mux-video", 0, 0},     {"mux-audio", 0, 0}, {"mux-video", 0, 6},     {"atoms", 2, 3},
+        {"extract-audio", 2, 1}, {"pmp", 2, 1},       {"encode", 3, 9},
     };
     worker.startThread(sink);
     for (const Case& c : cases) {
@@ -184,8 +187,9 @@ TEST_F(ConversionWorkerTest, AStoppedToolsHiddenPartialFileGoesToo)
 {
     // The helper tools write ".<name>.part-XXXXXX" beside their output and
     // rename it when done; one ended by force cannot remove it itself.
-    programs.write("CEDAR.DLL", "d=$(dirname \"$LAST\"); n=$(basename \"$LAST\"); printf x > \"$d/.$n.part-Ab12Cd\"\n"
-                                "hang mux-video");
+    programs.write("CEDAR.DLL",
+                   "d=$(dirname \"$LAST\"); n=$(basename \"$LAST\"); printf x > \"$d/.$n.part-Ab12Cd\"\n"
+                   "hang mux-video");
     setenv("QF_FAKE_HANG", "mux-video", 1);
     ConversionTask* t = addTask("clip", 0, 6);
     std::filesystem::create_directories(outDir());
@@ -207,7 +211,8 @@ TEST_F(ConversionWorkerTest, StopWhenMuxingBeginsRemovesTheIntermediate)
     ConversionTask* t = addTask("clip", 0, 0);
     // Stop from inside the handler of the muxing state, before any tool runs.
     core::QueuedSink stopper([&](const core::Message& m) {
-        if (core::taskNotifyCode(m.wParam) == core::NOTIFY_STATE_CHANGED && core::taskNotifyDetail(m.wParam) == kStateMuxing)
+        if (core::taskNotifyCode(m.wParam) == core::NOTIFY_STATE_CHANGED
+            && core::taskNotifyDetail(m.wParam) == kStateMuxing)
             worker.requestStop();
         record(m);
         return intptr_t{0};
@@ -294,7 +299,6 @@ public:
     core::QueuedSink inner{[](const core::Message&) { return intptr_t{0}; }};
     std::atomic<pid_t> sender{0};
 };
-
 
 TEST_F(ConversionWorkerTest, ShutdownReleasesAWorkerBlockedInSend)
 {

@@ -44,7 +44,7 @@ TEST(EncoderOutput, ProgressTextIsTheFirstParenthesisedPart)
 {
     struct Case {
         const char* line;
-        const char* text;  // null: none
+        const char* text; // null: none
     } cases[] = {
         {"Pos:   1.2s     30f ( 7%)  25.00fps", "7%"},
         {"Pos: 2s (100%) (3%)", "100%"},
@@ -69,7 +69,7 @@ TEST(EncoderOutput, FrameRateLine)
 {
     struct Case {
         const char* line;
-        int32_t rate;  // -1: not a rate line
+        int32_t rate; // -1: not a rate line
     } cases[] = {
         {"Video frame rate: 25.000", 25},
         {"Video frame rate: 29.970", 29},
@@ -78,7 +78,8 @@ TEST(EncoderOutput, FrameRateLine)
         {"Video frame rate:", 0},
         {"Video frame rate: n/a", 0},
         {"Video frame rate: -5", 0},
-        {"  Video frame rate: 30", 30},   // blanks before the label are leading blanks once it is cut
+        {"  Video frame rate: 30", 30}, // blanks before the label are leading blanks
+                                        // once it is cut
         {"rate Video frame rate: 30", 0}, // text before the label stays in front of the number
         {"12Video frame rate: 30", 12},
         {"video frame rate: 30", -1},
@@ -95,8 +96,12 @@ TEST(EncoderOutput, FrameRateLine)
 
 TEST(EncoderOutput, PositionOfTheLastStatusOnALine)
 {
-    EXPECT_NEAR(positionFromLine("Pos:   3.2s     80f (32%) 60.00fps Trem:   0min   1mb  A-V:0.000 [600:128]").value_or(-1), 3.2, 1e-9);
-    EXPECT_NEAR(positionFromLine("Pos:   0.0s      1f ( 0%)\rPos:   1.5s     37f (14%)\rPos:  11.0s    275f (100%)").value_or(-1), 11.0, 1e-9);
+    EXPECT_NEAR(
+        positionFromLine("Pos:   3.2s     80f (32%) 60.00fps Trem:   0min   1mb  A-V:0.000 [600:128]").value_or(-1),
+        3.2, 1e-9);
+    EXPECT_NEAR(positionFromLine("Pos:   0.0s      1f ( 0%)\rPos:   1.5s     37f (14%)\rPos:  11.0s    275f (100%)")
+                    .value_or(-1),
+                11.0, 1e-9);
     EXPECT_NEAR(positionFromLine("Pos: 7s (50%)").value_or(-1), 7.0, 1e-9);
     EXPECT_EQ(positionFromLine("Pos: (50%)"), std::nullopt);
     EXPECT_EQ(positionFromLine("Done: 136 frames, 5.441 secs"), std::nullopt);
@@ -127,8 +132,8 @@ TEST(EncoderOutput, LeadingIntegerAndLineEnds)
 
 TEST(TaskStateText, EveryValue)
 {
-    const char* expected[] = {"未完成", "错误", "无法解析资源文件", "错误的转换参数", "排队",
-                              "正在转换", "一次编码", "二次编码", "正在合成", "已完成"};
+    const char* expected[] = {"未完成",   "错误",     "无法解析资源文件", "错误的转换参数", "排队",
+                              "正在转换", "一次编码", "二次编码",         "正在合成",       "已完成"};
     for (int32_t s = 0; s < 10; ++s)
         EXPECT_STREQ(taskStateText(s), expected[s]) << s;
     EXPECT_STREQ(taskStateText(-1), "");

@@ -13,7 +13,7 @@ namespace {
 TEST(PostProcessingCommands, ExactCommandLines)
 {
     core::ToolPaths tools;
-    tools.build("/opt/q f");  // a blank in the program directory too
+    tools.build("/opt/q f"); // a blank in the program directory too
     const std::string enc = tools.encoderPath.c_str();
     const std::string probe = tools.frameRateProbePath.c_str();
     const std::string mux = tools.mp4MuxerPath.c_str();
@@ -29,10 +29,11 @@ TEST(PostProcessingCommands, ExactCommandLines)
         int32_t rate;
         std::string expected;
     } cases[] = {
-        {ToolCommand::Probe3gp, 0, probe + "\"" + b + ".avi\""},  // the two quoted parts touch
+        {ToolCommand::Probe3gp, 0, probe + "\"" + b + ".avi\""}, // the two quoted parts touch
         {ToolCommand::ProbeMp4, 0, probe + " \"" + b + ".avi\""},
         {ToolCommand::ExtractVideo, 0, enc + " -ovc copy -nosound -of rawvideo -o \"" + b + ".m4v\" \"" + b + ".avi\""},
-        {ToolCommand::ExtractAudio, 0, enc + " -ovc frameno -oac copy -of rawaudio -o \"" + b + ".aac\" \"" + b + ".avi\""},
+        {ToolCommand::ExtractAudio, 0,
+         enc + " -ovc frameno -oac copy -of rawaudio -o \"" + b + ".aac\" \"" + b + ".avi\""},
         {ToolCommand::Video3gp, 23, mux + " -force3GPCompliance -c \"" + b + ".m4v\" -rate=23 \"" + b + ".3gp\""},
         {ToolCommand::Audio3gp, 23, mux + " -force3GPCompliance -c \"" + b + ".aac\" \"" + b + ".3gp\""},
         {ToolCommand::VideoMp4, 0, mux + " -c \"" + b + ".m4v\" -rate=0 \"" + b + ".mp4\""},

@@ -18,7 +18,7 @@ struct Case {
     std::vector<std::string> chunks;
     bool ends;
     size_t maxBytes;
-    std::vector<std::string> lines;   // every line available after all chunks
+    std::vector<std::string> lines; // every line available after all chunks
 };
 
 std::vector<std::string> drain(LineReader& reader, size_t maxBytes)
@@ -35,7 +35,7 @@ TEST(LineReaderTest, Table)
     const std::string progress = "Pos:   1.0s     25f ( 4%)  0.00fps Trem:   0min   0mb  A-V:0.000 [0:0]\r";
     std::string manyUpdates;
     for (int i = 0; i < 40; ++i)
-        manyUpdates += progress;   // 2840 bytes, no line feed
+        manyUpdates += progress; // 2840 bytes, no line feed
     const std::vector<Case> cases = {
         {"unterminated last line comes out at the end", {"abc"}, true, 1023, {"abc"}},
         {"unterminated line waits while output goes on", {"abc"}, false, 1023, {}},

@@ -101,7 +101,8 @@ TEST_F(RunnerTest, OutputShapes)
         std::vector<std::string> lines;
     };
     std::string updates;
-    std::string script = "i=0; while [ $i -lt 30 ]; do printf 'Pos:  %3d.0s   %4df (%2d%%)  25fps \\r' $i $i $i; i=$((i+1)); done";
+    std::string script
+        = "i=0; while [ $i -lt 30 ]; do printf 'Pos:  %3d.0s   %4df (%2d%%)  25fps \\r' $i $i $i; i=$((i+1)); done";
     for (int i = 0; i < 30; ++i) {
         char piece[64];
         std::snprintf(piece, sizeof piece, "Pos:  %3d.0s   %4df (%2d%%)  25fps \r", i, i, i);
@@ -145,9 +146,13 @@ TEST_F(RunnerTest, ReadLineNeverWaitsForAPartialLine)
     const std::string written = dir_ + "/written";
     const std::string go = dir_ + "/go";
     ChildProcessRunner runner;
-    ASSERT_TRUE(runner.start(program("slow.sh", "printf partial; : > '" + written + "'\n"
-                                                "i=0; while [ ! -e '" + go + "' ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done\n"
-                                                "printf ' rest\\n'")));
+    ASSERT_TRUE(runner.start(program("slow.sh",
+                                     "printf partial; : > '" + written
+                                         + "'\n"
+                                           "i=0; while [ ! -e '"
+                                         + go
+                                         + "' ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done\n"
+                                           "printf ' rest\\n'")));
     ASSERT_TRUE(runner.openStream());
     ASSERT_TRUE(waitForFile(written));
     char buffer[64];
@@ -163,8 +168,9 @@ TEST_F(RunnerTest, OutputWrittenJustBeforeTheEndIsReadBeforeTheEndIsReported)
 {
     const std::string pidFile = dir_ + "/quick.pid";
     ChildProcessRunner runner;
-    ASSERT_TRUE(runner.start(program("quick.sh", "echo $$ > '" + pidFile + ".tmp'; mv '" + pidFile + ".tmp' '" + pidFile
-                                                     + "'; printf 'Pos: 9 (99%%)\\nExiting...'")));
+    ASSERT_TRUE(runner.start(program("quick.sh",
+                                     "echo $$ > '" + pidFile + ".tmp'; mv '" + pidFile + ".tmp' '" + pidFile
+                                         + "'; printf 'Pos: 9 (99%%)\\nExiting...'")));
     ASSERT_TRUE(runner.openStream());
     // The program writes and ends while the owner is not reading.
     ASSERT_TRUE(waitForFile(pidFile));

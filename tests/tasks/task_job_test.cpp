@@ -35,7 +35,8 @@ std::string describe(const core::Message& m)
     const auto* task = reinterpret_cast<const ConversionTask*>(m.lParam);
     switch (code) {
     case core::NOTIFY_QUEUE_FINISHED: return "finished " + std::to_string(detail);
-    case core::NOTIFY_PROGRESS_LINE: return "progress " + std::string(progressText(task->lineBuffer.view()).value_or("?"));
+    case core::NOTIFY_PROGRESS_LINE:
+        return "progress " + std::string(progressText(task->lineBuffer.view()).value_or("?"));
     case core::NOTIFY_STATE_CHANGED: return "state " + std::to_string(detail);
     case core::NOTIFY_DONE: return "done";
     case core::NOTIFY_STOPPED: return "stopped";
@@ -100,7 +101,7 @@ TEST_F(TaskJobTest, EncoderOutputDecidesTheSinglePassResult)
 {
     struct Case {
         const char* name;
-        const char* encoder;  // body of the fake encoder
+        const char* encoder; // body of the fake encoder
         Events expected;
     } cases[] = {
         {"progress",
@@ -168,7 +169,7 @@ TEST_F(TaskJobTest, OutputFolderAndParameterFailures)
     EXPECT_EQ(run(), (Events{"bad"}));
 
     prepare(4, 0, 10);
-    task.twoPass = 0;  // mpg without two passes has no first command
+    task.twoPass = 0; // mpg without two passes has no first command
     EXPECT_EQ(run(), (Events{"bad"}));
     EXPECT_TRUE(programs.calls().empty());
 }
@@ -217,8 +218,10 @@ TEST_F(TaskJobTest, ThreeGpRunsEveryToolWithItsCommandLine)
     const std::string b = workBase();
     EXPECT_EQ(b, outDir() + "/.clip.avi-3gp (2).3gp.quillfer/clip.avi-3gp (2)");
     const Events expected = {
-        "ALDER.DAT [" + d + "/in/clip.avi] [-srate] [22050] [-vf-add] [scale=176:144,harddup] [-ofps] [10] [-oac] [faac] "
-            "[-faacopts] [br=32:mpeg=4:object=2] [-ovc] [xvid] [-xvidencopts] [bitrate=100:max_bframes=0] [-o] [" + b + ".avi]",
+        "ALDER.DAT [" + d
+            + "/in/clip.avi] [-srate] [22050] [-vf-add] [scale=176:144,harddup] [-ofps] [10] [-oac] [faac] "
+              "[-faacopts] [br=32:mpeg=4:object=2] [-ovc] [xvid] [-xvidencopts] [bitrate=100:max_bframes=0] [-o] ["
+            + b + ".avi]",
         "BIRCH.DLL [" + b + ".avi]",
         "ALDER.DAT [-ovc] [copy] [-nosound] [-of] [rawvideo] [-o] [" + b + ".m4v] [" + b + ".avi]",
         "ALDER.DAT [-ovc] [frameno] [-oac] [copy] [-of] [rawaudio] [-o] [" + b + ".aac] [" + b + ".avi]",
@@ -269,23 +272,36 @@ TEST_F(TaskJobTest, ToolFailuresRemoveTheIntermediates)
     struct Case {
         const char* name;
         const char* program;
-        const char* body;  // null: the program is missing
+        const char* body; // null: the program is missing
         const char* format;
         int32_t formatIndex;
         Events left;
     } cases[] = {
         {"probe missing", "BIRCH.DLL", nullptr, "3gp", 0, {}},
-        {"no m4v", "ALDER.DAT", "case \"$*\" in *rawvideo*) ;; *'-oac copy'*) printf a > \"$OUT\";; *) printf x > \"$OUT\";; esac",
-         "3gp", 0, {}},
-        {"no aac", "ALDER.DAT", "case \"$*\" in *rawvideo*) printf v > \"$OUT\";; *'-oac copy'*) ;; *) printf x > \"$OUT\";; esac",
-         "3gp", 0, {}},
+        {"no m4v",
+         "ALDER.DAT",
+         "case \"$*\" in *rawvideo*) ;; *'-oac copy'*) printf a > \"$OUT\";; *) printf x > \"$OUT\";; esac",
+         "3gp",
+         0,
+         {}},
+        {"no aac",
+         "ALDER.DAT",
+         "case \"$*\" in *rawvideo*) printf v > \"$OUT\";; *'-oac copy'*) ;; *) printf x > \"$OUT\";; esac",
+         "3gp",
+         0,
+         {}},
         {"muxer missing", "CEDAR.DLL", nullptr, "3gp", 0, {}},
         {"muxer writes nothing", "CEDAR.DLL", "exit 0", "mp4", 6, {}},
         {"atom editor missing", "MAPLE.DLL", nullptr, "mp4", 3, {}},
         {"atom editor writes nothing", "MAPLE.DLL", "exit 0", "mp4", 3, {}},
         {"pmp muxer missing", "LARCH.DAT", nullptr, "pmp", 1, {}},
         {"pmp muxer writes nothing", "LARCH.DAT", "printf log > \"$OUT.log\"", "pmp", 1, {}},
-        {"pmp without aac", "ALDER.DAT", "case \"$*\" in *'-oac copy'*) ;; *) printf x > \"$OUT\";; esac", "pmp", 1, {}},
+        {"pmp without aac",
+         "ALDER.DAT",
+         "case \"$*\" in *'-oac copy'*) ;; *) printf x > \"$OUT\";; esac",
+         "pmp",
+         1,
+         {}},
     };
     for (const Case& c : cases) {
         programs.writeStandardSet();
@@ -309,7 +325,8 @@ TEST_F(TaskJobTest, PmpLeavesOnlyTheFinalFile)
     ASSERT_EQ(calls.size(), 3u);
     const std::string b = workBase();
     EXPECT_NE(calls[0].find("[crf=22"), std::string::npos);
-    EXPECT_EQ(calls[1], "ALDER.DAT [-ovc] [frameno] [-oac] [copy] [-of] [rawaudio] [-o] [" + b + ".aac] [" + b + ".avi]");
+    EXPECT_EQ(calls[1],
+              "ALDER.DAT [-ovc] [frameno] [-oac] [copy] [-of] [rawaudio] [-o] [" + b + ".aac] [" + b + ".avi]");
     EXPECT_EQ(calls[2], "LARCH.DAT [-v] [" + b + ".avi] [-a] [" + b + ".aac] [-o] [" + b + ".pmp]");
     EXPECT_EQ(listDir(outDir()), (Events{"clip.avi-pmp.pmp"}));
 }
@@ -382,10 +399,10 @@ TEST_F(TaskJobTest, EveryFailureKeepsItsReasonUntilTheNextRun)
     struct Case {
         const char* name;
         const char* program;
-        const char* body;  // null: the program is missing
+        const char* body; // null: the program is missing
         int32_t category, format;
         const char* last;
-        const char* reason;  // "" : any non-empty text
+        const char* reason; // "" : any non-empty text
     } cases[] = {
         {"encoder reason", "ALDER.DAT", "echo 'Pos: 1s (3%)'; echo 'Exiting... (The source has no audio stream)'", 3, 9,
          "failed", "The source has no audio stream"},
@@ -425,9 +442,10 @@ TEST_F(TaskJobTest, EveryFailureKeepsItsReasonUntilTheNextRun)
 TEST_F(TaskJobTest, AFailedOrStoppedRunLeavesNothingOfItsOwn)
 {
     // The encoder's partial output and every log a two-pass encoder writes.
-    programs.write("ALDER.DAT", "printf x > \"$OUT.part\"; printf s > divx2pass-0.log; printf s > divx2pass.log; "
-                                "printf m > divx2pass.log.mbtree; printf t > divx2pass.log.mbtree.temp; "
-                                "echo 'Exiting... (rc buffer underflow)'");
+    programs.write("ALDER.DAT",
+                   "printf x > \"$OUT.part\"; printf s > divx2pass-0.log; printf s > divx2pass.log; "
+                   "printf m > divx2pass.log.mbtree; printf t > divx2pass.log.mbtree.temp; "
+                   "echo 'Exiting... (rc buffer underflow)'");
     for (int32_t format : {10, 9, 0}) {
         prepare(format == 10 ? 4 : format == 9 ? 3 : 0, 0, format);
         std::filesystem::remove_all(outDir());
@@ -451,12 +469,12 @@ TEST_F(TaskJobTest, VideoOnlySourcesSkipTheAudioSteps)
     struct Case {
         int32_t category, format;
         const char* final;
-        size_t calls;  // the encoder, then the tools
+        size_t calls; // the encoder, then the tools
     } cases[] = {
-        {0, 0, "clip.avi-3gp.3gp", 4},  // probe, extract video, mux video
+        {0, 0, "clip.avi-3gp.3gp", 4}, // probe, extract video, mux video
         {0, 6, "clip.avi-mp4.mp4", 4},
-        {2, 3, "clip.avi-mp4.mp4", 5},  // and the atom editor
-        {2, 1, "clip.avi-pmp.pmp", 2},  // the PMP muxer alone, with a silent track
+        {2, 3, "clip.avi-mp4.mp4", 5}, // and the atom editor
+        {2, 1, "clip.avi-pmp.pmp", 2}, // the PMP muxer alone, with a silent track
     };
     for (const Case& c : cases) {
         programs.writeStandardSet();
@@ -481,15 +499,15 @@ TEST_F(TaskJobTest, AFirstPassThatLeftNoLogNeverRunsTheSecond)
 {
     struct Case {
         const char* name;
-        const char* firstPass;  // what the fake does on its first pass
+        const char* firstPass; // what the fake does on its first pass
         const char* reason;
     } cases[] = {
         {"killed", "printf x > \"$OUT.part\"; kill -9 $$", "the encoder ended by signal 9 during the first pass"},
         {"quiet without a log", "exit 0", "the first pass left no two-pass log divx2pass.log"},
     };
     for (const Case& c : cases) {
-        programs.write("ALDER.DAT", std::string("case \"$*\" in *vpass=1*) ") + c.firstPass
-                                        + ";; esac\nprintf x > \"$OUT\"");
+        programs.write("ALDER.DAT",
+                       std::string("case \"$*\" in *vpass=1*) ") + c.firstPass + ";; esac\nprintf x > \"$OUT\"");
         std::filesystem::remove(programs.dir() + "/calls.log");
         std::filesystem::remove_all(outDir());
         std::filesystem::create_directories(outDir());
@@ -512,11 +530,11 @@ TEST_F(TaskJobTest, AFormatWithNothingToMakeItFromFailsBeforeAnythingRuns)
         bool hasVideo, hasAudio;
         FailureCause cause;
     } cases[] = {
-        {3, 9, false, true, FailureCause::NoVideo},   // flv from a song
-        {0, 0, false, true, FailureCause::NoVideo},   // 3gp
+        {3, 9, false, true, FailureCause::NoVideo}, // flv from a song
+        {0, 0, false, true, FailureCause::NoVideo}, // 3gp
         {4, 0 + 10, false, true, FailureCause::NoVideo},
-        {7, 8, true, false, FailureCause::NoAudio},   // mp3 from a silent film
-        {6, 13, true, false, FailureCause::NoAudio},  // wma
+        {7, 8, true, false, FailureCause::NoAudio}, // mp3 from a silent film
+        {6, 13, true, false, FailureCause::NoAudio}, // wma
     };
     for (const Case& c : cases) {
         std::filesystem::remove(programs.dir() + "/calls.log");
@@ -541,7 +559,8 @@ TEST_F(TaskJobTest, AFormatWithNothingToMakeItFromFailsBeforeAnythingRuns)
 
 TEST_F(TaskJobTest, AnAddedFormatRowIsRunByItsOwnFacts)
 {
-    const qf::convert::test::ExtendedFormatTable table{qf::convert::test::kTestAudioFormat, qf::convert::test::kTestMuxedFormat};
+    const qf::convert::test::ExtendedFormatTable table{qf::convert::test::kTestAudioFormat,
+                                                       qf::convert::test::kTestMuxedFormat};
     const int32_t audio = qf::convert::test::ExtendedFormatTable::added(0);
     const int32_t muxed = qf::convert::test::ExtendedFormatTable::added(1);
 
@@ -576,7 +595,7 @@ TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
 {
     struct Case {
         const char* name;
-        const char* encoder;  // null: the encoder is missing
+        const char* encoder; // null: the encoder is missing
         const char* expected;
     } cases[] = {
         {"disk full", "echo \"Exiting... (Cannot open output file 'o.flv': No space left on device)\"",
@@ -598,7 +617,8 @@ TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
             programs.remove("ALDER.DAT");
         prepare(3, 0, 9);
         run();
-        EXPECT_EQ(std::string(task.failureReason.c_str()).rfind(c.expected, 0), 0u) << c.name << ": " << task.failureReason.c_str();
+        EXPECT_EQ(std::string(task.failureReason.c_str()).rfind(c.expected, 0), 0u)
+            << c.name << ": " << task.failureReason.c_str();
     }
     // The folder's own failure says why the system refused it.
     prepare(3, 0, 9);
@@ -606,7 +626,8 @@ TEST_F(TaskJobTest, ReasonsStartWithAChineseSentenceAndKeepTheProgramsLine)
     task.outputPath = (programs.dir() + "/blocker/sub/clip.avi-flv.flv").c_str();
     EXPECT_EQ(run(), (Events{"folder"}));
     const std::string reason = task.failureReason.c_str();
-    EXPECT_EQ(reason.rfind("不能创建输出文件夹,请另选一个输出文件夹。\r\ncannot create the output folder ", 0), 0u) << reason;
+    EXPECT_EQ(reason.rfind("不能创建输出文件夹,请另选一个输出文件夹。\r\ncannot create the output folder ", 0), 0u)
+        << reason;
     EXPECT_NE(reason.find("Not a directory"), std::string::npos) << reason;
 }
 
@@ -615,10 +636,10 @@ TEST_F(TaskJobTest, AnOutputShorterThanTheSourceIsDoneWithAWarning)
     struct Case {
         const char* name;
         int32_t category, format;
-        const char* position;  // of the encoder's last status line
+        const char* position; // of the encoder's last status line
         const char* start;
         const char* length;
-        const char* warning;   // "" : none
+        const char* warning; // "" : none
     } cases[] = {
         {"cut in half", 3, 9, "5.4", "", "", "源文件可能已损坏:只转换了 00:00:05 / 00:00:11"},
         {"within a second", 3, 9, "10.2", "", "", ""},
@@ -633,9 +654,10 @@ TEST_F(TaskJobTest, AnOutputShorterThanTheSourceIsDoneWithAWarning)
     };
     for (const Case& c : cases) {
         programs.writeStandardSet();
-        programs.write("ALDER.DAT", std::string("case \"$*\" in *'-of rawvideo'*|*'-oac copy'*) printf s > \"$OUT\"; exit;; esac\n"
-                                                "echo 'Pos:   1.0s   25f (10%)'; printf 'Pos: %5ss  100f (100%%)\\r\\n' ")
-                                        + c.position + "; printf x > \"$OUT\"");
+        programs.write("ALDER.DAT",
+                       std::string("case \"$*\" in *'-of rawvideo'*|*'-oac copy'*) printf s > \"$OUT\"; exit;; esac\n"
+                                   "echo 'Pos:   1.0s   25f (10%)'; printf 'Pos: %5ss  100f (100%%)\\r\\n' ")
+                           + c.position + "; printf x > \"$OUT\"");
         prepare(c.category, 0, c.format);
         task.media.videoDuration = "00:00:11.040";
         task.media.audioDuration = "00:00:09.000";

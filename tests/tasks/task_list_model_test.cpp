@@ -34,7 +34,7 @@ protected:
     TaskListModelTest()
     {
         convert::settings().setOutputFolder("/out");
-        host.settings.selectModel(3, 0, 9);  // Flash Player, flv
+        host.settings.selectModel(3, 0, 9); // Flash Player, flv
         model.setClock([this] { return now; });
     }
 
@@ -42,7 +42,8 @@ protected:
     std::string text(int row, int column) const { return std::string(model.row(row).text[column].view()); }
     void notify(uint32_t code, uint32_t detail, ConversionTask* task)
     {
-        model.handleMessage({core::WM_TASK_NOTIFY, core::makeTaskNotifyParam(code, detail), reinterpret_cast<intptr_t>(task)});
+        model.handleMessage(
+            {core::WM_TASK_NOTIFY, core::makeTaskNotifyParam(code, detail), reinterpret_cast<intptr_t>(task)});
     }
 
     FakeHost host;
@@ -179,7 +180,7 @@ TEST_F(TaskListModelTest, HeaderBoxFollowsCheckAllAndDelete)
 TEST_F(TaskListModelTest, ActiveTasksGoWhenTheWorkerIsIdle)
 {
     ConversionTask* a = add("/in/a.avi");
-    a->state = kStateConverting;  // left over: the worker is not busy
+    a->state = kStateConverting; // left over: the worker is not busy
     model.setChecked(0, true);
     model.deleteChecked();
     EXPECT_EQ(model.rowCount(), 0);
@@ -192,9 +193,9 @@ TEST_F(TaskListModelTest, DeletingTheLastRowResetsTheColumnWidths)
     EXPECT_EQ(model.columnWidth(1), 80);
     model.setChecked(1, true);
     model.deleteChecked();
-    EXPECT_EQ(model.columnWidth(1), 80);  // a row is left
+    EXPECT_EQ(model.columnWidth(1), 80); // a row is left
     model.setColumnWidth(5, 500);
-    model.setColumnWidth(0, 30);  // not one of the columns that are reset
+    model.setColumnWidth(0, 30); // not one of the columns that are reset
     model.setChecked(0, true);
     model.deleteChecked();
     const int expected[] = {30, 60, 60, 60, 60, 270, 270};
@@ -212,8 +213,8 @@ TEST_F(TaskListModelTest, DeleteWithNothingCheckedKeepsEverything)
 
 TEST_F(TaskListModelTest, SelectingNeverChangesARowOnlyAnEditDoes)
 {
-    ConversionTask* a = add("/in/a.avi");  // row 1
-    ConversionTask* b = add("/in/b.avi");  // row 0
+    ConversionTask* a = add("/in/a.avi"); // row 1
+    ConversionTask* b = add("/in/b.avi"); // row 0
     model.setSelection(1, true, true);
     ASSERT_EQ(host.loaded.size(), 1u);
     EXPECT_EQ(host.loaded[0], a);
@@ -280,9 +281,9 @@ TEST_F(TaskListModelTest, SelectionLostKeepsActiveTasksAndNeedsSettings)
 
 TEST_F(TaskListModelTest, AnEditSkipsRowsTheBusyWorkerHolds)
 {
-    ConversionTask* a = add("/in/a.avi");  // row 2
-    ConversionTask* b = add("/in/b.avi");  // row 1
-    add("/in/c.avi");                      // row 0, not selected
+    ConversionTask* a = add("/in/a.avi"); // row 2
+    ConversionTask* b = add("/in/b.avi"); // row 1
+    add("/in/c.avi"); // row 0, not selected
     model.setSelection(2, true, true);
     model.setSelection(1, true, false);
     b->state = kStateQueued;
@@ -299,10 +300,10 @@ TEST_F(TaskListModelTest, AnEditSkipsRowsTheBusyWorkerHolds)
 
 TEST_F(TaskListModelTest, StartQueuesCheckedRowsTopToBottom)
 {
-    ConversionTask* a = add("/in/a.avi");  // row 2
-    ConversionTask* b = add("/in/b.avi");  // row 1
-    ConversionTask* c = add("/in/c.avi");  // row 0
-    EXPECT_FALSE(model.start());           // nothing checked
+    ConversionTask* a = add("/in/a.avi"); // row 2
+    ConversionTask* b = add("/in/b.avi"); // row 1
+    ConversionTask* c = add("/in/c.avi"); // row 0
+    EXPECT_FALSE(model.start()); // nothing checked
     EXPECT_FALSE(queue.busy);
     EXPECT_EQ(queue.ends, 0);
     model.setChecked(0, true);
@@ -320,7 +321,7 @@ TEST_F(TaskListModelTest, StartQueuesCheckedRowsTopToBottom)
     EXPECT_EQ(a->outputFormat, 12); // the selected row took the edit
     EXPECT_EQ(c->outputFormat, 9);
     EXPECT_EQ(b->state, kStateNotDone);
-    EXPECT_FALSE(model.start());     // busy
+    EXPECT_FALSE(model.start()); // busy
     EXPECT_EQ(queue.ends, 1);
     host.hasSettings = false;
     queue.busy = false;
@@ -363,7 +364,7 @@ TEST_F(TaskListModelTest, ProgressLinesAndDone)
     t->lineBuffer = "Pos: 2.0s no parenthesis";
     notify(core::NOTIFY_PROGRESS_LINE, 0, t);
     EXPECT_EQ(text(0, kColumnProgress), "7%");
-    EXPECT_EQ(text(0, kColumnState), "正在转换");  // the state column is refreshed instead
+    EXPECT_EQ(text(0, kColumnState), "正在转换"); // the state column is refreshed instead
     notify(core::NOTIFY_DONE, 0, t);
     EXPECT_EQ(text(0, kColumnProgress), "100%");
 }
@@ -396,9 +397,9 @@ TEST_F(TaskListModelTest, QueueFinishedPostsAllDoneOnlyWithoutStop)
 
 TEST_F(TaskListModelTest, TickUpdatesTheLowestRunningRowOnly)
 {
-    ConversionTask* a = add("/in/a.avi");  // row 2
-    ConversionTask* b = add("/in/b.avi");  // row 1
-    ConversionTask* c = add("/in/c.avi");  // row 0
+    ConversionTask* a = add("/in/a.avi"); // row 2
+    ConversionTask* b = add("/in/b.avi"); // row 1
+    ConversionTask* c = add("/in/c.avi"); // row 0
     now = 5000;
     notify(core::NOTIFY_STATE_CHANGED, kStateConverting, c);
     notify(core::NOTIFY_STATE_CHANGED, kStateFirstPass, b);
@@ -440,7 +441,8 @@ TEST_F(TaskListModelTest, RowLookupStaysInStepThroughInsertsAndDeletes)
 
 TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qf-unique-" + std::to_string(getpid()));
+    const std::filesystem::path dir
+        = std::filesystem::temp_directory_path() / ("qf-unique-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     convert::settings().setOutputFolder(dir.string().c_str());
@@ -450,9 +452,9 @@ TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
     ASSERT_NE(done, nullptr);
     std::fclose(done);
 
-    host.settings.selectModel(2, 0, 2);  // PSP, mp4 (x264): the same suffix as the iPod's
+    host.settings.selectModel(2, 0, 2); // PSP, mp4 (x264): the same suffix as the iPod's
     ConversionTask* psp = add("/in/clip.avi");
-    ConversionTask* again = add("/in/clip.avi");  // the same source and format twice
+    ConversionTask* again = add("/in/clip.avi"); // the same source and format twice
     ASSERT_TRUE(psp && again);
     EXPECT_EQ(std::string(psp->outputPath.c_str()), out + " (2).mp4");
     EXPECT_EQ(std::string(again->outputPath.c_str()), out + " (3).mp4");
@@ -481,13 +483,13 @@ TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
 
 TEST_F(TaskListModelTest, AnEditReachesEveryRowSelectedWhenItWasMade)
 {
-    ConversionTask* a = add("/in/a.avi");  // row 1
-    ConversionTask* b = add("/in/b.avi");  // row 0
+    ConversionTask* a = add("/in/a.avi"); // row 1
+    ConversionTask* b = add("/in/b.avi"); // row 0
     // Click row 0, Ctrl+click row 1: row 0 keeps its selection, not the focus.
     model.setSelection(0, true, true);
     model.setSelection(0, true, false);
     model.setSelection(1, true, true);
-    host.settings.selectModel(7, 0, 8);  // MP3
+    host.settings.selectModel(7, 0, 8); // MP3
     model.refreshSelected(8);
     EXPECT_EQ(text(0, kColumnFormat), "mp3");
     EXPECT_EQ(text(1, kColumnOutput), "/out/a.avi-mp3.mp3");
@@ -508,14 +510,14 @@ TEST_F(TaskListModelTest, AnEditReachesEveryRowSelectedWhenItWasMade)
 
 TEST_F(TaskListModelTest, RowsSweptIntoASelectionKeepTheirOwnUntilAnEdit)
 {
-    ConversionTask* a = add("/in/a.avi");  // row 2
-    ConversionTask* b = add("/in/b.avi");  // row 1
-    ConversionTask* c = add("/in/c.avi");  // row 0
+    ConversionTask* a = add("/in/a.avi"); // row 2
+    ConversionTask* b = add("/in/b.avi"); // row 1
+    ConversionTask* c = add("/in/c.avi"); // row 0
     model.setSelection(0, true, true);
     // Ctrl+A: the other rows become selected without the focus.
     model.setSelection(1, true, false);
     model.setSelection(2, true, false);
-    host.settings.selectModel(6, 0, 12);  // the panel differs, unedited
+    host.settings.selectModel(6, 0, 12); // the panel differs, unedited
     model.setSelection(1, false, false);
     EXPECT_EQ(b->outputFormat, 9);
     EXPECT_EQ(text(1, kColumnFormat), "flv-Flash");

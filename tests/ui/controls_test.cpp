@@ -46,8 +46,8 @@ TEST(SkinButton, StatePicksTheImageRow)
         int states, row;
     };
     const Case cases[] = {
-        {true, false, false, false, 4, 0}, {true, false, false, true, 4, 1},  {true, true, false, true, 4, 2},
-        {true, false, true, true, 4, 2},   {false, false, false, true, 4, 3}, {false, true, true, true, 4, 3},
+        {true, false, false, false, 4, 0},  {true, false, false, true, 4, 1},  {true, true, false, true, 4, 2},
+        {true, false, true, true, 4, 2},    {false, false, false, true, 4, 3}, {false, true, true, true, 4, 3},
         {false, false, false, false, 3, 0}, // a three-state strip has no disabled look
         {true, false, false, true, 1, 0},
     };
@@ -210,10 +210,11 @@ TEST(SkinSlider, ClickOnTheTrackMovesTheThumbAndNotifiesTheParent)
 {
     MessageWidget parent;
     int notices = 0;
-    parent.messages().on(qf::core::WM_PLAYER_NOTIFY, qf::core::PLAYER_SLIDER_MOVED, [&](const qf::core::Message&) -> intptr_t {
-        ++notices;
-        return 0;
-    });
+    parent.messages().on(qf::core::WM_PLAYER_NOTIFY, qf::core::PLAYER_SLIDER_MOVED,
+                         [&](const qf::core::Message&) -> intptr_t {
+                             ++notices;
+                             return 0;
+                         });
     auto* slider = new SkinSlider(SkinSlider::Variant::Bitmap, &parent);
     slider->setRange(0, 100);
     slider->resize(120, 18);
@@ -309,7 +310,7 @@ TEST(SkinHeader, CheckAllBoxCallsTheOwnerAndDings)
     EXPECT_EQ(calls, (std::vector<bool>{true, false}));
     EXPECT_EQ(log.played, (std::vector<Sound>{Sound::Ding, Sound::Ding}));
     header->setCheckAll(false); // unchanged: silent
-    header->setCheckAll(true);  // changed: dings, but the owner is not called
+    header->setCheckAll(true); // changed: dings, but the owner is not called
     EXPECT_EQ(log.played.size(), 3u);
     EXPECT_EQ(calls.size(), 2u);
     const QImage img = header->viewport()->grab().toImage();
@@ -330,8 +331,8 @@ TEST(SkinTimePicker, TextRules)
         bool checked;
     };
     const Case cases[] = {
-        {"01:02:03", "01:02:03", true}, {"00:00:00", "00:00:00", false}, {"23:59:59", "23:59:59", true},
-        {"24:00:00", "00:00:00", false}, {"1:02:03", "00:00:00", false}, {"00:00:01", "00:00:01", true},
+        {"01:02:03", "01:02:03", true},  {"00:00:00", "00:00:00", false}, {"23:59:59", "23:59:59", true},
+        {"24:00:00", "00:00:00", false}, {"1:02:03", "00:00:00", false},  {"00:00:01", "00:00:01", true},
     };
     for (const Case& c : cases) {
         picker.setFromText("12:00:00");
@@ -350,7 +351,7 @@ TEST(SkinTimePicker, TextRules)
 TEST(Skin, BitmapsHaveTheirSizesAndTheGradientRunsDiagonally)
 {
     const std::pair<int, QSize> sizes[] = {
-        {skin::kFrameParts, {65, 122}}, {skin::kTitleButtons, {120, 90}}, {skin::kTabStrip, {64, 114}},
+        {skin::kFrameParts, {65, 122}},  {skin::kTitleButtons, {120, 90}}, {skin::kTabStrip, {64, 114}},
         {skin::kSmallButtons, {64, 48}}, {skin::kBottomButtons, {74, 74}}, {skin::kActivity, {240, 16}},
         {skin::kCheckOff, {13, 13}},     {skin::kCheckOn, {13, 13}},       {skin::kTrayMenuItem, {13, 13}},
     };

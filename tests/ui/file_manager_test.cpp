@@ -98,7 +98,8 @@ TEST_F(FileManagerTest, WithoutTheInterfaceTheNextWorkingOpenerGetsTheFolder)
 {
     FileManagerAccess access;
     access.showItems = [](const QString&, const QStringList&, std::function<void(bool)> done) { done(false); };
-    access.openers = {{QStringLiteral("/no/such/opener")}, {opener(QStringLiteral("failing"), 3)},
+    access.openers = {{QStringLiteral("/no/such/opener")},
+                      {opener(QStringLiteral("failing"), 3)},
                       {opener(QStringLiteral("working"), 0), QStringLiteral("--flag")}};
     setFileManagerAccess(access);
 
@@ -128,7 +129,8 @@ TEST_F(FileManagerTest, NothingToShowItOrNoFolderGetsAMessage)
         const QString gone = dir.path() + QStringLiteral("/gone/clip.avi-flv.flv");
         EXPECT_FALSE(revealFile(nullptr, gone));
         ASSERT_EQ(answers.seen().size(), 1u);
-        EXPECT_EQ(answers.seen()[0].lines, (QStringList{toQ(kFolderMissingText), dir.path() + QStringLiteral("/gone")}));
+        EXPECT_EQ(answers.seen()[0].lines,
+                  (QStringList{toQ(kFolderMissingText), dir.path() + QStringLiteral("/gone")}));
     }
 }
 

@@ -145,7 +145,8 @@ TEST(ConfirmBoxLooks, MessageInWhiteCentredOrLineByLine)
         for (int y = 0; y < a.height(); ++y)
             for (int x = 0; x < a.width(); ++x) {
                 const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
-                if (std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue()) > 60) {
+                if (std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue())
+                    > 60) {
                     EXPECT_GT(p.lightness(), q.lightness()) << "white text";
                     mask.setPixelColor(x, y, Qt::white);
                 }

@@ -24,8 +24,7 @@ using qf::ui::QtNotificationSink;
 namespace {
 
 // Runs the UI thread's event loop until done() or the timeout.
-template <typename F>
-bool pumpUntil(F done, int timeoutMs = 5000)
+template <typename F> bool pumpUntil(F done, int timeoutMs = 5000)
 {
     QElapsedTimer t;
     t.start();
@@ -146,7 +145,8 @@ TEST(QtNotificationSink, ReceiverSinkDeliversThroughTheWindowsMessageTable)
     QtNotificationSink sink(&window);
     std::atomic<intptr_t> answer{0}, unknown{-1};
     std::thread worker([&] {
-        answer = sink.send(qf::core::WM_TASK_NOTIFY, qf::core::makeTaskNotifyParam(qf::core::NOTIFY_PROGRESS_LINE, 9), 0);
+        answer
+            = sink.send(qf::core::WM_TASK_NOTIFY, qf::core::makeTaskNotifyParam(qf::core::NOTIFY_PROGRESS_LINE, 9), 0);
         unknown = sink.send(qf::core::WM_TASK_NOTIFY, qf::core::NOTIFY_DONE, 0);
     });
     EXPECT_TRUE(pumpUntil([&] { return unknown.load() != -1; }));

@@ -22,7 +22,8 @@ int main(int argc, char** argv)
     }
     const int w = std::atoi(argv[2]), h = std::atoi(argv[3]);
     if (image.width() != w || image.height() != h) {
-        std::fprintf(stderr, "ui_png_check: %s is %dx%d, expected %dx%d\n", argv[1], image.width(), image.height(), w, h);
+        std::fprintf(stderr, "ui_png_check: %s is %dx%d, expected %dx%d\n", argv[1], image.width(), image.height(), w,
+                     h);
         return 1;
     }
     std::set<QRgb> colours;

@@ -173,7 +173,7 @@ TEST(SkinCheckBoxCaption, ASlightlyLongCaptionIsNarrowedNotCut)
 {
     const QFont font = skin::smallFont();
     const QString caption = QStringLiteral("转换完成自动关机");
-    const int width = 124 - 25;   // the box at the layout's 62 units, less its caption margins
+    const int width = 124 - 25; // the box at the layout's 62 units, less its caption margins
     const QFont fitted = SkinCheckBox::fittedCaptionFont(font, caption, width);
     EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(caption), width);
     EXPECT_EQ(QFontMetrics(fitted).elidedText(caption, Qt::ElideRight, width), caption);

@@ -178,8 +178,8 @@ TEST(SoundOutput, SkinSoundsAreTheirWaveFilesSamples)
         ASSERT_GT(wave.size(), 44);
         EXPECT_EQ(wave.mid(0, 4), QByteArray("RIFF"));
         const auto dataBytes = static_cast<uint32_t>(static_cast<uint8_t>(wave[40]))
-                               | static_cast<uint32_t>(static_cast<uint8_t>(wave[41])) << 8
-                               | static_cast<uint32_t>(static_cast<uint8_t>(wave[42])) << 16;
+            | static_cast<uint32_t>(static_cast<uint8_t>(wave[41])) << 8
+            | static_cast<uint32_t>(static_cast<uint8_t>(wave[42])) << 16;
         EXPECT_EQ(static_cast<qsizetype>(dataBytes) + 44, wave.size()) << soundName(s);
     }
 }

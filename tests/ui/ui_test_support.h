@@ -39,8 +39,14 @@ inline void click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton
 // Records the sounds played while it lives.
 class SoundLog {
 public:
-    SoundLog() { setSoundRecorder([this](Sound s) { played.push_back(s); }); }
-    ~SoundLog() { setSoundRecorder([](Sound) {}); }
+    SoundLog()
+    {
+        setSoundRecorder([this](Sound s) { played.push_back(s); });
+    }
+    ~SoundLog()
+    {
+        setSoundRecorder([](Sound) {});
+    }
     std::vector<Sound> played;
 };
 

@@ -18,10 +18,10 @@ constexpr uint64_t kMaxMoovSize = 1ull << 30;
 
 struct TopBox {
     BoxHeader header;
-    uint64_t offset = 0;         // in the input
+    uint64_t offset = 0; // in the input
     bool keep = true;
-    std::optional<Box> tree;     // loaded: moov only
-    uint64_t newOffset = 0;      // in the output
+    std::optional<Box> tree; // loaded: moov only
+    uint64_t newOffset = 0; // in the output
 };
 
 bool isPrintableType(std::string_view type)
@@ -36,7 +36,8 @@ std::vector<TopBox> scanTopLevel(InputFile& in)
     while (offset < in.size()) {
         uint64_t available = in.size() - offset;
         std::string head = in.read(offset, static_cast<size_t>(std::min<uint64_t>(16, available)));
-        if (head.size() < 8) throw ToolError(in.path() + " is truncated or corrupt (bytes after the last box)");
+        if (head.size() < 8)
+            throw ToolError(in.path() + " is truncated or corrupt (bytes after the last box)");
         if (!isPrintableType(std::string_view(head).substr(4, 4)))
             throw ToolError(in.path() + (tops.empty() ? " is not an MP4 file" : " is corrupt (unreadable box type)"));
         TopBox top;
@@ -67,7 +68,8 @@ public:
         if (after != tops_.begin()) {
             const TopBox& t = *std::prev(after);
             if (old - t.offset < t.header.size) {
-                if (!t.keep) throw ToolError("media data lies in the deleted box '" + t.header.type + "'");
+                if (!t.keep)
+                    throw ToolError("media data lies in the deleted box '" + t.header.type + "'");
                 return old - t.offset + t.newOffset;
             }
         }
@@ -83,20 +85,24 @@ unsigned fixChunkOffsets(Box& stbl, const OffsetMap& offsets)
     unsigned changed = 0;
     for (Box& table : stbl.children) {
         size_t width = table.type == "stco" ? 4 : table.type == "co64" ? 8 : 0;
-        if (width == 0) continue;
+        if (width == 0)
+            continue;
         std::string& p = table.payload;
         uint32_t count = payloadBe32(p, 4);
-        if (p.size() < 8 || (p.size() - 8) / width < count) throw ToolError("'" + table.type + "' table cut short");
+        if (p.size() < 8 || (p.size() - 8) / width < count)
+            throw ToolError("'" + table.type + "' table cut short");
         for (uint32_t i = 0; i < count; ++i) {
             auto* entry = reinterpret_cast<uint8_t*>(p.data()) + 8 + i * width;
             uint64_t old = width == 4 ? readBe32(entry) : readBe64(entry);
             uint64_t moved = offsets.map(old);
-            if (moved == old) continue;
+            if (moved == old)
+                continue;
             ++changed;
             if (width == 8) {
                 writeBe64(entry, moved);
             } else {
-                if (moved > 0xFFFFFFFFull) throw ToolError("a chunk offset no longer fits in 'stco'");
+                if (moved > 0xFFFFFFFFull)
+                    throw ToolError("a chunk offset no longer fits in 'stco'");
                 writeBe32(entry, static_cast<uint32_t>(moved));
             }
         }
@@ -108,11 +114,13 @@ std::vector<Box*> sampleTables(Box& moov)
 {
     std::vector<Box*> tables;
     for (Box& trak : moov.children) {
-        if (trak.type != "trak") continue;
+        if (trak.type != "trak")
+            continue;
         Box* mdia = trak.child("mdia");
         Box* minf = mdia ? mdia->child("minf") : nullptr;
         Box* stbl = minf ? minf->child("stbl") : nullptr;
-        if (stbl) tables.push_back(stbl);
+        if (stbl)
+            tables.push_back(stbl);
     }
     return tables;
 }
@@ -123,8 +131,8 @@ Box makeEditList(uint64_t segmentDuration, int64_t mediaTime)
     elst.type = "elst";
     bool wide = segmentDuration > 0xFFFFFFFFull || mediaTime > INT32_MAX || mediaTime < INT32_MIN;
     std::string& p = elst.payload;
-    appendBe32(p, wide ? 0x01000000u : 0u);   // version, flags
-    appendBe32(p, 1);                         // entry count
+    appendBe32(p, wide ? 0x01000000u : 0u); // version, flags
+    appendBe32(p, 1); // entry count
     if (wide) {
         appendBe64(p, segmentDuration);
         appendBe64(p, static_cast<uint64_t>(mediaTime));
@@ -132,7 +140,7 @@ Box makeEditList(uint64_t segmentDuration, int64_t mediaTime)
         appendBe32(p, static_cast<uint32_t>(segmentDuration));
         appendBe32(p, static_cast<uint32_t>(mediaTime));
     }
-    appendBe32(p, 0x00010000u);               // rate 1.0
+    appendBe32(p, 0x00010000u); // rate 1.0
     Box edts;
     edts.type = "edts";
     edts.container = true;
@@ -147,7 +155,8 @@ int64_t firstCompositionOffset(const Box& trak)
     const Box* minf = mdia ? mdia->child("minf") : nullptr;
     const Box* stbl = minf ? minf->child("stbl") : nullptr;
     const Box* ctts = stbl ? stbl->child("ctts") : nullptr;
-    if (!ctts || ctts->payload.size() < 16 || payloadBe32(ctts->payload, 4) == 0) return 0;
+    if (!ctts || ctts->payload.size() < 16 || payloadBe32(ctts->payload, 4) == 0)
+        return 0;
     uint32_t offset = payloadBe32(ctts->payload, 12);
     // Version 1 offsets are signed; version 0 ones are read the same way by
     // every reader that meets a negative value in practice.
@@ -160,9 +169,12 @@ unsigned addEditLists(Box& moov)
 {
     unsigned added = 0;
     for (Box& trak : moov.children) {
-        if (trak.type != "trak" || trak.child("edts")) continue;
-        auto tkhd = std::find_if(trak.children.begin(), trak.children.end(), [](const Box& b) { return b.type == "tkhd"; });
-        if (tkhd == trak.children.end() || tkhd->payload.empty()) continue;
+        if (trak.type != "trak" || trak.child("edts"))
+            continue;
+        auto tkhd
+            = std::find_if(trak.children.begin(), trak.children.end(), [](const Box& b) { return b.type == "tkhd"; });
+        if (tkhd == trak.children.end() || tkhd->payload.empty())
+            continue;
         const std::string& p = tkhd->payload;
         uint64_t duration = 0;
         if (p[0] == 1 && p.size() >= 36)
@@ -170,7 +182,8 @@ unsigned addEditLists(Box& moov)
         else if (p[0] == 0 && p.size() >= 24)
             duration = readBe32(bytesOf(p) + 20);
         // An all-ones duration means "unknown"; an empty edit would hide the track.
-        if (duration == 0 || duration == 0xFFFFFFFFull || duration == ~0ull) continue;
+        if (duration == 0 || duration == 0xFFFFFFFFull || duration == ~0ull)
+            continue;
         Box edts = makeEditList(duration, firstCompositionOffset(trak));
         trak.children.insert(tkhd + 1, std::move(edts));
         ++added;
@@ -181,7 +194,8 @@ unsigned addEditLists(Box& moov)
 EditReport editMp4(const std::string& inputPath, const std::string& outputPath, const AtomScript& script)
 {
     for (const std::string& type : script.deleteTypes)
-        if (type == "mdat" || type == "moov") throw ToolError("the script would delete '" + type + "', which holds the media");
+        if (type == "mdat" || type == "moov")
+            throw ToolError("the script would delete '" + type + "', which holds the media");
 
     InputFile in(inputPath);
     std::vector<TopBox> tops = scanTopLevel(in);
@@ -192,12 +206,16 @@ EditReport editMp4(const std::string& inputPath, const std::string& outputPath, 
     EditReport report;
     TopBox* moovTop = nullptr;
     for (TopBox& t : tops) {
-        if (t.header.type == "moof") throw ToolError(inputPath + " is a fragmented MP4 file, which this tool does not edit");
+        if (t.header.type == "moof")
+            throw ToolError(inputPath + " is a fragmented MP4 file, which this tool does not edit");
         if (t.header.type == "moov") {
-            if (moovTop) throw ToolError(inputPath + " is corrupt (two 'moov' boxes)");
-            if (t.header.size > kMaxMoovSize) throw ToolError(inputPath + " is corrupt ('moov' too large)");
+            if (moovTop)
+                throw ToolError(inputPath + " is corrupt (two 'moov' boxes)");
+            if (t.header.size > kMaxMoovSize)
+                throw ToolError(inputPath + " is corrupt ('moov' too large)");
             moovTop = &t;
-            std::string body = in.read(t.offset + t.header.headerSize, static_cast<size_t>(t.header.size - t.header.headerSize));
+            std::string body
+                = in.read(t.offset + t.header.headerSize, static_cast<size_t>(t.header.size - t.header.headerSize));
             Box moov;
             moov.type = "moov";
             moov.form = t.header.form;
@@ -209,14 +227,16 @@ EditReport editMp4(const std::string& inputPath, const std::string& outputPath, 
             ++report.deleted;
         }
     }
-    if (!moovTop) throw ToolError(inputPath + " is not a complete MP4 file (no 'moov' box)");
+    if (!moovTop)
+        throw ToolError(inputPath + " is not a complete MP4 file (no 'moov' box)");
 
     Box& moov = *moovTop->tree;
-    auto removed = std::remove_if(moov.children.begin(), moov.children.end(),
-                                  [&](const Box& b) { return isDeleted(b.type); });
+    auto removed
+        = std::remove_if(moov.children.begin(), moov.children.end(), [&](const Box& b) { return isDeleted(b.type); });
     report.deleted += static_cast<unsigned>(moov.children.end() - removed);
     moov.children.erase(removed, moov.children.end());
-    if (script.buildEdts) report.editListsAdded = addEditLists(moov);
+    if (script.buildEdts)
+        report.editListsAdded = addEditLists(moov);
 
     std::vector<Box> inserted;
     for (const std::string& bytes : script.insertBoxes) {
@@ -230,35 +250,43 @@ EditReport editMp4(const std::string& inputPath, const std::string& outputPath, 
     // Chunk offsets do not change moov's size, so the layout can be fixed
     // before the offsets are rewritten.
     uint64_t position = 0;
-    for (const Box& b : inserted) position += b.size();
+    for (const Box& b : inserted)
+        position += b.size();
     for (TopBox& t : tops) {
-        if (!t.keep) continue;
+        if (!t.keep)
+            continue;
         t.newOffset = position;
         position += t.tree ? t.tree->size() : t.header.size;
     }
     OffsetMap offsets(tops);
-    for (Box* stbl : sampleTables(moov)) report.offsetsChanged += fixChunkOffsets(*stbl, offsets);
+    for (Box* stbl : sampleTables(moov))
+        report.offsetsChanged += fixChunkOffsets(*stbl, offsets);
 
     TemporaryOutput out(outputPath);
     std::string bytes;
-    for (const Box& b : inserted) b.serialize(bytes);
+    for (const Box& b : inserted)
+        b.serialize(bytes);
     writeAll(out.file(), bytes.data(), bytes.size(), outputPath);
     // Neighbouring boxes that are copied unchanged go in one copy: a file
     // of many small boxes must not cost one buffered copy each.
     uint64_t runStart = 0, runSize = 0;
     auto flushRun = [&] {
-        if (runSize > 0) in.copyTo(out.file(), runStart, runSize, outputPath);
+        if (runSize > 0)
+            in.copyTo(out.file(), runStart, runSize, outputPath);
         runSize = 0;
     };
     for (const TopBox& t : tops) {
-        if (!t.keep || t.tree) flushRun();
-        if (!t.keep) continue;
+        if (!t.keep || t.tree)
+            flushRun();
+        if (!t.keep)
+            continue;
         if (t.tree) {
             bytes.clear();
             t.tree->serialize(bytes);
             writeAll(out.file(), bytes.data(), bytes.size(), outputPath);
         } else {
-            if (runSize == 0) runStart = t.offset;
+            if (runSize == 0)
+                runStart = t.offset;
             runSize += t.header.size;
         }
     }

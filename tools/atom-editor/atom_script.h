@@ -22,11 +22,11 @@ namespace qf::kit {
 
 struct AtomScript {
     std::string title;
-    int mqv = -1;                            // -1: not given
+    int mqv = -1; // -1: not given
     int codec = -1;
     bool buildEdts = false;
-    std::vector<std::string> deleteTypes;    // 4 bytes each
-    std::vector<std::string> insertBoxes;    // type + payload, without size
+    std::vector<std::string> deleteTypes; // 4 bytes each
+    std::vector<std::string> insertBoxes; // type + payload, without size
 };
 
 // Throws ToolError naming the line that is wrong.

@@ -16,7 +16,8 @@ constexpr int kMaxDepth = 16;
 
 std::vector<Box> parseLevel(std::string_view data, const std::string& where, int depth)
 {
-    if (depth > kMaxDepth) throw ToolError(where + ": boxes nested too deeply");
+    if (depth > kMaxDepth)
+        throw ToolError(where + ": boxes nested too deeply");
     std::vector<Box> boxes;
     while (!data.empty()) {
         BoxHeader h = readBoxHeader(data, data.size(), where);
@@ -40,15 +41,18 @@ std::vector<Box> parseLevel(std::string_view data, const std::string& where, int
 bool isContainerType(std::string_view type)
 {
     for (std::string_view c : {"moov", "trak", "mdia", "minf", "stbl", "edts", "mvex"})
-        if (type == c) return true;
+        if (type == c)
+            return true;
     return false;
 }
 
 uint64_t Box::bodySize() const
 {
-    if (!container) return payload.size();
+    if (!container)
+        return payload.size();
     uint64_t body = 0;
-    for (const Box& c : children) body += c.size();
+    for (const Box& c : children)
+        body += c.size();
     return body;
 }
 
@@ -75,7 +79,8 @@ void Box::serialize(std::string& out) const
         out += type;
     }
     if (container) {
-        for (const Box& c : children) c.serialize(out);
+        for (const Box& c : children)
+            c.serialize(out);
     } else {
         out += payload;
     }
@@ -84,26 +89,30 @@ void Box::serialize(std::string& out) const
 Box* Box::child(std::string_view childType)
 {
     for (Box& c : children)
-        if (c.type == childType) return &c;
+        if (c.type == childType)
+            return &c;
     return nullptr;
 }
 
 const Box* Box::child(std::string_view childType) const
 {
     for (const Box& c : children)
-        if (c.type == childType) return &c;
+        if (c.type == childType)
+            return &c;
     return nullptr;
 }
 
 BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::string& where)
 {
-    if (data.size() < 8 || available < 8) throw ToolError(where + ": box header cut short");
+    if (data.size() < 8 || available < 8)
+        throw ToolError(where + ": box header cut short");
     const uint8_t* p = bytesOf(data);
     BoxHeader h;
     h.type.assign(data.substr(4, 4));
     uint32_t size32 = readBe32(p);
     if (size32 == 1) {
-        if (data.size() < 16 || available < 16) throw ToolError(where + ": box header cut short");
+        if (data.size() < 16 || available < 16)
+            throw ToolError(where + ": box header cut short");
         h.form = SizeForm::Large;
         h.headerSize = 16;
         h.size = readBe64(p + 8);
@@ -118,9 +127,6 @@ BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::st
     return h;
 }
 
-std::vector<Box> parseBoxes(std::string_view data, const std::string& where)
-{
-    return parseLevel(data, where, 1);
-}
+std::vector<Box> parseBoxes(std::string_view data, const std::string& where) { return parseLevel(data, where, 1); }
 
 } // namespace qf::kit

@@ -15,11 +15,11 @@ namespace qf::kit {
 enum class SizeForm { Compact, Large, ToEnd };
 
 struct Box {
-    std::string type;                // 4 bytes
+    std::string type; // 4 bytes
     SizeForm form = SizeForm::Compact;
     bool container = false;
-    std::string payload;             // leaf boxes: everything after the header
-    std::vector<Box> children;       // containers
+    std::string payload; // leaf boxes: everything after the header
+    std::vector<Box> children; // containers
 
     // Size when serialized, header included.
     uint64_t size() const;

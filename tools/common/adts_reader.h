@@ -12,10 +12,10 @@ namespace qf::kit {
 
 struct AacStream {
     uint32_t sampleRate = 0;
-    uint32_t channels = 0;        // from the channel configuration
-    uint32_t profile = 0;         // audio object type - 1 (1 = LC)
+    uint32_t channels = 0; // from the channel configuration
+    uint32_t profile = 0; // audio object type - 1 (1 = LC)
     struct Frame {
-        size_t offset = 0;        // raw frame, within the input bytes
+        size_t offset = 0; // raw frame, within the input bytes
         size_t size = 0;
     };
     std::vector<Frame> frames;

@@ -28,10 +28,12 @@ void parseStreamList(const InputFile& file, const std::string& list, AviHeader& 
         const uint8_t* p = bytesOf(list) + pos;
         uint32_t id = readLe32(p);
         uint32_t size = readLe32(p + 4);
-        if (size > list.size() - pos - 8) corrupt(file, "stream header list cut short");
+        if (size > list.size() - pos - 8)
+            corrupt(file, "stream header list cut short");
         const uint8_t* payload = p + 8;
         if (id == fourcc("strh")) {
-            if (size < 36) corrupt(file, "stream header too short");
+            if (size < 36)
+                corrupt(file, "stream header too short");
             stream.type = fourccText(payload);
             stream.handler = fourccText(payload + 4);
             stream.scale = readLe32(payload + 20);
@@ -40,7 +42,7 @@ void parseStreamList(const InputFile& file, const std::string& list, AviHeader& 
             haveStrh = true;
         } else if (id == fourcc("strf") && haveStrh && stream.type == "vids" && size >= 20) {
             stream.width = readLe32(payload + 4);
-            stream.height = readLe32(payload + 8) & 0x7fffffff;  // negative: top-down
+            stream.height = readLe32(payload + 8) & 0x7fffffff; // negative: top-down
             stream.compression = fourccText(payload + 16);
         } else if (id == fourcc("strf") && haveStrh && stream.type == "auds" && size >= 14) {
             stream.formatTag = readLe16(payload);
@@ -52,7 +54,8 @@ void parseStreamList(const InputFile& file, const std::string& list, AviHeader& 
         }
         pos += 8 + padded(size);
     }
-    if (!haveStrh) corrupt(file, "stream without a stream header");
+    if (!haveStrh)
+        corrupt(file, "stream without a stream header");
     header.streams.push_back(stream);
 }
 
@@ -63,10 +66,12 @@ void parseHeaderList(const InputFile& file, const std::string& list, AviHeader& 
         const uint8_t* p = bytesOf(list) + pos;
         uint32_t id = readLe32(p);
         uint32_t size = readLe32(p + 4);
-        if (size > list.size() - pos - 8) corrupt(file, "header list cut short");
+        if (size > list.size() - pos - 8)
+            corrupt(file, "header list cut short");
         const uint8_t* payload = p + 8;
         if (id == fourcc("avih")) {
-            if (size < 40) corrupt(file, "main header too short");
+            if (size < 40)
+                corrupt(file, "main header too short");
             header.microSecPerFrame = readLe32(payload);
             header.totalFrames = readLe32(payload + 16);
             header.width = readLe32(payload + 32);
@@ -77,7 +82,8 @@ void parseHeaderList(const InputFile& file, const std::string& list, AviHeader& 
         }
         pos += 8 + padded(size);
     }
-    if (!haveAvih) corrupt(file, "no main header");
+    if (!haveAvih)
+        corrupt(file, "no main header");
 }
 
 // Walks the chunks of one RIFF form from offset to end, collecting the
@@ -93,18 +99,21 @@ void walkForm(InputFile& file, uint64_t offset, uint64_t end, bool first, AviHea
         if (id == kList && size >= 4 && available >= 4) {
             uint32_t type = readLe32(bytesOf(file.read(payload, 4)));
             if (type == fourcc("hdrl") && first && !haveHeader) {
-                if (size > available) corrupt(file, "header list cut short");
+                if (size > available)
+                    corrupt(file, "header list cut short");
                 parseHeaderList(file, file.read(payload + 4, static_cast<size_t>(size - 4)), header);
                 haveHeader = true;
             } else if (type == fourcc("movi")) {
-                if (!haveHeader) corrupt(file, "data before the header list");
+                if (!haveHeader)
+                    corrupt(file, "data before the header list");
                 header.movi.push_back({payload + 4, std::min(size, available) - 4});
             }
         } else if (id == fourcc("idx1") && first && header.idx1Offset == 0 && size <= available) {
             header.idx1Offset = payload;
             header.idx1Size = size;
         }
-        if (size > available) break;  // cut short after the headers
+        if (size > available)
+            break; // cut short after the headers
         offset = payload + padded(size);
     }
 }
@@ -114,13 +123,15 @@ void walkForm(InputFile& file, uint64_t offset, uint64_t end, bool first, AviHea
 int AviHeader::firstVideoStream() const
 {
     for (size_t i = 0; i < streams.size(); ++i)
-        if (streams[i].type == "vids") return static_cast<int>(i);
+        if (streams[i].type == "vids")
+            return static_cast<int>(i);
     return -1;
 }
 
 AviHeader readAviHeader(InputFile& file)
 {
-    if (file.size() < 12) corrupt(file, "too short");
+    if (file.size() < 12)
+        corrupt(file, "too short");
     std::string riff = file.read(0, 12);
     if (readLe32(bytesOf(riff)) != kRiff || riff.compare(8, 4, "AVI ") != 0)
         throw ToolError(file.path() + " is not an AVI file");
@@ -131,12 +142,14 @@ AviHeader readAviHeader(InputFile& file)
     bool first = true;
     while (offset + 12 <= file.size()) {
         std::string form = file.read(offset, 12);
-        if (readLe32(bytesOf(form)) != kRiff) break;
+        if (readLe32(bytesOf(form)) != kRiff)
+            break;
         uint64_t size = readLe32(bytesOf(form) + 4);
         uint64_t end = std::min<uint64_t>(offset + 8 + size, file.size());
         if (first || form.compare(8, 4, "AVIX") == 0)
             walkForm(file, offset + 12, end, first, header, haveHeader);
-        if (first && !haveHeader) corrupt(file, "no header list");
+        if (first && !haveHeader)
+            corrupt(file, "no header list");
         first = false;
         offset = offset + 8 + padded(size);
     }
@@ -146,10 +159,13 @@ AviHeader readAviHeader(InputFile& file)
 double videoFrameRate(const AviHeader& header, const std::string& fileName)
 {
     int v = header.firstVideoStream();
-    if (v < 0) throw ToolError(fileName + " has no video stream");
+    if (v < 0)
+        throw ToolError(fileName + " has no video stream");
     const AviStream& s = header.streams[static_cast<size_t>(v)];
-    if (s.rate != 0 && s.scale != 0) return static_cast<double>(s.rate) / s.scale;
-    if (header.microSecPerFrame != 0) return 1e6 / header.microSecPerFrame;
+    if (s.rate != 0 && s.scale != 0)
+        return static_cast<double>(s.rate) / s.scale;
+    if (header.microSecPerFrame != 0)
+        return 1e6 / header.microSecPerFrame;
     throw ToolError(fileName + " states no video frame rate");
 }
 
@@ -178,7 +194,8 @@ std::vector<AviChunk> streamChunks(InputFile& file, const AviHeader& header, int
             if (size > ends.back() - pos - 8)
                 throw ToolError(file.path() + " is truncated or corrupt (a data chunk runs past its list)");
             if (id == kList) {
-                if (size < 4) throw ToolError(file.path() + " is corrupt (empty list in the data)");
+                if (size < 4)
+                    throw ToolError(file.path() + " is corrupt (empty list in the data)");
                 ends.push_back(pos + 8 + size);
                 pos += 12;
                 continue;
@@ -194,13 +211,16 @@ std::vector<AviChunk> streamChunks(InputFile& file, const AviHeader& header, int
 std::vector<bool> indexKeyframes(InputFile& file, const AviHeader& header, int stream)
 {
     std::vector<bool> keys;
-    if (header.idx1Offset == 0) return keys;
+    if (header.idx1Offset == 0)
+        return keys;
     std::string index = file.read(header.idx1Offset, static_cast<size_t>(header.idx1Size));
     const char digits[] = {static_cast<char>('0' + stream / 10), static_cast<char>('0' + stream % 10)};
     for (size_t pos = 0; pos + 16 <= index.size(); pos += 16) {
         const uint8_t* e = bytesOf(index) + pos;
-        if (static_cast<char>(e[0]) != digits[0] || static_cast<char>(e[1]) != digits[1]) continue;
-        if (e[2] == 'i' && e[3] == 'x') continue;
+        if (static_cast<char>(e[0]) != digits[0] || static_cast<char>(e[1]) != digits[1])
+            continue;
+        if (e[2] == 'i' && e[3] == 'x')
+            continue;
         keys.push_back((readLe32(e + 4) & kAviKeyframe) != 0);
     }
     return keys;

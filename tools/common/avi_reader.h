@@ -14,11 +14,11 @@
 namespace qf::kit {
 
 struct AviStream {
-    std::string type;        // fccType: "vids", "auds", ...
-    std::string handler;     // fccHandler as text
-    uint32_t scale = 0;      // dwScale
-    uint32_t rate = 0;       // dwRate: rate/scale units per second
-    uint32_t length = 0;     // dwLength
+    std::string type; // fccType: "vids", "auds", ...
+    std::string handler; // fccHandler as text
+    uint32_t scale = 0; // dwScale
+    uint32_t rate = 0; // dwRate: rate/scale units per second
+    uint32_t length = 0; // dwLength
     // From 'strf' of a video stream (BITMAPINFOHEADER); empty/0 otherwise.
     std::string compression; // biCompression as text
     uint32_t width = 0;
@@ -27,7 +27,7 @@ struct AviStream {
     uint16_t formatTag = 0;
     uint16_t channels = 0;
     uint32_t samplesPerSec = 0;
-    std::string extradata;   // the cbSize bytes after the fixed fields
+    std::string extradata; // the cbSize bytes after the fixed fields
 };
 
 struct AviHeader {
@@ -37,11 +37,11 @@ struct AviHeader {
     uint32_t height = 0;
     std::vector<AviStream> streams;
     struct Range {
-        uint64_t offset = 0;  // first byte after the 'movi' type
+        uint64_t offset = 0; // first byte after the 'movi' type
         uint64_t size = 0;
     };
-    std::vector<Range> movi;  // in file order
-    uint64_t idx1Offset = 0;  // payload of 'idx1'; 0 when there is none
+    std::vector<Range> movi; // in file order
+    uint64_t idx1Offset = 0; // payload of 'idx1'; 0 when there is none
     uint64_t idx1Size = 0;
 
     // Index into streams of the first video stream, or -1.
@@ -49,9 +49,9 @@ struct AviHeader {
 };
 
 struct AviChunk {
-    uint32_t id = 0;          // chunk id as read (little-endian fourcc)
-    uint64_t offset = 0;      // payload offset in the file
-    uint32_t size = 0;        // payload size
+    uint32_t id = 0; // chunk id as read (little-endian fourcc)
+    uint64_t offset = 0; // payload offset in the file
+    uint32_t size = 0; // payload size
 };
 
 // Parses the headers. The header list must be complete; what follows it may
@@ -76,10 +76,9 @@ std::vector<bool> indexKeyframes(InputFile& file, const AviHeader& header, int s
 // The four-character code as a little-endian number, e.g. fourcc("00dc").
 constexpr uint32_t fourcc(const char (&s)[5])
 {
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) | static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8
+        | static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16
+        | static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
 }
 
 } // namespace qf::kit

@@ -12,26 +12,25 @@ namespace qf::kit {
 inline uint16_t readLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t readLe32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
+        | (static_cast<uint32_t>(p[3]) << 24);
 }
 inline uint32_t readBe32(const uint8_t* p)
 {
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16)
+        | (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
 }
-inline uint64_t readBe64(const uint8_t* p)
-{
-    return (static_cast<uint64_t>(readBe32(p)) << 32) | readBe32(p + 4);
-}
+inline uint64_t readBe64(const uint8_t* p) { return (static_cast<uint64_t>(readBe32(p)) << 32) | readBe32(p + 4); }
 
 inline void writeLe32(uint8_t* p, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 inline void writeBe32(uint8_t* p, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
 inline void writeBe64(uint8_t* p, uint64_t v)
 {
@@ -65,7 +64,8 @@ inline const uint8_t* bytesOf(std::string_view s) { return reinterpret_cast<cons
 inline std::string fourccText(const uint8_t* p)
 {
     std::string s;
-    for (int i = 0; i < 4; ++i) s += (p[i] >= 0x20 && p[i] < 0x7f) ? static_cast<char>(p[i]) : '?';
+    for (int i = 0; i < 4; ++i)
+        s += (p[i] >= 0x20 && p[i] < 0x7f) ? static_cast<char>(p[i]) : '?';
     return s;
 }
 

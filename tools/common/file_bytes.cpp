@@ -31,7 +31,8 @@ InputFile::InputFile(const std::string& path) : path_(path)
 
 InputFile::~InputFile()
 {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
 }
 
 std::string InputFile::read(uint64_t offset, size_t n)
@@ -39,8 +40,7 @@ std::string InputFile::read(uint64_t offset, size_t n)
     if (offset > size_ || n > size_ - offset)
         throw ToolError(path_ + " is truncated or corrupt");
     std::string bytes(n, '\0');
-    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0 ||
-        std::fread(bytes.data(), 1, n, file_) != n)
+    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0 || std::fread(bytes.data(), 1, n, file_) != n)
         throw ToolError("cannot read " + path_ + ": " + systemReason());
     return bytes;
 }

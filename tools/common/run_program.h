@@ -10,9 +10,9 @@
 namespace qf::kit {
 
 struct ProgramResult {
-    int exitCode = -1;        // -1 when ended by a signal
-    std::string output;       // standard output
-    std::string errors;       // standard error
+    int exitCode = -1; // -1 when ended by a signal
+    std::string output; // standard output
+    std::string errors; // standard error
     bool succeeded() const { return exitCode == 0; }
     // The last non-blank line of standard error, for a one-line report.
     std::string lastErrorLine() const;

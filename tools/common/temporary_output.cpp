@@ -24,7 +24,8 @@ volatile std::sig_atomic_t g_used[kSlots];
 extern "C" void removePartialOutputs(int signo)
 {
     for (int i = 0; i < kSlots; ++i)
-        if (g_used[i]) ::unlink(g_cleanup[i]);
+        if (g_used[i])
+            ::unlink(g_cleanup[i]);
     std::signal(signo, SIG_DFL);
     std::raise(signo);
 }
@@ -32,7 +33,8 @@ extern "C" void removePartialOutputs(int signo)
 void installCleanupHandlers()
 {
     static bool installed = false;
-    if (installed) return;
+    if (installed)
+        return;
     installed = true;
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction sa {};
@@ -44,7 +46,8 @@ void installCleanupHandlers()
 
 int registerForCleanup(const std::string& path)
 {
-    if (path.size() >= kPathMax) return -1;
+    if (path.size() >= kPathMax)
+        return -1;
     for (int i = 0; i < kSlots; ++i) {
         if (!g_used[i]) {
             std::memcpy(g_cleanup[i], path.c_str(), path.size() + 1);
@@ -59,7 +62,8 @@ int registerForCleanup(const std::string& path)
 // show up at the rename, after all the work.
 std::string checkedPath(std::string finalPath)
 {
-    if (finalPath.empty()) throw ToolError("no output file given");
+    if (finalPath.empty())
+        throw ToolError("no output file given");
     struct stat st {};
     if (::stat(finalPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         throw ToolError("cannot write " + finalPath + ": it is a directory");
@@ -71,7 +75,8 @@ std::string checkedPath(std::string finalPath)
 TemporaryOutput::TemporaryOutput(std::string finalPath) : file_(checkedPath(std::move(finalPath)))
 {
     installCleanupHandlers();
-    if (!file_.isOpen()) throw ToolError(file_.error());
+    if (!file_.isOpen())
+        throw ToolError(file_.error());
     tempPath_ = file_.temporaryPath();
     slot_ = registerForCleanup(tempPath_);
 }
@@ -84,13 +89,15 @@ TemporaryOutput::~TemporaryOutput()
 
 void TemporaryOutput::releaseSlot()
 {
-    if (slot_ >= 0) g_used[slot_] = 0;
+    if (slot_ >= 0)
+        g_used[slot_] = 0;
     slot_ = -1;
 }
 
 std::FILE* TemporaryOutput::file()
 {
-    if (!file_.stream()) throw ToolError("internal error: output file already closed");
+    if (!file_.stream())
+        throw ToolError("internal error: output file already closed");
     return file_.stream();
 }
 
@@ -98,7 +105,8 @@ void TemporaryOutput::commit()
 {
     const bool committed = file_.commit();
     releaseSlot();
-    if (!committed) throw ToolError(file_.error());
+    if (!committed)
+        throw ToolError(file_.error());
 }
 
 } // namespace qf::kit

@@ -37,8 +37,8 @@ private:
     void releaseSlot();
 
     core::AtomicFile file_;
-    std::string tempPath_;   // kept for path() after the commit
-    int slot_ = -1;          // entry in the signal cleanup table
+    std::string tempPath_; // kept for path() after the commit
+    int slot_ = -1; // entry in the signal cleanup table
 };
 
 } // namespace qf::kit

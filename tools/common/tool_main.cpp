@@ -15,7 +15,8 @@ void printLine(std::string_view program, const std::string& message)
     // One line, whatever the message holds.
     std::string line(message);
     for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
+        if (c == '\n' || c == '\r')
+            c = ' ';
     std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(program.size()), program.data(), line.c_str());
 }
 

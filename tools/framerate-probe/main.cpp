@@ -13,7 +13,8 @@
 int main(int argc, char** argv)
 {
     return qf::kit::runToolMain("framerate-probe", [&] {
-        if (argc != 2 || argv[1][0] == '\0') throw qf::kit::UsageError{"framerate-probe FILE.avi"};
+        if (argc != 2 || argv[1][0] == '\0')
+            throw qf::kit::UsageError{"framerate-probe FILE.avi"};
         qf::kit::InputFile file(argv[1]);
         qf::kit::AviHeader header = qf::kit::readAviHeader(file);
         double fps = qf::kit::videoFrameRate(header, file.path());

@@ -41,7 +41,8 @@ void sniffInput(qf::kit::MuxJob& job)
 {
     const std::string& path = job.args.inputPath;
     qf::kit::InputFile in(path);
-    if (in.size() == 0) throw ToolError(path + " is empty");
+    if (in.size() == 0)
+        throw ToolError(path + " is empty");
     job.kind = qf::kit::sniffStreamKind(in.read(0, static_cast<size_t>(std::min<uint64_t>(in.size(), 16))));
     if (job.kind == qf::kit::StreamKind::Unknown)
         throw ToolError(path + " is neither raw MPEG-4 video nor ADTS AAC audio");
@@ -56,8 +57,8 @@ void validateInput(qf::kit::MuxJob& job)
         qf::kit::parseAdts(in.read(0, static_cast<size_t>(in.size())), path);
     } else if (job.kind == qf::kit::StreamKind::Mpeg4Video) {
         // The headers before the first VOP are a few dozen bytes.
-        std::optional<qf::kit::Fraction> declared =
-            qf::kit::declaredVolRate(in.read(0, static_cast<size_t>(std::min<uint64_t>(in.size(), 4096))));
+        std::optional<qf::kit::Fraction> declared
+            = qf::kit::declaredVolRate(in.read(0, static_cast<size_t>(std::min<uint64_t>(in.size(), 4096))));
         if (declared) {
             job.sourceRate = *declared;
             return;
@@ -73,13 +74,17 @@ void inspectExistingOutput(qf::kit::MuxJob& job)
 {
     const std::string& path = job.args.outputPath;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) throw ToolError("cannot write " + path + ": it is a directory");
+    if (::stat(path.c_str(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode))
+        throw ToolError("cannot write " + path + ": it is a directory");
     job.addToExisting = true;
     qf::kit::InputFile file(path);
     std::optional<int> tracks = qf::kit::countMp4Tracks(file);
-    if (!tracks) throw ToolError(path + " exists and is not an MP4 or 3GP file");
-    if (*tracks == 0) throw ToolError(path + " is not a readable MP4 file: it holds no streams");
+    if (!tracks)
+        throw ToolError(path + " exists and is not an MP4 or 3GP file");
+    if (*tracks == 0)
+        throw ToolError(path + " is not a readable MP4 file: it holds no streams");
     job.existingStreams = *tracks;
 }
 

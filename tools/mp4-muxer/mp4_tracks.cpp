@@ -14,12 +14,13 @@ namespace {
 bool printableType(std::string_view type)
 {
     for (char c : type)
-        if (c < 0x20 || c > 0x7e) return false;
+        if (c < 0x20 || c > 0x7e)
+            return false;
     return true;
 }
 
 struct Header {
-    uint64_t size = 0;      // whole box, header included
+    uint64_t size = 0; // whole box, header included
     uint32_t headerSize = 8;
 };
 
@@ -28,13 +29,15 @@ std::optional<Header> boxHeader(uint32_t size32, std::string_view large, uint64_
 {
     Header h;
     if (size32 == 1) {
-        if (large.size() < 8) return std::nullopt;
+        if (large.size() < 8)
+            return std::nullopt;
         h.size = readBe64(reinterpret_cast<const uint8_t*>(large.data()));
         h.headerSize = 16;
     } else {
         h.size = size32 == 0 ? available : size32;
     }
-    if (h.size < h.headerSize || h.size > available) return std::nullopt;
+    if (h.size < h.headerSize || h.size > available)
+        return std::nullopt;
     return h;
 }
 
@@ -44,11 +47,14 @@ std::optional<int> countTrakBoxes(std::string_view boxes)
 {
     int tracks = 0;
     while (!boxes.empty()) {
-        if (boxes.size() < 8) return std::nullopt;
+        if (boxes.size() < 8)
+            return std::nullopt;
         const auto* p = reinterpret_cast<const uint8_t*>(boxes.data());
         std::optional<Header> h = boxHeader(readBe32(p), boxes.substr(8, 8), boxes.size());
-        if (!h || !printableType(boxes.substr(4, 4))) return std::nullopt;
-        if (boxes.substr(4, 4) == "trak") ++tracks;
+        if (!h || !printableType(boxes.substr(4, 4)))
+            return std::nullopt;
+        if (boxes.substr(4, 4) == "trak")
+            ++tracks;
         boxes.remove_prefix(static_cast<size_t>(h->size));
     }
     return tracks;
@@ -63,12 +69,14 @@ std::optional<int> countMp4Tracks(InputFile& file)
         uint64_t available = file.size() - at;
         std::string head = file.read(at, static_cast<size_t>(std::min<uint64_t>(available, 16)));
         std::string_view type = std::string_view(head).substr(4, 4);
-        std::optional<Header> h =
-            boxHeader(readBe32(reinterpret_cast<const uint8_t*>(head.data())), std::string_view(head).substr(8), available);
-        if (!h || !printableType(type)) return std::nullopt;
+        std::optional<Header> h = boxHeader(readBe32(reinterpret_cast<const uint8_t*>(head.data())),
+                                            std::string_view(head).substr(8), available);
+        if (!h || !printableType(type))
+            return std::nullopt;
         if (type == "moov") {
             uint64_t body = h->size - h->headerSize;
-            if (body > kLargestMoov) return std::nullopt;
+            if (body > kLargestMoov)
+                return std::nullopt;
             return countTrakBoxes(file.read(at + h->headerSize, static_cast<size_t>(body)));
         }
         at += h->size;

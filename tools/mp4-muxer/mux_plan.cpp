@@ -27,10 +27,13 @@ MuxerArguments parseMuxerArguments(const std::vector<std::string>& args)
         a.remove_prefix(a.substr(0, 2) == "--" ? 2 : 1);
         std::string name(a.substr(0, a.find('=')));
         std::optional<std::string> value;
-        if (a.find('=') != std::string_view::npos) value = std::string(a.substr(a.find('=') + 1));
+        if (a.find('=') != std::string_view::npos)
+            value = std::string(a.substr(a.find('=') + 1));
         auto takeValue = [&]() -> std::string {
-            if (value) return *value;
-            if (i + 1 >= args.size()) throw UsageError{kUsage};
+            if (value)
+                return *value;
+            if (i + 1 >= args.size())
+                throw UsageError{kUsage};
             return args[++i];
         };
         if (name == "force3GPCompliance" && !value) {
@@ -41,13 +44,15 @@ MuxerArguments parseMuxerArguments(const std::vector<std::string>& args)
             std::string text = takeValue();
             double r = 0;
             auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), r);
-            if (ec != std::errc() || ptr != text.data() + text.size() || !(r >= 0) || r > 1000) throw UsageError{kUsage};
+            if (ec != std::errc() || ptr != text.data() + text.size() || !(r >= 0) || r > 1000)
+                throw UsageError{kUsage};
             parsed.rate = r;
         } else {
             throw UsageError{kUsage};
         }
     }
-    if (plain.size() != 1 || parsed.inputPath.empty() || plain[0].empty()) throw UsageError{kUsage};
+    if (plain.size() != 1 || parsed.inputPath.empty() || plain[0].empty())
+        throw UsageError{kUsage};
     parsed.outputPath = plain[0];
     return parsed;
 }
@@ -55,7 +60,8 @@ MuxerArguments parseMuxerArguments(const std::vector<std::string>& args)
 StreamKind sniffStreamKind(std::string_view bytes)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    if (bytes.size() >= 2 && p[0] == 0xff && (p[1] & 0xf6) == 0xf0) return StreamKind::AdtsAac;
+    if (bytes.size() >= 2 && p[0] == 0xff && (p[1] & 0xf6) == 0xf0)
+        return StreamKind::AdtsAac;
     if (bytes.size() >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1) {
         uint8_t code = p[3];
         if (code <= 0x2f || code == 0xb0 || code == 0xb2 || code == 0xb3 || code == 0xb5 || code == 0xb6)
@@ -66,12 +72,15 @@ StreamKind sniffStreamKind(std::string_view bytes)
 
 Fraction snapRate(double fps)
 {
-    if (!(fps > 0)) return {0, 1};
+    if (!(fps > 0))
+        return {0, 1};
     double whole = std::round(fps);
-    if (std::fabs(fps - whole) < 1e-6) return {static_cast<int64_t>(whole), 1};
+    if (std::fabs(fps - whole) < 1e-6)
+        return {static_cast<int64_t>(whole), 1};
     // The NTSC family: n * 1000/1001, written rounded as 23.976, 29.97, 59.94.
     double ntsc = std::round(fps * 1.001);
-    if (std::fabs(fps - ntsc / 1.001) < 0.006) return {static_cast<int64_t>(ntsc) * 1000, 1001};
+    if (std::fabs(fps - ntsc / 1.001) < 0.006)
+        return {static_cast<int64_t>(ntsc) * 1000, 1001};
     Fraction f{static_cast<int64_t>(std::llround(fps * 1000)), 1000};
     int64_t g = std::gcd(f.num, f.den);
     return {f.num / g, f.den / g};
@@ -79,18 +88,22 @@ Fraction snapRate(double fps)
 
 Fraction parseFraction(std::string_view text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.remove_suffix(1);
     Fraction f;
     size_t slash = text.find('/');
     std::string_view n = text.substr(0, slash);
     auto [p1, e1] = std::from_chars(n.data(), n.data() + n.size(), f.num);
-    if (e1 != std::errc() || p1 != n.data() + n.size()) return {0, 1};
+    if (e1 != std::errc() || p1 != n.data() + n.size())
+        return {0, 1};
     if (slash != std::string_view::npos) {
         std::string_view d = text.substr(slash + 1);
         auto [p2, e2] = std::from_chars(d.data(), d.data() + d.size(), f.den);
-        if (e2 != std::errc() || p2 != d.data() + d.size()) return {0, 1};
+        if (e2 != std::errc() || p2 != d.data() + d.size())
+            return {0, 1};
     }
-    if (f.num <= 0 || f.den <= 0) return {0, 1};
+    if (f.num <= 0 || f.den <= 0)
+        return {0, 1};
     return f;
 }
 
@@ -111,7 +124,8 @@ std::vector<std::string> ffmpegArguments(const MuxJob& job)
     }
     bool video = job.kind == StreamKind::Mpeg4Video;
     a.insert(a.end(), {"-f", video ? "m4v" : "aac", "-i", job.args.inputPath});
-    if (job.addToExisting) a.insert(a.end(), {"-map", "0"});
+    if (job.addToExisting)
+        a.insert(a.end(), {"-map", "0"});
     std::string input = job.addToExisting ? "1" : "0";
     a.insert(a.end(), {"-map", input + (video ? ":v:0" : ":a:0"), "-c", "copy"});
 

@@ -12,10 +12,10 @@
 namespace qf::kit {
 
 struct MuxerArguments {
-    std::string inputPath;          // -c FILE / -create=FILE
-    std::string outputPath;         // the last non-option argument
-    std::optional<double> rate;     // -rate=R; 0 or absent: the stream's own
-    bool force3gp = false;          // -force3GPCompliance
+    std::string inputPath; // -c FILE / -create=FILE
+    std::string outputPath; // the last non-option argument
+    std::optional<double> rate; // -rate=R; 0 or absent: the stream's own
+    bool force3gp = false; // -force3GPCompliance
 };
 
 // Options start with one or two dashes; values follow '=' or stand in the
@@ -50,10 +50,10 @@ Fraction playbackRate(Fraction own, std::optional<double> wantedFps);
 struct MuxJob {
     MuxerArguments args;
     StreamKind kind = StreamKind::Unknown;
-    bool addToExisting = false;      // output exists: remux it with the new track
-    int existingStreams = 0;         // streams already in the output
-    Fraction sourceRate;             // the raw video's own rate (its VOL, else ffprobe)
-    std::string temporaryPath;       // where ffmpeg writes
+    bool addToExisting = false; // output exists: remux it with the new track
+    int existingStreams = 0; // streams already in the output
+    Fraction sourceRate; // the raw video's own rate (its VOL, else ffprobe)
+    std::string temporaryPath; // where ffmpeg writes
 };
 
 // The ffmpeg argument vector (program name first) for the job. Video

@@ -20,7 +20,8 @@ uint32_t positiveNumber(const char* text)
     uint32_t value = 0;
     const char* end = text + std::strlen(text);
     auto [ptr, ec] = std::from_chars(text, end, value);
-    if (ec != std::errc() || ptr != end || value == 0) throw qf::kit::UsageError{kUsage};
+    if (ec != std::errc() || ptr != end || value == 0)
+        throw qf::kit::UsageError{kUsage};
     return value;
 }
 
@@ -28,19 +29,27 @@ qf::kit::PmpMuxOptions parseArguments(int argc, char** argv)
 {
     qf::kit::PmpMuxOptions options;
     for (int i = 1; i < argc; i += 2) {
-        if (i + 1 >= argc) throw qf::kit::UsageError{kUsage};
+        if (i + 1 >= argc)
+            throw qf::kit::UsageError{kUsage};
         std::string option = argv[i];
         const char* value = argv[i + 1];
-        if (option == "-v") options.videoPath = value;
-        else if (option == "-a") options.audioPath = value;
-        else if (option == "-o") options.outputPath = value;
-        else if (option == "-s") options.videoScale = positiveNumber(value);
-        else if (option == "-r") options.videoRate = positiveNumber(value);
-        else throw qf::kit::UsageError{kUsage};
+        if (option == "-v")
+            options.videoPath = value;
+        else if (option == "-a")
+            options.audioPath = value;
+        else if (option == "-o")
+            options.outputPath = value;
+        else if (option == "-s")
+            options.videoScale = positiveNumber(value);
+        else if (option == "-r")
+            options.videoRate = positiveNumber(value);
+        else
+            throw qf::kit::UsageError{kUsage};
     }
     if (options.videoPath.empty() || options.outputPath.empty())
         throw qf::kit::UsageError{kUsage};
-    if ((options.videoScale == 0) != (options.videoRate == 0)) throw qf::kit::UsageError{kUsage};
+    if ((options.videoScale == 0) != (options.videoRate == 0))
+        throw qf::kit::UsageError{kUsage};
     return options;
 }
 

@@ -28,8 +28,10 @@ public:
     void put(uint32_t value, int bits)
     {
         for (int i = bits - 1; i >= 0; --i) {
-            if (used_ == 0) bytes_.push_back('\0');
-            if ((value >> i) & 1) bytes_.back() = static_cast<char>(bytes_.back() | (0x80 >> used_));
+            if (used_ == 0)
+                bytes_.push_back('\0');
+            if ((value >> i) & 1)
+                bytes_.back() = static_cast<char>(bytes_.back() | (0x80 >> used_));
             used_ = (used_ + 1) % 8;
         }
     }
@@ -43,15 +45,15 @@ private:
 // individual_channel_stream with a long window and max_sfb 0: nothing coded.
 void putEmptyChannel(BitWriter& w)
 {
-    w.put(100, 8);  // global_gain (irrelevant: no bands)
-    w.put(0, 1);    // ics_reserved_bit
-    w.put(0, 2);    // window_sequence ONLY_LONG
-    w.put(0, 1);    // window_shape
-    w.put(0, 6);    // max_sfb
-    w.put(0, 1);    // predictor_data_present
-    w.put(0, 1);    // pulse_data_present
-    w.put(0, 1);    // tns_data_present
-    w.put(0, 1);    // gain_control_data_present
+    w.put(100, 8); // global_gain (irrelevant: no bands)
+    w.put(0, 1); // ics_reserved_bit
+    w.put(0, 2); // window_sequence ONLY_LONG
+    w.put(0, 1); // window_shape
+    w.put(0, 6); // max_sfb
+    w.put(0, 1); // predictor_data_present
+    w.put(0, 1); // pulse_data_present
+    w.put(0, 1); // tns_data_present
+    w.put(0, 1); // gain_control_data_present
 }
 
 } // namespace
@@ -76,13 +78,14 @@ PacketSchedule schedulePackets(uint32_t videoFrames, uint32_t videoScale, uint32
     for (uint64_t i = 0; i < videoFrames; ++i) {
         PacketPlan plan;
         plan.firstAudio = static_cast<uint32_t>(next);
-        while (next < audioFrames && plan.audioCount < kMaxAudioPerPacket &&
-               startsBefore(next, audioScale, audioRate, i + 1, videoScale, videoRate)) {
+        while (next < audioFrames && plan.audioCount < kMaxAudioPerPacket
+               && startsBefore(next, audioScale, audioRate, i + 1, videoScale, videoRate)) {
             ++next;
             ++plan.audioCount;
         }
         if (plan.audioCount == 0) {
-            if (next >= audioFrames) ++schedule.fillerFrames;
+            if (next >= audioFrames)
+                ++schedule.fillerFrames;
             ++next;
             plan.audioCount = 1;
         }
@@ -92,7 +95,8 @@ PacketSchedule schedulePackets(uint32_t videoFrames, uint32_t videoScale, uint32
         plan.lastDelay = static_cast<int32_t>(videoEnd - startMicros(next - 1, audioScale, audioRate));
         schedule.packets.push_back(plan);
     }
-    if (next < audioFrames) schedule.droppedFrames = static_cast<uint32_t>(audioFrames - next);
+    if (next < audioFrames)
+        schedule.droppedFrames = static_cast<uint32_t>(audioFrames - next);
     return schedule;
 }
 
@@ -102,26 +106,28 @@ std::string encodePacketHeader(const PacketPlan& plan, uint32_t videoLength, con
     appendLe32(out, static_cast<uint32_t>(plan.firstDelay));
     appendLe32(out, static_cast<uint32_t>(plan.lastDelay));
     appendLe32(out, videoLength);
-    for (uint32_t length : audioLengths) appendLe32(out, length);
+    for (uint32_t length : audioLengths)
+        appendLe32(out, length);
     return out;
 }
 
 std::string silentAacFrame(uint32_t channels)
 {
-    if (channels != 1 && channels != 2) throw ToolError("internal error: silent frame for " + std::to_string(channels) + " channels");
+    if (channels != 1 && channels != 2)
+        throw ToolError("internal error: silent frame for " + std::to_string(channels) + " channels");
     BitWriter w;
     if (channels == 1) {
-        w.put(0, 3);  // ID_SCE
-        w.put(0, 4);  // element_instance_tag
+        w.put(0, 3); // ID_SCE
+        w.put(0, 4); // element_instance_tag
         putEmptyChannel(w);
     } else {
-        w.put(1, 3);  // ID_CPE
+        w.put(1, 3); // ID_CPE
         w.put(0, 4);
-        w.put(0, 1);  // common_window
+        w.put(0, 1); // common_window
         putEmptyChannel(w);
         putEmptyChannel(w);
     }
-    w.put(7, 3);      // ID_END
+    w.put(7, 3); // ID_END
     return w.bytes();
 }
 

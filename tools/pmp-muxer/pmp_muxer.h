@@ -8,19 +8,19 @@
 namespace qf::kit {
 
 struct PmpMuxOptions {
-    std::string videoPath;      // AVI with MPEG-4 part 2 or H.264 video
-    std::string audioPath;      // ADTS AAC; "": a silent stereo track at 44100 Hz
+    std::string videoPath; // AVI with MPEG-4 part 2 or H.264 video
+    std::string audioPath; // ADTS AAC; "": a silent stereo track at 44100 Hz
     std::string outputPath;
-    uint32_t videoScale = 0;    // 0: the AVI's own rate
+    uint32_t videoScale = 0; // 0: the AVI's own rate
     uint32_t videoRate = 0;
 };
 
 struct PmpMuxSummary {
-    std::string videoCodec;     // "MPEG-4" or "H.264"
+    std::string videoCodec; // "MPEG-4" or "H.264"
     uint32_t width = 0, height = 0;
     uint32_t videoScale = 0, videoRate = 0;
     uint32_t videoFrames = 0, keyFrames = 0;
-    uint32_t emptyFrames = 0;   // skipped frames: kept, they hold the timeline
+    uint32_t emptyFrames = 0; // skipped frames: kept, they hold the timeline
     uint32_t sampleRate = 0, channels = 0;
     uint32_t audioFrames = 0, fillerFrames = 0, droppedFrames = 0;
     uint32_t maxAudioPerPacket = 0;

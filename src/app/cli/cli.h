@@ -18,8 +18,8 @@ inline constexpr int kExitUsage = 2;
 
 struct Subcommand {
     std::string name;
-    std::string summary;   // one line for the program's --help
-    std::function<int(const std::vector<std::string>& args)> run;  // args after the subcommand name
+    std::string summary; // one line for the program's --help
+    std::function<int(const std::vector<std::string>& args)> run; // args after the subcommand name
 };
 
 struct CliRegistration {
@@ -31,7 +31,7 @@ struct CliStartupHooks {
     std::function<bool()> loadMediaLibrary;
     std::function<void()> unloadMediaLibrary;
     std::function<void(const char*)> setEncoderPath;
-    std::function<void()> loadConfiguration;   // read-only: the CLI never writes "cfg"
+    std::function<void()> loadConfiguration; // read-only: the CLI never writes "cfg"
 };
 CliStartupHooks& cliStartupHooks();
 

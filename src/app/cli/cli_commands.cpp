@@ -54,8 +54,8 @@ int runCommands(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-const CliRegistration registration(Subcommand{
-    "commands", "print the encoder command lines of one conversion", runCommands});
+const CliRegistration registration(Subcommand{"commands", "print the encoder command lines of one conversion",
+                                              runCommands});
 
 // The command builder's encoder path and the configuration, read only: the
 // CLI never writes the "cfg" file nor creates folders at start-up.

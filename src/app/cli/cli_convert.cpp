@@ -312,7 +312,8 @@ public:
         std::string reason;
         if (!tasks::isActiveState(task.state))
             reason = task.failureReason.empty() ? task.warning.c_str() : task.failureReason.c_str();
-        printJson(task.sourcePath.c_str(), stateKey(task.state), entry.progress, elapsed, task.outputPath.c_str(), reason);
+        printJson(task.sourcePath.c_str(), stateKey(task.state), entry.progress, elapsed, task.outputPath.c_str(),
+                  reason);
     }
     void setStarted() { started_ = true; }
     // -q: the failures alone.
@@ -323,7 +324,7 @@ private:
     bool started_ = false;
     bool quiet_ = false;
     std::map<const tasks::ConversionTask*, std::pair<int32_t, int>> last_;
-    std::set<const tasks::ConversionTask*> seen_;  // tasks seen running: a later 未完成 is a stop
+    std::set<const tasks::ConversionTask*> seen_; // tasks seen running: a later 未完成 is a stop
 };
 
 // The settings the tasks copy, and the messages the task list would show.
@@ -461,7 +462,7 @@ public:
         while (i < text.size()) {
             const auto lead = static_cast<unsigned char>(text[i]);
             const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            const int width = lead >= 0xE2 ? 2 : 1;  // U+2000 and up: mostly wide here
+            const int width = lead >= 0xE2 ? 2 : 1; // U+2000 and up: mostly wide here
             if (used + width > columns)
                 return text.substr(0, i);
             used += width;
@@ -726,7 +727,8 @@ int runConvert(const std::vector<std::string>& args)
     int queuesFinished = 0;
     tasks::TaskListModel* modelForSink = nullptr;
     core::QueuedSink sink([&](const core::Message& message) {
-        if (message.message == core::WM_TASK_NOTIFY && core::taskNotifyCode(message.wParam) == core::NOTIFY_QUEUE_FINISHED)
+        if (message.message == core::WM_TASK_NOTIFY
+            && core::taskNotifyCode(message.wParam) == core::NOTIFY_QUEUE_FINISHED)
             ++queuesFinished;
         return modelForSink ? modelForSink->handleMessage(message) : intptr_t{0};
     });

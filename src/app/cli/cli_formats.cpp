@@ -122,8 +122,8 @@ int runFormats(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-const CliRegistration registration(Subcommand{
-    "formats", "list the device categories, models and output formats", runFormats});
+const CliRegistration registration(Subcommand{"formats", "list the device categories, models and output formats",
+                                              runFormats});
 
 } // namespace
 

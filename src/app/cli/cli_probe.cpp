@@ -20,13 +20,13 @@ constexpr const char* kRefusedText = "不能识别的文件类型。";
 void printUsage(FILE* out)
 {
     std::fprintf(out,
-        "usage: quillfer-cli probe FILE...\n\n"
-        "Probes each file with the media-information library from the program\n"
-        "directory and prints the summary that the task list shows: container\n"
-        "format, the first video stream and the first audio stream. A file with\n"
-        "neither a video nor an audio stream is refused.\n\n"
-        "Exit status: 0 when every file was recognised, 1 when any was refused\n"
-        "or could not be read, 2 on a usage error.\n");
+                 "usage: quillfer-cli probe FILE...\n\n"
+                 "Probes each file with the media-information library from the program\n"
+                 "directory and prints the summary that the task list shows: container\n"
+                 "format, the first video stream and the first audio stream. A file with\n"
+                 "neither a video nor an audio stream is refused.\n\n"
+                 "Exit status: 0 when every file was recognised, 1 when any was refused\n"
+                 "or could not be read, 2 on a usage error.\n");
 }
 
 // The summary separates its lines with CR LF; a terminal wants LF.
@@ -77,8 +77,8 @@ int runProbe(const std::vector<std::string>& args)
     return status;
 }
 
-const CliRegistration registration(Subcommand{
-    "probe", "print the media facts of files (format, video, audio)", runProbe});
+const CliRegistration registration(Subcommand{"probe", "print the media facts of files (format, video, audio)",
+                                              runProbe});
 
 // The media-information library is loaded with the rest of start-up, from
 // the program directory that start-up has just found.

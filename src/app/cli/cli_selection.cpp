@@ -249,7 +249,8 @@ int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out,
         // not. The exact name first, then one that differs in case only.
         for (int pass = 0; pass < 2 && !entry; ++pass)
             for (int32_t r = 0; r < list.size() && !entry; ++r)
-                if (pass == 0 ? args.model == list.at(r)->name.c_str() : asciiEqualNoCase(args.model, list.at(r)->name.c_str()))
+                if (pass == 0 ? args.model == list.at(r)->name.c_str()
+                              : asciiEqualNoCase(args.model, list.at(r)->name.c_str()))
                     entry = list.at(r);
     }
     if (!entry) {
@@ -295,8 +296,8 @@ int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out,
         *member = static_cast<int32_t>(value);
     }
 
-    for (const auto& [text, into, option] : {std::tuple{&args.start, &out.startTime, "--start"},
-                                             std::tuple{&args.stop, &out.endPosition, "--stop"}}) {
+    for (const auto& [text, into, option] :
+         {std::tuple{&args.start, &out.startTime, "--start"}, std::tuple{&args.stop, &out.endPosition, "--stop"}}) {
         if (text->empty())
             continue;
         if (!core::isTimeText(text->c_str())) {

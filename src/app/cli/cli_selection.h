@@ -31,15 +31,15 @@ struct SelectionArgs {
     std::string outputFolder;
     std::string media = "auto";
     std::vector<std::string> sets;
-    std::vector<std::string> files;   // the positional arguments, in order
+    std::vector<std::string> files; // the positional arguments, in order
     // Batch options, read by "convert" only.
-    std::string presetFile;           // --preset-file: the model instead of -c and -m
-    std::string outputFile;           // -o: the exact output path of the one FILE
-    std::string ifExists = "number";  // number, skip or overwrite
-    std::string jobs = "1";           // tasks at once
-    std::string progress;             // "" (text) or json
-    bool recursive = false;           // a folder gives the files of its subfolders too
-    bool keepTree = false;            // outputs keep their subfolder below the given folder
+    std::string presetFile; // --preset-file: the model instead of -c and -m
+    std::string outputFile; // -o: the exact output path of the one FILE
+    std::string ifExists = "number"; // number, skip or overwrite
+    std::string jobs = "1"; // tasks at once
+    std::string progress; // "" (text) or json
+    bool recursive = false; // a folder gives the files of its subfolders too
+    bool keepTree = false; // outputs keep their subfolder below the given folder
     bool dryRun = false; // say what a run would do, and do nothing
     bool quiet = false; // the failures and the summary alone
     std::string nameTemplate; // --name: the outputs' file names, e.g. "{name}{ext}"

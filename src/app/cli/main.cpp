@@ -24,13 +24,14 @@ char** g_argv = nullptr;
 
 void printUsage(FILE* out)
 {
-    std::fprintf(out, "usage: quillfer-cli <command> [options]\n\n"
-                      "The headless companion of Quillfer: probes media files, lists the device\n"
-                      "models and their formats, prints and runs conversion command lines.\n\n"
-                      "options:\n"
-                      "  -h, --help   show this text\n"
-                      "  --version    show the version\n\n"
-                      "commands:\n");
+    std::fprintf(out,
+                 "usage: quillfer-cli <command> [options]\n\n"
+                 "The headless companion of Quillfer: probes media files, lists the device\n"
+                 "models and their formats, prints and runs conversion command lines.\n\n"
+                 "options:\n"
+                 "  -h, --help   show this text\n"
+                 "  --version    show the version\n\n"
+                 "commands:\n");
     for (const auto& [name, command] : registry())
         std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary.c_str());
     std::fprintf(out,
@@ -52,7 +53,7 @@ bool wantsHelp(const std::vector<std::string>& args)
 {
     for (const auto& a : args) {
         if (a == "--")
-            return false;  // what follows are files, whatever their names
+            return false; // what follows are files, whatever their names
         if (a == "-h" || a == "--help")
             return true;
     }

@@ -52,10 +52,10 @@ GuiArguments parseArguments(const std::vector<std::string>& args)
 GuiArguments earlyArguments(int argc, char** argv)
 {
     // Qt's own options, which QApplication takes out; the first group takes a value.
-    static constexpr std::string_view withValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
-                                                     "qwindowgeometry", "geometry", "qwindowicon", "icon",
-                                                     "qwindowtitle", "title", "display", "style", "stylesheet",
-                                                     "session", "name"};
+    static constexpr std::string_view withValue[]
+        = {"platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "geometry",   "qwindowicon",
+           "icon",     "qwindowtitle",       "title",         "display", "style",           "stylesheet", "session",
+           "name"};
     static constexpr std::string_view alone[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
     GuiArguments out;
     for (int i = 1; i < argc && argv[i]; ++i) {

@@ -12,8 +12,8 @@ namespace qf::app {
 struct GuiArguments {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
-    std::vector<std::string> files;  // as given; made absolute by the caller
-    std::string error;               // for Error: one line naming the bad option
+    std::vector<std::string> files; // as given; made absolute by the caller
+    std::string error; // for Error: one line naming the bad option
 };
 
 // args: the arguments after the program's name. "--" ends the options; "-"

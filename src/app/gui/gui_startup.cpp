@@ -40,15 +40,9 @@ void createSharedResources()
 
 void destroySharedResources() {}
 
-void loadGuiConfiguration()
-{
-    convert::loadConfiguration(convert::LoadMode::ReadWrite);
-}
+void loadGuiConfiguration() { convert::loadConfiguration(convert::LoadMode::ReadWrite); }
 
-void saveGuiConfiguration()
-{
-    convert::saveConfiguration();
-}
+void saveGuiConfiguration() { convert::saveConfiguration(); }
 
 namespace {
 

@@ -16,7 +16,7 @@ class SingleInstance;
 // and the instance that later starts hand their files to (may be null).
 struct GuiLaunch {
     QStringList files;
-    SingleInstance* instance = nullptr;  // not owned; outlives the main window
+    SingleInstance* instance = nullptr; // not owned; outlives the main window
 };
 
 // The hooks of the desktop program. runMainWindow makes the main window,
@@ -25,10 +25,10 @@ struct GuiLaunch {
 core::StartupHooks guiStartupHooks(GuiLaunch launch = {});
 
 // The pieces, for tests that drive them one at a time.
-void reportStartupFailure(const char* text);  // the system's message box
+void reportStartupFailure(const char* text); // the system's message box
 void createSharedResources();
 void destroySharedResources();
-void loadGuiConfiguration();                   // the cfg file, then the options reach the windows
+void loadGuiConfiguration(); // the cfg file, then the options reach the windows
 void saveGuiConfiguration();
 
 } // namespace qf::app

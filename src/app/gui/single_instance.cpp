@@ -28,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kGreeting[] = "quillfer-open-1";
 constexpr int kConnectMs = 2000;
-constexpr int kAnswerMs = 20000;   // the running window may be busy painting or probing
+constexpr int kAnswerMs = 20000; // the running window may be busy painting or probing
 constexpr int kElectionMs = 10000;
 // sockaddr_un holds 108 bytes with the terminating zero.
 constexpr int kSocketPathMax = 100;
@@ -176,7 +176,7 @@ private:
         in.startTransaction();
         in >> greeting >> files;
         if (!in.commitTransaction())
-            return false;  // the rest is still on its way
+            return false; // the rest is still on its way
         complete_ = true;
         notifier_.setEnabled(false);
         if (greeting != QLatin1String(kGreeting)) {
@@ -244,7 +244,7 @@ private:
             }
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
-            return;  // EAGAIN, or out of descriptors: the rest wait in the queue
+            return; // EAGAIN, or out of descriptors: the rest wait in the queue
         }
     }
 
@@ -259,7 +259,7 @@ private:
 SingleInstance::SingleInstance(const QString& configurationFile)
     : name_(nameFor(configurationFile)), lock_(name_ + QStringLiteral(".lock"))
 {
-    lock_.setStaleLockTime(0);  // a lock is stale only when its holder is gone
+    lock_.setStaleLockTime(0); // a lock is stale only when its holder is gone
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -352,9 +352,9 @@ void SingleInstance::listen()
     sockaddr_un temporary{};
     const QByteArray temporaryPath = folder + "/s";
     bool ok = addressOf(temporaryPath, &temporary)
-              && ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&temporary), sizeof(temporary)) == 0
-              && ::chmod(temporaryPath.constData(), S_IRUSR | S_IWUSR) == 0
-              && ::listen(socket.get(), 64) == 0 && ::rename(temporaryPath.constData(), path.constData()) == 0;
+        && ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&temporary), sizeof(temporary)) == 0
+        && ::chmod(temporaryPath.constData(), S_IRUSR | S_IWUSR) == 0 && ::listen(socket.get(), 64) == 0
+        && ::rename(temporaryPath.constData(), path.constData()) == 0;
     const int error = errno;
     ::unlink(temporaryPath.constData());
     ::rmdir(folder.constData());

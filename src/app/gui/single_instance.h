@@ -23,8 +23,8 @@ public:
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     enum class Role {
-        First,       // no program ran: this one listens (or runs alone when it cannot)
-        HandedOver,  // a running program took the files; this start ends
+        First, // no program ran: this one listens (or runs alone when it cannot)
+        HandedOver, // a running program took the files; this start ends
     };
     // Blocks for at most a few seconds while a program that starts at the
     // same moment decides. On HandedOver, *report is a line for the user.

@@ -14,4 +14,4 @@ namespace qf::platform {
 // launcher's pipes or files. False when either step failed (the program runs on).
 bool adoptInheritedDescriptors();
 
-}  // namespace qf::platform
+} // namespace qf::platform

@@ -48,7 +48,7 @@ bool markInheritedCloseOnExec()
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 bool adoptInheritedDescriptors()
 {
@@ -56,4 +56,4 @@ bool adoptInheritedDescriptors()
     return markInheritedCloseOnExec() && raised;
 }
 
-}  // namespace qf::platform
+} // namespace qf::platform

@@ -118,8 +118,11 @@ std::string desktopEntryText(const std::string& executable, const std::string& n
         return {};
     return "[Desktop Entry]\n"
            "Type=Application\n"
-           "Name=" + escapedString(name) + "\n"
-           "Exec=" + desktopExecValue(executable) + "\n";
+           "Name="
+        + escapedString(name)
+        + "\n"
+          "Exec="
+        + desktopExecValue(executable) + "\n";
 }
 
 bool createDesktopShortcut(const std::string& desktopFolder, const std::string& executable, std::string* error,

@@ -38,12 +38,12 @@ struct ChildSetup {
     bool searchPath = false;
     bool ownGroup = true;
     bool endWithParent = true;
-    int stdinFd = -1;    // -1: /dev/null
+    int stdinFd = -1; // -1: /dev/null
     int stdoutFd = -1;
-    int stderrFd = -1;   // -1: ours
+    int stderrFd = -1; // -1: ours
     const char* workingDirectory = nullptr;
     pid_t parent = 0;
-    int reportFd = -1;   // close-on-exec; carries the errno of a failed step
+    int reportFd = -1; // close-on-exec; carries the errno of a failed step
 };
 
 // The child runs on a stack of its own in our memory, which the sanitizers
@@ -78,14 +78,13 @@ struct ChildSetup {
     }
     // Lift the pipe ends clear of 0..2 first, so that no dup2 below can
     // overwrite one that another still needs.
-    const int in = s.stdinFd >= 0 ? ::fcntl(s.stdinFd, F_DUPFD_CLOEXEC, 3)
-                            : ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int in = s.stdinFd >= 0 ? ::fcntl(s.stdinFd, F_DUPFD_CLOEXEC, 3) : ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     const int out = ::fcntl(s.stdoutFd, F_DUPFD_CLOEXEC, 3);
     const int err = s.stderrFd >= 0 ? ::fcntl(s.stderrFd, F_DUPFD_CLOEXEC, 3) : STDERR_FILENO;
     if (in < 0 || out < 0 || err < 0)
         failChild(s.reportFd, errno);
-    if (::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
-        (err != STDERR_FILENO && ::dup2(err, STDERR_FILENO) < 0))
+    if (::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0
+        || (err != STDERR_FILENO && ::dup2(err, STDERR_FILENO) < 0))
         failChild(s.reportFd, errno);
     // dup2 onto itself keeps close-on-exec (/dev/null opened as 0).
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
@@ -137,7 +136,7 @@ public:
     static Spawner* instance()
     {
         static std::mutex made;
-        static Spawner* spawner = nullptr;   // never destroyed: its thread waits on it
+        static Spawner* spawner = nullptr; // never destroyed: its thread waits on it
         std::lock_guard lock(made);
         if (spawner && spawner->owner_ == ::getpid())
             return spawner;
@@ -178,11 +177,11 @@ private:
     }
 
     const pid_t owner_ = ::getpid();
-    std::mutex callers_;   // one request at a time
+    std::mutex callers_; // one request at a time
     std::mutex mutex_;
     std::condition_variable ready_;
-    const ChildSetup* request_ = nullptr;   // guarded by mutex_
-    pid_t result_ = 0;                      // guarded by mutex_
+    const ChildSetup* request_ = nullptr; // guarded by mutex_
+    pid_t result_ = 0; // guarded by mutex_
 };
 
 bool onMainThread() { return ::gettid() == ::getpid(); }
@@ -276,8 +275,7 @@ int Subprocess::start(const std::vector<std::string>& argv, const SubprocessOpti
     while (got < 0 && errno == EINTR);
     if (got == static_cast<ssize_t>(sizeof error) && error != 0) {
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         closeAll();
         return error;
     }
@@ -371,8 +369,7 @@ bool Subprocess::write(std::string_view bytes, int timeoutMs)
     }
     if (!ok && !alreadyPending) {
         const timespec zero{0, 0};
-        while (sigtimedwait(&pipeSet, nullptr, &zero) < 0 && errno == EINTR) {
-        }
+        while (sigtimedwait(&pipeSet, nullptr, &zero) < 0 && errno == EINTR) {}
     }
     ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return ok;
@@ -418,7 +415,7 @@ bool Subprocess::waitExit(int timeoutMs, const std::function<bool()>& stop)
                     return false;
                 continue;
             }
-            exited_ = true;   // ECHILD: reaped elsewhere
+            exited_ = true; // ECHILD: reaped elsewhere
             return true;
         }
     }
@@ -436,9 +433,9 @@ void Subprocess::signal(int sig) const
     if (!started())
         return;
     if (ownGroup_)
-        ::kill(-pid_, sig);   // the group outlives its leader when the leader's children linger
+        ::kill(-pid_, sig); // the group outlives its leader when the leader's children linger
     else if (!exited_)
-        ::kill(pid_, sig);    // a reaped pid may already name another process
+        ::kill(pid_, sig); // a reaped pid may already name another process
 }
 
 void Subprocess::terminate(int graceMs)

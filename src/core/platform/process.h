@@ -20,9 +20,9 @@ namespace qf::platform {
 class ChildProcess {
 public:
     struct Options {
-        bool stdinPipe = false;        // give the child a pipe on standard input
-        bool mergeStderr = true;       // the child's standard error goes to the output pipe
-        const char* workingDirectory = nullptr;  // null: the caller's
+        bool stdinPipe = false; // give the child a pipe on standard input
+        bool mergeStderr = true; // the child's standard error goes to the output pipe
+        const char* workingDirectory = nullptr; // null: the caller's
     };
 
     ChildProcess() = default;
@@ -70,7 +70,7 @@ public:
     void terminate(int graceMs = 100) { child_.terminate(graceMs); }
 
 private:
-    Subprocess child_;   // destroyed first: ends a child that still runs
+    Subprocess child_; // destroyed first: ends a child that still runs
     std::string error_;
 };
 

@@ -12,10 +12,10 @@ public:
     SharedLibrary& operator=(const SharedLibrary&) = delete;
     ~SharedLibrary() { unload(); }
 
-    bool load(const char* path);   // false with error() when it cannot be loaded
+    bool load(const char* path); // false with error() when it cannot be loaded
     void unload();
     bool loaded() const { return handle_ != nullptr; }
-    void* symbol(const char* name) const;  // null when missing or not loaded
+    void* symbol(const char* name) const; // null when missing or not loaded
     const std::string& error() const { return error_; }
 
 private:

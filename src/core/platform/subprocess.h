@@ -138,8 +138,8 @@ private:
 // stop() is asked before each wait, and a signal or wakeFd (-1: none)
 // becoming readable ends a wait: false as soon as stop() says so.
 using OutputSink = std::function<void(std::string_view)>;
-bool drainOutput(Subprocess& child, const OutputSink& onOutput, const OutputSink& onErrors,
-                 int wakeFd = -1, const std::function<bool()>& stop = {});
+bool drainOutput(Subprocess& child, const OutputSink& onOutput, const OutputSink& onErrors, int wakeFd = -1,
+                 const std::function<bool()>& stop = {});
 
 // Cuts output into lines that end at LF, CR or CR LF (a progress display's
 // CR rewrites are lines too). Empty lines are dropped; the separators are

@@ -11,8 +11,8 @@
 namespace qf::platform {
 
 // What the users are told.
-inline constexpr const char* kShutdownMessage =
-    "Tarnwell 3.5  全部转换任务已经完成,WINDOWS 即将关机！\n\n如果要取消这个操作请打开终端,运行 shutdown -c";
+inline constexpr const char* kShutdownMessage
+    = "Tarnwell 3.5  全部转换任务已经完成,WINDOWS 即将关机！\n\n如果要取消这个操作请打开终端,运行 shutdown -c";
 
 // The arguments after the program name: "-P", "+1", the message.
 std::vector<std::string> shutdownArguments(const std::string& message);

@@ -6,9 +6,9 @@
 
 namespace qf::platform {
 
-std::string homeFolder();        // $HOME, else the password database, else "/tmp"
-std::string documentsFolder();   // XDG_DOCUMENTS_DIR, else ~/Documents
-std::string desktopFolder();     // XDG_DESKTOP_DIR, else ~/Desktop
-std::string configFolder();      // $XDG_CONFIG_HOME, else ~/.config
+std::string homeFolder(); // $HOME, else the password database, else "/tmp"
+std::string documentsFolder(); // XDG_DOCUMENTS_DIR, else ~/Documents
+std::string desktopFolder(); // XDG_DESKTOP_DIR, else ~/Desktop
+std::string configFolder(); // $XDG_CONFIG_HOME, else ~/.config
 
 } // namespace qf::platform

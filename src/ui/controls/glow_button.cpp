@@ -58,7 +58,8 @@ void GlowButton::rebuildHighlight()
         for (int x = 0; x < fill.width(); ++x) {
             const int band = (x + y) * 64 / span;
             auto mix = [band](int a, int b) { return a + (b - a) * band / 63; };
-            fill.setPixel(x, y, qRgb(mix(from.red(), to.red()), mix(from.green(), to.green()), mix(from.blue(), to.blue())));
+            fill.setPixel(x, y,
+                          qRgb(mix(from.red(), to.red()), mix(from.green(), to.green()), mix(from.blue(), to.blue())));
         }
     lensFill_ = fill;
 }

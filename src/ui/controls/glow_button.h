@@ -16,7 +16,7 @@ class GlowButton : public QAbstractButton {
     Q_OBJECT
 public:
     enum class Animation { None, Sweep, Ripple };
-    static constexpr int kSweepTicks = 20;  // every 10 ms
+    static constexpr int kSweepTicks = 20; // every 10 ms
     static constexpr int kRippleTicks = 30; // every 18 ms
 
     explicit GlowButton(QWidget* parent = nullptr);
@@ -51,8 +51,8 @@ private:
     void stopAnimation();
 
     QImage image_;
-    QPainterPath lens_;   // highlight shape at offset 0
-    QImage lensFill_;     // its gradient, over the lens's bounding box
+    QPainterPath lens_; // highlight shape at offset 0
+    QImage lensFill_; // its gradient, over the lens's bounding box
     QBasicTimer timer_;
     Animation animation_ = Animation::None;
     int counter_ = 0;

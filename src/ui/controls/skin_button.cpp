@@ -16,7 +16,8 @@ void HoverTipSpec::show(QWidget* owner) const
 SkinButton::SkinButton(QWidget* parent) : SkinButton(QString(), parent) {}
 
 SkinButton::SkinButton(const QString& text, QWidget* parent)
-    : QAbstractButton(parent), colours_{skin::kButtonTextColour, skin::kButtonTextColour, skin::kButtonPressedTextColour}
+    : QAbstractButton(parent), colours_{skin::kButtonTextColour, skin::kButtonTextColour,
+                                        skin::kButtonPressedTextColour}
 {
     setText(text);
     setCursor(skin::handCursor());

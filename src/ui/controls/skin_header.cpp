@@ -74,7 +74,8 @@ void SkinHeader::paintSection(QPainter* p, const QRect& r, int logicalIndex) con
         p->drawImage(box.topLeft() + QPoint(1, 1), skin::bitmap(checkAll_ ? skin::kCheckOn : skin::kCheckOff));
         return;
     }
-    const QString caption = model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString() : QString();
+    const QString caption
+        = model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString() : QString();
     p->setFont(skin::mediumFont());
     p->setPen(Qt::white);
     p->drawText(r, Qt::AlignCenter | Qt::TextSingleLine, caption);
@@ -82,7 +83,8 @@ void SkinHeader::paintSection(QPainter* p, const QRect& r, int logicalIndex) con
 
 void SkinHeader::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && checkBoxRect().adjusted(-2, -2, 2, 2).contains(event->position().toPoint())) {
+    if (event->button() == Qt::LeftButton
+        && checkBoxRect().adjusted(-2, -2, 2, 2).contains(event->position().toPoint())) {
         checkAll_ = !checkAll_;
         viewport()->update();
         playSound(Sound::Ding);

@@ -19,7 +19,8 @@ constexpr int kDrawnThumbWidth = 9;
 const QImage& thumbImages()
 {
     static const QImage thumbs = [] {
-        QImage img = skin::bitmap(skin::kSliderParts).copy(2, 0, kBitmapThumbWidth, 3 * kBitmapThumbHeight)
+        QImage img = skin::bitmap(skin::kSliderParts)
+                         .copy(2, 0, kBitmapThumbWidth, 3 * kBitmapThumbHeight)
                          .convertToFormat(QImage::Format_ARGB32);
         const QRgb key = skin::colorRef(skin::kTransparentKey).rgb();
         for (int y = 0; y < img.height(); ++y)
@@ -41,7 +42,8 @@ SkinSlider::SkinSlider(Variant variant, QWidget* parent) : QAbstractSlider(paren
     setCursor(skin::handCursor());
     // Keys and the wheel move the thumb as the user does.
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int) {
-        QMetaObject::invokeMethod(this, [this] { notifyParent(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { notifyParent(); }, Qt::QueuedConnection);
     });
 }
 
@@ -82,7 +84,10 @@ QRect SkinSlider::thumbRect() const
 
 QSize SkinSlider::sizeHint() const { return QSize(146, variant_ == Variant::Bitmap ? 18 : 22); }
 
-void SkinSlider::notifyParent() { postMessage(parentWidget(), core::WM_PLAYER_NOTIFY, core::PLAYER_SLIDER_MOVED, controlParam(this)); }
+void SkinSlider::notifyParent()
+{
+    postMessage(parentWidget(), core::WM_PLAYER_NOTIFY, core::PLAYER_SLIDER_MOVED, controlParam(this));
+}
 
 void SkinSlider::moveByUser(int value)
 {
@@ -167,7 +172,8 @@ void SkinSlider::paintBitmap(QPainter& p)
     const int row = dragging_ ? 2 : hoverThumb_ ? 1 : 0;
     if (!isEnabled())
         p.setOpacity(0.5);
-    p.drawImage(thumb.topLeft(), thumbImages(), QRect(0, row * kBitmapThumbHeight, kBitmapThumbWidth, kBitmapThumbHeight));
+    p.drawImage(thumb.topLeft(), thumbImages(),
+                QRect(0, row * kBitmapThumbHeight, kBitmapThumbWidth, kBitmapThumbHeight));
     p.setOpacity(1);
 }
 
@@ -186,7 +192,8 @@ void SkinSlider::paintDrawn(QPainter& p)
     if (variant_ == Variant::Channel) {
         const QRect channel(half, cy - 2, width() - 2 * half, 4);
         p.fillRect(channel, dark);
-        p.fillRect(channel.adjusted(1, 1, -1, -1), enabled ? skin::skinColor().darker(130) : skin::colorRef(skin::kDisabledColour));
+        p.fillRect(channel.adjusted(1, 1, -1, -1),
+                   enabled ? skin::skinColor().darker(130) : skin::colorRef(skin::kDisabledColour));
         p.fillRect(QRect(channel.left(), channel.bottom(), channel.width(), 1), light);
     } else {
         const QRect bar(half, cy - 3, width() - 2 * half, 6);
@@ -196,9 +203,9 @@ void SkinSlider::paintDrawn(QPainter& p)
     }
     p.setRenderHint(QPainter::Antialiasing);
     QColor face = !enabled ? skin::colorRef(skin::kDisabledColour)
-                  : dragging_ ? skin::colorRef(skin::kButtonPressedTextColour)
-                  : hoverThumb_ ? skin::colorRef(skin::kFrameColour)
-                                : QColor(Qt::white);
+        : dragging_        ? skin::colorRef(skin::kButtonPressedTextColour)
+        : hoverThumb_      ? skin::colorRef(skin::kFrameColour)
+                           : QColor(Qt::white);
     p.setPen(QPen(dark, 1));
     p.setBrush(face);
     p.drawRoundedRect(QRectF(thumb).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);

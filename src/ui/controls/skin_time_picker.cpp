@@ -32,10 +32,7 @@ protected:
 
 } // namespace
 
-SkinSpin::SkinSpin(QWidget* parent) : QWidget(parent)
-{
-    setCursor(skin::handCursor());
-}
+SkinSpin::SkinSpin(QWidget* parent) : QWidget(parent) { setCursor(skin::handCursor()); }
 
 void SkinSpin::paintEvent(QPaintEvent*)
 {

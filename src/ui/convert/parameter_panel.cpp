@@ -43,10 +43,10 @@ constexpr std::array<MemberCombo, 15> kMemberCombos = {{
     {kMp3AlgorithmCombo, &ConversionSettings::mp3AlgorithmQuality},
 }};
 
-constexpr std::array<int, 5> kVideoCombos = {kVideoCodecCombo, kVideoBitrateCombo, kFrameSizeCombo, kFrameRateCombo,
-                                             kAspectCombo};
-constexpr std::array<int, 5> kMp3Combos = {kMp3QualityCombo, kMp3VolumeCombo, kMp3ModeCombo, kMp3MethodCombo,
-                                           kMp3AlgorithmCombo};
+constexpr std::array<int, 5> kVideoCombos
+    = {kVideoCodecCombo, kVideoBitrateCombo, kFrameSizeCombo, kFrameRateCombo, kAspectCombo};
+constexpr std::array<int, 5> kMp3Combos
+    = {kMp3QualityCombo, kMp3VolumeCombo, kMp3ModeCombo, kMp3MethodCombo, kMp3AlgorithmCombo};
 
 // The picture switches and their sliders, with the member each slider shows
 // and its neutral value.

@@ -160,7 +160,7 @@ private:
     QPointer<QObject> hub_;
     convert::ConversionSettings settings_;
     convert::DeviceModelList models_;
-    std::array<QWidget*, 37> controls_{};  // by id - 1001
+    std::array<QWidget*, 37> controls_{}; // by id - 1001
     bool showing_ = false; // a record is being shown: nothing the user did
 };
 

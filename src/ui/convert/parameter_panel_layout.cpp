@@ -27,7 +27,7 @@ struct ControlPlace {
     int id;
     Kind kind;
     int x, y, w, h;
-    const char* name;  // accessible name: the label beside it
+    const char* name; // accessible name: the label beside it
 };
 
 constexpr std::array<ControlPlace, 30> kControls = {{
@@ -81,15 +81,16 @@ constexpr std::array<SliderRange, 5> kSliderRanges = {{
 }};
 
 constexpr std::array<PanelLabel, 25> kLabels = {{
-    {6, 8, "选择分类:"},   {6, 40, "选择机型:"},   {6, 72, "转换输出:"},   {6, 104, "开始时间:"},   {6, 136, "停止时间:"},
-    {190, 8, "视频编码:"}, {190, 40, "视频大小:"}, {190, 72, "视频帧速:"}, {190, 104, "视频码率:"}, {190, 136, "视频比例:"},
-    {352, 8, "品质:"},     {352, 40, "伽玛:"},     {352, 72, "对比:"},     {352, 104, "亮度:"},     {352, 136, "饱和:"},
-    {558, 8, "音频编码:"}, {558, 40, "音频采样:"}, {558, 72, "音频声道:"}, {558, 104, "音频码率:"}, {558, 136, "音频流:"},
-    {718, 8, "MP3质量:"},  {718, 40, "MP3音量:"},  {718, 72, "MP3声道:"},  {718, 104, "MP3编码:"},  {718, 136, "MP3算法:"},
+    {6, 8, "选择分类:"},     {6, 40, "选择机型:"},    {6, 72, "转换输出:"},    {6, 104, "开始时间:"},
+    {6, 136, "停止时间:"},   {190, 8, "视频编码:"},   {190, 40, "视频大小:"},  {190, 72, "视频帧速:"},
+    {190, 104, "视频码率:"}, {190, 136, "视频比例:"}, {352, 8, "品质:"},       {352, 40, "伽玛:"},
+    {352, 72, "对比:"},      {352, 104, "亮度:"},     {352, 136, "饱和:"},     {558, 8, "音频编码:"},
+    {558, 40, "音频采样:"},  {558, 72, "音频声道:"},  {558, 104, "音频码率:"}, {558, 136, "音频流:"},
+    {718, 8, "MP3质量:"},    {718, 40, "MP3音量:"},   {718, 72, "MP3声道:"},   {718, 104, "MP3编码:"},
+    {718, 136, "MP3算法:"},
 }};
 
-template <typename T, std::size_t N, typename F>
-QStringList rowsFrom(const std::array<T, N>& table, F text)
+template <typename T, std::size_t N, typename F> QStringList rowsFrom(const std::array<T, N>& table, F text)
 {
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(N));

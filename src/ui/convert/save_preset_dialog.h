@@ -23,7 +23,7 @@ class SkinButton;
 class SavePresetDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kMaxNameLength = 13;  // characters
+    static constexpr int kMaxNameLength = 13; // characters
     static constexpr int kStepMs = 150;
 
     enum Step { kBackgroundStep = 1, kWhiteStep = 2, kFinalStep = 3 };

@@ -49,10 +49,8 @@ QVariant TaskItemModel::data(const QModelIndex& index, int role) const
         if (index.column() == tasks::kColumnCheck)
             return row.checked ? Qt::Checked : Qt::Unchecked;
         return QVariant();
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(tasklist::cellAlignment(index.column()) | Qt::AlignVCenter);
-    default:
-        return QVariant();
+    case Qt::TextAlignmentRole: return QVariant::fromValue(tasklist::cellAlignment(index.column()) | Qt::AlignVCenter);
+    default: return QVariant();
     }
 }
 

@@ -51,7 +51,7 @@ private:
     void columnWidthsChanged() override;
 
     tasks::TaskListModel* tasks_;
-    int shownRows_ = 0;  // the row count Qt has been told of
+    int shownRows_ = 0; // the row count Qt has been told of
 };
 
 } // namespace qf::ui

@@ -62,8 +62,7 @@ public:
     }
     void loadSettings(const tasks::ConversionTask& task) override
     {
-        sendMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_LOAD_SETTINGS,
-                    reinterpret_cast<intptr_t>(&task));
+        sendMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_LOAD_SETTINGS, reinterpret_cast<intptr_t>(&task));
     }
     void allDone() override { postMessage(view_.hub_, core::WM_MAIN_REQUEST, core::REQ_ALL_DONE, 0); }
     void showMessage(const char* text) override { ConfirmBox::ask(&view_, toQ(text), 1); }
@@ -76,10 +75,7 @@ private:
 // that row is scrolled into view.
 class TaskListView::FirstRowStrip final : public QWidget {
 public:
-    explicit FirstRowStrip(TaskListView& view) : QWidget(&view), view_(view)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
+    explicit FirstRowStrip(TaskListView& view) : QWidget(&view), view_(view) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -434,9 +430,9 @@ void TaskListView::updateGeometries()
     QTreeView::updateGeometries();
     if (header_ && strip_) {
         // The height QTreeView gives its header.
-        const int headerHeight = header_->isHidden() ? 0
-                                                     : std::min(std::max(header_->minimumHeight(), header_->sizeHint().height()),
-                                                                header_->maximumHeight());
+        const int headerHeight = header_->isHidden()
+            ? 0
+            : std::min(std::max(header_->minimumHeight(), header_->sizeHint().height()), header_->maximumHeight());
         setViewportMargins(0, headerHeight + kStripHeight, 0, 0);
         const QRect vg = viewport()->geometry();
         header_->setGeometry(vg.left(), vg.top() - kStripHeight - headerHeight, vg.width(), headerHeight);
@@ -470,7 +466,8 @@ void TaskListView::scheduleSelectionSync()
     if (syncScheduled_)
         return;
     syncScheduled_ = true;
-    QMetaObject::invokeMethod(this, [this] { syncSelection(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { syncSelection(); }, Qt::QueuedConnection);
 }
 
 void TaskListView::syncSelection()

@@ -67,7 +67,7 @@ public:
     static QString refusalText(const QStringList& refusedPaths);
     static constexpr int kRefusedPathsShown = 20;
 
-    bool start();  // queues the checked rows; false when nothing was queued
+    bool start(); // queues the checked rows; false when nothing was queued
     void stop();
     // Removes the checked rows; the rows a run holds stay, and a box says why.
     void deleteChecked();
@@ -154,9 +154,9 @@ private:
     std::unique_ptr<tasks::ConversionWorker> worker_;
     std::unique_ptr<tasks::TaskListModel> model_;
     std::unique_ptr<QtNotificationSink> sink_;
-    TaskItemModel* items_ = nullptr;   // child object
-    SkinHeader* header_ = nullptr;     // child widget
-    FirstRowStrip* strip_ = nullptr;   // child widget between the header and the rows
+    TaskItemModel* items_ = nullptr; // child object
+    SkinHeader* header_ = nullptr; // child widget
+    FirstRowStrip* strip_ = nullptr; // child widget between the header and the rows
     QTimer tick_;
     // The hover tip is placed under this invisible stand-in for the row.
     QWidget* hoverAnchor_ = nullptr;

@@ -27,10 +27,7 @@ QRect rowCheckBoxRect(int rowTop, int cx, int cy)
     return QRect(cx - 7, rowTop + offset, kCheckSize, kCheckSize);
 }
 
-Qt::Alignment cellAlignment(int column)
-{
-    return column >= 2 && column <= 4 ? Qt::AlignHCenter : Qt::AlignLeft;
-}
+Qt::Alignment cellAlignment(int column) { return column >= 2 && column <= 4 ? Qt::AlignHCenter : Qt::AlignLeft; }
 
 QString elidedCellText(const QString& text, const QFont& font, int width)
 {

@@ -106,10 +106,7 @@ void HelpPanel::paintEvent(QPaintEvent*)
     p.drawText(QRect(90, 0, width() - 90, kStripHeight), Qt::AlignVCenter | Qt::AlignLeft, toQ(kSiteLine));
 }
 
-void HelpPanel::resizeEvent(QResizeEvent*)
-{
-    browser_->setGeometry(0, kStripHeight, width(), height() - kStripHeight);
-}
+void HelpPanel::resizeEvent(QResizeEvent*) { browser_->setGeometry(0, kStripHeight, width(), height() - kStripHeight); }
 
 void HelpPanel::showEvent(QShowEvent* event)
 {

@@ -29,7 +29,7 @@ constexpr char kWindowTitle[] = "Quillfer3.5";
 
 struct TitleButtonData {
     int id;
-    int x;           // template x in dialog units
+    int x; // template x in dialog units
     int imageColumn; // x in bitmap 132
     const char* tip;
 };
@@ -57,7 +57,7 @@ constexpr TabData kTabs[] = {
 struct BottomButtonData {
     int id;
     int x;
-    QPoint cell;   // in bitmap 140
+    QPoint cell; // in bitmap 140
     const char* tip;
 };
 const BottomButtonData kBottomButtons[] = {

@@ -46,7 +46,7 @@ public:
         kClose = 1000,
         kHideToTray = 1001,
         kMinimize = 1002,
-        kShowHelp = 1003,   // hidden at start and never shown
+        kShowHelp = 1003, // hidden at start and never shown
         kTabConvert = 1004,
         kTabPlayer = 1012,
         kTabHelp = 1006,
@@ -126,7 +126,7 @@ private:
     void createSystemMenu();
     void orderTabStops();
     static void keepQtSettingsInOurFolder();
-    void installRequests();   // main_window_requests.cpp
+    void installRequests(); // main_window_requests.cpp
     void applyView(View view);
     void placeTaskList(int top);
     void savePresetFlow();
@@ -137,8 +137,8 @@ private:
     SkinFrame frame_;
     View view_ = View::Convert;
     std::array<SkinButton*, 4> tabs_{};
-    std::array<SkinButton*, 4> titleButtons_{};   // close, hide to tray, minimize, help
-    std::array<GlowButton*, 4> bottomButtons_{};  // open, delete, start, stop
+    std::array<SkinButton*, 4> titleButtons_{}; // close, hide to tray, minimize, help
+    std::array<GlowButton*, 4> bottomButtons_{}; // open, delete, start, stop
 
     ParameterToolbar* toolbar_ = nullptr;
     ParameterPanel* panel_ = nullptr;
@@ -153,7 +153,7 @@ private:
     FilePicker filePicker_;
     bool pendingSave_ = false;
     bool pagesScheduled_ = false;
-    bool closing_ = false;   // the close has been confirmed
+    bool closing_ = false; // the close has been confirmed
 };
 
 } // namespace qf::ui

@@ -61,10 +61,22 @@ void MainWindow::command(int id)
 {
     ensureContents();
     switch (id) {
-    case kTabConvert: playSound(Sound::Start); showView(View::Convert); break;
-    case kTabPlayer: playSound(Sound::Start); showView(View::Player); break;
-    case kTabHelp: playSound(Sound::Start); showView(View::Help); break;
-    case kTabOptions: playSound(Sound::Start); showView(View::Options); break;
+    case kTabConvert:
+        playSound(Sound::Start);
+        showView(View::Convert);
+        break;
+    case kTabPlayer:
+        playSound(Sound::Start);
+        showView(View::Player);
+        break;
+    case kTabHelp:
+        playSound(Sound::Start);
+        showView(View::Help);
+        break;
+    case kTabOptions:
+        playSound(Sound::Start);
+        showView(View::Options);
+        break;
     case kOpenFiles: openFiles(); break;
     case kStart: startConversion(); break;
     case kDelete: taskList_->deleteChecked(); break;

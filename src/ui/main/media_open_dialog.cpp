@@ -70,4 +70,4 @@ void MediaOpenDialog::accept()
     QDialog::accept();
 }
 
-}  // namespace qf::ui
+} // namespace qf::ui

@@ -29,4 +29,4 @@ private:
     QStringList chosen_;
 };
 
-}  // namespace qf::ui
+} // namespace qf::ui

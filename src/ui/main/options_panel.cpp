@@ -29,8 +29,7 @@ namespace {
 constexpr char kNoDesktopText[] = "找不到桌面文件夹,无法创建快捷方式:";
 constexpr char kShortcutFailedText[] = "无法创建桌面快捷方式:";
 
-template <class Control>
-Control* place(Control* control, int id, int x, int y)
+template <class Control> Control* place(Control* control, int id, int x, int y)
 {
     control->setObjectName(QString::number(id));
     control->setFont(skin::smallFont());

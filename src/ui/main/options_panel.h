@@ -25,15 +25,15 @@ class OptionsPanel : public QWidget {
     Q_OBJECT
 public:
     enum ControlId : int {
-        kShortcutId = 1032,      // "创建桌面快捷方式"
-        kFloatingTipsId = 1033,  // showFloatingTips
-        kPromptsId = 1034,       // promptNoFiles and promptNoneChecked together
-        kShutdownId = 1035,      // shows whether a conversion runs
-        kKeepTreeId = 1036,      // keepFolderTree
+        kShortcutId = 1032, // "创建桌面快捷方式"
+        kFloatingTipsId = 1033, // showFloatingTips
+        kPromptsId = 1034, // promptNoFiles and promptNoneChecked together
+        kShutdownId = 1035, // shows whether a conversion runs
+        kKeepTreeId = 1036, // keepFolderTree
     };
     static constexpr int kFadePeriodMs = 50;
     static constexpr uint32_t kFadeStart = 0xFFFFFF;
-    static inline const QRect kMessageRect{QPoint(150, 20), QPoint(279, 41)};  // (150, 20)-(280, 42)
+    static inline const QRect kMessageRect{QPoint(150, 20), QPoint(279, 41)}; // (150, 20)-(280, 42)
 
     // hub: the main window, asked REQ_IS_CONVERTING each time the panel is
     // shown (null: never converting).

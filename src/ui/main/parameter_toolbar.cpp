@@ -30,7 +30,6 @@ QString pickFolderWithDialog(QWidget* parent, const QString& title)
                                              QFileDialog::ShowDirsOnly);
 }
 
-
 SmallButton* makeButton(QWidget* parent, int id, QPoint origin, int stateCount, const QString& tip, int x)
 {
     auto* button = new SmallButton(parent);
@@ -51,7 +50,7 @@ ParameterToolbar::ParameterToolbar(QObject* hub, QWidget* parent)
 
     toggle_ = makeButton(this, kToggleId, QPoint(0, 0), 2, QStringLiteral("显示(隐藏)参数窗口"), 4);
     toggle_->setToggleMode(true);
-    toggle_->setState(1);  // open, as the slide panel starts
+    toggle_->setState(1); // open, as the slide panel starts
     save_ = makeButton(this, kSaveId, QPoint(0, 32), 1, QStringLiteral("保存当前参数"), 16);
     folder_ = makeButton(this, kFolderId, QPoint(32, 32), 1, changeFolderText(), 28);
 
@@ -86,10 +85,7 @@ ParameterToolbar::FolderOpener ParameterToolbar::defaultOpener()
     return [this](const QString& folder) { qf::ui::openFolder(this, folder); };
 }
 
-void ParameterToolbar::setFolderOpener(FolderOpener opener)
-{
-    opener_ = opener ? std::move(opener) : defaultOpener();
-}
+void ParameterToolbar::setFolderOpener(FolderOpener opener) { opener_ = opener ? std::move(opener) : defaultOpener(); }
 
 QString ParameterToolbar::normalisedFolder(const QString& picked)
 {
@@ -122,9 +118,6 @@ void ParameterToolbar::openFolder(const QString& folder)
     playSound(Sound::Notify);
 }
 
-void ParameterToolbar::paintEvent(QPaintEvent*)
-{
-    QPainter(this).fillRect(rect(), skin::skinColor());
-}
+void ParameterToolbar::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), skin::skinColor()); }
 
 } // namespace qf::ui

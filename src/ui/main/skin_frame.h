@@ -15,7 +15,7 @@ class SkinFrame {
 public:
     // The client size: the template's 860 x 600 pixels, one pixel taller.
     static constexpr QSize kClientSize{860, 601};
-    static constexpr int kCaptionHeight = 62;   // a press above this drags the window
+    static constexpr int kCaptionHeight = 62; // a press above this drags the window
     static constexpr int kBottomBarHeight = 56;
     static constexpr int kEdge = 7;
     static constexpr int kContentTop = 63;

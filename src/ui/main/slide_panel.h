@@ -22,7 +22,7 @@ namespace qf::ui {
 class SlidePanel : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kStep = 12;        // pixels per tick
+    static constexpr int kStep = 12; // pixels per tick
     static constexpr int kPeriodMs = 10;
 
     // full: the parameter panel's rectangle in the parent's coordinates.

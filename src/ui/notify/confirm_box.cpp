@@ -148,7 +148,8 @@ void ConfirmBox::paintBackground()
     QPainter p(&background_);
     const QRectF inner = QRectF(rect()).adjusted(2, 2, -2, -2);
     p.setClipPath(roundedPath(inner, 5));
-    skin::fillGradient(p, inner.toRect(), skin::colorRef(0xD69D74), skin::colorRef(skin::kSkinColour), skin::kGradientDown);
+    skin::fillGradient(p, inner.toRect(), skin::colorRef(0xD69D74), skin::colorRef(skin::kSkinColour),
+                       skin::kGradientDown);
     // The corner mark: a rounded piece top left, outside a wide ellipse.
     QPainterPath mark = roundedPath(QRectF(QPointF(1, 2), QPointF(80, 36)), 5);
     QPainterPath ellipse;
@@ -219,8 +220,7 @@ void ConfirmBox::keyPressEvent(QKeyEvent* event)
         if (buttons_[1] && buttons_[1]->isVisible())
             finish(1);
         return;
-    default:
-        QDialog::keyPressEvent(event);
+    default: QDialog::keyPressEvent(event);
     }
 }
 

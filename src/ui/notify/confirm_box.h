@@ -26,11 +26,11 @@ struct ConfirmLayout {
     enum Buttons { One, Two, Three };
     Buttons buttons = One;
     QString captions[3];
-    QSize size;        // client width W and height (bottom B)
+    QSize size; // client width W and height (bottom B)
     QRect textRect;
     QRect buttonRects[3];
     bool buttonShown[3] = {true, false, false};
-    QRect checkRect;   // empty when there is no check-box text
+    QRect checkRect; // empty when there is no check-box text
 };
 // lineCount lines, the widest maxLineWidth and each lineHeight high in the
 // 11-point font; checkTextWidth < 0 means no check box.

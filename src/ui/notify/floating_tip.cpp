@@ -53,7 +53,8 @@ QSize tipSizeFor(const QString& text)
     return tipSizeForText(r.size());
 }
 
-QPoint hoverTipPosition(QSize tip, const QRect& owner, bool above, bool atCursor, QPoint cursor, const QRect& mainWindow)
+QPoint hoverTipPosition(QSize tip, const QRect& owner, bool above, bool atCursor, QPoint cursor,
+                        const QRect& mainWindow)
 {
     // Right and bottom edges are exclusive, as window rectangles are.
     int extentLeft = owner.x(), extentRight = owner.x() + owner.width();

@@ -22,7 +22,8 @@ QSize tipSizeFor(const QString& text);
 // Hover tip: centred on the owner (or on the cursor's x), above or below it
 // with an 8-pixel gap, then pulled horizontally inside the main window less
 // 10 pixels on each side. Vertical position is never corrected.
-QPoint hoverTipPosition(QSize tip, const QRect& owner, bool above, bool atCursor, QPoint cursor, const QRect& mainWindow);
+QPoint hoverTipPosition(QSize tip, const QRect& owner, bool above, bool atCursor, QPoint cursor,
+                        const QRect& mainWindow);
 // Information popup: left of the cursor (or at it when that would be
 // negative), at the cursor's height, raised so that its bottom stays 60
 // pixels above the bottom of the screen.

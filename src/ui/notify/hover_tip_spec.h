@@ -9,7 +9,7 @@ namespace qf::ui {
 
 struct HoverTipSpec {
     QString text;
-    bool above = false;    // above the control, else below it
+    bool above = false; // above the control, else below it
     bool atCursor = false; // centred on the cursor's x, else on the control
 
     // Shows the tip for owner (replacing any other); nothing without text.

@@ -56,7 +56,7 @@ Q_SIGNALS:
 
 private:
     QPointer<QWidget> window_;
-    QMenu* menu_;  // the shared menu's, not owned
+    QMenu* menu_; // the shared menu's, not owned
     std::unique_ptr<QSystemTrayIcon> icon_;
     bool iconShown_ = false;
     bool trayAvailable_;

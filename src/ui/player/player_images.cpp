@@ -18,7 +18,11 @@ enum Look { Normal, Hover, Pressed, Disabled };
 
 QString key(const char* kind, Glyph glyph, QSize size)
 {
-    return QStringLiteral("%1/%2/%3x%4").arg(QLatin1String(kind)).arg(static_cast<int>(glyph)).arg(size.width()).arg(size.height());
+    return QStringLiteral("%1/%2/%3x%4")
+        .arg(QLatin1String(kind))
+        .arg(static_cast<int>(glyph))
+        .arg(size.width())
+        .arg(size.height());
 }
 
 QHash<QString, QImage>& cache()
@@ -128,7 +132,9 @@ QImage paintStrip(Glyph glyph, QSize size)
         const qreal inset = size.width() * 0.3;
         const QRectF box = QRectF(r).adjusted(inset, size.height() * 0.3, -inset, -size.height() * 0.3);
         drawGlyph(p, glyph, box.translated(look == Pressed ? 1 : 0, look == Pressed ? 1 : 0),
-                  look == Disabled ? QColor(120, 120, 120) : look == Hover ? QColor(255, 255, 200) : QColor(Qt::white));
+                  look == Disabled    ? QColor(120, 120, 120)
+                      : look == Hover ? QColor(255, 255, 200)
+                                      : QColor(Qt::white));
     }
     return img;
 }

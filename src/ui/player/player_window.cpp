@@ -26,7 +26,7 @@ constexpr int kVideoTop = 31;
 
 struct Filter {
     const char* name;
-    const char* patterns;   // as the dialog's resource has them, ';'-separated
+    const char* patterns; // as the dialog's resource has them, ';'-separated
 };
 constexpr Filter kOpenFilters[] = {
     // The player plays sound alone too: the default filter shows it.
@@ -53,13 +53,10 @@ void showRefusal(QWidget* owner, const QString& text) { ConfirmBox::ask(owner, t
 } // namespace
 
 PlayerWindow::PlayerWindow(QWidget* parent)
-    : MessageWidget(parent),
-      videoSink_([this](const core::Message& m) -> intptr_t {
+    : MessageWidget(parent), videoSink_([this](const core::Message& m) -> intptr_t {
           return video_ ? video_->engineNotify(MessageTable::codeOf(m)) : 0;
       }),
-      playerSink_(static_cast<QObject*>(this)),
-      engine_(videoSink_, playerSink_),
-      chooseFiles_(chooseWithDialog),
+      playerSink_(static_cast<QObject*>(this)), engine_(videoSink_, playerSink_), chooseFiles_(chooseWithDialog),
       messageBox_(showRefusal)
 {
     setObjectName(QStringLiteral("playerWindow"));
@@ -258,7 +255,13 @@ void PlayerWindow::dropEvent(QDropEvent* event)
     // The drag source waits for the drop to finish: the message box that
     // adding may show must not run inside it.
     QPointer<PlayerWindow> self(this);
-    QMetaObject::invokeMethod(this, [self, paths] { if (self) self->addPaths(paths); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [self, paths] {
+            if (self)
+                self->addPaths(paths);
+        },
+        Qt::QueuedConnection);
 }
 
 void PlayerWindow::closeEvent(QCloseEvent* event)

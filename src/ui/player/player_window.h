@@ -40,10 +40,24 @@ class PlayerWindow : public MessageWidget {
 public:
     // Control ids (also the commands the buttons give).
     enum Control : int {
-        kPlay = 1011, kPause = 1012, kStop = 1013, kMute = 1014, kVolume = 1015,
-        kPrevious = 1016, kNext = 1017, kOpen = 1018, kVideoSet = 1019, kSpare = 1020,
-        kBrightness = 1021, kContrast = 1022, kUnusedSlider = 1023, kHue = 1024, kSaturation = 1025,
-        kPosition = 1026, kForward = 1028, kRewind = 1029,
+        kPlay = 1011,
+        kPause = 1012,
+        kStop = 1013,
+        kMute = 1014,
+        kVolume = 1015,
+        kPrevious = 1016,
+        kNext = 1017,
+        kOpen = 1018,
+        kVideoSet = 1019,
+        kSpare = 1020,
+        kBrightness = 1021,
+        kContrast = 1022,
+        kUnusedSlider = 1023,
+        kHue = 1024,
+        kSaturation = 1025,
+        kPosition = 1026,
+        kForward = 1028,
+        kRewind = 1029,
     };
     enum class DisplayMode { ActualSize = 0, FitArea = 1, FullScreen = 2 };
 
@@ -148,7 +162,7 @@ private:
     bool addOne(const QString& path, QStringList& refused);
 
     // player_window_rules.cpp
-    bool isActive() const;   // Starting, Playing or Paused
+    bool isActive() const; // Starting, Playing or Paused
     bool started(player::PlaylistEntry* entry);
     void playNextAvailable();
     void play();

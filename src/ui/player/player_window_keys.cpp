@@ -18,8 +18,8 @@ namespace {
 
 bool isListNavigation(int key)
 {
-    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown ||
-           key == Qt::Key_Home || key == Qt::Key_End;
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown
+        || key == Qt::Key_Home || key == Qt::Key_End;
 }
 
 } // namespace
@@ -29,9 +29,7 @@ bool PlayerWindow::handleKey(QKeyEvent* event)
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
     switch (event->key()) {
-    case Qt::Key_Space:
-        command(engine_.state() == PlayerState::Playing ? kPause : kPlay);
-        return true;
+    case Qt::Key_Space: command(engine_.state() == PlayerState::Playing ? kPause : kPlay); return true;
     case Qt::Key_Left: seekBy(-kSeekKeySeconds); return true;
     case Qt::Key_Right: seekBy(kSeekKeySeconds); return true;
     case Qt::Key_Up: changeVolume(kVolumeKeyStep); return true;

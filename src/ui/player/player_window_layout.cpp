@@ -24,7 +24,7 @@ using player_images::Glyph;
 
 struct ButtonPlace {
     int id;
-    QRect rect;   // pixels, where the skin puts it
+    QRect rect; // pixels, where the skin puts it
     Glyph glyph;
     const char* tip;
 };
@@ -64,12 +64,9 @@ QRect PlayerWindow::picturePanel() const
 void PlayerWindow::createControls()
 {
     static const ButtonPlace kButtons[] = {
-        {kPlay, {6, 502, 29, 29}, Glyph::Play, "播放"},
-        {kPause, {39, 502, 29, 29}, Glyph::Pause, "暂停"},
-        {kStop, {72, 502, 29, 29}, Glyph::Stop, "停止"},
-        {kPrevious, {114, 505, 22, 23}, Glyph::Previous, "上一曲"},
-        {kNext, {136, 505, 22, 23}, Glyph::Next, "下一曲"},
-        {kMute, {170, 505, 22, 23}, Glyph::Mute, "静音"},
+        {kPlay, {6, 502, 29, 29}, Glyph::Play, "播放"},     {kPause, {39, 502, 29, 29}, Glyph::Pause, "暂停"},
+        {kStop, {72, 502, 29, 29}, Glyph::Stop, "停止"},    {kPrevious, {114, 505, 22, 23}, Glyph::Previous, "上一曲"},
+        {kNext, {136, 505, 22, 23}, Glyph::Next, "下一曲"}, {kMute, {170, 505, 22, 23}, Glyph::Mute, "静音"},
     };
     for (const ButtonPlace& place : kButtons) {
         auto* b = new SkinButton(this);
@@ -110,14 +107,49 @@ void PlayerWindow::createControls()
         bool shown;
     };
     const SliderPlace kSliders[] = {
-        {kVolume, {194, 508, skin::du(41), skin::du(9)}, SkinSlider::Variant::Bitmap, 0, 100,
-         static_cast<int>(player::playerVolume()), true},
-        {kBrightness, {skin::du(338), skin::du(18), skin::du(85), skin::du(11)}, SkinSlider::Variant::Bar, -100, 100, 1, true},
-        {kContrast, {skin::du(338), skin::du(31), skin::du(85), skin::du(11)}, SkinSlider::Variant::Bar, -100, 100, 1, true},
-        {kUnusedSlider, {skin::du(338), skin::du(44), skin::du(85), skin::du(11)}, SkinSlider::Variant::Bar, -300, 300, 1, false},
+        {kVolume,
+         {194, 508, skin::du(41), skin::du(9)},
+         SkinSlider::Variant::Bitmap,
+         0,
+         100,
+         static_cast<int>(player::playerVolume()),
+         true},
+        {kBrightness,
+         {skin::du(338), skin::du(18), skin::du(85), skin::du(11)},
+         SkinSlider::Variant::Bar,
+         -100,
+         100,
+         1,
+         true},
+        {kContrast,
+         {skin::du(338), skin::du(31), skin::du(85), skin::du(11)},
+         SkinSlider::Variant::Bar,
+         -100,
+         100,
+         1,
+         true},
+        {kUnusedSlider,
+         {skin::du(338), skin::du(44), skin::du(85), skin::du(11)},
+         SkinSlider::Variant::Bar,
+         -300,
+         300,
+         1,
+         false},
         {kHue, {skin::du(338), skin::du(44), skin::du(85), skin::du(11)}, SkinSlider::Variant::Bar, 0, 100, 0, true},
-        {kSaturation, {skin::du(338), skin::du(57), skin::du(85), skin::du(11)}, SkinSlider::Variant::Bar, -100, 100, 1, true},
-        {kPosition, {skin::du(12), skin::du(243), skin::du(399), skin::du(5)}, SkinSlider::Variant::Bitmap, 0, 0, 0, true},
+        {kSaturation,
+         {skin::du(338), skin::du(57), skin::du(85), skin::du(11)},
+         SkinSlider::Variant::Bar,
+         -100,
+         100,
+         1,
+         true},
+        {kPosition,
+         {skin::du(12), skin::du(243), skin::du(399), skin::du(5)},
+         SkinSlider::Variant::Bitmap,
+         0,
+         0,
+         0,
+         true},
     };
     const QPixmap back = QPixmap::fromImage(player_images::background(size()));
     for (const SliderPlace& place : kSliders) {
@@ -159,7 +191,7 @@ SkinSlider* PlayerWindow::slider(int id) const { return qobject_cast<SkinSlider*
 void PlayerWindow::tickVideoSetMenu() const
 {
     const int ticked = displayMode_ == DisplayMode::ActualSize ? kMenuActualSize
-                       : displayMode_ == DisplayMode::FitArea  ? kMenuFitArea
+        : displayMode_ == DisplayMode::FitArea                 ? kMenuFitArea
                                                                : kMenuFullScreen;
     for (int id : {kMenuActualSize, kMenuFitArea, kMenuFullScreen})
         if (QAction* a = sharedMenuAction(SharedPopup::VideoSet, id))

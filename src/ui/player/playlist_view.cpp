@@ -132,8 +132,13 @@ void PlaylistView::menuCommand(int id)
     case kMenuListAdd:
         if (command_) {
             QPointer<PlaylistView> self(this);
-            QMetaObject::invokeMethod(this, [self] { if (self && self->command_) self->command_(1018); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [self] {
+                    if (self && self->command_)
+                        self->command_(1018);
+                },
+                Qt::QueuedConnection);
         }
         break;
     case kMenuListPlay: postPlay(playlist().selectedEntry()); break;

@@ -84,7 +84,7 @@ private:
     PlaylistItemModel* items_;
     QPointer<QWidget> playerWindow_;
     Command command_;
-    bool syncing_ = false;   // the view's selection is being set from the model
+    bool syncing_ = false; // the view's selection is being set from the model
 };
 
 } // namespace qf::ui

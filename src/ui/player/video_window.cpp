@@ -87,10 +87,7 @@ private:
 // clips the player's drawing around it.
 class SpeedLabel final : public QRasterWindow {
 public:
-    explicit SpeedLabel(QWindow* parent) : QRasterWindow(parent)
-    {
-        setFlag(Qt::WindowTransparentForInput);
-    }
+    explicit SpeedLabel(QWindow* parent) : QRasterWindow(parent) { setFlag(Qt::WindowTransparentForInput); }
     void setText(const QString& text)
     {
         text_ = text;

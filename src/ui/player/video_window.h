@@ -40,9 +40,9 @@ class FullScreenHost;
 class VideoWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kLabelWidth = 90;   // at least; wider when the text needs it
+    static constexpr int kLabelWidth = 90; // at least; wider when the text needs it
     static constexpr int kLabelHeight = 40;
-    static constexpr int kLabelMargin = 4;   // left and right of the text
+    static constexpr int kLabelMargin = 4; // left and right of the text
     static constexpr int kMaxSpeedStep = 64;
     static constexpr int kCursorTickMs = 1000;
     static constexpr int kIdleTicksToHide = 3;
@@ -140,7 +140,7 @@ private:
     void placeLabel();
     void fitSurface();
 
-    QPointer<QWidget> owner_;   // the player window; null only while it is being destroyed
+    QPointer<QWidget> owner_; // the player window; null only while it is being destroyed
     QRect returnArea_;
     QRect labelRect_;
     QSize shape_;

@@ -43,14 +43,14 @@ void callTheBus(const QString& method, const QStringList& urls, std::function<vo
     }
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
-                                                       QStringLiteral("org.freedesktop.FileManager1"),
-                                                       method);
+                                                       QStringLiteral("org.freedesktop.FileManager1"), method);
     call << urls << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [done = std::move(done)](QDBusPendingCallWatcher* w) {
-        done(!w->isError());
-        w->deleteLater();
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [done = std::move(done)](QDBusPendingCallWatcher* w) {
+                         done(!w->isError());
+                         w->deleteLater();
+                     });
 }
 
 // Starts the first opener that exists; reports a failure of all of them, or
@@ -66,17 +66,19 @@ void runOpener(QPointer<QWidget> parent, const QString& folder, int from = 0)
         process->setProgram(opener.front());
         process->setArguments(opener.mid(1) << folder);
         process->setProcessChannelMode(QProcess::ForwardedChannels);
-        QObject::connect(process, &QProcess::finished, process, [process, parent, folder, i](int code, QProcess::ExitStatus status) {
-            process->deleteLater();
-            if (status != QProcess::NormalExit || code != 0)
-                runOpener(parent, folder, i + 1);
-        });
-        QObject::connect(process, &QProcess::errorOccurred, process, [process, parent, folder, i](QProcess::ProcessError error) {
-            if (error != QProcess::FailedToStart)
-                return;
-            process->deleteLater();
-            runOpener(parent, folder, i + 1);
-        });
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, parent, folder, i](int code, QProcess::ExitStatus status) {
+                             process->deleteLater();
+                             if (status != QProcess::NormalExit || code != 0)
+                                 runOpener(parent, folder, i + 1);
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process,
+                         [process, parent, folder, i](QProcess::ProcessError error) {
+                             if (error != QProcess::FailedToStart)
+                                 return;
+                             process->deleteLater();
+                             runOpener(parent, folder, i + 1);
+                         });
         process->start();
         return;
     }
@@ -125,7 +127,8 @@ FileManagerAccess defaultFileManagerAccess()
 
 void setFileManagerAccess(FileManagerAccess replacement)
 {
-    access() = replacement.showItems || !replacement.openers.isEmpty() ? std::move(replacement) : defaultFileManagerAccess();
+    access()
+        = replacement.showItems || !replacement.openers.isEmpty() ? std::move(replacement) : defaultFileManagerAccess();
 }
 
 bool revealFile(QWidget* parent, const QString& file)

@@ -23,7 +23,8 @@ class SinkEvent final : public QEvent {
 public:
     explicit SinkEvent(const core::Message& message) : QEvent(sinkEventType()), message(message) {}
     explicit SinkEvent(std::shared_ptr<QtNotificationSink::Pending> pending)
-        : QEvent(sinkEventType()), pending(std::move(pending)) {}
+        : QEvent(sinkEventType()), pending(std::move(pending))
+    {}
 
     core::Message message;
     std::shared_ptr<QtNotificationSink::Pending> pending;
@@ -76,15 +77,13 @@ private:
 QtNotificationSink::QtNotificationSink(Handler handler)
     : handler_(std::move(handler)), shared_(std::make_shared<Shared>()),
       relay_(std::make_unique<Relay>(&handler_, shared_))
-{
-}
+{}
 
 QtNotificationSink::QtNotificationSink(QObject* receiver)
     : QtNotificationSink([target = QPointer<QObject>(receiver)](const core::Message& m) -> intptr_t {
           return target ? sendMessage(target.data(), m.message, m.wParam, m.lParam) : 0;
       })
-{
-}
+{}
 
 QtNotificationSink::~QtNotificationSink() { shutdown(); }
 

@@ -52,23 +52,23 @@ public:
     // so that neither outlives the other's view of it.
     struct Pending {
         core::Message message;
-        bool taken = false;   // guarded by Shared::mutex: the handler has started
-        bool done = false;    // guarded by Shared::mutex
+        bool taken = false; // guarded by Shared::mutex: the handler has started
+        bool done = false; // guarded by Shared::mutex
         intptr_t result = core::NotificationSink::kRefused;
     };
     struct Shared {
         std::mutex mutex;
         std::condition_variable answered;
-        bool shutDown = false;                       // guarded by mutex
+        bool shutDown = false; // guarded by mutex
         std::vector<std::shared_ptr<Pending>> waiting; // guarded by mutex
     };
 
 private:
     class Relay;
 
-    Handler handler_;                // immutable after construction
+    Handler handler_; // immutable after construction
     std::shared_ptr<Shared> shared_; // immutable pointer
-    std::unique_ptr<Relay> relay_;   // lives on the UI thread
+    std::unique_ptr<Relay> relay_; // lives on the UI thread
 };
 
 } // namespace qf::ui

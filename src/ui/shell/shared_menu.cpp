@@ -18,10 +18,8 @@ constexpr MenuItemData kTrayItems[] = {
 };
 
 constexpr MenuItemData kVideoSetItems[] = {
-    {kMenuResetPicture, "全部重置", false, false},
-    {0, "", false, false},
-    {kMenuActualSize, "原始大小", true, true},
-    {kMenuFitArea, "最大显示", true, false},
+    {kMenuResetPicture, "全部重置", false, false}, {0, "", false, false},
+    {kMenuActualSize, "原始大小", true, true},     {kMenuFitArea, "最大显示", true, false},
     {kMenuFullScreen, "全屏显示", true, false},
 };
 

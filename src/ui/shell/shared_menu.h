@@ -14,32 +14,32 @@ namespace qf::ui {
 
 // Command ids of the shared menu's items.
 enum MenuCommand : int {
-    kMenuShowWindow = 32772,   // tray: "显示窗口"
-    kMenuHomePage = 32776,     // tray: "官方网站"
+    kMenuShowWindow = 32772, // tray: "显示窗口"
+    kMenuHomePage = 32776, // tray: "官方网站"
     kMenuCloseProgram = 32773, // tray: "关闭程序"
-    kMenuAutoPlay = 32777,     // PlayList: "自动播放"
-    kMenuLoopPlay = 32778,     // PlayList: "循环播放"
+    kMenuAutoPlay = 32777, // PlayList: "自动播放"
+    kMenuLoopPlay = 32778, // PlayList: "循环播放"
     kMenuResetPicture = 32782, // VideoSet: "全部重置"
-    kMenuActualSize = 32779,   // VideoSet: "原始大小"
-    kMenuFitArea = 32780,      // VideoSet: "最大显示"
-    kMenuFullScreen = 32781,   // VideoSet: "全屏显示"
-    kMenuListAdd = 32786,      // PlayList: "添加"
-    kMenuListPlay = 32784,     // PlayList: "播放"
-    kMenuListDelete = 32783,   // PlayList: "删除"
-    kMenuListClear = 32785,    // PlayList: "清空列表"
+    kMenuActualSize = 32779, // VideoSet: "原始大小"
+    kMenuFitArea = 32780, // VideoSet: "最大显示"
+    kMenuFullScreen = 32781, // VideoSet: "全屏显示"
+    kMenuListAdd = 32786, // PlayList: "添加"
+    kMenuListPlay = 32784, // PlayList: "播放"
+    kMenuListDelete = 32783, // PlayList: "删除"
+    kMenuListClear = 32785, // PlayList: "清空列表"
 };
 
 enum class SharedPopup {
-    Tray,      // the first pop-up, "dish"
-    VideoSet,  // the third: the player's picture and display menu
-    PlayList,  // the fourth: the playlist's menu
+    Tray, // the first pop-up, "dish"
+    VideoSet, // the third: the player's picture and display menu
+    PlayList, // the fourth: the playlist's menu
 };
 
 struct MenuItemData {
-    int id;             // 0: a separator
-    const char* text;   // UTF-8
+    int id; // 0: a separator
+    const char* text; // UTF-8
     bool checkable;
-    bool checked;       // as the resource has it
+    bool checked; // as the resource has it
 };
 
 // The items of a pop-up, in order.

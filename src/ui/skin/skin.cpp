@@ -41,7 +41,8 @@ QColor captionColour(int y)
     if (y <= kCaptionPaleEnd)
         return mix(kCaptionTop, kCaptionBottom, y / static_cast<double>(kCaptionPaleEnd));
     if (y < kCaptionBlendEnd)
-        return mix(kCaptionBottom, kSkin, (y - kCaptionPaleEnd) / static_cast<double>(kCaptionBlendEnd - kCaptionPaleEnd));
+        return mix(kCaptionBottom, kSkin,
+                   (y - kCaptionPaleEnd) / static_cast<double>(kCaptionBlendEnd - kCaptionPaleEnd));
     return kSkin;
 }
 
@@ -143,7 +144,7 @@ void drawGlyphPen(QPainter& p, QColor c, double width)
 }
 
 // 132: title buttons, 30 x 30 each; rows normal, hover, pressed.
-constexpr int kTitleButtonTop = 8;  // where the window puts them
+constexpr int kTitleButtonTop = 8; // where the window puts them
 QImage paintTitleButtons()
 {
     QImage img = blank(120, 90, kSkin);
@@ -179,7 +180,8 @@ QImage paintTitleButtons()
                 p.drawLine(c + QPointF(0, -6), c + QPointF(0, 2));
                 p.drawLine(c + QPointF(-3, -1), c + QPointF(0, 2));
                 p.drawLine(c + QPointF(3, -1), c + QPointF(0, 2));
-                p.drawPolyline(QPolygonF({c + QPointF(-6, 1), c + QPointF(-6, 5), c + QPointF(6, 5), c + QPointF(6, 1)}));
+                p.drawPolyline(
+                    QPolygonF({c + QPointF(-6, 1), c + QPointF(-6, 5), c + QPointF(6, 5), c + QPointF(6, 1)}));
                 break;
             default: { // help
                 QFont f(QStringLiteral("DejaVu Sans"));
@@ -389,7 +391,9 @@ QImage paintSliderParts()
         QImage thumb = blank(20, 10);
         QPainter t(&thumb);
         t.setRenderHint(QPainter::Antialiasing);
-        const QColor face = row == 0 ? colorRef(kWhite) : row == 1 ? colorRef(kFrameColour) : colorRef(kButtonPressedTextColour);
+        const QColor face = row == 0 ? colorRef(kWhite)
+            : row == 1               ? colorRef(kFrameColour)
+                                     : colorRef(kButtonPressedTextColour);
         QLinearGradient g(0, 0, 0, 10);
         g.setColorAt(0, face);
         g.setColorAt(1, skin::darker(face, 60));
@@ -403,8 +407,9 @@ QImage paintSliderParts()
             for (int x = 0; x < 20; ++x) {
                 const QRgb px = thumb.pixel(x, y);
                 if (qAlpha(px) >= 128)
-                    opaque.setPixel(x, y, qRgb(qRed(px) * 255 / qAlpha(px), qGreen(px) * 255 / qAlpha(px),
-                                               qBlue(px) * 255 / qAlpha(px)));
+                    opaque.setPixel(
+                        x, y,
+                        qRgb(qRed(px) * 255 / qAlpha(px), qGreen(px) * 255 / qAlpha(px), qBlue(px) * 255 / qAlpha(px)));
             }
         p.drawImage(2, row * 10, opaque);
     }
@@ -504,8 +509,10 @@ void installFontSubstitutes()
                            QStringLiteral("Noto Serif CJK SC")};
     QFont::insertSubstitutions(QStringLiteral("宋体"), song);
     QFont::insertSubstitutions(QStringLiteral("新宋体"), song);
-    QFont::insertSubstitutions(QStringLiteral("System"), {QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Zen Hei")});
-    QFont::insertSubstitutions(QStringLiteral("MS Serif"), {QStringLiteral("DejaVu Serif"), QStringLiteral("AR PL UMing CN")});
+    QFont::insertSubstitutions(QStringLiteral("System"),
+                               {QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Zen Hei")});
+    QFont::insertSubstitutions(QStringLiteral("MS Serif"),
+                               {QStringLiteral("DejaVu Serif"), QStringLiteral("AR PL UMing CN")});
 }
 
 QFont font(const QString& family, double points)
@@ -542,7 +549,8 @@ QImage gradientImage(QSize size, QColor from, QColor to, int flag)
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < w; ++x) {
             const int i = flag == kGradientUp ? (w - 1 - x) + y : x + y;
-            line[x] = qRgb(lerp(from.red(), to.red(), i), lerp(from.green(), to.green(), i), lerp(from.blue(), to.blue(), i));
+            line[x] = qRgb(lerp(from.red(), to.red(), i), lerp(from.green(), to.green(), i),
+                           lerp(from.blue(), to.blue(), i));
         }
     }
     return img;

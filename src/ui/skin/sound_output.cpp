@@ -27,15 +27,15 @@ constexpr uint32_t kPaDefault = static_cast<uint32_t>(-1);
 
 struct PaApi {
     PaSimple* (*open)(const char*, const char*, int, const char*, const char*, const PaSampleSpec*, const void*,
-                      const PaBufferAttr*, int*) = nullptr;
+                      const PaBufferAttr*, int*)
+        = nullptr;
     int (*write)(PaSimple*, const void*, size_t, int*) = nullptr;
     int (*drain)(PaSimple*, int*) = nullptr;
     int (*flush)(PaSimple*, int*) = nullptr;
     void (*close)(PaSimple*) = nullptr;
 };
 
-template <typename F>
-bool resolve(void* handle, const char* name, F& function)
+template <typename F> bool resolve(void* handle, const char* name, F& function)
 {
     function = reinterpret_cast<F>(::dlsym(handle, name));
     return function != nullptr;
@@ -72,8 +72,8 @@ constexpr uint32_t kTargetBytes = 2 * kChunkSamples * sizeof(int16_t);
 struct SoundOutput::Voice {
     int id = 0;
     Samples pending;
-    uint64_t requested = 0;  // plays asked for
-    uint64_t served = 0;     // plays finished (played, cut or skipped)
+    uint64_t requested = 0; // plays asked for
+    uint64_t served = 0; // plays finished (played, cut or skipped)
     std::thread thread;
 };
 
@@ -166,8 +166,8 @@ SoundOutput::Outcome SoundOutput::render(Voice& voice, const std::vector<int16_t
     const PaBufferAttr attr{kPaDefault, kTargetBytes, kPaDefault, kPaDefault, kPaDefault};
     const std::string stream = "sound " + std::to_string(voice.id);
     int error = 0;
-    PaSimple* out = api->open(nullptr, "Quillfer", kPaStreamPlayback, nullptr, stream.c_str(), &spec, nullptr, &attr,
-                              &error);
+    PaSimple* out
+        = api->open(nullptr, "Quillfer", kPaStreamPlayback, nullptr, stream.c_str(), &spec, nullptr, &attr, &error);
     if (!out)
         return Outcome::Unavailable;
     Outcome outcome = Outcome::Played;

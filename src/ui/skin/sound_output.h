@@ -18,21 +18,21 @@ namespace qf::ui {
 
 class SoundOutput {
 public:
-    static constexpr int kRate = 22050;  // 16-bit mono samples at this rate
+    static constexpr int kRate = 22050; // 16-bit mono samples at this rate
     using Samples = std::shared_ptr<const std::vector<int16_t>>;
 
     // library: the file dlopen() is given; tests name a missing one.
     explicit SoundOutput(std::string library = "libpulse-simple.so.0");
-    ~SoundOutput();  // cuts playing sounds short and joins the voices
+    ~SoundOutput(); // cuts playing sounds short and joins the voices
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
 
     void play(int voice, Samples samples);
 
     struct Tally {
-        int played = 0;       // sounds that went to the server to the end
-        int cut = 0;          // sounds cut short by a restart or the end
-        int unavailable = 0;  // plays that found no library or no server
+        int played = 0; // sounds that went to the server to the end
+        int cut = 0; // sounds cut short by a restart or the end
+        int unavailable = 0; // plays that found no library or no server
     };
     Tally tally() const;
     // True once every requested play is over (for tests), false after ms.

@@ -19,9 +19,9 @@ constexpr int kRate = SoundOutput::kRate;
 
 struct Tone {
     double frequency; // Hz
-    double start;     // seconds
-    double length;    // seconds
-    double volume;    // 0..1
+    double start; // seconds
+    double length; // seconds
+    double volume; // 0..1
 };
 
 std::vector<Tone> tonesOf(Sound sound)

@@ -10,12 +10,12 @@
 namespace qf::ui {
 
 enum class Sound {
-    Start,     // "start.wav": a tab button was pressed
-    Chimes,    // "chimes.wav": the toolbar's show/hide button
-    Notify,    // "notify.wav": the output-folder link
-    Ding,      // "ding.wav" as a system sound: the header's check-all box
-    DingFile,  // "ding.wav" as a file: a circular command button was pressed
-    Wave154,   // WAVE resource 154: the mouse entered a circular command button
+    Start, // "start.wav": a tab button was pressed
+    Chimes, // "chimes.wav": the toolbar's show/hide button
+    Notify, // "notify.wav": the output-folder link
+    Ding, // "ding.wav" as a system sound: the header's check-all box
+    DingFile, // "ding.wav" as a file: a circular command button was pressed
+    Wave154, // WAVE resource 154: the mouse entered a circular command button
 };
 
 // The sound's name as the system knows it ("ding.wav", "154").

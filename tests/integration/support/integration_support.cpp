@@ -43,10 +43,11 @@ const std::string& clip()
         stdfs::create_directories(kDataDir);
         const std::string scratch = kDataDir + "/clip." + std::to_string(getpid()) + ".avi";
         int status = -1;
-        const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x480:rate=25:duration="
-                                        + std::to_string(kClipSeconds) + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration="
-                                        + std::to_string(kClipSeconds) + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 128k " + quote(scratch),
-                                    &status);
+        const std::string out
+            = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=640x480:rate=25:duration="
+                      + std::to_string(kClipSeconds) + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration="
+                      + std::to_string(kClipSeconds) + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 128k " + quote(scratch),
+                  &status);
         if (status != 0) {
             ADD_FAILURE() << "ffmpeg could not make the clip: " << out;
             return target;

@@ -82,9 +82,8 @@ std::string clip(int seconds)
     const std::string path = dataDir() + "/clip" + std::to_string(seconds) + "s.avi";
     const bool made = publish(path, [&](const std::string& temp) {
         const std::string d = std::to_string(seconds);
-        const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=" + d +
-                                    " -f lavfi -i sine=frequency=440:duration=" + d +
-                                    " -c:v mpeg4 -c:a mp2 -shortest -f avi '" + temp + "'";
+        const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=" + d
+            + " -f lavfi -i sine=frequency=440:duration=" + d + " -c:v mpeg4 -c:a mp2 -shortest -f avi '" + temp + "'";
         return std::system(command.c_str()) == 0;
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path;
@@ -130,8 +129,8 @@ std::string fakePlayerLog() { return dataDir() + "/fake-player-" + std::to_strin
 std::string fakePlayer()
 {
     // Named by its text, so that a script left by an older build is never run.
-    const std::string path =
-        dataDir() + "/fake-player-" + std::to_string(std::hash<std::string_view>{}(kFakePlayer)) + ".sh";
+    const std::string path
+        = dataDir() + "/fake-player-" + std::to_string(std::hash<std::string_view>{}(kFakePlayer)) + ".sh";
     publish(path, [](const std::string& temp) {
         std::ofstream out(temp);
         out << kFakePlayer;
@@ -194,8 +193,7 @@ WindowRecorder::WindowRecorder()
           events_.push_back(Event{'p', static_cast<uint32_t>(m.wParam), m.lParam, std::chrono::steady_clock::now()});
           return intptr_t{0};
       })
-{
-}
+{}
 
 WindowRecorder::~WindowRecorder() { shutdown(); }
 

@@ -60,7 +60,7 @@ int answersGiven();
 bool waitForAnswers(int count, int timeoutMs);
 
 struct Event {
-    char to = 0;              // 'v' video window, 'p' player window
+    char to = 0; // 'v' video window, 'p' player window
     uint32_t code = 0;
     intptr_t entry = 0;
     std::chrono::steady_clock::time_point at;

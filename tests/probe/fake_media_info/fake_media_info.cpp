@@ -15,7 +15,7 @@ struct FakeState {
     size_t counts[8] = {};
     size_t openResult = 1;
     std::string log;
-    std::string answer;   // the buffer a returned text lives in, as in the real library
+    std::string answer; // the buffer a returned text lives in, as in the real library
 };
 
 FakeState& state()
@@ -41,7 +41,10 @@ __attribute__((visibility("default"))) void FakeMediaInfo_SetAnswer(int kind, co
 {
     state().answers[{kind, parameter}] = value;
 }
-__attribute__((visibility("default"))) void FakeMediaInfo_SetCount(int kind, size_t count) { state().counts[kind & 7] = count; }
+__attribute__((visibility("default"))) void FakeMediaInfo_SetCount(int kind, size_t count)
+{
+    state().counts[kind & 7] = count;
+}
 __attribute__((visibility("default"))) void FakeMediaInfo_SetOpenResult(size_t result) { state().openResult = result; }
 __attribute__((visibility("default"))) const char* FakeMediaInfo_Log() { return state().log.c_str(); }
 
@@ -70,8 +73,8 @@ __attribute__((visibility("default"))) const char* MediaInfoA_GetI(void*, int, s
 __attribute__((visibility("default"))) const char* MediaInfoA_Get(void*, int kind, size_t number, const char* parameter,
                                                                   int info, int search)
 {
-    record("Get " + std::to_string(kind) + " " + std::to_string(number) + " " + parameter + " "
-           + std::to_string(info) + " " + std::to_string(search));
+    record("Get " + std::to_string(kind) + " " + std::to_string(number) + " " + parameter + " " + std::to_string(info)
+           + " " + std::to_string(search));
     auto it = state().answers.find({kind, parameter});
     state().answer = it == state().answers.end() ? std::string() : it->second;
     return state().answer.c_str();

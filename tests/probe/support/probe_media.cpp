@@ -14,10 +14,7 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-bool run(const std::string& command)
-{
-    return std::system(command.c_str()) == 0;
-}
+bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 bool makeAll(const stdfs::path& dir)
 {
@@ -59,11 +56,11 @@ const ProbeMedia& probeMedia()
                 return ProbeMedia{};
             }
             stdfs::rename(scratch, root, ec);
-            if (ec)   // another test got there first
+            if (ec) // another test got there first
                 stdfs::remove_all(scratch, ec);
         }
         const std::string d = root.string() + "/";
-        return ProbeMedia{root.string(), d + "av.avi", d + "audio.mp3", d + "video.avi",
+        return ProbeMedia{root.string(),      d + "av.avi",    d + "audio.mp3",  d + "video.avi",
                           d + "测试视频.avi", d + "notes.txt", d + "picture.png"};
     }();
     return media;

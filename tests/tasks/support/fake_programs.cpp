@@ -66,7 +66,8 @@ void FakePrograms::writeStandardSet()
           "case \"$*\" in *-rate=*) hang mux-video; printf '+v' >> \"$LAST\";;\n"
           "*) hang mux-audio; printf '+a' >> \"$LAST\";; esac");
     write("LARCH.DAT", "hang pmp\nprintf 'pmp' > \"$OUT\"\nprintf 'log' > \"$OUT.log\"");
-    write("MAPLE.DLL", "hang atoms\ncp \"$1\" \"$2\" && printf 'edited' >> \"$2\"\ncp \"$3\" '" + dir_ + "/script-seen'");
+    write("MAPLE.DLL",
+          "hang atoms\ncp \"$1\" \"$2\" && printf 'edited' >> \"$2\"\ncp \"$3\" '" + dir_ + "/script-seen'");
 }
 
 ConversionWorker::Environment FakePrograms::environment() const

@@ -11,9 +11,9 @@ namespace {
 using test::splitLine;
 
 struct RefusedCase {
-  const char* name;
-  const char* line;
-  const char* reason;  // part of the message
+    const char* name;
+    const char* line;
+    const char* reason; // part of the message
 };
 
 // Everything outside the accepted subset is a command-line error, which the
@@ -88,86 +88,93 @@ const RefusedCase kRefused[] = {
 
 class EncoderRefusedLine : public ::testing::TestWithParam<RefusedCase> {};
 
-TEST_P(EncoderRefusedLine, IsACommandLineError) {
-  ParseResult parsed = parseCommandLine(splitLine(GetParam().line));
-  EXPECT_FALSE(parsed.ok);
-  EXPECT_NE(parsed.error.find(GetParam().reason), std::string::npos) << parsed.error;
+TEST_P(EncoderRefusedLine, IsACommandLineError)
+{
+    ParseResult parsed = parseCommandLine(splitLine(GetParam().line));
+    EXPECT_FALSE(parsed.ok);
+    EXPECT_NE(parsed.error.find(GetParam().reason), std::string::npos) << parsed.error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Refused, EncoderRefusedLine, ::testing::ValuesIn(kRefused),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EncoderCommandLine, RepeatedGroupsMergeAndLaterKeysWin) {
-  ParseResult p = parseCommandLine(
-      splitLine("in.avi -lavcopts acodec=ac3:abitrate=128 -lavcopts vcodec=mpeg2video:abitrate=192 -ovc lavc "
-                "-oac lavc -o o.mpg"));
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(*p.command.lavc.get("acodec"), "ac3");
-  EXPECT_EQ(*p.command.lavc.get("vcodec"), "mpeg2video");
-  EXPECT_EQ(*p.command.lavc.get("abitrate"), "192");
-  EXPECT_EQ(p.command.lavc.items().size(), 3u);
+TEST(EncoderCommandLine, RepeatedGroupsMergeAndLaterKeysWin)
+{
+    ParseResult p = parseCommandLine(
+        splitLine("in.avi -lavcopts acodec=ac3:abitrate=128 -lavcopts vcodec=mpeg2video:abitrate=192 -ovc lavc "
+                  "-oac lavc -o o.mpg"));
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(*p.command.lavc.get("acodec"), "ac3");
+    EXPECT_EQ(*p.command.lavc.get("vcodec"), "mpeg2video");
+    EXPECT_EQ(*p.command.lavc.get("abitrate"), "192");
+    EXPECT_EQ(p.command.lavc.items().size(), 3u);
 }
 
-TEST(EncoderCommandLine, FlagsAndBareTurbo) {
-  ParseResult p = parseCommandLine(splitLine("in.avi -ovc lavc -lavcopts trell:mv0=0:turbo -nosound -o o.avi"));
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_TRUE(p.command.lavc.flag("trell"));
-  EXPECT_FALSE(p.command.lavc.flag("mv0"));
-  EXPECT_EQ(*p.command.lavc.get("turbo"), "1");
+TEST(EncoderCommandLine, FlagsAndBareTurbo)
+{
+    ParseResult p = parseCommandLine(splitLine("in.avi -ovc lavc -lavcopts trell:mv0=0:turbo -nosound -o o.avi"));
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.command.lavc.flag("trell"));
+    EXPECT_FALSE(p.command.lavc.flag("mv0"));
+    EXPECT_EQ(*p.command.lavc.get("turbo"), "1");
 }
 
-TEST(EncoderCommandLine, EndPositionIsATimeOrASize) {
-  ParseResult time = parseCommandLine(splitLine("in.avi -ss 1:30 -endpos 00:02:30.5 -ovc copy -nosound -o o.avi"));
-  ASSERT_TRUE(time.ok);
-  EXPECT_DOUBLE_EQ(*time.command.startSeconds, 90);
-  EXPECT_DOUBLE_EQ(*time.command.lengthSeconds, 150.5);
-  ParseResult size = parseCommandLine(splitLine("in.avi -endpos 2kb -ovc copy -nosound -o o.avi"));
-  ASSERT_TRUE(size.ok);
-  EXPECT_EQ(*size.command.sizeLimitBytes, 2048);
-  EXPECT_FALSE(size.command.lengthSeconds);
+TEST(EncoderCommandLine, EndPositionIsATimeOrASize)
+{
+    ParseResult time = parseCommandLine(splitLine("in.avi -ss 1:30 -endpos 00:02:30.5 -ovc copy -nosound -o o.avi"));
+    ASSERT_TRUE(time.ok);
+    EXPECT_DOUBLE_EQ(*time.command.startSeconds, 90);
+    EXPECT_DOUBLE_EQ(*time.command.lengthSeconds, 150.5);
+    ParseResult size = parseCommandLine(splitLine("in.avi -endpos 2kb -ovc copy -nosound -o o.avi"));
+    ASSERT_TRUE(size.ok);
+    EXPECT_EQ(*size.command.sizeLimitBytes, 2048);
+    EXPECT_FALSE(size.command.lengthSeconds);
 }
 
-TEST(EncoderValueSyntax, ClockTimes) {
-  EXPECT_DOUBLE_EQ(*parseClockTime("00:01:00"), 60);
-  EXPECT_DOUBLE_EQ(*parseClockTime("01:02:03"), 3723);
-  EXPECT_DOUBLE_EQ(*parseClockTime("2:03.5"), 123.5);
-  EXPECT_DOUBLE_EQ(*parseClockTime("45"), 45);
-  // Hour and minute fields beyond the parser's range are refused, not read
-  // as whatever an empty result holds.
-  for (const char* bad : {"", ":10", "1::2", "a:10", "1:2:3:4", "1.5:10", "-5", "10.", "1e3", "1000001:00",
-                          "0:99999999999999999999999:00"}) {
-    EXPECT_FALSE(parseClockTime(bad)) << bad;
-  }
+TEST(EncoderValueSyntax, ClockTimes)
+{
+    EXPECT_DOUBLE_EQ(*parseClockTime("00:01:00"), 60);
+    EXPECT_DOUBLE_EQ(*parseClockTime("01:02:03"), 3723);
+    EXPECT_DOUBLE_EQ(*parseClockTime("2:03.5"), 123.5);
+    EXPECT_DOUBLE_EQ(*parseClockTime("45"), 45);
+    // Hour and minute fields beyond the parser's range are refused, not read
+    // as whatever an empty result holds.
+    for (const char* bad : {"", ":10", "1::2", "a:10", "1:2:3:4", "1.5:10", "-5", "10.", "1e3", "1000001:00",
+                            "0:99999999999999999999999:00"}) {
+        EXPECT_FALSE(parseClockTime(bad)) << bad;
+    }
 }
 
-TEST(EncoderValueSyntax, NumbersRatiosAndSizes) {
-  EXPECT_DOUBLE_EQ(*parseRatio("16/9"), 16.0 / 9.0);
-  EXPECT_DOUBLE_EQ(*parseRatio("1.66/1"), 1.66);
-  EXPECT_DOUBLE_EQ(*parseRatio("14.985"), 14.985);
-  EXPECT_FALSE(parseRatio("1/0"));
-  EXPECT_FALSE(parseRatio("a/b"));
-  EXPECT_DOUBLE_EQ(*parseDecimal("-0.5"), -0.5);
-  EXPECT_FALSE(parseDecimal("1,5"));
-  EXPECT_FALSE(parseDecimal("."));
-  EXPECT_FALSE(parseInteger("12x", 0, 100));
-  EXPECT_FALSE(parseInteger("101", 0, 100));
-  EXPECT_EQ(*parseByteSize("3MB"), 3 * 1024 * 1024);
-  EXPECT_EQ(*parseByteSize("100b"), 100);
-  EXPECT_FALSE(parseByteSize("kb"));
-  EXPECT_FALSE(parseByteSize("12"));
-  EXPECT_EQ(formatDecimal(0.5), "0.5");
-  EXPECT_EQ(formatDecimal(150), "150");
-  EXPECT_EQ(extensionOf("D:/out/clip.avi-mp3.MP3"), "mp3");
-  EXPECT_EQ(extensionOf("D:/out.dir/noext"), "");
+TEST(EncoderValueSyntax, NumbersRatiosAndSizes)
+{
+    EXPECT_DOUBLE_EQ(*parseRatio("16/9"), 16.0 / 9.0);
+    EXPECT_DOUBLE_EQ(*parseRatio("1.66/1"), 1.66);
+    EXPECT_DOUBLE_EQ(*parseRatio("14.985"), 14.985);
+    EXPECT_FALSE(parseRatio("1/0"));
+    EXPECT_FALSE(parseRatio("a/b"));
+    EXPECT_DOUBLE_EQ(*parseDecimal("-0.5"), -0.5);
+    EXPECT_FALSE(parseDecimal("1,5"));
+    EXPECT_FALSE(parseDecimal("."));
+    EXPECT_FALSE(parseInteger("12x", 0, 100));
+    EXPECT_FALSE(parseInteger("101", 0, 100));
+    EXPECT_EQ(*parseByteSize("3MB"), 3 * 1024 * 1024);
+    EXPECT_EQ(*parseByteSize("100b"), 100);
+    EXPECT_FALSE(parseByteSize("kb"));
+    EXPECT_FALSE(parseByteSize("12"));
+    EXPECT_EQ(formatDecimal(0.5), "0.5");
+    EXPECT_EQ(formatDecimal(150), "150");
+    EXPECT_EQ(extensionOf("D:/out/clip.avi-mp3.MP3"), "mp3");
+    EXPECT_EQ(extensionOf("D:/out.dir/noext"), "");
 }
 
-TEST(EncoderCommandLine, KnownOptions) {
-  EXPECT_TRUE(isKnownOption("-ovc"));
-  EXPECT_TRUE(isKnownOption("-nosound"));
-  EXPECT_FALSE(isKnownOption("-"));
-  EXPECT_FALSE(isKnownOption("ovc"));
-  EXPECT_FALSE(isKnownOption("-vop"));
+TEST(EncoderCommandLine, KnownOptions)
+{
+    EXPECT_TRUE(isKnownOption("-ovc"));
+    EXPECT_TRUE(isKnownOption("-nosound"));
+    EXPECT_FALSE(isKnownOption("-"));
+    EXPECT_FALSE(isKnownOption("ovc"));
+    EXPECT_FALSE(isKnownOption("-vop"));
 }
 
-}  // namespace
-}  // namespace qf::encoder
+} // namespace
+} // namespace qf::encoder

@@ -10,26 +10,29 @@ namespace {
 using test::joinTail;
 using test::splitLine;
 
-Translation translateLine(const std::string& line, const SourceFacts* facts = nullptr) {
-  return translate(splitLine(line), facts);
+Translation translateLine(const std::string& line, const SourceFacts* facts = nullptr)
+{
+    return translate(splitLine(line), facts);
 }
 
 constexpr const char* kDiscAspectFilter = "setdar='if(gte(dar,sqrt(64/27)),16/9,4/3)'";
 
-TEST(EncoderTranslation, HeadAsksForProgressAndLevelledLog) {
-  Translation t = translateLine("in.avi -ovc copy -nosound -o out.avi");
-  ASSERT_EQ(t.failure, FailureKind::None) << t.error;
-  std::vector<std::string> head(t.ffmpegArgs.begin(), t.ffmpegArgs.begin() + test::kHeadArgs);
-  EXPECT_EQ(head, (std::vector<std::string>{"-hide_banner", "-nostdin", "-y", "-nostats", "-loglevel", "level+info",
-                                            "-progress", "pipe:1", "-stats_period", "0.1"}));
+TEST(EncoderTranslation, HeadAsksForProgressAndLevelledLog)
+{
+    Translation t = translateLine("in.avi -ovc copy -nosound -o out.avi");
+    ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+    std::vector<std::string> head(t.ffmpegArgs.begin(), t.ffmpegArgs.begin() + test::kHeadArgs);
+    EXPECT_EQ(head,
+              (std::vector<std::string>{"-hide_banner", "-nostdin", "-y", "-nostats", "-loglevel", "level+info",
+                                        "-progress", "pipe:1", "-stats_period", "0.1"}));
 }
 
 struct WorkedExample {
-  const char* name;
-  const char* line;  // the arguments after the program
-  const char* ffmpeg;
-  int pass;
-  PassLog log;
+    const char* name;
+    const char* line; // the arguments after the program
+    const char* ffmpeg;
+    int pass;
+    PassLog log;
 };
 
 // The system's own command lines (default settings of each model), checked
@@ -193,18 +196,19 @@ const WorkedExample kWorkedExamples[] = {
 
 class EncoderWorkedExample : public ::testing::TestWithParam<WorkedExample> {};
 
-TEST_P(EncoderWorkedExample, TranslatesToVerifiedFfmpegRun) {
-  const WorkedExample& ex = GetParam();
-  Translation t = translateLine(ex.line);
-  ASSERT_EQ(t.failure, FailureKind::None) << t.error;
-  EXPECT_EQ(joinTail(t), ex.ffmpeg);
-  EXPECT_EQ(t.pass, ex.pass);
-  EXPECT_EQ(t.passLog, ex.log);
-  if (ex.pass == 1) {
-    EXPECT_TRUE(t.tempPath.empty()) << "a first pass writes no output file";
-  } else {
-    EXPECT_EQ(t.tempPath, t.outputPath + ".part");
-  }
+TEST_P(EncoderWorkedExample, TranslatesToVerifiedFfmpegRun)
+{
+    const WorkedExample& ex = GetParam();
+    Translation t = translateLine(ex.line);
+    ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+    EXPECT_EQ(joinTail(t), ex.ffmpeg);
+    EXPECT_EQ(t.pass, ex.pass);
+    EXPECT_EQ(t.passLog, ex.log);
+    if (ex.pass == 1) {
+        EXPECT_TRUE(t.tempPath.empty()) << "a first pass writes no output file";
+    } else {
+        EXPECT_EQ(t.tempPath, t.outputPath + ".part");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(SystemLines, EncoderWorkedExample, ::testing::ValuesIn(kWorkedExamples),
@@ -213,10 +217,10 @@ INSTANTIATE_TEST_SUITE_P(SystemLines, EncoderWorkedExample, ::testing::ValuesIn(
 // Variations of the fragments: each line must translate and its ffmpeg run
 // must contain every expected piece and none of the forbidden ones.
 struct FragmentCase {
-  const char* name;
-  const char* line;
-  std::vector<const char*> contains;
-  std::vector<const char*> excludes;
+    const char* name;
+    const char* line;
+    std::vector<const char*> contains;
+    std::vector<const char*> excludes;
 };
 
 const FragmentCase kFragmentCases[] = {
@@ -229,10 +233,10 @@ const FragmentCase kFragmentCases[] = {
     {"DivxQualityAndGlobalHeaders",
      "in.avi -of lavf -lavfopts format=mp4 -oac faac -faacopts br=64:mpeg=4:object=2:raw -ovc lavc -ffourcc DIVX "
      "-lavcopts vcodec=mpeg4:vbitrate=500:mbd=2:mv0:trell:aglobal=1:vglobal=1 -o out.mp4",
-     {"-mbd rd -trellis 1 -mpv_flags +mv0", "-flags:v +global_header", "-flags:a +global_header", "setsar=1",
-      "-f mp4"},
+     {"-mbd rd -trellis 1 -mpv_flags +mv0", "-flags:v +global_header", "-flags:a +global_header", "setsar=1", "-f mp4"},
      {"-vtag"}},
-    {"LavcBitrateAbove16000IsBits", "in.avi -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152000 -nosound -o o.avi",
+    {"LavcBitrateAbove16000IsBits",
+     "in.avi -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=1152000 -nosound -o o.avi",
      {"-c:v mpeg1video -b:v 1152000 "},
      {}},
     {"Mpeg1Xvcd",
@@ -254,7 +258,10 @@ const FragmentCase kFragmentCases[] = {
      "-lavcopts vcodec=mpeg2video:vbitrate=2000:keyint=12 -nosound -o o.mpg",
      {"fps=24000/1001,pad=720:480:(ow-iw)/2:(oh-ih)/2,setdar=", "-f dvd"},
      {"telecine=", "+ilme", "-top 1"}},
-    {"WindowsMedia1", "in.avi -ovc lavc -lavcopts vcodec=wmv1:vbitrate=300 -nosound -o o.avi", {"-c:v wmv1 -b:v 300k"}, {}},
+    {"WindowsMedia1",
+     "in.avi -ovc lavc -lavcopts vcodec=wmv1:vbitrate=300 -nosound -o o.avi",
+     {"-c:v wmv1 -b:v 300k"},
+     {}},
     {"X264AspectIsDisplayAspect",
      "in.avi -ovc x264 -ffourcc H264 -x264encopts bitrate=1000:sar=4/3 -nosound -o o.avi",
      {"-c:v libx264 -b:v 1000k", "-aspect 4/3", "-vtag H264"},
@@ -262,12 +269,15 @@ const FragmentCase kFragmentCases[] = {
     {"X264NoCabacZeroBframes",
      "in.avi -ovc x264 -x264encopts bitrate=256:level_idc=12:nocabac:bframes=0:global_header:partitions=all "
      "-nosound -o o.avi",
-     {"-level 12 -coder 0 -bf 0 -profile:v baseline", "-x264-params 8x8dct=0:partitions=all", "-flags:v +global_header"},
+     {"-level 12 -coder 0 -bf 0 -profile:v baseline", "-x264-params 8x8dct=0:partitions=all",
+      "-flags:v +global_header"},
      {}},
-    {"X264TwoPassStats", "in.avi -ovc x264 -x264encopts bitrate=300:pass=1 -nosound -o o.mp4 -of lavf",
+    {"X264TwoPassStats",
+     "in.avi -ovc x264 -x264encopts bitrate=300:pass=1 -nosound -o o.mp4 -of lavf",
      {"-x264-params 8x8dct=0:stats=divx2pass.log -pass 1", "-f mp4 /dev/null"},
      {"-passlogfile"}},
-    {"XvidWithoutFrameRateKeepsDefaultGop", "in.avi -ovc xvid -xvidencopts bitrate=100 -nosound -o o.avi",
+    {"XvidWithoutFrameRateKeepsDefaultGop",
+     "in.avi -ovc xvid -xvidencopts bitrate=100 -nosound -o o.avi",
      {"-bf 2 -g 250"},
      {}},
     {"XvidTakesQualityAndDiscOptions",
@@ -277,20 +287,25 @@ const FragmentCase kFragmentCases[] = {
      {}},
     {"XvidConstantQuality", "in.avi -ovc xvid -xvidencopts crf=22 -nosound -o o.avi", {"-q:v 4"}, {"-b:v"}},
     // DIVX for PMP: the PMP rule turned vbitrate=500 into vcrf=22.
-    {"LavcConstantQuality", "in.avi -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vcrf=22:level_idc=13 -nosound -o o.avi",
-     {"-c:v mpeg4 -q:v 4"}, {"-b:v"}},
+    {"LavcConstantQuality",
+     "in.avi -ovc lavc -ffourcc DIVX -lavcopts vcodec=mpeg4:vcrf=22:level_idc=13 -nosound -o o.avi",
+     {"-c:v mpeg4 -q:v 4"},
+     {"-b:v"}},
     {"LavcTakesX264Defaults",
      "in.avi -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=300:level_idc=12:nocabac:bframes=0:max_bframes=0 -nosound "
      "-o o.avi",
      {"-c:v mpeg4 -b:v 300k", "-bf 0"},
      {"-level", "-coder"}},
-    {"FlvRefusesBframesQuietly", "in.avi -ovc lavc -lavcopts vcodec=flv:max_bframes=2 -nosound -o o.flv -of lavf",
+    {"FlvRefusesBframesQuietly",
+     "in.avi -ovc lavc -lavcopts vcodec=flv:max_bframes=2 -nosound -o o.flv -of lavf",
      {"-c:v flv"},
      {"-bf"}},
-    {"CopiedVideoIgnoresFilters", "in.avi -vf-add scale=320:240,harddup -ofps 10 -sws 9 -ovc copy -nosound -o o.avi",
+    {"CopiedVideoIgnoresFilters",
+     "in.avi -vf-add scale=320:240,harddup -ofps 10 -sws 9 -ovc copy -nosound -o o.avi",
      {"-c:v copy"},
      {"-vf", "-fps_mode", "-sws_flags"}},
-    {"CopiedAudioIgnoresFiltersAndRate", "in.avi -af volnorm -srate 44100 -channels 2 -ovc copy -oac copy -o o.avi",
+    {"CopiedAudioIgnoresFiltersAndRate",
+     "in.avi -af volnorm -srate 44100 -channels 2 -ovc copy -oac copy -o o.avi",
      {"-c:a copy"},
      {"-af", "-ar", "-downmix"}},
     {"PictureAndDeinterlaceFilters",
@@ -305,68 +320,84 @@ const FragmentCase kFragmentCases[] = {
      "-of lavf",
      {"-map 0:v:0 -map 0:a:0? -vf setsar=1,format=yuv420p -c:v flv"},
      {"scale="}},
-    {"LeftOnBothChannels", "in.avi -af channels=2:2:0:0:0:1 -oac mp3lame -ovc copy -o o.avi",
+    {"LeftOnBothChannels",
+     "in.avi -af channels=2:2:0:0:0:1 -oac mp3lame -ovc copy -o o.avi",
      {"-af aformat=channel_layouts=mono|stereo,pan=stereo|c0=c0|c1=c0 "},
      {}},
-    {"LeftOnly", "in.avi -af channels=1:1:0:0 -oac mp3lame -ovc copy -o o.avi",
+    {"LeftOnly",
+     "in.avi -af channels=1:1:0:0 -oac mp3lame -ovc copy -o o.avi",
      {"-af aformat=channel_layouts=mono|stereo,pan=mono|c0=c0 "},
      {}},
-    {"RightOnlyMakesSureTheRightExists", "in.avi -af channels=1:1:1:0,volnorm -oac mp3lame -ovc copy -o o.avi",
+    {"RightOnlyMakesSureTheRightExists",
+     "in.avi -af channels=1:1:1:0,volnorm -oac mp3lame -ovc copy -o o.avi",
      {"aformat=channel_layouts=stereo,pan=mono|c0=c1,dynaudnorm=f=500:g=15:p=0.95:m=5 "},
      {}},
-    {"MixToMono", "in.avi -af pan=1:0.5:0.5,volnorm -oac mp3lame -ovc copy -o o.avi",
+    {"MixToMono",
+     "in.avi -af pan=1:0.5:0.5,volnorm -oac mp3lame -ovc copy -o o.avi",
      {"aformat=channel_layouts=stereo,pan=mono|c0=0.5*c0+0.5*c1,dynaudnorm"},
      {}},
     {"LameOldVbrWithVolumeAndQuality",
      "in.avi -oac mp3lame -lameopts vbr=2:q=4:mode=1:vol=2:aq=0 -ovc frameno -of rawaudio -o o.mp3",
      {",volume=2 ", "-q:a 4 -joint_stereo 1 -compression_level 0"},
      {"-b:a", "-abr"}},
-    {"LameVbr3IsAbr", "in.avi -oac mp3lame -lameopts vbr=3:q=4:mode=2 -ovc frameno -of rawaudio -o o.mp3",
+    {"LameVbr3IsAbr",
+     "in.avi -oac mp3lame -lameopts vbr=3:q=4:mode=2 -ovc frameno -of rawaudio -o o.mp3",
      {"-b:a 128k -abr 1 -joint_stereo 0"},
      {"-q:a"}},
-    {"LameMonoMode", "in.avi -oac mp3lame -lameopts cbr:br=64:mode=3 -ovc frameno -of rawaudio -o o.mp3",
+    {"LameMonoMode",
+     "in.avi -oac mp3lame -lameopts cbr:br=64:mode=3 -ovc frameno -of rawaudio -o o.mp3",
      {"aformat=channel_layouts=stereo,pan=mono|c0=0.5*c0+0.5*c1 ", "-b:a 64k"},
      {"-joint_stereo"}},
-    {"LameAutoMode", "in.avi -oac mp3lame -lameopts cbr:br=64:mode=4 -ovc frameno -of rawaudio -o o.mp3",
+    {"LameAutoMode",
+     "in.avi -oac mp3lame -lameopts cbr:br=64:mode=4 -ovc frameno -of rawaudio -o o.mp3",
      {"-b:a 64k"},
      {"-joint_stereo", "pan="}},
     {"AacMainProfileAdtsMpeg2",
      "in.avi -oac faac -faacopts br=96:mpeg=2:object=1 -ovc frameno -of rawaudio -o o.aac",
      {"-c:a aac -b:a 96k -profile:a aac_main", "-f adts -write_mpeg2 1"},
      {}},
-    {"AacLtpNeedsExperimental", "in.avi -oac faac -faacopts br=64:object=4 -ovc copy -o o.avi",
+    {"AacLtpNeedsExperimental",
+     "in.avi -oac faac -faacopts br=64:object=4 -ovc copy -o o.avi",
      {"-profile:a aac_ltp -strict -2"},
      {}},
     {"Mp2", "in.avi -oac lavc -lavcopts acodec=mp2:abitrate=224 -ovc copy -o o.avi", {"-c:a mp2 -b:a 224k"}, {}},
-    {"WindowsAudio1", "in.avi -oac lavc -lavcopts acodec=wmav1:abitrate=64 -ovc frameno -of rawaudio -o o.wma",
+    {"WindowsAudio1",
+     "in.avi -oac lavc -lavcopts acodec=wmav1:abitrate=64 -ovc frameno -of rawaudio -o o.wma",
      {"-c:a wmav1 -b:a 64k", "-f asf"},
      {}},
-    {"AudioBitrateAbove1000IsBits", "in.avi -oac lavc -lavcopts acodec=ac3:abitrate=192000 -ovc copy -o o.avi",
+    {"AudioBitrateAbove1000IsBits",
+     "in.avi -oac lavc -lavcopts acodec=ac3:abitrate=192000 -ovc copy -o o.avi",
      {"-c:a ac3 -b:a 192000 "},
      {}},
-    {"ResampleWithoutSrate", "in.avi -af lavcresample=44100 -oac lavc -lavcopts acodec=mp2 -ovc copy -o o.avi",
+    {"ResampleWithoutSrate",
+     "in.avi -af lavcresample=44100 -oac lavc -lavcopts acodec=mp2 -ovc copy -o o.avi",
      {"aresample=44100 -ar 44100 -c:a mp2 -b:a 224k"},
      {}},
-    {"ChannelsOneDownmixesToMono", "in.avi -channels 1 -oac mp3lame -ovc copy -o o.avi",
+    {"ChannelsOneDownmixesToMono",
+     "in.avi -channels 1 -oac mp3lame -ovc copy -o o.avi",
      {"-downmix mono -i", "-af aformat=channel_layouts=mono "},
      {}},
-    {"StartAndLength", "in.avi -ss 00:01:00 -endpos 00:02:30 -ovc copy -nosound -o o.avi",
+    {"StartAndLength",
+     "in.avi -ss 00:01:00 -endpos 00:02:30 -ovc copy -nosound -o o.avi",
      {"-ss 60 -i file:in.avi", "-t 150 -f avi"},
      {}},
     {"SizeLimit", "in.avi -endpos 10mb -ovc copy -nosound -o o.avi", {"-fs 10485760 -f avi"}, {"-t "}},
     {"RepeatedLavcoptsMerge",
-     "in.avi -oac lavc -lavcopts acodec=ac3:abitrate=128:vbitrate=100 -ovc lavc -lavcopts vcodec=mpeg2video:vbitrate=2000 "
+     "in.avi -oac lavc -lavcopts acodec=ac3:abitrate=128:vbitrate=100 -ovc lavc -lavcopts "
+     "vcodec=mpeg2video:vbitrate=2000 "
      "-o o.mpg -of mpeg",
      {"-c:v mpeg2video -b:v 2000k", "-c:a ac3 -b:a 128k"},
      {"-b:v 100k"}},
-    {"LastOfWins", "in.avi -of lavf -lavfopts format=flv -oac mp3lame -ovc frameno -of rawaudio -o o.mp3",
+    {"LastOfWins",
+     "in.avi -of lavf -lavfopts format=flv -oac mp3lame -ovc frameno -of rawaudio -o o.mp3",
      {"-f mp3"},
      {"-f flv"}},
     {"VideoOnlyIntoMp4WritesMp4",
      "in.avi -of lavf -lavfopts format=mp4 -nosound -of rawvideo -ovc x264 -x264encopts bitrate=500 -o o.mp4",
      {"-an -f mp4 file:o.mp4.part"},
      {}},
-    {"EncodedBareMpeg4", "in.avi -nosound -of rawvideo -ovc xvid -xvidencopts bitrate=500 -o o.bin",
+    {"EncodedBareMpeg4",
+     "in.avi -nosound -of rawvideo -ovc xvid -xvidencopts bitrate=500 -o o.bin",
      {"-f m4v file:o.bin.part"},
      {"mpeg4_unpack_bframes"}},
     {"BareFlvHasNoRawFormSoFlvIsWritten",
@@ -374,7 +405,8 @@ const FragmentCase kFragmentCases[] = {
      {"-f flv"},
      {}},
     {"LavfFormatFromExtension", "in.avi -of lavf -ovc copy -nosound -o o.wmv", {"-f asf"}, {}},
-    {"FourccOnlyInAvi", "in.avi -of lavf -lavfopts format=mp4 -ovc x264 -ffourcc H264 -nosound -o o.mp4",
+    {"FourccOnlyInAvi",
+     "in.avi -of lavf -lavfopts format=mp4 -ovc x264 -ffourcc H264 -nosound -o o.mp4",
      {"-f mp4"},
      {"-vtag"}},
     {"OutputFirstSourceLast", "-o o.avi -ovc copy -nosound in.avi", {"-i file:in.avi", "file:o.avi.part"}, {}},
@@ -382,22 +414,25 @@ const FragmentCase kFragmentCases[] = {
 
 class EncoderFragment : public ::testing::TestWithParam<FragmentCase> {};
 
-TEST_P(EncoderFragment, ContainsTheEquivalentArguments) {
-  const FragmentCase& fc = GetParam();
-  Translation t = translateLine(fc.line);
-  ASSERT_EQ(t.failure, FailureKind::None) << t.error;
-  std::string tail = joinTail(t) + " ";
-  for (const char* piece : fc.contains) EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
-  for (const char* piece : fc.excludes) EXPECT_EQ(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+TEST_P(EncoderFragment, ContainsTheEquivalentArguments)
+{
+    const FragmentCase& fc = GetParam();
+    Translation t = translateLine(fc.line);
+    ASSERT_EQ(t.failure, FailureKind::None) << t.error;
+    std::string tail = joinTail(t) + " ";
+    for (const char* piece : fc.contains)
+        EXPECT_NE(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
+    for (const char* piece : fc.excludes)
+        EXPECT_EQ(tail.find(piece), std::string::npos) << piece << "\n in: " << tail;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fragments, EncoderFragment, ::testing::ValuesIn(kFragmentCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct RuntimeFailureCase {
-  const char* name;
-  const char* line;
-  const char* reason;
+    const char* name;
+    const char* line;
+    const char* reason;
 };
 
 const RuntimeFailureCase kRuntimeFailures[] = {
@@ -409,73 +444,82 @@ const RuntimeFailureCase kRuntimeFailures[] = {
 
 class EncoderRuntimeFailure : public ::testing::TestWithParam<RuntimeFailureCase> {};
 
-TEST_P(EncoderRuntimeFailure, FailsWithReasonButNotAsParseError) {
-  Translation t = translateLine(GetParam().line);
-  EXPECT_EQ(t.failure, FailureKind::Runtime);
-  EXPECT_NE(t.error.find(GetParam().reason), std::string::npos) << t.error;
+TEST_P(EncoderRuntimeFailure, FailsWithReasonButNotAsParseError)
+{
+    Translation t = translateLine(GetParam().line);
+    EXPECT_EQ(t.failure, FailureKind::Runtime);
+    EXPECT_NE(t.error.find(GetParam().reason), std::string::npos) << t.error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, EncoderRuntimeFailure, ::testing::ValuesIn(kRuntimeFailures),
                          [](const auto& info) { return std::string(info.param.name); });
 
-SourceFacts factsOf(const std::string& format, std::vector<SourceStream> streams) {
-  SourceFacts f;
-  f.formatName = format;
-  f.durationSeconds = 10;
-  f.streams = std::move(streams);
-  return f;
+SourceFacts factsOf(const std::string& format, std::vector<SourceStream> streams)
+{
+    SourceFacts f;
+    f.formatName = format;
+    f.durationSeconds = 10;
+    f.streams = std::move(streams);
+    return f;
 }
 
-TEST(EncoderTranslation, AudioIdFollowsTheContainersNumbering) {
-  SourceFacts avi = factsOf("avi", {{0, -1, "video", "mpeg4"}, {1, -1, "audio", "mp3"}, {2, -1, "audio", "ac3"}});
-  SourceFacts mp4 = factsOf("mov,mp4,m4a,3gp,3g2,mj2", {{0, 1, "video", "h264"}, {1, 2, "audio", "aac"}, {2, 3, "audio", "aac"}});
-  SourceFacts ps = factsOf("mpeg", {{0, 0x1e0, "video", "mpeg2video"}, {1, 0x1c0, "audio", "mp2"}, {2, 0x1c1, "audio", "mp2"}});
-  SourceFacts ts = factsOf("mpegts", {{0, 256, "video", "h264"}, {1, 257, "audio", "aac"}});
-  auto run = [&](int aid, const SourceFacts& facts) {
-    std::string text = "in -aid " + std::to_string(aid) + " -oac mp3lame -ovc copy -o o.avi";
-    Command c = parseCommandLine(test::splitLine(text)).command;
-    EXPECT_TRUE(needsSourceFacts(c));
-    return translate(c, &facts);
-  };
-  EXPECT_NE(joinTail(run(2, avi)).find("-map 0:v:0 -map 0:2 "), std::string::npos);
-  EXPECT_NE(joinTail(run(1, mp4)).find("-map 0:a:1 "), std::string::npos);
-  EXPECT_NE(joinTail(run(1, ps)).find("-map 0:i:449 "), std::string::npos);
-  EXPECT_NE(joinTail(run(257, ts)).find("-map 0:i:257 "), std::string::npos);
-  // AVI stream 0 is the video, not an audio stream.
-  Translation wrong = run(0, avi);
-  EXPECT_EQ(wrong.failure, FailureKind::Runtime);
-  EXPECT_EQ(run(5, mp4).failure, FailureKind::Runtime);
+TEST(EncoderTranslation, AudioIdFollowsTheContainersNumbering)
+{
+    SourceFacts avi = factsOf("avi", {{0, -1, "video", "mpeg4"}, {1, -1, "audio", "mp3"}, {2, -1, "audio", "ac3"}});
+    SourceFacts mp4
+        = factsOf("mov,mp4,m4a,3gp,3g2,mj2", {{0, 1, "video", "h264"}, {1, 2, "audio", "aac"}, {2, 3, "audio", "aac"}});
+    SourceFacts ps
+        = factsOf("mpeg", {{0, 0x1e0, "video", "mpeg2video"}, {1, 0x1c0, "audio", "mp2"}, {2, 0x1c1, "audio", "mp2"}});
+    SourceFacts ts = factsOf("mpegts", {{0, 256, "video", "h264"}, {1, 257, "audio", "aac"}});
+    auto run = [&](int aid, const SourceFacts& facts) {
+        std::string text = "in -aid " + std::to_string(aid) + " -oac mp3lame -ovc copy -o o.avi";
+        Command c = parseCommandLine(test::splitLine(text)).command;
+        EXPECT_TRUE(needsSourceFacts(c));
+        return translate(c, &facts);
+    };
+    EXPECT_NE(joinTail(run(2, avi)).find("-map 0:v:0 -map 0:2 "), std::string::npos);
+    EXPECT_NE(joinTail(run(1, mp4)).find("-map 0:a:1 "), std::string::npos);
+    EXPECT_NE(joinTail(run(1, ps)).find("-map 0:i:449 "), std::string::npos);
+    EXPECT_NE(joinTail(run(257, ts)).find("-map 0:i:257 "), std::string::npos);
+    // AVI stream 0 is the video, not an audio stream.
+    Translation wrong = run(0, avi);
+    EXPECT_EQ(wrong.failure, FailureKind::Runtime);
+    EXPECT_EQ(run(5, mp4).failure, FailureKind::Runtime);
 }
 
-TEST(EncoderTranslation, SourceWithoutVideoFailsForVideoFormatsAndConvertsToAudio) {
-  SourceFacts audioOnly = factsOf("wav", {{0, -1, "audio", "pcm_s16le"}});
-  Command video = parseCommandLine(splitLine("in.wav -aid 0 -oac mp3lame -ovc lavc -o o.avi")).command;
-  Translation t = translate(video, &audioOnly);
-  EXPECT_EQ(t.failure, FailureKind::Runtime);
-  EXPECT_NE(t.error.find("Video stream is mandatory"), std::string::npos);
+TEST(EncoderTranslation, SourceWithoutVideoFailsForVideoFormatsAndConvertsToAudio)
+{
+    SourceFacts audioOnly = factsOf("wav", {{0, -1, "audio", "pcm_s16le"}});
+    Command video = parseCommandLine(splitLine("in.wav -aid 0 -oac mp3lame -ovc lavc -o o.avi")).command;
+    Translation t = translate(video, &audioOnly);
+    EXPECT_EQ(t.failure, FailureKind::Runtime);
+    EXPECT_NE(t.error.find("Video stream is mandatory"), std::string::npos);
 
-  Command audio = parseCommandLine(splitLine("in.wav -aid 0 -oac mp3lame -ovc frameno -of rawaudio -o o.mp3")).command;
-  EXPECT_EQ(translate(audio, &audioOnly).failure, FailureKind::None);
+    Command audio
+        = parseCommandLine(splitLine("in.wav -aid 0 -oac mp3lame -ovc frameno -of rawaudio -o o.mp3")).command;
+    EXPECT_EQ(translate(audio, &audioOnly).failure, FailureKind::None);
 }
 
-TEST(EncoderTranslation, BareCopyToAnUnknownNameUsesTheSourceCodec) {
-  Command c = parseCommandLine(splitLine("-ovc copy -nosound -of rawvideo -o B.raw B.avi")).command;
-  ASSERT_TRUE(needsSourceFacts(c));
-  SourceFacts h264 = factsOf("avi", {{0, -1, "video", "h264"}});
-  EXPECT_NE(joinTail(translate(c, &h264)).find("-c:v copy -an -f h264 "), std::string::npos);
-  SourceFacts odd = factsOf("avi", {{0, -1, "video", "theora"}});
-  EXPECT_EQ(translate(c, &odd).failure, FailureKind::Runtime);
+TEST(EncoderTranslation, BareCopyToAnUnknownNameUsesTheSourceCodec)
+{
+    Command c = parseCommandLine(splitLine("-ovc copy -nosound -of rawvideo -o B.raw B.avi")).command;
+    ASSERT_TRUE(needsSourceFacts(c));
+    SourceFacts h264 = factsOf("avi", {{0, -1, "video", "h264"}});
+    EXPECT_NE(joinTail(translate(c, &h264)).find("-c:v copy -an -f h264 "), std::string::npos);
+    SourceFacts odd = factsOf("avi", {{0, -1, "video", "theora"}});
+    EXPECT_EQ(translate(c, &odd).failure, FailureKind::Runtime);
 
-  Command named = parseCommandLine(splitLine("-ovc copy -nosound -of rawvideo -o B.m4v B.avi")).command;
-  EXPECT_FALSE(needsSourceFacts(named));
+    Command named = parseCommandLine(splitLine("-ovc copy -nosound -of rawvideo -o B.m4v B.avi")).command;
+    EXPECT_FALSE(needsSourceFacts(named));
 }
 
-TEST(EncoderTranslation, StatusFiguresCarryRequestedBitrates) {
-  Translation t = translateLine(kWorkedExamples[5].line);  // flv: 500 kbit/s video, 96 audio
-  EXPECT_EQ(t.videoKbps, 500);
-  EXPECT_EQ(t.audioKbps, 96);
-  EXPECT_TRUE(t.writesVideo);
-  EXPECT_TRUE(t.writesAudio);
+TEST(EncoderTranslation, StatusFiguresCarryRequestedBitrates)
+{
+    Translation t = translateLine(kWorkedExamples[5].line); // flv: 500 kbit/s video, 96 audio
+    EXPECT_EQ(t.videoKbps, 500);
+    EXPECT_EQ(t.audioKbps, 96);
+    EXPECT_TRUE(t.writesVideo);
+    EXPECT_TRUE(t.writesAudio);
 }
 
 std::string joined(const std::vector<std::string>& args)
@@ -548,14 +592,15 @@ TEST(EncoderSoundBeside, RunsThatWouldNotGainStayOneFfmpeg)
     EXPECT_FALSE(split(kWorkedExamples[7].line)) << "a disc's second pass";
 }
 
-}  // namespace
-}  // namespace qf::encoder
+} // namespace
+} // namespace qf::encoder
 
 namespace qf::encoder {
 namespace {
 
-std::string x264Tail(const std::string& options) {
-  return joinTail(translateLine("in.avi -ovc x264 -x264encopts " + options + " -nosound -o o.mp4 -of lavf"));
+std::string x264Tail(const std::string& options)
+{
+    return joinTail(translateLine("in.avi -ovc x264 -x264encopts " + options + " -nosound -o o.mp4 -of lavf"));
 }
 
 // The rules of today's players read the source: the frame rate capped (and a
@@ -627,69 +672,76 @@ TEST(EncoderTodaysRules, FollowTheSourceFacts)
     }
 }
 
-TEST(EncoderX264Profile, BaselineWithoutCabacAndBframesMainOtherwiseHighOnlyWhenAsked) {
-  // The phone line: no CABAC, no B-frames.
-  std::string phone = x264Tail("bitrate=256:level_idc=13:nocabac:bframes=0");
-  EXPECT_NE(phone.find("-profile:v baseline"), std::string::npos) << phone;
-  EXPECT_NE(phone.find("8x8dct=0"), std::string::npos) << phone;
-  // CABAC on, or B-frames (x264's default three when none are given), is Main.
-  for (const char* options : {"bitrate=256:nocabac", "bitrate=256:bframes=0", "crf=22:level_idc=30:bframes=3"}) {
-    std::string tail = x264Tail(options);
-    EXPECT_NE(tail.find("-profile:v main"), std::string::npos) << options << ": " << tail;
-    EXPECT_NE(tail.find("8x8dct=0"), std::string::npos) << options << ": " << tail;
-  }
-  std::string asked = x264Tail("bitrate=256:8x8dct");
-  EXPECT_NE(asked.find("-profile:v high"), std::string::npos) << asked;
-  EXPECT_EQ(asked.find("8x8dct=0"), std::string::npos) << asked;
+TEST(EncoderX264Profile, BaselineWithoutCabacAndBframesMainOtherwiseHighOnlyWhenAsked)
+{
+    // The phone line: no CABAC, no B-frames.
+    std::string phone = x264Tail("bitrate=256:level_idc=13:nocabac:bframes=0");
+    EXPECT_NE(phone.find("-profile:v baseline"), std::string::npos) << phone;
+    EXPECT_NE(phone.find("8x8dct=0"), std::string::npos) << phone;
+    // CABAC on, or B-frames (x264's default three when none are given), is Main.
+    for (const char* options : {"bitrate=256:nocabac", "bitrate=256:bframes=0", "crf=22:level_idc=30:bframes=3"}) {
+        std::string tail = x264Tail(options);
+        EXPECT_NE(tail.find("-profile:v main"), std::string::npos) << options << ": " << tail;
+        EXPECT_NE(tail.find("8x8dct=0"), std::string::npos) << options << ": " << tail;
+    }
+    std::string asked = x264Tail("bitrate=256:8x8dct");
+    EXPECT_NE(asked.find("-profile:v high"), std::string::npos) << asked;
+    EXPECT_EQ(asked.find("8x8dct=0"), std::string::npos) << asked;
 }
 
-const char* kSvcdPass2 =
-    "in.avi -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ovc lavc "
-    "-lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:vrc_maxrate=2500:vrc_buf_size=917:vpass=2 "
-    "-nosound -o o.mpg";
+const char* kSvcdPass2
+    = "in.avi -of mpeg -mpegopts format=xsvcd -vf-add scale=480:576,harddup -ovc lavc "
+      "-lavcopts vcodec=mpeg2video:vbitrate=2000:vrc_minrate=600:vrc_maxrate=2500:vrc_buf_size=917:vpass=2 "
+      "-nosound -o o.mpg";
 
-TEST(EncoderDiscAspect, DiscsWithoutAnAspectFlagTheNearerStandardOne) {
-  // The choice itself is ffmpeg's, from the display aspect that reaches the
-  // end of the chain (the integration tests check 4:3 and 16:9 sources).
-  Translation svcd = translateLine(kSvcdPass2);
-  std::string tail = joinTail(svcd);
-  // The picture fills the disc display's shape: its pixels are the 4:3 or 16:9 display's.
-  EXPECT_NE(tail.find("scale=w='max(2,min(480,2*round(576*dar/(if(gte(dar,sqrt(64/27)),16/9,4/3)*576/480)/2)))':"
-                      "h='max(2,min(576,2*round(480*(if(gte(dar,sqrt(64/27)),16/9,4/3)*576/480)/dar/2)))':flags=bicubic,"
-                      "pad=480:576:(ow-iw)/2:(oh-ih)/2," +
-                      std::string(kDiscAspectFilter) + ",format=yuv420p "),
-            std::string::npos)
-      << tail;
-  EXPECT_EQ(tail.find("-aspect"), std::string::npos) << tail;
-  EXPECT_EQ(tail.find("setsar=1"), std::string::npos) << tail;
-  EXPECT_FALSE(needsSourceFacts(parseCommandLine(splitLine(kSvcdPass2)).command));
-  // A video-only source's second pass names rawvideo last: still the disc muxer.
-  EXPECT_NE(joinTail(translateLine(std::string(kSvcdPass2) + " -of rawvideo")).find(kDiscAspectFilter), std::string::npos);
+TEST(EncoderDiscAspect, DiscsWithoutAnAspectFlagTheNearerStandardOne)
+{
+    // The choice itself is ffmpeg's, from the display aspect that reaches the
+    // end of the chain (the integration tests check 4:3 and 16:9 sources).
+    Translation svcd = translateLine(kSvcdPass2);
+    std::string tail = joinTail(svcd);
+    // The picture fills the disc display's shape: its pixels are the 4:3 or 16:9 display's.
+    EXPECT_NE(
+        tail.find("scale=w='max(2,min(480,2*round(576*dar/(if(gte(dar,sqrt(64/27)),16/9,4/3)*576/480)/2)))':"
+                  "h='max(2,min(576,2*round(480*(if(gte(dar,sqrt(64/27)),16/9,4/3)*576/480)/dar/2)))':flags=bicubic,"
+                  "pad=480:576:(ow-iw)/2:(oh-ih)/2,"
+                  + std::string(kDiscAspectFilter) + ",format=yuv420p "),
+        std::string::npos)
+        << tail;
+    EXPECT_EQ(tail.find("-aspect"), std::string::npos) << tail;
+    EXPECT_EQ(tail.find("setsar=1"), std::string::npos) << tail;
+    EXPECT_FALSE(needsSourceFacts(parseCommandLine(splitLine(kSvcdPass2)).command));
+    // A video-only source's second pass names rawvideo last: still the disc muxer.
+    EXPECT_NE(joinTail(translateLine(std::string(kSvcdPass2) + " -of rawvideo")).find(kDiscAspectFilter),
+              std::string::npos);
 }
 
-TEST(EncoderDiscAspect, AnExplicitAspectIsKeptAndOtherContainersKeepSquarePixels) {
-  std::string dvd = joinTail(translateLine("in.avi -of mpeg -mpegopts format=dvd -ovc lavc "
-                                           "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:vpass=2 -nosound -o o.mpg"));
-  EXPECT_NE(dvd.find("-aspect 16/9"), std::string::npos) << dvd;
-  EXPECT_EQ(dvd.find("setdar"), std::string::npos) << dvd;
-  std::string avi = joinTail(translateLine("in.avi -ovc lavc -lavcopts vcodec=mpeg2video -nosound -o o.avi"));
-  EXPECT_NE(avi.find("setsar=1"), std::string::npos) << avi;
-  EXPECT_EQ(avi.find("setdar"), std::string::npos) << avi;
+TEST(EncoderDiscAspect, AnExplicitAspectIsKeptAndOtherContainersKeepSquarePixels)
+{
+    std::string dvd
+        = joinTail(translateLine("in.avi -of mpeg -mpegopts format=dvd -ovc lavc "
+                                 "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:vpass=2 -nosound -o o.mpg"));
+    EXPECT_NE(dvd.find("-aspect 16/9"), std::string::npos) << dvd;
+    EXPECT_EQ(dvd.find("setdar"), std::string::npos) << dvd;
+    std::string avi = joinTail(translateLine("in.avi -ovc lavc -lavcopts vcodec=mpeg2video -nosound -o o.avi"));
+    EXPECT_NE(avi.find("setsar=1"), std::string::npos) << avi;
+    EXPECT_EQ(avi.find("setdar"), std::string::npos) << avi;
 }
 
-TEST(EncoderTelecine, DvdFilmIsCodedProgressiveAndMarkedForSoftPulldown) {
-  Translation film = translateLine(
-      "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
-      "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:keyint=12 -nosound -o o.mpg");
-  EXPECT_TRUE(film.softPulldown);
-  std::string tail = joinTail(film);
-  EXPECT_EQ(tail.find("telecine"), std::string::npos) << tail;
-  EXPECT_EQ(tail.find("ilme"), std::string::npos) << tail;
-  // Without the option, or for MPEG-1, nothing is marked.
-  EXPECT_FALSE(translateLine("in.avi -of mpeg -mpegopts format=dvd -ofps 24000/1001 -ovc lavc "
-                             "-lavcopts vcodec=mpeg2video:aspect=4/3 -nosound -o o.mpg")
-                   .softPulldown);
+TEST(EncoderTelecine, DvdFilmIsCodedProgressiveAndMarkedForSoftPulldown)
+{
+    Translation film = translateLine(
+        "in.avi -of mpeg -mpegopts format=dvd:tsaf:telecine -vf-add scale=720:480,harddup -ofps 24000/1001 -ovc lavc "
+        "-lavcopts vcodec=mpeg2video:vbitrate=2000:aspect=16/9:keyint=12 -nosound -o o.mpg");
+    EXPECT_TRUE(film.softPulldown);
+    std::string tail = joinTail(film);
+    EXPECT_EQ(tail.find("telecine"), std::string::npos) << tail;
+    EXPECT_EQ(tail.find("ilme"), std::string::npos) << tail;
+    // Without the option, or for MPEG-1, nothing is marked.
+    EXPECT_FALSE(translateLine("in.avi -of mpeg -mpegopts format=dvd -ofps 24000/1001 -ovc lavc "
+                               "-lavcopts vcodec=mpeg2video:aspect=4/3 -nosound -o o.mpg")
+                     .softPulldown);
 }
 
-}  // namespace
-}  // namespace qf::encoder
+} // namespace
+} // namespace qf::encoder

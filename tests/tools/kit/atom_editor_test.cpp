@@ -28,11 +28,13 @@ std::string track(const std::vector<uint64_t>& offsets, bool wide, bool withCtts
 {
     std::string table = be32s({0, static_cast<uint32_t>(offsets.size())});
     for (uint64_t o : offsets) {
-        if (wide) appendBe64(table, o);
-        else appendBe32(table, static_cast<uint32_t>(o));
+        if (wide)
+            appendBe64(table, o);
+        else
+            appendBe32(table, static_cast<uint32_t>(o));
     }
-    std::string stbl = box("stsd", be32s({0, 0})) + (withCtts ? box("ctts", be32s({0, 1, 5, 2002})) : "") +
-                       box(wide ? "co64" : "stco", table);
+    std::string stbl = box("stsd", be32s({0, 0})) + (withCtts ? box("ctts", be32s({0, 1, 5, 2002})) : "")
+        + box(wide ? "co64" : "stco", table);
     return box("trak", tkhd(duration) + box("mdia", box("minf", box("stbl", stbl))));
 }
 
@@ -49,7 +51,8 @@ Media makeMp4(bool moovFirst, bool largeMdat = false)
     std::string ftyp = box("ftyp", "isom" + be32s({512}) + "isomiso2");
     std::string freeBox = box("free", "");
     std::string mdatBody;
-    for (auto& c : m.chunks) mdatBody += c;
+    for (auto& c : m.chunks)
+        mdatBody += c;
     std::string mdatHeader;
     if (largeMdat) {
         appendBe32(mdatHeader, 1);
@@ -61,9 +64,9 @@ Media makeMp4(bool moovFirst, bool largeMdat = false)
     }
     auto moovFor = [&](uint64_t mdatPayload) {
         std::vector<uint64_t> offsets{mdatPayload, mdatPayload + 4, mdatPayload + 10};
-        return box("moov", box("mvhd", std::string(100, '\0')) + box("iods", be32s({0, 0})) +
-                               track(offsets, false, true) + track(offsets, true, false) +
-                               box("udta", box("meta", "x")));
+        return box("moov",
+                   box("mvhd", std::string(100, '\0')) + box("iods", be32s({0, 0})) + track(offsets, false, true)
+                       + track(offsets, true, false) + box("udta", box("meta", "x")));
     };
     uint64_t before = ftyp.size() + freeBox.size();
     if (moovFirst) {
@@ -96,7 +99,8 @@ std::vector<TopLevel> topLevel(const std::string& bytes)
 Box moovOf(const std::string& bytes)
 {
     for (const TopLevel& t : topLevel(bytes))
-        if (t.type == "moov") return parseBoxes(std::string_view(bytes).substr(t.offset, t.size), "test")[0];
+        if (t.type == "moov")
+            return parseBoxes(std::string_view(bytes).substr(t.offset, t.size), "test")[0];
     ADD_FAILURE() << "no moov";
     return {};
 }
@@ -122,14 +126,17 @@ TEST(AtomEditor, HandheldScriptKeepsEveryChunkOffsetOnItsData)
             Media m = makeMp4(moovFirst, largeMdat);
             writeFile(dir.file("in.mp4"), m.bytes);
             EditReport r = editMp4(dir.file("in.mp4"), dir.file("out.mp4"), handheldScript());
-            EXPECT_EQ(r.deleted, 4u);   // ftyp, free, iods, udta
+            EXPECT_EQ(r.deleted, 4u); // ftyp, free, iods, udta
             EXPECT_EQ(r.inserted, 1u);
             EXPECT_EQ(r.editListsAdded, 2u);
 
             std::string out = readFile(dir.file("out.mp4"));
-            std::vector<TopLevel> tops = topLevel(out);   // sizes add up to the file
+            std::vector<TopLevel> tops = topLevel(out); // sizes add up to the file
             ASSERT_EQ(tops.size(), 3u);
-            EXPECT_EQ(out.substr(0, 28), std::string("\0\0\0\x1c" "ftypMSNV\x01\x00\x07\x86MSNVmp42isom", 28));
+            EXPECT_EQ(out.substr(0, 28),
+                      std::string("\0\0\0\x1c"
+                                  "ftypMSNV\x01\x00\x07\x86MSNVmp42isom",
+                                  28));
             EXPECT_EQ(tops[moovFirst ? 1 : 2].type, "moov");
             if (largeMdat) {
                 EXPECT_EQ(readBe32(bytesOf(out) + tops[moovFirst ? 2 : 1].offset), 1u);
@@ -140,9 +147,10 @@ TEST(AtomEditor, HandheldScriptKeepsEveryChunkOffsetOnItsData)
             EXPECT_EQ(moov.child("udta"), nullptr);
             int tracks = 0;
             for (const Box& trak : moov.children) {
-                if (trak.type != "trak") continue;
+                if (trak.type != "trak")
+                    continue;
                 ++tracks;
-                ASSERT_EQ(trak.children[1].type, "edts");   // right after tkhd
+                ASSERT_EQ(trak.children[1].type, "edts"); // right after tkhd
                 std::vector<uint64_t> offsets = chunkOffsets(trak);
                 ASSERT_EQ(offsets.size(), m.chunks.size());
                 for (size_t i = 0; i < offsets.size(); ++i)
@@ -160,15 +168,15 @@ TEST(AtomEditor, EditListCoversTheTrackAndSkipsTheCompositionDelay)
     moov.container = true;
     moov.children = parseBoxes(track({0}, false, true, 4321) + track({0}, false, false, 99), "test");
     ASSERT_EQ(addEditLists(moov), 2u);
-    ASSERT_EQ(addEditLists(moov), 0u);   // tracks that have one keep it
+    ASSERT_EQ(addEditLists(moov), 0u); // tracks that have one keep it
     const uint32_t mediaTimes[] = {2002, 0};
     const uint32_t durations[] = {4321, 99};
     for (size_t t = 0; t < 2; ++t) {
         const Box& edts = moov.children[t].children[1];
         EXPECT_EQ(edts.size(), 36u);
         const auto* p = bytesOf(edts.children[0].payload);
-        EXPECT_EQ(readBe32(p), 0u);              // version 0
-        EXPECT_EQ(readBe32(p + 4), 1u);          // one entry
+        EXPECT_EQ(readBe32(p), 0u); // version 0
+        EXPECT_EQ(readBe32(p + 4), 1u); // one entry
         EXPECT_EQ(readBe32(p + 8), durations[t]);
         EXPECT_EQ(readBe32(p + 12), mediaTimes[t]);
         EXPECT_EQ(readBe32(p + 16), 0x00010000u);
@@ -199,12 +207,9 @@ TEST(AtomEditor, BadInputFailsWithoutLeavingAnOutput)
         const char* message;
     };
     const Case cases[] = {
-        {truncated, handheldScript(), "impossible size"},
-        {noMoov, handheldScript(), "no 'moov'"},
-        {binary, handheldScript(), "not an MP4 file"},
-        {m.bytes, deleteMdat, "would delete 'mdat'"},
-        {mediaInUdta, deleteUdta, "deleted box 'udta'"},
-        {deepNesting, handheldScript(), "nested too deeply"},
+        {truncated, handheldScript(), "impossible size"}, {noMoov, handheldScript(), "no 'moov'"},
+        {binary, handheldScript(), "not an MP4 file"},    {m.bytes, deleteMdat, "would delete 'mdat'"},
+        {mediaInUdta, deleteUdta, "deleted box 'udta'"},  {deepNesting, handheldScript(), "nested too deeply"},
     };
     for (const Case& c : cases) {
         ScratchDir dir;

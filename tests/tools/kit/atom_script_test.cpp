@@ -7,10 +7,9 @@ namespace qf::kit {
 namespace {
 
 // The script exactly as the conversion writes it: CR LF line ends.
-const char kHandheldScript[] =
-    "[Config]\r\nTitle=PSP MPEG-4 SP/ASP\r\nMQV=2\r\nCODEC=1\r\nBuild_edts=1\r\n\r\n"
-    "[DeleteAtom]\r\nItem0=ftyp\r\nItem1=free\r\nItem2=udta\r\nItem3=iods\r\n\r\n"
-    "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n";
+const char kHandheldScript[] = "[Config]\r\nTitle=PSP MPEG-4 SP/ASP\r\nMQV=2\r\nCODEC=1\r\nBuild_edts=1\r\n\r\n"
+                               "[DeleteAtom]\r\nItem0=ftyp\r\nItem1=free\r\nItem2=udta\r\nItem3=iods\r\n\r\n"
+                               "[InsertAtom]\r\nItem0=ftypMSNV%01%00%07%86MSNVmp42isom\r\n";
 
 TEST(AtomScript, ReadsTheHandheldScript)
 {
@@ -26,9 +25,8 @@ TEST(AtomScript, ReadsTheHandheldScript)
 
 TEST(AtomScript, ToleratesWhatAnIniMayHold)
 {
-    AtomScript s = parseAtomScript(
-        "\xEF\xBB\xBF; comment\n[config]\nbuild_edts = 0\nFuture=7\n[Other]\nanything=goes\n"
-        "[InsertAtom]\nItem1=skip\nItem0=free%00\n[DeleteAtom]\nItem0=%61bcd\n");
+    AtomScript s = parseAtomScript("\xEF\xBB\xBF; comment\n[config]\nbuild_edts = 0\nFuture=7\n[Other]\nanything=goes\n"
+                                   "[InsertAtom]\nItem1=skip\nItem0=free%00\n[DeleteAtom]\nItem0=%61bcd\n");
     EXPECT_FALSE(s.buildEdts);
     // Items are applied in their number order, not their line order.
     EXPECT_EQ(s.insertBoxes, (std::vector<std::string>{std::string("free\0", 5), "skip"}));

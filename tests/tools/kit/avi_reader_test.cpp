@@ -26,12 +26,13 @@ std::string makeAvi(const AviSpec& spec)
     std::string video = riffList("strl", strh("vids", "XVID", spec.scale, spec.rate, 3) + strfVideo(320, 240, "XVID"));
     std::string audio = riffList("strl", strh("auds", "\0\0\0\0", 1, 44100, 100));
     std::string hdrl = avih(spec.microSecPerFrame, 3, 2, 320, 240);
-    if (spec.junkInHeader) hdrl += riffChunk("JUNK", "odd");  // odd size: padded
+    if (spec.junkInHeader)
+        hdrl += riffChunk("JUNK", "odd"); // odd size: padded
     hdrl += spec.audioFirst ? audio + video : video + audio;
     const char* v = spec.audioFirst ? "01dc" : "00dc";
     const char* a = spec.audioFirst ? "00wb" : "01wb";
-    std::string movi = riffChunk(v, "key") + riffChunk(a, "aud") +
-                       riffList("rec ", riffChunk(v, "p1") + riffChunk(v, "p22"));
+    std::string movi
+        = riffChunk(v, "key") + riffChunk(a, "aud") + riffList("rec ", riffChunk(v, "p1") + riffChunk(v, "p22"));
     std::string idx1;
     for (auto [id, flags] : {std::pair{v, 0x10u}, std::pair{a, 0x10u}, std::pair{v, 0u}, std::pair{v, 0u}})
         idx1 += std::string(id) + le32s({flags, 0, 0});
@@ -54,22 +55,24 @@ TEST(AviReader, FrameRateComesFromTheVideoStreamHeader)
         const char* line;
     };
     const Case cases[] = {
-        {{33367, 1001, 30000}, "Video frame rate: 29.970"},          // avih alone would say 29.970 or 29.971
+        {{33367, 1001, 30000}, "Video frame rate: 29.970"}, // avih alone would say 29.970 or 29.971
         {{33366, 1001, 30000}, "Video frame rate: 29.970"},
         {{41708, 1001, 24000}, "Video frame rate: 23.976"},
-        {{40000, 1, 25, true}, "Video frame rate: 25.000"},          // audio header first is skipped
-        {{100000, 1, 10, false, true}, "Video frame rate: 10.000"},  // odd-sized chunk before the streams
-        {{33366, 0, 30000}, "Video frame rate: 29.971"},             // no scale: main header fallback
+        {{40000, 1, 25, true}, "Video frame rate: 25.000"}, // audio header first is skipped
+        {{100000, 1, 10, false, true}, "Video frame rate: 10.000"}, // odd-sized chunk before the streams
+        {{33366, 0, 30000}, "Video frame rate: 29.971"}, // no scale: main header fallback
         {{40000, 1, 0}, "Video frame rate: 25.000"},
     };
-    for (const Case& c : cases) EXPECT_EQ(frameRateLine(rateOf(makeAvi(c.spec))), c.line);
+    for (const Case& c : cases)
+        EXPECT_EQ(frameRateLine(rateOf(makeAvi(c.spec))), c.line);
 }
 
 TEST(AviReader, RejectsFilesThatAreNotUsableAvi)
 {
     std::string good = makeAvi({});
-    std::string noVideo = riffChunk("RIFF", "AVI " + riffList("hdrl", avih(40000, 0, 1, 0, 0) +
-                                                                       riffList("strl", strh("auds", "    ", 1, 8000, 0))));
+    std::string noVideo = riffChunk(
+        "RIFF",
+        "AVI " + riffList("hdrl", avih(40000, 0, 1, 0, 0) + riffList("strl", strh("auds", "    ", 1, 8000, 0))));
     std::string noRate = makeAvi({0, 1, 0});
     struct Case {
         std::string bytes;

@@ -20,7 +20,8 @@ using namespace test;
 TEST(RunProgram, PassesArgumentsUntouchedAndCapturesBothStreams)
 {
     // Blanks, quotes and shell characters arrive as they are: no shell.
-    ProgramResult r = runProgram({"/bin/sh", "-c", "printf '%s|' \"$@\"; echo oops >&2; exit 3", "sh", "a b", "\"q\"", "$HOME;x"});
+    ProgramResult r
+        = runProgram({"/bin/sh", "-c", "printf '%s|' \"$@\"; echo oops >&2; exit 3", "sh", "a b", "\"q\"", "$HOME;x"});
     EXPECT_EQ(r.output, "a b|\"q\"|$HOME;x|");
     EXPECT_EQ(r.lastErrorLine(), "oops");
     EXPECT_EQ(r.exitCode, 3);
@@ -41,7 +42,8 @@ bool running(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text;
-    if (!std::getline(stat, text)) return false;
+    if (!std::getline(stat, text))
+        return false;
     const size_t close = text.rfind(')');
     return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' && text[close + 2] != 'X';
 }
@@ -57,21 +59,22 @@ TEST(RunProgram, ProgramStaysInOurGroupAndEndsWithUs)
     if (helper == 0) {
         try {
             runProgram({"/bin/sh", "-c", "echo $$ > \"$0.tmp\" && mv \"$0.tmp\" \"$0\" && exec sleep 60", pidFile});
-        } catch (...) {
-        }
+        } catch (...) {}
         std::_Exit(1);
     }
     ASSERT_GT(helper, 0);
     pid_t child = 0;
     for (int i = 0; i < 3000 && child == 0; ++i) {
         std::ifstream(pidFile) >> child;
-        if (child == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (child == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_GT(child, 0);
     EXPECT_EQ(::getpgid(child), ::getpgid(helper));
     ::kill(helper, SIGKILL);
     ::waitpid(helper, nullptr, 0);
-    for (int i = 0; i < 3000 && running(child); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 3000 && running(child); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(running(child));
 }
 

@@ -37,8 +37,9 @@ void ffmpeg(std::vector<std::string> args)
 
 void makeAvi(const std::string& path, const std::string& size, const std::string& rate, bool h264)
 {
-    std::vector<std::string> a{"-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=" + rate, "-f", "lavfi",
-                               "-i", "sine=sample_rate=44100", "-t", "2", "-ac", "2"};
+    std::vector<std::string> a{"-f", "lavfi", "-i",  "testsrc=size=" + size + ":rate=" + rate,
+                               "-f", "lavfi", "-i",  "sine=sample_rate=44100",
+                               "-t", "2",     "-ac", "2"};
     if (h264)
         a.insert(a.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-vtag", "H264"});
     else
@@ -51,7 +52,8 @@ void makeAvi(const std::string& path, const std::string& size, const std::string
 std::map<std::string, std::string> probe(const std::string& file, const std::string& stream, const std::string& entries)
 {
     std::vector<std::string> a{"ffprobe", "-v", "error", "-count_packets"};
-    if (!stream.empty()) a.insert(a.end(), {"-select_streams", stream});
+    if (!stream.empty())
+        a.insert(a.end(), {"-select_streams", stream});
     a.insert(a.end(), {"-show_entries", entries, "-of", "default=nw=1", file});
     ProgramResult r = run(a);
     EXPECT_EQ(r.exitCode, 0) << r.errors;
@@ -59,7 +61,8 @@ std::map<std::string, std::string> probe(const std::string& file, const std::str
     std::istringstream lines(r.output);
     for (std::string line; std::getline(lines, line);) {
         size_t eq = line.find('=');
-        if (eq != std::string::npos) facts.emplace(line.substr(0, eq), line.substr(eq + 1));
+        if (eq != std::string::npos)
+            facts.emplace(line.substr(0, eq), line.substr(eq + 1));
     }
     return facts;
 }
@@ -68,16 +71,20 @@ std::map<std::string, std::string> probe(const std::string& file, const std::str
 // interleaving may change, the packets may not.
 std::map<std::string, std::vector<std::string>> packetsByStream(const std::string& file)
 {
-    ProgramResult r = run({"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
+    ProgramResult r
+        = run({"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
     EXPECT_EQ(r.exitCode, 0) << r.errors;
     std::map<std::string, std::vector<std::string>> packets;
     std::istringstream lines(r.output);
     for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         std::vector<std::string> f;
         std::istringstream fields(line);
-        for (std::string x; std::getline(fields, x, ',');) f.push_back(x);
-        if (f.size() == 6) packets[f[0]].push_back(f[4] + f[5]);
+        for (std::string x; std::getline(fields, x, ',');)
+            f.push_back(x);
+        if (f.size() == 6)
+            packets[f[0]].push_back(f[4] + f[5]);
     }
     return packets;
 }
@@ -89,7 +96,8 @@ std::vector<std::string> decodedVideo(const std::string& file)
     std::vector<std::string> hashes;
     std::istringstream lines(r.output);
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
+        if (!line.empty() && line[0] != '#')
+            hashes.push_back(line.substr(line.rfind(',') + 1));
     return hashes;
 }
 
@@ -138,7 +146,8 @@ TEST(Mp4Muxer, Builds3gpWithVideoThenAudio)
     ffmpeg({"-i", dir.file("B.avi"), "-map", "0:v", "-c", "copy", "-f", "m4v", dir.file("B.m4v")});
     ffmpeg({"-i", dir.file("B.avi"), "-map", "0:a", "-c", "copy", "-f", "adts", dir.file("B.aac")});
 
-    ProgramResult v = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.m4v"), "-rate=10", dir.file("B.3gp")});
+    ProgramResult v
+        = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.m4v"), "-rate=10", dir.file("B.3gp")});
     ASSERT_EQ(v.exitCode, 0) << v.errors;
     ProgramResult a = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.aac"), dir.file("B.3gp")});
     ASSERT_EQ(a.exitCode, 0) << a.errors;
@@ -147,7 +156,7 @@ TEST(Mp4Muxer, Builds3gpWithVideoThenAudio)
     auto video = probe(dir.file("B.3gp"), "0", "stream=codec_name,r_frame_rate,duration");
     EXPECT_EQ(video["codec_name"], "mpeg4");
     EXPECT_EQ(video["r_frame_rate"], "10/1");
-    EXPECT_NEAR(std::stod(video["duration"]), 5.0, 0.01);   // 50 frames at 10 per second
+    EXPECT_NEAR(std::stod(video["duration"]), 5.0, 0.01); // 50 frames at 10 per second
     auto audio = probe(dir.file("B.3gp"), "1", "stream=codec_name,duration");
     EXPECT_EQ(audio["codec_name"], "aac");
     EXPECT_NEAR(std::stod(audio["duration"]), 2.0, 0.1);
@@ -186,7 +195,8 @@ TEST(Mp4Muxer, ReadsRateAndTracksFromTheFilesWithoutAProber)
     const char* oldPath = std::getenv("PATH");
     std::string saved = oldPath ? oldPath : "";
     ::setenv("PATH", (dir.file("bin") + ":" + saved).c_str(), 1);
-    ProgramResult v = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.m4v"), "-rate=10", dir.file("B.3gp")});
+    ProgramResult v
+        = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.m4v"), "-rate=10", dir.file("B.3gp")});
     ProgramResult a = run({tool("CEDAR.DLL"), "-force3GPCompliance", "-c", dir.file("B.aac"), dir.file("B.3gp")});
     ::setenv("PATH", saved.c_str(), 1);
     ASSERT_EQ(v.exitCode, 0) << v.errors;
@@ -440,7 +450,8 @@ TEST(PmpMuxer, WritesAPmpThatReadsBackWithItsLog)
         ScratchDir dir;
         makeAvi(dir.file("B.avi"), c.size, "30000/1001", c.h264);
         ffmpeg({"-i", dir.file("B.avi"), "-map", "0:a", "-c", "copy", "-f", "adts", dir.file("B.aac")});
-        ProgramResult r = run({tool("LARCH.DAT"), "-v", dir.file("B.avi"), "-a", dir.file("B.aac"), "-o", dir.file("B.pmp")});
+        ProgramResult r
+            = run({tool("LARCH.DAT"), "-v", dir.file("B.avi"), "-a", dir.file("B.aac"), "-o", dir.file("B.pmp")});
         ASSERT_EQ(r.exitCode, 0) << r.errors;
 
         // Every frame slot of the AVI, including the empty chunks of skipped
@@ -475,8 +486,8 @@ TEST(PmpMuxer, WithoutAudioItWritesASilentTrackAsLongAsTheVideo)
     const double videoSeconds = std::stod(video["nb_read_packets"]) / 25;
     EXPECT_GE(std::stod(audio["nb_read_packets"]) * 1024 / 44100, videoSeconds - 0.05);
     EXPECT_EQ(decodedVideo(dir.file("B.pmp")), decodedVideo(dir.file("B.avi")));
-    ProgramResult decoded = run({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.file("B.pmp"), "-map", "0:a",
-                                 "-af", "volumedetect", "-f", "null", "-"});
+    ProgramResult decoded = run({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.file("B.pmp"), "-map", "0:a", "-af",
+                                 "volumedetect", "-f", "null", "-"});
     EXPECT_EQ(decoded.exitCode, 0) << decoded.errors;
     EXPECT_NE(readFile(dir.file("B.pmp.log")).find("(silence)"), std::string::npos);
 }
@@ -508,9 +519,10 @@ TEST(AtomEditor, HandheldEditKeepsEveryPacket)
 {
     ScratchDir dir;
     writeFile(dir.file("SPRUCE.ini"), kHandheldScript);
-    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=30000/1001", "-f", "lavfi", "-i", "sine", "-t", "2",
-            "-c:v", "mpeg4", "-bf", "2", "-c:a", "aac", "-use_editlist", "0", dir.file("plain.mp4")});
-    ffmpeg({"-i", dir.file("plain.mp4"), "-c", "copy", "-movflags", "faststart", "-use_editlist", "0", dir.file("fast.mp4")});
+    ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=30000/1001", "-f", "lavfi", "-i", "sine", "-t", "2", "-c:v",
+            "mpeg4", "-bf", "2", "-c:a", "aac", "-use_editlist", "0", dir.file("plain.mp4")});
+    ffmpeg({"-i", dir.file("plain.mp4"), "-c", "copy", "-movflags", "faststart", "-use_editlist", "0",
+            dir.file("fast.mp4")});
     for (const char* name : {"plain", "fast"}) {
         SCOPED_TRACE(name);
         std::string in = dir.file(std::string(name) + ".mp4");

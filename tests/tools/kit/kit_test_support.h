@@ -35,7 +35,8 @@ public:
     std::vector<std::string> names() const
     {
         std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
+        for (const auto& e : std::filesystem::directory_iterator(path_))
+            out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -65,19 +66,18 @@ inline std::string riffChunk(const std::string& id, const std::string& payload)
     std::string out = id;
     appendLe32(out, static_cast<uint32_t>(payload.size()));
     out += payload;
-    if (payload.size() % 2) out += '\0';
+    if (payload.size() % 2)
+        out += '\0';
     return out;
 }
 
-inline std::string riffList(const std::string& type, const std::string& body)
-{
-    return riffChunk("LIST", type + body);
-}
+inline std::string riffList(const std::string& type, const std::string& body) { return riffChunk("LIST", type + body); }
 
 inline std::string le32s(std::initializer_list<uint32_t> values)
 {
     std::string out;
-    for (uint32_t v : values) appendLe32(out, v);
+    for (uint32_t v : values)
+        appendLe32(out, v);
     return out;
 }
 
@@ -110,7 +110,8 @@ inline std::string box(const std::string& type, const std::string& payload)
 inline std::string be32s(std::initializer_list<uint32_t> values)
 {
     std::string out;
-    for (uint32_t v : values) appendBe32(out, v);
+    for (uint32_t v : values)
+        appendBe32(out, v);
     return out;
 }
 

@@ -14,7 +14,8 @@ using test::box;
 std::string fromHex(std::string_view hex)
 {
     std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
     return out;
 }
 
@@ -28,8 +29,8 @@ constexpr std::string_view kLavc10 = "000001b001000001b58913000001000000012000c4
 
 TEST(VolHeader, ReadsTheDeclaredFixedRate)
 {
-    const std::pair<std::string_view, Fraction> cases[] = {
-        {kXvid10, {10, 1}}, {kXvidNtsc, {30000, 1001}}, {kXvidFilm, {24000, 1001}}, {kXvid25, {25, 1}}};
+    const std::pair<std::string_view, Fraction> cases[]
+        = {{kXvid10, {10, 1}}, {kXvidNtsc, {30000, 1001}}, {kXvidFilm, {24000, 1001}}, {kXvid25, {25, 1}}};
     for (const auto& [hex, rate] : cases) {
         SCOPED_TRACE(hex);
         std::optional<Fraction> got = declaredVolRate(fromHex(hex));

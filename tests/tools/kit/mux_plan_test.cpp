@@ -13,7 +13,7 @@ TEST(MuxerArguments, AcceptsTheSystemsCommandLinesAndTheirKin)
     struct Case {
         std::vector<std::string> args;
         std::string input, output;
-        double rate;   // -1: none
+        double rate; // -1: none
         bool force3gp;
     };
     const Case cases[] = {
@@ -35,10 +35,18 @@ TEST(MuxerArguments, AcceptsTheSystemsCommandLinesAndTheirKin)
 TEST(MuxerArguments, RefusesIncompleteOrUnknownOptions)
 {
     const std::vector<std::vector<std::string>> cases = {
-        {}, {"-c", "B.m4v"}, {"B.mp4"}, {"-c", "B.m4v", "x.mp4", "y.mp4"}, {"-c"}, {"-rate=fast", "-c", "a", "b"},
-        {"-rate=-5", "-c", "a", "b"}, {"-hint", "-c", "a", "b"}, {"-force3GPCompliance=1", "-c", "a", "b"},
+        {},
+        {"-c", "B.m4v"},
+        {"B.mp4"},
+        {"-c", "B.m4v", "x.mp4", "y.mp4"},
+        {"-c"},
+        {"-rate=fast", "-c", "a", "b"},
+        {"-rate=-5", "-c", "a", "b"},
+        {"-hint", "-c", "a", "b"},
+        {"-force3GPCompliance=1", "-c", "a", "b"},
     };
-    for (const auto& args : cases) EXPECT_THROW(parseMuxerArguments(args), UsageError);
+    for (const auto& args : cases)
+        EXPECT_THROW(parseMuxerArguments(args), UsageError);
 }
 
 TEST(MuxPlan, SniffsStreamKinds)
@@ -47,7 +55,7 @@ TEST(MuxPlan, SniffsStreamKinds)
     EXPECT_EQ(sniffStreamKind("\0\0\x01\xb0\x01"s), StreamKind::Mpeg4Video);
     EXPECT_EQ(sniffStreamKind("\0\0\x01\x00\0\0\x01\x20"s), StreamKind::Mpeg4Video);
     EXPECT_EQ(sniffStreamKind("\xff\xf1\x50\x80"s), StreamKind::AdtsAac);
-    EXPECT_EQ(sniffStreamKind("\xff\xfb\x90\x64"s), StreamKind::Unknown);   // MP3
+    EXPECT_EQ(sniffStreamKind("\xff\xfb\x90\x64"s), StreamKind::Unknown); // MP3
     EXPECT_EQ(sniffStreamKind("RIFF"), StreamKind::Unknown);
     EXPECT_EQ(sniffStreamKind(""), StreamKind::Unknown);
 }
@@ -74,7 +82,8 @@ TEST(MuxPlan, SnapsRatesToTheirExactFractions)
 bool hasPair(const std::vector<std::string>& v, const std::string& a, const std::string& b)
 {
     for (size_t i = 0; i + 1 < v.size(); ++i)
-        if (v[i] == a && v[i + 1] == b) return true;
+        if (v[i] == a && v[i + 1] == b)
+            return true;
     return false;
 }
 
@@ -92,12 +101,12 @@ TEST(MuxPlan, VideoTimestampsAreScaledToTheRequestedRate)
     EXPECT_TRUE(hasPair(a, "-brand", "3gp5"));
     EXPECT_EQ(a.back(), ".B.3gp.part");
 
-    job.args.rate = 0;   // the stream's own timing
+    job.args.rate = 0; // the stream's own timing
     a = ffmpegArguments(job);
     EXPECT_FALSE(std::any_of(a.begin(), a.end(), [](const std::string& s) { return s.find("setts") == 0; }));
 
     job.args.rate = 29.97;
-    job.sourceRate = {30000, 1001};   // already right
+    job.sourceRate = {30000, 1001}; // already right
     a = ffmpegArguments(job);
     EXPECT_FALSE(std::any_of(a.begin(), a.end(), [](const std::string& s) { return s.find("setts") == 0; }));
 

@@ -39,10 +39,10 @@ TEST(PmpSchedule, EveryPacketCarriesAudioAndTimingIsExact)
         uint32_t filler, dropped;
     };
     const Case cases[] = {
-        {90, 1001, 30000, 131, 44100, 0, 1},   // ordinary: audio a little longer
+        {90, 1001, 30000, 131, 44100, 0, 1}, // ordinary: audio a little longer
         {75, 1, 25, 130, 44100, 0, 0},
-        {180, 1, 60, 141, 48000, 39, 0},       // more video frames than audio frames: taken early, then filler
-        {91, 1001, 30000, 48, 48000, 60, 0},   // audio ends first: silent filler
+        {180, 1, 60, 141, 48000, 39, 0}, // more video frames than audio frames: taken early, then filler
+        {91, 1001, 30000, 48, 48000, 60, 0}, // audio ends first: silent filler
         {3, 1, 1, 200, 8000, 0, 200 - 3 * 8000 / 1024 - 1},
         {2, 1, 1, 1000, 48000, 0, 1000 - 2 * 48000 / 1024 - 1},
     };
@@ -84,7 +84,8 @@ TEST(PmpLayout, HeaderFieldsSitAtTheirOffsets)
     EXPECT_EQ(bytes.substr(0, 4), "pmpm");
     const auto* p = bytesOf(bytes);
     const uint32_t expected[] = {1, 1, 148, 480, 272, 1001, 30000, 1, 1, 3, 1024, 48000, 1};
-    for (size_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(readLe32(p + 4 + 4 * i), expected[i]) << "field " << i;
+    for (size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(readLe32(p + 4 + 4 * i), expected[i]) << "field " << i;
 }
 
 TEST(PmpLayout, PacketHeaderHoldsCountDelaysAndLengths)
@@ -106,8 +107,8 @@ TEST(PmpLayout, SilentFramesAreSingleOrPairElements)
     // SCE (id 0) or CPE (id 1) in the first three bits, ID_END last.
     EXPECT_EQ(static_cast<uint8_t>(silentAacFrame(1)[0]) >> 5, 0);
     EXPECT_EQ(static_cast<uint8_t>(silentAacFrame(2)[0]) >> 5, 1);
-    EXPECT_EQ(silentAacFrame(1).size(), 4u);   // 32 bits
-    EXPECT_EQ(silentAacFrame(2).size(), 7u);   // 55 bits, padded
+    EXPECT_EQ(silentAacFrame(1).size(), 4u); // 32 bits
+    EXPECT_EQ(silentAacFrame(2).size(), 7u); // 55 bits, padded
     EXPECT_THROW(silentAacFrame(6), ToolError);
 }
 
@@ -169,10 +170,10 @@ TEST(PmpVideo, CodecAndKeyframeDetection)
     EXPECT_EQ(pmpVideoFormat("avc1"), 1);
     EXPECT_EQ(pmpVideoFormat("MJPG"), -1);
     using namespace std::string_literals;
-    EXPECT_TRUE(isKeyframe(0, "\0\0\x01\xb0\x01\0\0\x01\xb6\x10"s));   // I-VOP
-    EXPECT_FALSE(isKeyframe(0, "\0\0\x01\xb6\x50"s));                  // P-VOP
-    EXPECT_TRUE(isKeyframe(1, "\0\0\0\x01\x67\x42\0\0\x01\x65\x88\x80"s));  // SPS then IDR
-    EXPECT_FALSE(isKeyframe(1, "\0\0\0\x01\x09\xf0\0\0\x01\x41\x9a\x00"s));  // AUD then non-IDR
+    EXPECT_TRUE(isKeyframe(0, "\0\0\x01\xb0\x01\0\0\x01\xb6\x10"s)); // I-VOP
+    EXPECT_FALSE(isKeyframe(0, "\0\0\x01\xb6\x50"s)); // P-VOP
+    EXPECT_TRUE(isKeyframe(1, "\0\0\0\x01\x67\x42\0\0\x01\x65\x88\x80"s)); // SPS then IDR
+    EXPECT_FALSE(isKeyframe(1, "\0\0\0\x01\x09\xf0\0\0\x01\x41\x9a\x00"s)); // AUD then non-IDR
 }
 
 } // namespace

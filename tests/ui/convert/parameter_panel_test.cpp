@@ -121,8 +121,9 @@ TEST_F(PanelTest, SetUpShowsTheFirstCategoryAndPostsTheCaptureRequest)
 
     EXPECT_EQ(panel.combo(1019)->currentText(), QStringLiteral("手机"));
     EXPECT_EQ(rows(panel, 1020), QStringList{QStringLiteral("默认参数")});
-    EXPECT_EQ(rows(panel, 1021), (QStringList{QStringLiteral("3gp"), QStringLiteral("mp4-X264,AAC"),
-                                              QStringLiteral("mp4-XVID,AAC"), QStringLiteral("mp3")}));
+    EXPECT_EQ(rows(panel, 1021),
+              (QStringList{QStringLiteral("3gp"), QStringLiteral("mp4-X264,AAC"), QStringLiteral("mp4-XVID,AAC"),
+                           QStringLiteral("mp3")}));
     ConversionSettings expected;
     expected.selectModel(0, 0, 0);
     expectSameParameters(panel.settings(), expected);
@@ -135,7 +136,7 @@ TEST_F(PanelTest, SetUpShowsTheFirstCategoryAndPostsTheCaptureRequest)
     EXPECT_TRUE(panel.currentSettings()->endPosition.empty());
     EXPECT_TRUE(panel.currentSettings()->startTime.empty());
 
-    ParameterPanel orphan(nullptr);  // a panel without a hub sets itself up all the same
+    ParameterPanel orphan(nullptr); // a panel without a hub sets itself up all the same
     QCoreApplication::processEvents();
     EXPECT_EQ(orphan.settings().category, 0);
 }
@@ -146,11 +147,11 @@ TEST_F(PanelTest, TheChainFillsTheRecordWithTheDefaultsOfTheChosenModelAndFormat
     QCoreApplication::processEvents();
     hub.requests.clear();
 
-    choose(panel, 1019, 2);  // PSP
+    choose(panel, 1019, 2); // PSP
     EXPECT_EQ(rows(panel, 1020), QStringList{QStringLiteral("默认参数")});
     EXPECT_EQ(rows(panel, 1021).size(), 5);
     EXPECT_EQ(panel.settings().outputFormat, 1) << "the first format of the model is chosen";
-    choose(panel, 1021, 1);  // mp4-X264,AAC for the PSP: format 2
+    choose(panel, 1021, 1); // mp4-X264,AAC for the PSP: format 2
 
     ConversionSettings expected;
     expected.selectModel(2, 0, 2);
@@ -185,7 +186,7 @@ TEST_F(PanelTest, TheChainFillsTheRecordWithTheDefaultsOfTheChosenModelAndFormat
     EXPECT_EQ(hub.requests.back().lParam, 8);
 
     // A value combo only stores its row.
-    choose(panel, 1019, 3);  // Flash Player
+    choose(panel, 1019, 3); // Flash Player
     EXPECT_EQ(rows(panel, 1021), QStringList{QStringLiteral("flv")});
     hub.requests.clear();
     choose(panel, 1024, 19);
@@ -221,14 +222,14 @@ TEST_F(PanelTest, AudioOnlyFormatsDisableTheVideoCombosAndPmpTheChannelCombo)
     ParameterPanel panel(&hub);
     for (int id : kVideoCombos)
         EXPECT_TRUE(enabled(panel, id)) << id;
-    choose(panel, 1021, 3);  // 手机: mp3
+    choose(panel, 1021, 3); // 手机: mp3
     for (int id : kVideoCombos)
         EXPECT_FALSE(enabled(panel, id)) << id;
-    choose(panel, 1021, 1);  // mp4
+    choose(panel, 1021, 1); // mp4
     for (int id : kVideoCombos)
         EXPECT_TRUE(enabled(panel, id)) << id;
 
-    choose(panel, 1019, 6);  // Windows Media: wmv, wma
+    choose(panel, 1019, 6); // Windows Media: wmv, wma
     for (int id : kVideoCombos)
         EXPECT_TRUE(enabled(panel, id)) << id;
     choose(panel, 1021, 1);
@@ -237,7 +238,7 @@ TEST_F(PanelTest, AudioOnlyFormatsDisableTheVideoCombosAndPmpTheChannelCombo)
         EXPECT_FALSE(enabled(panel, id)) << id;
 
     EXPECT_TRUE(enabled(panel, 1029));
-    choose(panel, 1019, 2);  // PSP, first format pmp
+    choose(panel, 1019, 2); // PSP, first format pmp
     EXPECT_EQ(panel.settings().outputFormat, 1);
     EXPECT_FALSE(enabled(panel, 1029));
     EXPECT_EQ(panel.settings().channelMode, 0) << "the defaults' value stays";
@@ -288,7 +289,7 @@ TEST_F(PanelTest, AnAddedFormatRowBringsItsLabelAndItsEnableRules)
 TEST_F(PanelTest, TheMp3CombosFollowTheAudioCodecAndTheRateMethod)
 {
     ParameterPanel panel(&hub);
-    choose(panel, 1019, 3);  // Flash Player: MP3, cbr
+    choose(panel, 1019, 3); // Flash Player: MP3, cbr
     ASSERT_EQ(panel.settings().audioCodec, 0);
     ASSERT_EQ(panel.settings().mp3Method, 1);
     for (int id : {1031, 1032, 1033, 1034})
@@ -296,22 +297,22 @@ TEST_F(PanelTest, TheMp3CombosFollowTheAudioCodecAndTheRateMethod)
     EXPECT_TRUE(enabled(panel, 1030));
     EXPECT_FALSE(enabled(panel, 1035)) << "no VBR quality for cbr";
 
-    choose(panel, 1033, 2);  // vbr1
+    choose(panel, 1033, 2); // vbr1
     EXPECT_EQ(panel.settings().mp3Method, 2);
     EXPECT_FALSE(enabled(panel, 1030));
     EXPECT_TRUE(enabled(panel, 1035));
 
-    choose(panel, 1027, 3);  // AC3
+    choose(panel, 1027, 3); // AC3
     EXPECT_EQ(panel.settings().audioCodec, 3);
     for (int id : kMp3Combos)
         EXPECT_FALSE(enabled(panel, id)) << id;
     EXPECT_TRUE(enabled(panel, 1030));
 
-    choose(panel, 1027, 0);  // back to MP3: the method's rule holds again
+    choose(panel, 1027, 0); // back to MP3: the method's rule holds again
     for (int id : {1031, 1032, 1033, 1034, 1035})
         EXPECT_TRUE(enabled(panel, id)) << id;
     EXPECT_FALSE(enabled(panel, 1030));
-    choose(panel, 1033, 0);  // abr
+    choose(panel, 1033, 0); // abr
     EXPECT_TRUE(enabled(panel, 1030));
     EXPECT_FALSE(enabled(panel, 1035));
 
@@ -353,11 +354,11 @@ TEST_F(PanelTest, TheQualitySwitchAlwaysStartsAtLevelThreeAndAMovedSliderCounts)
 
     // A DIVX format arrives with its level shown.
     choose(panel, 1019, 2);
-    choose(panel, 1021, 3);  // PSP mp4-DIVX: qualityIndex 5
+    choose(panel, 1021, 3); // PSP mp4-DIVX: qualityIndex 5
     EXPECT_TRUE(panel.switchButton(1006)->state());
     EXPECT_TRUE(enabled(panel, 1005));
     EXPECT_EQ(quality->value(), 5);
-    choose(panel, 1021, 1);  // X264: none
+    choose(panel, 1021, 1); // X264: none
     EXPECT_FALSE(panel.switchButton(1006)->state());
     EXPECT_FALSE(enabled(panel, 1005));
 }
@@ -423,7 +424,7 @@ TEST_F(PanelTest, TimePickersGiveTheirTimeOnlyWhenChecked)
     EXPECT_EQ(panel.currentSettings()->startTime, "01:02:03");
     EXPECT_EQ(panel.currentSettings()->endPosition, "12:34:56");
 
-    stop->setChecked(false);  // the user clears the stop time
+    stop->setChecked(false); // the user clears the stop time
     EXPECT_TRUE(panel.currentSettings()->endPosition.empty());
 
     start->setFromText("1:02:03");
@@ -438,8 +439,8 @@ TEST_F(PanelTest, ApplySettingsShowsARecordAndKeepsItsOwnValues)
     QCoreApplication::processEvents();
 
     ConversionSettings task;
-    task.selectModel(4, 1, 11);  // DVD-Film, mpg-PAL
-    task.videoBitrateIndex = 5;  // edited after the model was chosen
+    task.selectModel(4, 1, 11); // DVD-Film, mpg-PAL
+    task.videoBitrateIndex = 5; // edited after the model was chosen
     task.audioCodec = 0;
     task.mp3Method = 3;
     task.pictureAdjust = 1;
@@ -499,7 +500,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     ParameterPanel panel(&hub);
     panel.show();
     choose(panel, 1019, 2);
-    choose(panel, 1021, 1);  // PSP format 2
+    choose(panel, 1021, 1); // PSP format 2
     choose(panel, 1024, 12);
     panel.timePicker(1002)->setFromText("00:10:00");
     QCoreApplication::processEvents();
@@ -580,7 +581,7 @@ TEST_F(PanelTest, ControlsStandAtTheirPlacesAndTheLabelsArePainted)
         return n;
     };
     for (const PanelLabel& l : panelLabels()) {
-        const QRect glyphs(l.x, l.y, 24, 13);  // the first two characters
+        const QRect glyphs(l.x, l.y, 24, 13); // the first two characters
         EXPECT_GT(countIn(glyphs, label), 6) << l.text;
     }
     // Transparent: the label's cell shows the skin around its strokes.

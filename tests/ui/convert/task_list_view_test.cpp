@@ -55,7 +55,8 @@ protected:
 
     TaskListViewTest()
     {
-        outDir = test::dataDir() + "/out-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        outDir
+            = test::dataDir() + "/out-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
         stdfs::remove_all(outDir);
         convert::settings().setOutputFolder(outDir.c_str());
         clip = test::makeClip("short clip", 2);
@@ -83,7 +84,10 @@ protected:
     QWidget* vp() const { return view->viewport(); }
     QImage rows() const { return vp()->grab().toImage(); }
     // A point in the row's source column, away from the check box.
-    QPoint inText(int row) const { return QPoint(view->header()->sectionViewportPosition(5) + 5, view->rowRect(row).center().y()); }
+    QPoint inText(int row) const
+    {
+        return QPoint(view->header()->sectionViewportPosition(5) + 5, view->rowRect(row).center().y());
+    }
 
     FakeHub hub;
     std::string outDir;
@@ -140,7 +144,7 @@ TEST_F(TaskListViewTest, RowsPaintedInTheListColoursWithTheCheckBoxInPlace)
 
         const bool selected = row == 1;
         const QColor fill = rgb(selected ? kSelectedRowColour : kRowColour);
-        const int quietX = header->sectionViewportPosition(4) + 3;  // left of the centred "0%"
+        const int quietX = header->sectionViewportPosition(4) + 3; // left of the centred "0%"
         EXPECT_EQ(img.pixelColor(quietX, band.top() + 10), fill) << row;
         EXPECT_EQ(img.pixelColor(quietX, band.top() + 20), rgb(kBackgroundColour)) << "the gap below row " << row;
         if (selected) {
@@ -155,8 +159,9 @@ TEST_F(TaskListViewTest, RowsPaintedInTheListColoursWithTheCheckBoxInPlace)
         // The white margin, the 2-pixel border, the white inside.
         EXPECT_EQ(img.pixelColor(box.left() - 1, box.top() - 1), QColor(Qt::white));
         EXPECT_EQ(img.pixelColor(box.left() - 2, box.top() + 6), fill);
-        for (const QPoint p : {box.topLeft(), box.topLeft() + QPoint(1, 1), box.bottomRight(), box.bottomRight() - QPoint(1, 1),
-                               QPoint(box.left() + 6, box.top() + 1), QPoint(box.right() - 1, box.top() + 6)})
+        for (const QPoint p :
+             {box.topLeft(), box.topLeft() + QPoint(1, 1), box.bottomRight(), box.bottomRight() - QPoint(1, 1),
+              QPoint(box.left() + 6, box.top() + 1), QPoint(box.right() - 1, box.top() + 6)})
             EXPECT_EQ(img.pixelColor(p), rgb(kCheckBorderColour)) << row << " at " << p.x() << "," << p.y();
         EXPECT_EQ(img.pixelColor(box.left() + 2, box.top() + 2), QColor(Qt::white));
         int black = 0;
@@ -419,7 +424,8 @@ TEST_F(TaskListViewTest, DroppedPathsAddFilesSkipFoldersAndRefuseInOneBox)
     EXPECT_EQ(lines[1], refused[0]);
     EXPECT_EQ(lines[TaskListView::kRefusedPathsShown], refused[TaskListView::kRefusedPathsShown - 1]);
     EXPECT_EQ(lines.back(), QStringLiteral("…"));
-    EXPECT_EQ(TaskListView::refusalText({QStringLiteral("/a b.txt")}), QStringLiteral("不能识别的文件类型。\r\n/a b.txt"));
+    EXPECT_EQ(TaskListView::refusalText({QStringLiteral("/a b.txt")}),
+              QStringLiteral("不能识别的文件类型。\r\n/a b.txt"));
 
     hub.haveSettings = false;
     addFiles({toQ(clip)});
@@ -444,7 +450,8 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
         ASSERT_EQ(answerer.seen().size(), 1u) << "one box for the whole drop";
         const QStringList& lines = answerer.seen().front().lines;
         // The file dropped by itself is named; the folder's are counted.
-        EXPECT_TRUE(lines.join(QStringLiteral("\n")).contains(QStringLiteral("notes one.txt"))) << lines.join(QStringLiteral("|")).toStdString();
+        EXPECT_TRUE(lines.join(QStringLiteral("\n")).contains(QStringLiteral("notes one.txt")))
+            << lines.join(QStringLiteral("|")).toStdString();
         EXPECT_TRUE(lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(3)));
         EXPECT_FALSE(lines.join(QStringLiteral("\n")).contains(QStringLiteral("cover.txt")));
     }
@@ -460,7 +467,8 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
     test::BoxAnswerer answerer;
     addFiles({toQ(tree)});
     ASSERT_EQ(answerer.seen().size(), 1u);
-    EXPECT_TRUE(answerer.seen().front().lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(1)));
+    EXPECT_TRUE(
+        answerer.seen().front().lines.join(QStringLiteral("\n")).contains(TaskListView::skippedInFoldersText(1)));
     EXPECT_EQ(view->model().rowCount(), 7);
 }
 
@@ -598,11 +606,13 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     EXPECT_EQ(cell(0, 2), QStringLiteral("正在转换"));
     EXPECT_GT(test::processesMentioning(marker), 0) << "the encoder runs";
     // The tick moves the elapsed time of the running row.
-    EXPECT_TRUE(test::pumpUntil([&] { return cell(0, 3) != QStringLiteral("00:00:00") || !view->isConverting(); }, 30000));
+    EXPECT_TRUE(
+        test::pumpUntil([&] { return cell(0, 3) != QStringLiteral("00:00:00") || !view->isConverting(); }, 30000));
     // Calendar seconds since the start: at least one, and never more than
     // have passed (one more for the calendar's whole seconds).
     const QString elapsed = cell(0, 3);
-    const auto passed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+    const auto passed
+        = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
     ASSERT_TRUE(qf::core::isTimeText(elapsed.toStdString().c_str())) << elapsed.toStdString();
     const uint32_t shown = qf::core::parseTime(elapsed.toStdString().c_str());
     EXPECT_GE(shown, 1u) << elapsed.toStdString();
@@ -613,7 +623,8 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
     EXPECT_EQ(cell(0, 2), QStringLiteral("未完成"));
     EXPECT_EQ(cell(0, 4), QStringLiteral("0%")) << "a stopped row keeps no percentage";
     EXPECT_EQ(hub.allDone, 0) << "a stopped run is not all done";
-    EXPECT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) == 0; }, 30000)) << "the encoder was ended";
+    EXPECT_TRUE(test::pumpUntil([&] { return test::processesMentioning(marker) == 0; }, 30000))
+        << "the encoder was ended";
 
     // Again, and this time the view goes away while the encoder runs.
     ASSERT_TRUE(view->start());
@@ -632,10 +643,12 @@ TEST_F(TaskListViewTest, StopMidConversionAndDestroyMidConversionLeaveNoEncoder)
         const tasks::TaskRow& row = view.model().row(r);
         if (row.selected)
             continue;
-        if (row.text[tasks::kColumnFormat] != row.task->formatLabel() || row.text[tasks::kColumnOutput] != row.task->outputPath)
-            return ::testing::AssertionFailure() << "row " << r << " shows " << row.text[tasks::kColumnFormat].c_str() << " "
-                                                 << row.text[tasks::kColumnOutput].c_str() << " but its task has "
-                                                 << row.task->formatLabel() << " " << row.task->outputPath.c_str();
+        if (row.text[tasks::kColumnFormat] != row.task->formatLabel()
+            || row.text[tasks::kColumnOutput] != row.task->outputPath)
+            return ::testing::AssertionFailure()
+                << "row " << r << " shows " << row.text[tasks::kColumnFormat].c_str() << " "
+                << row.text[tasks::kColumnOutput].c_str() << " but its task has " << row.task->formatLabel() << " "
+                << row.task->outputPath.c_str();
     }
     return ::testing::AssertionSuccess();
 }
@@ -650,7 +663,7 @@ TEST_F(TaskListViewTest, AnEditReachesEveryRowSelectedByCtrlShiftOrCtrlA)
     QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
     QTest::mouseClick(vp(), Qt::LeftButton, Qt::ControlModifier, inText(2));
     test::pumpEvents(10);
-    hub.settings.selectModel(7, 0, 8);   // MP3
+    hub.settings.selectModel(7, 0, 8); // MP3
     view->refreshSelected(8);
     EXPECT_EQ(cell(0, tasks::kColumnFormat), QStringLiteral("mp3"));
     EXPECT_EQ(cell(2, tasks::kColumnFormat), QStringLiteral("mp3"));
@@ -665,7 +678,7 @@ TEST_F(TaskListViewTest, AnEditReachesEveryRowSelectedByCtrlShiftOrCtrlA)
     QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(1));
     QTest::mouseClick(vp(), Qt::LeftButton, Qt::ShiftModifier, inText(3));
     test::pumpEvents(10);
-    hub.settings.selectModel(6, 0, 12);  // wmv
+    hub.settings.selectModel(6, 0, 12); // wmv
     view->refreshSelected(12);
     QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, inText(0));
     test::pumpEvents(10);
@@ -679,7 +692,7 @@ TEST_F(TaskListViewTest, AnEditReachesEveryRowSelectedByCtrlShiftOrCtrlA)
     test::pumpEvents(10);
     for (int r = 0; r < 4; ++r)
         ASSERT_TRUE(view->model().row(r).selected) << r;
-    hub.settings.selectModel(3, 0, 9);   // flv
+    hub.settings.selectModel(3, 0, 9); // flv
     view->refreshSelected(9);
     QTest::mouseClick(vp(), Qt::LeftButton, Qt::NoModifier, empty);
     test::pumpEvents(10);
@@ -701,7 +714,8 @@ TEST_F(TaskListViewTest, HoverTipShowsAReasonsBothLinesAndAShortOutputsWarning)
     tasks::ConversionTask& shortOne = *view->model().task(1);
     shortOne.state = tasks::kStateDone;
     shortOne.warning = "源文件可能已损坏:只转换了 00:00:05 / 00:00:11";
-    EXPECT_TRUE(TaskListView::hoverText(shortOne).contains(QStringLiteral("\n源文件可能已损坏:只转换了 00:00:05 / 00:00:11\n")));
+    EXPECT_TRUE(TaskListView::hoverText(shortOne).contains(
+        QStringLiteral("\n源文件可能已损坏:只转换了 00:00:05 / 00:00:11\n")));
 }
 
 TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
@@ -712,7 +726,9 @@ TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
     failed.state = tasks::kStateBadParameters;
     failed.failureReason = "the encoder refused -vf scale";
     const QString text = TaskListView::hoverText(failed);
-    EXPECT_EQ(text, QStringLiteral("状态:错误的转换参数\n失败原因:the encoder refused -vf scale\n输出:") + toQ(failed.outputPath));
+    EXPECT_EQ(text,
+              QStringLiteral("状态:错误的转换参数\n失败原因:the encoder refused -vf scale\n输出:")
+                  + toQ(failed.outputPath));
 
     test::mouse(vp(), QEvent::MouseMove, inText(1), Qt::NoButton);
     ASSERT_NE(currentHoverTip(), nullptr);

@@ -22,8 +22,7 @@ TEST(TaskTip, SummaryThenTheFailureReasonOfAnIdleTask)
 
     task.state = qf::tasks::kStateUnreadable;
     task.failureReason = "the source has no audio stream";
-    EXPECT_EQ(TaskListView::tipText(task),
-              summary + QStringLiteral("\r\n\r\n失败原因:the source has no audio stream"));
+    EXPECT_EQ(TaskListView::tipText(task), summary + QStringLiteral("\r\n\r\n失败原因:the source has no audio stream"));
 
     // Queued again: the worker may rewrite the reason, so the tip leaves it out.
     task.state = qf::tasks::kStateQueued;

@@ -29,8 +29,7 @@ __attribute__((visibility("default"))) void* pa_simple_new(const char*, const ch
     ++counters.opened;
     const int now = ++counters.open;
     int most = counters.mostOpen.load();
-    while (now > most && !counters.mostOpen.compare_exchange_weak(most, now)) {
-    }
+    while (now > most && !counters.mostOpen.compare_exchange_weak(most, now)) {}
     return new Stream;
 }
 

@@ -49,7 +49,8 @@ void press(QWidget* w, QPoint at)
 
 void moveMouse(QWidget* w, QPoint at)
 {
-    QMouseEvent e(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent e(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                  Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 
@@ -183,7 +184,7 @@ private:
             int rows;
             int state;
             int look; // 0 idle, 1 hover, 2 pressed
-        } smalls[] = {{{0, 0}, 2, 1, 0}, {{0, 0}, 2, 0, 0}, {{0, 0}, 2, 1, 1}, {{0, 0}, 2, 0, 2},
+        } smalls[] = {{{0, 0}, 2, 1, 0},  {{0, 0}, 2, 0, 0},   {{0, 0}, 2, 1, 1},  {{0, 0}, 2, 0, 2},
                       {{0, 32}, 1, 1, 0}, {{32, 32}, 1, 1, 1}, {{32, 0}, 1, 1, 0}, {{32, 16}, 1, 1, 0}};
         int x = 300;
         for (const SmallCase& c : smalls) {
@@ -241,8 +242,8 @@ private:
 
         y = 350;
         caption(QStringLiteral("SkinSlider 位图 / 通道 / 条形: 最小 / 中间 (悬停) / 最大 (拖动)"), 20, y);
-        const SkinSlider::Variant variants[] = {SkinSlider::Variant::Bitmap, SkinSlider::Variant::Channel,
-                                                SkinSlider::Variant::Bar};
+        const SkinSlider::Variant variants[]
+            = {SkinSlider::Variant::Bitmap, SkinSlider::Variant::Channel, SkinSlider::Variant::Bar};
         for (int v = 0; v < 3; ++v)
             for (int i = 0; i < 3; ++i) {
                 auto* s = new SkinSlider(variants[v], this);
@@ -264,8 +265,9 @@ private:
         y = 450;
         caption(QStringLiteral("LinkLabel: 正常 / 悬停 / 按下"), 20, y);
         for (int i = 0; i < 3; ++i) {
-            auto* link = new LinkLabel(QPoint(20, y + 20 + i * 20), 750, this, QStringLiteral("/home/user/Tarnwell输出"),
-                                       QStringLiteral("/home/user/Tarnwell输出"), skin::mediumFont());
+            auto* link
+                = new LinkLabel(QPoint(20, y + 20 + i * 20), 750, this, QStringLiteral("/home/user/Tarnwell输出"),
+                                QStringLiteral("/home/user/Tarnwell输出"), skin::mediumFont());
             link->setColours(skin::kSkinColour, 0xFFFF00, 0x00FFFF);
             if (i == 1)
                 hover(link);
@@ -275,7 +277,8 @@ private:
 
         caption(QStringLiteral("SkinHeader"), 300, y);
         auto* model = new QStandardItemModel(2, 4, this);
-        model->setHorizontalHeaderLabels({QString(), QStringLiteral("文件名"), QStringLiteral("状态"), QStringLiteral("进度")});
+        model->setHorizontalHeaderLabels(
+            {QString(), QStringLiteral("文件名"), QStringLiteral("状态"), QStringLiteral("进度")});
         auto* view = new QTableView(this);
         auto* header = new SkinHeader(view);
         view->setHorizontalHeader(header);
@@ -288,11 +291,14 @@ private:
 
         y = 550;
         caption(QStringLiteral("浮动提示 / 信息窗口 / ConfirmBox"), 20, y);
-        addSnapshot(FloatingTip(FloatingTip::Kind::Hover, this, QStringLiteral("选择要转换的影音文件")).grab(), 20, y + 22);
-        addSnapshot(FloatingTip(FloatingTip::Kind::Popup, this, QStringLiteral("视频: 320x240 25fps\n音频: 44100 Hz 2 声道"))
-                        .grab(),
-                    20, y + 58);
-        ConfirmBox box(this, QStringLiteral("请在列表中勾选要转换的条目,再点击开始。"), 1, QStringLiteral("以后不要再弹出这个提示。"));
+        addSnapshot(FloatingTip(FloatingTip::Kind::Hover, this, QStringLiteral("选择要转换的影音文件")).grab(), 20,
+                    y + 22);
+        addSnapshot(
+            FloatingTip(FloatingTip::Kind::Popup, this, QStringLiteral("视频: 320x240 25fps\n音频: 44100 Hz 2 声道"))
+                .grab(),
+            20, y + 58);
+        ConfirmBox box(this, QStringLiteral("请在列表中勾选要转换的条目,再点击开始。"), 1,
+                       QStringLiteral("以后不要再弹出这个提示。"));
         addSnapshot(box.grab(), 260, y + 10);
         ConfirmBox close(this, QStringLiteral("转换任务正在进行,你确认要关闭程序？"), 12);
         addSnapshot(close.grab(), 600, y + 10);

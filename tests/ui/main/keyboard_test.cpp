@@ -144,7 +144,7 @@ TEST_F(KeyboardTest, AnEmptyListShowsItHasTheFocus)
     for (int y = 0; y < with.height(); ++y)
         for (int x = 0; x < with.width(); ++x)
             marked += with.pixelColor(x, y) != without.pixelColor(x, y)
-                      && contrastRatio(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3.0;
+                && contrastRatio(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3.0;
     EXPECT_GT(marked, 100);
 }
 

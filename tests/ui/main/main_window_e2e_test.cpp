@@ -110,12 +110,12 @@ protected:
                 return false;
         return !window->taskList()->isConverting();
     }
-
 };
 
 std::string probeFormat(const std::string& path)
 {
-    return shell("ffprobe -v error -show_entries format=format_name -of default=noprint_wrappers=1:nokey=1 '" + path + "'");
+    return shell("ffprobe -v error -show_entries format=format_name -of default=noprint_wrappers=1:nokey=1 '" + path
+                 + "'");
 }
 
 // The brand of an MP4-family file ("3gp5", "isom", ...), or the container's name.
@@ -166,10 +166,10 @@ TEST_F(MainWindowRun, StopButtonStopsTheRunAndLeavesNothingRunning)
 {
     dropOnList(longClip());
     clickCheckBox(0);
-    choose(1019, 4);   // DVD: two passes, slow enough to stop in the middle
+    choose(1019, 4); // DVD: two passes, slow enough to stop in the middle
     startAnswering(false);
-    ASSERT_TRUE(pumpUntil([&] { return qf::tasks::isActiveState(list().task(0)->state) && encodersRunning() > 0; },
-                          30000));
+    ASSERT_TRUE(
+        pumpUntil([&] { return qf::tasks::isActiveState(list().task(0)->state) && encodersRunning() > 0; }, 30000));
     {
         // Delete keeps the running row and says why.
         BoxAnswerer answers({{0, false}});
@@ -189,7 +189,7 @@ TEST_F(MainWindowRun, CloseDuringARunAsksThenStopsEverything)
 {
     dropOnList(longClip());
     clickCheckBox(0);
-    choose(1019, 3);   // Flash Player
+    choose(1019, 3); // Flash Player
     startAnswering(false);
     ASSERT_TRUE(pumpUntil([&] { return encodersRunning() > 0; }, 30000));
     const std::string output = list().task(0)->outputPath.c_str();
@@ -209,7 +209,7 @@ TEST_F(MainWindowRun, CloseDuringARunAsksThenStopsEverything)
         ASSERT_EQ(answers.seen().size(), 1u);
     }
     EXPECT_FALSE(window->isVisible());
-    window.reset();   // what the program does when its window has closed
+    window.reset(); // what the program does when its window has closed
     EXPECT_EQ(encodersRunning(), 0);
     EXPECT_FALSE(stdfs::exists(output)) << "a half-written output was left: " << output;
     for (const auto& entry : stdfs::directory_iterator(outputFolder()))
@@ -239,7 +239,7 @@ TEST_F(MainWindowRun, ShutdownAfterTheLastTaskWhenChosen)
 {
     dropOnList(shortClip());
     clickCheckBox(0);
-    choose(1019, 7);   // MP3: the quickest run
+    choose(1019, 7); // MP3: the quickest run
     startAnswering(true);
     EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
     ASSERT_TRUE(waitForState(0, "已完成", 120000));
@@ -378,8 +378,8 @@ TEST_F(MainWindowRun, TwoPassProgressRunsOnceFromZeroToAHundred)
 {
     dropOnList(shortClip());
     clickCheckBox(0);
-    choose(1019, 4);   // DVD: two passes
-    std::vector<std::pair<QString, int>> seen;   // state text, percentage
+    choose(1019, 4); // DVD: two passes
+    std::vector<std::pair<QString, int>> seen; // state text, percentage
     QObject::connect(window->taskList()->itemModel(), &QAbstractItemModel::dataChanged, window.get(), [&] {
         const QString progress = cell(0, qf::tasks::kColumnProgress);
         const int percent = progress.chopped(1).toInt();
@@ -391,8 +391,8 @@ TEST_F(MainWindowRun, TwoPassProgressRunsOnceFromZeroToAHundred)
     ASSERT_FALSE(seen.empty());
     bool secondPass = false;
     for (size_t i = 1; i < seen.size(); ++i) {
-        EXPECT_GE(seen[i].second, seen[i - 1].second) << "fell from " << seen[i - 1].second << " to " << seen[i].second
-                                                      << " in " << seen[i].first.toStdString();
+        EXPECT_GE(seen[i].second, seen[i - 1].second)
+            << "fell from " << seen[i - 1].second << " to " << seen[i].second << " in " << seen[i].first.toStdString();
         if (seen[i].first == q("一次编码")) {
             EXPECT_LE(seen[i].second, 50);
         }

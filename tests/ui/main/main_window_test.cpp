@@ -41,7 +41,6 @@ protected:
     QPoint centreOf(int id) const { return window->control(id)->geometry().center(); }
     void press(int id) { QTest::mouseClick(window->control(id), Qt::LeftButton); }
     int rows() const { return window->taskList()->model().rowCount(); }
-
 };
 
 } // namespace
@@ -109,7 +108,8 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
         BoxAnswerer answers({{0, true}});
         window->command(MainWindow::kStart);
         ASSERT_EQ(answers.seen().size(), 1u);
-        EXPECT_EQ(answers.seen()[0].lines.join(QString()), q("请先打开要转换的文件或直接将文件拖拽到列表中,再进行转换。"));
+        EXPECT_EQ(answers.seen()[0].lines.join(QString()),
+                  q("请先打开要转换的文件或直接将文件拖拽到列表中,再进行转换。"));
         EXPECT_EQ(answers.seen()[0].checkText, q("以后不要再弹出这个提示。"));
     }
     EXPECT_FALSE(qf::convert::settings().promptNoFiles());

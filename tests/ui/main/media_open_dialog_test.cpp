@@ -31,7 +31,7 @@ Chosen openWith(const QString& folder, const QString& typed)
     return {dialog.result(), dialog.chosen()};
 }
 
-}  // namespace
+} // namespace
 
 TEST(MediaOpenDialog, OpenTakesFoldersFilesAndBothTogether)
 {

@@ -69,9 +69,7 @@ private:
 class ScratchHome {
 public:
     explicit ScratchHome(const std::string& name, bool withDesktop = true)
-        : home(QF_TEST_DATA_DIR "/ui/options/" + name),
-          savedHome_(env("HOME")),
-          savedConfig_(env("XDG_CONFIG_HOME")),
+        : home(QF_TEST_DATA_DIR "/ui/options/" + name), savedHome_(env("HOME")), savedConfig_(env("XDG_CONFIG_HOME")),
           savedExe_(qf::core::programLocation().executablePath)
     {
         fs::removePath(home.c_str());
@@ -160,7 +158,7 @@ TEST(OptionsPanel, TheShutdownBoxMirrorsWhetherAConversionRuns)
         panel.hide();
         panel.show();
         EXPECT_TRUE(shutdown->isEnabled()) << flag;
-        EXPECT_TRUE(shutdown->isChecked()) << flag;  // whatever the flag is
+        EXPECT_TRUE(shutdown->isChecked()) << flag; // whatever the flag is
         EXPECT_EQ(qf::convert::settings().shutdownWhenDone(), flag);
     }
     EXPECT_EQ(hub.asked, 3);
@@ -258,7 +256,8 @@ TEST(OptionsPanel, TheShortcutGoesOnTheDesktopAndTheMessageFadesOut)
     int whitePixels = 0;
     for (int y = 0; y < white.height(); ++y)
         for (int x = 0; x < white.width(); ++x)
-            whitePixels += qRed(white.pixel(x, y)) > 200 && qGreen(white.pixel(x, y)) > 200 && qBlue(white.pixel(x, y)) > 200;
+            whitePixels
+                += qRed(white.pixel(x, y)) > 200 && qGreen(white.pixel(x, y)) > 200 && qBlue(white.pixel(x, y)) > 200;
     EXPECT_GT(whitePixels, 20);
     const QString dir = QStringLiteral(QF_TEST_DATA_DIR "/ui");
     QDir().mkpath(dir);
@@ -273,7 +272,7 @@ TEST(OptionsPanel, TheShortcutGoesOnTheDesktopAndTheMessageFadesOut)
     EXPECT_EQ(seen[15], 0xDFDFDFu);
     EXPECT_EQ(seen.back(), skin::kSkinColour);
     EXPECT_EQ(messagePixels(panel), 0);
-    panel.stepFade();  // at rest: nothing moves
+    panel.stepFade(); // at rest: nothing moves
     EXPECT_EQ(panel.messageColourRef(), skin::kSkinColour);
 
     // A second shortcut replaces the first.
@@ -308,11 +307,12 @@ TEST(OptionsPanel, NoDesktopFolderMeansNoShortcutAndAMessageSaysWhy)
         clickControl(panel, OptionsPanel::kShortcutId);
         ASSERT_EQ(answers.seen().size(), 1u) << "a missing desktop folder is told, not kept silent";
         EXPECT_EQ(answers.seen()[0].lines,
-                  (QStringList{QStringLiteral("找不到桌面文件夹,无法创建快捷方式:"), QString::fromStdString(scratch.desktop)}));
+                  (QStringList{QStringLiteral("找不到桌面文件夹,无法创建快捷方式:"),
+                               QString::fromStdString(scratch.desktop)}));
     }
     EXPECT_FALSE(panel.fading());
     EXPECT_EQ(panel.messageColourRef(), skin::kSkinColour);
-    EXPECT_FALSE(fs::exists(scratch.desktop.c_str()));  // not created either
+    EXPECT_FALSE(fs::exists(scratch.desktop.c_str())); // not created either
 
     // Nor without a program to point at.
     fs::makePath(scratch.desktop.c_str(), true);
@@ -373,12 +373,13 @@ TEST(OptionsPanel, TheShutdownSequenceGoesThroughTheShutdownCommand)
     fs::makePath(dir.c_str(), true);
     const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     const std::vector<std::string> savedFallbacks = qf::platform::shutdownFallbackFolders();
-    qf::platform::shutdownFallbackFolders().clear();  // never the real command
+    qf::platform::shutdownFallbackFolders().clear(); // never the real command
     ::setenv("PATH", dir.c_str(), 1);
 
     const std::string standIn = dir + "/shutdown";
     const auto writeStandIn = [&](int status) {
-        std::ofstream(standIn) << "#!/bin/sh\nprintf '%s|' \"$1\" \"$2\" > \"" << dir << "/args\"\nexit " << status << "\n";
+        std::ofstream(standIn) << "#!/bin/sh\nprintf '%s|' \"$1\" \"$2\" > \"" << dir << "/args\"\nexit " << status
+                               << "\n";
         ::chmod(standIn.c_str(), 0755);
     };
     writeStandIn(0);

@@ -174,8 +174,9 @@ TEST_F(SingleInstanceTest, ASocketLeftByACrashedProgramIsTakenOver)
     // The program that ends takes its socket file with it.
     EXPECT_FALSE(QFileInfo::exists(socketPath));
     // No temporary folder is left beside it.
-    EXPECT_EQ(QDir(runtime_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).filter(
-                  QStringLiteral(".quillfer-")),
+    EXPECT_EQ(QDir(runtime_.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .filter(QStringLiteral(".quillfer-")),
               QStringList());
 }
 

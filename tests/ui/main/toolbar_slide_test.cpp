@@ -130,11 +130,12 @@ TEST(ParameterToolbar, ButtonsPostTheirRequestsAndTheToggleStartsOpen)
     click(bar.toggleButton(), centre(bar.toggleButton()));
     click(bar.toggleButton(), centre(bar.toggleButton()));
     click(bar.saveButton(), centre(bar.saveButton()));
-    EXPECT_TRUE(hub.requests.empty());  // posted, not sent
+    EXPECT_TRUE(hub.requests.empty()); // posted, not sent
     QCoreApplication::sendPostedEvents();
     using Request = std::pair<uint32_t, intptr_t>;
-    EXPECT_EQ(hub.requests, (std::vector<Request>{{qf::core::REQ_TOGGLE_PANEL, 0}, {qf::core::REQ_TOGGLE_PANEL, 1},
-                                                  {qf::core::REQ_SAVE_PRESET, 0}}));
+    EXPECT_EQ(hub.requests,
+              (std::vector<Request>{
+                  {qf::core::REQ_TOGGLE_PANEL, 0}, {qf::core::REQ_TOGGLE_PANEL, 1}, {qf::core::REQ_SAVE_PRESET, 0}}));
     EXPECT_EQ(sounds.played, (std::vector<Sound>{Sound::Chimes, Sound::Chimes}));
 
     // The save flow's flip to the open look asks for nothing.
@@ -173,8 +174,8 @@ TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
     EXPECT_EQ(link->text(), QStringLiteral("/srv/旧目录"));
     EXPECT_EQ(link->target(), link->text());
 
-    std::vector<QString> answers = {QStringLiteral("D:\\Video"), QString(), QStringLiteral("D:\\"),
-                                    QStringLiteral("/")};
+    std::vector<QString> answers
+        = {QStringLiteral("D:\\Video"), QString(), QStringLiteral("D:\\"), QStringLiteral("/")};
     std::vector<QString> titles;
     bar.setFolderPicker([&](QWidget* parent, const QString& title) {
         EXPECT_EQ(parent, &bar);
@@ -190,7 +191,7 @@ TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
     EXPECT_EQ(link->target(), QStringLiteral("D:/Video"));
     EXPECT_EQ(link->width(), QFontMetrics(link->font()).horizontalAdvance(QStringLiteral("D:/Video")));
 
-    click(bar.folderButton(), centre(bar.folderButton()));  // cancelled: nothing changes
+    click(bar.folderButton(), centre(bar.folderButton())); // cancelled: nothing changes
     EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:/Video");
     EXPECT_EQ(link->text(), QStringLiteral("D:/Video"));
 
@@ -219,7 +220,7 @@ TEST(ParameterToolbar, LeftClickOpensTheFolderThenPlaysNotify)
     SoundLog sounds;
     std::vector<QString> opened;
     bar.setFolderOpener([&](const QString& folder) {
-        EXPECT_TRUE(sounds.played.empty());  // the sound comes after the opening
+        EXPECT_TRUE(sounds.played.empty()); // the sound comes after the opening
         opened.push_back(folder);
     });
     bar.setFolderPicker([](QWidget*, const QString&) -> QString {
@@ -245,7 +246,8 @@ TEST(ParameterToolbar, PaintsSkinWithTheLinkInItsColour)
     int linkPixels = 0;
     for (int y = linkRect.top(); y <= linkRect.bottom(); ++y)
         for (int x = linkRect.left(); x <= linkRect.right(); ++x)
-            linkPixels += qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) > 200 && qBlue(image.pixel(x, y)) < 120;  // yellow, smoothed
+            linkPixels += qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) > 200
+                && qBlue(image.pixel(x, y)) < 120; // yellow, smoothed
     EXPECT_GT(linkPixels, 50);
 }
 
@@ -253,12 +255,12 @@ TEST(SlidePanel, ShutsAndOpensInTwelvePixelStepsEndingAtTheLimits)
 {
     RecordingHub hub;
     QWidget window;
-    const QRect full(7, 91, 846, 160);  // 160 is not a multiple of 12
+    const QRect full(7, 91, 846, 160); // 160 is not a multiple of 12
     SlidePanel slide(&hub, full, &window);
     EXPECT_TRUE(slide.isOpen());
     EXPECT_FALSE(slide.isVisibleTo(&window));
     EXPECT_EQ(slide.geometry(), full);
-    slide.step();  // no slide: nothing happens
+    slide.step(); // no slide: nothing happens
     EXPECT_TRUE(hub.requests.empty());
 
     ASSERT_TRUE(slide.toggle());
@@ -280,7 +282,7 @@ TEST(SlidePanel, ShutsAndOpensInTwelvePixelStepsEndingAtTheLimits)
     expected.clear();
     for (int h = 12; h < 160; h += 12)
         expected.push_back({h, false});
-    expected.push_back({160, true});  // 168 clamps to the full height
+    expected.push_back({160, true}); // 168 clamps to the full height
     EXPECT_EQ(decode(hub.lParamsOf(qf::core::REQ_SLIDE_STEP)), expected);
     EXPECT_EQ(slide.geometry(), full);
     EXPECT_TRUE(slide.isOpen());
@@ -296,7 +298,7 @@ TEST(SlidePanel, AToggleDuringASlideReversesItOnTheSameTimer)
 
     ASSERT_TRUE(slide.toggle());
     ASSERT_TRUE(pumpUntil([&] { return slide.currentHeight() <= 124; }, 5000));
-    EXPECT_FALSE(slide.toggle());  // reverses, starts nothing
+    EXPECT_FALSE(slide.toggle()); // reverses, starts nothing
     EXPECT_TRUE(slide.isOpen());
     ASSERT_TRUE(pumpUntil([&] { return !slide.sliding(); }, 5000));
 
@@ -305,7 +307,7 @@ TEST(SlidePanel, AToggleDuringASlideReversesItOnTheSameTimer)
     EXPECT_EQ(steps.back(), (Step{160, true}));
     const auto lowest = std::min_element(steps.begin(), steps.end(),
                                          [](const Step& a, const Step& b) { return a.height < b.height; });
-    EXPECT_GT(lowest->height, 0);  // it turned around on the way
+    EXPECT_GT(lowest->height, 0); // it turned around on the way
     for (auto s = steps.begin(); s + 1 != steps.end(); ++s) {
         EXPECT_FALSE(s->finished);
         EXPECT_LE(std::abs((s + 1)->height - s->height), SlidePanel::kStep);
@@ -327,15 +329,15 @@ TEST(SlidePanel, DrawsTheBottomOfItsSnapshotTakenOnce)
     QWidget window;
     const QRect full(0, 0, 846, 160);
     SlidePanel slide(nullptr, full, &window);
-    EXPECT_EQ(slide.grab().toImage().pixelColor(5, 5), skin::skinColor());  // nothing captured yet
+    EXPECT_EQ(slide.grab().toImage().pixelColor(5, 5), skin::skinColor()); // nothing captured yet
 
-    StripedPanel panel(full.size());  // never shown, as at start-up
+    StripedPanel panel(full.size()); // never shown, as at start-up
     slide.capture(&panel);
     ASSERT_TRUE(slide.hasSnapshot());
     QWidget black;
     black.setStyleSheet(QStringLiteral("background: black"));
     black.resize(full.size());
-    slide.capture(&black);  // the first snapshot stays
+    slide.capture(&black); // the first snapshot stays
 
     QImage image = slide.grab().toImage();
     EXPECT_EQ(image.pixelColor(400, 0), StripedPanel::rowColour(0));
@@ -374,6 +376,6 @@ TEST(SlidePanel, RendersWithTheToolbarHalfWayShut)
     const QString dir = QStringLiteral(QF_TEST_DATA_DIR "/ui");
     QDir().mkpath(dir);
     ASSERT_TRUE(image.save(dir + QStringLiteral("/toolbar_slide.png")));
-    EXPECT_EQ(image.pixelColor(100, 28), StripedPanel::rowColour(72));  // the edge follows the slide
-    EXPECT_EQ(image.pixelColor(100, 28 + 88), skin::skinColor());      // below it the background
+    EXPECT_EQ(image.pixelColor(100, 28), StripedPanel::rowColour(72)); // the edge follows the slide
+    EXPECT_EQ(image.pixelColor(100, 28 + 88), skin::skinColor()); // below it the background
 }

@@ -59,7 +59,10 @@ private:
 class PlayerDesktopX11 : public PlayerViewX11 {
 protected:
     VideoWindow* video() { return window->videoWindow(); }
-    QRect videoAreaOnScreen() { return QRect(window->mapToGlobal(window->videoArea().topLeft()), window->videoArea().size()); }
+    QRect videoAreaOnScreen()
+    {
+        return QRect(window->mapToGlobal(window->videoArea().topLeft()), window->videoArea().size());
+    }
     // Nothing but the colour key in the video area, as X shows it.
     bool waitBackground(const QRect& r, int timeoutMs = 5000)
     {
@@ -123,7 +126,8 @@ TEST_F(PlayerDesktopX11, TenFullScreenRoundsByEveryRouteKeepTheSameLiveWindow)
                 return;
         }
     }
-    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, window->width(), window->height())
+    QGuiApplication::primaryScreen()
+        ->grabWindow(0, 0, 0, window->width(), window->height())
         .save(shot("player_after_40_fullscreen_rounds"));
     EXPECT_EQ(window->engine().videoWindowId(), id);
     EXPECT_EQ(count(8), 1) << "the player was restarted";
@@ -381,7 +385,7 @@ TEST_F(PlayerDesktopX11, TheSpeedLabelShowsItsWholeTextOverThePicture)
         while (video()->speedStep() < (presses == 1 ? 2 : 64))
             window->command(PlayerWindow::kForward);
         const QString text = VideoWindow::speedText(video()->speedStep());
-        pumpFor(800);   // a score of frames drawn meanwhile
+        pumpFor(800); // a score of frames drawn meanwhile
         const QRect label(video()->surface()->mapToGlobal(video()->speedLabelRect().topLeft()),
                           video()->speedLabelRect().size());
         const QImage image = grabScreen(label);
@@ -392,7 +396,7 @@ TEST_F(PlayerDesktopX11, TheSpeedLabelShowsItsWholeTextOverThePicture)
                 if (c == QColor(204, 204, 204))
                     ++grey;
                 else if (c.red() == c.green() && c.green() == c.blue())
-                    ++dark;   // the text, smoothed
+                    ++dark; // the text, smoothed
                 else
                     ++other;
             }
@@ -454,7 +458,7 @@ TEST(PlayerWithoutSound, TheSoundOutputIsFoundOnceAndNoSoundIsToldOnce)
         delete notice;
         window->command(PlayerWindow::kNext);
         ASSERT_TRUE(waitUntil([&] { return window->engine().state() == player::PlayerState::Playing; }, 10000));
-        pumpFor(1500);   // its code 9 and a position tick
+        pumpFor(1500); // its code 9 and a position tick
         EXPECT_EQ(window->noSoundNotice(), nullptr) << "told twice";
     }
     window.reset();

@@ -125,7 +125,7 @@ TEST_F(PlayerWindowTest, SkinnedControlsNeverTakeTheFocus)
         ASSERT_NE(control, nullptr) << id;
         EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << id;
         if (id == PlayerWindow::kOpen)
-            continue;   // its click opens the file dialog
+            continue; // its click opens the file dialog
         mouse(control, QEvent::MouseButtonPress, QPoint(2, 2));
         mouse(control, QEvent::MouseButtonRelease, QPoint(2, 2));
         EXPECT_FALSE(control->hasFocus()) << id;

@@ -55,14 +55,14 @@ TEST(PlayerWindowLooks, ControlsStandWhereTheSkinPutsThem)
         QRect rect;
     };
     const Place places[] = {
-        {PlayerWindow::kPlay, {6, 502, 29, 29}},       {PlayerWindow::kPause, {39, 502, 29, 29}},
-        {PlayerWindow::kStop, {72, 502, 29, 29}},      {PlayerWindow::kPrevious, {114, 505, 22, 23}},
-        {PlayerWindow::kNext, {136, 505, 22, 23}},     {PlayerWindow::kMute, {170, 505, 22, 23}},
-        {PlayerWindow::kVolume, {194, 508, 82, 18}},   {PlayerWindow::kOpen, {8, 6, 18, 18}},
-        {PlayerWindow::kVideoSet, {644, 6, 18, 18}},   {PlayerWindow::kBrightness, {676, 36, 170, 22}},
-        {PlayerWindow::kContrast, {676, 62, 170, 22}}, {PlayerWindow::kHue, {676, 88, 170, 22}},
+        {PlayerWindow::kPlay, {6, 502, 29, 29}},          {PlayerWindow::kPause, {39, 502, 29, 29}},
+        {PlayerWindow::kStop, {72, 502, 29, 29}},         {PlayerWindow::kPrevious, {114, 505, 22, 23}},
+        {PlayerWindow::kNext, {136, 505, 22, 23}},        {PlayerWindow::kMute, {170, 505, 22, 23}},
+        {PlayerWindow::kVolume, {194, 508, 82, 18}},      {PlayerWindow::kOpen, {8, 6, 18, 18}},
+        {PlayerWindow::kVideoSet, {644, 6, 18, 18}},      {PlayerWindow::kBrightness, {676, 36, 170, 22}},
+        {PlayerWindow::kContrast, {676, 62, 170, 22}},    {PlayerWindow::kHue, {676, 88, 170, 22}},
         {PlayerWindow::kSaturation, {676, 114, 170, 22}}, {PlayerWindow::kRewind, {0, 486, 24, 10}},
-        {PlayerWindow::kPosition, {24, 486, 798, 10}}, {PlayerWindow::kForward, {822, 486, 24, 10}},
+        {PlayerWindow::kPosition, {24, 486, 798, 10}},    {PlayerWindow::kForward, {822, 486, 24, 10}},
         {PlaylistView::kControlId, {644, 144, 202, 338}},
     };
     for (const Place& p : places) {

@@ -41,7 +41,8 @@ TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSame
 
     EXPECT_TRUE(waitPicture(onScreen(video))) << "the player drew nothing into the video window";
     pumpFor(300);
-    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, window->width(), window->height())
+    QGuiApplication::primaryScreen()
+        ->grabWindow(0, 0, 0, window->width(), window->height())
         .save(QStringLiteral(QF_SHOT_DIR "/player_view_embedded.png"));
 
     // Full screen: asked of the player window, then the same native window
@@ -65,7 +66,7 @@ TEST_F(PlayerViewX11, TheClipIsDrawnIntoTheVideoWindowAndGoesFullScreenInTheSame
     const QImage labelled = grabScreen(screen);
     EXPECT_EQ(labelled.pixelColor(picture.right() - 4, picture.bottom() - 4), QColor(204, 204, 204));
     labelled.save(QStringLiteral(QF_SHOT_DIR "/player_view_fullscreen.png"));
-    EXPECT_EQ(count(8), 1);   // never restarted
+    EXPECT_EQ(count(8), 1); // never restarted
 
     doubleClick(video);
     ASSERT_FALSE(video->isFullScreen());

@@ -185,7 +185,7 @@ TEST_P(EndOfFile, FollowsAutoPlayAndLoopPlay)
         EXPECT_EQ(state(), PlayerState::Starting);
         ASSERT_TRUE(waitReport(7, 2, 10000));
         if (c.loopPlay) {
-            EXPECT_EQ(currentPath(), a);   // from the top again
+            EXPECT_EQ(currentPath(), a); // from the top again
             EXPECT_EQ(state(), PlayerState::Starting);
         } else {
             EXPECT_EQ(playlist().currentEntry(), nullptr);
@@ -193,7 +193,7 @@ TEST_P(EndOfFile, FollowsAutoPlayAndLoopPlay)
             EXPECT_FALSE(window->positionTimerRunning());
         }
     } else if (c.loopPlay) {
-        EXPECT_EQ(currentPath(), a);       // the same file again
+        EXPECT_EQ(currentPath(), a); // the same file again
         EXPECT_EQ(state(), PlayerState::Starting);
         EXPECT_TRUE(waitReport(8, 2));
     } else {
@@ -210,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(Switches, EndOfFile,
                          ::testing::Values(EndCase{false, false}, EndCase{false, true}, EndCase{true, false},
                                            EndCase{true, true}),
                          [](const ::testing::TestParamInfo<EndCase>& info) {
-                             return std::string(info.param.autoPlay ? "Auto" : "NoAuto") +
-                                    (info.param.loopPlay ? "Loop" : "NoLoop");
+                             return std::string(info.param.autoPlay ? "Auto" : "NoAuto")
+                                 + (info.param.loopPlay ? "Loop" : "NoLoop");
                          });
 
 TEST_F(PlayerWindowTest, PictureSlidersHueAtTheEndAndResetAll)
@@ -263,12 +263,12 @@ TEST_F(PlayerWindowTest, PositionSliderSeeksWhilePlayingButOnlyMovesWhilePaused)
     click(position, QPoint(position->width() - 30, 5));
     pumpFor(50);
     EXPECT_GT(position->value(), 25);
-    EXPECT_NEAR(engine().position(), 15, 1);          // the player was not told
+    EXPECT_NEAR(engine().position(), 15, 1); // the player was not told
     EXPECT_EQ(window->videoWindow()->speedStep(), 0); // but fast forward ended
 
     window->command(PlayerWindow::kPlay);
     EXPECT_EQ(state(), PlayerState::Playing);
-    EXPECT_LT(position->value(), 25);                 // back at the player's position
+    EXPECT_LT(position->value(), 25); // back at the player's position
 }
 
 TEST_F(PlayerWindowTest, VolumeAndMuteReachThePlayer)
@@ -349,7 +349,7 @@ TEST_F(PlayerWindowTest, DoubleClickGoesFullScreenOnlyForPlayingVideo)
 {
     VideoWindow* video = window->videoWindow();
     doubleClick(video);
-    EXPECT_FALSE(video->isFullScreen());   // nothing plays
+    EXPECT_FALSE(video->isFullScreen()); // nothing plays
 
     window->addPaths({audioClip(20, QStringLiteral("dbl_tone"))});
     ASSERT_TRUE(waitReport(9, 1));

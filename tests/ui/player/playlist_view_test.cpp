@@ -29,8 +29,8 @@ bool rowHasColour(const QImage& image, int row, QColor colour, QColor fill)
     for (int y = row * PlaylistView::kRowHeight + 1; y < (row + 1) * PlaylistView::kRowHeight - 1; ++y)
         for (int x = 1; x < image.width() - 1; ++x) {
             const QColor c = image.pixelColor(x, y);
-            const double v[3] = {double(c.red() - fill.red()), double(c.green() - fill.green()),
-                                 double(c.blue() - fill.blue())};
+            const double v[3]
+                = {double(c.red() - fill.red()), double(c.green() - fill.green()), double(c.blue() - fill.blue())};
             const double t = (v[0] * d[0] + v[1] * d[1] + v[2] * d[2]) / length2;
             double off2 = 0;
             for (int i = 0; i < 3; ++i)
@@ -104,7 +104,7 @@ TEST_F(PlaylistViewAlone, DoubleClickAndMenuPostTheirRequests)
 {
     const QRect row1 = view->visualRect(view->model()->index(1, 0));
     mouse(view->viewport(), QEvent::MouseButtonDblClick, row1.center());
-    mouse(view->viewport(), QEvent::MouseButtonDblClick, QPoint(5, 300));   // below the rows: nothing
+    mouse(view->viewport(), QEvent::MouseButtonDblClick, QPoint(5, 300)); // below the rows: nothing
     pumpFor(20);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].wParam, core::PLAYER_PLAY_ENTRY);
@@ -113,10 +113,10 @@ TEST_F(PlaylistViewAlone, DoubleClickAndMenuPostTheirRequests)
     view->selectRows({});
     view->menuCommand(kMenuListPlay);
     view->menuCommand(kMenuListAdd);
-    EXPECT_TRUE(commands.empty());   // posted, not run at once
+    EXPECT_TRUE(commands.empty()); // posted, not run at once
     pumpFor(20);
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].lParam, 0);   // nothing selected: play the next available
+    EXPECT_EQ(requests[1].lParam, 0); // nothing selected: play the next available
     EXPECT_EQ(commands, std::vector<int>{1018});
 
     player::setAutoPlay(false);
@@ -145,24 +145,24 @@ TEST_F(PlayerWindowTest, DeletingRowsStopsThePlayingOneFirstAndKeepsTheCurrentRo
     view->selectRows({0});
     view->menuCommand(kMenuListDelete);
     EXPECT_EQ(playlist().rowCount(), 2);
-    EXPECT_EQ(playlist().currentIndex(), 1);   // followed its row
+    EXPECT_EQ(playlist().currentIndex(), 1); // followed its row
     EXPECT_EQ(state(), PlayerState::Playing);
     EXPECT_EQ(engine().lastCommandLine(), playing);
-    pumpFor(50);   // the list lays its rows out again after the deletion
+    pumpFor(50); // the list lays its rows out again after the deletion
     const QImage image = view->viewport()->grab().toImage();
     EXPECT_TRUE(rowHasColour(image, 1, PlaylistView::currentText(), skin::skinColor()));
 
     view->selectRows({0, 1});
     view->menuCommand(kMenuListDelete);
     EXPECT_EQ(playlist().rowCount(), 0);
-    EXPECT_EQ(state(), PlayerState::Idle);     // stopped before its row went
+    EXPECT_EQ(state(), PlayerState::Idle); // stopped before its row went
     EXPECT_EQ(playlist().currentEntry(), nullptr);
     // The readout and the bar of a file that is gone: nothing, as after Stop.
     EXPECT_FALSE(window->positionTimerRunning());
     EXPECT_EQ(window->slider(PlayerWindow::kPosition)->maximum(), 0);
     EXPECT_EQ(window->timeText(), QStringLiteral("00:00:00 / 00:00:00"));
     pumpFor(200);
-    EXPECT_EQ(count(7), 0);                    // a requested stop, not an end
+    EXPECT_EQ(count(7), 0); // a requested stop, not an end
 }
 
 TEST_F(PlayerWindowTest, ClearingTheListStopsFirstEvenWithNothingSelected)

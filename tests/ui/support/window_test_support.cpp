@@ -36,8 +36,11 @@ void installShutdownStandIn(const std::string& testName)
     stdfs::create_directories(g_standInDir);
     const std::string script = g_standInDir + "/shutdown";
     std::ofstream(script) << "#!/bin/sh\n"
-                             "printf '%s\\n' \"$*\" >> \"" << g_standInDir << "/calls.log\"\n"
-                             "exit $(cat \"" << g_standInDir << "/status\" 2>/dev/null || echo 0)\n";
+                             "printf '%s\\n' \"$*\" >> \""
+                          << g_standInDir
+                          << "/calls.log\"\n"
+                             "exit $(cat \""
+                          << g_standInDir << "/status\" 2>/dev/null || echo 0)\n";
     stdfs::permissions(script, stdfs::perms::owner_all);
     std::error_code ec;
     stdfs::remove(g_standInDir + "/calls.log", ec);
@@ -59,10 +62,11 @@ std::string makeClip(const std::string& name, int seconds)
     const std::string partial = target + "." + std::to_string(getpid()) + ".tmp.avi";
     const std::string duration = std::to_string(seconds);
     int status = -1;
-    const std::string out = shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=" + duration
-                                      + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + duration
-                                      + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 96k -shortest " + quoted(partial),
-                                  &status);
+    const std::string out
+        = shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=" + duration
+                    + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + duration
+                    + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 96k -shortest " + quoted(partial),
+                &status);
     if (status != 0)
         ADD_FAILURE() << "ffmpeg could not make the clip: " << out;
     std::error_code ec;

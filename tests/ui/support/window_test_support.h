@@ -40,8 +40,8 @@ void setShutdownStatus(int status);
 
 // A clip made once by ffmpeg from lavfi sources (shared by all tests):
 // 320x240, 25 fps, with a stereo tone, `seconds` long.
-const std::string& shortClip();   // 2 s
-const std::string& longClip();    // 30 s: long enough to stop or close mid-run
+const std::string& shortClip(); // 2 s
+const std::string& longClip(); // 30 s: long enough to stop or close mid-run
 // A file of the given bytes (for refused files).
 std::string writeFile(const std::string& name, const std::string& bytes);
 

@@ -47,10 +47,11 @@ std::string makeClip(const std::string& name, int seconds, const char* size)
     const std::string scratch = target + "." + std::to_string(getpid()) + ".part.avi";
     const std::string length = std::to_string(seconds);
     int status = -1;
-    const std::string out = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=" + std::string(size)
-                                    + ":rate=25:duration=" + length + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration="
-                                    + length + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 128k " + quote(scratch),
-                                &status);
+    const std::string out
+        = run("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=size=" + std::string(size) + ":rate=25:duration="
+                  + length + " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + length
+                  + " -ac 2 -c:v mpeg4 -q:v 5 -c:a mp3 -b:a 128k " + quote(scratch),
+              &status);
     if (status != 0) {
         ADD_FAILURE() << "ffmpeg could not make the clip: " << out;
         return target;
@@ -98,7 +99,7 @@ void requireHelperKit()
 
 FakeHub::FakeHub()
 {
-    settings.selectModel(3, 0, 9);  // Flash Player, flv
+    settings.selectModel(3, 0, 9); // Flash Player, flv
     messages().on(core::WM_MAIN_REQUEST, core::REQ_GET_SETTINGS, [this](const core::Message&) -> intptr_t {
         log.push_back("get");
         return haveSettings ? reinterpret_cast<intptr_t>(&settings) : 0;
@@ -146,8 +147,10 @@ int processesMentioning(const std::string& text)
 ProbeFacts ffprobe(const std::string& file)
 {
     ProbeFacts facts;
-    const std::string out = run("ffprobe -v error -show_entries format=format_name,duration:stream=codec_type,codec_name "
-                                "-of default=noprint_wrappers=1 " + quote(file));
+    const std::string out
+        = run("ffprobe -v error -show_entries format=format_name,duration:stream=codec_type,codec_name "
+              "-of default=noprint_wrappers=1 "
+              + quote(file));
     std::istringstream lines(out);
     std::string codec;
     for (std::string line; std::getline(lines, line);) {

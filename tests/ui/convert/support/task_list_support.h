@@ -19,7 +19,7 @@
 
 namespace qf::ui::test {
 
-std::string dataDir();  // scratch folder of these tests, created on first use
+std::string dataDir(); // scratch folder of these tests, created on first use
 // A clip made once by ffmpeg (testsrc and a sine), `seconds` long, named
 // after `name` (so that its processes can be told apart); its path.
 std::string makeClip(const std::string& name, int seconds, const char* size = "320x240");
@@ -51,8 +51,7 @@ public:
 
 void pumpEvents(int ms);
 // Processes events until pred holds; false after timeoutMs.
-template <class Pred>
-bool pumpUntil(Pred pred, int timeoutMs)
+template <class Pred> bool pumpUntil(Pred pred, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();

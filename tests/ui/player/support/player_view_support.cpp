@@ -29,8 +29,8 @@ bool publish(const QString& path, const std::function<std::string(const std::str
 {
     if (QFileInfo(path).isFile())
         return true;
-    const std::string temp = path.toStdString() + ".tmp" + std::to_string(::getpid()) + "." +
-                             QFileInfo(path).suffix().toStdString();
+    const std::string temp
+        = path.toStdString() + ".tmp" + std::to_string(::getpid()) + "." + QFileInfo(path).suffix().toStdString();
     if (std::system(command(temp).c_str()) != 0) {
         std::remove(temp.c_str());
         return false;
@@ -49,12 +49,13 @@ QString playerDataDir()
 
 QString videoClip(int seconds, const QString& tag, int width, int height)
 {
-    const QString path = QStringLiteral("%1/%2_%3s_%4x%5.avi").arg(playerDataDir(), tag).arg(seconds).arg(width).arg(height);
+    const QString path
+        = QStringLiteral("%1/%2_%3s_%4x%5.avi").arg(playerDataDir(), tag).arg(seconds).arg(width).arg(height);
     const bool made = publish(path, [&](const std::string& temp) {
         const std::string d = std::to_string(seconds);
-        return "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=" + std::to_string(width) + "x" +
-               std::to_string(height) + ":rate=25:duration=" + d + " -f lavfi -i sine=frequency=440:duration=" + d +
-               " -c:v mpeg4 -c:a mp2 -shortest -f avi '" + temp + "'";
+        return "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=" + std::to_string(width) + "x"
+            + std::to_string(height) + ":rate=25:duration=" + d + " -f lavfi -i sine=frequency=440:duration=" + d
+            + " -c:v mpeg4 -c:a mp2 -shortest -f avi '" + temp + "'";
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path.toStdString();
     return path;
@@ -62,13 +63,13 @@ QString videoClip(int seconds, const QString& tag, int width, int height)
 
 QString framedClip(int seconds, const QString& tag, int width, int height)
 {
-    const QString path =
-        QStringLiteral("%1/%2_framed_%3s_%4x%5.avi").arg(playerDataDir(), tag).arg(seconds).arg(width).arg(height);
+    const QString path
+        = QStringLiteral("%1/%2_framed_%3s_%4x%5.avi").arg(playerDataDir(), tag).arg(seconds).arg(width).arg(height);
     const bool made = publish(path, [&](const std::string& temp) {
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        return "ffmpeg -nostdin -v error -y -f lavfi -i color=c=blue:size=" + size + ":rate=25:duration=" +
-               std::to_string(seconds) + ",drawbox=x=0:y=0:w=iw:h=ih:color=red:t=24 -c:v mpeg4 -q:v 3 -f avi '" +
-               temp + "'";
+        return "ffmpeg -nostdin -v error -y -f lavfi -i color=c=blue:size=" + size
+            + ":rate=25:duration=" + std::to_string(seconds)
+            + ",drawbox=x=0:y=0:w=iw:h=ih:color=red:t=24 -c:v mpeg4 -q:v 3 -f avi '" + temp + "'";
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path.toStdString();
     return path;
@@ -105,8 +106,8 @@ QString audioClip(int seconds, const QString& tag)
 {
     const QString path = QStringLiteral("%1/%2_%3s.wav").arg(playerDataDir(), tag).arg(seconds);
     const bool made = publish(path, [&](const std::string& temp) {
-        return "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=660:duration=" + std::to_string(seconds) +
-               " -f wav '" + temp + "'";
+        return "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=660:duration=" + std::to_string(seconds)
+            + " -f wav '" + temp + "'";
     });
     EXPECT_TRUE(made) << "ffmpeg could not make " << path.toStdString();
     return path;

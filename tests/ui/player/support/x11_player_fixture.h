@@ -39,7 +39,10 @@ protected:
         EXPECT_EQ(processesWith(playerDataDir().toStdString()), 0);
     }
     int count(int code) const { return static_cast<int>(std::count(reports.begin(), reports.end(), code)); }
-    bool waitReport(int code, int n) { return waitUntil([&] { return count(code) >= n; }, 10000); }
+    bool waitReport(int code, int n)
+    {
+        return waitUntil([&] { return count(code) >= n; }, 10000);
+    }
     // Waits until the rectangle on screen shows a picture.
     bool waitPicture(const QRect& r, int timeoutMs = 5000)
     {

@@ -25,8 +25,7 @@ inline bool isKeyColour(const QColor& c)
 }
 
 // Shares of the pixels (every second one each way) that are of a kind.
-template <typename Kind>
-double shareOf(const QImage& image, Kind kind)
+template <typename Kind> double shareOf(const QImage& image, Kind kind)
 {
     if (image.isNull() || image.width() == 0)
         return 0;
@@ -54,8 +53,8 @@ inline bool pictureReachesEdges(const QImage& image, int band = 4)
         return false;
     const auto red = [](const QColor& c) { return c.red() > 150 && c.green() < 90 && c.blue() < 90; };
     const int w = image.width(), h = image.height();
-    return shareOf(image.copy(0, 0, w, band), red) > 0.8 && shareOf(image.copy(0, h - band, w, band), red) > 0.8 &&
-           shareOf(image.copy(0, 0, band, h), red) > 0.8 && shareOf(image.copy(w - band, 0, band, h), red) > 0.8;
+    return shareOf(image.copy(0, 0, w, band), red) > 0.8 && shareOf(image.copy(0, h - band, w, band), red) > 0.8
+        && shareOf(image.copy(0, 0, band, h), red) > 0.8 && shareOf(image.copy(w - band, 0, band, h), red) > 0.8;
 }
 
 inline QRect onScreen(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
