@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -140,6 +143,17 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         {"commands -c 4 -m 0 -f 10 --media sound", "auto, av, video, audio"},
         {"commands -c 4 -m 0 --media av", "-f FORMAT"},
         {"commands -c 4 -m 0 -f 10 --bogus", "未知的选项 --bogus"},
+        // Each subcommand takes the options it lists, and no other's.
+        {"commands -c 4 -m 0 -f 10 --media av -o x", "未知的选项 -o；可用的选项见 'quillfer-cli commands --help'"},
+        {"commands -c 4 -m 0 -f 10 --media av --jobs 2", "未知的选项 --jobs"},
+        {"commands -c 4 -m 0 -f 10 --media av --if-exists skip", "未知的选项 --if-exists"},
+        {"commands -c 4 -m 0 -f 10 --media av -r", "未知的选项 -r"},
+        {"convert -c 4 -m 0 -f 10 --media av --out x", "选项 --out 有歧义：--output-folder、--output"},
+        {"convert -c 4 -m 0 -f 10 --media av --dry-run=yes", "选项 --dry-run 不带值"},
+        {"convert -c 4 -m 0 -f 10 --media av --jobs=0", "--jobs '0' 不是 1..64"},
+        {"presets export 新 x.preset -c 1 -m 0 -f 5 -j 2", "未知的选项 -j"},
+        {"formats --members=1", "选项 --members 不带值"},
+        {"probe -x", "未知的选项 -x；可用的选项见 'quillfer-cli probe --help'"},
         // The file names the category and model: -c or -m beside it is a mistake.
         {"commands --preset-file x.preset -c 1 -f 5 --media av", "不能再用 -c 或 -m"},
         {"commands --preset-file x.preset -m 0 -f 5 --media av", "不能再用 -c 或 -m"},
@@ -152,17 +166,94 @@ TEST_F(CliTest, WrongChoicesNameTheValidOnes)
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
     }
     EXPECT_EQ(run("commands -c 4 -m 0 -f 10 --media av").status, 2); // no file
+    for (const char* args : {"commands -c 4 -m 0 -f", "convert -c 4 -m 0 --format"}) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(std::string("选项") + std::strrchr(args, ' ') + " 需要一个值"), std::string::npos)
+            << r.err;
+    }
     const CliRun missing = run("commands -c 4 -m 0 -f 10 --media av /no/such.avi");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("/no/such.avi"), std::string::npos);
 }
 
-TEST_F(CliTest, HelpDescribesEachSubcommand)
+TEST_F(CliTest, ValuesFollowAnEqualsSignOrTheNextWord)
 {
-    for (const char* sub : {"commands", "formats"}) {
-        const CliRun r = run(std::string(sub) + " --help");
-        EXPECT_EQ(r.status, 0);
-        EXPECT_NE(r.out.find(std::string("quillfer-cli ") + sub), std::string::npos) << r.out;
+    const std::string file = shellQuote(clip_);
+    const CliRun apart
+        = run("commands -c 4 -m 0 -f 10 --media av --output-folder /o --set videoBitrateIndex=9 " + file);
+    const CliRun joined
+        = run("commands -c4 --model=0 -f10 --media=av --output-folder=/o --set=videoBitrateIndex=9 -- " + file);
+    ASSERT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(joined.out, apart.out);
+
+    const CliRun dry = run("convert --jobs=2 -c 4 -m 0 -f 10 --media=av --output-folder=/o --dry-run " + file);
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.out, "将转换：" + clip_ + " -> /o/clip one.avi-mpg.mpg\n试运行：将转换 1，跳过 0，失败 0，停止 0\n");
+}
+
+// Each subcommand's --help lists exactly the options it takes; Tab offers
+// those, and the man page describes each of convert's.
+TEST_F(CliTest, HelpListsTheOptionsThatBashAndTheManPageOffer)
+{
+    const std::string choice = "-c --category -m --model -f --format --preset-file --start --stop ";
+    const std::pair<const char*, std::string> cases[] = {
+        {"commands", choice + "--output-folder --media --set"},
+        {"convert",
+         choice
+             + "--output-folder --media --set -o --output --if-exists -r --recursive --keep-tree -j --jobs "
+               "--progress --name --dry-run -q --quiet"},
+        {"presets", choice + "--set"},
+        {"formats", "--members"},
+        {"probe", ""},
+    };
+    const std::string completion = std::string(QF_SOURCE_DIR) + "/packaging/quillfer-cli.bash-completion";
+    const std::string tab = ". /usr/share/bash-completion/bash_completion && . \"$1\" && COMP_WORDS=(\"$2\" \"$3\" -) "
+                            "COMP_CWORD=2 COMP_LINE=\"$2 $3 -\" COMP_POINT=${#COMP_LINE} && _quillfer_cli \"$2\" - "
+                            "\"$3\" && printf '%s\\n' \"${COMPREPLY[@]}\"";
+    const std::string man = readFile(std::string(QF_SOURCE_DIR) + "/packaging/quillfer-cli.1");
+    const size_t from = man.find(".SH CONVERT OPTIONS\n");
+    const std::string convertOptions = man.substr(from, man.find("\n.SH ", from + 1) - from);
+    for (const auto& [sub, expected] : cases) {
+        SCOPED_TRACE(sub);
+        const CliRun help = run(std::string(sub) + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_NE(help.out.find(std::string("usage: quillfer-cli ") + sub), std::string::npos) << help.out;
+        // The forms stand on lines that start with "  -", before the description.
+        std::string listed;
+        std::istringstream lines(help.out);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream forms(line.starts_with("  -") ? line.substr(0, line.find("  ", 2)) : "");
+            for (std::string word; forms >> word;)
+                if (word[0] == '-')
+                    listed += (listed.empty() ? "" : " ") + word.substr(0, word.find(','));
+        }
+        EXPECT_EQ(listed, expected);
+
+        const std::string offered = dir_ + "/offered";
+        ASSERT_EQ(std::system(("ASAN_OPTIONS=detect_leaks=0 bash -c " + shellQuote(tab) + " _ " + shellQuote(completion)
+                               + " " + shellQuote(prog_ + "/quillfer-cli") + " " + sub + " >" + shellQuote(offered))
+                                  .c_str()),
+                  0);
+        std::multiset<std::string> got, want{"--help"};
+        std::istringstream offeredWords(readFile(offered)), expectedWords(expected);
+        for (std::string word; offeredWords >> word;)
+            got.insert(word);
+        for (std::string word; expectedWords >> word;)
+            want.insert(word);
+        EXPECT_EQ(got, want);
+
+        if (std::string(sub) == "convert") {
+            std::istringstream options(expected);
+            for (std::string option; options >> option;) {
+                std::string troff;
+                for (const char c : option)
+                    troff += c == '-' ? std::string("\\-") : std::string(1, c);
+                EXPECT_TRUE(convertOptions.find(troff + " ") != std::string::npos
+                            || convertOptions.find(troff + "\n") != std::string::npos)
+                    << "the man page's CONVERT OPTIONS lack " << option;
+            }
+        }
     }
 }
 

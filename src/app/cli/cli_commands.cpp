@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_options.h"
 #include "app/cli/cli_selection.h"
 #include "convert/command_line_builder.h"
 #include "convert/configuration.h"
@@ -15,6 +16,11 @@ namespace qf::cli {
 
 namespace {
 
+constexpr CliOption<SelectionArgs> kOptions[] = {
+    kCategoryOption, kModelOption,        kFormatOption, kPresetFileOption, kStartOption,
+    kStopOption,     kOutputFolderOption, kMediaOption,  kSetOption,
+};
+
 void printHelp()
 {
     std::printf("usage: quillfer-cli commands -c CATEGORY -m MODEL -f FORMAT [options] FILE\n\n"
@@ -22,20 +28,19 @@ void printHelp()
                 "device model and format: the first command, then the second (an empty\n"
                 "line when there is none). Nothing is run.\n\n"
                 "options:\n%s",
-                selectionUsage());
+                optionHelp(kOptions).c_str());
 }
 
 int runCommands(const std::vector<std::string>& args)
 {
-    if (wantsHelp(args)) {
-        printHelp();
-        return kExitOk;
-    }
     SelectionArgs selection;
     std::string error;
-    if (!parseSelectionArgs(args, selection, error)) {
+    switch (parseOptions(kOptions, args, "commands", selection, selection.files, error)) {
+    case ParseOutcome::HelpWanted: printHelp(); return kExitOk;
+    case ParseOutcome::UsageError:
         std::fprintf(stderr, "quillfer-cli commands: %s\n", error.c_str());
         return kExitUsage;
+    case ParseOutcome::Parsed: break;
     }
     if (selection.files.size() != 1) {
         std::fprintf(stderr, "quillfer-cli commands: 请只给出一个文件 FILE（给出了 %zu 个）\n", selection.files.size());

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_options.h"
 #include "app/cli/cli_selection.h"
 #include "convert/command_line_builder.h"
 #include "convert/configuration.h"
@@ -145,6 +146,52 @@ void printIndented(const char* text)
     std::printf("    %s\n", lines.c_str());
 }
 
+// The choice, then what a batch needs.
+constexpr CliOption<SelectionArgs> kOptions[] = {
+    kCategoryOption,
+    kModelOption,
+    kFormatOption,
+    kPresetFileOption,
+    kStartOption,
+    kStopOption,
+    kOutputFolderOption,
+    kMediaOption,
+    kSetOption,
+    {"output", 'o', "FILE", "the exact output path (one FILE only)", &SelectionArgs::outputFile},
+    {"if-exists", 0, "MODE",
+     "when the output's name is taken: number (the next\n"
+     "free \" (2)\" name, default), skip (convert nothing)\n"
+     "or overwrite",
+     &SelectionArgs::ifExists},
+    {"recursive", 'r', nullptr, "a FOLDER gives the files of its subfolders too", &SelectionArgs::recursive},
+    {"keep-tree", 0, nullptr, "outputs keep their subfolder below the FOLDER", &SelectionArgs::keepTree},
+    {"jobs", 'j', "N",
+     "convert N files at once, each on its own worker\n"
+     "(1..64, default 1)",
+     &SelectionArgs::jobs},
+    {"progress", 0, "json",
+     "one JSON object a line: file, state, percent,\n"
+     "elapsed (seconds), output, reason; states: queued,\n"
+     "converting, first-pass, second-pass, muxing, done,\n"
+     "failed, stopped, skipped, refused; at the end a\n"
+     "summary object (state \"summary\": converted,\n"
+     "skipped, failed, stopped). A path that is not\n"
+     "UTF-8 is shown readably and also given exactly,\n"
+     "in hexadecimal, as file_bytes or output_bytes",
+     &SelectionArgs::progress},
+    {"name", 0, "TEMPLATE",
+     "the outputs' file names from {name} (the source's\n"
+     "name without its extension), {ext} (its extension),\n"
+     "{suffix} (the format's, e.g. -mp3.mp3) and {model};\n"
+     "default {name}{ext}{suffix}",
+     &SelectionArgs::nameTemplate},
+    {"dry-run", 0, nullptr,
+     "say what would be converted (and to where), skipped\n"
+     "and refused, convert nothing and end with 0",
+     &SelectionArgs::dryRun},
+    {"quiet", 'q', nullptr, "print the failures and the summary only", &SelectionArgs::quiet},
+};
+
 void printHelp()
 {
     std::printf("usage: quillfer-cli convert -c CATEGORY -m MODEL -f FORMAT [options] FILE|FOLDER...\n\n"
@@ -162,34 +209,11 @@ void printHelp()
                 "source). Any number of conversions, in one process or many, may share an\n"
                 "output folder: each claims its output name when it begins. '--' ends\n"
                 "the options.\n\n"
-                "options:\n%s"
-                "  -o FILE                the exact output path (one FILE only)\n"
-                "  --if-exists MODE       when the output's name is taken: number (the next\n"
-                "                         free \" (2)\" name, default), skip (convert nothing)\n"
-                "                         or overwrite\n"
-                "  -r, --recursive        a FOLDER gives the files of its subfolders too\n"
-                "  --keep-tree            outputs keep their subfolder below the FOLDER\n"
-                "  -j, --jobs N           convert N files at once, each on its own worker\n"
-                "                         (1..64, default 1)\n"
-                "  --progress json        one JSON object a line: file, state, percent,\n"
-                "                         elapsed (seconds), output, reason; states: queued,\n"
-                "                         converting, first-pass, second-pass, muxing, done,\n"
-                "                         failed, stopped, skipped, refused; at the end a\n"
-                "                         summary object (state \"summary\": converted,\n"
-                "                         skipped, failed, stopped). A path that is not\n"
-                "                         UTF-8 is shown readably and also given exactly,\n"
-                "                         in hexadecimal, as file_bytes or output_bytes\n"
-                "  --name TEMPLATE        the outputs' file names from {name} (the source's\n"
-                "                         name without its extension), {ext} (its extension),\n"
-                "                         {suffix} (the format's, e.g. -mp3.mp3) and {model};\n"
-                "                         default {name}{ext}{suffix}\n"
-                "  --dry-run              say what would be converted (and to where), skipped\n"
-                "                         and refused, convert nothing and end with 0\n"
-                "  -q, --quiet            print the failures and the summary only\n\n"
+                "options:\n%s\n"
                 "Every run ends with a summary line: 已转换 N，跳过 N，失败 N，停止 N.\n"
                 "Exit status: 0 when every file was converted (已完成) or skipped, 1 when\n"
                 "any file was refused, failed or stopped, 2 on a usage error.\n",
-                selectionUsage());
+                optionHelp(kOptions).c_str());
 }
 
 // One file to convert: where it is, and the folder below the given one it
@@ -674,14 +698,15 @@ bool checkBatchOptions(const SelectionArgs& selection, long& jobs, std::string& 
 
 int runConvert(const std::vector<std::string>& args)
 {
-    if (wantsHelp(args)) {
-        printHelp();
-        return kExitOk;
-    }
     SelectionArgs selection;
     std::string error;
     long jobs = 1;
-    if (!parseSelectionArgs(args, selection, error) || !checkBatchOptions(selection, jobs, error)) {
+    switch (parseOptions(kOptions, args, "convert", selection, selection.files, error)) {
+    case ParseOutcome::HelpWanted: printHelp(); return kExitOk;
+    case ParseOutcome::UsageError: std::fprintf(stderr, "quillfer-cli convert: %s\n", error.c_str()); return kExitUsage;
+    case ParseOutcome::Parsed: break;
+    }
+    if (!checkBatchOptions(selection, jobs, error)) {
         std::fprintf(stderr, "quillfer-cli convert: %s\n", error.c_str());
         return kExitUsage;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_options.h"
 #include "convert/configuration.h"
 #include "convert/conversion_settings.h"
 #include "convert/device_models.h"
@@ -82,6 +83,14 @@ void printMembers()
     }
 }
 
+struct FormatsArgs {
+    bool members = false;
+};
+
+constexpr CliOption<FormatsArgs> kOptions[] = {
+    {"members", 0, nullptr, "the --set members, their ranges and values, instead", &FormatsArgs::members},
+};
+
 void printHelp()
 {
     std::printf("usage: quillfer-cli formats [--members]\n\n"
@@ -89,22 +98,28 @@ void printHelp()
                 "row to give as -m (user presets from the cfg file first, marked \"preset\"),\n"
                 "and each model's output formats with the value to give as -f and its label.\n"
                 "--members lists the members that 'convert --set MEMBER=VALUE' sets, each with\n"
-                "its range and what its values mean.\n");
+                "its range and what its values mean.\n\n"
+                "options:\n%s",
+                optionHelp(kOptions).c_str());
 }
 
 int runFormats(const std::vector<std::string>& args)
 {
-    if (wantsHelp(args)) {
-        printHelp();
-        return kExitOk;
+    FormatsArgs options;
+    std::vector<std::string> operands;
+    std::string error;
+    switch (parseOptions(kOptions, args, "formats", options, operands, error)) {
+    case ParseOutcome::HelpWanted: printHelp(); return kExitOk;
+    case ParseOutcome::UsageError: std::fprintf(stderr, "quillfer-cli formats: %s\n", error.c_str()); return kExitUsage;
+    case ParseOutcome::Parsed: break;
     }
-    if (args.size() == 1 && args[0] == "--members") {
+    if (!operands.empty()) {
+        std::fprintf(stderr, "quillfer-cli formats: 多余的参数 '%s'\n", operands[0].c_str());
+        return kExitUsage;
+    }
+    if (options.members) {
         printMembers(); // the tables alone: no start-up needed
         return kExitOk;
-    }
-    if (!args.empty()) {
-        std::fprintf(stderr, "quillfer-cli formats: 多余的参数 '%s'\n", args[0].c_str());
-        return kExitUsage;
     }
     if (!startUp())
         return kExitFailed;

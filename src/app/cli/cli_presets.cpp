@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_options.h"
 #include "app/cli/cli_presets.h"
 #include "app/cli/cli_selection.h"
 #include "app/cli/preset_text.h"
@@ -42,6 +43,11 @@ uint32_t check(const uint8_t* bytes, uint32_t n)
 
 uint32_t readLe(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
+// What a new preset is made from ("presets export NAME FILE OPTIONS").
+constexpr CliOption<SelectionArgs> kExportOptions[] = {
+    kCategoryOption, kModelOption, kFormatOption, kPresetFileOption, kStartOption, kStopOption, kSetOption,
+};
+
 void printHelp()
 {
     std::printf("usage: quillfer-cli presets list\n"
@@ -59,7 +65,9 @@ void printHelp()
                 "import and delete write the cfg file: close the program's window first,\n"
                 "which writes it when it ends. 'convert --preset-file FILE' converts with\n"
                 "such a file without importing it.\n\n"
-                "Exit status: 0 done, 1 failed, 2 usage error.\n");
+                "export options:\n%s\n"
+                "Exit status: 0 done, 1 failed, 2 usage error.\n",
+                optionHelp(kExportOptions).c_str());
 }
 
 // The user presets called `name` (one a category at most).
@@ -117,10 +125,18 @@ int exportPreset(const std::string& name, const std::string& file, const std::ve
     SelectionArgs selection;
     std::string error;
     convert::CommandLineBuilder settings;
-    if (!parseSelectionArgs(options, selection, error) || !selection.files.empty()
-        || configureChoice(selection, settings, error) != kExitOk) {
-        std::fprintf(stderr, "quillfer-cli presets: %s\n",
-                     error.empty() ? ("多余的参数 '" + selection.files.front() + "'").c_str() : error.c_str());
+    switch (parseOptions(kExportOptions, options, "presets", selection, selection.files, error)) {
+    case ParseOutcome::HelpWanted: printHelp(); return kExitOk;
+    case ParseOutcome::UsageError: break;
+    case ParseOutcome::Parsed:
+        if (!selection.files.empty())
+            error = "多余的参数 '" + selection.files.front() + "'";
+        else if (configureChoice(selection, settings, error) == kExitOk)
+            error.clear();
+        break;
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "quillfer-cli presets: %s\n", error.c_str());
         return kExitUsage;
     }
     convert::DeviceModelList made, panel;

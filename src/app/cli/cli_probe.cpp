@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_options.h"
 #include "core/file_system.h"
 #include "core/program_directory.h"
 #include "core/readable_text.h"
@@ -38,11 +39,18 @@ void printSummary(const probe::MediaFacts& facts)
     std::fputc('\n', stdout);
 }
 
-int runProbe(const std::vector<std::string>& args)
+// No options: "--" lets a file's name start with "-".
+struct ProbeArgs {};
+
+int runProbe(const std::vector<std::string>& arguments)
 {
-    if (wantsHelp(args)) {
-        printUsage(stdout);
-        return kExitOk;
+    ProbeArgs options;
+    std::vector<std::string> args;
+    std::string error;
+    switch (parseOptions(std::span<const CliOption<ProbeArgs>>(), arguments, "probe", options, args, error)) {
+    case ParseOutcome::HelpWanted: printUsage(stdout); return kExitOk;
+    case ParseOutcome::UsageError: std::fprintf(stderr, "quillfer-cli probe: %s\n", error.c_str()); return kExitUsage;
+    case ParseOutcome::Parsed: break;
     }
     if (args.empty()) {
         printUsage(stderr);

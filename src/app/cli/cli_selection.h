@@ -1,23 +1,16 @@
 #pragma once
 // The device/model/format choice and the conversion options shared by the
-// subcommands that make conversions ("commands", "convert"): parsing them
-// from the command line and turning them into a configured builder, the way
-// the parameter panel would.
-//
-//   -c CATEGORY       an index 0..12 or a category name ("PSP", "手机")
-//   -m MODEL          a row of the category's model list (user presets first),
-//                     or a model's or preset's name
-//   -f FORMAT         a format value that the model lists, or its label
-//   --start HH:MM:SS  --stop HH:MM:SS
-//   --output-folder DIR   (default: the configuration's output folder)
-//   --media auto|av|video|audio   (auto probes the file)
-//   --set MEMBER=VALUE    one of the 27 parameter integers, repeatable
+// subcommands that make conversions ("commands", "convert", "presets
+// export"): their option table rows, and turning them into a configured
+// builder, the way the parameter panel would. Each subcommand's table picks
+// the rows it takes.
 //
 // Needs cli::startUp() to have run (encoder path, configuration, library).
 
 #include <string>
 #include <vector>
 
+#include "app/cli/cli_options.h"
 #include "convert/command_line_builder.h"
 
 namespace qf::cli {
@@ -31,7 +24,7 @@ struct SelectionArgs {
     std::string outputFolder;
     std::string media = "auto";
     std::vector<std::string> sets;
-    std::vector<std::string> files; // the positional arguments, in order
+    std::vector<std::string> files; // the operands, in order
     // Batch options, read by "convert" only.
     std::string presetFile; // --preset-file: the model instead of -c and -m
     std::string outputFile; // -o: the exact output path of the one FILE
@@ -45,14 +38,34 @@ struct SelectionArgs {
     std::string nameTemplate; // --name: the outputs' file names, e.g. "{name}{ext}"
 };
 
-// The option lines for a subcommand's --help.
-const char* selectionUsage();
-
-// Consumes the options above from args. Arguments that start with "-" and are
-// not among them go to `unknown` when it is given, else they are an error.
-// False with a message in `error` on a missing option value.
-bool parseSelectionArgs(const std::vector<std::string>& args, SelectionArgs& out, std::string& error,
-                        std::vector<std::string>* unknown = nullptr);
+// The rows of the choice and the conversion options.
+inline constexpr CliOption<SelectionArgs> kCategoryOption{
+    "category", 'c', "CATEGORY",
+    "index 0..12 or name: 0 手机, 1 IPOD, 2 PSP, 3 Flash Player,\n"
+    "4 DVD, 5 VCD, 6 Windows Media, 7 MP3, 8 通用高清, 9 HEVC,\n"
+    "10 AV1, 11 网页 WebM, 12 音乐/无损",
+    &SelectionArgs::category};
+inline constexpr CliOption<SelectionArgs> kModelOption{"model", 'm', "MODEL",
+                                                       "row of the category's model list (user presets first;\n"
+                                                       "see 'quillfer-cli formats'), or the model's name",
+                                                       &SelectionArgs::model};
+inline constexpr CliOption<SelectionArgs> kFormatOption{
+    "format", 'f', "FORMAT", "format value 0..21 listed by the model, or its label", &SelectionArgs::format};
+inline constexpr CliOption<SelectionArgs> kPresetFileOption{"preset-file", 0, "FILE",
+                                                            "the model from a preset file ('presets export')\n"
+                                                            "instead of -c and -m",
+                                                            &SelectionArgs::presetFile};
+inline constexpr CliOption<SelectionArgs> kStartOption{"start", 0, "HH:MM:SS", "start position", &SelectionArgs::start};
+inline constexpr CliOption<SelectionArgs> kStopOption{
+    "stop", 0, "HH:MM:SS", "stop position in the source, after --start", &SelectionArgs::stop};
+inline constexpr CliOption<SelectionArgs> kOutputFolderOption{
+    "output-folder", 0, "DIR", "output folder (default: the one in the cfg file)", &SelectionArgs::outputFolder};
+inline constexpr CliOption<SelectionArgs> kMediaOption{
+    "media", 0, "MODE", "auto (probe the file, default), av, video or audio", &SelectionArgs::media};
+inline constexpr CliOption<SelectionArgs> kSetOption{"set", 0, "MEMBER=VALUE",
+                                                     "set one parameter after the model's defaults,\n"
+                                                     "e.g. --set videoBitrateIndex=9 (repeatable)",
+                                                     &SelectionArgs::sets};
 
 // Selects the model as the panel does, applies --set, the times, the media
 // facts of `file` and the output path. Returns kExitOk, kExitUsage (a wrong
