@@ -33,8 +33,8 @@ constexpr Name kContainerByExtension[] = {
 // -lavfopts format= (or the container the name gives) as ffmpeg's muxer;
 // no muxer is named "wmv".
 constexpr Name kLavfMuxers[] = {
-    {"mp4", "mp4"},   {"flv", "flv"},           {"3gp", "3gp"},   {"mov", "mov"}, {"avi", "avi"},
-    {"ipod", "ipod"}, {"matroska", "matroska"}, {"webm", "webm"}, {"wmv", "asf"}, {"asf", "asf"},
+    {"mp4", "mp4"},           {"flv", "flv"},   {"3gp", "3gp"}, {"mov", "mov"}, {"avi", "avi"}, {"ipod", "ipod"},
+    {"matroska", "matroska"}, {"webm", "webm"}, {"ogg", "ogg"}, {"wmv", "asf"}, {"asf", "asf"},
 };
 
 struct DiscMuxer {
@@ -190,14 +190,11 @@ MuxerChoice chooseMuxer(const Command& c, const SourceFacts* facts)
     switch (c.container) {
     case ContainerKind::Avi: return {{"avi", {}}, ""};
     case ContainerKind::Lavf: {
-        std::string format = c.lavfFormat;
-        if (format.empty()) {
-            auto byName = containerForExtension(ext);
-            if (!byName || *byName == "mpeg")
-                return failed("Cannot tell the libavformat output format; give -lavfopts format=");
-            format = *byName;
-        }
-        return {{*lookUp(kLavfMuxers, format), {}}, ""};
+        std::optional<std::string> muxer
+            = lookUp(kLavfMuxers, c.lavfFormat.empty() ? containerForExtension(ext).value_or("") : c.lavfFormat);
+        if (!muxer)
+            return failed("Cannot tell the libavformat output format; give -lavfopts format=");
+        return {{*muxer, {}}, ""};
     }
     case ContainerKind::Mpeg: return {mpegMuxer(c.mpegFormat), ""};
     case ContainerKind::RawVideo:
