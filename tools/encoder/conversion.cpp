@@ -410,22 +410,28 @@ private:
         }
         if (!t_.tempPath.empty()) {
             output_ = std::move(output);
-            writeToTemporaryOutput();
+            if (!writeToTemporaryOutput()) {
+                cleanUpAfterFailure();
+                return fail("Internal error: ffmpeg's arguments do not end with the output file");
+            }
         }
         return 0;
     }
 
     // The translation names the output after its final name; the run writes
-    // the temporary file made for it.
-    void writeToTemporaryOutput()
+    // the temporary file made for it. False when ffmpeg's arguments do not
+    // end with the output (it would then write a file never kept).
+    bool writeToTemporaryOutput()
     {
         if (!output_ || t_.tempPath.empty())
-            return;
+            return true;
         const std::string named = "file:" + t_.tempPath;
+        const bool found = !t_.ffmpegArgs.empty() && t_.ffmpegArgs.back() == named;
         for (std::vector<std::string>* args : {&t_.ffmpegArgs, &t_.fedArgs})
             if (!args->empty() && args->back() == named)
                 args->back() = "file:" + output_->path();
         t_.tempPath = output_->path();
+        return found;
     }
 
     void cleanUpAfterFailure()
