@@ -33,6 +33,7 @@ AtomicFile::AtomicFile(std::string path, mode_t mode) : path_(std::move(path))
 {
     if (path_.empty()) {
         error_ = "no file name given";
+        errorCode_ = EINVAL;
         return;
     }
     const size_t slash = path_.rfind('/');
@@ -40,6 +41,7 @@ AtomicFile::AtomicFile(std::string path, mode_t mode) : path_(std::move(path))
     const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     if (name.empty()) {
         error_ = "cannot write " + path_ + ": it names a folder";
+        errorCode_ = EISDIR;
         return;
     }
     std::string pattern = folder + "." + name + ".part-XXXXXX";
@@ -70,6 +72,7 @@ AtomicFile::~AtomicFile() { discard(); }
 bool AtomicFile::fail(const char* action, const std::string& path, int code)
 {
     error_ = std::string(action) + " " + path + ": " + std::strerror(code);
+    errorCode_ = code;
     return false;
 }
 

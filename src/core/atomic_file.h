@@ -45,6 +45,8 @@ public:
 
     // Why the last step failed: the action, the path and the system's words.
     const std::string& error() const { return error_; }
+    // The errno value behind error(); 0 when there was none.
+    int errorCode() const { return errorCode_; }
 
 private:
     bool fail(const char* action, const std::string& path, int code);
@@ -53,6 +55,7 @@ private:
     std::string temporaryPath_;
     std::FILE* file_ = nullptr;
     std::string error_;
+    int errorCode_ = 0;
 };
 
 // Writes `bytes` as the whole content of `path` through an AtomicFile.

@@ -11,10 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "bare_copy.h"
-#include "child_process.h"
+#include "common/signal_cleanup.h"
+#include "common/temporary_output.h"
 #include "progress.h"
+#include "run_child.h"
 #include "soft_pulldown.h"
 #include "translation.h"
 
@@ -116,7 +120,7 @@ std::optional<SourceFacts> probeSource(const std::string& source, std::string& e
         "ffprobe", probeArguments(source), [&out](std::string_view line) { out.append(line).push_back('\n'); },
         [&log](std::string_view line) { log.feed(line); });
     if (run.interrupted) {
-        error = "interrupted by signal " + std::to_string(interruptSignal());
+        error = "interrupted by signal " + std::to_string(kit::stopSignal());
         return std::nullopt;
     }
     if (!run.started) {
@@ -151,7 +155,7 @@ public:
         if (wantsSourceFacts(command_)) {
             std::string error;
             facts_ = probeSource(command_.source, error);
-            if (!facts_ && (needsSourceFacts(command_) || interruptSignal() != 0))
+            if (!facts_ && (needsSourceFacts(command_) || kit::stopSignal() != 0))
                 return fail(error);
         }
         const SourceFacts* facts = facts_ ? &*facts_ : nullptr;
@@ -215,6 +219,7 @@ public:
                     + " in the volume normaliser; encoding without it\n");
                 options_.normalise = false;
                 t_ = translate(command_, facts, options_);
+                writeToTemporaryOutput();
                 if (onePass)
                     dropTwoPass();
                 continue;
@@ -224,13 +229,14 @@ public:
                 if (facts == nullptr) {
                     std::string error;
                     facts_ = probeSource(command_.source, error);
-                    if (!facts_ && interruptSignal() != 0)
+                    if (!facts_ && kit::stopSignal() != 0)
                         return stopped();
                     facts = facts_ ? &*facts_ : nullptr;
                 }
                 Translation again = facts != nullptr ? translate(command_, facts, options_) : Translation{};
                 if (facts != nullptr && again.failure == FailureKind::None) {
                     t_ = again;
+                    writeToTemporaryOutput();
                     if (onePass)
                         dropTwoPass();
                     continue;
@@ -262,11 +268,9 @@ private:
             cleanUpAfterFailure();
             return fail(e.what());
         }
-        if (!copied) {
-            unlink(t_.tempPath.c_str());
-            return std::nullopt;
-        }
-        if (interruptSignal() != 0)
+        if (!copied)
+            return std::nullopt; // ffmpeg writes the temporary file over
+        if (kit::stopSignal() != 0)
             return stopped();
         // The same figures and status lines as an ffmpeg run reports.
         ProgressTracker tracker(t_.videoKbps, t_.audioKbps);
@@ -300,7 +304,7 @@ private:
         if (!t_.fedArgs.empty()) {
             FedOutcome fed = runFedChild("ffmpeg", t_.feederArgs, t_.fedArgs, onProgress, onLog);
             run_ = fed.main;
-            if (run_.interrupted || interruptSignal() != 0)
+            if (run_.interrupted || kit::stopSignal() != 0)
                 return Outcome::Stopped;
             // The second program reads the sound to its end, so a feeder that
             // did not finish cleanly (no sound in the source, a crash) left it
@@ -310,7 +314,7 @@ private:
         } else {
             run_ = runChild("ffmpeg", t_.ffmpegArgs, onProgress, onLog);
         }
-        if (run_.interrupted || interruptSignal() != 0)
+        if (run_.interrupted || kit::stopSignal() != 0)
             return Outcome::Stopped;
         if (!run_.started)
             return Outcome::NotStarted;
@@ -340,7 +344,7 @@ private:
         cleanUpAfterFailure();
         if (t_.pass == 1)
             unlink(kPassLogName); // a stopped first pass leaves no statistics either
-        return fail("interrupted by signal " + std::to_string(interruptSignal()));
+        return fail("interrupted by signal " + std::to_string(kit::stopSignal()));
     }
 
     // The second pass's arguments without the two-pass options (x264 reads
@@ -365,13 +369,13 @@ private:
     {
         std::string log = kPassLogName;
         if (t_.passLog == PassLog::FfmpegPrefix)
-            addFileToRemoveOnInterrupt(kFfmpegPassLogName);
+            passLogRemoval_.emplace_back(kFfmpegPassLogName);
         if (t_.passLog == PassLog::X264Stats) {
-            addFileToRemoveOnInterrupt(log + ".temp");
-            addFileToRemoveOnInterrupt(log + ".mbtree.temp");
+            passLogRemoval_.emplace_back(log + ".temp");
+            passLogRemoval_.emplace_back(log + ".mbtree.temp");
             if (t_.pass == 1) {
-                addFileToRemoveOnInterrupt(log);
-                addFileToRemoveOnInterrupt(log + ".mbtree");
+                passLogRemoval_.emplace_back(log);
+                passLogRemoval_.emplace_back(log + ".mbtree");
             }
         }
     }
@@ -395,36 +399,50 @@ private:
 
     int prepareOutput()
     {
-        // MEncoder opens -o before it starts; so do we, but under the temporary
-        // name, so that the final name appears only with a complete file.
-        std::string probe = t_.tempPath.empty() ? temporaryPathFor(command_.output) : t_.tempPath;
-        int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            int saved = errno;
+        // MEncoder opens -o before it starts; so do we, but under a temporary
+        // name, so that the final name appears only with a complete file. A
+        // first pass writes no file: it only checks that it could.
+        auto output = std::make_unique<kit::TemporaryOutput>(command_.output, std::nothrow);
+        if (!output->isOpen()) {
             removePassLogExtras(t_.passLog, t_.pass == 1);
-            return fail("Cannot open output file " + quoted(command_.output) + ": " + std::strerror(saved));
+            return fail("Cannot open output file " + quoted(command_.output) + ": "
+                        + std::strerror(output->errorCode()));
         }
-        close(fd);
-        if (t_.tempPath.empty()) {
-            unlink(probe.c_str());
-        } else {
-            setFileToRemoveOnInterrupt(t_.tempPath);
+        if (!t_.tempPath.empty()) {
+            output_ = std::move(output);
+            if (!writeToTemporaryOutput()) {
+                cleanUpAfterFailure();
+                return fail("Internal error: ffmpeg's arguments do not end with the output file");
+            }
         }
         return 0;
     }
 
+    // The translation names the output after its final name; the run writes
+    // the temporary file made for it. False when ffmpeg's arguments do not
+    // end with the output (it would then write a file never kept).
+    bool writeToTemporaryOutput()
+    {
+        if (!output_ || t_.tempPath.empty())
+            return true;
+        const std::string named = "file:" + t_.tempPath;
+        const bool found = !t_.ffmpegArgs.empty() && t_.ffmpegArgs.back() == named;
+        for (std::vector<std::string>* args : {&t_.ffmpegArgs, &t_.fedArgs})
+            if (!args->empty() && args->back() == named)
+                args->back() = "file:" + output_->path();
+        t_.tempPath = output_->path();
+        return found;
+    }
+
     void cleanUpAfterFailure()
     {
-        if (!t_.tempPath.empty()) {
-            setFileToRemoveOnInterrupt("");
-            unlink(t_.tempPath.c_str());
-        }
+        output_.reset();
         removePassLogExtras(t_.passLog, false);
     }
 
     int finish(const ProgressTracker& tracker)
     {
-        withInterruptsBlocked([] { clearExtraFilesToRemoveOnInterrupt(); });
+        passLogRemoval_.clear();
         if (t_.pass == 1 && t_.passLog == PassLog::FfmpegPrefix) {
             if (rename(kFfmpegPassLogName, kPassLogName) != 0) {
                 int saved = errno;
@@ -440,23 +458,22 @@ private:
                 return fail("Cannot set the pulldown flags: " + pulldown.error);
             }
         }
-        if (!t_.tempPath.empty()) {
-            int renameError = 0;
+        if (output_) {
+            // A stop either comes before the file has its name, and removes
+            // it, or after: never half-way.
             bool interrupted = false;
-            withInterruptsBlocked([&] {
-                interrupted = interruptSignal() != 0;
-                setFileToRemoveOnInterrupt("");
-                if (!interrupted && rename(t_.tempPath.c_str(), command_.output.c_str()) != 0)
-                    renameError = errno;
-            });
-            if (interrupted) {
-                unlink(t_.tempPath.c_str());
-                return fail("interrupted by signal " + std::to_string(interruptSignal()));
+            bool committed = false;
+            {
+                const kit::StopSignalsBlocked blocked;
+                interrupted = kit::stopSignal() != 0;
+                committed = !interrupted && output_->commit(std::nothrow);
             }
-            if (renameError != 0) {
-                unlink(t_.tempPath.c_str());
-                return fail("Cannot write output file " + quoted(command_.output) + ": " + std::strerror(renameError));
-            }
+            const int code = output_->errorCode();
+            output_.reset();
+            if (interrupted)
+                return fail("interrupted by signal " + std::to_string(kit::stopSignal()));
+            if (!committed)
+                return fail("Cannot write output file " + quoted(command_.output) + ": " + std::strerror(code));
         }
         char summary[160];
         std::snprintf(summary, sizeof summary, "\nWriting index...\n\nDone: %lld frames, %.3f secs, %lld bytes\n",
@@ -470,6 +487,8 @@ private:
     std::optional<SourceFacts> facts_;
     Translation t_;
     ChildOutcome run_;
+    std::unique_ptr<kit::TemporaryOutput> output_; // what ffmpeg writes; null in a first pass
+    std::vector<kit::RemovedOnStop> passLogRemoval_;
 };
 
 } // namespace

@@ -194,6 +194,17 @@ protected:
 
     static bool exists(const std::string& name) { return fs::exists(dir_ / name); }
 
+    // Whether the hidden file the output is written under until it is
+    // complete (".<name>.part-XXXXXX") is there.
+    static bool partialExists(const std::string& output)
+    {
+        const std::string prefix = "." + output + ".part-";
+        for (const auto& entry : fs::directory_iterator(dir_))
+            if (entry.path().filename().string().starts_with(prefix))
+                return true;
+        return false;
+    }
+
     static fs::path dir_;
 };
 
@@ -214,7 +225,7 @@ TEST_F(EncoderIntegration, ThreeGpIntermediateAviWithXvid)
     EXPECT_EQ(f["0.r_frame_rate"], "10/1");
     EXPECT_EQ(f["1.codec_name"], "aac");
     EXPECT_EQ(f["1.sample_rate"], "22050");
-    EXPECT_FALSE(exists("g 3gp.avi.part"));
+    EXPECT_FALSE(partialExists("g 3gp.avi"));
 
     // The two stream-extraction lines of the 3GP muxing.
     ToolRun video = encode(R"(-ovc copy -nosound -of rawvideo -o "g 3gp.m4v" "g 3gp.avi")");
@@ -351,12 +362,16 @@ TEST_F(EncoderIntegration, FailuresSayExiting)
     expectFailure(bad, "Exiting... (error parsing command line)");
 
     expectFailure(encode(R"("clip.avi" -ovc copy -nosound -o "no/such/folder/m.avi")"), "Cannot open output file");
+    // A folder under the output's name is refused before any work.
+    fs::create_directory(dir_ / "folder.avi");
+    expectFailure(encode(R"("clip.avi" -ovc copy -nosound -o "folder.avi")"),
+                  "Cannot open output file 'folder.avi': Is a directory");
 
     // A video format from a source without video: nothing is written.
     expectFailure(encode(R"("tone.wav" -oac mp3lame -ovc lavc -lavcopts vcodec=flv -o "m.flv" -of lavf)"),
                   "Video stream is mandatory");
     EXPECT_FALSE(exists("m.flv"));
-    EXPECT_FALSE(exists("m.flv.part"));
+    EXPECT_FALSE(partialExists("m.flv"));
 
     // MIDI holds notes, not sound: said as such, not as a damaged file.
     {
@@ -403,7 +418,7 @@ TEST_F(EncoderIntegration, BareMpeg4CopyMatchesFfmpegAndNeedsNoProcess)
         expectSuccess(run);
         EXPECT_NE(run.output.find("Done: "), std::string::npos) << run.output;
         EXPECT_EQ(slurp(dir_ / "own.m4v"), slurp(dir_ / "ref.m4v"));
-        EXPECT_FALSE(exists("own.m4v.part"));
+        EXPECT_FALSE(partialExists("own.m4v"));
     }
     // A start position is ffmpeg's job, and so is a source that is not an AVI.
     ToolRun late = runIn(
@@ -416,7 +431,7 @@ TEST_F(EncoderIntegration, BareMpeg4CopyMatchesFfmpegAndNeedsNoProcess)
                           "/nonexistent");
     expectFailure(other, "Cannot run ffmpeg");
     EXPECT_FALSE(exists("o.m4v"));
-    EXPECT_FALSE(exists("o.m4v.part"));
+    EXPECT_FALSE(partialExists("o.m4v"));
     // A cut-off AVI still gives what it holds (our reader stops at a chunk
     // that runs past the end and leaves the file to ffmpeg).
     std::string whole = slurp(dir_ / "clip.avi");
@@ -456,7 +471,7 @@ TEST_F(EncoderIntegration, BareAacCopyMatchesFfmpegAndNeedsNoProcess)
                     "/nonexistent");
         expectSuccess(run);
         EXPECT_EQ(slurp(dir_ / "own.aac"), slurp(dir_ / "ref.aac"));
-        EXPECT_FALSE(exists("own.aac.part"));
+        EXPECT_FALSE(partialExists("own.aac"));
     }
     // MP3 sound is not ours to copy: ffmpeg's job.
     expectFailure(runIn(dir_,
@@ -471,7 +486,7 @@ TEST_F(EncoderIntegration, MissingFfmpegIsReported)
     ToolRun run = runIn(dir_, {kEncoder, "clip.avi", "-ovc", "copy", "-nosound", "-o", "m2.avi"}, "/nonexistent");
     expectFailure(run, "Cannot run ffmpeg");
     EXPECT_FALSE(exists("m2.avi"));
-    EXPECT_FALSE(exists("m2.avi.part"));
+    EXPECT_FALSE(partialExists("m2.avi"));
 }
 
 TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg)
@@ -509,7 +524,7 @@ TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg)
                 return chunk.find("f ( ") != std::string::npos && chunk.find(" 0f") == std::string::npos;
             });
             char buffer[4096];
-            EXPECT_TRUE(exists(r.output + ".part"));
+            EXPECT_TRUE(partialExists(r.output));
             ASSERT_EQ(kill(wholeGroup ? -pid : pid, SIGTERM), 0);
             std::string rest;
             ssize_t n;
@@ -528,7 +543,7 @@ TEST_F(EncoderIntegration, TerminatedRunLeavesNoFileAndNoFfmpeg)
             }
             EXPECT_TRUE(groupGone) << "ffmpeg is still running";
             EXPECT_FALSE(exists(r.output));
-            EXPECT_FALSE(exists(r.output + ".part"));
+            EXPECT_FALSE(partialExists(r.output));
         }
     }
 }
@@ -820,7 +835,7 @@ TEST_F(EncoderIntegration, NormaliserCrashIsRetriedWithoutIt)
     EXPECT_NE(run.output.find("encoding without it"), std::string::npos) << run.output;
     auto f = probe("retry.avi");
     EXPECT_EQ(f["0.codec_name"] + "," + f["1.codec_name"], "mpeg4,aac");
-    EXPECT_FALSE(exists("retry.avi.part"));
+    EXPECT_FALSE(partialExists("retry.avi"));
 }
 
 namespace {
@@ -937,5 +952,5 @@ TEST_F(EncoderIntegration, FeederThatDiesIsFollowedByOneFfmpeg)
                            {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration", "-of",
                             "csv=p=0", "dying.mp4"});
     EXPECT_NEAR(std::atof(length.output.c_str()), 2.0, 0.1) << length.output;
-    EXPECT_FALSE(exists("dying.mp4.part"));
+    EXPECT_FALSE(partialExists("dying.mp4"));
 }

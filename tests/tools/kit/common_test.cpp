@@ -108,5 +108,50 @@ TEST(TemporaryOutput, UnwritablePlacesAreClearErrors)
     EXPECT_THROW(TemporaryOutput(""), ToolError);
 }
 
+// Told to stop, a program removes its partial output at once and dies by
+// the signal, so that its parent sees why it ended.
+TEST(TemporaryOutput, StopSignalRemovesThePartialFileAndEndsTheProgram)
+{
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signo);
+        ScratchDir dir;
+        const pid_t program = ::fork();
+        if (program == 0) {
+            try {
+                TemporaryOutput out(dir.file("out.bin"));
+                writeFile(dir.file("ready.tmp"), out.path());
+                ::rename(dir.file("ready.tmp").c_str(), dir.file("ready").c_str());
+                for (;;)
+                    ::pause();
+            } catch (...) {}
+            std::_Exit(1);
+        }
+        ASSERT_GT(program, 0);
+        std::string partial;
+        for (int i = 0; i < 3000 && partial.empty(); ++i) {
+            if (std::ifstream(dir.file("ready")))
+                partial = readFile(dir.file("ready"));
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_FALSE(partial.empty());
+        EXPECT_TRUE(std::ifstream(partial).good());
+        ::kill(program, signo);
+        int status = 0;
+        pid_t ended = 0;
+        for (int i = 0; i < 3000 && ended == 0; ++i) {
+            ended = ::waitpid(program, &status, WNOHANG);
+            if (ended == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (ended == 0) {
+            ::kill(program, SIGKILL);
+            ::waitpid(program, &status, 0);
+        }
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signo) << status;
+        EXPECT_EQ(dir.names(), std::vector<std::string>{"ready"});
+    }
+}
+
 } // namespace
 } // namespace qf::kit

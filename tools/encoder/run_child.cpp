@@ -1,104 +1,17 @@
-#include "child_process.h"
+#include "run_child.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/signal_cleanup.h"
 #include "core/platform/subprocess.h"
 
 namespace qf::encoder {
-namespace {
-
-volatile sig_atomic_t gSignal = 0;
-volatile sig_atomic_t gRemoveArmed = 0;
-char gRemovePath[PATH_MAX + 1];
-// What a two-pass run writes beside the output (its logs), removed with it.
-constexpr int kMaxExtras = 4;
-char gExtraPaths[kMaxExtras][PATH_MAX + 1];
-volatile sig_atomic_t gExtraCount = 0;
-int gWakeWrite = -1;
-int gWakeRead = -1;
-
-constexpr int kInterruptSignals[] = {SIGTERM, SIGINT, SIGHUP};
-
-extern "C" void onInterrupt(int sig)
-{
-    int savedErrno = errno;
-    if (gSignal == 0)
-        gSignal = sig;
-    // Removing the file first means a SIGKILL that follows the SIGTERM to the
-    // group cannot leave it behind.
-    if (gRemoveArmed) {
-        unlink(gRemovePath);
-        gRemoveArmed = 0;
-    }
-    for (int i = 0; i < gExtraCount; ++i)
-        unlink(gExtraPaths[i]);
-    gExtraCount = 0;
-    if (gWakeWrite >= 0) {
-        char byte = 1;
-        [[maybe_unused]] ssize_t n = write(gWakeWrite, &byte, 1);
-    }
-    errno = savedErrno;
-}
-
-} // namespace
-
-void installInterruptHandlers()
-{
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        gWakeRead = fds[0];
-        gWakeWrite = fds[1];
-    }
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (int sig : kInterruptSignals)
-        sigaddset(&action.sa_mask, sig);
-    for (int sig : kInterruptSignals)
-        sigaction(sig, &action, nullptr);
-    // A reader that went away must not kill the conversion half-way.
-    signal(SIGPIPE, SIG_IGN);
-}
-
-void setFileToRemoveOnInterrupt(const std::string& path)
-{
-    gRemoveArmed = 0;
-    if (path.empty() || path.size() > PATH_MAX)
-        return;
-    std::memcpy(gRemovePath, path.c_str(), path.size() + 1);
-    gRemoveArmed = 1;
-}
-
-void addFileToRemoveOnInterrupt(const std::string& path)
-{
-    if (gExtraCount >= kMaxExtras || path.empty() || path.size() > PATH_MAX)
-        return;
-    std::memcpy(gExtraPaths[gExtraCount], path.c_str(), path.size() + 1);
-    gExtraCount = gExtraCount + 1;
-}
-
-void clearExtraFilesToRemoveOnInterrupt() { gExtraCount = 0; }
-
-int interruptSignal() { return gSignal; }
-
-void withInterruptsBlocked(const std::function<void()>& fn)
-{
-    sigset_t block, old;
-    sigemptyset(&block);
-    for (int sig : kInterruptSignals)
-        sigaddset(&block, sig);
-    sigprocmask(SIG_BLOCK, &block, &old);
-    fn();
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-}
 
 namespace {
 
@@ -108,12 +21,13 @@ ChildOutcome follow(platform::Subprocess& child, const LineHandler& onStdout, co
 {
     ChildOutcome outcome;
     outcome.started = true;
-    const auto interrupted = [] { return gSignal != 0; };
+    const auto interrupted = [] { return kit::stopSignal() != 0; };
     platform::LineSplitter outLines;
     platform::LineSplitter errLines;
-    bool ended = platform::drainOutput(
-                     child, [&](std::string_view bytes) { outLines.push(bytes, onStdout); },
-                     [&](std::string_view bytes) { errLines.push(bytes, onStderr); }, gWakeRead, interrupted)
+    bool ended
+        = platform::drainOutput(
+              child, [&](std::string_view bytes) { outLines.push(bytes, onStdout); },
+              [&](std::string_view bytes) { errLines.push(bytes, onStderr); }, kit::stopWakeDescriptor(), interrupted)
         && !interrupted();
     if (ended) {
         outLines.finish(onStdout);
@@ -144,7 +58,7 @@ ChildOutcome runChild(const std::string& program, const std::vector<std::string>
 {
     ChildOutcome outcome;
     platform::Subprocess child;
-    if (gSignal != 0)
+    if (kit::stopSignal() != 0)
         outcome.interrupted = true;
     else if (int rc = child.start(withProgram(program, args), platform::SubprocessOptions::toolChild()); rc != 0)
         outcome.startError = std::strerror(rc);
@@ -157,7 +71,7 @@ FedOutcome runFedChild(const std::string& program, const std::vector<std::string
                        const std::vector<std::string>& args, const LineHandler& onStdout, const LineHandler& onStderr)
 {
     FedOutcome outcome;
-    if (gSignal != 0) {
+    if (kit::stopSignal() != 0) {
         outcome.main.interrupted = true;
         return outcome;
     }
@@ -193,7 +107,7 @@ FedOutcome runFedChild(const std::string& program, const std::vector<std::string
     else
         outcome.main.startError = std::strerror(rc);
     // With the reader gone the feeder ends at its next write; stopped, it is ended at once.
-    const auto interrupted = [] { return gSignal != 0; };
+    const auto interrupted = [] { return kit::stopSignal() != 0; };
     if (outcome.main.interrupted || !feeder.waitExit(-1, interrupted)) {
         outcome.main.interrupted = true;
         feeder.terminate(1000);

@@ -2,9 +2,9 @@
 // Runs ffmpeg or ffprobe as a child in this process's own process group (so
 // that ending the group ends the child too), never through a shell, with
 // standard input on /dev/null and standard output and error read line by
-// line. SIGTERM, SIGINT and SIGHUP sent to this process end the child and
-// remove the file being written; the child also ends when this process dies
-// by any other means (SIGKILL, a crash).
+// line. A stop signal to this process (recorded by signal_cleanup.h, which
+// must be installed with StopAction::Record) ends the child; the child also
+// ends when this process dies by any other means (SIGKILL, a crash).
 
 #include <functional>
 #include <string>
@@ -12,24 +12,6 @@
 #include <vector>
 
 namespace qf::encoder {
-
-// Installs the handlers; call once at start-up.
-void installInterruptHandlers();
-
-// The file the interrupt handler removes at once (the output being
-// written); "" disarms it. Not thread-safe; the program is single-threaded.
-void setFileToRemoveOnInterrupt(const std::string& path);
-
-// Further files the handler removes (at most four; the two-pass logs
-// being written), and their disarming.
-void addFileToRemoveOnInterrupt(const std::string& path);
-void clearExtraFilesToRemoveOnInterrupt();
-
-// The signal that interrupted this process, or 0.
-int interruptSignal();
-
-// Runs fn with the interrupt signals blocked (used around the final rename).
-void withInterruptsBlocked(const std::function<void()>& fn);
 
 struct ChildOutcome {
     bool started = false;
