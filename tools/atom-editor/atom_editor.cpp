@@ -24,11 +24,6 @@ struct TopBox {
     uint64_t newOffset = 0; // in the output
 };
 
-bool isPrintableType(std::string_view type)
-{
-    return std::all_of(type.begin(), type.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
-}
-
 std::vector<TopBox> scanTopLevel(InputFile& in)
 {
     std::vector<TopBox> tops;
@@ -41,7 +36,7 @@ std::vector<TopBox> scanTopLevel(InputFile& in)
         if (!isPrintableType(std::string_view(head).substr(4, 4)))
             throw ToolError(in.path() + (tops.empty() ? " is not an MP4 file" : " is corrupt (unreadable box type)"));
         TopBox top;
-        top.header = readBoxHeader(head, available, in.path());
+        top.header = checkedBoxHeader(head, available, in.path());
         top.offset = offset;
         tops.push_back(top);
         offset += top.header.size;
