@@ -40,6 +40,13 @@ template <typename T> void writeLittleEndian(uint8_t* p, T v, size_t n)
         p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+inline void appendBigEndian(std::string& out, uint64_t v, size_t n)
+{
+    uint8_t b[8];
+    writeBigEndian(b, v, n);
+    out.append(reinterpret_cast<const char*>(b), n);
+}
+
 } // namespace detail
 
 inline uint16_t readLe16(const uint8_t* p) { return detail::readLittleEndian<uint16_t>(p, 2); }
@@ -53,16 +60,10 @@ inline void writeBe32(uint8_t* p, uint32_t v) { detail::writeBigEndian(p, v, 4);
 inline void writeBe64(uint8_t* p, uint64_t v) { detail::writeBigEndian(p, v, 8); }
 
 // Appends to a growing byte string; appendBe24 writes the low three bytes.
-inline void appendBigEndian(std::string& out, uint64_t v, size_t n)
-{
-    uint8_t b[8];
-    detail::writeBigEndian(b, v, n);
-    out.append(reinterpret_cast<const char*>(b), n);
-}
-inline void appendBe16(std::string& out, uint16_t v) { appendBigEndian(out, v, 2); }
-inline void appendBe24(std::string& out, uint32_t v) { appendBigEndian(out, v, 3); }
-inline void appendBe32(std::string& out, uint32_t v) { appendBigEndian(out, v, 4); }
-inline void appendBe64(std::string& out, uint64_t v) { appendBigEndian(out, v, 8); }
+inline void appendBe16(std::string& out, uint16_t v) { detail::appendBigEndian(out, v, 2); }
+inline void appendBe24(std::string& out, uint32_t v) { detail::appendBigEndian(out, v, 3); }
+inline void appendBe32(std::string& out, uint32_t v) { detail::appendBigEndian(out, v, 4); }
+inline void appendBe64(std::string& out, uint64_t v) { detail::appendBigEndian(out, v, 8); }
 inline void appendLe32(std::string& out, uint32_t v)
 {
     uint8_t b[4];

@@ -1,6 +1,7 @@
 // Reading an existing MP4/3GP file's one track into a sample list, with a
 // doubt (and no track) for anything the muxer could not carry over as it is.
 #include "mp4_movie.h"
+#include "mp4_tracks.h"
 
 #include "common/box_reader.h"
 #include "common/byte_order.h"
@@ -12,9 +13,6 @@
 namespace qf::kit {
 
 namespace {
-
-// A moov beyond this is no file the muxer made or could extend.
-constexpr uint64_t kLargestMoov = 256u << 20;
 
 // The boxes that fill payload exactly; empty when they do not.
 std::optional<std::vector<BoxView>> children(std::string_view payload)

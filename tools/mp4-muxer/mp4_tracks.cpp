@@ -24,8 +24,6 @@ std::optional<int> countTrakBoxes(std::string_view boxes)
 
 std::optional<int> countMp4Tracks(InputFile& file)
 {
-    // A moov beyond this is no file the muxer made or could extend.
-    constexpr uint64_t kLargestMoov = 256u << 20;
     uint64_t at = 0;
     while (at + 8 <= file.size()) {
         uint64_t available = file.size() - at;
