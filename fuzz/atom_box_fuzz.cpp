@@ -63,7 +63,7 @@ void checkEdit(const uint8_t* data, size_t size)
     std::vector<std::string> types;
     try {
         for (std::string_view rest = written; !rest.empty();) {
-            BoxHeader h = readBoxHeader(rest, rest.size(), "edited");
+            BoxHeader h = checkedBoxHeader(rest, rest.size(), "edited");
             types.push_back(h.type);
             rest.remove_prefix(static_cast<size_t>(h.size));
         }

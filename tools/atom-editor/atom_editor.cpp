@@ -24,11 +24,6 @@ struct TopBox {
     uint64_t newOffset = 0; // in the output
 };
 
-bool isPrintableType(std::string_view type)
-{
-    return std::all_of(type.begin(), type.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
-}
-
 std::vector<TopBox> scanTopLevel(InputFile& in)
 {
     std::vector<TopBox> tops;
@@ -41,17 +36,12 @@ std::vector<TopBox> scanTopLevel(InputFile& in)
         if (!isPrintableType(std::string_view(head).substr(4, 4)))
             throw ToolError(in.path() + (tops.empty() ? " is not an MP4 file" : " is corrupt (unreadable box type)"));
         TopBox top;
-        top.header = readBoxHeader(head, available, in.path());
+        top.header = checkedBoxHeader(head, available, in.path());
         top.offset = offset;
         tops.push_back(top);
         offset += top.header.size;
     }
     return tops;
-}
-
-uint32_t payloadBe32(const std::string& payload, size_t at)
-{
-    return at + 4 <= payload.size() ? readBe32(bytesOf(payload) + at) : 0;
 }
 
 // Old file offset -> new file offset, by the top-level box that holds it.
@@ -88,8 +78,10 @@ unsigned fixChunkOffsets(Box& stbl, const OffsetMap& offsets)
         if (width == 0)
             continue;
         std::string& p = table.payload;
-        uint32_t count = payloadBe32(p, 4);
-        if (p.size() < 8 || (p.size() - 8) / width < count)
+        ByteCursor in(p);
+        in.skip(4); // version, flags
+        uint32_t count = in.be32();
+        if (!in.ok() || in.remaining() / width < count)
             throw ToolError("'" + table.type + "' table cut short");
         for (uint32_t i = 0; i < count; ++i) {
             auto* entry = reinterpret_cast<uint8_t*>(p.data()) + 8 + i * width;
@@ -155,9 +147,15 @@ int64_t firstCompositionOffset(const Box& trak)
     const Box* minf = mdia ? mdia->child("minf") : nullptr;
     const Box* stbl = minf ? minf->child("stbl") : nullptr;
     const Box* ctts = stbl ? stbl->child("ctts") : nullptr;
-    if (!ctts || ctts->payload.size() < 16 || payloadBe32(ctts->payload, 4) == 0)
+    if (!ctts)
         return 0;
-    uint32_t offset = payloadBe32(ctts->payload, 12);
+    ByteCursor in(ctts->payload);
+    in.skip(4); // version, flags
+    uint32_t entries = in.be32();
+    in.skip(4); // the first entry's sample count
+    uint32_t offset = in.be32();
+    if (!in.ok() || entries == 0)
+        return 0;
     // Version 1 offsets are signed; version 0 ones are read the same way by
     // every reader that meets a negative value in practice.
     return static_cast<int32_t>(offset);
@@ -173,16 +171,14 @@ unsigned addEditLists(Box& moov)
             continue;
         auto tkhd
             = std::find_if(trak.children.begin(), trak.children.end(), [](const Box& b) { return b.type == "tkhd"; });
-        if (tkhd == trak.children.end() || tkhd->payload.empty())
+        if (tkhd == trak.children.end())
             continue;
-        const std::string& p = tkhd->payload;
-        uint64_t duration = 0;
-        if (p[0] == 1 && p.size() >= 36)
-            duration = readBe64(bytesOf(p) + 28);
-        else if (p[0] == 0 && p.size() >= 24)
-            duration = readBe32(bytesOf(p) + 20);
+        ByteCursor in(tkhd->payload);
+        uint8_t version = in.u8();
+        in.skip(3 + (version == 1 ? 16 : 8) + 8); // flags, two times, track id, reserved
+        uint64_t duration = version == 1 ? in.be64() : in.be32();
         // An all-ones duration means "unknown"; an empty edit would hide the track.
-        if (duration == 0 || duration == 0xFFFFFFFFull || duration == ~0ull)
+        if (!in.ok() || version > 1 || duration == 0 || duration == 0xFFFFFFFFull || duration == ~0ull)
             continue;
         Box edts = makeEditList(duration, firstCompositionOffset(trak));
         trak.children.insert(tkhd + 1, std::move(edts));

@@ -14,24 +14,32 @@ constexpr uint64_t kCompactLimit = 0xFFFFFFFFull;
 // and following it would exhaust the stack.
 constexpr int kMaxDepth = 16;
 
+ToolError boxError(BoxFault fault, const BoxHeader& h, const std::string& where)
+{
+    if (fault == BoxFault::CutShort)
+        return ToolError(where + ": box header cut short");
+    return ToolError(where + ": box '" + fourccText(bytesOf(h.type)) + "' has an impossible size "
+                     + std::to_string(h.size));
+}
+
 std::vector<Box> parseLevel(std::string_view data, const std::string& where, int depth)
 {
     if (depth > kMaxDepth)
         throw ToolError(where + ": boxes nested too deeply");
     std::vector<Box> boxes;
-    while (!data.empty()) {
-        BoxHeader h = readBoxHeader(data, data.size(), where);
+    for (BoxReader reader(data); !reader.atEnd();) {
+        BoxView view;
+        if (BoxFault fault = reader.next(view); fault != BoxFault::None)
+            throw boxError(fault, view.header, where);
         Box box;
-        box.type = h.type;
-        box.form = h.form;
-        std::string_view body = data.substr(h.headerSize, static_cast<size_t>(h.size - h.headerSize));
-        box.container = isContainerType(h.type);
+        box.type = view.header.type;
+        box.form = view.header.form;
+        box.container = isContainerType(box.type);
         if (box.container)
-            box.children = parseLevel(body, where + "/" + h.type, depth + 1);
+            box.children = parseLevel(view.body, where + "/" + box.type, depth + 1);
         else
-            box.payload.assign(body);
+            box.payload.assign(view.body);
         boxes.push_back(std::move(box));
-        data.remove_prefix(static_cast<size_t>(h.size));
     }
     return boxes;
 }
@@ -102,28 +110,11 @@ const Box* Box::child(std::string_view childType) const
     return nullptr;
 }
 
-BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::string& where)
+BoxHeader checkedBoxHeader(std::string_view data, uint64_t available, const std::string& where)
 {
-    if (data.size() < 8 || available < 8)
-        throw ToolError(where + ": box header cut short");
-    const uint8_t* p = bytesOf(data);
     BoxHeader h;
-    h.type.assign(data.substr(4, 4));
-    uint32_t size32 = readBe32(p);
-    if (size32 == 1) {
-        if (data.size() < 16 || available < 16)
-            throw ToolError(where + ": box header cut short");
-        h.form = SizeForm::Large;
-        h.headerSize = 16;
-        h.size = readBe64(p + 8);
-    } else if (size32 == 0) {
-        h.form = SizeForm::ToEnd;
-        h.size = available;
-    } else {
-        h.size = size32;
-    }
-    if (h.size < h.headerSize || h.size > available)
-        throw ToolError(where + ": box '" + fourccText(p + 4) + "' has an impossible size " + std::to_string(h.size));
+    if (BoxFault fault = readBoxHeader(data, available, h); fault != BoxFault::None)
+        throw boxError(fault, h, where);
     return h;
 }
 

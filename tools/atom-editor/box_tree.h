@@ -5,14 +5,14 @@
 // keeps its header form: a 32-bit size, a 64-bit size (size field 1) or
 // "to the end of its parent" (size field 0).
 
+#include "common/box_reader.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qf::kit {
-
-enum class SizeForm { Compact, Large, ToEnd };
 
 struct Box {
     std::string type; // 4 bytes
@@ -37,19 +37,9 @@ struct Box {
 // Whether boxes of this type are parsed into children.
 bool isContainerType(std::string_view type);
 
-// A box header read from bytes: type, header length, total size (resolved
-// for size 0 as `available`).
-struct BoxHeader {
-    std::string type;
-    SizeForm form = SizeForm::Compact;
-    uint32_t headerSize = 8;
-    uint64_t size = 0;
-};
-
-// Reads the header at the start of data (at least 8 bytes, 16 for a large
-// size). `available` is how many bytes the box may span. Throws ToolError
-// (with `where` in the message) when the size is impossible.
-BoxHeader readBoxHeader(std::string_view data, uint64_t available, const std::string& where);
+// The header at the start of data (see readBoxHeader). Throws ToolError
+// (with `where` in the message) when it is cut short or its size impossible.
+BoxHeader checkedBoxHeader(std::string_view data, uint64_t available, const std::string& where);
 
 // Parses a sequence of boxes that fills data exactly. Throws ToolError on a
 // bad size or containers nested deeper than any real file nests them.

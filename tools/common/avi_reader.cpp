@@ -20,18 +20,37 @@ uint64_t padded(uint64_t size) { return size + (size & 1); }
     throw ToolError(file.path() + " is not a valid AVI file (" + what + ")");
 }
 
-void parseStreamList(const InputFile& file, const std::string& list, AviHeader& header)
+// One chunk of a list held in memory.
+struct Chunk {
+    uint32_t id = 0;
+    std::string_view payload;
+};
+
+// Reads the next chunk and its padding byte (which the last chunk may lack);
+// false when no chunk header is left. A chunk running past the list is
+// corrupt, with `cutShort` as the reason.
+bool nextChunk(ByteCursor& list, Chunk& chunk, const InputFile& file, const char* cutShort)
+{
+    if (list.remaining() < 8)
+        return false;
+    chunk.id = list.le32();
+    uint32_t size = list.le32();
+    chunk.payload = list.take(size);
+    if (!list.ok())
+        corrupt(file, cutShort);
+    list.skip(std::min<size_t>(size & 1, list.remaining()));
+    return true;
+}
+
+void parseStreamList(const InputFile& file, std::string_view list, AviHeader& header)
 {
     AviStream stream;
     bool haveStrh = false;
-    for (size_t pos = 0; pos + 8 <= list.size();) {
-        const uint8_t* p = bytesOf(list) + pos;
-        uint32_t id = readLe32(p);
-        uint32_t size = readLe32(p + 4);
-        if (size > list.size() - pos - 8)
-            corrupt(file, "stream header list cut short");
-        const uint8_t* payload = p + 8;
-        if (id == fourcc("strh")) {
+    ByteCursor in(list);
+    for (Chunk chunk; nextChunk(in, chunk, file, "stream header list cut short");) {
+        const uint8_t* payload = bytesOf(chunk.payload);
+        const size_t size = chunk.payload.size();
+        if (chunk.id == fourcc("strh")) {
             if (size < 36)
                 corrupt(file, "stream header too short");
             stream.type = fourccText(payload);
@@ -40,47 +59,41 @@ void parseStreamList(const InputFile& file, const std::string& list, AviHeader& 
             stream.rate = readLe32(payload + 24);
             stream.length = readLe32(payload + 32);
             haveStrh = true;
-        } else if (id == fourcc("strf") && haveStrh && stream.type == "vids" && size >= 20) {
+        } else if (chunk.id == fourcc("strf") && haveStrh && stream.type == "vids" && size >= 20) {
             stream.width = readLe32(payload + 4);
             stream.height = readLe32(payload + 8) & 0x7fffffff; // negative: top-down
             stream.compression = fourccText(payload + 16);
-        } else if (id == fourcc("strf") && haveStrh && stream.type == "auds" && size >= 14) {
+        } else if (chunk.id == fourcc("strf") && haveStrh && stream.type == "auds" && size >= 14) {
             stream.formatTag = readLe16(payload);
             stream.channels = readLe16(payload + 2);
             stream.samplesPerSec = readLe32(payload + 4);
             uint32_t extra = size >= 18 ? readLe16(payload + 16) : 0;
             if (extra > 0 && extra <= size - 18)
-                stream.extradata.assign(reinterpret_cast<const char*>(payload + 18), extra);
+                stream.extradata.assign(chunk.payload.substr(18, extra));
         }
-        pos += 8 + padded(size);
     }
     if (!haveStrh)
         corrupt(file, "stream without a stream header");
     header.streams.push_back(stream);
 }
 
-void parseHeaderList(const InputFile& file, const std::string& list, AviHeader& header)
+void parseHeaderList(const InputFile& file, std::string_view list, AviHeader& header)
 {
     bool haveAvih = false;
-    for (size_t pos = 0; pos + 8 <= list.size();) {
-        const uint8_t* p = bytesOf(list) + pos;
-        uint32_t id = readLe32(p);
-        uint32_t size = readLe32(p + 4);
-        if (size > list.size() - pos - 8)
-            corrupt(file, "header list cut short");
-        const uint8_t* payload = p + 8;
-        if (id == fourcc("avih")) {
-            if (size < 40)
+    ByteCursor in(list);
+    for (Chunk chunk; nextChunk(in, chunk, file, "header list cut short");) {
+        const uint8_t* payload = bytesOf(chunk.payload);
+        if (chunk.id == fourcc("avih")) {
+            if (chunk.payload.size() < 40)
                 corrupt(file, "main header too short");
             header.microSecPerFrame = readLe32(payload);
             header.totalFrames = readLe32(payload + 16);
             header.width = readLe32(payload + 32);
             header.height = readLe32(payload + 36);
             haveAvih = true;
-        } else if (id == kList && size >= 4 && readLe32(payload) == fourcc("strl")) {
-            parseStreamList(file, list.substr(pos + 12, size - 4), header);
+        } else if (chunk.id == kList && chunk.payload.size() >= 4 && readLe32(payload) == fourcc("strl")) {
+            parseStreamList(file, chunk.payload.substr(4), header);
         }
-        pos += 8 + padded(size);
     }
     if (!haveAvih)
         corrupt(file, "no main header");
@@ -179,30 +192,29 @@ std::vector<AviChunk> streamChunks(InputFile& file, const AviHeader& header, int
     std::vector<AviChunk> chunks;
     for (const auto& range : header.movi) {
         std::string data = file.read(range.offset, static_cast<size_t>(range.size));
-        // An explicit stack of list ends so that 'rec ' lists need no recursion.
-        std::vector<size_t> ends{data.size()};
-        size_t pos = 0;
-        while (!ends.empty()) {
-            if (pos + 8 > ends.back()) {
-                pos = ends.back();
-                ends.pop_back();
+        // An explicit stack of the lists being read, so that 'rec ' lists
+        // need no recursion. A list's end is not padded.
+        std::vector<ByteCursor> lists{ByteCursor(data)};
+        while (!lists.empty()) {
+            ByteCursor& list = lists.back();
+            if (list.remaining() < 8) {
+                lists.pop_back();
                 continue;
             }
-            const uint8_t* p = bytesOf(data) + pos;
-            uint32_t id = readLe32(p);
-            uint32_t size = readLe32(p + 4);
-            if (size > ends.back() - pos - 8)
+            uint32_t id = list.le32();
+            uint32_t size = list.le32();
+            std::string_view payload = list.take(size);
+            if (!list.ok())
                 throw ToolError(file.path() + " is truncated or corrupt (a data chunk runs past its list)");
             if (id == kList) {
                 if (size < 4)
                     throw ToolError(file.path() + " is corrupt (empty list in the data)");
-                ends.push_back(pos + 8 + size);
-                pos += 12;
+                lists.emplace_back(payload.substr(4));
                 continue;
             }
+            list.skip(std::min<size_t>(size & 1, list.remaining()));
             if (belongs(id))
-                chunks.push_back({id, range.offset + pos + 8, size});
-            pos += 8 + padded(size);
+                chunks.push_back({id, range.offset + static_cast<uint64_t>(payload.data() - data.data()), size});
         }
     }
     return chunks;

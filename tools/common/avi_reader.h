@@ -73,12 +73,4 @@ std::vector<AviChunk> streamChunks(InputFile& file, const AviHeader& header, int
 // when the file has no idx1.
 std::vector<bool> indexKeyframes(InputFile& file, const AviHeader& header, int stream);
 
-// The four-character code as a little-endian number, e.g. fourcc("00dc").
-constexpr uint32_t fourcc(const char (&s)[5])
-{
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) | static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8
-        | static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16
-        | static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
-}
-
 } // namespace qf::kit

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/avi_reader.h"
+#include "common/byte_order.h"
 #include "common/file_bytes.h"
 #include "common/tool_error.h"
 
@@ -73,8 +74,7 @@ std::optional<AacConfig> readAacConfig(std::string_view asc)
 {
     if (asc.size() < 2)
         return std::nullopt;
-    auto byte = [&](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(asc[i])); };
-    unsigned bits = byte(0) << 8 | byte(1);
+    unsigned bits = qf::kit::readBe16(qf::kit::bytesOf(asc));
     AacConfig c;
     c.objectType = static_cast<int>(bits >> 11);
     c.frequencyIndex = static_cast<int>((bits >> 7) & 0xf);

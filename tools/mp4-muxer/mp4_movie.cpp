@@ -15,17 +15,6 @@ namespace {
 constexpr uint32_t kMovieTimescale = 1000;
 constexpr uint32_t kVideoTimescale = 90000;
 
-void put16(std::string& out, uint32_t v)
-{
-    out += static_cast<char>(v >> 8);
-    out += static_cast<char>(v & 0xff);
-}
-void put24(std::string& out, uint32_t v)
-{
-    out += static_cast<char>(v >> 16);
-    put16(out, v & 0xffff);
-}
-
 std::string box(std::string_view type, std::string_view payload)
 {
     std::string out;
@@ -100,12 +89,12 @@ std::string esds(int trackId, uint8_t objectType, uint8_t streamType, const BitR
     std::string decoder;
     decoder += static_cast<char>(objectType);
     decoder += static_cast<char>(streamType);
-    put24(decoder, rates.bufferSize);
+    appendBe24(decoder, rates.bufferSize);
     appendBe32(decoder, rates.maxRate);
     appendBe32(decoder, rates.avgRate);
     decoder += descriptor(0x05, config);
     std::string es;
-    put16(es, static_cast<uint32_t>(trackId));
+    appendBe16(es, static_cast<uint16_t>(trackId));
     es += '\0';
     es += descriptor(0x04, decoder);
     es += descriptor(0x06, "\x02");
@@ -164,10 +153,10 @@ std::string trackBox(const Mp4Track& track, int index, const std::vector<Chunk>&
     appendBe32(tkhd, 0);
     putTime(tkhd, movieDuration, wideMovie);
     tkhd += std::string(8, '\0');
-    put16(tkhd, 0); // layer
-    put16(tkhd, track.video ? 0 : 1); // alternate group
-    put16(tkhd, track.video ? 0 : 0x0100); // volume
-    put16(tkhd, 0);
+    appendBe16(tkhd, 0); // layer
+    appendBe16(tkhd, track.video ? 0 : 1); // alternate group
+    appendBe16(tkhd, track.video ? 0 : 0x0100); // volume
+    appendBe16(tkhd, 0);
     tkhd += kMatrix;
     appendBe32(tkhd, track.video ? track.width : 0);
     appendBe32(tkhd, track.video ? track.height : 0);
@@ -183,8 +172,8 @@ std::string trackBox(const Mp4Track& track, int index, const std::vector<Chunk>&
     putTime(mdhd, 0, wideMedia);
     appendBe32(mdhd, track.timescale);
     putTime(mdhd, mediaDuration, wideMedia);
-    put16(mdhd, track.language);
-    put16(mdhd, 0);
+    appendBe16(mdhd, track.language);
+    appendBe16(mdhd, 0);
 
     std::string hdlr(4, '\0');
     hdlr += track.video ? "vide" : "soun";
@@ -238,17 +227,17 @@ Mp4Track videoTrack(const M4vStream& stream, Fraction rate, int trackId, bool mp
     BitRates rates = bitRates(track.samples, track.timescale);
 
     std::string entry(6, '\0');
-    put16(entry, 1); // data reference index
+    appendBe16(entry, 1); // data reference index
     entry += std::string(16, '\0'); // version, revision, vendor, qualities, pre-defined
-    put16(entry, width);
-    put16(entry, height);
+    appendBe16(entry, width);
+    appendBe16(entry, height);
     appendBe32(entry, 0x00480000); // 72 dpi
     appendBe32(entry, 0x00480000);
     appendBe32(entry, 0);
-    put16(entry, 1); // frames per sample
+    appendBe16(entry, 1); // frames per sample
     entry += std::string(32, '\0'); // compressor name
-    put16(entry, 0x18); // depth
-    put16(entry, 0xffff); // no colour table
+    appendBe16(entry, 0x18); // depth
+    appendBe16(entry, 0xffff); // no colour table
     entry += esds(trackId, 0x20, 0x11, rates, stream.decoderConfig);
     std::string pasp;
     appendBe32(pasp, 1);
@@ -270,10 +259,10 @@ Mp4Track audioTrack(const AdtsStream& stream, int trackId, bool mp4Brand)
     BitRates rates = bitRates(track.samples, track.timescale);
 
     std::string entry(6, '\0');
-    put16(entry, 1);
+    appendBe16(entry, 1);
     entry += std::string(8, '\0'); // version, revision, vendor
-    put16(entry, 2); // channels and sample size as the format fixes them
-    put16(entry, 16);
+    appendBe16(entry, 2); // channels and sample size as the format fixes them
+    appendBe16(entry, 16);
     appendBe32(entry, 0); // compression id, packet size
     appendBe32(entry, stream.sampleRate << 16);
     entry += esds(trackId, 0x40, 0x15, rates, stream.audioSpecificConfig);
@@ -398,7 +387,7 @@ std::string sampleTableBoxes(const Mp4Track& track, int trackIndex, const std::v
         std::string sgpd = "roll";
         appendBe32(sgpd, 2); // default description length
         appendBe32(sgpd, 1);
-        put16(sgpd, 0xffff);
+        appendBe16(sgpd, 0xffff);
         out += fullBox("sgpd", 1, 0, sgpd);
         std::string sbgp = "roll";
         appendBe32(sbgp, 1);
@@ -441,7 +430,7 @@ std::string movieBox(const std::vector<Mp4Track>& tracks, const std::vector<Chun
     appendBe32(mvhd, kMovieTimescale);
     putTime(mvhd, duration, wide);
     appendBe32(mvhd, 0x00010000); // rate
-    put16(mvhd, 0x0100); // volume
+    appendBe16(mvhd, 0x0100); // volume
     mvhd += std::string(10, '\0');
     mvhd += kMatrix;
     mvhd += std::string(24, '\0');

@@ -1,10 +1,14 @@
 #pragma once
 // How many tracks an existing MP4/3GP file holds, read from its boxes.
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace qf::kit {
+
+// A moov beyond this is no file the muxer made or could extend.
+constexpr uint64_t kLargestMoov = 256u << 20;
 
 class InputFile;
 

@@ -1,5 +1,7 @@
 #include "mux_plan.h"
 
+#include "common/adts_reader.h"
+#include "common/byte_order.h"
 #include "common/tool_main.h"
 
 #include <charconv>
@@ -59,8 +61,8 @@ MuxerArguments parseMuxerArguments(const std::vector<std::string>& args)
 
 StreamKind sniffStreamKind(std::string_view bytes)
 {
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    if (bytes.size() >= 2 && p[0] == 0xff && (p[1] & 0xf6) == 0xf0)
+    const uint8_t* p = bytesOf(bytes);
+    if (hasAdtsSync(bytes))
         return StreamKind::AdtsAac;
     if (bytes.size() >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 1) {
         uint8_t code = p[3];

@@ -1,5 +1,7 @@
 #include "raw_streams.h"
 
+#include "common/adts_reader.h"
+#include "common/byte_order.h"
 #include "vol_header.h"
 
 #include <cstring>
@@ -167,8 +169,6 @@ M4vStream splitM4v(ByteSource& source)
 
 AdtsStream splitAdts(ByteSource& source)
 {
-    static constexpr uint32_t kSampleRates[]
-        = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350};
     AdtsStream out;
     auto doubt = [&](std::string why, uint64_t at) {
         out.doubt = std::move(why) + " at byte " + std::to_string(at);
@@ -176,45 +176,38 @@ AdtsStream splitAdts(ByteSource& source)
         return std::move(out);
     };
     const uint64_t size = source.size();
-    uint32_t profile = 0;
-    uint32_t rateIndex = 0;
+    AdtsHeader first;
     for (uint64_t pos = 0; pos < size;) {
         std::string_view head = source.viewUpTo(pos, 7);
         if (head.size() < 7)
             return doubt("a truncated frame header", pos);
-        const auto* h = reinterpret_cast<const uint8_t*>(head.data());
-        if (h[0] != 0xff || (h[1] & 0xf6) != 0xf0)
+        if (!hasAdtsSync(head))
             return doubt("no frame sync", pos);
-        uint32_t headerSize = (h[1] & 0x01) == 0 ? 9 : 7; // with a CRC
-        uint32_t frameProfile = h[2] >> 6;
-        uint32_t frameRate = (h[2] >> 2) & 0x0f;
-        uint32_t channels = ((h[2] & 0x01) << 2) | (h[3] >> 6);
-        uint64_t length = (static_cast<uint64_t>(h[3] & 0x03) << 11) | (static_cast<uint64_t>(h[4]) << 3) | (h[5] >> 5);
-        if ((h[6] & 0x03) != 0)
+        AdtsHeader h = readAdtsHeader(head);
+        if (h.extraBlocks != 0)
             return doubt("several raw blocks in a frame", pos);
-        if (frameRate >= std::size(kSampleRates) || kSampleRates[frameRate] > 65535)
+        if (h.rateIndex >= std::size(kAdtsSampleRates) || kAdtsSampleRates[h.rateIndex] > 65535)
             return doubt("a sample rate an MP4 sample entry cannot hold", pos);
-        if (channels == 0)
+        if (h.channels == 0)
             return doubt("a channel layout only in the stream", pos);
-        if (length <= headerSize || length > size - pos)
+        if (h.length <= h.headerSize || h.length > size - pos)
             return doubt("a bad frame length", pos);
         if (out.samples.empty()) {
-            profile = frameProfile;
-            rateIndex = frameRate;
-            out.channels = channels;
-        } else if (frameProfile != profile || frameRate != rateIndex || channels != out.channels) {
+            first = h;
+            out.channels = h.channels;
+        } else if (h.profile != first.profile || h.rateIndex != first.rateIndex || h.channels != first.channels) {
             return doubt("a change of profile, sample rate or channels", pos);
         }
-        out.samples.push_back({pos + headerSize, static_cast<uint32_t>(length - headerSize), true});
-        pos += length;
+        out.samples.push_back({pos + h.headerSize, static_cast<uint32_t>(h.length - h.headerSize), true});
+        pos += h.length;
     }
     if (out.samples.empty())
         return doubt("no frames", 0);
-    out.sampleRate = kSampleRates[rateIndex];
+    out.sampleRate = kAdtsSampleRates[first.rateIndex];
     // AudioSpecificConfig: object type, rate index, channel configuration,
     // then three zero flags (1024-sample frames, no core coder, no extension).
-    uint32_t config = ((profile + 1) << 11) | (rateIndex << 7) | (out.channels << 3);
-    out.audioSpecificConfig = {static_cast<char>(config >> 8), static_cast<char>(config & 0xff)};
+    appendBe16(out.audioSpecificConfig,
+               static_cast<uint16_t>(((first.profile + 1) << 11) | (first.rateIndex << 7) | (first.channels << 3)));
     return out;
 }
 

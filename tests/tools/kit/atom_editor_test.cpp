@@ -89,7 +89,7 @@ std::vector<TopLevel> topLevel(const std::string& bytes)
 {
     std::vector<TopLevel> out;
     for (size_t pos = 0; pos < bytes.size();) {
-        BoxHeader h = readBoxHeader(std::string_view(bytes).substr(pos), bytes.size() - pos, "test");
+        BoxHeader h = checkedBoxHeader(std::string_view(bytes).substr(pos), bytes.size() - pos, "test");
         out.push_back({h.type, pos, h.size});
         pos += h.size;
     }

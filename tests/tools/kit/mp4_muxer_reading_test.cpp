@@ -1,3 +1,4 @@
+#include "common/box_reader.h"
 #include "common/byte_order.h"
 #include "common/file_bytes.h"
 #include "kit_test_support.h"
@@ -51,6 +52,66 @@ TEST(VolHeader, LeavesTheRateToTheProberWhenItIsNotDeclared)
     EXPECT_FALSE(declaredVolRate("plain text, not a stream"));
     // A zero resolution or increment is no rate.
     EXPECT_FALSE(declaredVolRate(fromHex("000001200000000000000000")));
+}
+
+TEST(BoxReader, ReadsEachSizeFormAndRefusesABoxPastItsParent)
+{
+    std::string large = test::be32s({1}) + "mdat" + test::be32s({0, 20}) + "abcd";
+    struct Row {
+        std::string bytes;
+        uint64_t available;
+        BoxFault fault;
+        SizeForm form;
+        uint64_t size;
+    } rows[] = {
+        {box("free", "xy"), 10, BoxFault::None, SizeForm::Compact, 10},
+        {large, 20, BoxFault::None, SizeForm::Large, 20},
+        {test::be32s({0}) + "mdat", 100, BoxFault::None, SizeForm::ToEnd, 100},
+        {box("free", "xy"), 9, BoxFault::BadSize, SizeForm::Compact, 10},
+        {test::be32s({7}) + "free", 100, BoxFault::BadSize, SizeForm::Compact, 7},
+        {test::be32s({1}) + "mdat" + test::be32s({0, 15}), 100, BoxFault::BadSize, SizeForm::Large, 15},
+        {large.substr(0, 12), 12, BoxFault::CutShort, SizeForm::Large, 0},
+        {large, 12, BoxFault::CutShort, SizeForm::Large, 0},
+        {test::be32s({8}) + "fre", 7, BoxFault::CutShort, SizeForm::Compact, 0},
+    };
+    for (const Row& r : rows) {
+        BoxHeader h;
+        EXPECT_EQ(readBoxHeader(r.bytes, r.available, h), r.fault) << r.bytes.size() << " of " << r.available;
+        if (r.fault != BoxFault::CutShort) {
+            EXPECT_EQ(h.form, r.form);
+            EXPECT_EQ(h.size, r.size);
+        }
+    }
+
+    // A span: each body, then a stop at the box that overruns, going no further.
+    std::string span = box("ftyp", "isom") + box("free", "") + test::be32s({100}) + "mdat";
+    BoxReader reader(span);
+    BoxView b;
+    ASSERT_EQ(reader.next(b), BoxFault::None);
+    EXPECT_EQ(b.header.type + std::string(b.body), "ftypisom");
+    ASSERT_EQ(reader.next(b), BoxFault::None);
+    EXPECT_EQ(b.body, "");
+    EXPECT_EQ(reader.next(b), BoxFault::BadSize);
+    EXPECT_EQ(reader.next(b), BoxFault::BadSize);
+    EXPECT_FALSE(reader.atEnd());
+}
+
+TEST(ByteCursor, ReadsInOrderAndFailsInsteadOfOverrunning)
+{
+    ByteCursor in(std::string_view("\x12\x34\x56\x78\x9a\xbc\xde", 7));
+    EXPECT_EQ(in.be16(), 0x1234u);
+    EXPECT_EQ(in.le32(), 0xbc9a7856u);
+    EXPECT_EQ(in.remaining(), 1u);
+    EXPECT_EQ(in.be32(), 0u); // three bytes short: nothing read
+    EXPECT_FALSE(in.ok());
+    EXPECT_EQ(in.u8(), 0u); // the byte that was left stays unread after a failure
+    EXPECT_EQ(in.remaining(), 0u);
+    EXPECT_FALSE(in.skip(0));
+
+    ByteCursor wide(std::string_view("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+    EXPECT_EQ(wide.be64(), 0x0102030405060708u);
+    EXPECT_TRUE(wide.ok() && wide.skip(0) && wide.take(0).empty());
+    EXPECT_FALSE(wide.skip(1));
 }
 
 TEST(Mp4Tracks, CountsTheTrakBoxesOfAMoov)

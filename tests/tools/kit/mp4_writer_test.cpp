@@ -1,6 +1,7 @@
 // The muxer's own MP4 writing: raw streams cut into samples, the sample
 // tables, the file head, and an existing file read back into samples.
 
+#include "common/box_reader.h"
 #include "common/byte_order.h"
 #include "common/tool_error.h"
 #include "common/window_reader.h"
@@ -249,10 +250,13 @@ Mp4Track trackOf(bool video, uint32_t timescale, const std::vector<std::pair<uin
 std::map<std::string, std::string> boxesByType(std::string_view bytes)
 {
     std::map<std::string, std::string> out;
-    while (bytes.size() >= 8) {
-        uint32_t size = readBe32(bytesOf(bytes));
-        out[std::string(bytes.substr(4, 4))] = std::string(bytes.substr(12, size - 12)); // after version/flags
-        bytes.remove_prefix(size);
+    BoxView box;
+    for (BoxReader reader(bytes); !reader.atEnd();) {
+        if (reader.next(box) != BoxFault::None) {
+            ADD_FAILURE() << "a malformed box after " << out.size();
+            break;
+        }
+        out[box.header.type] = std::string(box.body.substr(4)); // after version/flags
     }
     return out;
 }
