@@ -43,13 +43,12 @@ printf '[Config]\r\nBuild_edts=1\r\n[DeleteAtom]\r\nItem0=free\r\nItem1=iods\r\n
 ff -f lavfi -i "$picture" -c:v mpeg4 -q:v 31 -f 3gp "$work/ffmpeg.3gp"
 # Program streams for the soft-pulldown edit: film-rate MPEG-2 with sound as
 # the encoder writes it, film-rate MPEG-1 (the older packet headers), and
-# interlaced PAL that it must refuse.
+# interlaced pictures that it must refuse.
 film="testsrc=size=32x32:rate=24000/1001:duration=0.4"
 ff -f lavfi -i "$film" -f lavfi -i "$sound" -c:v mpeg2video -q:v 31 -bf 2 -g 6 \
    -c:a mp2 -ar 32000 -b:a 32k -f vob "$work/film.vob"
 ff -f lavfi -i "$film" -c:v mpeg1video -q:v 31 -f mpeg "$work/film.mpg"
-ff -f lavfi -i "testsrc=size=32x32:rate=25:duration=0.4" -c:v mpeg2video -q:v 31 -flags +ilme+ildct \
-   -f vob "$work/interlaced.vob"
+ff -f lavfi -i "$film" -c:v mpeg2video -q:v 31 -flags +ilme+ildct -f vob "$work/interlaced.vob"
 
 seed() {  # seed TARGET FILE...
     target=$1
