@@ -41,6 +41,14 @@ printf '[Config]\r\nBuild_edts=1\r\n[DeleteAtom]\r\nItem0=free\r\nItem1=iods\r\n
 "$bin/qf-mp4-muxer" -force3GPCompliance -c "$work/xvid.m4v" -rate=5 "$work/xvid.3gp" >/dev/null
 "$bin/qf-mp4-muxer" -force3GPCompliance -c "$work/sine.aac" "$work/sound.3gp" >/dev/null
 ff -f lavfi -i "$picture" -c:v mpeg4 -q:v 31 -f 3gp "$work/ffmpeg.3gp"
+# Program streams for the soft-pulldown edit: film-rate MPEG-2 with sound as
+# the encoder writes it, film-rate MPEG-1 (the older packet headers), and
+# interlaced pictures that it must refuse.
+film="testsrc=size=32x32:rate=24000/1001:duration=0.4"
+ff -f lavfi -i "$film" -f lavfi -i "$sound" -c:v mpeg2video -q:v 31 -bf 2 -g 6 \
+   -c:a mp2 -ar 32000 -b:a 32k -f vob "$work/film.vob"
+ff -f lavfi -i "$film" -c:v mpeg1video -q:v 31 -f mpeg "$work/film.mpg"
+ff -f lavfi -i "$film" -c:v mpeg2video -q:v 31 -flags +ilme+ildct -f vob "$work/interlaced.vob"
 
 seed() {  # seed TARGET FILE...
     target=$1
@@ -57,6 +65,7 @@ seed mp4_tracks_fuzz "$work/muxed.mp4" "$work/edited.mp4" "$work/ffmpeg.3gp"
 seed mp4_movie_fuzz "$work/xvid.3gp" "$work/sound.3gp" "$work/muxed.mp4" "$work/edited.mp4" "$work/ffmpeg.3gp"
 seed raw_streams_fuzz "$work/xvid.m4v" "$work/testsrc.m4v" "$work/sine.aac"
 seed atom_script_fuzz "$work/edit.ini"
+seed soft_pulldown_fuzz "$work/film.vob" "$work/film.mpg" "$work/interlaced.vob"
 for dir in "$here"/corpus/*/; do
     target=$(basename "$dir")
     mkdir -p "$out/$target"
