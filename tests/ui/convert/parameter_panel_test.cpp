@@ -7,9 +7,10 @@
 
 #include <vector>
 
-#include "convert/configuration.h"
 #include "convert/device_models.h"
 #include "core/messages.h"
+#include "settings/settings.h"
+#include "support/format_table.h"
 #include "ui/controls/skin_combo_box.h"
 #include "ui/controls/skin_slider.h"
 #include "ui/controls/skin_time_picker.h"
@@ -19,7 +20,6 @@
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 #include "ui/ui_test_support.h"
-#include "support/format_table.h"
 
 using namespace qf;
 using namespace qf::ui;
@@ -60,10 +60,10 @@ class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = convert::settings().record().presets;
-        convert::settings().record().presets.clear();
+        saved_ = settings::current().record().presets;
+        settings::current().record().presets.clear();
     }
-    void TearDown() override { convert::settings().record().presets = saved_; }
+    void TearDown() override { settings::current().record().presets = saved_; }
 
     // Chooses a row as the user does; the combo's selection logic runs.
     static void choose(ParameterPanel& panel, int id, int row) { panel.combo(id)->setCurrentIndex(row); }
@@ -521,7 +521,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     panel.combo(1020)->hidePopup();
 
     // The preset stands in the process-wide list and in every later list of its category.
-    ASSERT_EQ(convert::settings().record().presets.size(), 1);
+    ASSERT_EQ(settings::current().record().presets.size(), 1);
     choose(panel, 1019, 0);
     choose(panel, 1019, 2);
     EXPECT_EQ(rows(panel, 1020).front(), QStringLiteral("我的PSP"));
