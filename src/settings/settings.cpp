@@ -10,6 +10,11 @@ Settings& current()
     return owner;
 }
 
+int32_t addPreset(const char* name, const convert::ConversionSettings& settings, convert::DeviceModelList& list)
+{
+    return convert::addPreset(name, settings, current().presets(), list);
+}
+
 uint32_t Settings::playerVolume() const
 {
     return static_cast<uint32_t>(std::clamp<int32_t>(config_.options.playerVolume, 0, kMaxPlayerVolume));

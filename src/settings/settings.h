@@ -80,4 +80,7 @@ private:
 // The process-wide owner.
 Settings& current();
 
+// The save-preset command (convert::addPreset) on the process-wide preset list.
+int32_t addPreset(const char* name, const convert::ConversionSettings& settings, convert::DeviceModelList& list);
+
 } // namespace qf::settings

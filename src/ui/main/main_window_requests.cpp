@@ -96,8 +96,7 @@ void MainWindow::savePresetFlow()
     QString name;
     if (!SavePresetDialog::ask(this, placement, panelPicture(), &name))
         return;
-    const int row = convert::addPreset(fromQ(name).c_str(), *panel_->currentSettings(), settings::current().presets(),
-                                       panel_->modelList());
+    const int row = settings::addPreset(fromQ(name).c_str(), *panel_->currentSettings(), panel_->modelList());
     if (row < 0)
         return;
     // At once, not only at exit: a crash, a kill or a second window's exit

@@ -255,10 +255,10 @@ TEST_F(PanelTest, AnAddedFormatRowBringsItsLabelAndItsEnableRules)
     convert::DeviceModelList list;
     ConversionSettings song;
     song.selectModel(7, 0, ExtendedFormatTable::added(0));
-    ASSERT_GE(convert::addPreset("歌", song, list), 0);
+    ASSERT_GE(settings::addPreset("歌", song, list), 0);
     ConversionSettings film;
     film.selectModel(2, 0, ExtendedFormatTable::added(1));
-    ASSERT_GE(convert::addPreset("片", film, list), 0);
+    ASSERT_GE(settings::addPreset("片", film, list), 0);
 
     ParameterPanel panel(&hub);
     choose(panel, 1019, 2);
@@ -507,7 +507,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     hub.requests.clear();
 
     // The main window's save flow.
-    const int row = convert::addPreset("我的PSP", *panel.currentSettings(), panel.modelList());
+    const int row = settings::addPreset("我的PSP", *panel.currentSettings(), panel.modelList());
     ASSERT_EQ(row, 0);
     panel.showNewPreset(row);
     EXPECT_EQ(rows(panel, 1020), (QStringList{QStringLiteral("我的PSP"), QStringLiteral("默认参数")}));
@@ -539,7 +539,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     EXPECT_EQ(panel.settings().videoBitrateIndex, 12);
 
     // A second preset goes after the first, before the built-in model.
-    const int second = convert::addPreset("第二", *panel.currentSettings(), panel.modelList());
+    const int second = settings::addPreset("第二", *panel.currentSettings(), panel.modelList());
     EXPECT_EQ(second, 1);
     panel.showNewPreset(second);
     EXPECT_EQ(rows(panel, 1020),
