@@ -20,9 +20,9 @@
 #include <string>
 
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "core/program_directory.h"
 #include "probe/media_info_library.h"
+#include "settings/settings.h"
 #include "tasks/task_list_model.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
@@ -93,7 +93,7 @@ int main(int argc, char** argv)
     convert::CommandLineBuilder::setEncoderPath(core::toolPaths().encoderPath.c_str());
     const stdfs::path work = stdfs::temp_directory_path() / ("qf-add-bench-" + std::to_string(getpid()));
     stdfs::create_directories(work / "files");
-    convert::settings().setOutputFolder((work / "out").string().c_str());
+    settings::current().setOutputFolder((work / "out").string().c_str());
     // Made in reverse name order, so that the listing's order is not the name order by chance.
     for (int i = count - 1; i >= 0; --i) {
         char name[32];

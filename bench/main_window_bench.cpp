@@ -19,9 +19,9 @@
 #include <string>
 
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "core/program_directory.h"
 #include "probe/media_info_library.h"
+#include "settings/settings.h"
 #include "tasks/task_list_model.h"
 #include "ui/convert/parameter_panel.h"
 #include "ui/convert/task_list_view.h"
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     convert::CommandLineBuilder::setEncoderPath(core::toolPaths().encoderPath.c_str());
     const std::string out = (stdfs::temp_directory_path() / ("qf-window-bench-" + std::to_string(getpid()))).string();
     stdfs::create_directories(out);
-    convert::settings().setOutputFolder(out.c_str());
+    settings::current().setOutputFolder(out.c_str());
 
     auto window = std::make_unique<ui::MainWindow>();
     window->show();

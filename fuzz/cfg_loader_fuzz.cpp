@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "convert/value_tables.h"
+#include "settings/configuration_file.h"
 
 using namespace qf;
 
@@ -25,17 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     core::ByteBuffer bytes;
     bytes.appendBytes(data, static_cast<uint32_t>(size));
-    convert::Configuration config;
-    if (!convert::decodeConfiguration(bytes, config))
+    settings::Configuration config;
+    if (!settings::decodeConfiguration(bytes, config))
         return 0;
 
     core::ByteBuffer again;
-    convert::encodeConfiguration(config, again);
-    convert::Configuration reread;
-    if (!convert::decodeConfiguration(again, reread))
+    settings::encodeConfiguration(config, again);
+    settings::Configuration reread;
+    if (!settings::decodeConfiguration(again, reread))
         std::abort();
     core::ByteBuffer third;
-    convert::encodeConfiguration(reread, third);
+    settings::encodeConfiguration(reread, third);
     if (third.length() != again.length() || std::memcmp(third.data(), again.data(), again.length()) != 0)
         std::abort();
 

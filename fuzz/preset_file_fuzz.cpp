@@ -9,18 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/cli.h"
-#include "app/cli/cli_presets.h"
-#include "fuzz_files.h"
-
-// The reader's file also registers the presets subcommand, whose registry
-// and start-up live beside the command line's main(); this program runs no
-// subcommand, so registering keeps nothing and the others are never reached.
-namespace qf::cli {
-CliRegistration::CliRegistration(Subcommand) {}
-bool wantsHelp(const std::vector<std::string>&) { std::abort(); }
-bool startUp() { std::abort(); }
-} // namespace qf::cli
+#include "core/byte_buffer.h"
+#include "settings/preset_file.h"
 
 namespace {
 
@@ -41,12 +31,11 @@ std::string binaryFile(const uint8_t* record, uint32_t size)
 }
 
 // The record of the preset the file holds, or empty when it is refused.
-std::string readRecord(qf::fuzz::MemoryFile& file, const std::string& bytes)
+std::string readRecord(const std::string& bytes)
 {
-    file.assign(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     qf::convert::DeviceModel preset;
     std::string error;
-    if (!qf::cli::readPresetFile(file.path(), preset, error)) {
+    if (!qf::settings::readPresetFile(bytes, preset, error)) {
         if (error.empty())
             std::abort();
         return {};
@@ -64,14 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > (1u << 16))
         return 0;
-    static qf::fuzz::MemoryFile file("preset");
     for (const std::string& bytes :
          {std::string(reinterpret_cast<const char*>(data), size), binaryFile(data, static_cast<uint32_t>(size))}) {
-        const std::string record = readRecord(file, bytes);
+        const std::string record = readRecord(bytes);
         if (record.empty())
             continue;
         const std::string again = readRecord(
-            file, binaryFile(reinterpret_cast<const uint8_t*>(record.data()), static_cast<uint32_t>(record.size())));
+            binaryFile(reinterpret_cast<const uint8_t*>(record.data()), static_cast<uint32_t>(record.size())));
         if (again != record)
             std::abort();
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli/preset_text.h"
+#include "settings/preset_text.h"
 
 using namespace qf;
 
@@ -18,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     convert::DeviceModel preset;
     std::string error;
-    if (!cli::looksLikePresetText(text) || !cli::presetFromText(text, preset, error))
+    if (!settings::looksLikePresetText(text) || !settings::presetFromText(text, preset, error))
         return 0;
-    const std::string written = cli::presetToText(preset);
+    const std::string written = settings::presetToText(preset);
     convert::DeviceModel again;
-    if (!cli::presetFromText(written, again, error) || cli::presetToText(again) != written)
+    if (!settings::presetFromText(written, again, error) || settings::presetToText(again) != written)
         std::abort();
     return 0;
 }

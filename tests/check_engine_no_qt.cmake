@@ -1,5 +1,5 @@
 # Fails when a source of the engine layers includes a Qt header.
-file(GLOB_RECURSE sources ${ROOT}/src/core/* ${ROOT}/src/convert/* ${ROOT}/src/probe/* ${ROOT}/src/tasks/*)
+file(GLOB_RECURSE sources ${ROOT}/src/core/* ${ROOT}/src/convert/* ${ROOT}/src/settings/* ${ROOT}/src/probe/* ${ROOT}/src/tasks/*)
 file(GLOB player_engine ${ROOT}/src/player/*)
 list(APPEND sources ${player_engine})
 foreach(f ${sources})

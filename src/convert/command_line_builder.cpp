@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "convert/configuration.h"
 #include "convert/value_tables.h"
 #include "core/clock_time.h"
 #include "core/file_system.h"
@@ -213,8 +212,6 @@ void CommandLineBuilder::buildCommands()
     }
     scratch_.clear();
 }
-
-void CommandLineBuilder::makeOutputPath() { makeOutputPath(settings().outputFolder().c_str()); }
 
 void CommandLineBuilder::makeOutputPath(const char* folder)
 {

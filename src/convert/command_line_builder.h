@@ -48,9 +48,7 @@ public:
 
     // outputPath := output folder + "/" + the source's file name + the
     // format's suffix (the source's extension stays in the name). Turns the
-    // backslashes of sourcePath into slashes. The one-argument form uses the
-    // process-wide output folder (configuration.h).
-    void makeOutputPath();
+    // backslashes of sourcePath into slashes.
     void makeOutputPath(const char* outputFolder);
     // The output path with another format (-1: the record's own).
     core::TextString outputPathForFormat(int32_t format = -1) const;

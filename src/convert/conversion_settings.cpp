@@ -52,11 +52,6 @@ constexpr std::array<TextMember, ConversionSettings::kPresetStringCount> kPreset
        &ConversionSettings::extraVideoFilters, &ConversionSettings::extraAudioCodecOptions,
        &ConversionSettings::extraAudioFilters};
 
-int32_t fromLittleEndian(const uint8_t b[4])
-{
-    return static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
-}
-
 } // namespace
 
 ConversionSettings::ConversionSettings()
@@ -129,11 +124,8 @@ void ConversionSettings::takeMediaSummary(const probe::MediaFacts& facts)
 
 void ConversionSettings::saveParameters(core::ByteBuffer& out) const
 {
-    for (const ParameterSlot& slot : kParameters) {
-        const auto v = static_cast<uint32_t>(this->*slot.member);
-        const uint8_t le[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-        out.appendBlock(le, 4);
-    }
+    for (const ParameterSlot& slot : kParameters)
+        out.appendIntItem(this->*slot.member);
     for (TextMember text : kPresetStrings)
         out.appendBlock(this->*text);
 }
@@ -145,12 +137,9 @@ bool ConversionSettings::loadParameters(const core::ByteBuffer& in)
     core::ByteBuffer reader(in);
     reader.rewind();
     std::array<int32_t, kParameterCount> values{};
-    for (int32_t& value : values) {
-        uint8_t le[4];
-        if (!reader.readFixed(le, 4))
+    for (int32_t& value : values)
+        if (!reader.readIntItem(value))
             return false;
-        value = fromLittleEndian(le);
-    }
     std::array<core::TextString, kPresetStringCount> texts;
     for (core::TextString& text : texts)
         if (!reader.readBlock(text))

@@ -1,30 +1,8 @@
 #include "convert/device_models.h"
 
-#include "convert/configuration.h"
 #include "convert/value_tables.h"
 
 namespace qf::convert {
-
-namespace {
-
-void appendInt(core::ByteBuffer& out, int32_t value)
-{
-    const auto v = static_cast<uint32_t>(value);
-    const uint8_t le[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-    out.appendBlock(le, 4);
-}
-
-bool readInt(core::ByteBuffer& in, int32_t& value)
-{
-    uint8_t le[4];
-    if (!in.readFixed(le, 4))
-        return false;
-    value
-        = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
-    return true;
-}
-
-} // namespace
 
 std::span<const BuiltinModel> builtinModels(int32_t category)
 {
@@ -67,16 +45,15 @@ void DeviceModel::applyTo(ConversionSettings& settings, int32_t format) const
 
 void DeviceModel::encode(core::ByteBuffer& out) const
 {
-    appendInt(out, static_cast<int32_t>(presetBytes.length()));
-    const uint8_t flag = isPreset ? 1 : 0;
-    out.appendBlock(&flag, 1);
-    appendInt(out, category);
-    appendInt(out, modelIndex);
+    out.appendIntItem(static_cast<int32_t>(presetBytes.length()));
+    out.appendFlagItem(isPreset);
+    out.appendIntItem(category);
+    out.appendIntItem(modelIndex);
     out.appendBlock(name);
     out.appendBlock(presetBytes);
-    appendInt(out, static_cast<int32_t>(formats.size()));
+    out.appendIntItem(static_cast<int32_t>(formats.size()));
     for (const FormatChoice& f : formats) {
-        appendInt(out, f.format);
+        out.appendIntItem(f.format);
         out.appendBlock(f.label);
     }
 }
@@ -87,11 +64,11 @@ bool DeviceModel::decode(const core::ByteBuffer& record)
     in.rewind();
     DeviceModel entry;
     int32_t presetLength = 0;
-    uint8_t flag = 0;
+    bool flag = false;
     int32_t formatCount = 0;
-    if (!readInt(in, presetLength) || !in.readFixed(&flag, 1) || !readInt(in, entry.category)
-        || !readInt(in, entry.modelIndex) || !in.readBlock(entry.name) || !in.readBlock(entry.presetBytes)
-        || !readInt(in, formatCount))
+    if (!in.readIntItem(presetLength) || !in.readFlagItem(flag) || !in.readIntItem(entry.category)
+        || !in.readIntItem(entry.modelIndex) || !in.readBlock(entry.name) || !in.readBlock(entry.presetBytes)
+        || !in.readIntItem(formatCount))
         return false;
     if (presetLength < 0 || entry.presetBytes.length() != static_cast<uint32_t>(presetLength))
         return false;
@@ -101,13 +78,13 @@ bool DeviceModel::decode(const core::ByteBuffer& record)
         return false;
     for (int32_t i = 0; i < formatCount; ++i) {
         FormatChoice f;
-        if (!readInt(in, f.format) || !in.readBlock(f.label))
+        if (!in.readIntItem(f.format) || !in.readBlock(f.label))
             return false;
         if (!formatEntry(f.format))
             return false;
         entry.formats.push_back(std::move(f));
     }
-    entry.isPreset = flag != 0;
+    entry.isPreset = flag;
     *this = entry;
     return true;
 }
@@ -200,11 +177,6 @@ int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceMo
     const int32_t row = list.insert(list.leadingPresets(), entry);
     list.renumber();
     return row;
-}
-
-int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& list)
-{
-    return addPreset(name, settings, convert::settings().presets(), list);
 }
 
 } // namespace qf::convert

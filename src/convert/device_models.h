@@ -149,7 +149,5 @@ void buildCategoryList(int32_t category, const DeviceModelList& presets, DeviceM
 // when the settings name no category 0..7 or no format of the format table.
 int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& presets,
                   DeviceModelList& list);
-// The same on the process-wide preset list (configuration.h).
-int32_t addPreset(const char* name, const ConversionSettings& settings, DeviceModelList& list);
 
 } // namespace qf::convert

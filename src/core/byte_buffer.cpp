@@ -17,6 +17,11 @@ uint8_t* allocate(uint32_t capacity)
     return p;
 }
 
+uint32_t littleEndian32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 } // namespace
 
 ByteBuffer::ByteBuffer() : data_(allocate(kDefaultCapacity)), capacity_(kDefaultCapacity) {}
@@ -59,6 +64,19 @@ void ByteBuffer::appendUint32(uint32_t value)
     appendBytes(le, 4);
 }
 
+void ByteBuffer::appendIntItem(int32_t value)
+{
+    growFor(8);
+    appendUint32(4);
+    appendUint32(static_cast<uint32_t>(value));
+}
+
+void ByteBuffer::appendFlagItem(bool value)
+{
+    const uint8_t b = value ? 1 : 0;
+    appendBlock(&b, 1);
+}
+
 void ByteBuffer::appendBlock(const void* bytes, uint32_t count)
 {
     // Both parts in one growth, so a source inside this buffer stays valid.
@@ -99,8 +117,7 @@ bool ByteBuffer::readLength(uint32_t& n)
 {
     if (cursor_ > length_ || length_ - cursor_ < 4)
         return false;
-    const uint8_t* p = data_ + cursor_;
-    n = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    n = littleEndian32(data_ + cursor_);
     if (length_ - cursor_ - 4 < n)
         return false;
     cursor_ += 4;
@@ -142,6 +159,43 @@ bool ByteBuffer::readBlock(ByteBuffer& into)
     into.cursor_ = 0;
     into.appendBytes(data_ + cursor_, n);
     cursor_ += n;
+    return true;
+}
+
+bool ByteBuffer::readIntItem(int32_t& value)
+{
+    uint8_t le[4];
+    if (!readFixed(le, 4))
+        return false;
+    value = static_cast<int32_t>(littleEndian32(le));
+    return true;
+}
+
+bool ByteBuffer::readFlagItem(bool& value)
+{
+    uint8_t b = 0;
+    if (!readFixed(&b, 1))
+        return false;
+    value = b != 0;
+    return true;
+}
+
+bool ByteBuffer::readBytes(void* dest, uint32_t n)
+{
+    if (cursor_ > length_ || length_ - cursor_ < n)
+        return false;
+    if (n)
+        std::memcpy(dest, data_ + cursor_, n);
+    cursor_ += n;
+    return true;
+}
+
+bool ByteBuffer::readUint32(uint32_t& value)
+{
+    uint8_t le[4];
+    if (!readBytes(le, 4))
+        return false;
+    value = littleEndian32(le);
     return true;
 }
 

@@ -7,9 +7,13 @@
 // bytes; when it does not, the capacity becomes that sum rounded down to a
 // multiple of 256, plus 256.
 //
-// Every read returns false when the cursor lies outside the data, fewer than
-// four bytes remain for the length, a fixed read finds another length, or
-// fewer bytes remain than the length says; the caller then abandons the file.
+// Every read returns false, with the cursor where it was, when the cursor lies
+// outside the data, fewer than four bytes remain for the length, a fixed read
+// finds another length, or fewer bytes remain than the length says (or than a
+// raw read wants); the caller then abandons the file.
+//
+// Integers and flags are stored as items: a block of 4 bytes holding the
+// value little-endian, or a block of 1 byte holding 1 or 0.
 
 #include <cstdint>
 
@@ -45,6 +49,8 @@ public:
     void appendBlock(const TextString& text);
     void appendBlock(const ByteBuffer& other); // the other buffer's data as one block
     void appendUint32(uint32_t value); // 4 bytes, little-endian, no length prefix
+    void appendIntItem(int32_t value);
+    void appendFlagItem(bool value);
     void assign(const ByteBuffer& other);
     void setLength(uint32_t n); // the smaller of n and the capacity
     void clear()
@@ -57,6 +63,11 @@ public:
     bool readFixed(void* dest, uint32_t n);
     bool readBlock(TextString& into);
     bool readBlock(ByteBuffer& into);
+    bool readIntItem(int32_t& value);
+    bool readFlagItem(bool& value); // any non-zero byte reads as true
+    // Without a length prefix: n bytes, or 4 bytes little-endian.
+    bool readBytes(void* dest, uint32_t n);
+    bool readUint32(uint32_t& value);
 
 private:
     void growFor(uint32_t adding);

@@ -1,11 +1,14 @@
 #include "core/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "core/byte_buffer.h"
 
 namespace qf::core::fs {
 
@@ -60,6 +63,54 @@ int64_t fileSize(const char* path)
     if (!statPath(path, st) || S_ISDIR(st.st_mode))
         return -1;
     return static_cast<int64_t>(st.st_size);
+}
+
+bool readWholeFile(const char* path, ByteBuffer& out, uint32_t maxSize)
+{
+    if (!path || !*path) {
+        errno = ENOENT;
+        return false;
+    }
+    const int fd = ::open(normalised(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || S_ISDIR(st.st_mode)) {
+        const int error = statted ? EISDIR : errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    // The size is only a hint for the first allocation: a pipe has none.
+    const uint64_t hint = st.st_size > 0 ? std::min<uint64_t>(uint64_t(st.st_size), maxSize) : 0;
+    ByteBuffer buffer(static_cast<uint32_t>(hint));
+    uint8_t chunk[16384];
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (uint64_t(buffer.length()) + uint64_t(n) > maxSize) {
+            error = EFBIG;
+            break;
+        }
+        buffer.appendBytes(chunk, static_cast<uint32_t>(n));
+    }
+    ::close(fd);
+    if (error) {
+        errno = error;
+        return false;
+    }
+    out.assign(buffer);
+    out.rewind();
+    return true;
 }
 
 void setSeparators(TextString& buffer, char ch)

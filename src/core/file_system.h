@@ -6,6 +6,10 @@
 
 #include "core/text_string.h"
 
+namespace qf::core {
+class ByteBuffer;
+}
+
 namespace qf::core::fs {
 
 // True for a path in Windows form, whose backslashes separate.
@@ -15,6 +19,11 @@ bool exists(const char* path); // false for null
 bool isDirectory(const char* path);
 bool isFile(const char* path); // exists and is not a directory
 int64_t fileSize(const char* path); // -1 for null, missing or directory
+
+// The whole file into `out`, rewound; read to its end, so a pipe works too.
+// False, with `out` unchanged and errno saying why, when it cannot be opened
+// or read, is a directory (EISDIR) or holds more than maxSize bytes (EFBIG).
+bool readWholeFile(const char* path, ByteBuffer& out, uint32_t maxSize = UINT32_MAX - 2);
 
 // Every separator of the other kind becomes ch ('/' turns backslashes into
 // slashes; any other ch turns slashes into ch).

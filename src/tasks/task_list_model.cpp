@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "convert/configuration.h"
 #include "core/clock_time.h"
 #include "core/file_system.h"
 #include "core/messages.h"
+#include "settings/settings.h"
 #include "tasks/encoder_output.h"
 #include "tasks/output_name.h"
 
@@ -119,8 +119,8 @@ void TaskListModel::claimOutputPath(ConversionTask& task) const
 core::TextString TaskListModel::plannedOutputPath(ConversionTask& task) const
 {
     if (followFolder_ && task.fixedOutputPath.empty()) {
-        task.outputSubfolder = convert::settings().keepFolderTree() ? task.sourceSubfolder : core::TextString();
-        task.makeOutputPath();
+        task.outputSubfolder = settings::current().keepFolderTree() ? task.sourceSubfolder : core::TextString();
+        task.makeOutputPath(settings::current().outputFolder().c_str());
     }
     return wantedOutputPath(task);
 }
@@ -156,7 +156,7 @@ void TaskListModel::refreshPlannedOutputs()
 void TaskListModel::applySettings(ConversionTask& task, const convert::ConversionSettings& settings)
 {
     task.copyFrom(settings);
-    task.makeOutputPath();
+    task.makeOutputPath(settings::current().outputFolder().c_str());
 }
 
 void TaskListModel::applySettingsToRow(ConversionTask& task, const convert::ConversionSettings& settings)
@@ -227,7 +227,7 @@ ConversionTask* TaskListModel::addProbedFile(const char* path, const probe::Medi
     if (observer_)
         observer_->rowInserted(r);
 
-    task->makeOutputPath();
+    task->makeOutputPath(settings::current().outputFolder().c_str());
     planOutputPath(*task, nullptr);
     setText(r, kColumnFormat, task->formatLabel());
     showState(r);

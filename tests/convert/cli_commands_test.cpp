@@ -14,9 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "convert/configuration.h"
 #include "core/byte_buffer.h"
 #include "core/file_system.h"
+#include "settings/configuration_file.h"
 
 namespace qf::convert {
 namespace {
@@ -259,14 +259,14 @@ TEST_F(CliTest, HelpListsTheOptionsThatBashAndTheManPageOffer)
 
 TEST_F(CliTest, PresetsFromTheCfgFileComeFirstAndAreNeverRewritten)
 {
-    Configuration c;
+    settings::Configuration c;
     DeviceModelList panel;
     ConversionSettings s;
     s.selectModel(1, 0, 5);
     s.videoBitrateIndex = 12;
     addPreset("我的 Touch", s, c.presets, panel);
     c.outputFolder = (dir_ + "/输出").c_str();
-    ASSERT_TRUE(saveConfigurationFile(c, (prog_ + "/cfg").c_str()));
+    ASSERT_TRUE(settings::saveConfigurationFile(c, (prog_ + "/cfg").c_str()));
     const std::string before = readFile(prog_ + "/cfg");
 
     const CliRun list = run("formats");
@@ -316,14 +316,14 @@ namespace {
 
 TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
 {
-    Configuration c;
+    settings::Configuration c;
     DeviceModelList panel;
     ConversionSettings s;
     s.selectModel(1, 0, 5);
     s.videoBitrateIndex = 12;
     addPreset("我的 Touch", s, c.presets, panel);
     c.outputFolder = (dir_ + "/输出").c_str();
-    ASSERT_TRUE(saveConfigurationFile(c, (prog_ + "/cfg").c_str()));
+    ASSERT_TRUE(settings::saveConfigurationFile(c, (prog_ + "/cfg").c_str()));
     const std::string file = dir_ + "/touch.preset";
 
     EXPECT_EQ(run("presets export 没有 " + shellQuote(file)).status, 2);
@@ -352,13 +352,14 @@ TEST_F(CliTest, APresetTravelsThroughAFileAndConvertsAsBefore)
     // Imported where it is not yet: the cfg gains it, readable by the program,
     // and written out again as the same text (text, then the cfg's binary
     // record, then text: another user gets what the first one wrote).
-    Configuration empty;
+    settings::Configuration empty;
     empty.outputFolder = (dir_ + "/输出").c_str();
-    ASSERT_TRUE(saveConfigurationFile(empty, (prog_ + "/cfg").c_str()));
+    ASSERT_TRUE(settings::saveConfigurationFile(empty, (prog_ + "/cfg").c_str()));
     ASSERT_EQ(run("presets import " + shellQuote(file)).status, 0);
     EXPECT_EQ(run("presets import " + shellQuote(file)).status, 1); // there already
-    Configuration back;
-    ASSERT_TRUE(loadConfigurationFile(back, (prog_ + "/cfg").c_str(), prog_.c_str(), LoadMode::ReadOnly));
+    settings::Configuration back;
+    ASSERT_TRUE(
+        settings::loadConfigurationFile(back, (prog_ + "/cfg").c_str(), prog_.c_str(), settings::LoadMode::ReadOnly));
     ASSERT_EQ(back.presets.size(), 1);
     EXPECT_STREQ(back.presets.at(0)->name.c_str(), "我的 Touch");
     EXPECT_EQ(run("commands -c 1 -m 0 -f 5 --media av " + shellQuote(clip_)).out, byRow.out);

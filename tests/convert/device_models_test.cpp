@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "convert/configuration.h"
 #include "convert/conversion_settings.h"
 #include "convert/device_models.h"
 #include "convert/value_tables.h"

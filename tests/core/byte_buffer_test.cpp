@@ -68,6 +68,38 @@ TEST(ByteBuffer, ReadFailures)
     EXPECT_FALSE(huge.readBlock(t));
 }
 
+TEST(ByteBuffer, ItemsAndRawReads)
+{
+    ByteBuffer b;
+    b.appendIntItem(-2);
+    b.appendFlagItem(true);
+    b.appendUint32(0xA1B2C3D4);
+    const uint8_t expected[] = {4, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 1, 0xD4, 0xC3, 0xB2, 0xA1};
+    ASSERT_EQ(b.length(), sizeof expected);
+    EXPECT_EQ(std::memcmp(b.data(), expected, sizeof expected), 0);
+
+    int32_t i = 0;
+    bool flag = false;
+    uint32_t raw = 0;
+    EXPECT_FALSE(b.readFlagItem(flag)); // a 4-byte item is no flag
+    ASSERT_TRUE(b.readIntItem(i));
+    EXPECT_EQ(i, -2);
+    EXPECT_FALSE(b.readIntItem(i)); // a 1-byte item is no integer
+    ASSERT_TRUE(b.readFlagItem(flag));
+    EXPECT_TRUE(flag);
+    ASSERT_TRUE(b.readUint32(raw));
+    EXPECT_EQ(raw, 0xA1B2C3D4u);
+
+    ByteBuffer cut;
+    cut.appendBytes("\x01\x02\x03", 3);
+    uint8_t two[2];
+    EXPECT_FALSE(cut.readUint32(raw)); // short data: nothing read, nothing moved
+    ASSERT_TRUE(cut.readBytes(two, 2));
+    EXPECT_EQ(two[1], 2);
+    EXPECT_FALSE(cut.readBytes(two, 2));
+    EXPECT_EQ(cut.remaining(), 1u);
+}
+
 TEST(ByteBuffer, GrowthAndLength)
 {
     ByteBuffer b;

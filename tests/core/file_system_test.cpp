@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/byte_buffer.h"
 #include "core/clock_time.h"
 #include "core/file_system.h"
 
@@ -47,6 +49,37 @@ TEST(FileSystem, ExistenceAndSize)
     EXPECT_EQ(fs::fileSize((dir / "missing").c_str()), -1);
     EXPECT_EQ(fs::fileSize(nullptr), -1);
     EXPECT_FALSE(fs::exists(nullptr));
+}
+
+TEST(FileSystem, ReadWholeFileKeepsTheBufferOnEveryFailure)
+{
+    TempDir dir;
+    writeFile(dir / "a.bin", std::string("ab\0cd", 5));
+    qf::core::ByteBuffer out;
+    out.appendBytes("old", 3);
+    ASSERT_TRUE(fs::readWholeFile((dir / "a.bin").c_str(), out));
+    ASSERT_EQ(out.length(), 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.data()), 5), std::string("ab\0cd", 5));
+    EXPECT_EQ(out.remaining(), 5u);
+    ASSERT_TRUE(fs::readWholeFile("/dev/null", out)); // no size to trust
+    EXPECT_EQ(out.length(), 0u);
+
+    out.appendBytes("old", 3);
+    const struct {
+        std::string path;
+        uint32_t limit;
+        int error;
+    } failures[] = {
+        {dir / "a.bin", 4, EFBIG},
+        {dir.path(), 100, EISDIR},
+        {dir / "missing", 100, ENOENT},
+    };
+    for (const auto& f : failures) {
+        errno = 0;
+        EXPECT_FALSE(fs::readWholeFile(f.path.c_str(), out, f.limit)) << f.path;
+        EXPECT_EQ(errno, f.error) << f.path;
+        EXPECT_EQ(out.length(), 3u) << f.path;
+    }
 }
 
 TEST(FileSystem, NameAndDirectoryParts)

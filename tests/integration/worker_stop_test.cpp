@@ -22,7 +22,7 @@
 #include "core/messages.h"
 #include "core/notification_sink.h"
 #include "integration/support/integration_support.h"
-#include "convert/configuration.h"
+#include "settings/settings.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/support/fake_task_surroundings.h"
 #include "tasks/task_list_model.h"
@@ -213,8 +213,8 @@ TEST(WorkerStop, DuringEachPostProcessingStepEndsNotDoneWithAnEmptyFolder)
     run("ffmpeg -nostdin -y -loglevel error -i " + quote(clip()) + " -t 2 -c copy " + quote(source));
     ASSERT_TRUE(stdfs::exists(source));
     const std::string out = kDataDir + "/mux-stop";
-    const core::TextString savedFolder = convert::settings().outputFolder();
-    convert::settings().setOutputFolder(out.c_str());
+    const core::TextString savedFolder = settings::current().outputFolder();
+    settings::current().setOutputFolder(out.c_str());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " of format " + std::to_string(c.format));
@@ -258,7 +258,7 @@ TEST(WorkerStop, DuringEachPostProcessingStepEndsNotDoneWithAnEmptyFolder)
         EXPECT_EQ(processesLeft("mux-stop/"), std::vector<std::string>{});
         EXPECT_EQ(host.allDoneCount, 0);
     }
-    convert::settings().setOutputFolder(savedFolder);
+    settings::current().setOutputFolder(savedFolder);
     stdfs::remove(source);
 }
 

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "convert/configuration.h"
 #include "core/messages.h"
+#include "settings/settings.h"
 #include "tasks/support/fake_task_surroundings.h"
 
 namespace qf::tasks {
@@ -33,7 +33,7 @@ class TaskListModelTest : public ::testing::Test {
 protected:
     TaskListModelTest()
     {
-        convert::settings().setOutputFolder("/out");
+        settings::current().setOutputFolder("/out");
         host.settings.selectModel(3, 0, 9); // Flash Player, flv
         model.setClock([this] { return now; });
     }
@@ -445,7 +445,7 @@ TEST_F(TaskListModelTest, NewOutputPathsNameNoExistingFileAndNoOtherRowsOutput)
         = std::filesystem::temp_directory_path() / ("qf-unique-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    convert::settings().setOutputFolder(dir.string().c_str());
+    settings::current().setOutputFolder(dir.string().c_str());
     const std::string out = dir.string() + "/clip.avi-mp4";
     // A finished iPod conversion already stands in the folder.
     std::FILE* done = std::fopen((out + ".mp4").c_str(), "wb");
@@ -549,7 +549,7 @@ TEST_F(TaskListModelTest, FollowingTheFolderHandsOutOneTaskAtATime)
     EXPECT_EQ(text(1, kColumnState), "排队");
     // The folder changes during the run: the queued rows follow it, the
     // running one writes where it began.
-    convert::settings().setOutputFolder("/elsewhere");
+    settings::current().setOutputFolder("/elsewhere");
     model.refreshPlannedOutputs();
     EXPECT_EQ(text(0, kColumnOutput), "/out/c.avi-flv.flv");
     EXPECT_EQ(text(1, kColumnOutput), "/elsewhere/b.avi-flv.flv");
@@ -566,7 +566,7 @@ TEST_F(TaskListModelTest, FollowingTheFolderHandsOutOneTaskAtATime)
     EXPECT_EQ(queue.ends, 1);
     EXPECT_EQ(a->state, kStateNotDone);
     EXPECT_EQ(text(2, kColumnState), "未完成");
-    convert::settings().setOutputFolder("/out");
+    settings::current().setOutputFolder("/out");
 }
 
 TEST_F(TaskListModelTest, ARerunNeverReplacesTheFileOfTheLastRun)
@@ -574,7 +574,7 @@ TEST_F(TaskListModelTest, ARerunNeverReplacesTheFileOfTheLastRun)
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qf-rerun-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    convert::settings().setOutputFolder(dir.string().c_str());
+    settings::current().setOutputFolder(dir.string().c_str());
     const std::string plain = dir.string() + "/clip.avi-flv";
     auto touch = [](const std::string& path) {
         std::FILE* f = std::fopen(path.c_str(), "wb");

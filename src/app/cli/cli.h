@@ -1,9 +1,6 @@
 #pragma once
 // The subcommand registry and the start-up that every subcommand shares.
-// Each cli_<name>.cpp registers its subcommand with a static CliRegistration;
-// start-up hooks that belong to a layer (loading the media-information
-// library, handing the encoder path to the command builder, reading the
-// configuration) are registered the same way by the layer's subcommand file.
+// Each cli_<name>.cpp registers its subcommand with a static CliRegistration.
 
 #include <functional>
 #include <string>
@@ -26,18 +23,9 @@ struct CliRegistration {
     explicit CliRegistration(Subcommand command);
 };
 
-// Start-up hooks contributed by the layers (see core/startup.h for the order).
-struct CliStartupHooks {
-    std::function<bool()> loadMediaLibrary;
-    std::function<void()> unloadMediaLibrary;
-    std::function<void(const char*)> setEncoderPath;
-    std::function<void()> loadConfiguration; // read-only: the CLI never writes "cfg"
-};
-CliStartupHooks& cliStartupHooks();
-
 // Runs the start-up sequence once (program directory, media library, tool
-// paths, encoder path, configuration). Prints the failure to standard error
-// and returns false when it fails.
+// paths, encoder path, configuration read only). Prints the failure to
+// standard error and returns false when it fails.
 bool startUp();
 
 // True when args holds -h or --help.

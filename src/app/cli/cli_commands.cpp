@@ -1,6 +1,5 @@
 // quillfer-cli commands: the encoder command lines of one conversion, as the
-// conversion worker would run them. Also hands the encoder path and the
-// configuration to the shared start-up.
+// conversion worker would run them.
 
 #include <cstdio>
 #include <string>
@@ -10,7 +9,6 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_selection.h"
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 
 namespace qf::cli {
 
@@ -61,15 +59,6 @@ int runCommands(const std::vector<std::string>& args)
 
 const CliRegistration registration(Subcommand{"commands", "print the encoder command lines of one conversion",
                                               runCommands});
-
-// The command builder's encoder path and the configuration, read only: the
-// CLI never writes the "cfg" file nor creates folders at start-up.
-const bool hooksRegistered = [] {
-    CliStartupHooks& hooks = cliStartupHooks();
-    hooks.setEncoderPath = [](const char* path) { convert::CommandLineBuilder::setEncoderPath(path); };
-    hooks.loadConfiguration = [] { convert::loadConfiguration(convert::LoadMode::ReadOnly); };
-    return true;
-}();
 
 } // namespace
 

@@ -29,12 +29,12 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_selection.h"
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "core/notification_sink.h"
 #include "core/readable_text.h"
 #include "core/text_string.h"
+#include "settings/settings.h"
 #include "tasks/conversion_worker.h"
 #include "tasks/output_name.h"
 #include "tasks/task_list_model.h"
@@ -745,7 +745,7 @@ int runConvert(const std::vector<std::string>& args)
         }
     }
     if (haveSettings)
-        convert::settings().setOutputFolder(core::fs::directoryPart(settings.outputPath.c_str()));
+        settings::current().setOutputFolder(core::fs::directoryPart(settings.outputPath.c_str()));
 
     CliHost host(settings);
     tasks::WorkerPool pool(static_cast<int>(jobs));

@@ -8,10 +8,10 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/cli_options.h"
-#include "convert/configuration.h"
 #include "convert/conversion_settings.h"
 #include "convert/device_models.h"
 #include "convert/value_tables.h"
+#include "settings/settings.h"
 
 namespace qf::cli {
 
@@ -126,7 +126,7 @@ int runFormats(const std::vector<std::string>& args)
     for (int32_t c = 0; c < convert::kCategoryCount; ++c) {
         std::printf("%d %s\n", c, convert::categoryName(c));
         convert::DeviceModelList list;
-        convert::buildCategoryList(c, convert::settings().presets(), list);
+        convert::buildCategoryList(c, settings::current().presets(), list);
         for (int32_t row = 0; row < list.size(); ++row) {
             const convert::DeviceModel& m = *list.at(row);
             std::printf("  %d %s%s\n", row, m.name.c_str(), m.isPreset ? " (preset)" : "");

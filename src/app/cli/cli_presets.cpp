@@ -1,47 +1,28 @@
 // quillfer-cli presets: the user presets of the cfg file listed, shown,
 // deleted, written to a file and read back, so that a batch on another
-// machine converts with the same settings. A preset file is text (see
-// preset_text.h); the older binary files, the preset's record as the cfg
-// stores it after a header line and its length and with a check of the
-// record's bytes after it, are still read.
+// machine converts with the same settings. A preset file is text; the older
+// binary files are still read (settings/preset_file.h).
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <string_view>
 #include <unistd.h>
 #include <vector>
 
 #include "app/cli/cli.h"
 #include "app/cli/cli_options.h"
-#include "app/cli/cli_presets.h"
 #include "app/cli/cli_selection.h"
-#include "app/cli/preset_text.h"
-#include "convert/configuration.h"
-#include "core/byte_buffer.h"
 #include "core/file_system.h"
 #include "core/program_directory.h"
+#include "settings/configuration_file.h"
+#include "settings/preset_file.h"
+#include "settings/preset_text.h"
 
 namespace qf::cli {
 
 namespace {
-
-constexpr char kMagic[] = "QUILLFER-PRESET 1\n";
-constexpr uint32_t kMagicSize = sizeof kMagic - 1;
-constexpr uint32_t kMaxFileSize = 1 << 20;
-
-// FNV-1a over the record: catches a cut or altered file.
-uint32_t check(const uint8_t* bytes, uint32_t n)
-{
-    uint32_t h = 2166136261u;
-    for (uint32_t i = 0; i < n; ++i)
-        h = (h ^ bytes[i]) * 16777619u;
-    return h;
-}
-
-uint32_t readLe(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 // What a new preset is made from ("presets export NAME FILE OPTIONS").
 constexpr CliOption<SelectionArgs> kExportOptions[] = {
@@ -74,7 +55,7 @@ void printHelp()
 std::vector<const convert::DeviceModel*> presetsNamed(const std::string& name)
 {
     std::vector<const convert::DeviceModel*> found;
-    for (const convert::DeviceModel& preset : convert::settings().presets())
+    for (const convert::DeviceModel& preset : settings::current().presets())
         if (name == preset.name.c_str())
             found.push_back(&preset);
     return found;
@@ -87,7 +68,7 @@ const convert::DeviceModel* onePreset(const std::string& name)
     if (found.size() == 1)
         return found.front();
     std::string names;
-    for (const convert::DeviceModel& preset : convert::settings().presets())
+    for (const convert::DeviceModel& preset : settings::current().presets())
         names += (names.empty() ? "" : ", ") + std::string(preset.name.c_str());
     if (found.empty())
         std::fprintf(stderr, "quillfer-cli presets: 没有预设 '%s'；现有：%s\n", name.c_str(),
@@ -119,7 +100,7 @@ int exportPreset(const std::string& name, const std::string& file, const std::ve
 {
     if (options.empty()) {
         const convert::DeviceModel* found = onePreset(name);
-        return found ? writeNewFile(file, presetToText(*found)) : kExitUsage;
+        return found ? writeNewFile(file, settings::presetToText(*found)) : kExitUsage;
     }
     // A new preset from the options, as the window's save-preset command makes one.
     SelectionArgs selection;
@@ -144,7 +125,7 @@ int exportPreset(const std::string& name, const std::string& file, const std::ve
         std::fprintf(stderr, "quillfer-cli presets: 不能用这些选项生成预设 '%s'\n", name.c_str());
         return kExitUsage;
     }
-    return writeNewFile(file, presetToText(*made.at(0)));
+    return writeNewFile(file, settings::presetToText(*made.at(0)));
 }
 
 int showPreset(const std::string& name)
@@ -152,13 +133,13 @@ int showPreset(const std::string& name)
     const convert::DeviceModel* found = onePreset(name);
     if (!found)
         return kExitUsage;
-    std::fputs(presetToText(*found).c_str(), stdout);
+    std::fputs(settings::presetToText(*found).c_str(), stdout);
     return kExitOk;
 }
 
 int listPresets()
 {
-    for (const convert::DeviceModel& preset : convert::settings().presets()) {
+    for (const convert::DeviceModel& preset : settings::current().presets()) {
         const char* format = preset.formats.empty() ? "" : convert::formatChoiceLabel(preset.formats.front().format);
         std::printf("%s\t%s\t%s\n", convert::categoryName(preset.category), preset.name.c_str(), format);
     }
@@ -169,11 +150,11 @@ int listPresets()
 // that could not be read gave the defaults.
 bool configurationWritable()
 {
-    const convert::ConfigurationPaths paths = convert::configurationPaths(core::programDirectory());
-    convert::Configuration onDisk;
+    const settings::ConfigurationPaths paths = settings::configurationPaths(core::programDirectory());
+    settings::Configuration onDisk;
     if (core::fs::exists(paths.readPath.c_str())
-        && !convert::loadConfigurationFile(onDisk, paths.readPath.c_str(), core::programDirectory(),
-                                           convert::LoadMode::ReadOnly)) {
+        && !settings::loadConfigurationFile(onDisk, paths.readPath.c_str(), core::programDirectory(),
+                                            settings::LoadMode::ReadOnly)) {
         std::fprintf(stderr, "quillfer-cli presets: 不能读取 cfg 文件 %s；什么也没有改\n", paths.readPath.c_str());
         return false;
     }
@@ -187,14 +168,14 @@ int deletePreset(const std::string& name)
         return kExitUsage;
     if (!configurationWritable())
         return kExitFailed;
-    convert::Configuration& config = convert::settings().record();
+    settings::Configuration& config = settings::current().record();
     convert::DeviceModelList kept;
     for (const convert::DeviceModel& preset : config.presets)
         if (&preset != found)
             kept.add(preset);
     config.presets = kept;
     config.presets.renumber();
-    if (!convert::saveConfiguration()) {
+    if (!settings::saveConfiguration()) {
         std::fprintf(stderr, "quillfer-cli presets: 不能写入 cfg 文件\n");
         return kExitFailed;
     }
@@ -205,13 +186,13 @@ int importPreset(const std::string& file)
 {
     convert::DeviceModel preset;
     std::string error;
-    if (!readPresetFile(file, preset, error)) {
+    if (!settings::loadPresetFile(file, preset, error)) {
         std::fprintf(stderr, "quillfer-cli presets: %s\n", error.c_str());
         return kExitFailed;
     }
     if (!configurationWritable())
         return kExitFailed;
-    convert::Configuration& config = convert::settings().record();
+    settings::Configuration& config = settings::current().record();
     for (const convert::DeviceModel& existing : config.presets) {
         if (existing.category == preset.category && existing.name == preset.name) {
             std::fprintf(stderr, "quillfer-cli presets: 已有预设 '%s'\n", preset.name.c_str());
@@ -220,7 +201,7 @@ int importPreset(const std::string& file)
     }
     config.presets.add(preset);
     config.presets.renumber();
-    if (!convert::saveConfiguration()) {
+    if (!settings::saveConfiguration()) {
         std::fprintf(stderr, "quillfer-cli presets: 不能写入 cfg 文件\n");
         return kExitFailed;
     }
@@ -260,44 +241,5 @@ const CliRegistration registration(Subcommand{"presets", "list, show, export, im
                                               runPresets});
 
 } // namespace
-
-bool readPresetFile(const std::string& file, convert::DeviceModel& out, std::string& error)
-{
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f) {
-        error = "不能读取 " + file + "：" + std::strerror(errno);
-        return false;
-    }
-    std::vector<uint8_t> bytes(kMaxFileSize + 1);
-    const size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    bytes.resize(got);
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (got <= kMaxFileSize && looksLikePresetText(text)) {
-        if (!presetFromText(text, out, error)) {
-            error = file + " " + error;
-            return false;
-        }
-        return true;
-    }
-    if (got < kMagicSize + 8 || got > kMaxFileSize || std::memcmp(bytes.data(), kMagic, kMagicSize) != 0) {
-        error = file + " 不是预设文件";
-        return false;
-    }
-    const uint32_t n = readLe(bytes.data() + kMagicSize);
-    if (n != got - kMagicSize - 8 || check(bytes.data() + kMagicSize + 4, n) != readLe(bytes.data() + got - 4)) {
-        error = file + " 已损坏：校验不符";
-        return false;
-    }
-    core::ByteBuffer record;
-    record.appendBytes(bytes.data() + kMagicSize + 4, n);
-    convert::DeviceModel preset;
-    if (!preset.decode(record) || !preset.isPreset) {
-        error = file + " 中没有可读的预设";
-        return false;
-    }
-    out = preset;
-    return true;
-}
 
 } // namespace qf::cli

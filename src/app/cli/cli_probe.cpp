@@ -88,15 +88,6 @@ int runProbe(const std::vector<std::string>& arguments)
 const CliRegistration registration(Subcommand{"probe", "print the media facts of files (format, video, audio)",
                                               runProbe});
 
-// The media-information library is loaded with the rest of start-up, from
-// the program directory that start-up has just found.
-const bool hooksInstalled = [] {
-    CliStartupHooks& hooks = cliStartupHooks();
-    hooks.loadMediaLibrary = [] { return probe::loadMediaInfoLibrary(core::programDirectory()); };
-    hooks.unloadMediaLibrary = [] { probe::unloadMediaInfoLibrary(); };
-    return true;
-}();
-
 } // namespace
 
 } // namespace qf::cli

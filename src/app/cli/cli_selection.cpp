@@ -8,14 +8,14 @@
 #include <unistd.h>
 
 #include "app/cli/cli.h"
-#include "app/cli/cli_presets.h"
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "convert/device_models.h"
 #include "convert/value_tables.h"
 #include "core/clock_time.h"
 #include "core/file_system.h"
 #include "probe/media_summary.h"
+#include "settings/preset_file.h"
+#include "settings/settings.h"
 
 namespace qf::cli {
 
@@ -141,7 +141,7 @@ int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out,
         return kExitUsage;
     }
     convert::DeviceModel filePreset;
-    if (fromFile && !readPresetFile(args.presetFile, filePreset, error))
+    if (fromFile && !settings::loadPresetFile(args.presetFile, filePreset, error))
         return kExitUsage;
     const int32_t category = fromFile ? filePreset.category : resolveCategory(args.category);
     if (category < 0) {
@@ -149,7 +149,7 @@ int configureChoice(const SelectionArgs& args, convert::CommandLineBuilder& out,
         return kExitUsage;
     }
     convert::DeviceModelList list;
-    convert::buildCategoryList(category, convert::settings().presets(), list);
+    convert::buildCategoryList(category, settings::current().presets(), list);
     long row = -1;
     const convert::DeviceModel* entry = nullptr;
     if (fromFile) {
@@ -240,7 +240,7 @@ int configureBuilder(const SelectionArgs& args, const std::string& file, convert
         return status;
     out.sourcePath = path.c_str();
 
-    const std::string folder = args.outputFolder.empty() ? std::string(convert::settings().outputFolder().c_str())
+    const std::string folder = args.outputFolder.empty() ? std::string(settings::current().outputFolder().c_str())
                                                          : absolutePath(args.outputFolder);
     if (folder.empty()) {
         error = "没有输出目录：请用 --output-folder 给出";

@@ -5,9 +5,12 @@
 
 #include "app/cli/cli.h"
 #include "app/version_notice.h"
+#include "convert/command_line_builder.h"
 #include "core/platform/descriptors.h"
 #include "core/program_directory.h"
 #include "core/startup.h"
+#include "probe/media_info_library.h"
+#include "settings/configuration_file.h"
 
 namespace qf::cli {
 
@@ -43,12 +46,6 @@ void printUsage(FILE* out)
 
 CliRegistration::CliRegistration(Subcommand command) { registry()[command.name] = std::move(command); }
 
-CliStartupHooks& cliStartupHooks()
-{
-    static CliStartupHooks hooks;
-    return hooks;
-}
-
 bool wantsHelp(const std::vector<std::string>& args)
 {
     for (const auto& a : args) {
@@ -68,12 +65,14 @@ bool startUp()
         return ok;
     done = true;
     static core::SystemProgramLocator locator(g_argc, g_argv);
-    const CliStartupHooks& layer = cliStartupHooks();
     core::StartupHooks hooks;
-    hooks.loadMediaLibrary = layer.loadMediaLibrary;
-    hooks.unloadMediaLibrary = layer.unloadMediaLibrary;
-    hooks.setEncoderPath = layer.setEncoderPath;
-    hooks.loadConfiguration = layer.loadConfiguration;
+    // The media-information library comes from the program directory that
+    // start-up has just found.
+    hooks.loadMediaLibrary = [] { return probe::loadMediaInfoLibrary(core::programDirectory()); };
+    hooks.unloadMediaLibrary = [] { probe::unloadMediaInfoLibrary(); };
+    hooks.setEncoderPath = [](const char* path) { convert::CommandLineBuilder::setEncoderPath(path); };
+    // Read only: the CLI never writes the "cfg" file nor creates folders at start-up.
+    hooks.loadConfiguration = [] { settings::loadConfiguration(settings::LoadMode::ReadOnly); };
     hooks.reportFailure = [](const char* text) { std::fprintf(stderr, "quillfer-cli: %s\n", text); };
     static core::Application app(locator, std::move(hooks));
     ok = app.startUp();

@@ -12,10 +12,10 @@
 #include "app/gui/single_instance.h"
 #include "app/gui/stop_signals.h"
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "core/text_string.h"
 #include "core/window_fade.h"
 #include "probe/media_info_library.h"
+#include "settings/configuration_file.h"
 #include "tasks/task_list_model.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
@@ -40,9 +40,9 @@ void createSharedResources()
 
 void destroySharedResources() {}
 
-void loadGuiConfiguration() { convert::loadConfiguration(convert::LoadMode::ReadWrite); }
+void loadGuiConfiguration() { settings::loadConfiguration(settings::LoadMode::ReadWrite); }
 
-void saveGuiConfiguration() { convert::saveConfiguration(); }
+void saveGuiConfiguration() { settings::saveConfiguration(); }
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include "app/gui/display_check.h"
 #include "app/gui/gui_startup.h"
 #include "app/gui/single_instance.h"
-#include "convert/configuration.h"
 #include "core/platform/descriptors.h"
 #include "core/program_directory.h"
 #include "core/startup.h"
 #include "probe/media_info_library.h"
+#include "settings/configuration_file.h"
 #include "ui/shell/qt_shell.h"
 
 namespace {
@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     qf::core::ProgramLocation where;
     // Without a program directory start-up fails with its own message below.
     if (qf::core::findProgramDirectory(locator, where)) {
-        const auto paths = qf::convert::configurationPaths(where.programDirectory.c_str());
+        const auto paths = qf::settings::configurationPaths(where.programDirectory.c_str());
         instance = std::make_unique<qf::app::SingleInstance>(QString::fromLocal8Bit(paths.writePath.c_str()));
         QString report;
         if (instance->claim(files, &report) == qf::app::SingleInstance::Role::HandedOver) {

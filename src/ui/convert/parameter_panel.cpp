@@ -3,9 +3,9 @@
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 
-#include "convert/configuration.h"
 #include "convert/value_tables.h"
 #include "core/messages.h"
+#include "settings/settings.h"
 #include "ui/controls/skin_combo_box.h"
 #include "ui/controls/skin_slider.h"
 #include "ui/controls/skin_time_picker.h"
@@ -166,7 +166,7 @@ void ParameterPanel::categoryChanged()
     const int category = row(kCategoryCombo);
     if (category < 0)
         return;
-    convert::buildCategoryList(category, convert::settings().presets(), models_);
+    convert::buildCategoryList(category, settings::current().presets(), models_);
     fillModelCombo();
     setRow(kModelCombo, 0);
     modelChanged();
@@ -378,7 +378,7 @@ void ParameterPanel::applySettings(const convert::ConversionSettings& settings)
     const int32_t category = settings_.category;
     if (category >= 0 && category < convert::kCategoryCount) {
         setRow(kCategoryCombo, category);
-        convert::buildCategoryList(category, convert::settings().presets(), models_);
+        convert::buildCategoryList(category, settings::current().presets(), models_);
         fillModelCombo();
         const int modelRow = models_.rowOfModel(settings_.model);
         setRow(kModelCombo, modelRow >= 0 ? modelRow : 0);

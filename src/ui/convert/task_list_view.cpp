@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "convert/configuration.h"
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "probe/media_summary.h"
+#include "settings/settings.h"
 #include "ui/controls/skin_header.h"
 #include "ui/convert/task_item_model.h"
 #include "ui/convert/task_row_painter.h"

@@ -13,7 +13,7 @@
 #include <QWindow>
 
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
+#include "settings/settings.h"
 #include "tasks/task_state.h"
 #include "ui/controls/skin_button.h"
 #include "ui/convert/parameter_panel.h"
@@ -120,11 +120,11 @@ void MainWindow::startConversion()
         return;
     const tasks::TaskListModel& list = taskList_->model();
     if (list.rowCount() == 0) {
-        if (convert::settings().promptNoFiles()) {
+        if (settings::current().promptNoFiles()) {
             bool ticked = false;
             ConfirmBox::ask(this, toQ(kNoFilesText), kConfirmOk, toQ(kDontAskAgainText), &ticked);
             if (ticked)
-                convert::settings().setPromptNoFiles(false);
+                settings::current().setPromptNoFiles(false);
         }
         return;
     }
@@ -144,16 +144,16 @@ void MainWindow::startConversion()
         bool ticked = false;
         ConfirmBox::ask(this, toQ(kStartText), kConfirmOk, toQ(kShutdownChoiceText), &ticked);
         if (ticked)
-            convert::settings().setShutdownWhenDone(true);
+            settings::current().setShutdownWhenDone(true);
         if (!taskList_->start())
-            convert::settings().setShutdownWhenDone(false);
+            settings::current().setShutdownWhenDone(false);
         return;
     }
-    if (convert::settings().promptNoneChecked()) {
+    if (settings::current().promptNoneChecked()) {
         bool ticked = false;
         ConfirmBox::ask(this, toQ(kNoneCheckedText), kConfirmOk, toQ(kDontAskAgainText), &ticked);
         if (ticked)
-            convert::settings().setPromptNoneChecked(false);
+            settings::current().setPromptNoneChecked(false);
     }
 }
 

@@ -3,9 +3,9 @@
 // Codes 1, 3, 4 and 8 arrive posted; 2, 5, 6, 7 and 9 are sent and answered.
 #include "ui/main/main_window.h"
 
-#include "convert/configuration.h"
 #include "convert/device_models.h"
 #include "core/messages.h"
+#include "settings/configuration_file.h"
 #include "tasks/conversion_task.h"
 #include "ui/convert/parameter_panel.h"
 #include "ui/convert/save_preset_dialog.h"
@@ -96,12 +96,12 @@ void MainWindow::savePresetFlow()
     QString name;
     if (!SavePresetDialog::ask(this, placement, panelPicture(), &name))
         return;
-    const int row = convert::addPreset(fromQ(name).c_str(), *panel_->currentSettings(), panel_->modelList());
+    const int row = settings::addPreset(fromQ(name).c_str(), *panel_->currentSettings(), panel_->modelList());
     if (row < 0)
         return;
     // At once, not only at exit: a crash, a kill or a second window's exit
     // must not cost the user this preset.
-    convert::saveConfiguration();
+    settings::saveConfiguration();
     panel_->showNewPreset(row);
 }
 
@@ -118,7 +118,7 @@ void MainWindow::slideStep(int height, bool finished)
 
 void MainWindow::allDone()
 {
-    if (!convert::settings().shutdownWhenDone())
+    if (!settings::current().shutdownWhenDone())
         return;
     if (!runShutdownSequence())
         return;

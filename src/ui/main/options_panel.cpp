@@ -7,13 +7,13 @@
 #include <string>
 #include <type_traits>
 
-#include "convert/configuration.h"
+#include "core/file_system.h"
 #include "core/messages.h"
 #include "core/platform/desktop_shortcut.h"
 #include "core/platform/system_shutdown.h"
 #include "core/platform/user_folders.h"
-#include "core/file_system.h"
 #include "core/program_directory.h"
+#include "settings/settings.h"
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_check_box.h"
 #include "ui/notify/confirm_box.h"
@@ -54,21 +54,21 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
     prompts_ = place(new SkinCheckBox(QStringLiteral("显示提示信息"), this), kPromptsId, 10, 40);
     shutdown_ = place(new SkinCheckBox(QStringLiteral("转换完成自动关机"), this), kShutdownId, 10, 65);
     keepTree_ = place(new SkinCheckBox(QStringLiteral("保持文件夹结构"), this), kKeepTreeId, 10, 80);
-    floatingTips_->setChecked(convert::settings().showFloatingTips());
-    keepTree_->setChecked(convert::settings().keepFolderTree());
+    floatingTips_->setChecked(settings::current().showFloatingTips());
+    keepTree_->setChecked(settings::current().keepFolderTree());
 
     connect(shortcut_, &QAbstractButton::clicked, this, [this] { createShortcut(); });
     connect(floatingTips_, &QAbstractButton::clicked, this, [this](bool checked) {
-        convert::settings().setShowFloatingTips(checked);
+        settings::current().setShowFloatingTips(checked);
         setFloatingTipsEnabled(checked);
     });
     connect(keepTree_, &QAbstractButton::clicked, this, [this](bool checked) {
-        convert::settings().setKeepFolderTree(checked);
+        settings::current().setKeepFolderTree(checked);
         Q_EMIT keepFolderTreeChanged();
     });
     connect(prompts_, &QAbstractButton::clicked, this, [](bool checked) {
-        convert::settings().setPromptNoFiles(checked);
-        convert::settings().setPromptNoneChecked(checked);
+        settings::current().setPromptNoFiles(checked);
+        settings::current().setPromptNoneChecked(checked);
     });
     // The box shows that a conversion runs; clearing it cancels the
     // shutdown that the Start prompt may have asked for, and ticking it asks
@@ -76,7 +76,7 @@ OptionsPanel::OptionsPanel(QObject* hub, QWidget* parent)
     // conversion has ended there is nothing left to shut down after.
     connect(shutdown_, &QAbstractButton::clicked, this, [this](bool checked) {
         if (converting())
-            convert::settings().setShutdownWhenDone(checked);
+            settings::current().setShutdownWhenDone(checked);
         else
             refresh();
     });
@@ -104,9 +104,9 @@ void OptionsPanel::refresh()
     const bool running = converting();
     shutdown_->setEnabled(running);
     shutdown_->setChecked(running);
-    prompts_->setChecked(convert::settings().promptNoFiles() && convert::settings().promptNoneChecked());
-    floatingTips_->setChecked(convert::settings().showFloatingTips());
-    keepTree_->setChecked(convert::settings().keepFolderTree());
+    prompts_->setChecked(settings::current().promptNoFiles() && settings::current().promptNoneChecked());
+    floatingTips_->setChecked(settings::current().showFloatingTips());
+    keepTree_->setChecked(settings::current().keepFolderTree());
 }
 
 void OptionsPanel::showEvent(QShowEvent* event)

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QUrl>
 
-#include "convert/configuration.h"
 #include "core/messages.h"
+#include "settings/settings.h"
 #include "ui/controls/link_label.h"
 #include "ui/controls/small_button.h"
 #include "ui/shell/file_manager.h"
@@ -26,7 +26,7 @@ const QString& changeFolderText()
 
 QString pickFolderWithDialog(QWidget* parent, const QString& title)
 {
-    return QFileDialog::getExistingDirectory(parent, title, toQ(convert::settings().outputFolder()),
+    return QFileDialog::getExistingDirectory(parent, title, toQ(settings::current().outputFolder()),
                                              QFileDialog::ShowDirsOnly);
 }
 
@@ -64,7 +64,7 @@ ParameterToolbar::ParameterToolbar(QObject* hub, QWidget* parent)
     // Its tip promises a change of folder, so it keeps that promise.
     connect(folder_, &QAbstractButton::clicked, this, [this] { chooseOutputFolder(); });
 
-    const QString folder = toQ(convert::settings().outputFolder());
+    const QString folder = toQ(settings::current().outputFolder());
     link_ = new LinkLabel(QPoint(90, 7), kLinkMaximumWidth, this, folder, folder, skin::mediumFont());
     link_->setColours(skin::kSkinColour, 0xFFFF00, 0x00FFFF);
     link_->setTooltip(QStringLiteral("打开转换输出目录"));
@@ -101,14 +101,14 @@ void ParameterToolbar::chooseOutputFolder()
     const QString picked = picker_(this, changeFolderText());
     if (picked.isEmpty())
         return;
-    convert::settings().setOutputFolder(toText(normalisedFolder(picked)));
+    settings::current().setOutputFolder(toText(normalisedFolder(picked)));
     refreshFolderLink();
     Q_EMIT outputFolderChanged();
 }
 
 void ParameterToolbar::refreshFolderLink()
 {
-    const QString folder = toQ(convert::settings().outputFolder());
+    const QString folder = toQ(settings::current().outputFolder());
     link_->setTextAndTarget(folder, folder);
 }
 

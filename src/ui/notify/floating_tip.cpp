@@ -10,7 +10,7 @@
 #include <QScreen>
 
 #include "core/window_fade.h"
-#include "convert/configuration.h"
+#include "settings/settings.h"
 #include "ui/skin/skin.h"
 
 namespace qf::ui {
@@ -86,8 +86,8 @@ QPoint infoPopupPosition(QSize popup, QPoint cursor, int screenHeight)
 
 // The option lives in the configuration, so the options panel and the cfg
 // file see the same value.
-void setFloatingTipsEnabled(bool enabled) { convert::settings().setShowFloatingTips(enabled); }
-bool floatingTipsEnabled() { return convert::settings().showFloatingTips(); }
+void setFloatingTipsEnabled(bool enabled) { settings::current().setShowFloatingTips(enabled); }
+bool floatingTipsEnabled() { return settings::current().showFloatingTips(); }
 void setTipMainWindow(QWidget* mainWindow) { g_mainWindow = mainWindow; }
 
 FloatingTip* currentHoverTip() { return g_hover.data(); }

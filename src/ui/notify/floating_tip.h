@@ -29,7 +29,7 @@ QPoint hoverTipPosition(QSize tip, const QRect& owner, bool above, bool atCursor
 // pixels above the bottom of the screen.
 QPoint infoPopupPosition(QSize popup, QPoint cursor, int screenHeight);
 
-// Tips follow the user's "show floating tips" option (convert::settings().showFloatingTips()).
+// Tips follow the user's "show floating tips" option (settings::current().showFloatingTips()).
 void setFloatingTipsEnabled(bool enabled);
 bool floatingTipsEnabled();
 // The window whose rectangle bounds hover tips; by default the owner's

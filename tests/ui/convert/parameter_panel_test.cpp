@@ -7,9 +7,10 @@
 
 #include <vector>
 
-#include "convert/configuration.h"
 #include "convert/device_models.h"
 #include "core/messages.h"
+#include "settings/settings.h"
+#include "support/format_table.h"
 #include "ui/controls/skin_combo_box.h"
 #include "ui/controls/skin_slider.h"
 #include "ui/controls/skin_time_picker.h"
@@ -19,7 +20,6 @@
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 #include "ui/ui_test_support.h"
-#include "support/format_table.h"
 
 using namespace qf;
 using namespace qf::ui;
@@ -60,10 +60,10 @@ class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = convert::settings().record().presets;
-        convert::settings().record().presets.clear();
+        saved_ = settings::current().record().presets;
+        settings::current().record().presets.clear();
     }
-    void TearDown() override { convert::settings().record().presets = saved_; }
+    void TearDown() override { settings::current().record().presets = saved_; }
 
     // Chooses a row as the user does; the combo's selection logic runs.
     static void choose(ParameterPanel& panel, int id, int row) { panel.combo(id)->setCurrentIndex(row); }
@@ -255,10 +255,10 @@ TEST_F(PanelTest, AnAddedFormatRowBringsItsLabelAndItsEnableRules)
     convert::DeviceModelList list;
     ConversionSettings song;
     song.selectModel(7, 0, ExtendedFormatTable::added(0));
-    ASSERT_GE(convert::addPreset("歌", song, list), 0);
+    ASSERT_GE(settings::addPreset("歌", song, list), 0);
     ConversionSettings film;
     film.selectModel(2, 0, ExtendedFormatTable::added(1));
-    ASSERT_GE(convert::addPreset("片", film, list), 0);
+    ASSERT_GE(settings::addPreset("片", film, list), 0);
 
     ParameterPanel panel(&hub);
     choose(panel, 1019, 2);
@@ -507,7 +507,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     hub.requests.clear();
 
     // The main window's save flow.
-    const int row = convert::addPreset("我的PSP", *panel.currentSettings(), panel.modelList());
+    const int row = settings::addPreset("我的PSP", *panel.currentSettings(), panel.modelList());
     ASSERT_EQ(row, 0);
     panel.showNewPreset(row);
     EXPECT_EQ(rows(panel, 1020), (QStringList{QStringLiteral("我的PSP"), QStringLiteral("默认参数")}));
@@ -521,7 +521,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     panel.combo(1020)->hidePopup();
 
     // The preset stands in the process-wide list and in every later list of its category.
-    ASSERT_EQ(convert::settings().record().presets.size(), 1);
+    ASSERT_EQ(settings::current().record().presets.size(), 1);
     choose(panel, 1019, 0);
     choose(panel, 1019, 2);
     EXPECT_EQ(rows(panel, 1020).front(), QStringLiteral("我的PSP"));
@@ -539,7 +539,7 @@ TEST_F(PanelTest, ANewPresetIsSelectedInTheDroppedModelListWithoutReapplyingTheR
     EXPECT_EQ(panel.settings().videoBitrateIndex, 12);
 
     // A second preset goes after the first, before the built-in model.
-    const int second = convert::addPreset("第二", *panel.currentSettings(), panel.modelList());
+    const int second = settings::addPreset("第二", *panel.currentSettings(), panel.modelList());
     EXPECT_EQ(second, 1);
     panel.showNewPreset(second);
     EXPECT_EQ(rows(panel, 1020),

@@ -22,7 +22,7 @@
 
 #include "core/clock_time.h"
 #include "core/messages.h"
-#include "convert/configuration.h"
+#include "settings/settings.h"
 #include "tasks/task_state.h"
 #include "ui/controls/skin_header.h"
 #include "ui/convert/support/task_list_support.h"
@@ -58,7 +58,7 @@ protected:
         outDir
             = test::dataDir() + "/out-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
         stdfs::remove_all(outDir);
-        convert::settings().setOutputFolder(outDir.c_str());
+        settings::current().setOutputFolder(outDir.c_str());
         clip = test::makeClip("short clip", 2);
         view = std::make_unique<TaskListView>(&hub, test::realEnvironment());
         view->resize(900, 300);
@@ -475,7 +475,7 @@ TEST_F(TaskListViewTest, ADroppedFolderTreeAddsEveryMediaFileAndCountsTheOthersI
 TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
 {
     test::requireHelperKit();
-    const bool saved = convert::settings().keepFolderTree();
+    const bool saved = settings::current().keepFolderTree();
     const std::string tree = test::dataDir() + "/mirrored tree";
     stdfs::remove_all(tree);
     stdfs::create_directories(tree + "/a/b");
@@ -488,7 +488,7 @@ TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
     for (const bool keep : {true, false}) {
         SCOPED_TRACE(keep);
         stdfs::remove_all(outDir);
-        convert::settings().setKeepFolderTree(keep);
+        settings::current().setKeepFolderTree(keep);
         view->model().setAllChecks(true);
         ASSERT_TRUE(view->start());
         ASSERT_TRUE(test::pumpUntil([&] { return !view->isConverting(); }, 120000));
@@ -509,7 +509,7 @@ TEST_F(TaskListViewTest, WithTheFolderTreeOptionOutputsMirrorTheDroppedTree)
         EXPECT_EQ(made, outputs);
         EXPECT_EQ(made.size(), 3u);
     }
-    convert::settings().setKeepFolderTree(saved);
+    settings::current().setKeepFolderTree(saved);
 }
 
 TEST_F(TaskListViewTest, ARealConversionThroughTheView)

@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "convert/configuration.h"
-#include "core/program_directory.h"
 #include "core/messages.h"
+#include "core/program_directory.h"
+#include "settings/configuration_file.h"
 #include "tasks/task_list_model.h"
 #include "tasks/task_state.h"
 #include "ui/controls/skin_button.h"
@@ -28,13 +28,13 @@
 #include "ui/convert/task_item_model.h"
 #include "ui/convert/task_list_view.h"
 #include "ui/main/main_window.h"
-#include "ui/notify/confirm_box.h"
 #include "ui/main/options_panel.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/slide_panel.h"
 #include "ui/main/support/main_window_fixture.h"
-#include "ui/support/window_test_support.h"
+#include "ui/notify/confirm_box.h"
 #include "ui/shell/qt_shell.h"
+#include "ui/support/window_test_support.h"
 
 using namespace qf::ui;
 using namespace qf::ui::test;
@@ -152,7 +152,7 @@ TEST_F(MainWindowRun, DropChooseCheckStartAndFinish)
     EXPECT_EQ(cell(0, qf::tasks::kColumnFormat), q("mp4-X264,AAC"));
 
     startAnswering(false);
-    EXPECT_FALSE(qf::convert::settings().shutdownWhenDone());
+    EXPECT_FALSE(qf::settings::current().shutdownWhenDone());
     ASSERT_TRUE(waitForState(0, "已完成", 180000)) << cell(0, qf::tasks::kColumnState).toStdString();
     EXPECT_EQ(cell(0, qf::tasks::kColumnProgress), QStringLiteral("100%"));
     const std::string output = list().task(0)->outputPath.c_str();
@@ -241,7 +241,7 @@ TEST_F(MainWindowRun, ShutdownAfterTheLastTaskWhenChosen)
     clickCheckBox(0);
     choose(1019, 7); // MP3: the quickest run
     startAnswering(true);
-    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
+    EXPECT_TRUE(qf::settings::current().shutdownWhenDone());
     ASSERT_TRUE(waitForState(0, "已完成", 120000));
     EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 5000));
     const std::string calls = shutdownLog();
@@ -298,13 +298,13 @@ TEST_F(MainWindowRun, SaveFromAShutPanelSlidesItOpenFirst)
     EXPECT_TRUE(window->slidePanel()->isOpen());
     EXPECT_EQ(window->toolbar()->toggleButton()->state(), 1);
     EXPECT_EQ(window->taskList()->geometry().top(), window->parameterPanel()->geometry().bottom() + 1);
-    ASSERT_EQ(qf::convert::settings().record().presets.size(), 1);
-    EXPECT_EQ(toQ(qf::convert::settings().record().presets.at(0)->name), typed);
+    ASSERT_EQ(qf::settings::current().record().presets.size(), 1);
+    EXPECT_EQ(toQ(qf::settings::current().record().presets.at(0)->name), typed);
     // On disk at once: a crash or a kill from now on loses nothing.
     const std::string dir = qf::core::programDirectory();
-    qf::convert::Configuration onDisk;
-    ASSERT_TRUE(qf::convert::loadConfigurationFile(onDisk, (dir + "/cfg").c_str(), dir.c_str(),
-                                                   qf::convert::LoadMode::ReadOnly));
+    qf::settings::Configuration onDisk;
+    ASSERT_TRUE(qf::settings::loadConfigurationFile(onDisk, (dir + "/cfg").c_str(), dir.c_str(),
+                                                    qf::settings::LoadMode::ReadOnly));
     ASSERT_EQ(onDisk.presets.size(), 1);
     EXPECT_EQ(toQ(onDisk.presets.at(0)->name), typed);
     EXPECT_NE(dir, kProgramDir) << "a test must not write the build's cfg";
@@ -481,7 +481,7 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
     stdfs::create_directories(tree + "/sub");
     for (const std::string& to : {tree + "/clip.avi", tree + "/sub/clip.avi", tree + "/zz.avi"})
         stdfs::copy_file(shortClip(), to);
-    qf::convert::settings().setKeepFolderTree(true);
+    qf::settings::current().setKeepFolderTree(true);
     choose(1019, 7); // MP3: the quickest
     dropOnList(tree);
     ASSERT_EQ(list().rowCount(), 3);
@@ -509,7 +509,7 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
     QWidget* keepTree = window->optionsPanel()->control(OptionsPanel::kKeepTreeId);
     ASSERT_NE(keepTree, nullptr);
     QTest::mouseClick(keepTree, Qt::LeftButton);
-    EXPECT_FALSE(qf::convert::settings().keepFolderTree());
+    EXPECT_FALSE(qf::settings::current().keepFolderTree());
     EXPECT_EQ(cell(1, qf::tasks::kColumnOutput), q(first + "/clip.avi-mp3 (2).mp3"));
     QTest::mouseClick(keepTree, Qt::LeftButton);
     EXPECT_EQ(cell(1, qf::tasks::kColumnOutput), q(before[1]));

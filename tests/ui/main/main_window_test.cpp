@@ -11,9 +11,9 @@
 
 #include <filesystem>
 
-#include "convert/configuration.h"
 #include "core/messages.h"
 #include "player/playlist_model.h"
+#include "settings/settings.h"
 #include "tasks/task_list_model.h"
 #include "ui/controls/glow_button.h"
 #include "ui/controls/skin_button.h"
@@ -22,12 +22,12 @@
 #include "ui/main/help_panel.h"
 #include "ui/main/main_window.h"
 #include "ui/main/options_panel.h"
-#include "ui/notify/tray_icon.h"
 #include "ui/main/parameter_toolbar.h"
 #include "ui/main/support/main_window_fixture.h"
-#include "ui/support/window_test_support.h"
+#include "ui/notify/tray_icon.h"
 #include "ui/player/player_window.h"
 #include "ui/shell/message_dispatch.h"
+#include "ui/support/window_test_support.h"
 #include "ui/ui_test_support.h"
 
 using namespace qf::ui;
@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
                   q("请先打开要转换的文件或直接将文件拖拽到列表中,再进行转换。"));
         EXPECT_EQ(answers.seen()[0].checkText, q("以后不要再弹出这个提示。"));
     }
-    EXPECT_FALSE(qf::convert::settings().promptNoFiles());
+    EXPECT_FALSE(qf::settings::current().promptNoFiles());
     {
         // Ticked once: the box stays away.
         BoxAnswerer answers;
@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
         window->command(MainWindow::kStart);
         ASSERT_EQ(answers.seen().size(), 1u);
         EXPECT_EQ(answers.seen()[0].lines.join(QString()), q("请在列表中勾选要转换的条目,再点击开始。"));
-        EXPECT_TRUE(qf::convert::settings().promptNoneChecked());
+        EXPECT_TRUE(qf::settings::current().promptNoneChecked());
         EXPECT_FALSE(window->taskList()->isConverting());
     }
 
@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
         EXPECT_EQ(answers.seen()[0].lines.join(QString()), q("提示信息"));
         EXPECT_EQ(answers.seen()[0].checkText, q("转换任务完成后关闭计算机。"));
     }
-    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
+    EXPECT_TRUE(qf::settings::current().shutdownWhenDone());
     EXPECT_TRUE(window->taskList()->isConverting());
     EXPECT_EQ(sendMessage(window.get(), qf::core::WM_MAIN_REQUEST, qf::core::REQ_IS_CONVERTING, 0), 1);
     // Start while converting does nothing at all: no box.
@@ -170,7 +170,7 @@ TEST_F(MainWindowTest, StartPromptsAndTheirCheckBoxes)
         pumpFor(60);
         EXPECT_TRUE(answers.seen().empty());
     }
-    qf::convert::settings().setShutdownWhenDone(false);
+    qf::settings::current().setShutdownWhenDone(false);
     window->command(MainWindow::kStop);
     EXPECT_TRUE(pumpUntil([&] { return !window->taskList()->isConverting(); }, 20000));
 }
@@ -247,7 +247,7 @@ TEST_F(MainWindowTest, RequestsReachTheirReceivers)
     EXPECT_EQ(sendMessage(window.get(), WM_MAIN_REQUEST, REQ_IS_CONVERTING, 0), 0);
     EXPECT_EQ(sendMessage(window.get(), WM_MAIN_REQUEST, 77, 0), 1);
     // REQ_ALL_DONE without the shutdown choice leaves the window open.
-    qf::convert::settings().setShutdownWhenDone(false);
+    qf::settings::current().setShutdownWhenDone(false);
     postMessage(window.get(), WM_MAIN_REQUEST, REQ_ALL_DONE, 0);
     pumpFor(50);
     EXPECT_TRUE(window->isVisible());

@@ -17,17 +17,17 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "convert/configuration.h"
 #include "core/file_system.h"
 #include "core/messages.h"
 #include "core/platform/system_shutdown.h"
 #include "core/program_directory.h"
-#include "ui/support/window_test_support.h"
+#include "settings/settings.h"
 #include "ui/controls/skin_check_box.h"
 #include "ui/main/options_panel.h"
 #include "ui/notify/floating_tip.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/skin/skin.h"
+#include "ui/support/window_test_support.h"
 #include "ui/ui_test_support.h"
 
 using namespace qf::ui;
@@ -53,15 +53,15 @@ public:
 // The options as they were, afterwards.
 class OptionsGuard {
 public:
-    OptionsGuard() : saved_(qf::convert::settings().record().options) {}
+    OptionsGuard() : saved_(qf::settings::current().record().options) {}
     ~OptionsGuard()
     {
-        qf::convert::settings().record().options = saved_;
+        qf::settings::current().record().options = saved_;
         setFloatingTipsEnabled(saved_.showFloatingTips);
     }
 
 private:
-    qf::convert::ApplicationOptions saved_;
+    qf::settings::ApplicationOptions saved_;
 };
 
 // HOME and the XDG settings in a scratch folder, and a program to point the
@@ -153,37 +153,37 @@ TEST(OptionsPanel, TheShutdownBoxMirrorsWhetherAConversionRuns)
     EXPECT_FALSE(shutdown->isChecked());
 
     for (const bool flag : {true, false}) {
-        qf::convert::settings().setShutdownWhenDone(flag);
+        qf::settings::current().setShutdownWhenDone(flag);
         hub.converting = true;
         panel.hide();
         panel.show();
         EXPECT_TRUE(shutdown->isEnabled()) << flag;
         EXPECT_TRUE(shutdown->isChecked()) << flag; // whatever the flag is
-        EXPECT_EQ(qf::convert::settings().shutdownWhenDone(), flag);
+        EXPECT_EQ(qf::settings::current().shutdownWhenDone(), flag);
     }
     EXPECT_EQ(hub.asked, 3);
 
     // A click during the conversion sets the flag to what the box shows.
-    qf::convert::settings().setShutdownWhenDone(true);
+    qf::settings::current().setShutdownWhenDone(true);
     clickControl(panel, OptionsPanel::kShutdownId);
     EXPECT_FALSE(shutdown->isChecked());
-    EXPECT_FALSE(qf::convert::settings().shutdownWhenDone());
+    EXPECT_FALSE(qf::settings::current().shutdownWhenDone());
     clickControl(panel, OptionsPanel::kShutdownId);
-    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
+    EXPECT_TRUE(qf::settings::current().shutdownWhenDone());
 
     // After the conversion a click only brings the box up to date.
     hub.converting = false;
     clickControl(panel, OptionsPanel::kShutdownId);
     EXPECT_FALSE(shutdown->isEnabled());
     EXPECT_FALSE(shutdown->isChecked());
-    EXPECT_TRUE(qf::convert::settings().shutdownWhenDone());
+    EXPECT_TRUE(qf::settings::current().shutdownWhenDone());
 }
 
 TEST(OptionsPanel, ThePromptsBoxDrivesBothPromptsAndTheTipsBoxTheTips)
 {
     OptionsGuard keep;
-    qf::convert::settings().setPromptNoFiles(false);
-    qf::convert::settings().setPromptNoneChecked(true);
+    qf::settings::current().setPromptNoFiles(false);
+    qf::settings::current().setPromptNoneChecked(true);
     OptionsPanel panel(nullptr);
     panel.show();
     SkinCheckBox* prompts = box(panel, OptionsPanel::kPromptsId);
@@ -191,30 +191,30 @@ TEST(OptionsPanel, ThePromptsBoxDrivesBothPromptsAndTheTipsBoxTheTips)
 
     clickControl(panel, OptionsPanel::kPromptsId);
     EXPECT_TRUE(prompts->isChecked());
-    EXPECT_TRUE(qf::convert::settings().promptNoFiles());
-    EXPECT_TRUE(qf::convert::settings().promptNoneChecked());
+    EXPECT_TRUE(qf::settings::current().promptNoFiles());
+    EXPECT_TRUE(qf::settings::current().promptNoneChecked());
     clickControl(panel, OptionsPanel::kPromptsId);
-    EXPECT_FALSE(qf::convert::settings().promptNoFiles());
-    EXPECT_FALSE(qf::convert::settings().promptNoneChecked());
+    EXPECT_FALSE(qf::settings::current().promptNoFiles());
+    EXPECT_FALSE(qf::settings::current().promptNoneChecked());
 
     // One prompt switched off from its own box: the panel shows it at the next showing.
     clickControl(panel, OptionsPanel::kPromptsId);
-    qf::convert::settings().setPromptNoneChecked(false);
+    qf::settings::current().setPromptNoneChecked(false);
     panel.hide();
     panel.show();
     EXPECT_FALSE(prompts->isChecked());
 
-    qf::convert::settings().setShowFloatingTips(true);
+    qf::settings::current().setShowFloatingTips(true);
     setFloatingTipsEnabled(true);
     panel.hide();
     panel.show();
     SkinCheckBox* tips = box(panel, OptionsPanel::kFloatingTipsId);
     EXPECT_TRUE(tips->isChecked());
     clickControl(panel, OptionsPanel::kFloatingTipsId);
-    EXPECT_FALSE(qf::convert::settings().showFloatingTips());
+    EXPECT_FALSE(qf::settings::current().showFloatingTips());
     EXPECT_FALSE(floatingTipsEnabled());
     clickControl(panel, OptionsPanel::kFloatingTipsId);
-    EXPECT_TRUE(qf::convert::settings().showFloatingTips());
+    EXPECT_TRUE(qf::settings::current().showFloatingTips());
     EXPECT_TRUE(floatingTipsEnabled());
 }
 
@@ -349,18 +349,18 @@ TEST(OptionsPanel, TheShutdownBoxShowsItsWholeCaptionClearOfItsFrame)
 TEST(OptionsPanel, TheFolderTreeBoxDrivesItsOption)
 {
     OptionsGuard keep;
-    qf::convert::settings().setKeepFolderTree(false);
+    qf::settings::current().setKeepFolderTree(false);
     OptionsPanel panel(nullptr);
     panel.show();
     SkinCheckBox* tree = box(panel, OptionsPanel::kKeepTreeId);
     EXPECT_EQ(tree->text(), QStringLiteral("保持文件夹结构"));
     EXPECT_FALSE(tree->isChecked());
     clickControl(panel, OptionsPanel::kKeepTreeId);
-    EXPECT_TRUE(qf::convert::settings().keepFolderTree());
+    EXPECT_TRUE(qf::settings::current().keepFolderTree());
     clickControl(panel, OptionsPanel::kKeepTreeId);
-    EXPECT_FALSE(qf::convert::settings().keepFolderTree());
+    EXPECT_FALSE(qf::settings::current().keepFolderTree());
     // Set elsewhere (a loaded cfg): shown at the next showing.
-    qf::convert::settings().setKeepFolderTree(true);
+    qf::settings::current().setKeepFolderTree(true);
     panel.hide();
     panel.show();
     EXPECT_TRUE(tree->isChecked());

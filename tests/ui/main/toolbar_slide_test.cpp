@@ -15,9 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "convert/configuration.h"
 #include "core/messages.h"
-#include "ui/support/window_test_support.h"
+#include "settings/settings.h"
 #include "ui/controls/link_label.h"
 #include "ui/controls/small_button.h"
 #include "ui/main/parameter_toolbar.h"
@@ -25,6 +24,7 @@
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
+#include "ui/support/window_test_support.h"
 #include "ui/ui_test_support.h"
 
 using namespace qf::ui;
@@ -57,8 +57,8 @@ public:
 // Keeps the process-wide output folder as it was.
 class OutputFolderGuard {
 public:
-    OutputFolderGuard() : saved_(qf::convert::settings().outputFolder()) {}
-    ~OutputFolderGuard() { qf::convert::settings().setOutputFolder(saved_); }
+    OutputFolderGuard() : saved_(qf::settings::current().outputFolder()) {}
+    ~OutputFolderGuard() { qf::settings::current().setOutputFolder(saved_); }
 
 private:
     qf::core::TextString saved_;
@@ -167,7 +167,7 @@ TEST(ParameterToolbar, NormalisesTheChosenFolder)
 TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
 {
     OutputFolderGuard keep;
-    qf::convert::settings().setOutputFolder("/srv/旧目录");
+    qf::settings::current().setOutputFolder("/srv/旧目录");
     RecordingHub hub;
     ParameterToolbar bar(&hub);
     LinkLabel* link = bar.folderLink();
@@ -186,21 +186,21 @@ TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
     });
 
     click(link, centre(link), Qt::RightButton);
-    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:/Video");
+    EXPECT_STREQ(qf::settings::current().outputFolder().c_str(), "D:/Video");
     EXPECT_EQ(link->text(), QStringLiteral("D:/Video"));
     EXPECT_EQ(link->target(), QStringLiteral("D:/Video"));
     EXPECT_EQ(link->width(), QFontMetrics(link->font()).horizontalAdvance(QStringLiteral("D:/Video")));
 
     click(bar.folderButton(), centre(bar.folderButton())); // cancelled: nothing changes
-    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:/Video");
+    EXPECT_STREQ(qf::settings::current().outputFolder().c_str(), "D:/Video");
     EXPECT_EQ(link->text(), QStringLiteral("D:/Video"));
 
     click(bar.folderButton(), centre(bar.folderButton()));
-    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "D:");
+    EXPECT_STREQ(qf::settings::current().outputFolder().c_str(), "D:");
     EXPECT_EQ(link->target(), QStringLiteral("D:"));
 
     bar.chooseOutputFolder();
-    EXPECT_STREQ(qf::convert::settings().outputFolder().c_str(), "/");
+    EXPECT_STREQ(qf::settings::current().outputFolder().c_str(), "/");
     EXPECT_EQ(titles, std::vector<QString>(4, QStringLiteral("更改转换输出目录")));
     EXPECT_TRUE(hub.requests.empty());
 
@@ -208,14 +208,14 @@ TEST(ParameterToolbar, TheLinkShowsTheOutputFolderAndBothWaysChangeIt)
     const QString longFolder = QStringLiteral("/media/") + QString(200, u'长');
     bar.setFolderPicker([&](QWidget*, const QString&) { return longFolder; });
     bar.chooseOutputFolder();
-    EXPECT_EQ(toQ(qf::convert::settings().outputFolder()), longFolder);
+    EXPECT_EQ(toQ(qf::settings::current().outputFolder()), longFolder);
     EXPECT_EQ(link->width(), ParameterToolbar::kLinkMaximumWidth);
 }
 
 TEST(ParameterToolbar, LeftClickOpensTheFolderThenPlaysNotify)
 {
     OutputFolderGuard keep;
-    qf::convert::settings().setOutputFolder("/srv/out");
+    qf::settings::current().setOutputFolder("/srv/out");
     ParameterToolbar bar(nullptr);
     SoundLog sounds;
     std::vector<QString> opened;
@@ -235,7 +235,7 @@ TEST(ParameterToolbar, LeftClickOpensTheFolderThenPlaysNotify)
 TEST(ParameterToolbar, PaintsSkinWithTheLinkInItsColour)
 {
     OutputFolderGuard keep;
-    qf::convert::settings().setOutputFolder("/home/user/Tarnwell输出");
+    qf::settings::current().setOutputFolder("/home/user/Tarnwell输出");
     ParameterToolbar bar(nullptr);
     bar.resize(846, ParameterToolbar::kHeight);
     const QImage image = bar.grab().toImage();
@@ -356,7 +356,7 @@ TEST(SlidePanel, DrawsTheBottomOfItsSnapshotTakenOnce)
 TEST(SlidePanel, RendersWithTheToolbarHalfWayShut)
 {
     OutputFolderGuard keep;
-    qf::convert::settings().setOutputFolder("/home/user/文档/Tarnwell输出");
+    qf::settings::current().setOutputFolder("/home/user/文档/Tarnwell输出");
     QWidget scene;
     scene.resize(860, 260);
     scene.setAutoFillBackground(true);

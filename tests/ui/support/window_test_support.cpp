@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "convert/command_line_builder.h"
-#include "convert/configuration.h"
 #include "core/program_directory.h"
 #include "probe/media_info_library.h"
+#include "settings/settings.h"
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_check_box.h"
 #include "ui/convert/task_list_view.h"
@@ -98,10 +98,10 @@ void setUpProgramEnvironment(const std::string& testName)
     std::error_code ec;
     stdfs::remove_all(g_outputFolder, ec);
     stdfs::create_directories(g_outputFolder);
-    convert::Configuration& config = convert::settings().record();
+    settings::Configuration& config = settings::current().record();
     config.presets.clear();
     config.outputFolder = g_outputFolder.c_str();
-    config.options = convert::ApplicationOptions{};
+    config.options = settings::ApplicationOptions{};
 }
 
 std::string outputFolder() { return g_outputFolder; }

@@ -13,12 +13,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "convert/configuration.h"
 #include "convert/value_tables.h"
 #include "core/file_system.h"
+#include "settings/configuration_file.h"
 
-namespace qf::convert {
+namespace qf::settings {
 namespace {
+
+using namespace convert;
 
 std::string str(const core::TextString& t) { return t.c_str(); }
 
@@ -331,7 +333,7 @@ TEST_F(ConfigurationFile, ASavedFileIsReadableAsTheUmaskAllows)
 // setter stores is what the next save writes, within the file's ranges.
 TEST(Settings, TypedAccessIsWhatTheFileSaves)
 {
-    Settings& owner = settings();
+    Settings& owner = current();
     const Configuration saved = owner.record();
     owner.setPlayerVolume(250);
     EXPECT_EQ(owner.playerVolume(), 100u);
@@ -460,4 +462,4 @@ TEST_F(ConfigurationFile, VolumeIsClampedToItsRange)
 }
 
 } // namespace
-} // namespace qf::convert
+} // namespace qf::settings

@@ -3,7 +3,7 @@
 // under a "[quillfer-preset 1]" header, the category and the format by name,
 // the 27 parameters by member name, each after a comment saying what its
 // value means. What `presets export` writes and `--preset-file` and
-// `presets import` read (beside the older binary files, cli_presets.h).
+// `presets import` read (beside the older binary files, preset_file.h).
 //
 //   name = 我的 Touch
 //   category = IPOD
@@ -20,7 +20,7 @@
 
 #include "convert/device_models.h"
 
-namespace qf::cli {
+namespace qf::settings {
 
 // The preset's text. Its first format is the one written.
 std::string presetToText(const convert::DeviceModel& preset);
@@ -33,4 +33,4 @@ bool looksLikePresetText(std::string_view bytes);
 // category or format, or a missing name, category or format.
 bool presetFromText(std::string_view text, convert::DeviceModel& out, std::string& error);
 
-} // namespace qf::cli
+} // namespace qf::settings

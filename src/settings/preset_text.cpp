@@ -1,4 +1,4 @@
-#include "app/cli/preset_text.h"
+#include "settings/preset_text.h"
 
 #include <array>
 #include <cerrno>
@@ -12,7 +12,7 @@
 #include "convert/value_tables.h"
 #include "core/byte_buffer.h"
 
-namespace qf::cli {
+namespace qf::settings {
 
 namespace {
 
@@ -230,4 +230,4 @@ bool presetFromText(std::string_view text, convert::DeviceModel& out, std::strin
     return true;
 }
 
-} // namespace qf::cli
+} // namespace qf::settings

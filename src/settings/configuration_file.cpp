@@ -2,17 +2,16 @@
 //   1 (4) the number of user presets
 //   2     one item per preset: its model entry record (DeviceModel::encode)
 //   3     the output folder's text
+//   then the options of kOptionFields, in its order:
 //   4 (1) showFloatingTips   5 (1) promptNoFiles   6 (1) promptNoneChecked
 //   7 (4) playerVolume       8 (1) autoPlay        9 (1) loopPlay
 //  10 (1) keepFolderTree: added later, so absent from older files (false),
 //         and older copies read a file up to item 9 and leave the rest
 
-#include "convert/configuration.h"
+#include "settings/configuration_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -22,70 +21,37 @@
 #include "core/platform/user_folders.h"
 #include "core/program_directory.h"
 
-namespace qf::convert {
+namespace qf::settings {
 
 namespace {
 
 constexpr const char* kConfigSubfolder = "/quillfer";
 
-void appendFlag(core::ByteBuffer& out, bool value)
+// One option of the file: a flag (an item of 1 byte) or a number (4 bytes).
+// The one list below writes and reads them, so the two cannot drift apart.
+struct OptionField {
+    bool ApplicationOptions::*flag;
+    int32_t ApplicationOptions::*number;
+    bool addedLater; // older files end before it; it then keeps its default
+};
+
+constexpr OptionField flagField(bool ApplicationOptions::*member, bool addedLater = false)
 {
-    const uint8_t b = value ? 1 : 0;
-    out.appendBlock(&b, 1);
+    return {member, nullptr, addedLater};
 }
 
-void appendInt(core::ByteBuffer& out, int32_t value)
-{
-    const auto v = static_cast<uint32_t>(value);
-    const uint8_t le[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-    out.appendBlock(le, 4);
-}
+constexpr OptionField numberField(int32_t ApplicationOptions::*member) { return {nullptr, member, false}; }
 
-bool readFlag(core::ByteBuffer& in, bool& value)
-{
-    uint8_t b = 0;
-    if (!in.readFixed(&b, 1))
-        return false;
-    value = b != 0;
-    return true;
-}
-
-bool readInt(core::ByteBuffer& in, int32_t& value)
-{
-    uint8_t le[4];
-    if (!in.readFixed(le, 4))
-        return false;
-    value
-        = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
-    return true;
-}
-
-bool readWholeFile(const char* path, core::ByteBuffer& out)
-{
-    const int64_t size = core::fs::fileSize(path);
-    if (size < 0 || size > int64_t(UINT32_MAX) - 2)
-        return false;
-    FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return false;
-    core::ByteBuffer buffer(static_cast<uint32_t>(size));
-    uint8_t chunk[4096];
-    size_t got = 0;
-    while (got < static_cast<size_t>(size)) {
-        const size_t want = std::min(sizeof chunk, static_cast<size_t>(size) - got);
-        const size_t n = std::fread(chunk, 1, want, f);
-        if (n == 0)
-            break;
-        buffer.appendBytes(chunk, static_cast<uint32_t>(n));
-        got += n;
-    }
-    std::fclose(f);
-    if (got < static_cast<size_t>(size))
-        return false;
-    out.assign(buffer);
-    out.rewind();
-    return true;
-}
+// shutdownWhenDone is left out on purpose: every run starts with it off.
+constexpr OptionField kOptionFields[] = {
+    flagField(&ApplicationOptions::showFloatingTips),
+    flagField(&ApplicationOptions::promptNoFiles),
+    flagField(&ApplicationOptions::promptNoneChecked),
+    numberField(&ApplicationOptions::playerVolume),
+    flagField(&ApplicationOptions::autoPlay),
+    flagField(&ApplicationOptions::loopPlay),
+    flagField(&ApplicationOptions::keepFolderTree, true),
+};
 
 // Keeps an unreadable file for the user to inspect; a rename where it can,
 // else a copy of its bytes.
@@ -95,37 +61,13 @@ void keepUnreadableFile(const char* path, const char* keepAs)
         return;
     if (std::rename(path, keepAs) == 0)
         return;
-    FILE* in = std::fopen(path, "rb");
-    if (!in)
-        return;
-    FILE* out = std::fopen(keepAs, "wb");
-    if (out) {
-        char chunk[4096];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-            std::fwrite(chunk, 1, n, out);
-        std::fclose(out);
-    }
-    std::fclose(in);
+    core::ByteBuffer bytes;
+    if (core::fs::readWholeFile(path, bytes))
+        core::writeFileAtomically(keepAs,
+                                  std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.length()));
 }
 
 } // namespace
-
-Settings& settings()
-{
-    static Settings owner;
-    return owner;
-}
-
-uint32_t Settings::playerVolume() const
-{
-    return static_cast<uint32_t>(std::clamp<int32_t>(config_.options.playerVolume, 0, kMaxPlayerVolume));
-}
-
-void Settings::setPlayerVolume(uint32_t volume)
-{
-    config_.options.playerVolume = static_cast<int32_t>(std::min<uint32_t>(volume, kMaxPlayerVolume));
-}
 
 ConfigurationPaths configurationPaths(const char* programDirectory)
 {
@@ -176,20 +118,19 @@ core::TextString defaultOutputFolder(const char* programDirectory)
 
 void encodeConfiguration(const Configuration& config, core::ByteBuffer& out)
 {
-    appendInt(out, config.presets.size());
-    for (const DeviceModel& preset : config.presets) {
+    out.appendIntItem(config.presets.size());
+    for (const convert::DeviceModel& preset : config.presets) {
         core::ByteBuffer record;
         preset.encode(record);
         out.appendBlock(record);
     }
     out.appendBlock(config.outputFolder);
-    appendFlag(out, config.options.showFloatingTips);
-    appendFlag(out, config.options.promptNoFiles);
-    appendFlag(out, config.options.promptNoneChecked);
-    appendInt(out, config.options.playerVolume);
-    appendFlag(out, config.options.autoPlay);
-    appendFlag(out, config.options.loopPlay);
-    appendFlag(out, config.options.keepFolderTree);
+    for (const OptionField& field : kOptionFields) {
+        if (field.flag)
+            out.appendFlagItem(config.options.*field.flag);
+        else
+            out.appendIntItem(config.options.*field.number);
+    }
 }
 
 bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out)
@@ -198,26 +139,26 @@ bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out)
     in.rewind();
     Configuration read;
     int32_t count = 0;
-    if (!readInt(in, count) || count < 0)
+    if (!in.readIntItem(count) || count < 0)
         return false;
     core::ByteBuffer record;
     for (int32_t i = 0; i < count; ++i) {
-        DeviceModel preset;
+        convert::DeviceModel preset;
         if (!in.readBlock(record) || !preset.decode(record))
             return false;
         read.presets.add(preset);
     }
     if (!in.readBlock(read.outputFolder) || read.outputFolder.empty())
         return false;
-    ApplicationOptions& o = read.options;
-    if (!readFlag(in, o.showFloatingTips) || !readFlag(in, o.promptNoFiles) || !readFlag(in, o.promptNoneChecked)
-        || !readInt(in, o.playerVolume) || !readFlag(in, o.autoPlay) || !readFlag(in, o.loopPlay))
-        return false;
-    o.keepFolderTree = false;
-    if (in.remaining() > 0 && !readFlag(in, o.keepFolderTree))
-        return false;
-    o.playerVolume = std::clamp(o.playerVolume, 0, kMaxPlayerVolume);
-    o.shutdownWhenDone = false;
+    for (const OptionField& field : kOptionFields) {
+        if (field.addedLater && in.remaining() == 0)
+            break; // an older file: this and the later options keep their defaults
+        const bool ok
+            = field.flag ? in.readFlagItem(read.options.*field.flag) : in.readIntItem(read.options.*field.number);
+        if (!ok)
+            return false;
+    }
+    read.options.playerVolume = std::clamp(read.options.playerVolume, 0, kMaxPlayerVolume);
     read.presets.renumber();
     out = read;
     return true;
@@ -238,7 +179,7 @@ bool loadConfigurationFile(Configuration& config, const char* path, const char* 
     core::ByteBuffer bytes;
     Configuration read;
     const bool present = core::fs::isFile(path);
-    if (present && readWholeFile(path, bytes) && decodeConfiguration(bytes, read)) {
+    if (present && core::fs::readWholeFile(path, bytes) && decodeConfiguration(bytes, read)) {
         // An output folder on a drive that is gone must not cost the user
         // the presets and options: only the folder falls back.
         if (mode == LoadMode::ReadWrite && !core::fs::makePath(read.outputFolder.c_str(), true)) {
@@ -291,18 +232,18 @@ bool loadConfiguration(LoadMode mode)
     const char* dir = core::programDirectory();
     const ConfigurationPaths paths = configurationPaths(dir);
     if (paths.readPath != paths.writePath)
-        return seedConfigurationFile(settings().record(), paths.readPath.c_str(), paths.writePath.c_str(), dir, mode);
+        return seedConfigurationFile(current().record(), paths.readPath.c_str(), paths.writePath.c_str(), dir, mode);
     // Only the file that saving would overwrite needs keeping aside.
     const bool willOverwrite = paths.readPath == paths.writePath;
     const core::TextString bad = core::TextString::concat(paths.readPath.c_str(), ".bad");
-    return loadConfigurationFile(settings().record(), paths.readPath.c_str(), dir, mode,
+    return loadConfigurationFile(current().record(), paths.readPath.c_str(), dir, mode,
                                  willOverwrite ? bad.c_str() : nullptr);
 }
 
 bool saveConfiguration()
 {
     const ConfigurationPaths paths = configurationPaths(core::programDirectory());
-    return saveConfigurationFile(settings().record(), paths.writePath.c_str());
+    return saveConfigurationFile(current().record(), paths.writePath.c_str());
 }
 
-} // namespace qf::convert
+} // namespace qf::settings
