@@ -314,14 +314,17 @@ int TaskListView::rowAt(QPoint point) const
 void TaskListView::hoverAt(QPoint point)
 {
     const int row = rowAt(point);
-    if (row == hoveredRow_)
-        return;
-    endHover();
-    if (row < 0)
-        return;
-    hoveredRow_ = row;
-    hoverAnchor_->setGeometry(rowRect(row));
-    showHoverTip(hoverAnchor_, hoverText(*model_->task(row)), false, true);
+    if (row != hoveredRow_) {
+        endHover();
+        if (row < 0)
+            return;
+        hoveredRow_ = row;
+        hoverAnchor_->setGeometry(rowRect(row));
+        showHoverTip(hoverAnchor_, hoverText(*model_->task(row)), false, true);
+    }
+    // Below the row, the tip would hide the next one wherever the pointer
+    // is; it follows the pointer instead.
+    moveHoverTipBelow(viewport()->mapToGlobal(point));
 }
 
 void TaskListView::endHover()

@@ -734,8 +734,20 @@ TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
     ASSERT_NE(currentHoverTip(), nullptr);
     EXPECT_EQ(currentHoverTip()->text(), text);
     EXPECT_EQ(view->hoveredRow(), 1);
-    // Below the tip's row, not below the whole list.
-    EXPECT_LT(currentHoverTip()->geometry().top(), vp()->mapToGlobal(QPoint(0, view->rowRect(1).bottom())).y() + 20);
+    // Hanging below the pointer, and moving with it along the row.
+    const auto expectBelowPointer = [&](QPoint at) {
+        const QRect tip = currentHoverTip()->geometry();
+        const QPoint pointer = vp()->mapToGlobal(at);
+        EXPECT_GT(tip.top(), pointer.y());
+        EXPECT_LT(tip.top(), pointer.y() + 30);
+        EXPECT_TRUE(tip.left() <= pointer.x() && pointer.x() <= tip.right());
+        return tip.top() - pointer.y();
+    };
+    const int gap = expectBelowPointer(inText(1));
+    const QPoint along = inText(1) + QPoint(40, 3);
+    test::mouse(vp(), QEvent::MouseMove, along, Qt::NoButton);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(expectBelowPointer(along), gap);
 
     test::mouse(vp(), QEvent::MouseMove, inText(0), Qt::NoButton);
     ASSERT_NE(currentHoverTip(), nullptr);
