@@ -1,5 +1,6 @@
 #include "ui/convert/task_list_view.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -337,7 +338,14 @@ void TaskListView::endHover()
 
 void TaskListView::leaveEvent(QEvent* event)
 {
-    endHover();
+    // A quick move down can put the pointer on the tip below it, which the
+    // window system reports as leaving the list: the tip then moves on
+    // below the pointer, and only a pointer off the rows ends it.
+    const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+    if (viewport()->rect().contains(at))
+        hoverAt(at);
+    else
+        endHover();
     QTreeView::leaveEvent(event);
 }
 

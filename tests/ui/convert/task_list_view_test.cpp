@@ -5,6 +5,7 @@
 // view destroyed mid-run.
 
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
@@ -753,6 +754,17 @@ TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
     ASSERT_NE(currentHoverTip(), nullptr);
     EXPECT_EQ(currentHoverTip()->text(), TaskListView::hoverText(*view->model().task(0)));
     EXPECT_FALSE(currentHoverTip()->text().contains(QStringLiteral("失败原因")));
+    // A leave with the pointer still on a row (it went onto the tip) keeps
+    // the tip, for that row; a leave off the rows ends it.
+    QEvent leave(QEvent::Leave);
+    QCursor::setPos(vp()->mapToGlobal(inText(1)));
+    QApplication::sendEvent(view.get(), &leave);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(currentHoverTip()->text(), text);
+    QCursor::setPos(vp()->mapToGlobal(QPoint(-50, -50)));
+    QApplication::sendEvent(view.get(), &leave);
+    EXPECT_EQ(currentHoverTip(), nullptr);
+    test::mouse(vp(), QEvent::MouseMove, inText(0), Qt::NoButton);
     test::mouse(vp(), QEvent::MouseMove, QPoint(inText(0).x(), view->rowRect(1).bottom() + 40), Qt::NoButton);
     EXPECT_EQ(currentHoverTip(), nullptr) << "gone over the empty part";
     EXPECT_EQ(view->hoveredRow(), -1);
