@@ -17,24 +17,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 runs=${2:-5}
-[ -f "$build/CMakeCache.txt" ] || cmake --preset default >/dev/null
-cmake --build "$build" --target quillfer main_window_bench minimal_window >/dev/null
-if grep -q '^QF_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
-  echo "note: $build is a sanitizer build; its figures are higher than a release build's"
-  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
-fi
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$build" "$runs"
-fi
-unset QT_QPA_PLATFORM
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -al "$build/bin" "$work/prog"
-rm -f "$work/prog/cfg"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$HOME"
+source "$top/bench/window_bench_common.sh"
+window_bench_setup "$build" quillfer main_window_bench minimal_window -- "$build" "$runs"
 
 now_ms() { date +%s%3N; }
 # The CPU milliseconds that a process's live threads have used.

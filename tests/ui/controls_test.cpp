@@ -277,7 +277,7 @@ TEST(SkinCheckBox, FrameAndCaptionColoursFollowTheState)
     EXPECT_EQ(SkinCheckBox::captionColour(true, false, false), skin::kWhite);
     EXPECT_EQ(SkinCheckBox::captionColour(true, false, true), skin::kHoverTextColour);
     EXPECT_EQ(SkinCheckBox::captionColour(true, true, true), skin::kPressedTextColour);
-    EXPECT_EQ(SkinCheckBox::captionColour(false, true, true), skin::kDisabledColour);
+    EXPECT_EQ(SkinCheckBox::captionColour(false, true, true), skin::kDisabledTextColour);
     box.setEnabled(true);
     click(&box, QPoint(60, 11));
     EXPECT_TRUE(box.isChecked());

@@ -243,6 +243,10 @@ TEST(TrayIcon, HideRestoreMenuAndNoTrayFallback)
     EXPECT_FALSE(tray.iconShown());
     EXPECT_TRUE(window.isVisible()) << "without a tray the window is only minimized";
     EXPECT_TRUE(window.isMinimized());
+    const auto boxes = window.findChildren<ConfirmBox*>();
+    ASSERT_EQ(boxes.size(), 1) << "a box says why the window is not in the tray";
+    EXPECT_EQ(boxes[0]->lines().join(QString()), toQ(kNoTrayText));
+    boxes[0]->button(0)->click();
     tray.restore();
 
     tray.setTrayAvailable(true);

@@ -1,18 +1,27 @@
 // Legibility of the skin: the contrast ratio between every text the skin
 // images carry and each background pixel under it, and a visible focus mark
-// on the controls outside the Convert view.
+// on the controls outside the Convert view; and every kind of text as the
+// widgets draw it, measured on their own pictures.
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QEnterEvent>
 #include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_check_box.h"
+#include "ui/controls/skin_combo_box.h"
+#include "ui/convert/parameter_panel.h"
+#include "ui/convert/task_row_painter.h"
+#include "ui/notify/confirm_box.h"
+#include "ui/player/playlist_view.h"
 #include "ui/main/skin_frame.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
@@ -177,8 +186,214 @@ TEST(SkinCheckBoxCaption, ASlightlyLongCaptionIsNarrowedNotCut)
     const QFont fitted = SkinCheckBox::fittedCaptionFont(font, caption, width);
     EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(caption), width);
     EXPECT_EQ(QFontMetrics(fitted).elidedText(caption, Qt::ElideRight, width), caption);
-    EXPECT_GE(fitted.stretch(), 90);
+    EXPECT_GE(QFontMetrics(fitted).horizontalAdvance(caption) * 10, QFontMetrics(font).horizontalAdvance(caption) * 9)
+        << "narrowed by a tenth at most";
     // A caption that fits keeps the font; a far longer one is not squeezed.
     EXPECT_EQ(SkinCheckBox::fittedCaptionFont(font, QStringLiteral("显示浮动提示"), width), font);
     EXPECT_EQ(SkinCheckBox::fittedCaptionFont(font, caption + caption, width), font);
+}
+
+namespace {
+
+// A text as it is on screen: the picture, the same place without the text
+// (null: each column's pixel on the region's top row, which the text must
+// leave free), and the region that holds the text.
+struct TextShot {
+    QImage shot;
+    QImage blank;
+    QRect region;
+};
+
+// The strongest contrast of any glyph pixel against what lies under it; the
+// anti-aliased rim of a stroke is weaker by nature, so this is the stroke's
+// core as the eye reads it.
+double strongestGlyphContrast(const TextShot& t, int* glyphPixels)
+{
+    const QImage shot = t.shot.convertToFormat(QImage::Format_RGB32);
+    const QImage blank = t.blank.isNull() ? QImage() : t.blank.convertToFormat(QImage::Format_RGB32);
+    double best = 1;
+    *glyphPixels = 0;
+    for (int y = t.region.top(); y <= t.region.bottom(); ++y) {
+        for (int x = t.region.left(); x <= t.region.right(); ++x) {
+            const QColor under = blank.isNull() ? shot.pixelColor(x, t.region.top()) : blank.pixelColor(x, y);
+            const QColor c = shot.pixelColor(x, y);
+            if (qAbs(c.red() - under.red()) + qAbs(c.green() - under.green()) + qAbs(c.blue() - under.blue()) < 24)
+                continue;
+            ++*glyphPixels;
+            best = std::max(best, contrastRatio(c, under));
+        }
+    }
+    return best;
+}
+
+QImage grabOf(QWidget& w)
+{
+    QApplication::processEvents();
+    return w.grab().toImage();
+}
+
+// The widget with its text and again without it.
+template <typename W> TextShot withAndWithout(W& w, const QString& text)
+{
+    w.setText(text);
+    TextShot t{grabOf(w), {}, w.rect()};
+    w.setText(QString());
+    t.blank = grabOf(w);
+    w.setText(text);
+    return t;
+}
+
+TextShot tab(int look)
+{
+    SkinButton b(QStringLiteral("转换"));
+    b.setImages(skin::bitmap(skin::kTabStrip), QPoint(0, 0), QSize(64, 38), 3);
+    b.setSticky(true);
+    b.setFont(skin::smallFont());
+    b.setTextColours(skin::kButtonTextColour, skin::kButtonTextColour, skin::kButtonPressedTextColour);
+    b.resize(64, 38);
+    if (look == 1) {
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(&b, &enter);
+    }
+    if (look == 2)
+        b.select();
+    return withAndWithout(b, b.text());
+}
+
+TextShot panelLabel(size_t index)
+{
+    ParameterPanel panel(nullptr);
+    panel.resize(parameterPanelSize());
+    const PanelLabel& l = panelLabels()[index];
+    const QFontMetrics fm(panel.font());
+    return {grabOf(panel), {}, QRect(l.x, l.y - 1, fm.horizontalAdvance(toQ(l.text)), fm.height() + 1)};
+}
+
+TextShot taskRow(bool selected)
+{
+    QImage shot(300, tasklist::kRowHeight, QImage::Format_RGB32);
+    tasklist::TaskRowLook look;
+    look.row = shot.rect();
+    look.checkBox = tasklist::rowCheckBoxRect(0, 10, 8);
+    look.cells[1] = QRect(24, 0, 180, tasklist::kRowHeight - 1);
+    look.cells[2] = QRect(204, 0, 96, tasklist::kRowHeight - 1);
+    look.selected = selected;
+    QImage blank = shot;
+    for (QImage* image : {&blank, &shot}) {
+        QPainter p(image);
+        tasklist::paintTaskRow(p, look, skin::mediumFont());
+        look.texts[1] = QStringLiteral("演示片段.mp4");
+        look.texts[2] = QStringLiteral("00:01:05");
+    }
+    return {shot, blank, look.cells[1].united(look.cells[2]).adjusted(2, 2, -2, -2)};
+}
+
+TextShot checkCaption(bool enabled)
+{
+    SkinCheckBox box;
+    box.resize(124, 22);
+    box.setEnabled(enabled);
+    return withAndWithout(box, QStringLiteral("转换完成自动关机"));
+}
+
+TextShot comboText(bool enabled)
+{
+    SkinComboBox combo;
+    combo.resize(120, 20);
+    combo.addItems({QString(), QStringLiteral("mp4 视频")});
+    combo.setEnabled(enabled);
+    combo.setCurrentIndex(0);
+    const QImage blank = grabOf(combo);
+    combo.setCurrentIndex(1);
+    return {grabOf(combo), blank, QRect(2, 2, 120 - 4 - SkinComboBox::dropButtonRect(combo.size()).width(), 16)};
+}
+
+TextShot comboPopupCurrent()
+{
+    SkinComboBox combo;
+    combo.resize(120, 20);
+    combo.addItems({QStringLiteral("自定义"), QStringLiteral("mp4 视频"), QStringLiteral("3gp 视频")});
+    combo.setCurrentIndex(1);
+    combo.show();
+    combo.showPopup();
+    QAbstractItemView* view = combo.view();
+    const QRect item = view->visualRect(view->currentIndex());
+    TextShot t{grabOf(*view->viewport()), {}, item.adjusted(1, 0, -1, 0)};
+    combo.hidePopup();
+    return t;
+}
+
+TextShot boxMessage(const char* message, int mode)
+{
+    ConfirmBox box(nullptr, toQ(message), mode);
+    return {grabOf(box), {}, box.layout().textRect};
+}
+
+TextShot boxButton()
+{
+    ConfirmBox box(nullptr, QStringLiteral("转换任务正在进行,你确认要关闭程序？"), 12);
+    SkinButton& b = *box.button(0);
+    return withAndWithout(b, b.text());
+}
+
+TextShot playlistRow(bool playing, bool selected)
+{
+    qf::player::PlaylistModel model;
+    model.addEntry(qf::probe::MediaSummary{}, "/clips/演示片段.mp4");
+    model.addEntry(qf::probe::MediaSummary{}, "/clips/other.mp4");
+    QWidget host;
+    PlaylistView view(model, &host, [](int) {});
+    view.setGeometry(0, 0, 202, 100);
+    host.resize(202, 100);
+    if (playing)
+        model.markCurrent(model.entryAt(0));
+    view.selectRows({selected ? 0 : 1});
+    host.show();
+    const QRect row = view.visualRect(view.model()->index(0, 0));
+    return {grabOf(*view.viewport()), {}, row.adjusted(1, 1, -1, -1)};
+}
+
+struct TextKind {
+    const char* what;
+    std::function<TextShot()> shoot;
+    double least; // disabled texts: 3 : 1, every other text 4.5 : 1
+};
+
+} // namespace
+
+TEST(SkinContrast, EveryKindOfTextReadsOnScreen)
+{
+    const TextKind kinds[] = {
+        {"tab caption", [] { return tab(0); }, 4.5},
+        {"tab caption under the pointer", [] { return tab(1); }, 4.5},
+        {"selected tab caption", [] { return tab(2); }, 4.5},
+        {"panel label", [] { return panelLabel(0); }, 4.5},
+        {"task row", [] { return taskRow(false); }, 4.5},
+        {"selected task row", [] { return taskRow(true); }, 4.5},
+        {"check box caption", [] { return checkCaption(true); }, 4.5},
+        {"disabled check box caption", [] { return checkCaption(false); }, 3},
+        {"combo text", [] { return comboText(true); }, 4.5},
+        {"disabled combo text", [] { return comboText(false); }, 3},
+        {"combo popup's current item", comboPopupCurrent, 4.5},
+        {"close box message", [] { return boxMessage("转换任务正在进行,你确认要关闭程序？", 12); }, 4.5},
+        {"close box button", boxButton, 4.5},
+        {"message box", [] { return boxMessage("请在列表中勾选要转换的条目,再点击开始。", 1); }, 4.5},
+        {"playlist row", [] { return playlistRow(false, false); }, 4.5},
+        {"selected playlist row", [] { return playlistRow(false, true); }, 4.5},
+        {"playing and selected playlist row", [] { return playlistRow(true, true); }, 4.5},
+    };
+    for (const TextKind& k : kinds) {
+        const TextShot t = k.shoot();
+        ASSERT_FALSE(t.shot.isNull()) << k.what;
+        int glyphs = 0;
+        const double contrast = strongestGlyphContrast(t, &glyphs);
+        EXPECT_GT(glyphs, 20) << k.what << ": no text found in its region";
+        EXPECT_GE(contrast, k.least) << k.what;
+        if (qEnvironmentVariableIsSet("QF_CONTRAST_SHOTS")) {
+            std::printf("%-36s %5.2f\n", k.what, contrast);
+            t.shot.copy(t.region).save(qEnvironmentVariable("QF_CONTRAST_SHOTS") + QLatin1Char('/')
+                                       + QString::fromLatin1(k.what).replace(QLatin1Char(' '), QLatin1Char('_'))
+                                       + QStringLiteral(".png"));
+        }
+    }
 }

@@ -25,7 +25,7 @@ void SkinCheckBox::setTooltip(const QString& text, bool above)
 uint32_t SkinCheckBox::captionColour(bool enabled, bool pressed, bool hover)
 {
     if (!enabled)
-        return skin::kDisabledColour;
+        return skin::kDisabledTextColour;
     if (pressed)
         return skin::kPressedTextColour;
     if (hover)
@@ -54,6 +54,12 @@ QFont SkinCheckBox::fittedCaptionFont(const QFont& font, const QString& text, in
     if (advance <= width || advance <= 0)
         return font;
     QFont narrowed = font;
+    if (font.styleStrategy() & QFont::NoAntialias) {
+        // Glyphs drawn from the face's own bitmaps do not stretch cleanly;
+        // the next smaller size has bitmaps of its own.
+        narrowed.setPixelSize(font.pixelSize() - 1);
+        return QFontMetrics(narrowed).horizontalAdvance(text) <= width && advance * 9 <= width * 10 ? narrowed : font;
+    }
     for (int stretch = 99; stretch >= kNarrowestStretch; --stretch) {
         narrowed.setStretch(stretch);
         if (QFontMetrics(narrowed).horizontalAdvance(text) <= width)

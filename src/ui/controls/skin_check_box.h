@@ -25,7 +25,8 @@ public:
 
     QSize sizeHint() const override;
     // The font the caption is drawn in within `width` pixels: the control's
-    // font, or the same narrowed by up to a tenth when that makes it fit.
+    // font, or the same narrowed by up to a tenth when that makes it fit
+    // (one pixel smaller where the font is drawn from its bitmaps).
     static QFont fittedCaptionFont(const QFont& font, const QString& text, int width);
 
 protected:

@@ -107,7 +107,7 @@ void SkinComboBox::paintEvent(QPaintEvent*)
     if (marked)
         p.fillRect(textRect.adjusted(-1, 2, 0, -2), skin::skinColor());
     p.setFont(font());
-    p.setPen(marked ? QColor(Qt::white) : enabled ? QColor(Qt::black) : skin::colorRef(0x808080));
+    p.setPen(marked ? QColor(Qt::white) : enabled ? QColor(Qt::black) : skin::colorRef(0x767676));
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                QFontMetrics(font()).elidedText(currentText(), Qt::ElideRight, textRect.width()));
 }

@@ -1,5 +1,6 @@
 #include "ui/convert/task_list_view.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -314,14 +315,17 @@ int TaskListView::rowAt(QPoint point) const
 void TaskListView::hoverAt(QPoint point)
 {
     const int row = rowAt(point);
-    if (row == hoveredRow_)
-        return;
-    endHover();
-    if (row < 0)
-        return;
-    hoveredRow_ = row;
-    hoverAnchor_->setGeometry(rowRect(row));
-    showHoverTip(hoverAnchor_, hoverText(*model_->task(row)), false, true);
+    if (row != hoveredRow_) {
+        endHover();
+        if (row < 0)
+            return;
+        hoveredRow_ = row;
+        hoverAnchor_->setGeometry(rowRect(row));
+        showHoverTip(hoverAnchor_, hoverText(*model_->task(row)), false, true);
+    }
+    // Below the row, the tip would hide the next one wherever the pointer
+    // is; it follows the pointer instead.
+    moveHoverTipBelow(viewport()->mapToGlobal(point));
 }
 
 void TaskListView::endHover()
@@ -334,7 +338,14 @@ void TaskListView::endHover()
 
 void TaskListView::leaveEvent(QEvent* event)
 {
-    endHover();
+    // A quick move down can put the pointer on the tip below it, which the
+    // window system reports as leaving the list: the tip then moves on
+    // below the pointer, and only a pointer off the rows ends it.
+    const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+    if (viewport()->rect().contains(at))
+        hoverAt(at);
+    else
+        endHover();
     QTreeView::leaveEvent(event);
 }
 

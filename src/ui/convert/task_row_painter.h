@@ -18,7 +18,7 @@ namespace qf::ui::tasklist {
 // 0x00BBGGRR, as the skin names colours (skin::colorRef).
 inline constexpr uint32_t kBackgroundColour = 0xB36A36; // 54,106,179: the control and the gap below each row
 inline constexpr uint32_t kRowColour = 0xCF8F65; // 101,143,207
-inline constexpr uint32_t kSelectedRowColour = 0xCB8454; // 84,132,203
+inline constexpr uint32_t kSelectedRowColour = 0xA26A43; // 67,106,162: dark enough for the yellow text
 inline constexpr uint32_t kEdgeLightColour = 0xFFFF60; // 96,255,255: top and left of a selected row
 inline constexpr uint32_t kEdgeDarkColour = 0x646400; // 0,100,100: bottom and right
 inline constexpr uint32_t kSelectedTextColour = 0x60FFFF; // 255,255,96

@@ -95,6 +95,18 @@ FloatingTip* currentInfoPopup() { return g_popup.data(); }
 
 void hideHoverTip() { destroyTip(g_hover); }
 
+void moveHoverTipBelow(QPoint pointer)
+{
+    FloatingTip* tip = g_hover.data();
+    if (!tip)
+        return;
+    QWidget* main = g_mainWindow ? g_mainWindow.data() : tip->parentWidget();
+    const QRect mainRect = main ? QRect(main->mapToGlobal(QPoint(0, 0)), main->size()) : QRect(pointer, QSize(1, 1));
+    // The arrow's own height, so that the tip starts below its tip and tail.
+    constexpr int kPointerHeight = 12;
+    tip->move(hoverTipPosition(tip->size(), QRect(pointer, QSize(1, kPointerHeight)), false, false, pointer, mainRect));
+}
+
 void showHoverTip(QWidget* owner, const QString& text, bool above, bool atCursor)
 {
     hideHoverTip();

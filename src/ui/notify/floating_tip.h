@@ -38,6 +38,10 @@ void setTipMainWindow(QWidget* mainWindow);
 
 void showHoverTip(QWidget* owner, const QString& text, bool above, bool atCursor);
 void hideHoverTip();
+// Moves the hover tip now shown to hang below the pointer (global), centred
+// on it and kept inside the main window, as the tip of a list row follows
+// the pointer along its row.
+void moveHoverTipBelow(QPoint pointer);
 void showInfoPopup(QWidget* owner, const QString& text);
 
 class FloatingTip;

@@ -5,14 +5,14 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include "ui/notify/confirm_box.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/skin/skin.h"
 
 namespace qf::ui {
 
 TrayIcon::TrayIcon(QWidget* mainWindow)
-    : QObject(mainWindow), window_(mainWindow), menu_(sharedPopup(SharedPopup::Tray)),
-      trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable())
+    : QObject(mainWindow), window_(mainWindow), menu_(sharedPopup(SharedPopup::Tray))
 {
     connect(menu_, &QMenu::triggered, this, [this](QAction* action) {
         if (const int id = menuCommandOf(action))
@@ -22,14 +22,25 @@ TrayIcon::TrayIcon(QWidget* mainWindow)
 
 TrayIcon::~TrayIcon() = default;
 
+bool TrayIcon::trayAvailable() const
+{
+    return trayOverride_ ? *trayOverride_ : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void TrayIcon::hideToTray()
 {
     if (!window_)
         return;
     if (!window_->isMinimized())
         window_->showMinimized();
-    if (!trayAvailable_)
+    if (!trayAvailable()) {
+        // Not modal: the window may not even minimize where no window
+        // manager runs, and the user must still be able to go on.
+        auto* box = new ConfirmBox(window_, toQ(kNoTrayText), 1);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
         return;
+    }
     window_->hide();
     icon_ = std::make_unique<QSystemTrayIcon>(skin::programIcon());
     icon_->setToolTip(toQ(std::string_view(kTrayTip).substr(0, 63)));

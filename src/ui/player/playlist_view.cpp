@@ -38,7 +38,10 @@ public:
         } else {
             p->fillRect(r, skin::skinColor());
         }
-        p->setPen(current ? PlaylistView::currentText() : selected ? PlaylistView::selectedText() : QColor(Qt::white));
+        p->setPen(current && selected ? PlaylistView::currentTextOnSelection()
+                      : current       ? PlaylistView::currentText()
+                      : selected      ? PlaylistView::selectedText()
+                                      : QColor(Qt::white));
         p->setFont(skin::smallFont());
         p->drawText(r.adjusted(kTextMargin, 0, -kTextMargin, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                     index.data(Qt::DisplayRole).toString());

@@ -52,6 +52,8 @@ public:
     static QColor selectedFill() { return QColor(169, 183, 201); }
     static QColor selectedFrame() { return QColor(86, 72, 54); }
     static QColor currentText() { return QColor(255, 128, 0); }
+    // The same orange, dark enough to read on the pale selection.
+    static QColor currentTextOnSelection() { return QColor(102, 51, 0); }
     static QColor selectedText() { return QColor(16, 48, 144); }
 
     // Where the requests go: the player window's message table (codes 3 and

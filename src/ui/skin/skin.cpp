@@ -1,7 +1,9 @@
 #include "ui/skin/skin.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -515,6 +517,27 @@ void installFontSubstitutes()
                                {QStringLiteral("DejaVu Serif"), QStringLiteral("AR PL UMing CN")});
 }
 
+namespace {
+
+// The Ming face carries hand-made one-bit glyphs for 11 to 16 pixels. Drawn
+// without anti-aliasing they are what the text shows: every stroke in full
+// colour, where the smoothed outlines of this thin face fade to a pale grey
+// that does not stand out from the skin. Other faces, sizes and scaled
+// screens keep smoothed outlines. The answer per family is kept, as fonts
+// are made in paint code.
+bool drawsFromBitmaps(const QFont& f, int pixels)
+{
+    if (pixels < 11 || pixels > 16 || !qGuiApp || qGuiApp->devicePixelRatio() != 1.0)
+        return false;
+    static QHash<QString, bool> mingFamily;
+    auto it = mingFamily.constFind(f.family());
+    if (it == mingFamily.constEnd())
+        it = mingFamily.insert(f.family(), QFontInfo(f).family().startsWith(QLatin1String("AR PL UMing")));
+    return *it;
+}
+
+} // namespace
+
 QFont font(const QString& family, double points)
 {
     static bool substituted = false;
@@ -524,8 +547,9 @@ QFont font(const QString& family, double points)
     }
     QFont f(family);
     // Points at 96 dots per inch, as the fonts were always created.
-    f.setPixelSize(static_cast<int>(std::lround(points * 96.0 / 72.0)));
-    f.setStyleStrategy(QFont::PreferAntialias);
+    const int pixels = static_cast<int>(std::lround(points * 96.0 / 72.0));
+    f.setPixelSize(pixels);
+    f.setStyleStrategy(drawsFromBitmaps(f, pixels) ? QFont::NoAntialias : QFont::PreferAntialias);
     return f;
 }
 

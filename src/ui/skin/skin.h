@@ -28,6 +28,9 @@ inline QColor colorRef(uint32_t bgr)
 inline constexpr uint32_t kSkinColour = 0xB36A36; // every panel's background
 inline constexpr uint32_t kFrameColour = 0xC8FFFF; // rounded frames, hover tip fill
 inline constexpr uint32_t kDisabledColour = 0xAAAAAA;
+// Disabled captions on the skin: paler than the disabled fills, so that they
+// still read at 3 : 1 on every panel's background.
+inline constexpr uint32_t kDisabledTextColour = 0xC8C8C8;
 inline constexpr uint32_t kWhite = 0xFFFFFF;
 inline constexpr uint32_t kHoverTextColour = 0x80FFFF;
 inline constexpr uint32_t kPressedTextColour = 0xFFFFAA;

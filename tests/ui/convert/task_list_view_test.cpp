@@ -5,6 +5,7 @@
 // view destroyed mid-run.
 
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
@@ -734,13 +735,36 @@ TEST_F(TaskListViewTest, HoveringARowShowsItsWholeStateAndReason)
     ASSERT_NE(currentHoverTip(), nullptr);
     EXPECT_EQ(currentHoverTip()->text(), text);
     EXPECT_EQ(view->hoveredRow(), 1);
-    // Below the tip's row, not below the whole list.
-    EXPECT_LT(currentHoverTip()->geometry().top(), vp()->mapToGlobal(QPoint(0, view->rowRect(1).bottom())).y() + 20);
+    // Hanging below the pointer, and moving with it along the row.
+    const auto expectBelowPointer = [&](QPoint at) {
+        const QRect tip = currentHoverTip()->geometry();
+        const QPoint pointer = vp()->mapToGlobal(at);
+        EXPECT_GT(tip.top(), pointer.y());
+        EXPECT_LT(tip.top(), pointer.y() + 30);
+        EXPECT_TRUE(tip.left() <= pointer.x() && pointer.x() <= tip.right());
+        return tip.top() - pointer.y();
+    };
+    const int gap = expectBelowPointer(inText(1));
+    const QPoint along = inText(1) + QPoint(40, 3);
+    test::mouse(vp(), QEvent::MouseMove, along, Qt::NoButton);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(expectBelowPointer(along), gap);
 
     test::mouse(vp(), QEvent::MouseMove, inText(0), Qt::NoButton);
     ASSERT_NE(currentHoverTip(), nullptr);
     EXPECT_EQ(currentHoverTip()->text(), TaskListView::hoverText(*view->model().task(0)));
     EXPECT_FALSE(currentHoverTip()->text().contains(QStringLiteral("失败原因")));
+    // A leave with the pointer still on a row (it went onto the tip) keeps
+    // the tip, for that row; a leave off the rows ends it.
+    QEvent leave(QEvent::Leave);
+    QCursor::setPos(vp()->mapToGlobal(inText(1)));
+    QApplication::sendEvent(view.get(), &leave);
+    ASSERT_NE(currentHoverTip(), nullptr);
+    EXPECT_EQ(currentHoverTip()->text(), text);
+    QCursor::setPos(vp()->mapToGlobal(QPoint(-50, -50)));
+    QApplication::sendEvent(view.get(), &leave);
+    EXPECT_EQ(currentHoverTip(), nullptr);
+    test::mouse(vp(), QEvent::MouseMove, inText(0), Qt::NoButton);
     test::mouse(vp(), QEvent::MouseMove, QPoint(inText(0).x(), view->rowRect(1).bottom() + 40), Qt::NoButton);
     EXPECT_EQ(currentHoverTip(), nullptr) << "gone over the empty part";
     EXPECT_EQ(view->hoveredRow(), -1);

@@ -82,10 +82,10 @@ TEST_F(PlaylistViewAlone, RowsAreDrawnInTheirColours)
     // Row 0: unselected, white text on the skin.
     EXPECT_EQ(image.pixelColor(image.width() - 3, 8), skin);
     EXPECT_TRUE(rowHasColour(image, 0, Qt::white, skin));
-    // Row 1: selected and current, orange text on the selection.
+    // Row 1: selected and current, dark orange text on the selection.
     EXPECT_EQ(image.pixelColor(0, 16), PlaylistView::selectedFrame());
     EXPECT_EQ(image.pixelColor(image.width() - 3, 24), PlaylistView::selectedFill());
-    EXPECT_TRUE(rowHasColour(image, 1, PlaylistView::currentText(), PlaylistView::selectedFill()));
+    EXPECT_TRUE(rowHasColour(image, 1, PlaylistView::currentTextOnSelection(), PlaylistView::selectedFill()));
     // Row 2: selected, dark blue text.
     EXPECT_TRUE(rowHasColour(image, 2, PlaylistView::selectedText(), PlaylistView::selectedFill()));
     EXPECT_FALSE(rowHasColour(image, 2, PlaylistView::currentText(), PlaylistView::selectedFill()));
