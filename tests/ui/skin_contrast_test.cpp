@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include "ui/controls/skin_button.h"
 #include "ui/controls/skin_check_box.h"
 #include "ui/controls/skin_combo_box.h"
+#include "ui/controls/skin_header.h"
 #include "ui/convert/parameter_panel.h"
 #include "ui/convert/task_row_painter.h"
 #include "ui/notify/confirm_box.h"
@@ -288,6 +290,23 @@ TextShot taskRow(bool selected)
     return {shot, blank, look.cells[1].united(look.cells[2]).adjusted(2, 2, -2, -2)};
 }
 
+TextShot headerCaption()
+{
+    QStandardItemModel model(0, 3);
+    SkinHeader header;
+    header.setModel(&model);
+    header.resize(300, header.sizeHint().height());
+    const auto shoot = [&](const QString& caption) {
+        model.setHeaderData(1, Qt::Horizontal, caption);
+        return grabOf(*header.viewport());
+    };
+    TextShot t{shoot(QStringLiteral("文件名")), shoot(QString()), {}};
+    const QRect section(header.sectionViewportPosition(1), 0, header.sectionSize(1), header.height());
+    t.region = section.adjusted(2, 2, -2, -2);
+    shoot(QStringLiteral("文件名"));
+    return t;
+}
+
 TextShot checkCaption(bool enabled)
 {
     SkinCheckBox box;
@@ -370,6 +389,7 @@ TEST(SkinContrast, EveryKindOfTextReadsOnScreen)
         {"panel label", [] { return panelLabel(0); }, 4.5},
         {"task row", [] { return taskRow(false); }, 4.5},
         {"selected task row", [] { return taskRow(true); }, 4.5},
+        {"list header caption", [] { return headerCaption(); }, 4.5},
         {"check box caption", [] { return checkCaption(true); }, 4.5},
         {"disabled check box caption", [] { return checkCaption(false); }, 3},
         {"combo text", [] { return comboText(true); }, 4.5},
@@ -380,6 +400,7 @@ TEST(SkinContrast, EveryKindOfTextReadsOnScreen)
         {"message box", [] { return boxMessage("请在列表中勾选要转换的条目,再点击开始。", 1); }, 4.5},
         {"playlist row", [] { return playlistRow(false, false); }, 4.5},
         {"selected playlist row", [] { return playlistRow(false, true); }, 4.5},
+        {"playing playlist row", [] { return playlistRow(true, false); }, 4.5},
         {"playing and selected playlist row", [] { return playlistRow(true, true); }, 4.5},
     };
     for (const TextKind& k : kinds) {

@@ -36,7 +36,7 @@ public:
             p->setBrush(Qt::NoBrush);
             p->drawRect(r.adjusted(0, 0, -1, -1));
         } else {
-            p->fillRect(r, skin::skinColor());
+            p->fillRect(r, current ? PlaylistView::currentFill() : skin::skinColor());
         }
         p->setPen(current && selected ? PlaylistView::currentTextOnSelection()
                       : current       ? PlaylistView::currentText()

@@ -1,7 +1,7 @@
 #pragma once
 // PlaylistView: the player window's list (control 1031). It draws the
 // PlaylistModel as owner-drawn 16-pixel rows (the current row's text in
-// orange), keeps the model's selection in step with the user's, and turns
+// orange on a dark band), keeps the model's selection in step with the user's, and turns
 // double clicks and the PlayList pop-up menu into requests to the player
 // window. A Qt item model adapts the engine model so that scrolling, the
 // keyboard and accessibility come from QListView. UI thread only.
@@ -52,6 +52,9 @@ public:
     static QColor selectedFill() { return QColor(169, 183, 201); }
     static QColor selectedFrame() { return QColor(86, 72, 54); }
     static QColor currentText() { return QColor(255, 128, 0); }
+    // The skin's blue, darkened so the orange reads at 4.5 : 1 (on the skin
+    // itself no orange does).
+    static QColor currentFill() { return QColor(27, 53, 90); }
     // The same orange, dark enough to read on the pale selection.
     static QColor currentTextOnSelection() { return QColor(102, 51, 0); }
     static QColor selectedText() { return QColor(16, 48, 144); }
