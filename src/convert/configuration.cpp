@@ -26,6 +26,9 @@ namespace qf::convert {
 
 namespace {
 
+// The file holds the volume as a signed number.
+constexpr int32_t kMaxVolume = static_cast<int32_t>(player::kMaxPlayerVolume);
+
 constexpr const char* kConfigSubfolder = "/quillfer";
 
 void appendFlag(core::ByteBuffer& out, bool value)
@@ -119,12 +122,12 @@ Settings& settings()
 
 uint32_t Settings::playerVolume() const
 {
-    return static_cast<uint32_t>(std::clamp<int32_t>(config_.options.playerVolume, 0, kMaxPlayerVolume));
+    return static_cast<uint32_t>(std::clamp<int32_t>(config_.options.playerVolume, 0, kMaxVolume));
 }
 
 void Settings::setPlayerVolume(uint32_t volume)
 {
-    config_.options.playerVolume = static_cast<int32_t>(std::min<uint32_t>(volume, kMaxPlayerVolume));
+    config_.options.playerVolume = static_cast<int32_t>(std::min(volume, player::kMaxPlayerVolume));
 }
 
 ConfigurationPaths configurationPaths(const char* programDirectory)
@@ -216,7 +219,7 @@ bool decodeConfiguration(const core::ByteBuffer& bytes, Configuration& out)
     o.keepFolderTree = false;
     if (in.remaining() > 0 && !readFlag(in, o.keepFolderTree))
         return false;
-    o.playerVolume = std::clamp(o.playerVolume, 0, kMaxPlayerVolume);
+    o.playerVolume = std::clamp(o.playerVolume, 0, kMaxVolume);
     o.shutdownWhenDone = false;
     read.presets.renumber();
     out = read;

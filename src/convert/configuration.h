@@ -12,27 +12,26 @@
 // Every value here lives from start-up to exit and belongs to the UI thread:
 // settings() hands it out to UI-thread code only. No other
 // thread reads any of it: tasks carry their own output paths, and the player
-// engine its own copy of the player settings (player/player_settings.h, the
-// typed access to the player's three options).
+// engine its own copy of the options the player window hands it
+// (player/player_settings.h).
 
 #include <cstdint>
 
 #include "convert/device_models.h"
 #include "core/byte_buffer.h"
 #include "core/text_string.h"
+#include "player/player_settings.h"
 
 namespace qf::convert {
 
 inline constexpr const char* kDefaultOutputFolderName = "Tarnwell输出";
 inline constexpr const char* kFallbackOutputFolderName = "转换输出";
 
-inline constexpr int32_t kMaxPlayerVolume = 100;
-
 struct ApplicationOptions {
     bool showFloatingTips = true;
     bool promptNoFiles = true;
     bool promptNoneChecked = true;
-    int32_t playerVolume = 50; // 0..100
+    int32_t playerVolume = static_cast<int32_t>(player::kDefaultPlayerVolume); // 0..player::kMaxPlayerVolume
     bool autoPlay = false;
     bool loopPlay = false;
     bool shutdownWhenDone = false; // never stored: every run starts with it off

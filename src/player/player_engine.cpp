@@ -31,8 +31,10 @@ const char* pausePrefix(PlayerState state) { return state == PlayerState::Paused
 
 } // namespace
 
-PlayerEngine::PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow)
-    : videoSink_(videoWindow), playerSink_(playerWindow), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+PlayerEngine::PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow,
+                           const PlayerOptions& options)
+    : videoSink_(videoWindow), playerSink_(playerWindow), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      volume_(std::min(options.volume, kMaxPlayerVolume))
 {}
 
 PlayerEngine::~PlayerEngine()
@@ -141,7 +143,6 @@ PlayerState PlayerEngine::startPlayback(const void* entry, const char* path, std
     stopPlayback();
     if (!path || !*path)
         return state();
-    settings_.take();
     const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
     lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()),
                                               path, videoFilters);
@@ -228,7 +229,7 @@ void PlayerEngine::togglePause()
             return;
         // "pause" toggles; any other command would leave the player paused.
         postWrite(launch, "pause\n");
-        postWrite(launch, core::TextString::formatted("volume %u 1\n", settings_.volume()).c_str());
+        postWrite(launch, core::TextString::formatted("volume %u 1\n", volume_.load()).c_str());
         postWrite(launch, core::TextString::formatted("brightness %d 1\n", brightness_.load()).c_str());
         postWrite(launch, core::TextString::formatted("contrast %d 1\n", contrast_.load()).c_str());
         postWrite(launch, core::TextString::formatted("hue %d 1\n", hue_.load()).c_str());
@@ -351,7 +352,7 @@ void PlayerEngine::setMute(bool on)
 void PlayerEngine::setVolume(uint32_t volume)
 {
     volume = std::min(volume, kMaxPlayerVolume);
-    settings_.setVolume(volume);
+    volume_.store(volume);
     const uint64_t status = status_.load();
     if (stateOf(status) == PlayerState::Playing)
         postWrite(launchOf(status), core::TextString::formatted("volume %u 1\n", volume).c_str());

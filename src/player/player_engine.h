@@ -109,8 +109,11 @@ public:
     // Picture settings in the player's own units, as they start.
     static constexpr int32_t kInitialBrightness = -85;
 
-    // The sinks must outlive the engine.
-    PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow);
+    // The sinks must outlive the engine. The options are the owner's
+    // remembered ones; the engine keeps its own copy from here on (the
+    // owner remembers what the user changes through it, such as volume()).
+    PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow,
+                 const PlayerOptions& options = {});
     PlayerEngine(const PlayerEngine&) = delete;
     PlayerEngine& operator=(const PlayerEngine&) = delete;
     // stopThread().
@@ -173,6 +176,7 @@ public:
 
     void setMute(bool on); // sent while Playing or Paused (stays paused)
     void setVolume(uint32_t volume); // stores min(volume, 100) always; sent while Playing
+    uint32_t volume() const { return volume_.load(); }
     void seekRelative(int32_t seconds); // sent while Playing; the position estimate moves always
     // position := seconds; sent while Playing or Paused. The player lands on
     // a keyframe at or before that point (see Seeks).
@@ -361,7 +365,7 @@ private:
     std::atomic<int32_t> contrast_{0};
     std::atomic<int32_t> hue_{0};
     std::atomic<int32_t> saturation_{0};
-    EngineSettings settings_; // taken again before each launch
+    std::atomic<uint32_t> volume_; // 0..kMaxPlayerVolume
     std::atomic<bool> quitting_{false}; // stopThread is under way: report nothing
     std::atomic<uint64_t> catchUpRequest_{0};
     // Written by the engine thread: it is doing something that may wait for

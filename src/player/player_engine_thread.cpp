@@ -16,7 +16,6 @@
 #include "core/messages.h"
 #include "core/platform/process.h"
 #include "player/player_engine.h"
-#include "player/player_settings.h"
 #include "player/slave_protocol.h"
 
 namespace qf::player {
@@ -228,7 +227,7 @@ void PlayerEngine::beginPlaying(bool withSettings)
     if (status_.load() != packed(launch, PlayerState::Starting))
         return;
     if (withSettings) {
-        current_.sentVolume = settings_.volume();
+        current_.sentVolume = volume_.load();
         current_.sentPicture[0] = brightness_.load();
         current_.sentPicture[1] = contrast_.load();
         current_.sentPicture[2] = hue_.load();
@@ -251,7 +250,7 @@ void PlayerEngine::sendChangedSettings()
 {
     // What the UI thread stored between the start-up's commands and Playing
     // was only stored: send it now.
-    if (const uint32_t volume = settings_.volume(); volume != current_.sentVolume)
+    if (const uint32_t volume = volume_.load(); volume != current_.sentVolume)
         write(core::TextString::formatted("volume %u 1\n", volume).view());
     static constexpr const char* kPicture[4]
         = {"brightness %d 1\n", "contrast %d 1\n", "hue %d 1\n", "saturation %d 1\n"};

@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-#include "player/player_settings.h"
+#include "convert/configuration.h"
 
 namespace qf::ui {
 
@@ -244,18 +244,18 @@ void PlayerWindow::entryEnded(PlaylistEntry* ended)
     positionTimer_.stop();
     video_->setSpeedStep(0);
     setPositionSlider(0);
-    if (player::autoPlay()) {
+    if (convert::settings().autoPlay()) {
         while (PlaylistEntry* e = playlist_.nextEntry(false))
             if (started(e))
                 return;
         playlist_.markCurrent(nullptr);
-        if (player::loopPlay())
+        if (convert::settings().loopPlay())
             while (PlaylistEntry* e = playlist_.nextEntry(true))
                 if (started(e))
                     return;
     } else {
         playlist_.markCurrent(nullptr);
-        if (player::loopPlay()) {
+        if (convert::settings().loopPlay()) {
             if (started(ended)) {
                 playlist_.markCurrent(ended);
                 return;

@@ -8,7 +8,7 @@
 #include <QStyledItemDelegate>
 
 #include "core/messages.h"
-#include "player/player_settings.h"
+#include "convert/configuration.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/shell/shared_menu.h"
@@ -121,9 +121,9 @@ PlaylistView::~PlaylistView() = default;
 void PlaylistView::tickMenu()
 {
     if (QAction* a = sharedMenuAction(SharedPopup::PlayList, kMenuAutoPlay))
-        a->setChecked(player::autoPlay());
+        a->setChecked(convert::settings().autoPlay());
     if (QAction* a = sharedMenuAction(SharedPopup::PlayList, kMenuLoopPlay))
-        a->setChecked(player::loopPlay());
+        a->setChecked(convert::settings().loopPlay());
 }
 
 void PlaylistView::menuCommand(int id)
@@ -144,8 +144,8 @@ void PlaylistView::menuCommand(int id)
     case kMenuListPlay: postPlay(playlist().selectedEntry()); break;
     case kMenuListDelete: playlist().deleteSelected(); break;
     case kMenuListClear: playlist().clear(); break;
-    case kMenuAutoPlay: player::setAutoPlay(!player::autoPlay()); break;
-    case kMenuLoopPlay: player::setLoopPlay(!player::loopPlay()); break;
+    case kMenuAutoPlay: convert::settings().setAutoPlay(!convert::settings().autoPlay()); break;
+    case kMenuLoopPlay: convert::settings().setLoopPlay(!convert::settings().loopPlay()); break;
     default: break;
     }
 }
