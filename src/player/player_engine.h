@@ -127,7 +127,7 @@ public:
     // the native window the player draws into (an X11 window id); 0 means no
     // window (headless). Unless the environment chooses the drivers, the
     // search for a working sound output starts too (once per engine). False
-    // when the thread cannot be made.
+    // when the thread (or its wake-up descriptor) cannot be made.
     bool startThread(uint32_t videoWindowId);
     // Ends any player, then ends and joins the engine thread (which waits
     // for the player to quit, about 110 ms at most). See Shutdown.

@@ -42,21 +42,13 @@ std::string secondsText(int64_t ms)
 }
 
 // A descriptor that turns readable when the process ends; -1 where the
-// system has none (the engine thread then looks for the end now and then).
-int openExitFd(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    return -1;
-#endif
-}
+// kernel refuses one (the engine thread then looks for the end now and then).
+int openExitFd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 } // namespace
 
-// Marks the engine thread busy for its lifetime (nested scopes keep the
-// outer mark).
+// Marks the engine thread busy while it lives (a nested scope leaves the
+// outer one's mark).
 class PlayerEngine::BusyScope {
 public:
     explicit BusyScope(std::atomic<bool>& busy) : busy_(busy), was_(busy.exchange(true)) {}
