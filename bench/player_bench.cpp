@@ -236,7 +236,7 @@ int main(int argc, char** argv)
     }
     // The hung player: a step makes the engine thread ask where the player
     // is and wait for the answer (kSeekAnswerWaitMs); meanwhile the timer's
-    // poll finds its own question overdue.
+    // next poll finds the question the one before left overdue.
     double hungPoll = -1;
     const int seen = playingSeen;
     if (engine.startPlayback(&entry, clip.c_str()) == PlayerState::Starting) {
@@ -250,6 +250,7 @@ int main(int argc, char** argv)
         engine.pollPosition();
         if (const pid_t pid = childProcess(); pid > 0 && ::kill(pid, SIGSTOP) == 0) {
             engine.seekStep(5);
+            engine.pollPosition(); // its question waits behind the step
             std::this_thread::sleep_for(std::chrono::milliseconds(PlayerEngine::kAnswerOverdueMs + 50));
             const auto asked = Clock::now();
             engine.pollPosition();
