@@ -85,8 +85,10 @@ public:
     // is woken at once, and is never waited for while it deals with the player).
     static constexpr int kCatchUpMs = 20;
     // Without a descriptor for the player's end, the engine thread looks for
-    // it this often once the player's output has closed.
+    // it this often once the player's output has closed, and at this slower
+    // pace while it is open (a child of the player may hold it open).
     static constexpr int kExitLookMs = 1;
+    static constexpr int kExitLookOpenMs = 100;
     // A player that leaves its full input pipe unread this long is stuck.
     static constexpr int kWriteWaitMs = 100;
     static constexpr int kCloseTries = 11; // "quit", then 11 waits of 10 ms, then kill

@@ -97,8 +97,8 @@ void PlayerEngine::sleepUntilWork()
             fds[1].fd = current_.process->outputFd();
         if (current_.exitFd >= 0)
             fds[2].fd = current_.exitFd;
-        else if (current_.reader.atEnd() && timeoutMs != 0)
-            timeoutMs = kExitLookMs; // output closed; the process is about to be gone
+        else if (timeoutMs != 0)
+            timeoutMs = current_.reader.atEnd() ? kExitLookMs : kExitLookOpenMs;
         if (current_.starting) {
             const auto left = std::chrono::milliseconds(kStartupSilenceMs) - current_.silence;
             const auto leftMs = std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count());

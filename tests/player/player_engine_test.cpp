@@ -490,6 +490,13 @@ TEST_F(FakePlayerTest, PollSendsNothingWhilePausedAndDropsTheOwedAnswer)
                                         "contrast 0 1", "hue 0 1", "saturation 0 1", "get_time_pos", "get_time_pos"}));
 }
 
+TEST_F(FakePlayerTest, EndIsSeenWhileAChildOfThePlayerKeepsItsOutputOpen)
+{
+    startAndWaitPlaying(&entryA, media("orphan"));
+    engine.endOfFile();
+    EXPECT_TRUE(windows.waitFor('p', PLAYER_ENDED, 5000)) << "seen only when the output closes";
+}
+
 TEST_F(FakePlayerTest, NoStartLineAtAllStillPassesThroughPlaying)
 {
     ASSERT_EQ(engine.startPlayback(&entryA, media("nostart").c_str()), PlayerState::Starting);
