@@ -1,6 +1,7 @@
 // Start-up latency of the player engine against the player alone, in the
 // same run, and the longest time any engine call kept the calling (UI)
-// thread.
+// thread; last, the position poll while the engine thread waits on a player
+// that has stopped answering (stopped by a signal, as a hung one would be).
 //
 //   player_bench [RUNS]   (default 20; needs ffmpeg and the program
 //                          directory's player link; null drivers unless
@@ -11,8 +12,13 @@
 // Engine: startPlayback until the Playing notification is handled (the state
 // is Playing by then: start line seen, settings sent).
 
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -106,6 +112,29 @@ private:
     void note(const char* name, double ms) { longest_[name] = std::max(longest_[name], ms); }
     std::map<std::string, double> longest_;
 };
+
+// Our child process (the engine's player: no sound search runs), or 0.
+pid_t childProcess()
+{
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return 0;
+    pid_t found = 0;
+    while (const dirent* e = ::readdir(proc)) {
+        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+        std::string text;
+        if (!std::getline(stat, text) || text.rfind(')') == std::string::npos)
+            continue;
+        // "pid (name) state ppid ...": the name may hold anything.
+        char state = 0;
+        long ppid = 0;
+        if (std::sscanf(text.c_str() + text.rfind(')') + 1, " %c %ld", &state, &ppid) == 2 && ppid == ::getpid()
+            && state != 'Z')
+            found = static_cast<pid_t>(std::atol(e->d_name));
+    }
+    ::closedir(proc);
+    return found;
+}
 
 } // namespace
 
@@ -205,6 +234,36 @@ int main(int argc, char** argv)
         if (run % 2 == 0)
             baseline.push_back(baselineRun(commandLine));
     }
+    // The hung player: a step makes the engine thread ask where the player
+    // is and wait for the answer (kSeekAnswerWaitMs); meanwhile the timer's
+    // next poll finds the question the one before left overdue.
+    double hungPoll = -1;
+    const int seen = playingSeen;
+    if (engine.startPlayback(&entry, clip.c_str()) == PlayerState::Starting) {
+        const auto t0 = Clock::now();
+        while (playingSeen == seen && msSince(t0) < 5000) {
+            player.waitAndPump(5);
+            video.pump();
+        }
+        engine.pollPosition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        engine.pollPosition();
+        if (const pid_t pid = childProcess(); pid > 0 && ::kill(pid, SIGSTOP) == 0) {
+            engine.seekStep(5);
+            engine.pollPosition(); // its question waits behind the step
+            std::this_thread::sleep_for(std::chrono::milliseconds(PlayerEngine::kAnswerOverdueMs + 50));
+            const auto asked = Clock::now();
+            engine.pollPosition();
+            hungPoll = msSince(asked);
+            ::kill(pid, SIGCONT);
+        }
+        const int stops = stopsSeen;
+        engine.stopPlayback();
+        const auto stopped = Clock::now();
+        while (stopsSeen == stops && msSince(stopped) < 5000)
+            video.waitAndPump(5);
+        pump();
+    }
     video.shutdown();
     player.shutdown();
     engine.stopThread();
@@ -226,5 +285,6 @@ int main(int argc, char** argv)
     std::printf("  median of the paired differences      %+8.2f\n", median(extra));
     timed.print();
     std::printf("longest UI-thread call overall: %.2f ms\n", timed.overall());
+    std::printf("position poll while the engine thread waits on a player that stopped answering: %.2f ms\n", hungPoll);
     return 0;
 }

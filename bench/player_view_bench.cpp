@@ -5,7 +5,10 @@
 //  (b) the UI thread's longest stall while a file plays with the position
 //      timer running (the gap between the ticks of a 1 ms timer);
 //  (c) the same while a file starts: from the double click until a second
-//      after the player is up, from a stopped player and over a playing one.
+//      after the player is up, from a stopped player and over a playing one;
+//  (d) the engine thread's processor time while the file plays (the
+//      position timer running) and while it is paused, as a share of one
+//      core.
 // For the stalls the event loop sleeps between events, as the program's
 // does, and the display is set up as the program sets it up; the longest
 // stall is taken apart (the thread's own run time, its wait for a
@@ -23,6 +26,7 @@
 // the player alone draws into the same window at the same size.
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
@@ -131,6 +135,24 @@ std::string loadAverage()
     if (!f.open(QIODevice::ReadOnly))
         return "?";
     return f.readLine().left(14).trimmed().toStdString();
+}
+
+// The processor time the engine thread has used so far, in milliseconds
+// (found by its name); -1 when there is no such thread.
+double engineThreadMs()
+{
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+        if (!comm.open(QIODevice::ReadOnly)
+            || comm.readAll().trimmed() != QByteArray(qf::player::PlayerEngine::kThreadName))
+            continue;
+        QFile stat(tasks.filePath(tid + QStringLiteral("/schedstat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            return -1;
+        return stat.readAll().split(' ').value(0).toDouble() / 1e6;
+    }
+    return -1;
 }
 
 // Runs the event loop for `ms` as the program's own loop runs: asleep until
@@ -364,7 +386,11 @@ void stallRun(PlayerWindow& window, int seconds)
         std::fprintf(stderr, "player_view_bench: the position timer does not run\n");
         return;
     }
+    const double ranBefore = engineThreadMs();
+    QElapsedTimer playing;
+    playing.start();
     const std::vector<double> gaps = tickGaps(seconds);
+    const double playingShare = (engineThreadMs() - ranBefore) / static_cast<double>(playing.elapsed()) * 100;
     const auto longestOf = [](const std::vector<double>& v) { return v.empty() ? 0 : v.back(); };
     const auto p99Of = [](const std::vector<double>& v) { return v.empty() ? 0 : v[v.size() * 99 / 100]; };
     std::printf("UI thread while playing, %d s with the position timer running (%zu ticks of a 1 ms timer)\n", seconds,
@@ -386,6 +412,20 @@ void stallRun(PlayerWindow& window, int seconds)
     std::printf("  longest of 50 position polls           %8.2f ms\n", query);
     std::printf("  player state Playing at the end        %8s\n",
                 window.engine().state() == qf::player::PlayerState::Playing ? "yes" : "no");
+
+    window.command(PlayerWindow::kPause);
+    pump(300);
+    const double pausedBefore = engineThreadMs();
+    QElapsedTimer paused;
+    paused.start();
+    pump(seconds * 1000);
+    const double pausedShare = (engineThreadMs() - pausedBefore) / static_cast<double>(paused.elapsed()) * 100;
+    const bool wasPaused = window.engine().state() == qf::player::PlayerState::Paused;
+    window.command(PlayerWindow::kPlay);
+    std::printf("engine thread's processor time, as a share of one core\n");
+    std::printf("  while playing (position timer running) %8.3f %%\n", playingShare);
+    std::printf("  while paused                           %8.3f %%   (target <= 1; %s)\n", pausedShare,
+                wasPaused ? "paused throughout" : "NOT paused");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "player/player_engine.h"
 
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,11 +31,18 @@ const char* pausePrefix(PlayerState state) { return state == PlayerState::Paused
 
 } // namespace
 
-PlayerEngine::PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow)
-    : videoSink_(videoWindow), playerSink_(playerWindow)
+PlayerEngine::PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow,
+                           const PlayerOptions& options)
+    : videoSink_(videoWindow), playerSink_(playerWindow), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      volume_(std::min(options.volume, kMaxPlayerVolume))
 {}
 
-PlayerEngine::~PlayerEngine() { stopThread(); }
+PlayerEngine::~PlayerEngine()
+{
+    stopThread();
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+}
 
 void PlayerEngine::setPlayerPath(const char* quotedPath) { playerPath_ = quotedPath ? quotedPath : ""; }
 
@@ -57,6 +65,8 @@ bool PlayerEngine::displaySize(int32_t& width, int32_t& height) const
 bool PlayerEngine::startThread(uint32_t videoWindowId)
 {
     stopThread();
+    if (wakeFd_ < 0)
+        return false;
     if (!playerDriversFromEnvironment())
         sound_.start(playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_);
     videoWindowId_.store(videoWindowId);
@@ -85,11 +95,20 @@ void PlayerEngine::stopThread()
     status_.store(packed(launches_, PlayerState::Idle));
 }
 
+void PlayerEngine::wake()
+{
+    // Adds one to the counter; only a counter near overflow could refuse.
+    const uint64_t one = 1;
+    if (::write(wakeFd_, &one, sizeof one) < 0) {}
+}
+
 void PlayerEngine::post(Command command)
 {
-    std::lock_guard lock(queueMutex_);
-    queue_.push_back(std::move(command));
-    queueChanged_.notify_one();
+    {
+        std::lock_guard lock(queueMutex_);
+        queue_.push_back(std::move(command));
+    }
+    wake();
 }
 
 void PlayerEngine::postWrite(uint32_t launch, std::string line)
@@ -124,7 +143,6 @@ PlayerState PlayerEngine::startPlayback(const void* entry, const char* path, std
     stopPlayback();
     if (!path || !*path)
         return state();
-    settings_.take();
     const std::string quotedPlayer = playerPath_.empty() ? core::toolPaths().playerPath.c_str() : playerPath_;
     lastCommandLine_ = buildPlayerCommandLine(quotedPlayer, videoWindowId_.load(), playerDrivers(sound_.soundOutput()),
                                               path, videoFilters);
@@ -211,7 +229,7 @@ void PlayerEngine::togglePause()
             return;
         // "pause" toggles; any other command would leave the player paused.
         postWrite(launch, "pause\n");
-        postWrite(launch, core::TextString::formatted("volume %u 1\n", settings_.volume()).c_str());
+        postWrite(launch, core::TextString::formatted("volume %u 1\n", volume_.load()).c_str());
         postWrite(launch, core::TextString::formatted("brightness %d 1\n", brightness_.load()).c_str());
         postWrite(launch, core::TextString::formatted("contrast %d 1\n", contrast_.load()).c_str());
         postWrite(launch, core::TextString::formatted("hue %d 1\n", hue_.load()).c_str());
@@ -289,15 +307,15 @@ int32_t PlayerEngine::pollPosition()
     std::unique_lock lock(factsMutex_);
     PositionQuestion& q = facts_.question;
     if (q.asked && Clock::now() - q.askedAt >= std::chrono::milliseconds(kAnswerOverdueMs)) {
-        // The answer may be in the pipe already: one turn of the engine
-        // thread reads it. The player itself is never waited for.
+        // The answer may be in the pipe already: one turn of an idle engine
+        // thread reads it. A busy one (see engineBusy_) is not waited for,
+        // and the player itself never is. The engine thread marks itself
+        // busy before its own catch-up, so a request it did not see finds
+        // it marked.
         const uint64_t request = catchUpRequest_.fetch_add(1) + 1;
-        {
-            std::lock_guard queueLock(queueMutex_);
-            queueChanged_.notify_one();
-        }
+        wake();
         caughtUp_.wait_for(lock, std::chrono::milliseconds(kCatchUpMs),
-                           [&] { return facts_.caughtUp >= request || !q.asked; });
+                           [&] { return facts_.caughtUp >= request || !q.asked || engineBusy_.load(); });
     }
     const auto now = Clock::now();
     if (q.answered) {
@@ -334,7 +352,7 @@ void PlayerEngine::setMute(bool on)
 void PlayerEngine::setVolume(uint32_t volume)
 {
     volume = std::min(volume, kMaxPlayerVolume);
-    settings_.setVolume(volume);
+    volume_.store(volume);
     const uint64_t status = status_.load();
     if (stateOf(status) == PlayerState::Playing)
         postWrite(launchOf(status), core::TextString::formatted("volume %u 1\n", volume).c_str());

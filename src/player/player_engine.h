@@ -9,7 +9,10 @@
 // from it and ends it: the UI thread's operations post commands to it, in
 // order, and return without waiting for the player, answering from the state
 // the engine thread publishes (the state, the announced length, the video
-// output, the position answers). The UI thread keeps the position and
+// output, the position answers). The engine thread sleeps until there is
+// work: a command (the queue signals an event descriptor), output from the
+// player, the player's end, or the end of the start-up's wait for its start
+// line; it never wakes on a clock of its own. The UI thread keeps the position and
 // length estimates itself. Two calls wait, and are not for the timer or the
 // buttons: queryLength and queryPosition ask the player and wait up to
 // 200 ms for its answer (plus the engine thread's turn); and stopThread joins
@@ -75,11 +78,17 @@ class PlayerEngine {
 public:
     // Fixed waits, in milliseconds.
     static constexpr int kStartupSilenceMs = 2000; // no start line for this long: go on anyway
-    static constexpr int kPipePollMs = 2; // the engine thread looks at its queue this often
     static constexpr int kQueryWaitMs = 200; // wait for a query's answer
     static constexpr int kQueryTurnMs = 300; // and for the engine thread to come to the query
     static constexpr int kAnswerOverdueMs = 250; // a position answer not seen by then may be unread
-    static constexpr int kCatchUpMs = 1000; // pollPosition's bound on the engine thread's turn (a safety net)
+    // pollPosition's bound on an idle engine thread's turn (a safety net: it
+    // is woken at once, and is never waited for while it deals with the player).
+    static constexpr int kCatchUpMs = 20;
+    // Without a descriptor for the player's end, the engine thread looks for
+    // it this often once the player's output has closed, and at this slower
+    // pace while it is open (a child of the player may hold it open).
+    static constexpr int kExitLookMs = 1;
+    static constexpr int kExitLookOpenMs = 100;
     // A player that leaves its full input pipe unread this long is stuck.
     static constexpr int kWriteWaitMs = 100;
     static constexpr int kCloseTries = 11; // "quit", then 11 waits of 10 ms, then kill
@@ -88,19 +97,26 @@ public:
     // Seeks. The player's own seek to a point snaps forward to the next
     // keyframe (or back to the last one past the final keyframe); a seek
     // back by an amount snaps back. So a seek goes to the point, and when it
-    // landed after it, back by the distance and this margin (the player's
-    // reading runs ahead of the picture by a few tenths of a second).
+    // landed after it, back by the distance, and then by this margin more
+    // for each further try (the player's reading can run ahead of the
+    // picture by a few tenths of a second).
     static constexpr int kSeekMarginMs = 500;
-    static constexpr int kSeekTries = 3;
+    static constexpr int kSeekTries = 4;
     // The engine thread waits this long for where a seek landed: a missed
     // answer would leave the seek past its point. Nothing else waits on it.
     static constexpr int kSeekAnswerWaitMs = 1000;
 
+    // The engine thread's name, as the system shows it.
+    static constexpr const char* kThreadName = "qf-player";
+
     // Picture settings in the player's own units, as they start.
     static constexpr int32_t kInitialBrightness = -85;
 
-    // The sinks must outlive the engine.
-    PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow);
+    // The sinks must outlive the engine. The options are the owner's
+    // remembered ones; the engine keeps its own copy from here on (the
+    // owner remembers what the user changes through it, such as volume()).
+    PlayerEngine(core::NotificationSink& videoWindow, core::NotificationSink& playerWindow,
+                 const PlayerOptions& options = {});
     PlayerEngine(const PlayerEngine&) = delete;
     PlayerEngine& operator=(const PlayerEngine&) = delete;
     // stopThread().
@@ -114,7 +130,7 @@ public:
     // the native window the player draws into (an X11 window id); 0 means no
     // window (headless). Unless the environment chooses the drivers, the
     // search for a working sound output starts too (once per engine). False
-    // when the thread cannot be made.
+    // when the thread (or its wake-up descriptor) cannot be made.
     bool startThread(uint32_t videoWindowId);
     // Ends any player, then ends and joins the engine thread (which waits
     // for the player to quit, about 110 ms at most). See Shutdown.
@@ -154,15 +170,16 @@ public:
     // asked and by the relative seeks sent since. A seek to a point, a pause
     // or a new file makes an answer still owed stale: it is passed over.
     // While an answer is overdue (kAnswerOverdueMs; a player answers within
-    // a frame or two), the engine thread is given a turn to read what the
-    // player may have written meanwhile: it answers within one look into
-    // the pipe (kPipePollMs), and at once when it is about to do anything
-    // that may block, so this never waits for the player. Sends nothing
-    // unless Playing.
+    // a frame or two), an engine thread that is asleep is woken to read what
+    // the player may have written meanwhile, and waited for (kCatchUpMs at
+    // most); one that is busy with the player (writing to it, waiting for an
+    // answer or its end, reporting) is not waited for, so this never waits
+    // for the player. Sends nothing unless Playing.
     int32_t pollPosition();
 
     void setMute(bool on); // sent while Playing or Paused (stays paused)
     void setVolume(uint32_t volume); // stores min(volume, 100) always; sent while Playing
+    uint32_t volume() const { return volume_.load(); }
     void seekRelative(int32_t seconds); // sent while Playing; the position estimate moves always
     // position := seconds; sent while Playing or Paused. The player lands on
     // a keyframe at or before that point (see Seeks).
@@ -272,6 +289,7 @@ private:
         uint32_t launch = 0;
         intptr_t entry = 0;
         std::unique_ptr<platform::ChildProcess> process;
+        int exitFd = -1; // readable once the process has ended; -1: none
         OutputReader reader;
         bool starting = false; // the start line is still awaited
         bool startLineSeen = false;
@@ -291,6 +309,9 @@ private:
     // from -> to, if the status still holds `from` for that launch.
     bool changeState(uint32_t launch, PlayerState from, PlayerState to);
 
+    // Any thread: wakes the engine thread.
+    void wake();
+
     // UI thread.
     void post(Command command);
     void postWrite(uint32_t launch, std::string line);
@@ -303,7 +324,9 @@ private:
     void handle(Command& command);
     void playEntry(Command& command);
     void serviceProcess();
-    void waitForOutput();
+    // Sleeps until there is work: a command or catch-up request, output,
+    // the process's end, or the end of the start-up's budget.
+    void sleepUntilWork();
     void beginPlaying(bool withSettings);
     void sendChangedSettings();
     void finishCurrent(bool requested);
@@ -323,6 +346,10 @@ private:
 
     core::NotificationSink& videoSink_; // immutable after construction
     core::NotificationSink& playerSink_; // immutable after construction
+    // An eventfd: post() and the catch-up requests signal it, the engine
+    // thread sleeps on it beside the player's output. Immutable after
+    // construction; -1 when it could not be made (startThread fails).
+    const int wakeFd_;
 
     // UI thread only.
     std::thread thread_;
@@ -341,9 +368,13 @@ private:
     std::atomic<int32_t> contrast_{0};
     std::atomic<int32_t> hue_{0};
     std::atomic<int32_t> saturation_{0};
-    EngineSettings settings_; // taken again before each launch
+    std::atomic<uint32_t> volume_; // 0..kMaxPlayerVolume
     std::atomic<bool> quitting_{false}; // stopThread is under way: report nothing
     std::atomic<uint64_t> catchUpRequest_{0};
+    // Written by the engine thread: it is doing something that may wait for
+    // the player or the UI thread, so pollPosition does not wait for its turn.
+    std::atomic<bool> engineBusy_{false};
+    class BusyScope;
 
     // (launch << 32) | state. The UI thread makes launches, stops and pauses;
     // the engine thread moves its own launch to Playing and to Idle.
@@ -364,8 +395,7 @@ private:
     void launchGone(uint32_t launch);
 
     std::mutex queueMutex_;
-    std::condition_variable queueChanged_; // guarded by queueMutex_
-    std::deque<Command> queue_; // guarded by queueMutex_
+    std::deque<Command> queue_; // guarded by queueMutex_; each push signals wakeFd_
 };
 
 } // namespace qf::player

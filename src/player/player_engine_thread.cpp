@@ -3,14 +3,19 @@
 // player writes as it comes, moves a launch from Starting to Playing once the
 // player is up, and reports how each launch ended.
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
 #include "core/messages.h"
 #include "core/platform/process.h"
 #include "player/player_engine.h"
-#include "player/player_settings.h"
 #include "player/slave_protocol.h"
 
 namespace qf::player {
@@ -36,16 +41,34 @@ std::string secondsText(int64_t ms)
     return text;
 }
 
+// A descriptor that turns readable when the process ends; -1 where the
+// kernel refuses one (the engine thread then looks for the end now and then).
+int openExitFd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
 } // namespace
+
+// Marks the engine thread busy while it lives (a nested scope leaves the
+// outer one's mark).
+class PlayerEngine::BusyScope {
+public:
+    explicit BusyScope(std::atomic<bool>& busy) : busy_(busy), was_(busy.exchange(true)) {}
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+    ~BusyScope() { busy_.store(was_); }
+
+private:
+    std::atomic<bool>& busy_;
+    bool was_;
+};
 
 void PlayerEngine::threadMain()
 {
+    // Named for top -H and the benches, which read its run time.
+    pthread_setname_np(pthread_self(), kThreadName);
     for (;;) {
         std::deque<Command> batch;
         {
-            std::unique_lock lock(queueMutex_);
-            if (!current_.process)
-                queueChanged_.wait(lock, [&] { return !queue_.empty() || catchUpRequest_.load() > current_.caughtUp; });
+            std::lock_guard lock(queueMutex_);
             batch.swap(queue_);
         }
         for (Command& command : batch) {
@@ -59,13 +82,50 @@ void PlayerEngine::threadMain()
             serviceProcess();
         else
             catchUp();
-        if (current_.process)
-            waitForOutput();
+        sleepUntilWork();
     }
+}
+
+void PlayerEngine::sleepUntilWork()
+{
+    pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+    int timeoutMs = -1;
+    if (current_.process) {
+        if (current_.reader.hasLine())
+            timeoutMs = 0; // lines left over from a long burst
+        else if (!current_.reader.atEnd())
+            fds[1].fd = current_.process->outputFd();
+        if (current_.exitFd >= 0)
+            fds[2].fd = current_.exitFd;
+        else if (timeoutMs != 0)
+            timeoutMs = current_.reader.atEnd() ? kExitLookMs : kExitLookOpenMs;
+        if (current_.starting) {
+            const auto left = std::chrono::milliseconds(kStartupSilenceMs) - current_.silence;
+            const auto leftMs = std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count());
+            if (timeoutMs < 0 || leftMs < timeoutMs)
+                timeoutMs = static_cast<int>(leftMs);
+        }
+    }
+    const auto before = Clock::now();
+    int ready;
+    do
+        ready = ::poll(fds, 3, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (fds[0].revents & POLLIN) {
+        // Consumed before the queue is looked at: a command posted after
+        // this read signals again.
+        uint64_t count = 0;
+        if (::read(wakeFd_, &count, sizeof count) < 0) {}
+    }
+    // Only silence uses up the start-up budget; chatter before the start
+    // line does not.
+    if (current_.starting && !(fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+        current_.silence += Clock::now() - before;
 }
 
 void PlayerEngine::handle(Command& command)
 {
+    const BusyScope busy(engineBusy_);
     const bool ours = current_.process && command.launch == current_.launch;
     switch (command.kind) {
     case Command::Kind::PlayEntry: playEntry(command); break;
@@ -114,6 +174,7 @@ void PlayerEngine::playEntry(Command& command)
     if (started) {
         current_.launch = command.launch;
         current_.entry = entry;
+        current_.exitFd = openExitFd(process->pid());
         current_.process = std::move(process);
         current_.reader.reset();
         current_.starting = true;
@@ -150,33 +211,15 @@ void PlayerEngine::serviceProcess()
     }
 }
 
-void PlayerEngine::waitForOutput()
-{
-    {
-        std::lock_guard lock(queueMutex_);
-        if (!queue_.empty())
-            return;
-    }
-    if (current_.reader.atEnd()) {
-        // Output closed; the process is about to be gone.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return;
-    }
-    // Only silence uses up the start-up budget; chatter before the start
-    // line does not.
-    const auto before = Clock::now();
-    if (!current_.process->waitReadable(kPipePollMs) && current_.starting)
-        current_.silence += Clock::now() - before;
-}
-
 void PlayerEngine::beginPlaying(bool withSettings)
 {
+    const BusyScope busy(engineBusy_);
     current_.starting = false;
     const uint32_t launch = current_.launch;
     if (status_.load() != packed(launch, PlayerState::Starting))
         return;
     if (withSettings) {
-        current_.sentVolume = settings_.volume();
+        current_.sentVolume = volume_.load();
         current_.sentPicture[0] = brightness_.load();
         current_.sentPicture[1] = contrast_.load();
         current_.sentPicture[2] = hue_.load();
@@ -199,7 +242,7 @@ void PlayerEngine::sendChangedSettings()
 {
     // What the UI thread stored between the start-up's commands and Playing
     // was only stored: send it now.
-    if (const uint32_t volume = settings_.volume(); volume != current_.sentVolume)
+    if (const uint32_t volume = volume_.load(); volume != current_.sentVolume)
         write(core::TextString::formatted("volume %u 1\n", volume).view());
     static constexpr const char* kPicture[4]
         = {"brightness %d 1\n", "contrast %d 1\n", "hue %d 1\n", "saturation %d 1\n"};
@@ -213,6 +256,7 @@ void PlayerEngine::finishCurrent(bool requested)
 {
     if (!current_.process)
         return;
+    const BusyScope busy(engineBusy_);
     const uint32_t launch = current_.launch;
     const intptr_t entry = current_.entry;
     endProcess();
@@ -258,6 +302,9 @@ void PlayerEngine::endProcess()
             process.terminate(0);
     }
     current_.process.reset();
+    if (current_.exitFd >= 0)
+        ::close(current_.exitFd);
+    current_.exitFd = -1;
     current_.reader.reset();
     current_.starting = false;
 }
@@ -428,9 +475,10 @@ void PlayerEngine::seek(const Command& command)
         return;
     std::optional<int64_t> landed = askPosition(prefix, kSeekAnswerWaitMs);
     const std::optional<int64_t> after = landed;
-    // Snapped forward past the point: back by the distance and the margin.
+    // Snapped forward past the point: back by the distance, then by more each
+    // try (a first margin would skip a keyframe just before the point).
     for (int tries = 1; landed && *landed > target && tries < kSeekTries; ++tries) {
-        if (!seekLine(target - *landed - int64_t{kSeekMarginMs} * tries, false))
+        if (!seekLine(target - *landed - int64_t{kSeekMarginMs} * (tries - 1), false))
             return;
         landed = askPosition(prefix, kSeekAnswerWaitMs);
     }

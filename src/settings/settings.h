@@ -13,14 +13,16 @@
 
 #include "convert/device_models.h"
 #include "core/text_string.h"
+#include "player/player_settings.h"
 
 namespace qf::settings {
 
 inline constexpr const char* kDefaultOutputFolderName = "Tarnwell输出";
 inline constexpr const char* kFallbackOutputFolderName = "转换输出";
 
-inline constexpr int32_t kDefaultPlayerVolume = 50;
-inline constexpr int32_t kMaxPlayerVolume = 100;
+// The player's volume range, as the signed number the file holds.
+inline constexpr int32_t kDefaultPlayerVolume = static_cast<int32_t>(player::kDefaultPlayerVolume);
+inline constexpr int32_t kMaxPlayerVolume = static_cast<int32_t>(player::kMaxPlayerVolume);
 
 struct ApplicationOptions {
     bool showFloatingTips = true;

@@ -10,7 +10,6 @@
 
 #include "core/messages.h"
 #include "player/player_engine.h"
-#include "player/player_settings.h"
 #include "player/support/player_test_support.h"
 
 namespace qf::player {
@@ -26,7 +25,6 @@ class EngineQueueTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setPlayerVolume(kDefaultPlayerVolume);
         engine.setPlayerPath(testing::fakePlayer().c_str());
         ASSERT_TRUE(engine.startThread(0));
     }

@@ -11,7 +11,6 @@
 
 #include "core/messages.h"
 #include "player/player_engine.h"
-#include "player/player_settings.h"
 #include "player/support/player_test_support.h"
 
 namespace qf::player {
@@ -33,11 +32,7 @@ void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 class PlayerEngineTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        setPlayerVolume(kDefaultPlayerVolume);
-        ASSERT_TRUE(engine.startThread(0));
-    }
+    void SetUp() override { ASSERT_TRUE(engine.startThread(0)); }
     void TearDown() override
     {
         // The sinks refuse sends first, so the join cannot wait on this thread.
@@ -220,7 +215,7 @@ TEST_F(RealPlayerTest, PolledPositionGrowsWhilePlayingAndStaysPutWhilePaused)
 
 TEST_F(FakePlayerTest, SendsTheSettingsAfterTheStartLine)
 {
-    setPlayerVolume(30);
+    engine.setVolume(30);
     engine.setBrightness(10); // -75
     engine.setHue(100); // -1
     startAndWaitPlaying(&entryA, media("normal"));
@@ -297,7 +292,7 @@ TEST_F(FakePlayerTest, CommandsWhilePlayingAndPaused)
     ASSERT_EQ(sent.size(), 5 + expected.size());
     sent.erase(sent.begin(), sent.begin() + 5);
     EXPECT_EQ(sent, expected);
-    EXPECT_EQ(playerVolume(), 20u);
+    EXPECT_EQ(engine.volume(), 20u);
 }
 
 TEST_F(FakePlayerTest, NothingIsSentBeforeThePlayerIsUp)
@@ -495,6 +490,13 @@ TEST_F(FakePlayerTest, PollSendsNothingWhilePausedAndDropsTheOwedAnswer)
                                         "contrast 0 1", "hue 0 1", "saturation 0 1", "get_time_pos", "get_time_pos"}));
 }
 
+TEST_F(FakePlayerTest, EndIsSeenWhileAChildOfThePlayerKeepsItsOutputOpen)
+{
+    startAndWaitPlaying(&entryA, media("orphan"));
+    engine.endOfFile();
+    EXPECT_TRUE(windows.waitFor('p', PLAYER_ENDED, 5000)) << "seen only when the output closes";
+}
+
 TEST_F(FakePlayerTest, NoStartLineAtAllStillPassesThroughPlaying)
 {
     ASSERT_EQ(engine.startPlayback(&entryA, media("nostart").c_str()), PlayerState::Starting);
@@ -661,10 +663,14 @@ TEST_F(PlayerEngineTest, PictureSettersStorePlayerUnits)
 
 TEST_F(PlayerEngineTest, VolumeIsStoredWhateverTheState)
 {
+    EXPECT_EQ(engine.volume(), kDefaultPlayerVolume);
     engine.setVolume(250);
-    EXPECT_EQ(playerVolume(), 100u);
+    EXPECT_EQ(engine.volume(), 100u);
     engine.setVolume(0);
-    EXPECT_EQ(playerVolume(), 0u);
+    EXPECT_EQ(engine.volume(), 0u);
+    // The owner's remembered volume, handed in, is where a new engine starts.
+    EXPECT_EQ(PlayerEngine(windows.video(), windows.player(), PlayerOptions{30}).volume(), 30u);
+    EXPECT_EQ(PlayerEngine(windows.video(), windows.player(), PlayerOptions{250}).volume(), 100u);
 }
 
 TEST_F(PlayerEngineTest, RelativeSeekMovesThePositionEstimate)

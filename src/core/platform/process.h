@@ -44,6 +44,9 @@ public:
     bool readable() const { return child_.readable(); }
     // Waits up to timeoutMs for readable(). Blocks.
     bool waitReadable(int timeoutMs) const { return child_.waitReadable(timeoutMs); }
+    // The output pipe's descriptor, for a caller that waits on it beside
+    // others (poll); -1 without one. Still this object's: read through read().
+    int outputFd() const { return child_.outputFd(); }
     // Reads what is available, at most n bytes, without blocking. Returns the
     // count, 0 at end of output, -1 when nothing is pending now.
     ptrdiff_t read(char* buffer, size_t n) { return child_.read(buffer, n); }

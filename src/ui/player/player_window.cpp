@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 
+#include "settings/settings.h"
 #include "core/messages.h"
 #include "probe/media_summary.h"
 #include "ui/controls/skin_slider.h"
@@ -56,8 +57,9 @@ PlayerWindow::PlayerWindow(QWidget* parent)
     : MessageWidget(parent), videoSink_([this](const core::Message& m) -> intptr_t {
           return video_ ? video_->engineNotify(MessageTable::codeOf(m)) : 0;
       }),
-      playerSink_(static_cast<QObject*>(this)), engine_(videoSink_, playerSink_), chooseFiles_(chooseWithDialog),
-      messageBox_(showRefusal)
+      playerSink_(static_cast<QObject*>(this)),
+      engine_(videoSink_, playerSink_, player::PlayerOptions{settings::current().playerVolume()}),
+      chooseFiles_(chooseWithDialog), messageBox_(showRefusal)
 {
     setObjectName(QStringLiteral("playerWindow"));
     resize(kWidth, kHeight);
@@ -158,7 +160,7 @@ void PlayerWindow::sliderMoved(const QObject* control)
     case kContrast: engine_.setContrast(value); break;
     case kHue: engine_.setHue(value); break;
     case kSaturation: engine_.setSaturation(value); break;
-    case kVolume: engine_.setVolume(static_cast<uint32_t>(std::max(value, 0))); break;
+    case kVolume: setVolume(static_cast<uint32_t>(std::max(value, 0))); break;
     case kPosition:
         update(timeReadoutRect());
         video_->setSpeedStep(0);
@@ -268,6 +270,12 @@ void PlayerWindow::closeEvent(QCloseEvent* event)
 {
     // The page lives as long as the program; only the main window closes it.
     event->ignore();
+}
+
+void PlayerWindow::setVolume(uint32_t volume)
+{
+    engine_.setVolume(volume);
+    settings::current().setPlayerVolume(engine_.volume());
 }
 
 } // namespace qf::ui

@@ -158,6 +158,8 @@ private:
     void registerMessages();
     intptr_t playerNotify(const core::Message& message);
     void sliderMoved(const QObject* control);
+    // To the engine, and remembered in the configuration for the next run.
+    void setVolume(uint32_t volume);
     void openFiles();
     bool addOne(const QString& path, QStringList& refused);
 

@@ -74,7 +74,7 @@ void PlayerWindow::changeVolume(int delta)
     SkinSlider* volume = slider(kVolume);
     const int value = std::clamp(volume->value() + delta, 0, static_cast<int>(player::kMaxPlayerVolume));
     volume->setValue(value);
-    engine_.setVolume(static_cast<uint32_t>(value));
+    setVolume(static_cast<uint32_t>(value));
 }
 
 void PlayerWindow::keyPressEvent(QKeyEvent* event)

@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-#include "player/player_settings.h"
+#include "settings/settings.h"
 
 namespace qf::ui {
 
@@ -244,18 +244,18 @@ void PlayerWindow::entryEnded(PlaylistEntry* ended)
     positionTimer_.stop();
     video_->setSpeedStep(0);
     setPositionSlider(0);
-    if (player::autoPlay()) {
+    if (settings::current().autoPlay()) {
         while (PlaylistEntry* e = playlist_.nextEntry(false))
             if (started(e))
                 return;
         playlist_.markCurrent(nullptr);
-        if (player::loopPlay())
+        if (settings::current().loopPlay())
             while (PlaylistEntry* e = playlist_.nextEntry(true))
                 if (started(e))
                     return;
     } else {
         playlist_.markCurrent(nullptr);
-        if (player::loopPlay()) {
+        if (settings::current().loopPlay()) {
             if (started(ended)) {
                 playlist_.markCurrent(ended);
                 return;

@@ -8,7 +8,7 @@
 #include <QStyledItemDelegate>
 
 #include "core/messages.h"
-#include "player/player_settings.h"
+#include "settings/settings.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_shell.h"
 #include "ui/shell/shared_menu.h"
@@ -124,9 +124,9 @@ PlaylistView::~PlaylistView() = default;
 void PlaylistView::tickMenu()
 {
     if (QAction* a = sharedMenuAction(SharedPopup::PlayList, kMenuAutoPlay))
-        a->setChecked(player::autoPlay());
+        a->setChecked(settings::current().autoPlay());
     if (QAction* a = sharedMenuAction(SharedPopup::PlayList, kMenuLoopPlay))
-        a->setChecked(player::loopPlay());
+        a->setChecked(settings::current().loopPlay());
 }
 
 void PlaylistView::menuCommand(int id)
@@ -147,8 +147,8 @@ void PlaylistView::menuCommand(int id)
     case kMenuListPlay: postPlay(playlist().selectedEntry()); break;
     case kMenuListDelete: playlist().deleteSelected(); break;
     case kMenuListClear: playlist().clear(); break;
-    case kMenuAutoPlay: player::setAutoPlay(!player::autoPlay()); break;
-    case kMenuLoopPlay: player::setLoopPlay(!player::loopPlay()); break;
+    case kMenuAutoPlay: settings::current().setAutoPlay(!settings::current().autoPlay()); break;
+    case kMenuLoopPlay: settings::current().setLoopPlay(!settings::current().loopPlay()); break;
     default: break;
     }
 }

@@ -46,6 +46,7 @@ echo "Playing $last."
 [ "$mode" = slowstart ] && sleep 0.6
 [ "$mode" = announced ] && echo "ID_LENGTH=61.20"
 echo "Starting playback..."
+[ "$mode" = orphan ] && { sleep 10 2>/dev/null & }
 [ "$mode" = announced ] && echo "VO: [x11] 160x120 => 160x120 Planar YV12  [zoom]"
 while IFS= read -r cmd; do
   echo "$cmd" >> "$log"

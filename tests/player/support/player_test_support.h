@@ -47,6 +47,8 @@ void useRealPlayer();
 //   deaf       prints a start line, logs commands but ignores "quit"
 //   announced  announces a length of 61.2 s before its start line and its
 //              video output (x11) after it, then as normal
+//   orphan     as normal, but leaves a child that holds its output open for
+//              10 s after it quits
 // Commands go to the file named by FAKE_PLAYER_LOG. Returns the quoted path.
 std::string fakePlayer();
 std::string fakePlayerLog();

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/messages.h"
-#include "player/player_settings.h"
+#include "settings/settings.h"
 #include "player/slave_protocol.h"
 #include "ui/controls/skin_slider.h"
 #include "ui/notify/floating_tip.h"
@@ -422,7 +422,7 @@ TEST(PlayerWithoutSound, TheSoundOutputIsFoundOnceAndNoSoundIsToldOnce)
     useRealPlayer("-vo x11 -ao null");
     DriversFor drivers(nullptr);
     setFloatingTipsEnabled(true);
-    player::setAutoPlay(false);
+    settings::current().setAutoPlay(false);
     auto window = std::make_unique<PlayerWindow>();
     window->setMessageBox([](QWidget*, const QString&) {});
     window->move(0, 0);

@@ -64,7 +64,7 @@ TEST_F(PlayerWindowTest, ArrowsSeekAndChangeTheVolumeAndTheReadoutFollows)
     const int before = volume->value();
     key(window.get(), Qt::Key_Up);
     EXPECT_EQ(volume->value(), std::min(before + 5, 100));
-    EXPECT_EQ(player::playerVolume(), static_cast<uint32_t>(volume->value()));
+    EXPECT_EQ(settings::current().playerVolume(), static_cast<uint32_t>(volume->value()));
     key(window.get(), Qt::Key_Down);
     key(window.get(), Qt::Key_Down);
     EXPECT_EQ(volume->value(), std::min(before + 5, 100) - 10);

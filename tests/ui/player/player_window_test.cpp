@@ -172,8 +172,8 @@ class EndOfFile : public PlayerWindowTest, public ::testing::WithParamInterface<
 TEST_P(EndOfFile, FollowsAutoPlayAndLoopPlay)
 {
     const EndCase c = GetParam();
-    player::setAutoPlay(c.autoPlay);
-    player::setLoopPlay(c.loopPlay);
+    settings::current().setAutoPlay(c.autoPlay);
+    settings::current().setLoopPlay(c.loopPlay);
     const QString a = videoClip(1, QStringLiteral("end_a"));
     const QString b = videoClip(1, QStringLiteral("end_b"));
     window->addPaths({a, b});
@@ -276,7 +276,7 @@ TEST_F(PlayerWindowTest, VolumeAndMuteReachThePlayer)
     SkinSlider* volume = window->slider(PlayerWindow::kVolume);
     click(volume, QPoint(volume->width() - 1, 5));
     pumpFor(50);
-    EXPECT_EQ(player::playerVolume(), 100u);
+    EXPECT_EQ(settings::current().playerVolume(), 100u);
     auto* mute = window->control(PlayerWindow::kMute);
     click(mute, QPoint(5, 5));
     EXPECT_TRUE(static_cast<SkinButton*>(mute)->isSelected());
@@ -325,7 +325,7 @@ TEST_F(PlayerWindowTest, DisplayModesSizeTheVideoWindow)
 
 TEST_F(PlayerWindowTest, AFileEndingInFullScreenIsFollowedByTheNextOne)
 {
-    player::setAutoPlay(true);
+    settings::current().setAutoPlay(true);
     window->addPaths({videoClip(2, QStringLiteral("fs_a")), videoClip(20, QStringLiteral("fs_b"), 320, 240)});
     ASSERT_TRUE(waitReport(9, 1));
     VideoWindow* video = window->videoWindow();
@@ -410,7 +410,7 @@ TEST_F(PlayerWindowTest, FastForwardReachesTheEndAndRewindTheStart)
 {
     // Past the last keyframe (20 s) no seek goes forward: the player alone
     // replayed 20-21 s for ever. With autoplay the next entry follows.
-    player::setAutoPlay(true);
+    settings::current().setAutoPlay(true);
     window->addPaths({keyframeClip(QStringLiteral("ff_a")), keyframeClip(QStringLiteral("ff_b")),
                       keyframeClip(QStringLiteral("ff_c"))});
     ASSERT_TRUE(waitReport(9, 1));

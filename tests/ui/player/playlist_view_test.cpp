@@ -119,16 +119,16 @@ TEST_F(PlaylistViewAlone, DoubleClickAndMenuPostTheirRequests)
     EXPECT_EQ(requests[1].lParam, 0); // nothing selected: play the next available
     EXPECT_EQ(commands, std::vector<int>{1018});
 
-    player::setAutoPlay(false);
-    player::setLoopPlay(true);
+    settings::current().setAutoPlay(false);
+    settings::current().setLoopPlay(true);
     view->menuCommand(kMenuAutoPlay);
     view->menuCommand(kMenuLoopPlay);
-    EXPECT_TRUE(player::autoPlay());
-    EXPECT_FALSE(player::loopPlay());
+    EXPECT_TRUE(settings::current().autoPlay());
+    EXPECT_FALSE(settings::current().loopPlay());
     PlaylistView::tickMenu();
     EXPECT_TRUE(sharedMenuAction(SharedPopup::PlayList, kMenuAutoPlay)->isChecked());
     EXPECT_FALSE(sharedMenuAction(SharedPopup::PlayList, kMenuLoopPlay)->isChecked());
-    player::setAutoPlay(false);
+    settings::current().setAutoPlay(false);
 }
 
 TEST_F(PlayerWindowTest, DeletingRowsStopsThePlayingOneFirstAndKeepsTheCurrentRow)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/player_engine.h"
+#include "settings/settings.h"
 #include "player/player_settings.h"
 #include "ui/notify/floating_tip.h"
 #include "ui/player/player_window.h"
@@ -25,9 +26,9 @@ protected:
     void SetUp() override
     {
         useRealPlayer();
-        player::setAutoPlay(false);
-        player::setLoopPlay(false);
-        player::setPlayerVolume(player::kDefaultPlayerVolume);
+        settings::current().setAutoPlay(false);
+        settings::current().setLoopPlay(false);
+        settings::current().setPlayerVolume(player::kDefaultPlayerVolume);
         // The offscreen pointer rests on the window: its hover tips would
         // come and go for ever.
         setFloatingTipsEnabled(false);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "player/player_settings.h"
+#include "settings/settings.h"
 #include "ui/notify/floating_tip.h"
 #include "ui/player/player_window.h"
 #include "ui/player/support/player_view_support.h"
@@ -22,8 +22,8 @@ protected:
     {
         useRealPlayer("-vo x11 -ao null");
         setFloatingTipsEnabled(false);
-        player::setAutoPlay(false);
-        player::setLoopPlay(false);
+        settings::current().setAutoPlay(false);
+        settings::current().setLoopPlay(false);
         window = std::make_unique<PlayerWindow>();
         window->setMessageBox([](QWidget*, const QString&) {});
         QObject::connect(window.get(), &PlayerWindow::engineReported, window.get(),
