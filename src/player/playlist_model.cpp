@@ -14,7 +14,9 @@ namespace qf::player {
 PlaylistEntry::PlaylistEntry(const probe::MediaSummary& summary, const char* filePath)
     : path(filePath), hasVideo(summary.hasVideo)
 {
-    core::fs::setSeparators(path, '/');
+    // A backslash is a name byte except in a Windows-form path.
+    if (core::fs::backslashSeparates(filePath))
+        core::fs::setSeparators(path, '/');
     if (hasVideo) {
         width = summary.width;
         height = summary.height;

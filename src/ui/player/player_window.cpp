@@ -4,19 +4,20 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMimeData>
-#include <QUrl>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "settings/settings.h"
 #include "core/messages.h"
+#include "core/readable_text.h"
 #include "probe/media_summary.h"
 #include "ui/controls/skin_slider.h"
 #include "ui/notify/confirm_box.h"
 #include "ui/player/playlist_view.h"
 #include "ui/player/video_window.h"
+#include "ui/shell/local_path.h"
 #include "ui/shell/qt_shell.h"
 
 namespace qf::ui {
@@ -216,14 +217,15 @@ void PlayerWindow::addPaths(const QStringList& paths)
 
 bool PlayerWindow::addOne(const QString& path, QStringList& refused)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || !info.isFile())
+    // A name need not be UTF-8: the player is handed its exact bytes.
+    const std::string bytes = localPathBytes(path);
+    struct stat st;
+    if (bytes.empty() || ::stat(bytes.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    const std::string bytes = fromQ(path);
     // A fresh summary per file: nothing of an earlier file can stay in it.
     probe::MediaSummary summary;
     if (!probe::probeFile(bytes.c_str(), summary)) {
-        refused << path;
+        refused << toQ(core::readableText(bytes));
         return false;
     }
     player::PlaylistEntry* entry = playlist_.addEntry(summary, bytes.c_str());
@@ -248,11 +250,9 @@ void PlayerWindow::dragEnterEvent(QDragEnterEvent* event)
 void PlayerWindow::dropEvent(QDropEvent* event)
 {
     QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        const QString path = url.toLocalFile();
+    for (const QString& path : localPathsOf(event->mimeData()))
         if (!path.isEmpty() && path.size() <= kMaxDroppedPath)
             paths << path;
-    }
     event->acceptProposedAction();
     // The drag source waits for the drop to finish: the message box that
     // adding may show must not run inside it.

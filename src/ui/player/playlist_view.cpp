@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 
 #include "core/messages.h"
+#include "core/readable_text.h"
 #include "settings/settings.h"
 #include "ui/shell/message_dispatch.h"
 #include "ui/shell/qt_shell.h"
@@ -73,7 +74,7 @@ QVariant PlaylistItemModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole: return toQ(model_.shownName(row));
+    case Qt::ToolTipRole: return toQ(core::printableText(model_.shownName(row)));
     case CurrentRole: return model_.isCurrentRow(row);
     case SelectedRole: return model_.isSelected(row);
     default: return {};

@@ -2,12 +2,17 @@
 // on null drivers and clips made by ffmpeg.
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QScreen>
 #include <QUrl>
 #include <QWindow>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 
 #include "core/messages.h"
 #include "ui/controls/skin_button.h"
@@ -450,6 +455,39 @@ TEST_F(PlayerWindowTest, DroppedFilesAreAdded)
     ASSERT_TRUE(waitUntil([&] { return playlist().rowCount() == 1; }, 2000));
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(currentPath(), clip);
+
+    // Names of any bytes: a GBK name (not UTF-8) and one holding a
+    // backslash are played under their exact bytes and shown readably.
+    const std::string folder = QFileInfo(clip).absolutePath().toStdString();
+    const std::string gbk = folder + "/\xd1\xdd\xca\xbe drop.avi"; // 演示 in GBK
+    const std::string backslash = folder + "/a\\b drop.avi";
+    for (const std::string& name : {gbk, backslash}) {
+        std::remove(name.c_str());
+        ASSERT_EQ(::link(clip.toStdString().c_str(), name.c_str()), 0) << std::strerror(errno);
+    }
+    QMimeData odd;
+    odd.setData(QStringLiteral("text/uri-list"),
+                "file://" + QByteArray::fromStdString(gbk).toPercentEncoding("/") + "\r\nfile://"
+                    + QByteArray::fromStdString(backslash).toPercentEncoding("/") + "\r\n");
+    window->command(PlayerWindow::kStop);
+    QDragEnterEvent oddEnter(QPoint(100, 100), Qt::CopyAction, &odd, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &oddEnter);
+    QDropEvent oddDrop(QPointF(100, 100), Qt::CopyAction, &odd, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &oddDrop);
+    ASSERT_TRUE(waitUntil([&] { return playlist().rowCount() == 3; }, 2000));
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(playlist().entryAt(1)->path.c_str(), gbk);
+    EXPECT_EQ(playlist().entryAt(2)->path.c_str(), backslash);
+    const QAbstractItemModel* rows = window->playlistView()->model();
+    EXPECT_EQ(rows->index(1, 0).data().toString(), QStringLiteral("演示 drop.avi"));
+    EXPECT_EQ(rows->index(2, 0).data().toString(), QStringLiteral("a\\b drop.avi"));
+    for (int row : {1, 2}) {
+        window->command(PlayerWindow::kStop); // the drop started the first row
+        window->playlistView()->selectRows({row});
+        window->command(PlayerWindow::kPlay);
+        ASSERT_TRUE(waitUntil([&] { return state() == PlayerState::Playing; }, 10000)) << "row " << row;
+        EXPECT_EQ(playlist().currentEntry(), playlist().entryAt(row));
+    }
 }
 
 TEST_F(PlayerWindowTest, DestroyingTheWindowWhilePlayingEndsThePlayer)
