@@ -201,7 +201,9 @@ convert_until() {
   pid_c=$!
   trap 'kill -9 $pid_c 2>/dev/null || true' EXIT
   wid_c=$(window_of $pid_c) || fail "no window for the conversion"
-  sleep 1
+  # A later start answers once the clip is probed and its row is there.
+  timeout 60 "$out/prog-c/quillfer" >"$out/ready-$1.log" 2>&1 || fail "the later start failed: $(cat "$out/ready-$1.log")"
+  grep -q "which now lists 1 task(s)" "$out/ready-$1.log" || fail "before $1: $(cat "$out/ready-$1.log")"
   case $1 in pass*)
     xdotool mousemove --window "$wid_c" 400 292 click 1   # the row, so that the settings apply to it
     xdotool mousemove --window "$wid_c" 130 105 click 1   # 选择分类: the fifth, DVD

@@ -494,7 +494,10 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
     auto chooseFolder = [&](const std::string& folder) {
         window->toolbar()->setFolderPicker([folder](QWidget*, const QString&) { return q(folder); });
         QTest::mouseClick(window->toolbar()->folderButton(), Qt::LeftButton);
-        pumpFor(20);
+        // The last row has not started in either case: it follows the folder.
+        EXPECT_TRUE(pumpUntil(
+            [&] { return cell(list().rowCount() - 1, qf::tasks::kColumnOutput).startsWith(q(folder + "/")); }, 5000))
+            << folder;
     };
     chooseFolder(first);
     const std::vector<std::string> before
@@ -505,7 +508,7 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
     }
     // Without the tree the two clips share a name: the second is numbered.
     QTest::mouseClick(window->tabButton(MainWindow::View::Options), Qt::LeftButton);
-    pumpFor(20);
+    ASSERT_TRUE(pumpUntil([&] { return window->optionsPanel()->isVisible(); }, 5000));
     QWidget* keepTree = window->optionsPanel()->control(OptionsPanel::kKeepTreeId);
     ASSERT_NE(keepTree, nullptr);
     QTest::mouseClick(keepTree, Qt::LeftButton);
@@ -514,7 +517,7 @@ TEST_F(MainWindowRun, EveryOutputGoesWhereItsRowSaysAfterTheFolderChanges)
     QTest::mouseClick(keepTree, Qt::LeftButton);
     EXPECT_EQ(cell(1, qf::tasks::kColumnOutput), q(before[1]));
     QTest::mouseClick(window->tabButton(MainWindow::View::Convert), Qt::LeftButton);
-    pumpFor(20);
+    ASSERT_TRUE(pumpUntil([&] { return window->taskList()->isVisible(); }, 5000));
 
     // Started, then the folder changes while the first row runs: the rows
     // still queued follow it.
